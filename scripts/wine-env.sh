@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# A private Wine prefix inside the build tree, for running the DLL and its
+# tests. Never touches ~/.wine.
+#
+#   wine-env.sh PREFIX setup DLL     create the prefix if needed, register DLL
+#   wine-env.sh PREFIX run PROGRAM [ARGS...]   run a Windows program there
+#   wine-env.sh PREFIX cscript SCRIPT [ARGS...] run a script with cscript
+#   wine-env.sh PREFIX suite SCRIPT   run a test suite (.vbs or .js) with the
+#                                    helpers of lib/testlib.* put in front
+#   wine-env.sh PREFIX stop          end the prefix's wineserver
+set -euo pipefail
+
+prefix=$(realpath -m "$1")
+action=$2
+shift 2
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko install prompts
+export DISPLAY=
+
+wine_cmd() { wine "$@" 2> >(grep -v -e "wine32 is missing" -e "multiarch needs" -e "dpkg --add-architecture" -e "apt-get install wine32" >&2); }
+
+create_prefix() {
+  [ -f "$prefix/.rastelle-ready" ] && return 0
+  mkdir -p "$prefix"
+  wine_cmd wineboot -i >/dev/null 2>&1 || true
+  # The fonts clients name resolve to the metric-compatible Liberation fonts.
+  local reg="$prefix/fonts.reg"
+  cat > "$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="Liberation Sans"
+"Times New Roman"="Liberation Serif"
+"Courier New"="Liberation Mono"
+REG
+  wine_cmd regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1
+  wine_cmd wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
+  touch "$prefix/.rastelle-ready"
+}
+
+# Windows form of a Unix path (Wine maps / to Z:).
+winepath_of() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
+
+case "$action" in
+  setup)
+    dll=$1
+    create_prefix
+    wine_cmd regsvr32 /s "$(winepath_of "$dll")"
+    ;;
+  run)
+    program=$1; shift
+    exec_args=()
+    for a in "$@"; do exec_args+=("$a"); done
+    wine_cmd "$program" "${exec_args[@]}"
+    ;;
+  cscript)
+    # cscript wants a Windows path or one relative to the current directory.
+    script=$1; shift
+    wine_cmd cscript //nologo "$(winepath_of "$script")" "$@"
+    ;;
+  suite)
+    # Wine's VBScript cannot load code at run time (no ExecuteGlobal), so the
+    # helpers and the suite are joined into one file; suite_path tells the
+    # helpers where the suite's fixtures are. cscript ends with code 0 even
+    # when a script dies, so a missing summary line is a failure.
+    script=$(realpath "$1")
+    ext=${script##*.}
+    joined="$prefix/suites/$(basename "$script")"
+    mkdir -p "$prefix/suites"
+    if [ "$ext" = vbs ]; then
+      { cat "$(dirname "$script")/lib/testlib.vbs"
+        printf '\r\nsuite_path = "%s"\r\n' "$(winepath_of "$script")"
+        cat "$script"; } > "$joined"
+    else
+      { printf 'var suite_path = "%s";\r\n' "$(winepath_of "$script" | sed 's|\\|\\\\|g')"
+        cat "$(dirname "$script")/lib/testlib.js" "$script"; } > "$joined"
+    fi
+    out=$(cd "$(dirname "$script")" && wine_cmd cscript //nologo "$(winepath_of "$joined")" | tr -d '\r') && rc=0 || rc=$?
+    printf '%s\n' "$out"
+    if ! grep -qE '^[A-Za-z]+: [0-9]+ passed, [0-9]+ failed' <<<"$out"; then
+      echo "not ok - $(basename "$script") stopped before its summary line"
+      exit 1
+    fi
+    exit "$rc"
+    ;;
+  stop)
+    wineserver -k 2>/dev/null || true
+    ;;
+  *)
+    echo "wine-env.sh: unknown action $action" >&2
+    exit 2
+    ;;
+esac

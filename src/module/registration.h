@@ -1,0 +1,14 @@
+// Registration of the module's classes, type library and component category.
+#pragma once
+
+#include <windows.h>
+
+namespace rastelle::module {
+
+extern const GUID kCodecCategory;
+extern const wchar_t kCodecCategoryDescription[];
+
+HRESULT RegisterServer();
+HRESULT UnregisterServer();
+
+}  // namespace rastelle::module

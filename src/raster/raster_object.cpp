@@ -1,0 +1,421 @@
+#include "raster/raster_object.h"
+
+#include "com/automation.h"
+#include "com/com_ptr.h"
+#include "com/errors.h"
+#include "platform/file_signature.h"
+#include "platform/gdiplus_raii.h"
+
+#include <bit>
+#include <cstdint>
+
+namespace rastelle {
+
+using com::ThrowError;
+using com::ThrowSilent;
+
+namespace {
+
+constexpr com::ErrorOrigin kOrigin{CLSID_RasterObject, IID_IRasterObject};
+constexpr char kObjectName[] = "RasterObject";
+constexpr wchar_t kNoDataSize[] =
+    L"Cannot get image width, because there is no any data. Create new image or load it first.";
+constexpr wchar_t kNoPixels[] = L"Cannot get access to the pixels: no data loaded";
+
+// Integer colour levels to the colour matrix's fractions of full scale.
+constexpr float kLevelToFraction = std::bit_cast<float>(0x3B808081u);  // 1/255
+
+float LevelsToFraction(LONG levels) {
+    return static_cast<float>(static_cast<double>(levels) * static_cast<double>(kLevelToFraction));
+}
+
+}  // namespace
+
+HRESULT RasterObject::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<RasterObject>(outer, iid, out);
+}
+
+HRESULT RasterObject::FinalConstruct() noexcept {
+    Gdiplus::GdiplusStartupInput input;
+    const Status status = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+    if (status != Gdiplus::Ok) {
+        gdiplusToken_ = 0;
+        return com::Boundary(kOrigin, [&]() -> HRESULT {
+            com::ThrowGdiplusFailure(status, kObjectName, "constructor", 0, com::kErrGdiplusStartup);
+        });
+    }
+    ReplaceBitmap(nullptr);
+    outputFileType_ = FileType::JPEG;
+    return CreateMarshaler();
+}
+
+RasterObject::~RasterObject() {
+    ReplaceBitmap(nullptr);
+    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
+}
+
+void RasterObject::ReplaceBitmap(Bitmap* bitmap) noexcept {
+    if (bitmap_ != bitmap) delete bitmap_;
+    bitmap_ = bitmap;
+}
+
+// ---------------------------------------------------------------------------
+// Loading
+
+// Keeps a 32-bit ARGB copy of a freshly loaded image.
+void RasterObject::Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const char* method) {
+    UniqueImage source(loaded);
+    currentFileType_ = DetectFileType(source.get(), isIconOrCursor);
+    if (currentFileType_ == FileType::Unknown) ThrowError(E_FAIL, L"Unknown file type.");
+
+    UINT width = 0;
+    UINT height = 0;
+    gp::GdipGetImageWidth(source.get(), &width);
+    gp::GdipGetImageHeight(source.get(), &height);
+    Bitmap* copy = Bitmap::Create(static_cast<int>(width), static_cast<int>(height));
+    if (!copy) ThrowSilent(E_OUTOFMEMORY);
+    ReplaceBitmap(copy);
+    if (copy->lastStatus() != Gdiplus::Ok) {
+        const Status status = copy->lastStatus();
+        ReplaceBitmap(nullptr);
+        com::ThrowGdiplusFailure(status, kObjectName, method, 0);
+    }
+
+    UniqueGraphics graphics;
+    if (copy->record(gp::GdipGetImageGraphicsContext(copy->image(), graphics.put())) == Gdiplus::Ok) {
+        // Only the current (first) frame of a multi-frame source is drawn.
+        copy->record(gp::GdipDrawImageRectI(graphics.get(), source.get(), 0, 0, static_cast<INT>(width),
+                                            static_cast<INT>(height)));
+    }
+    // The resolution a new bitmap gets, not the one stored in the file.
+    gp::GdipGetImageHorizontalResolution(copy->image(), &horizontalResolution_);
+    gp::GdipGetImageVerticalResolution(copy->image(), &verticalResolution_);
+}
+
+STDMETHODIMP RasterObject::LoadFile(BSTR fileName) {
+    return com::Boundary(kOrigin, [&] {
+        ReplaceBitmap(nullptr);
+        const wchar_t* path = fileName ? fileName : L"";
+        Gdiplus::GpImage* loaded = nullptr;
+        const Status status = gp::GdipLoadImageFromFileICM(path, &loaded);
+        if (status != Gdiplus::Ok) {
+            const DWORD win32Error = GetLastError();
+            if (loaded) gp::GdipDisposeImage(loaded);
+            com::ThrowGdiplusFailure(status, kObjectName, "LoadFile", win32Error);
+        }
+        Adopt(loaded, platform::IsIconOrCursor(platform::ReadLeadingBytes(path)), "LoadFile");
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::LoadStream(IUnknown* inputStream) {
+    return com::Boundary(kOrigin, [&] {
+        if (!inputStream) ThrowSilent(E_INVALIDARG);
+        com::ComPtr<IStream> stream;
+        const HRESULT hr = inputStream->QueryInterface(IID_IStream, stream.put_void());
+        if (FAILED(hr)) ThrowError(hr, L"Cannot query IStream interface. ");
+        ReplaceBitmap(nullptr);
+        const bool isIconOrCursor = platform::IsIconOrCursor(platform::PeekLeadingBytes(stream.get()));
+        Gdiplus::GpImage* loaded = nullptr;
+        const Status status = gp::GdipLoadImageFromStreamICM(stream.get(), &loaded);
+        if (status != Gdiplus::Ok) {
+            const DWORD win32Error = GetLastError();
+            if (loaded) gp::GdipDisposeImage(loaded);
+            com::ThrowGdiplusFailure(status, kObjectName, "LoadStream", win32Error);
+        }
+        Adopt(loaded, isIconOrCursor, "LoadStream");
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::EmptyImage(LONG width, LONG height, LONG color) {
+    return com::Boundary(kOrigin, [&] {
+        if (width < 1 || height < 1) ThrowError(E_FAIL, L"Width and Height must be > 0.");
+        horizontalResolution_ = 72.0f;
+        verticalResolution_ = 72.0f;
+        ReplaceBitmap(nullptr);
+        Bitmap* created = Bitmap::Create(width, height);
+        if (!created) ThrowSilent(E_OUTOFMEMORY);
+        if (created->lastStatus() != Gdiplus::Ok) {
+            const Status status = created->lastStatus();
+            delete created;
+            com::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
+        }
+        ReplaceBitmap(created);
+        const Status status = FillBitmap(*created, static_cast<Gdiplus::ARGB>(color));
+        if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
+        return S_OK;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Image state
+
+STDMETHODIMP RasterObject::get_OutputFileType(OutputFileTypes* value) {
+    if (!value) return E_INVALIDARG;
+    *value = static_cast<OutputFileTypes>(outputFileType_);
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::put_OutputFileType(OutputFileTypes value) {
+    return com::Boundary(kOrigin, [&] {
+        if (value < oftJPEG || value > oftSWF) ThrowError(E_INVALIDARG, L"This output file type is unsupported!");
+        outputFileType_ = static_cast<FileType>(value);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::get_Width(LONG* value) {
+    return com::Boundary(kOrigin, [&] {
+        if (!bitmap_) ThrowError(E_FAIL, kNoDataSize);
+        if (!value) ThrowSilent(E_INVALIDARG);
+        *value = bitmap_->width();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::get_Height(LONG* value) {
+    return com::Boundary(kOrigin, [&] {
+        // The same text as Width's: clients match on it.
+        if (!bitmap_) ThrowError(E_FAIL, kNoDataSize);
+        if (!value) ThrowSilent(E_INVALIDARG);
+        *value = bitmap_->height();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::get_HorizontalResolution(FLOAT* value) {
+    if (!value) return E_INVALIDARG;
+    *value = horizontalResolution_;
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::put_HorizontalResolution(FLOAT value) {
+    horizontalResolution_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::get_VerticalResolution(FLOAT* value) {
+    if (!value) return E_INVALIDARG;
+    *value = verticalResolution_;
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::put_VerticalResolution(FLOAT value) {
+    verticalResolution_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::get_CurrentFileType(OutputFileTypes* value) {
+    if (!value) return E_INVALIDARG;
+    *value = static_cast<OutputFileTypes>(currentFileType_);
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::get_Pixels(LONG x, LONG y, LONG* value) {
+    return com::Boundary(kOrigin, [&] {
+        if (!value) ThrowSilent(E_INVALIDARG);
+        if (!bitmap_) ThrowError(E_FAIL, kNoPixels);
+        Gdiplus::ARGB argb = 0;
+        if (bitmap_->record(gp::GdipBitmapGetPixel(bitmap_->native(), x, y, &argb)) != Gdiplus::Ok)
+            ThrowError(E_FAIL, L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
+        *value = static_cast<LONG>(argb);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::put_Pixels(LONG x, LONG y, LONG value) {
+    return com::Boundary(kOrigin, [&] {
+        if (!bitmap_) ThrowError(E_FAIL, kNoPixels);
+        if (bitmap_->record(gp::GdipBitmapSetPixel(bitmap_->native(), x, y, static_cast<Gdiplus::ARGB>(value))) !=
+            Gdiplus::Ok)
+            ThrowError(E_FAIL, L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterObject::Clone(IRasterObject** cloned) {
+    return com::Boundary(kOrigin, [&] {
+        if (!cloned) ThrowSilent(E_INVALIDARG);
+        if (!bitmap_) ThrowError(E_FAIL, L"Cannot clone the object: there is no raster any data to be cloned!");
+
+        com::ComPtr<IRasterObjectInternal> target;
+        HRESULT hr = Create(nullptr, IID_IRasterObjectInternal, target.put_void());
+        if (FAILED(hr)) ThrowError(hr, L"Cannot clone the object: target object cannot be created!");
+
+        Bitmap* copy = nullptr;
+        const Status status = CloneBitmap32(bitmap_, &copy);
+        if (status != Gdiplus::Ok) {
+            const DWORD win32Error = GetLastError();
+            delete copy;
+            com::ThrowGdiplusFailure(status, kObjectName, "Clone", win32Error);
+        }
+        target->SetDataPointer(reinterpret_cast<LONG*>(copy));
+
+        com::ComPtr<IRasterObject> result;
+        hr = target.As(result);
+        if (FAILED(hr)) ThrowSilent(hr);
+        result->put_HorizontalResolution(horizontalResolution_);
+        result->put_VerticalResolution(verticalResolution_);
+        result->put_OutputFileType(static_cast<OutputFileTypes>(outputFileType_));
+        *cloned = result.detach();
+        return S_OK;
+    });
+}
+
+// ---------------------------------------------------------------------------
+// IRasterObjectInternal
+
+STDMETHODIMP RasterObject::GetDataPointer(LONG** result) {
+    if (!result) return E_POINTER;
+    *result = reinterpret_cast<LONG*>(bitmap_);
+    return S_OK;
+}
+
+STDMETHODIMP RasterObject::SetDataPointer(LONG* value) {
+    ReplaceBitmap(reinterpret_cast<Bitmap*>(value));
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Saving, transforms and pictures are served by their own subsystems.
+
+STDMETHODIMP RasterObject::SaveFile(BSTR, IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::SaveStream(IUnknown*, IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
+HRESULT RasterObject::ApplyTransformOperation(IDispatch*) noexcept { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::LoadPicture(IPictureDisp*) { return E_NOTIMPL; }
+
+// ---------------------------------------------------------------------------
+// Image methods: each creates its transform class through COM, sets its
+// properties (their results do not matter) and applies it.
+
+template <class Itf, class Configure>
+HRESULT RasterObject::ApplyNewTransform(REFCLSID clsid, Configure&& configure) noexcept {
+    com::ComPtr<Itf> transform;
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(Itf), transform.put_void());
+    if (FAILED(hr)) return hr;
+    configure(transform.get());
+    return ApplyTransformOperation(transform.get());
+}
+
+STDMETHODIMP RasterObject::FlipAndRotate(FlipAndRotateTypes type) {
+    return ApplyNewTransform<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate,
+                                                      [&](auto* t) { t->put_FlipType(type); });
+}
+
+STDMETHODIMP RasterObject::Rotate(FLOAT angle, LONG backgroundColor) {
+    return ApplyNewTransform<ITransformRotate>(CLSID_TransformRotate, [&](auto* t) {
+        t->put_Angle(angle);
+        t->put_BackgroundColor(backgroundColor);
+    });
+}
+
+STDMETHODIMP RasterObject::Resize(LONG newWidth, LONG newHeight, ResizeQualityTypes quality, LONG backgroundColor) {
+    return ApplyNewTransform<ITransformResize>(CLSID_TransformResize, [&](auto* t) {
+        t->put_NewWidth(newWidth);
+        t->put_NewHeight(newHeight);
+        t->put_Quality(quality);
+        t->put_BackgroundColor(backgroundColor);
+    });
+}
+
+STDMETHODIMP RasterObject::Crop(LONG x, LONG y, LONG width, LONG height, LONG backgroundColor,
+                                VARIANT_BOOL whetherToResize, ResizeQualityTypes resizeQuality) {
+    return ApplyNewTransform<ITransformCrop>(CLSID_TransformCrop, [&](auto* t) {
+        t->put_LeftUpperCornerX(x);
+        t->put_LeftUpperCornerY(y);
+        t->put_Width(width);
+        t->put_Height(height);
+        t->put_BackgroundColor(backgroundColor);
+        t->put_ResizeToTheOriginal(whetherToResize);
+        t->put_ResizeQuality(resizeQuality);
+    });
+}
+
+STDMETHODIMP RasterObject::Transparentize(LONG transparentColor, BYTE threshold) {
+    return ApplyNewTransform<ITransformTransparentize>(CLSID_TransformTransparentize, [&](auto* t) {
+        t->put_Threshold(threshold);
+        t->put_TransparentColor(transparentColor);
+    });
+}
+
+STDMETHODIMP RasterObject::Equalize(LONG redAddend, LONG greenAddend, LONG blueAddend, LONG alphaAddend,
+                                    FLOAT redMultiplier, FLOAT greenMultiplier, FLOAT blueMultiplier,
+                                    FLOAT alphaMultiplier) {
+    return ApplyNewTransform<ITransformEqualize>(CLSID_TransformEqualize, [&](auto* t) {
+        t->put_RedAddend(LevelsToFraction(redAddend));
+        t->put_GreenAddend(LevelsToFraction(greenAddend));
+        t->put_BlueAddend(LevelsToFraction(blueAddend));
+        t->put_AlphaAddend(LevelsToFraction(alphaAddend));
+        t->put_RedMultiplier(redMultiplier);
+        t->put_GreenMultiplier(greenMultiplier);
+        t->put_BlueMultiplier(blueMultiplier);
+        t->put_AlphaMultiplier(alphaMultiplier);
+    });
+}
+
+STDMETHODIMP RasterObject::FastBlur(DOUBLE radius) {
+    return ApplyNewTransform<ITransformFastBlur>(CLSID_TransformFastBlur, [&](auto* t) { t->put_Radius(radius); });
+}
+
+STDMETHODIMP RasterObject::Glow(DOUBLE intensity, DOUBLE radius, LONG color) {
+    return ApplyNewTransform<ITransformGlow>(CLSID_TransformGlow, [&](auto* t) {
+        t->put_Radius(radius);
+        t->put_Color(color);
+        t->put_Intensity(intensity);
+    });
+}
+
+STDMETHODIMP RasterObject::Shadow(LONG offsetX, LONG offsetY, DOUBLE radius, LONG color) {
+    return ApplyNewTransform<ITransformShadow>(CLSID_TransformShadow, [&](auto* t) {
+        t->put_Radius(radius);
+        t->put_Color(color);
+        t->put_OffsetX(offsetX);
+        t->put_OffsetY(offsetY);
+    });
+}
+
+STDMETHODIMP RasterObject::RemoveNoise(LONG precision) {
+    return ApplyNewTransform<ITransformNoiseRemove>(CLSID_TransformNoiseRemove,
+                                                    [&](auto* t) { t->put_Precision(precision); });
+}
+
+STDMETHODIMP RasterObject::Expand(LONG strength) {
+    return ApplyNewTransform<ITransformExpand>(CLSID_TransformExpand, [&](auto* t) { t->put_Strength(strength); });
+}
+
+STDMETHODIMP RasterObject::Erosion(LONG strength) {
+    return ApplyNewTransform<ITransformErosion>(CLSID_TransformErosion,
+                                                [&](auto* t) { t->put_Strength(strength); });
+}
+
+// ---------------------------------------------------------------------------
+// Effects of the separate effect component: not available in this build.
+
+STDMETHODIMP RasterObject::AutoLevel() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Antialiasing() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Greyscale() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Waddle() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Lightness(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Contrast(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::AutoLightness() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::AutoContrast() { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::AddNoise(LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Spray(LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Mosaic(LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Sinusize(LONG, LONG, LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Swirl(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::EllipseCrop(LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Solarize(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::HSLColorize(LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Texturize(LONG, FLOAT) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Sharpen(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Emboss(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::EdgeDetect(LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::SwapChannels(LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::Buttonize(LONG, LONG, LONG) { return E_NOTIMPL; }
+STDMETHODIMP RasterObject::PageCurl(LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+
+}  // namespace rastelle

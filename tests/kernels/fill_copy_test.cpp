@@ -1,0 +1,75 @@
+#include "kernels/fill_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+namespace rastelle::kernels {
+namespace {
+
+// A padded image: each row has `pad` guard pixels after it, which no kernel
+// may touch.
+struct PaddedImage {
+    static constexpr std::uint32_t kGuard = 0xDEADBEEF;
+    int width, height, pad;
+    std::vector<std::uint32_t> memory;
+
+    PaddedImage(int w, int h, int p) : width(w), height(h), pad(p), memory(static_cast<size_t>((w + p) * h), kGuard) {}
+    ImageView view() { return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4}; }
+    // The same memory seen bottom-up (negative stride), as locked bitmaps can be.
+    ImageView flipped() {
+        return {memory.data() + static_cast<size_t>((height - 1) * (width + pad)), width, height,
+                -static_cast<std::ptrdiff_t>(width + pad) * 4};
+    }
+    bool guardsIntact() const {
+        for (int y = 0; y < height; ++y)
+            for (int x = width; x < width + pad; ++x)
+                if (memory[static_cast<size_t>(y * (width + pad) + x)] != kGuard) return false;
+        return true;
+    }
+};
+
+TEST(FillPixels, SetsEveryPixelAndNothingElse) {
+    for (auto [w, h, pad] : {std::tuple{1, 1, 0}, std::tuple{7, 3, 2}, std::tuple{1, 9, 1}, std::tuple{33, 1, 0}}) {
+        PaddedImage image(w, h, pad);
+        FillPixels(image.view(), 0x80FF0001u);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) EXPECT_EQ(image.view().row(y)[x], 0x80FF0001u);
+        EXPECT_TRUE(image.guardsIntact());
+    }
+}
+
+TEST(FillPixels, EmptyViewIsANoOp) {
+    FillPixels(ImageView{nullptr, 0, 0, 0}, 1);
+    FillPixels(ImageView{nullptr, 5, 0, 20}, 1);
+}
+
+TEST(CopyPixels, CopiesAcrossStridesAndDirections) {
+    std::mt19937 random(7);
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{5, 4}, std::pair{17, 3}, std::pair{2, 11}}) {
+        PaddedImage source(w, h, 3);
+        for (auto& pixel : source.memory) pixel = static_cast<std::uint32_t>(random());
+        for (int pad : {0, 1}) {
+            for (bool flip : {false, true}) {
+                PaddedImage target(w, h, pad);
+                const ImageView to = flip ? target.flipped() : target.view();
+                CopyPixels(source.view(), to);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) ASSERT_EQ(to.row(y)[x], source.view().row(y)[x]);
+                EXPECT_TRUE(target.guardsIntact());
+            }
+        }
+    }
+}
+
+TEST(CopyPixels, PackedImagesCopyInOnePiece) {
+    std::vector<std::uint32_t> from(12), to(12, 0);
+    for (size_t i = 0; i < from.size(); ++i) from[i] = static_cast<std::uint32_t>(i * 0x01010101u);
+    CopyPixels(PackedView(from.data(), 4, 3), PackedView(to.data(), 4, 3));
+    EXPECT_EQ(from, to);
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

@@ -1,0 +1,121 @@
+// QueryInterface rules, aggregation and the free-threaded marshaler.
+#include "test_support.h"
+
+namespace rastelle::test {
+namespace {
+
+TEST(ComIdentity, InterfacesOfRasterObjectShareOneIdentity) {
+    auto raster = NewRaster();
+    ComPtr<IUnknown> unknown1, unknown2;
+    ASSERT_EQ(raster->QueryInterface(IID_IUnknown, unknown1.put_void()), S_OK);
+    ComPtr<IRasterObjectInternal> internal;
+    ASSERT_EQ(raster.As(internal), S_OK);
+    ASSERT_EQ(internal->QueryInterface(IID_IUnknown, unknown2.put_void()), S_OK);
+    EXPECT_EQ(unknown1.get(), unknown2.get());
+
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(raster->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
+    EXPECT_EQ(static_cast<void*>(dispatch.get()), static_cast<void*>(raster.get()))
+        << "IDispatch is the dispatch side of IRasterObject";
+
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(raster.As(support), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IRasterObject), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IRasterObjectInternal), S_FALSE);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+
+    ComPtr<IMarshal> marshal;
+    EXPECT_EQ(raster.As(marshal), S_OK) << "the free-threaded marshaler is aggregated";
+
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(raster->QueryInterface(IID_IPersistStream, none.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(none.get(), nullptr);
+    EXPECT_EQ(raster->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}
+
+TEST(ComIdentity, FreeThreadedMarshalerGivesTheSamePointerInAnotherApartment) {
+    auto raster = NewRaster();
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IRasterObject, raster.get(), stream.put()), S_OK);
+    struct Shared {
+        IStream* stream;
+        IRasterObject* received = nullptr;
+    } shared{stream.detach()};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* s = static_cast<Shared*>(p);
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            CoGetInterfaceAndReleaseStream(s->stream, IID_IRasterObject, reinterpret_cast<void**>(&s->received));
+            LONG width = 0;
+            if (s->received) s->received->EmptyImage(3, 1, -1), s->received->get_Width(&width);
+            if (s->received) s->received->Release();
+            CoUninitialize();
+            return static_cast<DWORD>(width);
+        },
+        &shared, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    DWORD width = 0;
+    GetExitCodeThread(thread, &width);
+    CloseHandle(thread);
+    EXPECT_EQ(static_cast<void*>(shared.received), static_cast<void*>(raster.get())) << "no proxy in between";
+    EXPECT_EQ(width, 3u);
+}
+
+// A minimal outer object for aggregation tests: it owns the inner unknown and
+// answers IRasterObject by delegating to it.
+class Outer : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown)) {
+            *out = this;
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(iid, IID_IPersist)) return E_NOINTERFACE;
+        return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    virtual ~Outer() = default;
+
+    LONG refs = 1;
+    IUnknown* inner = nullptr;
+};
+
+TEST(ComAggregation, InnerObjectDelegatesToTheOuterUnknown) {
+    Outer outer;
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(CoGetClassObject(CLSID_RasterObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                               factory.put_void()),
+              S_OK);
+    IUnknown* wrongIid = nullptr;
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IRasterObject, reinterpret_cast<void**>(&wrongIid)),
+              CLASS_E_NOAGGREGATION);
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+    ASSERT_NE(outer.inner, nullptr);
+
+    IRasterObject* raster = nullptr;
+    ASSERT_EQ(outer.QueryInterface(IID_IRasterObject, reinterpret_cast<void**>(&raster)), S_OK);
+    const LONG before = outer.refs;
+    raster->AddRef();
+    EXPECT_EQ(outer.refs, before + 1) << "AddRef goes to the outer object";
+    raster->Release();
+
+    // QueryInterface from an inner interface reaches the outer object.
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(raster->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    identity->Release();
+    void* persist = nullptr;
+    EXPECT_EQ(raster->QueryInterface(IID_IPersist, &persist), E_NOINTERFACE);
+
+    EXPECT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
+    raster->Release();
+    outer.inner->Release();  // destroys the inner object
+    outer.inner = nullptr;
+    EXPECT_EQ(outer.refs, 1);
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -1,0 +1,124 @@
+// The platform layer: guarded bitmap creation, capability probes, file
+// signatures.
+#include "test_support.h"
+
+#include "platform/bitmap_guard.h"
+#include "platform/capability_probe.h"
+#include "platform/file_signature.h"
+#include "raster/bitmap.h"
+
+#include <memory>
+
+namespace rastelle::test {
+namespace {
+
+TEST(BitmapGuard, SizesOverTheLimitFailBeforeGdiplusIsCalled) {
+    EXPECT_TRUE(platform::BitmapSizeAllowed(23170, 23170, 32));   // 2 147 395 600 bytes
+    EXPECT_FALSE(platform::BitmapSizeAllowed(23171, 23171, 32));
+    EXPECT_FALSE(platform::BitmapSizeAllowed(40000, 40000, 32));
+    EXPECT_FALSE(platform::BitmapSizeAllowed(0x7FFFFFFF, 0x7FFFFFFF, 8));
+    EXPECT_TRUE(platform::BitmapSizeAllowed(40000, 40000, 8));
+
+    Gdiplus::GpBitmap* bitmap = reinterpret_cast<Gdiplus::GpBitmap*>(1);
+    EXPECT_EQ(platform::CreateBitmap(40000, 40000, PixelFormat32bppARGB, &bitmap), Gdiplus::OutOfMemory);
+    EXPECT_EQ(bitmap, nullptr);
+    EXPECT_EQ(platform::CreateBitmap(8, 8, 0x12345, &bitmap), Gdiplus::InvalidParameter)
+        << "only the formats the system uses are made";
+}
+
+TEST(BitmapGuard, BitmapObjectRecordsTheCreationStatus) {
+    std::unique_ptr<Bitmap> huge(Bitmap::Create(40000, 40000));
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->native(), nullptr);
+    EXPECT_EQ(huge->lastStatus(), Gdiplus::OutOfMemory);
+
+    std::unique_ptr<Bitmap> small(Bitmap::Create(3, 2));
+    ASSERT_TRUE(small && small->native());
+    EXPECT_EQ(small->width(), 3);
+    EXPECT_EQ(small->height(), 2);
+    EXPECT_EQ(FillBitmap(*small, 0x80112233), Gdiplus::Ok);
+    Bitmap* copy = nullptr;
+    ASSERT_EQ(CloneBitmap32(small.get(), &copy), Gdiplus::Ok);
+    std::unique_ptr<Bitmap> owned(copy);
+    Gdiplus::ARGB pixel = 0;
+    Gdiplus::DllExports::GdipBitmapGetPixel(copy->native(), 2, 1, &pixel);
+    EXPECT_EQ(pixel, 0x80112233u);
+    EXPECT_EQ(CloneBitmap32(nullptr, &copy), Gdiplus::GenericError);
+    EXPECT_EQ(CloneBitmap32(small.get(), nullptr), Gdiplus::GenericError);
+}
+
+volatile LONG g_probeRuns = 0;
+
+bool CountingProbe() {
+    InterlockedIncrement(&g_probeRuns);
+    Sleep(20);  // widen the window in which other threads arrive
+    return true;
+}
+
+platform::CapabilityProbe g_probe("counting", &CountingProbe);
+
+TEST(CapabilityProbe, RunsOnceAcrossThreadsAndCachesItsAnswer) {
+    constexpr int kThreads = 6;
+    HANDLE threads[kThreads];
+    for (HANDLE& thread : threads) {
+        thread = CreateThread(
+            nullptr, 0, [](void*) -> DWORD { return g_probe.Result() ? 1 : 0; }, nullptr, 0, nullptr);
+    }
+    WaitForMultipleObjects(kThreads, threads, TRUE, INFINITE);
+    for (HANDLE thread : threads) {
+        DWORD result = 0;
+        GetExitCodeThread(thread, &result);
+        EXPECT_EQ(result, 1u);
+        CloseHandle(thread);
+    }
+    EXPECT_TRUE(g_probe.Result());
+    EXPECT_EQ(g_probeRuns, 1);
+}
+
+TEST(CapabilityProbe, AProbeThatThrowsAnswersNo) {
+    static platform::CapabilityProbe throwing("throwing", []() -> bool { throw 1; });
+    EXPECT_FALSE(throwing.Result());
+}
+
+TEST(FileSignature, RecognisesIconsAndCursorsOnly) {
+    platform::LeadingBytes lead;
+    const auto icon = MakeIcon();
+    std::copy(icon.begin(), icon.begin() + 8, lead.bytes);
+    lead.size = 8;
+    EXPECT_TRUE(platform::IsIconOrCursor(lead));
+    lead.bytes[2] = 2;  // cursor
+    EXPECT_TRUE(platform::IsIconOrCursor(lead));
+    lead.bytes[2] = 3;
+    EXPECT_FALSE(platform::IsIconOrCursor(lead));
+    lead.bytes[2] = 1;
+    lead.bytes[4] = 0;  // no images
+    EXPECT_FALSE(platform::IsIconOrCursor(lead));
+    lead.size = 5;
+    EXPECT_FALSE(platform::IsIconOrCursor(lead));
+
+    const auto bmp = MakeBmp(1, 1, {0});
+    EXPECT_FALSE(platform::IsIconOrCursor(platform::ReadLeadingBytes(WriteFile(L"sig.bmp", bmp).c_str())));
+    EXPECT_TRUE(platform::IsIconOrCursor(platform::ReadLeadingBytes(WriteFile(L"sig.ico", icon).c_str())));
+    EXPECT_EQ(platform::ReadLeadingBytes(L"Z:\\no\\such\\file").size, 0u);
+}
+
+TEST(FileSignature, PeekingAStreamLeavesItsPosition) {
+    auto stream = StreamOver(MakeIcon());
+    LARGE_INTEGER skip;
+    skip.QuadPart = 2;
+    stream->Seek(skip, STREAM_SEEK_SET, nullptr);
+    const auto lead = platform::PeekLeadingBytes(stream.get());
+    EXPECT_EQ(lead.size, 8u);
+    EXPECT_EQ(lead.bytes[0], 1);
+    ULARGE_INTEGER position{};
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_CUR, &position);
+    EXPECT_EQ(position.QuadPart, 2u);
+
+    // A short stream gives only what it holds.
+    auto tiny = StreamOver({0, 0, 1});
+    EXPECT_EQ(platform::PeekLeadingBytes(tiny.get()).size, 3u);
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -1,0 +1,217 @@
+#include "test_support.h"
+
+#include "platform/gdiplus.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace rastelle::test {
+
+ThreadError TakeThreadError() {
+    ThreadError error;
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return error;
+    error.present = true;
+    com::UniqueBstr text;
+    if (SUCCEEDED(info->GetDescription(text.put())) && text.get()) error.description = text.get();
+    com::UniqueBstr source;
+    if (SUCCEEDED(info->GetSource(source.put())) && source.get()) error.source = source.get();
+    info->GetGUID(&error.guid);
+    return error;
+}
+
+void ClearThreadError() { SetErrorInfo(0, nullptr); }
+
+ComPtr<IRasterObject> NewRaster() {
+    ComPtr<IRasterObject> raster;
+    const HRESULT hr =
+        CoCreateInstance(CLSID_RasterObject, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterObject, raster.put_void());
+    EXPECT_EQ(hr, S_OK) << "RasterObject cannot be created: is the DLL registered?";
+    return raster;
+}
+
+std::wstring DllPath() {
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    return (std::filesystem::path(exe).parent_path() / L"Rastelle.dll").wstring();
+}
+
+HMODULE DllModule() {
+    static HMODULE module = LoadLibraryW(DllPath().c_str());
+    return module;
+}
+
+namespace {
+
+struct TempFolder {
+    std::filesystem::path path;
+    TempFolder() {
+        wchar_t base[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, base);
+        path = std::filesystem::path(base) / (L"rastelle-tests-" + std::to_wstring(GetCurrentProcessId()));
+        std::filesystem::create_directories(path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+void EnsureGdiplus() {
+    static ULONG_PTR token = [] {
+        ULONG_PTR t = 0;
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&t, &input, nullptr);
+        return t;
+    }();
+    (void)token;
+}
+
+void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+std::wstring TempDir() {
+    static TempFolder folder;
+    return folder.path.wstring();
+}
+
+std::wstring WriteFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
+    const std::wstring path = (std::filesystem::path(TempDir()) / name).wstring();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return path;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::uint32_t>& argb) {
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const std::uint32_t dataSize = static_cast<std::uint32_t>(rowBytes * height);
+    std::vector<std::uint8_t> out;
+    out.push_back('B');
+    out.push_back('M');
+    PutLe(out, 54 + dataSize, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 54, 4);
+    PutLe(out, 40, 4);
+    PutLe(out, static_cast<std::uint32_t>(width), 4);
+    PutLe(out, static_cast<std::uint32_t>(height), 4);
+    PutLe(out, 1, 2);
+    PutLe(out, 24, 2);
+    PutLe(out, 0, 4);
+    PutLe(out, dataSize, 4);
+    PutLe(out, 2835, 4);  // 72 dpi, which loading must not take over
+    PutLe(out, 2835, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) PutLe(out, argb[static_cast<size_t>(y * width + x)] & 0xFFFFFF, 3);
+        for (int pad = width * 3; pad < rowBytes; ++pad) out.push_back(0);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
+                                            const wchar_t* mimeType) {
+    EnsureGdiplus();
+    std::vector<std::uint8_t> bytes;
+    UINT count = 0;
+    UINT size = 0;
+    Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size);
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
+    Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs);
+    const CLSID* encoder = nullptr;
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, mimeType) == 0) encoder = &codecs[i].Clsid;
+    }
+    EXPECT_NE(encoder, nullptr) << Narrow(mimeType);
+    if (!encoder) return bytes;
+
+    std::vector<std::uint32_t> pixels(argb);
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
+                                                   reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
+    ComPtr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream.get(), encoder, nullptr), Gdiplus::Ok);
+    Gdiplus::DllExports::GdipDisposeImage(bitmap);
+
+    STATSTG stat{};
+    stream->Stat(&stat, STATFLAG_NONAME);
+    bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG read = 0;
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    return bytes;
+}
+
+std::vector<std::uint8_t> MakeIcon() {
+    constexpr int kSide = 16;
+    const std::uint32_t imageSize = 40 + kSide * kSide * 4 + kSide * 4;
+    std::vector<std::uint8_t> out;
+    PutLe(out, 0, 2);
+    PutLe(out, 1, 2);  // icon
+    PutLe(out, 1, 2);  // one image
+    out.push_back(kSide);
+    out.push_back(kSide);
+    out.push_back(0);
+    out.push_back(0);
+    PutLe(out, 1, 2);
+    PutLe(out, 32, 2);
+    PutLe(out, imageSize, 4);
+    PutLe(out, 22, 4);
+    PutLe(out, 40, 4);
+    PutLe(out, kSide, 4);
+    PutLe(out, kSide * 2, 4);  // colour and mask
+    PutLe(out, 1, 2);
+    PutLe(out, 32, 2);
+    for (int i = 0; i < 6; ++i) PutLe(out, 0, 4);
+    for (int i = 0; i < kSide * kSide; ++i) PutLe(out, 0xFF3366CC, 4);
+    for (int i = 0; i < kSide; ++i) PutLe(out, 0, 4);
+    return out;
+}
+
+ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes) {
+    ComPtr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    ULONG written = 0;
+    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    return stream;
+}
+
+void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription) {
+    EXPECT_EQ(static_cast<unsigned long>(hr), static_cast<unsigned long>(expectedHr));
+    const ThreadError error = TakeThreadError();
+    ASSERT_TRUE(error.present);
+    EXPECT_EQ(Narrow(error.description), Narrow(expectedDescription));
+    EXPECT_EQ(Narrow(error.source), "Rastelle.RasterObject.1");
+    EXPECT_TRUE(IsEqualGUID(error.guid, IID_IRasterObject));
+}
+
+std::string Narrow(const std::wstring& s) {
+    std::string out;
+    for (wchar_t c : s) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+    return out;
+}
+
+}  // namespace rastelle::test

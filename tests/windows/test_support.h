@@ -1,0 +1,60 @@
+// Shared helpers of the DLL's tests.
+#pragma once
+
+#include "com/automation.h"
+#include "com/com_ptr.h"
+#include "rastelle_h.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rastelle::test {
+
+using com::ComPtr;
+
+// The error object a failing call left on the thread.
+struct ThreadError {
+    bool present = false;
+    std::wstring description;
+    std::wstring source;
+    GUID guid{};
+};
+ThreadError TakeThreadError();
+// Clears any error object left on the thread.
+void ClearThreadError();
+
+// Creates a RasterObject through COM (the registered DLL).
+ComPtr<IRasterObject> NewRaster();
+
+// Full path of the DLL under test and its loaded module.
+std::wstring DllPath();
+HMODULE DllModule();
+
+// A fresh folder for a test's files, removed with its contents at exit.
+std::wstring TempDir();
+std::wstring WriteFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
+
+// Small images in standard formats, made by the test itself: a 24-bit BMP
+// from ARGB pixels (alpha dropped) and PNG/JPEG/GIF/TIFF through the GDI+
+// encoders of the platform.
+std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::uint32_t>& argb);
+std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
+                                            const wchar_t* mimeType);
+// A 16x16 icon file with one 32-bit image.
+std::vector<std::uint8_t> MakeIcon();
+
+// An IStream over a copy of bytes.
+ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes);
+
+inline com::UniqueBstr Bstr(const std::wstring& s) { return com::UniqueBstr(std::wstring_view(s)); }
+
+// Checks a failed call's HRESULT and the error object it left.
+void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription);
+
+std::string Narrow(const std::wstring& s);
+
+}  // namespace rastelle::test
