@@ -4,42 +4,23 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "com/unique_any.h"
+
 #include <string_view>
-#include <utility>
 
 namespace rastelle::com {
 
-class UniqueBstr {
+class UniqueBstr : public UniqueAny<BSTR, &SysFreeString> {
 public:
-    UniqueBstr() noexcept = default;
-    explicit UniqueBstr(BSTR adopted) noexcept : s_(adopted) {}
-    // Copies text; an allocation failure leaves the holder empty (check with ok()).
+    using UniqueAny::UniqueAny;
+    // Copies text; an allocation failure leaves the holder empty.
     explicit UniqueBstr(std::wstring_view text) noexcept
-        : s_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    UniqueBstr(UniqueBstr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
-    UniqueBstr& operator=(UniqueBstr&& other) noexcept {
-        reset(std::exchange(other.s_, nullptr));
-        return *this;
-    }
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-    ~UniqueBstr() { reset(); }
+        : UniqueAny(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
 
-    BSTR get() const noexcept { return s_; }
-    bool ok() const noexcept { return s_ != nullptr; }
-    BSTR* put() noexcept {
-        reset();
-        return &s_;
+    bool ok() const noexcept { return get() != nullptr; }
+    std::wstring_view view() const noexcept {
+        return get() ? std::wstring_view(get(), SysStringLen(get())) : std::wstring_view();
     }
-    BSTR release() noexcept { return std::exchange(s_, nullptr); }
-    void reset(BSTR s = nullptr) noexcept {
-        if (s_) SysFreeString(s_);
-        s_ = s;
-    }
-    std::wstring_view view() const noexcept { return s_ ? std::wstring_view(s_, SysStringLen(s_)) : std::wstring_view(); }
-
-private:
-    BSTR s_ = nullptr;
 };
 
 class UniqueVariant {
@@ -62,33 +43,7 @@ private:
     VARIANT v_;
 };
 
-class UniqueSafeArray {
-public:
-    UniqueSafeArray() noexcept = default;
-    explicit UniqueSafeArray(SAFEARRAY* adopted) noexcept : a_(adopted) {}
-    UniqueSafeArray(UniqueSafeArray&& other) noexcept : a_(std::exchange(other.a_, nullptr)) {}
-    UniqueSafeArray& operator=(UniqueSafeArray&& other) noexcept {
-        reset(std::exchange(other.a_, nullptr));
-        return *this;
-    }
-    UniqueSafeArray(const UniqueSafeArray&) = delete;
-    UniqueSafeArray& operator=(const UniqueSafeArray&) = delete;
-    ~UniqueSafeArray() { reset(); }
-
-    SAFEARRAY* get() const noexcept { return a_; }
-    SAFEARRAY** put() noexcept {
-        reset();
-        return &a_;
-    }
-    SAFEARRAY* release() noexcept { return std::exchange(a_, nullptr); }
-    void reset(SAFEARRAY* a = nullptr) noexcept {
-        if (a_) SafeArrayDestroy(a_);
-        a_ = a;
-    }
-
-private:
-    SAFEARRAY* a_ = nullptr;
-};
+using UniqueSafeArray = UniqueAny<SAFEARRAY*, &SafeArrayDestroy>;
 
 // Keeps a SAFEARRAY's data locked (SafeArrayAccessData) for its lifetime.
 class SafeArrayDataLock {

@@ -1,6 +1,7 @@
 // Owning holders for GDI+ flat-API objects and bitmap locks.
 #pragma once
 
+#include "com/unique_any.h"
 #include "platform/gdiplus.h"
 
 #include <utility>
@@ -8,34 +9,7 @@
 namespace rastelle {
 
 template <class T, Status(WINGDIPAPI* Delete)(T*)>
-class GdipHandle {
-public:
-    GdipHandle() noexcept = default;
-    explicit GdipHandle(T* adopted) noexcept : p_(adopted) {}
-    GdipHandle(GdipHandle&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    GdipHandle& operator=(GdipHandle&& other) noexcept {
-        reset(std::exchange(other.p_, nullptr));
-        return *this;
-    }
-    GdipHandle(const GdipHandle&) = delete;
-    GdipHandle& operator=(const GdipHandle&) = delete;
-    ~GdipHandle() { reset(); }
-
-    T* get() const noexcept { return p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-    T** put() noexcept {
-        reset();
-        return &p_;
-    }
-    T* release() noexcept { return std::exchange(p_, nullptr); }
-    void reset(T* p = nullptr) noexcept {
-        if (p_) Delete(p_);
-        p_ = p;
-    }
-
-private:
-    T* p_ = nullptr;
-};
+using GdipHandle = com::UniqueAny<T*, Delete>;
 
 using UniqueImage = GdipHandle<Gdiplus::GpImage, &gp::GdipDisposeImage>;
 using UniqueGraphics = GdipHandle<Gdiplus::GpGraphics, &gp::GdipDeleteGraphics>;

@@ -208,6 +208,24 @@ void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expec
     EXPECT_TRUE(IsEqualGUID(error.guid, IID_IRasterObject));
 }
 
+std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < count; ++i) {
+        threads.push_back(CreateThread(
+            nullptr, 0, [](void* fn) -> DWORD { return reinterpret_cast<DWORD (*)()>(fn)(); },
+            reinterpret_cast<void*>(body), 0, nullptr));
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    std::vector<DWORD> results;
+    for (HANDLE thread : threads) {
+        DWORD result = 0;
+        GetExitCodeThread(thread, &result);
+        results.push_back(result);
+        CloseHandle(thread);
+    }
+    return results;
+}
+
 std::string Narrow(const std::wstring& s) {
     std::string out;
     for (wchar_t c : s) out.push_back(c < 128 ? static_cast<char>(c) : '?');

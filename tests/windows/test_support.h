@@ -57,4 +57,7 @@ void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expec
 
 std::string Narrow(const std::wstring& s);
 
+// Runs body on `count` threads at once and returns each thread's result.
+std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());
+
 }  // namespace rastelle::test

@@ -64,25 +64,12 @@ TEST(ProtectedRegion, InnerRegionFaultDoesNotEndTheOuterOne) {
 }
 
 TEST(ProtectedRegion, WorksOnSeveralThreadsAtOnce) {
-    constexpr int kThreads = 4;
-    HANDLE threads[kThreads];
-    for (HANDLE& thread : threads) {
-        thread = CreateThread(
-            nullptr, 0,
-            [](void*) -> DWORD {
-                DWORD caught = 0;
-                for (int i = 0; i < 100; ++i) caught += RunProtected([] { ReadNull(); }) ? 0 : 1;
-                return caught;
-            },
-            nullptr, 0, nullptr);
-    }
-    WaitForMultipleObjects(kThreads, threads, TRUE, INFINITE);
-    for (HANDLE thread : threads) {
-        DWORD caught = 0;
-        GetExitCodeThread(thread, &caught);
-        EXPECT_EQ(caught, 100u);
-        CloseHandle(thread);
-    }
+    const auto caught = RunOnThreads(4, []() -> DWORD {
+        DWORD faults = 0;
+        for (int i = 0; i < 100; ++i) faults += RunProtected([] { ReadNull(); }) ? 0 : 1;
+        return faults;
+    });
+    for (DWORD faults : caught) EXPECT_EQ(faults, 100u);
 }
 
 }  // namespace

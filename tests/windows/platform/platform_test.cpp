@@ -58,19 +58,8 @@ bool CountingProbe() {
 platform::CapabilityProbe g_probe("counting", &CountingProbe);
 
 TEST(CapabilityProbe, RunsOnceAcrossThreadsAndCachesItsAnswer) {
-    constexpr int kThreads = 6;
-    HANDLE threads[kThreads];
-    for (HANDLE& thread : threads) {
-        thread = CreateThread(
-            nullptr, 0, [](void*) -> DWORD { return g_probe.Result() ? 1 : 0; }, nullptr, 0, nullptr);
-    }
-    WaitForMultipleObjects(kThreads, threads, TRUE, INFINITE);
-    for (HANDLE thread : threads) {
-        DWORD result = 0;
-        GetExitCodeThread(thread, &result);
-        EXPECT_EQ(result, 1u);
-        CloseHandle(thread);
-    }
+    const auto answers = RunOnThreads(6, []() -> DWORD { return g_probe.Result() ? 1 : 0; });
+    for (DWORD answer : answers) EXPECT_EQ(answer, 1u);
     EXPECT_TRUE(g_probe.Result());
     EXPECT_EQ(g_probeRuns, 1);
 }
