@@ -278,12 +278,11 @@ STDMETHODIMP RasterObject::SetDataPointer(LONG* value) {
 }
 
 // ---------------------------------------------------------------------------
-// Saving, transforms and pictures are served by their own subsystems.
+// Saving and pictures are served by the codecs.
 
 STDMETHODIMP RasterObject::SaveFile(BSTR, IDispatch*) { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::SaveStream(IUnknown*, IDispatch*) { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
-HRESULT RasterObject::ApplyTransformOperation(IDispatch*) noexcept { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::LoadPicture(IPictureDisp*) { return E_NOTIMPL; }
 
