@@ -9,6 +9,7 @@
 #include "raster/pixel_exchange.h"
 #include "raster/raster_object.h"
 
+#include <dispex.h>
 #include <ocidl.h>
 #include <olectl.h>
 
@@ -130,6 +131,12 @@ HRESULT RasterObject::ApplyAutomationTransform(IDispatch* transform) {
     if (!com::RunProtected(
             [&] { namesHr = transform->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &dispid); }))
         namesHr = E_INVALIDARG;
+    // Objects of some script engines answer only through IDispatchEx.
+    com::ComPtr<IDispatchEx> scriptObject;
+    if (namesHr == E_NOTIMPL && SUCCEEDED(transform->QueryInterface(__uuidof(IDispatchEx), scriptObject.put_void()))) {
+        com::UniqueBstr name{std::wstring_view(applyName)};
+        namesHr = scriptObject->GetDispID(name.get(), fdexNameCaseInsensitive, &dispid);
+    }
     if (FAILED(namesHr)) {
         if (namesHr == DISP_E_UNKNOWNNAME)
             ThrowError(com::kErrInvalidCall, L"Cannot find Apply method among the members of the object, you passed");
@@ -149,6 +156,8 @@ HRESULT RasterObject::ApplyAutomationTransform(IDispatch* transform) {
     DISPPARAMS params{args, nullptr, 2, 0};
     hr = transform->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
                            nullptr);
+    if (hr == E_NOTIMPL && scriptObject)
+        hr = scriptObject->InvokeEx(dispid, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
     com::UniqueSafeArray outputOwner(output);
     if (FAILED(hr)) ThrowSilent(hr);
     if (!output) ThrowError(hr, ContactMessage(L". Output array didn't passed!"));
