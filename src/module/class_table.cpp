@@ -1,6 +1,7 @@
 #include "module/class_table.h"
 
 #include "raster/raster_object.h"
+#include "transforms/colour_transforms.h"
 #include "transforms/geometric_transforms.h"
 #include "rastelle_h.h"
 
@@ -30,7 +31,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_TransformCrop, L"Rastelle.TransformCrop.1", L"Rastelle.TransformCrop", L"TransformCrop Class",
      kProgrammable, kClassObject, !kCategory, &transforms::TransformCrop::Create},
     {&CLSID_TransformEqualize, L"Rastelle.TransformEquali.1", L"Rastelle.TransformEqualize",
-     L"TransformEqualize Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformEqualize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformEqualize::Create},
     {&CLSID_TransformRotate, L"Rastelle.TransformRotate.1", L"Rastelle.TransformRotate",
      L"TransformRotate Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformRotate::Create},
     {&CLSID_JPEGEncoderInfo, L"Rastelle.JPEGEncoderInfo.1", L"Rastelle.JPEGEncoderInfo",

@@ -277,7 +277,7 @@ Sub TestImageMethods()
     r.EmptyImage 4, 3 : r.FastBlur : image_method r, "FastBlur", False, 4, 3
     r.EmptyImage 4, 3 : r.Glow : image_method r, "Glow", False, 4, 3
     r.EmptyImage 4, 3 : r.Shadow : image_method r, "Shadow", False, 4, 3
-    r.EmptyImage 4, 3 : r.Equalize : image_method r, "Equalize", False, 4, 3
+    r.EmptyImage 4, 3 : r.Equalize : image_method r, "Equalize", True, 4, 3
     r.EmptyImage 4, 3 : r.Transparentize : image_method r, "Transparentize", False, 4, 3
     r.EmptyImage 4, 3 : r.RemoveNoise 1 : image_method r, "RemoveNoise 1", False, 4, 3
     r.EmptyImage 4, 3 : r.Expand 1 : image_method r, "Expand 1", False, 4, 3

@@ -346,10 +346,10 @@ TEST(RasterObjectImageMethods, RunTheirTransformOrPassOnTheCreationError) {
     EXPECT_EQ(run([](IRasterObject* r) { return r->Resize(2, 3, rqtBilinearMode, -1); }), S_OK);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
     EXPECT_EQ(run([](IRasterObject* r) { return r->Crop(0, 0, 2, 2, -1, VARIANT_FALSE, rqtBilinearMode); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Equalize(0, 0, 0, 0, 1, 1, 1, 1); }), S_OK);
 
     const std::pair<const CLSID*, HRESULT> notServed[] = {
         {&CLSID_TransformTransparentize, run([](IRasterObject* r) { return r->Transparentize(-1, 50); })},
-        {&CLSID_TransformEqualize, run([](IRasterObject* r) { return r->Equalize(0, 0, 0, 0, 1, 1, 1, 1); })},
         {&CLSID_TransformFastBlur, run([](IRasterObject* r) { return r->FastBlur(2.0); })},
         {&CLSID_TransformGlow, run([](IRasterObject* r) { return r->Glow(10.0, 2.0, -256); })},
         {&CLSID_TransformShadow, run([](IRasterObject* r) { return r->Shadow(10, 10, 2.0, -8355712); })},

@@ -19,6 +19,7 @@ const TransformClass kServed[] = {
     {&CLSID_TransformCrop, &IID_ITransformCrop, "Rastelle.TransformCrop.1", true},
     {&CLSID_TransformRotate, &IID_ITransformRotate, "Rastelle.TransformRotate.1", true},
     {&CLSID_TransformFlipAndRotate, &IID_ITransformFlipAndRotate, "Rastelle.TransformFlipAndRotate.1", true},
+    {&CLSID_TransformEqualize, &IID_ITransformEqualize, "Rastelle.TransformEquali.1", true},
 };
 
 ComPtr<IUnknown> Create(const TransformClass& c) {
