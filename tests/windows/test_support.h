@@ -70,6 +70,10 @@ inline void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring
 
 std::string Narrow(const std::wstring& s);
 
+// True when the tests run under Wine, whose GDI+ has measured gaps that the
+// platform probes must report.
+bool RunningUnderWine();
+
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());
 

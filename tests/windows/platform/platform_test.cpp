@@ -5,6 +5,7 @@
 #include "platform/bitmap_guard.h"
 #include "platform/capability_probe.h"
 #include "platform/file_signature.h"
+#include "platform/interpolation_probe.h"
 #include "raster/bitmap.h"
 
 #include <memory>
@@ -67,6 +68,12 @@ TEST(CapabilityProbe, RunsOnceAcrossThreadsAndCachesItsAnswer) {
 TEST(CapabilityProbe, AProbeThatThrowsAnswersNo) {
     static platform::CapabilityProbe throwing("throwing", []() -> bool { throw 1; });
     EXPECT_FALSE(throwing.Result());
+}
+
+TEST(PlatformProbes, InterpolationModesCollapseUnderWine) {
+    // Wine draws every mode but nearest neighbour as the same bilinear image.
+    EXPECT_EQ(platform::ProbeInterpolationModes(), !RunningUnderWine());
+    EXPECT_EQ(platform::InterpolationModesAreDistinct(), platform::ProbeInterpolationModes());
 }
 
 TEST(FileSignature, RecognisesIconsAndCursorsOnly) {
