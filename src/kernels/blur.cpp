@@ -68,14 +68,27 @@ private:
     std::vector<std::uint8_t> alpha_;
 };
 
-// (B*A, G*A, R*A, A) of one pixel as four 32-bit lanes.
-__m128i Premultiply(std::uint32_t pixel) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)), zero);
+// (B*A, G*A, R*A, A) of one pixel as four 16-bit lanes (each at most 65025).
+__m128i Premultiply16(std::uint32_t pixel) {
+    const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)), _mm_setzero_si128());
     __m128i alpha = _mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3));
     alpha = _mm_or_si128(_mm_and_si128(alpha, _mm_set_epi16(0, 0, 0, 0, 0, -1, -1, -1)),
                          _mm_set_epi16(0, 0, 0, 0, 1, 0, 0, 0));
-    return _mm_unpacklo_epi16(_mm_mullo_epi16(px, alpha), zero);
+    return _mm_mullo_epi16(px, alpha);
+}
+
+// The same as four 32-bit lanes.
+__m128i Premultiply(std::uint32_t pixel) { return _mm_unpacklo_epi16(Premultiply16(pixel), _mm_setzero_si128()); }
+
+// A row of the work image (the horizontal pass's result) is kept
+// premultiplied, four 16-bit values a pixel, ready for the vertical sums.
+void StoreWork(std::uint16_t* row, int x, std::uint32_t pixel) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * static_cast<size_t>(x)), Premultiply16(pixel));
+}
+
+__m128i LoadWork(const std::uint16_t* row, int x) {
+    return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * static_cast<size_t>(x))),
+                              _mm_setzero_si128());
 }
 
 // Window sums in integers, doubled (so that half weights are whole): 32-bit
@@ -87,7 +100,8 @@ struct Lanes32 {
         return _mm_set_epi32(static_cast<int>(s[3]), static_cast<int>(s[2]), static_cast<int>(s[1]),
                              static_cast<int>(s[0]));
     }
-    static V Load(std::uint32_t pixel) { return Premultiply(pixel); }
+    static V Pixel(std::uint32_t pixel) { return Premultiply(pixel); }
+    static V Work(const std::uint16_t* row, int x) { return LoadWork(row, x); }
     static V Add(V a, V b) { return _mm_add_epi32(a, b); }
     static V Sub(V a, V b) { return _mm_sub_epi32(a, b); }
 };
@@ -98,9 +112,13 @@ struct Lanes64 {
     };
     static V Zero() { return {}; }
     static V From(const std::int64_t s[4]) { return {{s[0], s[1], s[2], s[3]}}; }
-    static V Load(std::uint32_t p) {
+    static V Pixel(std::uint32_t p) {
         const std::int64_t a = p >> 24;
         return {{(p & 0xFF) * a, ((p >> 8) & 0xFF) * a, ((p >> 16) & 0xFF) * a, a}};
+    }
+    static V Work(const std::uint16_t* row, int x) {
+        const std::uint16_t* p = row + 4 * static_cast<size_t>(x);
+        return {{p[0], p[1], p[2], p[3]}};
     }
     static V Add(V a, const V& b) {
         for (int i = 0; i < 4; ++i) a.s[i] += b.s[i];
@@ -116,7 +134,7 @@ struct Lanes64 {
 struct Taps {
     double radius;
     int lo, hi;
-    double norm;  // what the alpha sum is divided by
+    double norm;   // what the alpha sum is divided by
     bool running;  // 2r is an integer
     bool wide;     // the doubled sums may exceed 31 bits
 
@@ -129,12 +147,13 @@ struct Taps {
         wide = 65025.0 * 2 * BlurNormalisingSum(r) >= 2147483647.0;
     }
     bool Empty() const { return lo > hi; }
-    double Weight(int d) const { return (radius + 1) - std::abs(d); }
-    // Doubled weight of distance d, and the doubled weight of the window's ends.
+    double Weight(std::int64_t d) const { return (radius + 1) - std::abs(static_cast<double>(d)); }
+    // Doubled weight of distance d; the window's ends weigh 1 (half-integer
+    // radius) or 2 (integer radius).
     std::int64_t Weight2(std::int64_t d) const {
         return static_cast<std::int64_t>(2 * radius + 2) - 2 * (d < 0 ? -d : d);
     }
-    std::int64_t EdgeWeight2() const { return Weight2(hi); }
+    bool EdgeWeighsTwo() const { return Weight2(hi) == 2; }
 };
 
 // The first and last positions (in the 0..n-1 range of outputs) whose window,
@@ -148,49 +167,72 @@ bool ActiveRange(int n, int offset, const Taps& taps, int& first, int& last) {
     return true;
 }
 
-// --- Horizontal pass: src rows into the packed work image ------------------
+// The reciprocal table for a running pass, when its alpha sums are few.
+std::unique_ptr<TableFinisher> MakeTable(const Taps& taps) {
+    if (!taps.running || taps.wide || taps.Empty()) return nullptr;
+    const double maxSum = 255.0 * 2 * BlurNormalisingSum(taps.radius);
+    if (maxSum >= kTableLimit) return nullptr;
+    return std::make_unique<TableFinisher>(2 * taps.norm, static_cast<std::int64_t>(maxSum));
+}
 
 template <class L>
-void HorizontalRunning(const ConstImageView& src, std::uint32_t* work, const Taps& taps, int offX,
-                       const TableFinisher* table) {
-    using V = typename L::V;
-    const int w = src.width, h = taps.hi;
-    const bool edgeTwo = taps.EdgeWeight2() == 2;  // integer radius (else 1: half-integer)
-    const double norm2 = 2 * taps.norm;
-    std::vector<Slot<V>> line(static_cast<size_t>(w) + 2);  // premultiplied, a transparent pixel at each end
-    Slot<V>* v = line.data() + 1;
-    v[-1].v = v[w].v = L::Zero();
-    auto at = [&](std::int64_t i) { return v[std::clamp<std::int64_t>(i, -1, w)].v; };
-    auto finish = [&](const V& t) -> std::uint32_t {
-        if constexpr (std::is_same_v<L, Lanes32>) {
-            if (table) return (*table)(t);
-            alignas(16) std::int32_t s[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(s), t);
-            return Finish(s[0], s[1], s[2], s[3], norm2);
+std::uint32_t FinishSums(const typename L::V& t, double norm2, const TableFinisher* table) {
+    if constexpr (std::is_same_v<L, Lanes32>) {
+        if (table) return (*table)(t);
+        alignas(16) std::int32_t s[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(s), t);
+        return Finish(s[0], s[1], s[2], s[3], norm2);
+    } else {
+        return Finish(static_cast<double>(t.s[0]), static_cast<double>(t.s[1]), static_cast<double>(t.s[2]),
+                      static_cast<double>(t.s[3]), norm2);
+    }
+}
+
+// --- Horizontal pass: one source row into one premultiplied work row -------
+
+class HorizontalPass {
+public:
+    HorizontalPass(const ConstImageView& src, const Taps& taps, int offX)
+        : src_(src), taps_(taps), offX_(offX), table_(MakeTable(taps)) {
+        active_ = ActiveRange(src.width, offX, taps, first_, last_);
+        if (!taps.running) {
+            for (int d = taps.lo; d <= taps.hi; ++d) weights_.push_back(taps.Weight(d));
+            doubles_.resize(static_cast<size_t>(src.width) * 2);
+        } else if (taps.wide) {
+            wide_.resize(static_cast<size_t>(src.width) + 2);
         } else {
-            return Finish(static_cast<double>(t.s[0]), static_cast<double>(t.s[1]), static_cast<double>(t.s[2]),
-                          static_cast<double>(t.s[3]), norm2);
+            narrow_.resize(static_cast<size_t>(src.width) + 2);
         }
-    };
-    int first = 0, last = -1;
-    const bool active = ActiveRange(w, offX, taps, first, last);
-    for (int y = 0; y < src.height; ++y) {
-        std::uint32_t* out = work + static_cast<size_t>(y) * w;
-        if (!active) {
-            std::fill(out, out + w, 0u);
-            continue;
-        }
-        const std::uint32_t* in = src.row(y);
-        for (int x = 0; x < w; ++x) v[x].v = L::Load(in[x]);
-        std::fill(out, out + first, 0u);
-        std::fill(out + last + 1, out + w, 0u);
-        // The first window directly; then T (the tent sum) and D (the sum
-        // right of the centre minus the sum up to it) slide one step a pixel.
-        std::int64_t c = std::int64_t{first} - offX;
+    }
+
+    void Row(int y, std::uint16_t* out) {
+        const int w = src_.width;
+        std::memset(out, 0, static_cast<size_t>(w) * 8);
+        if (!active_) return;
+        const std::uint32_t* in = src_.row(y);
+        if (!taps_.running) Direct(in, out);
+        else if (taps_.wide) Running<Lanes64>(in, out, wide_);
+        else Running<Lanes32>(in, out, narrow_);
+    }
+
+private:
+    // T (the tent sum) and D (the sum right of the centre minus the sum up to
+    // it) of the first window directly; then both slide one step a pixel.
+    template <class L>
+    void Running(const std::uint32_t* in, std::uint16_t* out, std::vector<Slot<typename L::V>>& line) {
+        using V = typename L::V;
+        const int w = src_.width, h = taps_.hi;
+        const bool edgeTwo = taps_.EdgeWeighsTwo();
+        const double norm2 = 2 * taps_.norm;
+        Slot<V>* v = line.data() + 1;  // a transparent pixel at each end
+        v[-1].v = v[w].v = L::Zero();
+        for (int x = 0; x < w; ++x) v[x].v = L::Pixel(in[x]);
+        auto at = [&](std::int64_t i) { return v[std::clamp<std::int64_t>(i, -1, w)].v; };
+        std::int64_t c = std::int64_t{first_} - offX_;
         std::int64_t t[4] = {}, d[4] = {};
         for (std::int64_t j = std::max<std::int64_t>(0, c - h); j <= std::min<std::int64_t>(w - 1, c + h); ++j) {
             const std::uint32_t p = in[j];
-            const std::int64_t a = p >> 24, wt = taps.Weight2(j - c);
+            const std::int64_t a = p >> 24, wt = taps_.Weight2(j - c);
             const std::int64_t vals[4] = {(p & 0xFF) * a, ((p >> 8) & 0xFF) * a, ((p >> 16) & 0xFF) * a, a};
             for (int k = 0; k < 4; ++k) {
                 t[k] += vals[k] * wt;
@@ -198,51 +240,83 @@ void HorizontalRunning(const ConstImageView& src, std::uint32_t* work, const Tap
             }
         }
         V tv = L::From(t), dv = L::From(d);
-        out[first] = finish(tv);
-        for (int x = first + 1; x <= last; ++x, ++c) {
+        StoreWork(out, first_, FinishSums<L>(tv, norm2, table_.get()));
+        for (int x = first_ + 1; x <= last_; ++x, ++c) {
             const V va = at(c - h), vm = at(c + 1), vb = at(c + h + 1);
             tv = L::Add(L::Add(tv, L::Add(dv, dv)), edgeTwo ? L::Add(vb, vb) : L::Add(va, vb));
             dv = L::Sub(L::Add(dv, L::Add(va, vb)), L::Add(vm, vm));
-            out[x] = finish(tv);
+            StoreWork(out, x, FinishSums<L>(tv, norm2, table_.get()));
         }
     }
-}
 
-void HorizontalDirect(const ConstImageView& src, std::uint32_t* work, const Taps& taps, int offX) {
-    const int w = src.width;
-    std::vector<double> weights;
-    for (int d = taps.lo; d <= taps.hi; ++d) weights.push_back(taps.Weight(d));
-    std::vector<Slot<__m128d>> line(static_cast<size_t>(w) * 2);  // (B*A, G*A), (R*A, A) per pixel
-    int first = 0, last = -1;
-    const bool active = ActiveRange(w, offX, taps, first, last);
-    for (int y = 0; y < src.height; ++y) {
-        std::uint32_t* out = work + static_cast<size_t>(y) * w;
-        std::fill(out, out + w, 0u);
-        if (!active) continue;
-        const std::uint32_t* in = src.row(y);
+    // The weighted terms added in index order, two channels per register.
+    void Direct(const std::uint32_t* in, std::uint16_t* out) {
+        const int w = src_.width;
         for (int x = 0; x < w; ++x) {
             const __m128i p = Premultiply(in[x]);
-            line[2 * x].v = _mm_cvtepi32_pd(p);
-            line[2 * x + 1].v = _mm_cvtepi32_pd(_mm_unpackhi_epi64(p, p));
+            doubles_[2 * x].v = _mm_cvtepi32_pd(p);
+            doubles_[2 * x + 1].v = _mm_cvtepi32_pd(_mm_unpackhi_epi64(p, p));
         }
-        for (int x = first; x <= last; ++x) {
-            const std::int64_t c = std::int64_t{x} - offX;
-            const int j0 = static_cast<int>(std::max<std::int64_t>(0, c + taps.lo));
-            const int j1 = static_cast<int>(std::min<std::int64_t>(w - 1, c + taps.hi));
+        for (int x = first_; x <= last_; ++x) {
+            const std::int64_t c = std::int64_t{x} - offX_;
+            const int j0 = static_cast<int>(std::max<std::int64_t>(0, c + taps_.lo));
+            const int j1 = static_cast<int>(std::min<std::int64_t>(w - 1, c + taps_.hi));
             __m128d bg = _mm_setzero_pd(), ra = _mm_setzero_pd();
-            const double* wt = weights.data() + (j0 - c - taps.lo);
+            const double* wt = weights_.data() + (j0 - c - taps_.lo);
             for (int j = j0; j <= j1; ++j, ++wt) {
                 const __m128d k = _mm_set1_pd(*wt);
-                bg = _mm_add_pd(bg, _mm_mul_pd(line[2 * j].v, k));
-                ra = _mm_add_pd(ra, _mm_mul_pd(line[2 * j + 1].v, k));
+                bg = _mm_add_pd(bg, _mm_mul_pd(doubles_[2 * j].v, k));
+                ra = _mm_add_pd(ra, _mm_mul_pd(doubles_[2 * j + 1].v, k));
             }
             alignas(16) double s[4];
             _mm_store_pd(s, bg);
             _mm_store_pd(s + 2, ra);
-            out[x] = Finish(s[0], s[1], s[2], s[3], taps.norm);
+            StoreWork(out, x, Finish(s[0], s[1], s[2], s[3], taps_.norm));
         }
     }
-}
+
+    const ConstImageView& src_;
+    const Taps& taps_;
+    int offX_;
+    std::unique_ptr<TableFinisher> table_;
+    bool active_ = false;
+    int first_ = 0, last_ = -1;
+    std::vector<double> weights_;
+    std::vector<Slot<__m128d>> doubles_;  // (B*A, G*A), (R*A, A) per pixel
+    std::vector<Slot<Lanes32::V>> narrow_;
+    std::vector<Slot<Lanes64::V>> wide_;
+};
+
+// The rows of the work image the vertical pass still needs: a ring of the
+// last `ringRows`, each made by the horizontal pass on first request. Rows
+// are requested in an order whose newest row only grows and whose oldest
+// stays within the ring; rows outside the image read as transparent.
+class WorkRows {
+public:
+    WorkRows(HorizontalPass& pass, int width, int height, int ringRows)
+        : pass_(pass), width_(width), height_(height), ringRows_(ringRows),
+          ring_(static_cast<size_t>(width) * 4 * static_cast<size_t>(ringRows)),
+          zero_(static_cast<size_t>(width) * 4, 0) {}
+
+    const std::uint16_t* Get(std::int64_t k) {
+        if (k < 0 || k >= height_) return zero_.data();
+        if (k >= next_) {
+            for (std::int64_t j = std::max<std::int64_t>(next_, k - ringRows_ + 1); j <= k; ++j)
+                pass_.Row(static_cast<int>(j), Slot(j));
+            next_ = k + 1;
+        }
+        return Slot(k);
+    }
+
+private:
+    std::uint16_t* Slot(std::int64_t k) {
+        return ring_.data() + static_cast<size_t>(k % ringRows_) * width_ * 4;
+    }
+    HorizontalPass& pass_;
+    int width_, height_, ringRows_;
+    std::vector<std::uint16_t> ring_, zero_;
+    std::int64_t next_ = 0;
+};
 
 // --- Vertical pass: work columns, laid onto dst ----------------------------
 
@@ -258,61 +332,43 @@ struct Layer {
     }
 };
 
+// Per column the same T and D as the horizontal pass, slid down one row at a
+// time.
 template <class L>
-void VerticalRunning(const std::uint32_t* work, const ImageView& dst, const Taps& taps, int offY, const Layer& layer,
-                     const TableFinisher* table) {
+void VerticalRunning(WorkRows& rows, const ImageView& dst, const Taps& taps, int offY, const Layer& layer) {
     using V = typename L::V;
     const int w = dst.width, hgt = dst.height, h = taps.hi;
-    const bool edgeTwo = taps.EdgeWeight2() == 2;
+    const bool edgeTwo = taps.EdgeWeighsTwo();
     const double norm2 = 2 * taps.norm;
+    const auto table = MakeTable(taps);
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
-    const std::vector<std::uint32_t> zeroRow(static_cast<size_t>(w), 0u);
-    auto row = [&](std::int64_t k) {
-        return k < 0 || k >= hgt ? zeroRow.data() : work + static_cast<size_t>(k) * w;
-    };
     std::vector<Slot<V>> t(static_cast<size_t>(w)), d(static_cast<size_t>(w));
     std::int64_t c = std::int64_t{first} - offY;
     {
         std::vector<std::int64_t> t64(static_cast<size_t>(w) * 4, 0), d64(static_cast<size_t>(w) * 4, 0);
         for (std::int64_t k = std::max<std::int64_t>(0, c - h); k <= std::min<std::int64_t>(hgt - 1, c + h); ++k) {
-            const std::uint32_t* in = row(k);
+            const std::uint16_t* in = rows.Get(k);
             const std::int64_t wt = taps.Weight2(k - c);
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t p = in[x];
-                const std::int64_t a = p >> 24;
-                const std::int64_t vals[4] = {(p & 0xFF) * a, ((p >> 8) & 0xFF) * a, ((p >> 16) & 0xFF) * a, a};
-                for (int i = 0; i < 4; ++i) {
-                    t64[4 * x + i] += vals[i] * wt;
-                    d64[4 * x + i] += k <= c ? -vals[i] : vals[i];
-                }
+            for (size_t i = 0; i < static_cast<size_t>(w) * 4; ++i) {
+                t64[i] += in[i] * wt;
+                d64[i] += k <= c ? -in[i] : in[i];
             }
         }
-        for (int x = 0; x < w; ++x) {
-            t[x].v = L::From(&t64[4 * static_cast<size_t>(x)]);
-            d[x].v = L::From(&d64[4 * static_cast<size_t>(x)]);
+        for (size_t x = 0; x < static_cast<size_t>(w); ++x) {
+            t[x].v = L::From(&t64[4 * x]);
+            d[x].v = L::From(&d64[4 * x]);
         }
     }
-    auto finish = [&](const V& s) -> std::uint32_t {
-        if constexpr (std::is_same_v<L, Lanes32>) {
-            if (table) return (*table)(s);
-            alignas(16) std::int32_t v[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(v), s);
-            return Finish(v[0], v[1], v[2], v[3], norm2);
-        } else {
-            return Finish(static_cast<double>(s.s[0]), static_cast<double>(s.s[1]), static_cast<double>(s.s[2]),
-                          static_cast<double>(s.s[3]), norm2);
-        }
-    };
     for (int y = first;; ++y, ++c) {
         std::uint32_t* out = dst.row(y);
-        for (int x = 0; x < w; ++x) out[x] = layer(out[x], finish(t[x].v));
+        for (int x = 0; x < w; ++x) out[x] = layer(out[x], FinishSums<L>(t[x].v, norm2, table.get()));
         if (y == last) break;
-        const std::uint32_t* ra = row(c - h);
-        const std::uint32_t* rm = row(c + 1);
-        const std::uint32_t* rb = row(c + h + 1);
+        const std::uint16_t* ra = rows.Get(c - h);
+        const std::uint16_t* rm = rows.Get(c + 1);
+        const std::uint16_t* rb = rows.Get(c + h + 1);
         for (int x = 0; x < w; ++x) {
-            const V va = L::Load(ra[x]), vm = L::Load(rm[x]), vb = L::Load(rb[x]);
+            const V va = L::Work(ra, x), vm = L::Work(rm, x), vb = L::Work(rb, x);
             const V dx = d[x].v;
             t[x].v = L::Add(L::Add(t[x].v, L::Add(dx, dx)), edgeTwo ? L::Add(vb, vb) : L::Add(va, vb));
             d[x].v = L::Sub(L::Add(dx, L::Add(va, vb)), L::Add(vm, vm));
@@ -320,21 +376,21 @@ void VerticalRunning(const std::uint32_t* work, const ImageView& dst, const Taps
     }
 }
 
-void VerticalDirect(const std::uint32_t* work, const ImageView& dst, const Taps& taps, int offY, const Layer& layer) {
+void VerticalDirect(WorkRows& rows, const ImageView& dst, const Taps& taps, int offY, const Layer& layer) {
     const int w = dst.width, hgt = dst.height;
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
     std::vector<Slot<__m128d>> sums(static_cast<size_t>(w) * 2);
     for (int y = first; y <= last; ++y) {
         const std::int64_t c = std::int64_t{y} - offY;
-        const int k0 = static_cast<int>(std::max<std::int64_t>(0, c + taps.lo));
-        const int k1 = static_cast<int>(std::min<std::int64_t>(hgt - 1, c + taps.hi));
+        const std::int64_t k0 = std::max<std::int64_t>(0, c + taps.lo);
+        const std::int64_t k1 = std::min<std::int64_t>(hgt - 1, c + taps.hi);
         std::fill(sums.begin(), sums.end(), Slot<__m128d>{_mm_setzero_pd()});
-        for (int k = k0; k <= k1; ++k) {
-            const std::uint32_t* in = work + static_cast<size_t>(k) * w;
-            const __m128d wt = _mm_set1_pd(taps.Weight(static_cast<int>(k - c)));
+        for (std::int64_t k = k0; k <= k1; ++k) {
+            const std::uint16_t* in = rows.Get(k);
+            const __m128d wt = _mm_set1_pd(taps.Weight(k - c));
             for (int x = 0; x < w; ++x) {
-                const __m128i p = Premultiply(in[x]);
+                const __m128i p = LoadWork(in, x);
                 sums[2 * x].v = _mm_add_pd(sums[2 * x].v, _mm_mul_pd(_mm_cvtepi32_pd(p), wt));
                 sums[2 * x + 1].v =
                     _mm_add_pd(sums[2 * x + 1].v, _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(p, p)), wt));
@@ -348,14 +404,6 @@ void VerticalDirect(const std::uint32_t* work, const ImageView& dst, const Taps&
             out[x] = layer(out[x], Finish(s[0], s[1], s[2], s[3], taps.norm));
         }
     }
-}
-
-// The reciprocal table for a running pass, when its alpha sums are few.
-std::unique_ptr<TableFinisher> MakeTable(const Taps& taps) {
-    if (!taps.running || taps.wide || taps.Empty()) return nullptr;
-    const double maxSum = 255.0 * 2 * BlurNormalisingSum(taps.radius);
-    if (maxSum >= kTableLimit) return nullptr;
-    return std::make_unique<TableFinisher>(2 * taps.norm, static_cast<std::int64_t>(maxSum));
 }
 
 }  // namespace
@@ -385,26 +433,15 @@ void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParam
     }
     const Taps horizontal(rx, 1.0);
     const Taps vertical(ry, params.glowColor ? intensity : 1.0);
-    std::vector<std::uint32_t> work(static_cast<size_t>(dst.width) * static_cast<size_t>(dst.height));
-
-    if (!horizontal.running) {
-        HorizontalDirect(src, work.data(), horizontal, params.offsetX);
-    } else if (horizontal.wide) {
-        HorizontalRunning<Lanes64>(src, work.data(), horizontal, params.offsetX, nullptr);
-    } else {
-        const auto table = MakeTable(horizontal);
-        HorizontalRunning<Lanes32>(src, work.data(), horizontal, params.offsetX, table.get());
-    }
-
+    if (vertical.Empty()) return;  // no window, no layer
+    HorizontalPass pass(src, horizontal, params.offsetX);
+    // The vertical windows reach 2 * hi + 1 rows, the sliding update one more.
+    const int ringRows = static_cast<int>(std::min<std::int64_t>(dst.height, 2 * std::int64_t{vertical.hi} + 2));
+    WorkRows rows(pass, dst.width, dst.height, ringRows);
     const Layer layer{params.glowColor};
-    if (!vertical.running) {
-        VerticalDirect(work.data(), dst, vertical, params.offsetY, layer);
-    } else if (vertical.wide) {
-        VerticalRunning<Lanes64>(work.data(), dst, vertical, params.offsetY, layer, nullptr);
-    } else {
-        const auto table = MakeTable(vertical);
-        VerticalRunning<Lanes32>(work.data(), dst, vertical, params.offsetY, layer, table.get());
-    }
+    if (!vertical.running) VerticalDirect(rows, dst, vertical, params.offsetY, layer);
+    else if (vertical.wide) VerticalRunning<Lanes64>(rows, dst, vertical, params.offsetY, layer);
+    else VerticalRunning<Lanes32>(rows, dst, vertical, params.offsetY, layer);
 }
 
 void FastBlurImage(const ConstImageView& in, const ImageView& out, double radius) {

@@ -40,7 +40,9 @@ double BlurNormalisingSum(double radius);
 // the blurred alpha scaled by the intensity through AlphaCurve). Without a
 // glow colour and with both radii <= 0 it only lays src once more onto dst.
 // src and dst have the same size and must not overlap; dst usually holds a
-// copy of src. Allocates one W x H work image (may throw std::bad_alloc).
+// copy of src. Keeps the horizontal pass's rows that the vertical windows
+// still need, premultiplied (8 bytes a pixel, up to 2 * ceil(ry) + 2 rows);
+// may throw std::bad_alloc.
 void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParams& params);
 
 // The filters. `out` must hold a copy of `in` on entry (the transform frame

@@ -162,20 +162,19 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
     const int w = in.width, h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
     const size_t midStride = (rowBytes + 15) / 16 * 16 + 16;
-    std::vector<std::byte> mid(midStride * static_cast<size_t>(h));
     std::array<std::byte, 4> identity;
     for (int i = 0; i < 4; i += static_cast<int>(sizeof(typename E::T))) {
         const typename E::T v = kMax ? E::kLowest : E::kHighest;
         std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
     }
 
-    // Rows.
-    if (r <= kDirectRadius) {
-        PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
-        std::byte* buf = padded.row();
-        for (int y = 0; y < h; ++y) {
+    // The row pass, one row at a time.
+    PaddedRow padded(rowBytes, static_cast<size_t>(std::min(r, kDirectRadius)) * unit, identity.data(), unit);
+    std::vector<Slot<__m128i>> blockPrefix, blockSuffix;
+    auto rowPass = [&](int y, std::byte* m) {
+        if (r <= kDirectRadius) {
+            std::byte* buf = padded.row();
             std::memcpy(buf, in.row(y), rowBytes);
-            std::byte* m = mid.data() + static_cast<size_t>(y) * midStride;
             for (size_t o = 0; o < rowBytes; o += 16) {
                 __m128i v = Load(buf + o);
                 for (int d = 1; d <= r; ++d) {
@@ -184,36 +183,43 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
                 }
                 Store(m + o, v);
             }
+        } else {
+            BlockExtremumLine<E, kMax>(in.row(y), m, w, std::min(r, w), unit, blockPrefix, blockSuffix);
         }
-    } else {
-        std::vector<Slot<__m128i>> prefix, suffix;
-        for (int y = 0; y < h; ++y)
-            BlockExtremumLine<E, kMax>(in.row(y), mid.data() + static_cast<size_t>(y) * midStride, w,
-                                       std::min(r, w), unit, prefix, suffix);
-    }
-
-    // Columns, sixteen bytes at a time.
-    auto midRow = [&](int y) { return mid.data() + static_cast<size_t>(y) * midStride; };
+    };
     auto emit = [&](int y, size_t o, __m128i v) {
         if (o + 16 <= rowBytes) Store(out.row(y) + o, v);
         else StorePart(out.row(y) + o, v, rowBytes - o);
     };
+
+    // Small windows: the column pass over a ring of the last 2r + 1 row results.
+    if (r <= kDirectRadius && r < h - 1) {
+        const int ringRows = 2 * r + 1;
+        std::vector<std::byte> ring(midStride * static_cast<size_t>(ringRows));
+        auto slot = [&](int k) { return ring.data() + static_cast<size_t>(k % ringRows) * midStride; };
+        int done = 0;  // rows through the row pass so far
+        for (int y = 0; y < h; ++y) {
+            const int k0 = std::max(0, y - r), k1 = std::min(h - 1, y + r);
+            for (; done <= k1; ++done) rowPass(done, slot(done));
+            for (size_t o = 0; o < rowBytes; o += 16) {
+                __m128i v = Load(slot(k0) + o);
+                for (int k = k0 + 1; k <= k1; ++k) v = Pick<E, kMax>(v, Load(slot(k) + o));
+                emit(y, o, v);
+            }
+        }
+        return;
+    }
+
+    std::vector<std::byte> mid(midStride * static_cast<size_t>(h));
+    auto midRow = [&](int y) { return mid.data() + static_cast<size_t>(y) * midStride; };
+    for (int y = 0; y < h; ++y) rowPass(y, midRow(y));
+
+    // Columns, sixteen bytes at a time.
     if (r >= h - 1) {  // every window holds every row: one result for all
         for (size_t o = 0; o < rowBytes; o += 16) {
             __m128i v = Load(midRow(0) + o);
             for (int y = 1; y < h; ++y) v = Pick<E, kMax>(v, Load(midRow(y) + o));
             for (int y = 0; y < h; ++y) emit(y, o, v);
-        }
-        return;
-    }
-    if (r <= kDirectRadius) {
-        for (int y = 0; y < h; ++y) {
-            const int k0 = std::max(0, y - r), k1 = std::min(h - 1, y + r);
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = Load(midRow(k0) + o);
-                for (int k = k0 + 1; k <= k1; ++k) v = Pick<E, kMax>(v, Load(midRow(k) + o));
-                emit(y, o, v);
-            }
         }
         return;
     }
