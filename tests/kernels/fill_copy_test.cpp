@@ -6,30 +6,10 @@
 #include <random>
 #include <vector>
 
+#include "test_images.h"
+
 namespace rastelle::kernels {
 namespace {
-
-// A padded image: each row has `pad` guard pixels after it, which no kernel
-// may touch.
-struct PaddedImage {
-    static constexpr std::uint32_t kGuard = 0xDEADBEEF;
-    int width, height, pad;
-    std::vector<std::uint32_t> memory;
-
-    PaddedImage(int w, int h, int p) : width(w), height(h), pad(p), memory(static_cast<size_t>((w + p) * h), kGuard) {}
-    ImageView view() { return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4}; }
-    // The same memory seen bottom-up (negative stride), as locked bitmaps can be.
-    ImageView flipped() {
-        return {memory.data() + static_cast<size_t>((height - 1) * (width + pad)), width, height,
-                -static_cast<std::ptrdiff_t>(width + pad) * 4};
-    }
-    bool guardsIntact() const {
-        for (int y = 0; y < height; ++y)
-            for (int x = width; x < width + pad; ++x)
-                if (memory[static_cast<size_t>(y * (width + pad) + x)] != kGuard) return false;
-        return true;
-    }
-};
 
 TEST(FillPixels, SetsEveryPixelAndNothingElse) {
     for (auto [w, h, pad] : {std::tuple{1, 1, 0}, std::tuple{7, 3, 2}, std::tuple{1, 9, 1}, std::tuple{33, 1, 0}}) {

@@ -1,0 +1,286 @@
+#include "kernels/blur.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "kernels/blend.h"
+#include "reference_kernels.h"
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+TEST(BlendOver, MatchesTheFormulaForEveryAlphaPair) {
+    std::mt19937 random(1);
+    for (std::uint32_t a = 0; a < 256; ++a)
+        for (std::uint32_t da = 0; da < 256; ++da)
+            for (int i = 0; i < 8; ++i) {
+                const std::uint32_t d = (random() & 0xFFFFFF) | da << 24, c = random();
+                ASSERT_EQ(BlendOver(d, c, a), reference::BlendOver(d, c, a)) << a << " onto alpha " << da;
+            }
+}
+
+TEST(BlendOver, ReciprocalDivisionIsExact) {
+    for (std::uint32_t d = 1; d < 256; ++d)
+        for (std::uint32_t n = 0; n <= 255 * d; ++n) ASSERT_EQ(detail::DivideBy(n, d), n / d) << n << " / " << d;
+}
+
+TEST(BlendOver, CopiesOntoTransparentAndBlendsOntoOpaque) {
+    EXPECT_EQ(BlendOver(0x00123456u, 0xFF102030u, 77), 0x4D102030u);
+    EXPECT_EQ(BlendOver(0xFF000000u, 0x00FFFFFFu, 51), 0xFF333333u);  // weight 51/255
+    EXPECT_EQ(BlendOver(0xC0ABCDEFu, 0x11111111u, 0), 0xC0ABCDEFu);
+    EXPECT_EQ(BlendOver(0xC8000000u, 0x00FFFFFFu, 100) >> 24, 255u);  // alphas add up, capped
+}
+
+TEST(AlphaCurve, FollowsTheSCurve) {
+    const std::pair<std::uint32_t, std::uint32_t> points[] = {{0, 0},     {64, 32},   {128, 128}, {129, 130},
+                                                              {192, 224}, {254, 255}, {255, 255}};
+    for (auto [in, out] : points) EXPECT_EQ(AlphaCurve(in), out) << in;
+    for (std::uint32_t a = 0; a < 256; ++a) EXPECT_EQ(AlphaCurve(a), reference::AlphaCurve(a));
+}
+
+TEST(BlurNormalisingSum, AddsTheTentWeights) {
+    EXPECT_EQ(BlurNormalisingSum(2), 9);
+    EXPECT_EQ(BlurNormalisingSum(1.5), 6.5);
+    EXPECT_EQ(BlurNormalisingSum(0), 1);
+    EXPECT_EQ(BlurNormalisingSum(-0.5), 0.5);  // the centre alone, weight 1/2
+    EXPECT_EQ(BlurNormalisingSum(-1), 0);
+    EXPECT_EQ(BlurNormalisingSum(10), 121);
+}
+
+TEST(BlurParameters, OutOfRangeValuesAreTamed) {
+    EXPECT_EQ(BlurRadiusUsed(kNaN), 0);
+    EXPECT_EQ(BlurRadiusUsed(kInf), kMaxBlurRadius);
+    EXPECT_EQ(BlurRadiusUsed(1e300), kMaxBlurRadius);
+    EXPECT_EQ(BlurRadiusUsed(-kInf), -1);
+    EXPECT_EQ(BlurRadiusUsed(2.25), 2.25);
+    EXPECT_EQ(BlurIntensityUsed(0.5), 1);
+    EXPECT_EQ(BlurIntensityUsed(kNaN), 1);
+    EXPECT_EQ(BlurIntensityUsed(kInf), kInf);
+}
+
+// Runs the kernel and the reference on copies of `image` (the destination
+// starting as a copy, as the transform frame leaves it) and compares.
+void ExpectSameAsReference(const PaddedImage& image, const BlurParams& params) {
+    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 3);
+    reference::BlurKernel(image.view(), expected.view(), params);
+    BlurKernel(image.view(), actual.view(), params);
+    ASSERT_EQ(FirstDifference(expected, actual), "")
+        << image.width << "x" << image.height << " rx " << params.radiusX << " ry " << params.radiusY << " offsets "
+        << params.offsetX << "," << params.offsetY << (params.glowColor ? " glow" : "") << " intensity "
+        << params.intensity;
+    ASSERT_TRUE(actual.guardsIntact());
+}
+
+TEST(BlurKernel, MatchesReferenceOnRandomImages) {
+    std::mt19937 random(2);
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 9}, {9, 1}, {13, 9}, {31, 17}, {6, 40}, {64, 3}};
+    const double radii[] = {0, 0.5, 1, 1.5, 2, 2.5, 3, 10, 0.3, 1.7, 4.2, -0.5, -0.7, -1, -3, 45, 1e9, kInf, kNaN};
+    const int offsets[] = {0, 1, -1, 4, -7, 1000, -100000, 2147483647, -2147483647 - 1};
+    const double intensities[] = {1, 0.5, 3, 10, 1e300, kInf, kNaN};
+    for (auto [w, h] : sizes) {
+        for (int trial = 0; trial < 40; ++trial) {
+            PaddedImage image(w, h);
+            FillRandom(image, random, trial % 2 == 0);
+            BlurParams params;
+            params.radiusX = radii[random() % std::size(radii)];
+            params.radiusY = trial % 3 == 0 ? params.radiusX : radii[random() % std::size(radii)];
+            if (trial % 2) {
+                params.glowColor = random();
+                params.intensity = intensities[random() % std::size(intensities)];
+            }
+            if (trial % 4 >= 2) {
+                params.offsetX = offsets[random() % std::size(offsets)];
+                params.offsetY = offsets[random() % std::size(offsets)];
+            }
+            ExpectSameAsReference(image, params);
+        }
+    }
+}
+
+TEST(BlurKernel, WideRadiiTakeTheSixtyFourBitPath) {
+    // Doubled sums above 31 bits: a radius whose normalising sum times
+    // 2 * 255 * 255 passes 2^31.
+    std::mt19937 random(3);
+    PaddedImage image(200, 5);
+    FillRandom(image, random);
+    BlurParams params;
+    params.radiusX = 150;
+    params.radiusY = 130.5;
+    ExpectSameAsReference(image, params);
+    params.glowColor = 0x80FF0000u;
+    params.intensity = 700;
+    ExpectSameAsReference(image, params);
+}
+
+TEST(BlurKernel, SinglePixelSpreadsAsTheTentProduct) {
+    PaddedImage image(21, 21);
+    image.fill(0);
+    image.at(10, 10) = 0xFF000000u;
+    PaddedImage out = CopyOf(image, 0);
+    FastBlurImage(image.view(), out.view(), 2);
+    const int w[] = {1, 2, 3, 2, 1};
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 21; ++x) {
+            const int dx = x - 10, dy = y - 10;
+            std::uint32_t expected = 0;
+            if (dx == 0 && dy == 0) expected = 0xFF000000u;
+            else if (std::abs(dx) <= 2 && std::abs(dy) <= 2)
+                expected = static_cast<std::uint32_t>(255 * w[dx + 2] / 9 * w[dy + 2] / 9) << 24;
+            EXPECT_EQ(out.at(x, y), expected) << x << "," << y;
+        }
+    EXPECT_EQ(out.at(11, 10), 18u << 24);
+    EXPECT_EQ(out.at(10, 12), 9u << 24);
+    EXPECT_EQ(out.at(12, 12), 3u << 24);
+}
+
+TEST(BlurKernel, AlphaFallsOffAtTheBorders) {
+    // Onto a transparent destination the blurred alpha shows as it is: the
+    // first two columns of an opaque image come out at 170 and 226.
+    PaddedImage image(12, 12), out(12, 12);
+    image.fill(0xFF404040u);
+    out.fill(0);
+    BlurParams params;
+    params.radiusX = params.radiusY = 2;
+    BlurKernel(image.view(), out.view(), params);
+    EXPECT_EQ(out.at(0, 6) >> 24, 170u);
+    EXPECT_EQ(out.at(1, 6) >> 24, 226u);
+    EXPECT_EQ(out.at(2, 6) >> 24, 255u);
+    EXPECT_EQ(out.at(6, 0) >> 24, 170u);
+    EXPECT_EQ(out.at(0, 0) >> 24, 170u * 6 / 9);
+}
+
+TEST(BlurKernel, UniformColourLosesAUnitOnlyWhereRoundingSaysSo) {
+    PaddedImage image(30, 20);
+    image.fill(0xFFFEFEFEu);
+    PaddedImage out = CopyOf(image, 0);
+    FastBlurImage(image.view(), out.view(), 2);
+    EXPECT_EQ(out.at(0, 0), 0xFFFDFDFDu);
+    EXPECT_EQ(out.at(15, 10), 0xFFFEFEFEu);
+
+    image.fill(0xFF000001u);  // blue 1
+    out = CopyOf(image, 0);
+    FastBlurImage(image.view(), out.view(), 10);
+    EXPECT_EQ(out.at(15, 10), 0xFF000000u);
+}
+
+TEST(BlurKernel, NonPositiveRadiusOnlyRaisesPartialAlpha) {
+    PaddedImage image(4, 1), out(4, 1);
+    image.at(0, 0) = 0xFF102030u, image.at(1, 0) = 0x00102030u, image.at(2, 0) = 0x40102030u,
+    image.at(3, 0) = 0xA0102030u;
+    for (double radius : {0.0, -0.5, -2.0, kNaN}) {
+        out = CopyOf(image, 0);
+        FastBlurImage(image.view(), out.view(), radius);
+        EXPECT_EQ(out.at(0, 0), 0xFF102030u);
+        EXPECT_EQ(out.at(1, 0), 0x00102030u);
+        EXPECT_EQ(out.at(2, 0), 0x80102030u);
+        EXPECT_EQ(out.at(3, 0), 0xFF102030u);
+    }
+}
+
+TEST(GlowImage, LowIntensityActsAsOneAndTransparentColourLaysNothing) {
+    std::mt19937 random(4);
+    PaddedImage image(25, 19);
+    FillRandom(image, random, true);
+    PaddedImage half = CopyOf(image, 0), one = CopyOf(image, 0);
+    GlowImage(image.view(), half.view(), 0xFFFFFF00u, 0.5, 2);
+    GlowImage(image.view(), one.view(), 0xFFFFFF00u, 1.0, 2);
+    EXPECT_EQ(FirstDifference(one, half), "");
+
+    // No partly transparent pixel, glow alpha 0: the image comes back as it was.
+    for (auto& p : image.memory) p = (p >> 24) >= 128 ? p | 0xFF000000u : p & 0xFFFFFFu;
+    PaddedImage out = CopyOf(image, 0);
+    GlowImage(image.view(), out.view(), 0x00FFFF00u, 10, 3);
+    EXPECT_EQ(FirstDifference(image, out), "");
+}
+
+TEST(GlowImage, SurroundsOpaquePartsAndKeepsThem) {
+    PaddedImage image(15, 15);
+    image.fill(0);
+    for (int y = 5; y < 10; ++y)
+        for (int x = 5; x < 10; ++x) image.at(x, y) = 0xFF0000FFu;
+    PaddedImage out = CopyOf(image, 0);
+    GlowImage(image.view(), out.view(), 0xFFFFFF00u, 10, 2);
+    EXPECT_EQ(out.at(7, 7), 0xFF0000FFu);                      // opaque input unchanged
+    EXPECT_EQ(out.at(4, 7) & 0xFFFFFFu, 0xFFFF00u);            // glow colour beside it
+    EXPECT_EQ(out.at(4, 7) >> 24, 255u);                       // intensity 10 saturates
+    EXPECT_EQ(out.at(0, 0), 0u);                               // out of reach
+}
+
+TEST(ShadowImage, DefaultsLeaveAnOpaqueImageAlone) {
+    std::mt19937 random(5);
+    PaddedImage image(100, 100);
+    FillRandom(image, random);
+    for (auto& p : image.memory) p |= 0xFF000000u;
+    PaddedImage out = CopyOf(image, 0);
+    ShadowImage(image.view(), out.view(), 0xFF808080u, 2, 10, 10);
+    EXPECT_EQ(FirstDifference(image, out), "");
+}
+
+TEST(ShadowImage, ShiftsASoftGreySquare) {
+    PaddedImage image(60, 60);
+    image.fill(0);
+    for (int y = 20; y < 40; ++y)
+        for (int x = 20; x < 40; ++x) image.at(x, y) = 0xFF000000u;
+    PaddedImage out = CopyOf(image, 0);
+    ShadowImage(image.view(), out.view(), 0xFF808080u, 2, 10, 10);
+    EXPECT_EQ(out.at(30, 30), 0xFF000000u);  // the square itself
+    EXPECT_EQ(out.at(45, 45), 0xFF808080u);  // the shadow's solid inside
+    EXPECT_EQ(out.at(53, 53) >> 24, 0u);     // beyond its tent
+    const std::uint32_t edge = out.at(48, 45) >> 24;  // its soft edge
+    EXPECT_GT(edge, 0u);
+    EXPECT_LT(edge, 255u);
+    EXPECT_EQ(out.at(15, 15), 0u);  // nothing up and left
+    PaddedImage expected = CopyOf(image, 0);
+    BlurParams shadow;
+    shadow.glowColor = 0xFF808080u;
+    shadow.radiusX = shadow.radiusY = 2;
+    shadow.offsetX = shadow.offsetY = 10;
+    reference::BlurKernel(image.view(), expected.view(), shadow);
+    reference::BlurKernel(image.view(), expected.view(), BlurParams{});
+    EXPECT_EQ(FirstDifference(expected, out), "");
+}
+
+TEST(BlurKernel, NegativeRadiusWithColourLaysNoLayer) {
+    std::mt19937 random(6);
+    PaddedImage image(9, 7);
+    FillRandom(image, random);
+    for (double radius : {-1.0, -3.0, -kInf}) {
+        PaddedImage out = CopyOf(image, 0);
+        BlurParams params;
+        params.glowColor = 0xFFFFFFFFu;
+        params.radiusX = params.radiusY = radius;
+        BlurKernel(image.view(), out.view(), params);
+        EXPECT_EQ(FirstDifference(image, out), "") << radius;
+    }
+}
+
+TEST(BlurKernel, HandlesBottomUpRowsAndEmptyImages) {
+    std::mt19937 random(7);
+    PaddedImage image(17, 11);
+    FillRandom(image, random);
+    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 2);
+    reference::BlurKernel(image.view(), expected.view(), BlurParams{0, 0, std::nullopt, 1, 2, 2});
+    // The same pixels seen bottom-up on both sides: the result, flipped back, agrees.
+    PaddedImage source = CopyOf(image, 1);
+    const ImageView flippedSource = source.flipped();
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 17; ++x) flippedSource.row(y)[x] = image.at(x, y);
+    const ImageView flippedOut = actual.flipped();
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 17; ++x) flippedOut.row(y)[x] = image.at(x, y);
+    BlurKernel(flippedSource, flippedOut, BlurParams{0, 0, std::nullopt, 1, 2, 2});
+    for (int y = 0; y < 11; ++y)
+        for (int x = 0; x < 17; ++x) ASSERT_EQ(flippedOut.row(y)[x], expected.at(x, y));
+    EXPECT_TRUE(actual.guardsIntact());
+    BlurKernel(ConstImageView{}, ImageView{}, BlurParams{0, 0, std::nullopt, 1, 2, 2});
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

@@ -1,0 +1,179 @@
+#include "kernels/rank_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "reference_kernels.h"
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+const char* Name(RankMode mode) {
+    return mode == RankMode::Median ? "median" : mode == RankMode::Minimum ? "minimum" : "maximum";
+}
+
+void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, bool rankAlpha) {
+    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 2);
+    reference::RankFilter(image.view(), expected.view(), radius, mode, rankAlpha);
+    RankFilter(image.view(), actual.view(), radius, mode, rankAlpha);
+    ASSERT_EQ(FirstDifference(expected, actual), "")
+        << image.width << "x" << image.height << " r " << radius << " " << Name(mode) << " alpha "
+        << (rankAlpha ? "ranked" : "copied");
+    ASSERT_TRUE(actual.guardsIntact());
+}
+
+TEST(RankOrder, RanksByKeyThenByByte) {
+    std::vector<std::uint32_t> pairs(65536);
+    for (std::uint32_t p = 0; p < 65536; ++p) pairs[p] = p;  // alpha << 8 | byte
+    std::sort(pairs.begin(), pairs.end(), [](std::uint32_t a, std::uint32_t b) {
+        return RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) <
+               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
+    });
+    for (size_t i = 1; i < pairs.size(); ++i) {
+        const std::uint32_t a = pairs[i - 1], b = pairs[i];
+        const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
+        ASSERT_LE(key(a), key(b));
+        const bool sameOrder = RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) ==
+                               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
+        ASSERT_EQ(sameOrder, key(a) == key(b));
+    }
+    for (std::uint32_t p = 0; p < 65536; ++p)
+        ASSERT_EQ(ByteOfRankOrder(RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p))),
+                  p & 0xFF);
+    EXPECT_EQ(RankOrderOf(255, 255), 65280);
+}
+
+TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
+    // Blue keys: 2 * 100 = 100 * 2 = 200 and 0 * 50 = 0; the ties are broken by
+    // the blue byte, ascending.
+    PaddedImage image(3, 1);
+    image.at(0, 0) = 0x02000064u;
+    image.at(1, 0) = 0x64000002u;
+    image.at(2, 0) = 0x00000032u;
+    auto blueAt1 = [&](RankMode mode) {
+        PaddedImage out = CopyOf(image, 0);
+        RankFilter(image.view(), out.view(), 1, mode, true);
+        return out.at(1, 0) & 0xFF;
+    };
+    EXPECT_EQ(blueAt1(RankMode::Minimum), 0x32u);
+    EXPECT_EQ(blueAt1(RankMode::Median), 0x02u);
+    EXPECT_EQ(blueAt1(RankMode::Maximum), 0x64u);
+    // Transparent pixels: all key 0, ranked by their bytes.
+    PaddedImage clear(3, 1);
+    clear.at(0, 0) = 0x00000090u, clear.at(1, 0) = 0x00000010u, clear.at(2, 0) = 0x00000050u;
+    PaddedImage out = CopyOf(clear, 0);
+    RankFilter(clear.view(), out.view(), 1, RankMode::Median, false);
+    EXPECT_EQ(out.at(1, 0), 0x00000050u);
+}
+
+TEST(RankFilter, MatchesReferenceOnRandomImages) {
+    std::mt19937 random(21);
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 8}, {7, 1}, {2, 2}, {3, 3}, {13, 9}, {29, 17}, {9, 30}, {40, 4}};
+    const int radii[] = {1, 1, 2, 3, 5, 9, 12, 40, INT_MAX};
+    for (auto [w, h] : sizes)
+        for (int trial = 0; trial < 12; ++trial) {
+            PaddedImage image(w, h);
+            FillRandom(image, random, trial % 2 == 0);
+            const int radius = radii[random() % std::size(radii)];
+            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+                ExpectSameAsReference(image, radius, mode, trial % 3 != 0);
+        }
+}
+
+TEST(RankFilter, MatchesReferenceWhenEveryAlphaIsTheSame) {
+    // The byte-order path: opaque, fully transparent and one partial alpha.
+    std::mt19937 random(22);
+    const std::pair<int, int> sizes[] = {{1, 1}, {5, 1}, {1, 6}, {3, 3}, {17, 11}, {33, 7}, {8, 29}};
+    for (std::uint32_t alpha : {255u, 0u, 77u})
+        for (auto [w, h] : sizes)
+            for (int radius : {1, 2, 4, 9, 11, 100}) {
+                PaddedImage image(w, h);
+                FillRandom(image, random, radius % 2 == 0);
+                for (auto& p : image.memory) p = (p & 0xFFFFFFu) | alpha << 24;
+                for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+                    ExpectSameAsReference(image, radius, mode, radius % 3 != 0);
+            }
+}
+
+TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
+    PaddedImage image(3, 1);
+    image.at(0, 0) = 0xFF123456u, image.at(1, 0) = 0x40123456u, image.at(2, 0) = 0x00123456u;
+    for (int radius : {0, -1, INT_MIN}) {
+        PaddedImage out = CopyOf(image, 0);
+        ExpandImage(image.view(), out.view(), radius);
+        EXPECT_EQ(out.at(0, 0), 0xFF123456u);
+        EXPECT_EQ(out.at(1, 0), 0x80123456u);
+        EXPECT_EQ(out.at(2, 0), 0x00123456u);
+    }
+}
+
+PaddedImage Opaque(int w, int h, std::uint32_t colour) {
+    PaddedImage image(w, h);
+    image.fill(colour | 0xFF000000u);
+    return image;
+}
+
+TEST(NoiseRemoveImage, RemovesSpecksAndKeepsEachAlpha) {
+    PaddedImage black = Opaque(7, 7, 0), white = Opaque(7, 7, 0xFFFFFF);
+    black.at(3, 3) = 0xFFFFFFFFu;
+    white.at(3, 3) = 0xFF000000u;
+    for (PaddedImage* image : {&black, &white}) {
+        PaddedImage out = CopyOf(*image, 0);
+        NoiseRemoveImage(image->view(), out.view(), 1);
+        EXPECT_EQ(out.at(3, 3), image->at(0, 0));
+    }
+    // Corner window of four: the element at index 2 of the sorted four.
+    PaddedImage corner = Opaque(5, 5, 0x101010);
+    corner.at(0, 0) = 0xFF404040u, corner.at(1, 0) = 0xFF303030u, corner.at(0, 1) = 0xFF202020u;
+    PaddedImage out = CopyOf(corner, 0);
+    NoiseRemoveImage(corner.view(), out.view(), 1);
+    EXPECT_EQ(out.at(0, 0), 0xFF303030u);
+
+    std::mt19937 random(23);
+    PaddedImage mixed(11, 8);
+    FillRandom(mixed, random);
+    out = CopyOf(mixed, 0);
+    NoiseRemoveImage(mixed.view(), out.view(), 2);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 11; ++x) EXPECT_EQ(out.at(x, y) >> 24, mixed.at(x, y) >> 24);
+}
+
+TEST(ExpandAndErosion, GrowAndShrinkDarkShapes) {
+    PaddedImage dot = Opaque(9, 9, 0xFFFFFF);
+    dot.at(4, 4) = 0xFF000000u;
+    PaddedImage grown = CopyOf(dot, 0);
+    ExpandImage(dot.view(), grown.view(), 1);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x)
+            EXPECT_EQ(grown.at(x, y), std::abs(x - 4) <= 1 && std::abs(y - 4) <= 1 ? 0xFF000000u : 0xFFFFFFFFu);
+    PaddedImage shrunk = CopyOf(grown, 0);
+    ErosionImage(grown.view(), shrunk.view(), 1);
+    EXPECT_EQ(FirstDifference(dot, shrunk), "");
+    PaddedImage gone = CopyOf(dot, 0);
+    ErosionImage(dot.view(), gone.view(), 1);
+    EXPECT_EQ(FirstDifference(Opaque(9, 9, 0xFFFFFF), gone), "");
+}
+
+TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
+    PaddedImage image(12, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 12; ++x) image.at(x, y) = x < 6 ? 0xFF336699u : 0x00336699u;
+    for (int r : {1, 2, 4}) {
+        PaddedImage eroded = CopyOf(image, 0), expanded = CopyOf(image, 0);
+        ErosionImage(image.view(), eroded.view(), r);
+        ExpandImage(image.view(), expanded.view(), r);
+        for (int x = 0; x < 12; ++x) {
+            EXPECT_EQ(eroded.at(x, 2) >> 24, x < 6 + r ? 255u : 0u) << x;
+            EXPECT_EQ(expanded.at(x, 2) >> 24, x < 6 - r ? 255u : 0u) << x;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

@@ -1,0 +1,20 @@
+// Plain versions of the kernels, written straight from their arithmetic and
+// kept here as the measure of the fast ones: no tables, no sliding sums, no
+// SIMD. Slow on purpose.
+#pragma once
+
+#include <cstdint>
+
+#include "kernels/blur.h"
+#include "kernels/image_view.h"
+#include "kernels/rank_filter.h"
+
+namespace rastelle::kernels::reference {
+
+std::uint32_t BlendOver(std::uint32_t d, std::uint32_t colour, std::uint32_t a);
+std::uint32_t AlphaCurve(std::uint32_t a);
+void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParams& params);
+void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::uint32_t color, std::uint8_t threshold);
+void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, RankMode mode, bool rankAlpha);
+
+}  // namespace rastelle::kernels::reference

@@ -1,0 +1,91 @@
+// Images for the kernel tests: padded rows with guard pixels, random content
+// with the alphas that matter most, and comparison with a readable message.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kernels/image_view.h"
+
+namespace rastelle::kernels {
+
+// An image whose rows are followed by `pad` guard pixels that no kernel may
+// touch.
+struct PaddedImage {
+    static constexpr std::uint32_t kGuard = 0xDEADBEEF;
+    int width, height, pad;
+    std::vector<std::uint32_t> memory;
+
+    PaddedImage(int w, int h, int p = 0)
+        : width(w), height(h), pad(p), memory(static_cast<size_t>((w + p) * h), kGuard) {}
+    ImageView view() { return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4}; }
+    ConstImageView view() const {
+        return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4};
+    }
+    // The same memory seen bottom-up (negative stride), as locked bitmaps can be.
+    ImageView flipped() {
+        return {memory.data() + static_cast<size_t>((height - 1) * (width + pad)), width, height,
+                -static_cast<std::ptrdiff_t>(width + pad) * 4};
+    }
+    std::uint32_t& at(int x, int y) { return memory[static_cast<size_t>(y * (width + pad) + x)]; }
+    std::uint32_t at(int x, int y) const { return memory[static_cast<size_t>(y * (width + pad) + x)]; }
+    void fill(std::uint32_t argb) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) at(x, y) = argb;
+    }
+    bool guardsIntact() const {
+        for (int y = 0; y < height; ++y)
+            for (int x = width; x < width + pad; ++x)
+                if (at(x, y) != kGuard) return false;
+        return true;
+    }
+};
+
+// Alphas weighted towards the values that kernels treat specially.
+inline std::uint32_t RandomAlpha(std::mt19937& random) {
+    switch (random() % 8) {
+        case 0: return 0;
+        case 1: return 1 + random() % 2;  // 1 or 2
+        case 2:
+        case 3: return 255;
+        default: return random() % 256;
+    }
+}
+
+// Random pixels; with `blocky`, runs of repeated pixels (uniform areas, where
+// ties and rounding show).
+inline void FillRandom(PaddedImage& image, std::mt19937& random, bool blocky = false) {
+    std::uint32_t last = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            if (!blocky || random() % 4 == 0 || (x == 0 && y == 0))
+                last = (random() & 0xFFFFFFu) | RandomAlpha(random) << 24;
+            image.at(x, y) = last;
+        }
+}
+
+inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
+    PaddedImage copy(image.width, image.height, pad);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) copy.at(x, y) = image.at(x, y);
+    return copy;
+}
+
+// Empty when equal; otherwise where and how the first difference lies.
+inline std::string FirstDifference(const PaddedImage& expected, const PaddedImage& actual) {
+    for (int y = 0; y < expected.height; ++y)
+        for (int x = 0; x < expected.width; ++x)
+            if (expected.at(x, y) != actual.at(x, y)) {
+                char text[96];
+                std::snprintf(text, sizeof text, "at (%d, %d): expected %08X, got %08X", x, y,
+                              static_cast<unsigned>(expected.at(x, y)), static_cast<unsigned>(actual.at(x, y)));
+                return text;
+            }
+    return {};
+}
+
+}  // namespace rastelle::kernels
