@@ -3,6 +3,7 @@
 #include "raster/raster_object.h"
 #include "transforms/colour_transforms.h"
 #include "transforms/geometric_transforms.h"
+#include "transforms/kernel_transforms.h"
 #include "rastelle_h.h"
 
 namespace rastelle::module {
@@ -51,7 +52,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_TextInfo, L"Rastelle.TextInfo.1", L"Rastelle.TextInfo", L"TextInfo Class", kProgrammable,
      kClassObject, !kCategory, nullptr},
     {&CLSID_TransformTransparentize, L"Rastelle.TransformTransparentize.1", L"Rastelle.TransformTransparentize",
-     L"TransformTransparentize Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformTransparentize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformTransparentize::Create},
     {&CLSID_SWFEncoderInfo, L"Rastelle.SWFEncoderInfo.1", L"Rastelle.SWFEncoderInfo", L"SWFEncoderInfo Class",
      kProgrammable, kClassObject, !kCategory, nullptr},
     {&CLSID_GIFEncoderInfo, L"Rastelle.GIFEncoderInfo.1", L"Rastelle.GIFEncoderInfo", L"GIFEncoderInfo Class",
@@ -60,17 +61,17 @@ const ClassEntry kClasses[] = {
     {&CLSID_GDIplusCodec, L"Rastelle.GDIplusCodec.1", L"Rastelle.GDIplusCodec", L"GDIplusCodec Class",
      !kProgrammable, !kClassObject, kCategory, nullptr},
     {&CLSID_TransformFastBlur, L"Rastelle.TransformFastBl.1", L"Rastelle.TransformFastBlur",
-     L"TransformFastBlur Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformFastBlur Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformFastBlur::Create},
     {&CLSID_TransformGlow, L"Rastelle.TransformGlow.1", L"Rastelle.TransformGlow", L"TransformGlow Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &transforms::TransformGlow::Create},
     {&CLSID_TransformShadow, L"Rastelle.TransformShadow.1", L"Rastelle.TransformShadow",
-     L"TransformShadow Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformShadow Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformShadow::Create},
     {&CLSID_TransformNoiseRemove, L"Rastelle.TransformNoiseRemove.1", L"Rastelle.TransformNoiseRemove",
-     L"TransformNoiseRemove Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformNoiseRemove Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformNoiseRemove::Create},
     {&CLSID_TransformErosion, L"Rastelle.TransformErosio.1", L"Rastelle.TransformErosion",
-     L"TransformErosion Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformErosion Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformErosion::Create},
     {&CLSID_TransformExpand, L"Rastelle.TransformExpand.1", L"Rastelle.TransformExpand",
-     L"TransformExpand Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformExpand Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformExpand::Create},
     {&CLSID_BMPEncoderInfo, L"Rastelle.BMPEncoderInfo.1", L"Rastelle.BMPEncoderInfo", L"BMPEncoderInfo Class",
      kProgrammable, kClassObject, !kCategory, nullptr},
 };

@@ -42,4 +42,28 @@ private:
     FLOAT addends_[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 };
 
+class TransformTransparentize final
+    : public com::ComObject<TransformTransparentize, com::Dispatch<ITransformTransparentize>,
+                            com::SupportErrorInfo<ITransformTransparentize>, GdiplusTransform<TransformTransparentize>> {
+public:
+    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+
+    // Works on the arrays directly, without bitmaps.
+    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
+    // The colour is kept as its blue, green and red bytes and reads back opaque.
+    STDMETHODIMP get_TransparentColor(LONG* value) override;
+    STDMETHODIMP put_TransparentColor(LONG value) override;
+    STDMETHODIMP get_Threshold(BYTE* value) override { return ReadProperty(threshold_, value, E_INVALIDARG); }
+    STDMETHODIMP put_Threshold(BYTE value) override {
+        threshold_ = value;
+        return S_OK;
+    }
+
+    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+
+private:
+    std::uint32_t color_ = 0xFFFFFF;  // red << 16 | green << 8 | blue
+    BYTE threshold_ = 50;
+};
+
 }  // namespace rastelle::transforms

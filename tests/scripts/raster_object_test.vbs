@@ -274,14 +274,14 @@ Sub TestImageMethods()
     r.EmptyImage 4, 3 : r.Rotate 45 : image_method r, "Rotate 45", True, 4, 4
     r.EmptyImage 4, 3 : r.FlipAndRotate 1 : image_method r, "FlipAndRotate 1", True, 3, 4
     r.EmptyImage 4, 3 : r.Crop 0, 0, 1, 1 : image_method r, "Crop 0, 0, 1, 1", True, 1, 1
-    r.EmptyImage 4, 3 : r.FastBlur : image_method r, "FastBlur", False, 4, 3
-    r.EmptyImage 4, 3 : r.Glow : image_method r, "Glow", False, 4, 3
-    r.EmptyImage 4, 3 : r.Shadow : image_method r, "Shadow", False, 4, 3
+    r.EmptyImage 4, 3 : r.FastBlur : image_method r, "FastBlur", True, 4, 3
+    r.EmptyImage 4, 3 : r.Glow : image_method r, "Glow", True, 4, 3
+    r.EmptyImage 4, 3 : r.Shadow : image_method r, "Shadow", True, 4, 3
     r.EmptyImage 4, 3 : r.Equalize : image_method r, "Equalize", True, 4, 3
-    r.EmptyImage 4, 3 : r.Transparentize : image_method r, "Transparentize", False, 4, 3
-    r.EmptyImage 4, 3 : r.RemoveNoise 1 : image_method r, "RemoveNoise 1", False, 4, 3
-    r.EmptyImage 4, 3 : r.Expand 1 : image_method r, "Expand 1", False, 4, 3
-    r.EmptyImage 4, 3 : r.Erosion 1 : image_method r, "Erosion 1", False, 4, 3
+    r.EmptyImage 4, 3 : r.Transparentize : image_method r, "Transparentize", True, 4, 3
+    r.EmptyImage 4, 3 : r.RemoveNoise 1 : image_method r, "RemoveNoise 1", True, 4, 3
+    r.EmptyImage 4, 3 : r.Expand 1 : image_method r, "Expand 1", True, 4, 3
+    r.EmptyImage 4, 3 : r.Erosion 1 : image_method r, "Erosion 1", True, 4, 3
     On Error GoTo 0
 End Sub
 

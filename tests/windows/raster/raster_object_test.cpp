@@ -334,37 +334,52 @@ TEST(RasterObjectInternal, DataPointerLendsAndTakesOverTheBitmap) {
     ClearThreadError();
 }
 
-TEST(RasterObjectImageMethods, RunTheirTransformOrPassOnTheCreationError) {
+TEST(RasterObjectImageMethods, EachRunsItsTransform) {
     auto raster = NewRaster();
     const auto run = [&](HRESULT (*method)(IRasterObject*)) {
-        raster->EmptyImage(4, 4, -1);
+        raster->EmptyImage(4, 4, 0x80FFFFFF);
         return method(raster.get());
     };
-    // Served classes: the image is replaced.
     EXPECT_EQ(run([](IRasterObject* r) { return r->FlipAndRotate(fartRotate90NoFlip); }), S_OK);
     EXPECT_EQ(run([](IRasterObject* r) { return r->Rotate(45.0f, -1); }), S_OK);
     EXPECT_EQ(run([](IRasterObject* r) { return r->Resize(2, 3, rqtBilinearMode, -1); }), S_OK);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
     EXPECT_EQ(run([](IRasterObject* r) { return r->Crop(0, 0, 2, 2, -1, VARIANT_FALSE, rqtBilinearMode); }), S_OK);
     EXPECT_EQ(run([](IRasterObject* r) { return r->Equalize(0, 0, 0, 0, 1, 1, 1, 1); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Transparentize(-1, 50); }), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[0], 0x00FFFFFFu) << "white becomes transparent";
+    EXPECT_EQ(run([](IRasterObject* r) { return r->FastBlur(2.0); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Glow(10.0, 2.0, -256); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Shadow(10, 10, 2.0, -8355712); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->RemoveNoise(1); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Expand(1); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Erosion(1); }), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4}));
+}
 
-    const std::pair<const CLSID*, HRESULT> notServed[] = {
-        {&CLSID_TransformTransparentize, run([](IRasterObject* r) { return r->Transparentize(-1, 50); })},
-        {&CLSID_TransformFastBlur, run([](IRasterObject* r) { return r->FastBlur(2.0); })},
-        {&CLSID_TransformGlow, run([](IRasterObject* r) { return r->Glow(10.0, 2.0, -256); })},
-        {&CLSID_TransformShadow, run([](IRasterObject* r) { return r->Shadow(10, 10, 2.0, -8355712); })},
-        {&CLSID_TransformNoiseRemove, run([](IRasterObject* r) { return r->RemoveNoise(1); })},
-        {&CLSID_TransformExpand, run([](IRasterObject* r) { return r->Expand(1); })},
-        {&CLSID_TransformErosion, run([](IRasterObject* r) { return r->Erosion(1); })},
-    };
-    for (const auto& [clsid, hr] : notServed) {
-        // Whatever COM answers for the class is what the method returns.
-        ComPtr<IUnknown> direct;
-        const HRESULT expected = CoCreateInstance(*clsid, nullptr, CLSCTX_ALL, IID_IUnknown, direct.put_void());
-        EXPECT_TRUE(FAILED(hr));
-        EXPECT_EQ(static_cast<unsigned long>(hr), static_cast<unsigned long>(expected));
-    }
-    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4})) << "the image is unchanged";
+TEST(RasterObjectImageMethods, PassOnTheCreationErrorOfAMissingClass) {
+    // With the class's registration gone, COM's answer is the method's.
+    auto raster = NewRaster();
+    raster->EmptyImage(4, 4, -1);
+    const std::wstring key = L"CLSID\\{37DE67C8-9268-4F60-B1A9-373DAEC95565}\\InprocServer32";
+    wchar_t saved[1024] = {};
+    DWORD bytes = sizeof(saved);
+    ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, saved, &bytes),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str()), ERROR_SUCCESS);
+    ComPtr<IUnknown> direct;
+    const HRESULT expected =
+        CoCreateInstance(CLSID_TransformFastBlur, nullptr, CLSCTX_ALL, IID_IUnknown, direct.put_void());
+    const HRESULT hr = raster->FastBlur(2.0);
+    HKEY restored = nullptr;
+    RegCreateKeyW(HKEY_CLASSES_ROOT, key.c_str(), &restored);
+    RegSetValueExW(restored, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved), bytes);
+    RegSetValueExW(restored, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Both"), 10);
+    RegCloseKey(restored);
+    EXPECT_TRUE(FAILED(expected));
+    EXPECT_EQ(static_cast<unsigned long>(hr), static_cast<unsigned long>(expected));
+    EXPECT_EQ(PixelsOf(raster.get())[5], 0xFFFFFFFFu) << "the image is unchanged";
+    EXPECT_EQ(raster->FastBlur(2.0), S_OK) << "registration restored";
 }
 
 }  // namespace

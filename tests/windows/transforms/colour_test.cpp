@@ -68,5 +68,79 @@ TEST(Equalize, RasterMethodTakesAddendsInColourLevels) {
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0, 0}));
 }
 
+ComPtr<ITransformTransparentize> NewTransparentize() {
+    ComPtr<ITransformTransparentize> transparentize;
+    EXPECT_EQ(CoCreateInstance(CLSID_TransformTransparentize, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ITransformTransparentize, transparentize.put_void()),
+              S_OK);
+    return transparentize;
+}
+
+TEST(Transparentize, ColourReadsBackOpaqueAndGettersRefuseNull) {
+    auto transparentize = NewTransparentize();
+    LONG color = 0;
+    transparentize->get_TransparentColor(&color);
+    EXPECT_EQ(color, -1) << "white by default";
+    transparentize->put_TransparentColor(0x00FFFFFF);
+    transparentize->get_TransparentColor(&color);
+    EXPECT_EQ(color, -1);
+    transparentize->put_TransparentColor(0x12345678);
+    transparentize->get_TransparentColor(&color);
+    EXPECT_EQ(static_cast<std::uint32_t>(color), 0xFF345678u);
+    BYTE threshold = 0;
+    transparentize->get_Threshold(&threshold);
+    EXPECT_EQ(threshold, 50);
+    EXPECT_EQ(transparentize->get_TransparentColor(nullptr), E_INVALIDARG);
+    EXPECT_EQ(transparentize->get_Threshold(nullptr), E_INVALIDARG);
+}
+
+TEST(Transparentize, AlphaGrowsWithTheDistanceFromTheColour) {
+    // White, distance 5, 49 and 50 from white, and a faint pixel at distance 45.
+    const std::vector<std::uint32_t> pixels = {0xFFFFFFFF, 0xFFFAFAFA, 0xFFCECECE, 0xFFCDCDCD, 0x0AD2D2D2};
+    auto raster = RasterWith(5, 1, pixels);
+    ASSERT_EQ(raster->Transparentize(-1, 50), S_OK);
+    const auto result = PixelsOf(raster.get());
+    EXPECT_EQ(result[0], 0x00FFFFFFu);
+    EXPECT_EQ(result[1], 0x19FAFAFAu) << "alpha 25";
+    EXPECT_EQ(result[2], 0xF9CECECEu) << "alpha 249";
+    EXPECT_EQ(result[3], 0xFFCDCDCDu) << "at the threshold: unchanged";
+    EXPECT_EQ(result[4], 0xE5D2D2D2u) << "alpha 229 replaces a lower one";
+
+    raster = RasterWith(5, 1, pixels);
+    ASSERT_EQ(raster->Transparentize(-1, 0), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get()), pixels) << "threshold 0 changes nothing";
+}
+
+TEST(Transparentize, ApplyWorksOnTheArraysDirectly) {
+    auto transparentize = NewTransparentize();
+    SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
+    com::UniqueSafeArray input(SafeArrayCreate(VT_I4, 2, bounds));
+    {
+        com::SafeArrayDataLock access(input.get());
+        auto* data = static_cast<std::uint32_t*>(access.data());
+        data[0] = 0xFFFFFFFF;
+        data[1] = 0xFFFAFAFA;
+        data[2] = 0xFF000000;
+    }
+    com::UniqueSafeArray output;
+    ASSERT_EQ(transparentize->Apply(input.get(), output.put()), S_OK);
+    LONG upper = 0;
+    SafeArrayGetUBound(output.get(), 2, &upper);
+    EXPECT_EQ(upper, 2);
+    com::SafeArrayDataLock access(output.get());
+    const auto* data = static_cast<const std::uint32_t*>(access.data());
+    EXPECT_EQ(data[0], 0x00FFFFFFu);
+    EXPECT_EQ(data[1], 0x19FAFAFAu);
+    EXPECT_EQ(data[2], 0xFF000000u);
+
+    SAFEARRAYBOUND flat{3, 0};
+    com::UniqueSafeArray oneDimension(SafeArrayCreate(VT_I4, 1, &flat));
+    SAFEARRAY* untouched = reinterpret_cast<SAFEARRAY*>(0x1234);
+    EXPECT_EQ(transparentize->Apply(oneDimension.get(), &untouched), E_INVALIDARG);
+    EXPECT_EQ(untouched, reinterpret_cast<SAFEARRAY*>(0x1234));
+    EXPECT_EQ(transparentize->Apply(nullptr, output.put()), E_POINTER);
+    EXPECT_EQ(transparentize->Apply(input.get(), nullptr), E_POINTER);
+}
+
 }  // namespace
 }  // namespace rastelle::test

@@ -14,12 +14,19 @@ struct TransformClass {
     bool dispatchIsOwnInterface;  // else IDispatch is IGDIPlusTransform
 };
 
-const TransformClass kServed[] = {
+const TransformClass kClasses[] = {
     {&CLSID_TransformResize, &IID_ITransformResize, "Rastelle.TransformResize.1", true},
     {&CLSID_TransformCrop, &IID_ITransformCrop, "Rastelle.TransformCrop.1", true},
     {&CLSID_TransformRotate, &IID_ITransformRotate, "Rastelle.TransformRotate.1", true},
     {&CLSID_TransformFlipAndRotate, &IID_ITransformFlipAndRotate, "Rastelle.TransformFlipAndRotate.1", true},
     {&CLSID_TransformEqualize, &IID_ITransformEqualize, "Rastelle.TransformEquali.1", true},
+    {&CLSID_TransformTransparentize, &IID_ITransformTransparentize, "Rastelle.TransformTransparentize.1", true},
+    {&CLSID_TransformFastBlur, &IID_ITransformFastBlur, "Rastelle.TransformFastBl.1", false},
+    {&CLSID_TransformGlow, &IID_ITransformGlow, "Rastelle.TransformGlow.1", false},
+    {&CLSID_TransformShadow, &IID_ITransformShadow, "Rastelle.TransformShadow.1", false},
+    {&CLSID_TransformNoiseRemove, &IID_ITransformNoiseRemove, "Rastelle.TransformNoiseRemove.1", false},
+    {&CLSID_TransformErosion, &IID_ITransformErosion, "Rastelle.TransformErosio.1", false},
+    {&CLSID_TransformExpand, &IID_ITransformExpand, "Rastelle.TransformExpand.1", false},
 };
 
 ComPtr<IUnknown> Create(const TransformClass& c) {
@@ -30,7 +37,7 @@ ComPtr<IUnknown> Create(const TransformClass& c) {
 }
 
 TEST(TransformFrame, InterfaceMapOfEveryClass) {
-    for (const TransformClass& c : kServed) {
+    for (const TransformClass& c : kClasses) {
         SCOPED_TRACE(c.progId);
         auto object = Create(c);
         ASSERT_TRUE(object);

@@ -1,0 +1,160 @@
+// The blur family and the rank filters as COM objects: their frame, their
+// results through RasterObject, and the guard around their kernels.
+#include "test_support.h"
+
+#include "com/errors.h"
+#include "platform/gdiplus_raii.h"
+#include "transforms/transform_frame.h"
+
+#include <memory>
+
+namespace rastelle::test {
+namespace {
+
+template <class Itf>
+ComPtr<Itf> New(REFCLSID clsid) {
+    ComPtr<Itf> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void()), S_OK);
+    return object;
+}
+
+TEST(KernelTransforms, DefaultsOfTheProperties) {
+    double value = 0;
+    LONG number = 0;
+    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    blur->get_Radius(&value);
+    EXPECT_EQ(value, 2.0);
+    auto glow = New<ITransformGlow>(CLSID_TransformGlow);
+    glow->get_Intensity(&value);
+    EXPECT_EQ(value, 10.0);
+    glow->get_Color(&number);
+    EXPECT_EQ(number, -256);
+    auto shadow = New<ITransformShadow>(CLSID_TransformShadow);
+    shadow->get_Color(&number);
+    EXPECT_EQ(number, -8355712);
+    shadow->get_OffsetY(&number);
+    EXPECT_EQ(number, 10);
+    auto median = New<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
+    median->get_Precision(&number);
+    EXPECT_EQ(number, 1);
+    EXPECT_EQ(median->get_Precision(nullptr), E_POINTER);
+}
+
+TEST(KernelTransforms, LateBindingSeesOnlyTheHandOverInterface) {
+    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(blur.As(dispatch), S_OK);
+    wchar_t radius[] = L"Radius";
+    wchar_t createsOutput[] = L"CreateOutputInsideTransform";
+    LPOLESTR names[] = {radius};
+    DISPID id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id), DISP_E_UNKNOWNNAME);
+    names[0] = createsOutput;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 2);
+    EXPECT_EQ(blur->put_Radius(3.5), S_OK) << "early binding reaches the property";
+
+    // Every kernel class answers IGDIPlusTransform, whatever its type
+    // library entry lists.
+    for (const CLSID* clsid : {&CLSID_TransformErosion, &CLSID_TransformExpand, &CLSID_TransformGlow}) {
+        ComPtr<IUnknown> object;
+        CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void());
+        ComPtr<IGDIPlusTransform> transform;
+        EXPECT_EQ(object.As(transform), S_OK);
+    }
+}
+
+TEST(KernelTransforms, RasterMethodsRunEachKernel) {
+    // A single opaque pixel in the middle of a transparent 9 x 9 image.
+    std::vector<std::uint32_t> dot(81, 0);
+    dot[40] = 0xFF0000FF;
+    auto raster = RasterWith(9, 9, dot);
+    ASSERT_EQ(raster->FastBlur(2.0), S_OK);
+    auto blurred = PixelsOf(raster.get());
+    EXPECT_EQ(blurred[40] >> 24, 0xFFu) << "the blur is laid over the image";
+    EXPECT_GT(blurred[41] >> 24, 0u) << "the dot spreads";
+    EXPECT_EQ(blurred[0], 0u) << "far corners stay clear";
+
+    raster = RasterWith(9, 9, dot);
+    ASSERT_EQ(raster->Shadow(2, 2, 1.0, -8355712), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[40], 0xFF0000FFu) << "the shadow lies under the image";
+    EXPECT_GT(PixelsOf(raster.get())[60] >> 24, 0u) << "and shows two pixels right and down";
+
+    raster = RasterWith(9, 9, dot);
+    ASSERT_EQ(raster->Glow(10.0, 2.0, -256), S_OK);
+    EXPECT_GT(PixelsOf(raster.get())[39] >> 24, 0u) << "glow around the dot";
+
+    // An isolated speck is removed by the median; the maximum keeps it and
+    // the minimum spreads a dark pixel.
+    std::vector<std::uint32_t> white(81, 0xFFFFFFFF);
+    white[40] = 0xFF000000;
+    raster = RasterWith(9, 9, white);
+    ASSERT_EQ(raster->RemoveNoise(1), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[40], 0xFFFFFFFFu);
+    raster = RasterWith(9, 9, white);
+    ASSERT_EQ(raster->Erosion(1), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[40], 0xFFFFFFFFu);
+    raster = RasterWith(9, 9, white);
+    ASSERT_EQ(raster->Expand(1), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[30], 0xFF000000u);
+    EXPECT_EQ(PixelsOf(raster.get())[20], 0xFFFFFFFFu);
+}
+
+TEST(KernelTransforms, HugeAndOddParametersNeitherHangNorCrash) {
+    auto raster = NewRaster();
+    raster->EmptyImage(5, 3, 0x80FF8040);
+    EXPECT_EQ(raster->FastBlur(1e300), S_OK);
+    EXPECT_EQ(raster->FastBlur(std::numeric_limits<double>::quiet_NaN()), S_OK);
+    EXPECT_EQ(raster->Glow(std::numeric_limits<double>::infinity(), -5.0, 0), S_OK);
+    EXPECT_EQ(raster->Shadow(0x7FFFFFFF, -0x7FFFFFFF - 1, 0.5, -1), S_OK);
+    EXPECT_EQ(raster->RemoveNoise(0x7FFFFFFF), S_OK);
+    EXPECT_EQ(raster->Erosion(-0x7FFFFFFF - 1), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{5, 3}));
+}
+
+// The frame's guard, exercised directly with a kernel that faults.
+TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
+    std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
+    FillBitmap(*input, 0xFF00FF00);
+    Bitmap* result = nullptr;
+    const com::ErrorOrigin origin{CLSID_TransformFastBlur, IID_ITransformFastBlur};
+    const std::wstring message = L"Some exception occured in the FastBlur transform. If you see this message, please contact ";
+    const HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", message.c_str(), *input, &result,
+                                               [](kernels::ConstImageView, kernels::ImageView) {
+                                                   volatile std::uint32_t* nowhere = nullptr;
+                                                   *nowhere = 1;
+                                               });
+    std::unique_ptr<Bitmap> owned(result);
+    ExpectError(hr, com::kErrInvalidCall, message + transforms::SupportAddressText(), "Rastelle.TransformFastBl.1",
+                IID_ITransformFastBlur);
+    ASSERT_NE(result, nullptr) << "the output is the caller's to delete";
+    // Both bitmaps were unlocked: they can be locked again.
+    BitmapLock again;
+    EXPECT_EQ(again.Lock(input->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeRead,
+                         PixelFormat32bppARGB),
+              Gdiplus::Ok);
+    BitmapLock resultAgain;
+    EXPECT_EQ(resultAgain.Lock(result->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeRead,
+                               PixelFormat32bppARGB),
+              Gdiplus::Ok);
+}
+
+TEST(KernelTransforms, LockedInputFailsNamingDoTransform) {
+    std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
+    BitmapLock elsewhere;
+    ASSERT_EQ(elsewhere.Lock(input->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeWrite,
+                             PixelFormat32bppARGB),
+              Gdiplus::Ok);
+    auto erosion = New<IGDIPlusTransform>(CLSID_TransformErosion);
+    Bitmap* result = nullptr;
+    const HRESULT hr = erosion->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
+    std::unique_ptr<Bitmap> owned(result);
+    EXPECT_EQ(hr, com::kErrInvalidCall);
+    const ThreadError error = TakeThreadError();
+    EXPECT_NE(error.description.find(L"DoTransform method of the TransformErosion object"), std::wstring::npos)
+        << Narrow(error.description);
+    EXPECT_NE(result, nullptr) << "a new, unfilled bitmap for the caller to delete";
+}
+
+}  // namespace
+}  // namespace rastelle::test
