@@ -1,5 +1,6 @@
 #include "raster/raster_object.h"
 
+#include "codecs/save_image.h"
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
@@ -278,10 +279,23 @@ STDMETHODIMP RasterObject::SetDataPointer(LONG* value) {
 }
 
 // ---------------------------------------------------------------------------
-// Saving, transforms and pictures are served by their own subsystems.
+// Saving (the codecs subsystem does the work)
 
-STDMETHODIMP RasterObject::SaveFile(BSTR, IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::SaveStream(IUnknown*, IDispatch*) { return E_NOTIMPL; }
+codecs::SaveSource RasterObject::SaveSourceOf() const noexcept {
+    return {bitmap_, outputFileType_, horizontalResolution_, verticalResolution_};
+}
+
+STDMETHODIMP RasterObject::SaveFile(BSTR fileName, IDispatch* encoder) {
+    return com::Boundary(kOrigin, [&] { return codecs::SaveFile(SaveSourceOf(), fileName, encoder); });
+}
+
+STDMETHODIMP RasterObject::SaveStream(IUnknown* outputStream, IDispatch* encoder) {
+    return com::Boundary(kOrigin, [&] { return codecs::SaveStream(SaveSourceOf(), outputStream, encoder); });
+}
+
+// ---------------------------------------------------------------------------
+// Transforms and pictures are served by their own subsystems.
+
 STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
 HRESULT RasterObject::ApplyTransformOperation(IDispatch*) noexcept { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
