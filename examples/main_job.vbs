@@ -19,9 +19,17 @@ On Error Resume Next
 Set image = CreateObject("Rastelle.RasterObject") : Check "creating Rastelle.RasterObject"
 image.LoadFile imagePath                           : Check "loading " & imagePath
 Describe image                                     : Check "reading the image"
-' Further steps slot in here, each followed by its Check, for example:
-'   image.Resize 160, 120                          : Check "resizing"
-'   image.Rotate 30                                : Check "rotating"
+
+' Half the size in high-quality bicubic, then a 30 degree turn onto a
+' transparent canvas.
+Dim halfWidth, halfHeight
+halfWidth = image.Width \ 2 : halfHeight = image.Height \ 2
+image.Resize halfWidth, halfHeight, 4              : Check "resizing"
+WScript.Echo "Resized to  " & image.Width & " x " & image.Height
+image.Rotate 30, 0                                 : Check "rotating"
+WScript.Echo "Rotated 30 degrees: canvas " & image.Width & " x " & image.Height & _
+    ", corner " & Hex8(image.Pixels(0, 0)) & ", centre " & Hex8(image.Pixels(image.Width \ 2, image.Height \ 2))
+' Saving slots in here, each step followed by its Check, for example:
 '   image.OutputFileType = 2                       : Check "choosing PNG output"
 '   image.SaveFile outputPath                      : Check "saving " & outputPath
 On Error GoTo 0
@@ -45,12 +53,16 @@ End Sub
 
 Sub ShowPixel(img, name, x, y)
     WScript.Echo "  " & Pad(name, 13) & Pad("(" & x & ", " & y & ")", 12) & _
-        Right("0000000" & Hex(img.Pixels(x, y)), 8)
+        Hex8(img.Pixels(x, y))
 End Sub
 
 Function Pad(text, width)
     Pad = text
     If Len(text) < width Then Pad = text & Space(width - Len(text))
+End Function
+
+Function Hex8(value)
+    Hex8 = Right("0000000" & Hex(value), 8)
 End Function
 
 Function FileTypeName(fileType)

@@ -2,6 +2,8 @@
 
 #include "codecs/encoder_options.h"
 #include "raster/raster_object.h"
+#include "transforms/colour_transforms.h"
+#include "transforms/geometric_transforms.h"
 #include "rastelle_h.h"
 
 namespace rastelle::module {
@@ -19,20 +21,20 @@ const ClassEntry kClasses[] = {
     {&CLSID_RasterObject, L"Rastelle.RasterObject.1", L"Rastelle.RasterObject", L"RasterObject Class",
      kProgrammable, kClassObject, !kCategory, &RasterObject::Create},
     {&CLSID_TransformFlipAndRotate, L"Rastelle.TransformFlipAndRotate.1", L"Rastelle.TransformFlipAndRotate",
-     L"TransformFlipAndRotate Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformFlipAndRotate Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformFlipAndRotate::Create},
     {&CLSID_RasterCollection, L"Rastelle.RasterCollection.1", L"Rastelle.RasterCollection",
      L"RasterCollection Class", kProgrammable, kClassObject, !kCategory, nullptr},
     // Items are made only by their collection.
     {&CLSID_RasterItem, L"Rastelle.RasterItem.1", L"Rastelle.RasterItem", L"RasterItem Class", kProgrammable,
      !kClassObject, !kCategory, nullptr},
     {&CLSID_TransformResize, L"Rastelle.TransformResize.1", L"Rastelle.TransformResize",
-     L"TransformResize Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformResize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformResize::Create},
     {&CLSID_TransformCrop, L"Rastelle.TransformCrop.1", L"Rastelle.TransformCrop", L"TransformCrop Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &transforms::TransformCrop::Create},
     {&CLSID_TransformEqualize, L"Rastelle.TransformEquali.1", L"Rastelle.TransformEqualize",
-     L"TransformEqualize Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformEqualize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformEqualize::Create},
     {&CLSID_TransformRotate, L"Rastelle.TransformRotate.1", L"Rastelle.TransformRotate",
-     L"TransformRotate Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TransformRotate Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformRotate::Create},
     {&CLSID_JPEGEncoderInfo, L"Rastelle.JPEGEncoderInfo.1", L"Rastelle.JPEGEncoderInfo",
      L"JPEGEncoderInfo Class", kProgrammable, kClassObject, !kCategory, &codecs::JPEGEncoderInfo::Create},
     {&CLSID_TIFFEncoderInfo, L"Rastelle.TIFFEncoderInfo.1", L"Rastelle.TIFFEncoderInfo",

@@ -294,10 +294,9 @@ STDMETHODIMP RasterObject::SaveStream(IUnknown* outputStream, IDispatch* encoder
 }
 
 // ---------------------------------------------------------------------------
-// Transforms and pictures are served by their own subsystems.
+// Pictures are served by the codecs.
 
 STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
-HRESULT RasterObject::ApplyTransformOperation(IDispatch*) noexcept { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
 STDMETHODIMP RasterObject::LoadPicture(IPictureDisp*) { return E_NOTIMPL; }
 

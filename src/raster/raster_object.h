@@ -5,6 +5,7 @@
 
 #include "codecs/save_image.h"
 #include "com/com_object.h"
+#include "com/com_ptr.h"
 #include "com/dispatch.h"
 #include "raster/bitmap.h"
 #include "rastelle_h.h"
@@ -110,6 +111,9 @@ private:
     template <class Itf, class Configure>
     HRESULT ApplyNewTransform(REFCLSID clsid, Configure&& configure) noexcept;
     HRESULT ApplyTransformOperation(IDispatch* transform) noexcept;
+    HRESULT ApplyBitmapTransform(IGDIPlusTransform* transform);
+    HRESULT ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& transform);
+    HRESULT ApplyAutomationTransform(IDispatch* transform);
 
     ULONG_PTR gdiplusToken_ = 0;
     Bitmap* bitmap_ = nullptr;

@@ -30,6 +30,42 @@ ComPtr<IRasterObject> NewRaster() {
     return raster;
 }
 
+ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->EmptyImage(width, height, 0), S_OK);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            raster->put_Pixels(x, y, static_cast<LONG>(argb[static_cast<size_t>(y * width + x)]));
+    return raster;
+}
+
+std::vector<std::uint32_t> PixelsOf(IRasterObject* raster) {
+    const auto [width, height] = SizeOf(raster);
+    std::vector<std::uint32_t> pixels;
+    for (LONG y = 0; y < height; ++y)
+        for (LONG x = 0; x < width; ++x) {
+            LONG value = 0;
+            raster->get_Pixels(x, y, &value);
+            pixels.push_back(static_cast<std::uint32_t>(value));
+        }
+    return pixels;
+}
+
+std::pair<LONG, LONG> SizeOf(IRasterObject* raster) {
+    LONG width = 0, height = 0;
+    raster->get_Width(&width);
+    raster->get_Height(&height);
+    return {width, height};
+}
+
+std::vector<std::uint32_t> NumberedPixels(int width, int height) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(0xFF000000u | static_cast<std::uint32_t>(y) << 8 | static_cast<std::uint32_t>(x));
+    return pixels;
+}
+
 std::wstring DllPath() {
     wchar_t exe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
@@ -56,16 +92,6 @@ struct TempFolder {
         std::filesystem::remove_all(path, ignored);
     }
 };
-
-void EnsureGdiplus() {
-    static ULONG_PTR token = [] {
-        ULONG_PTR t = 0;
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&t, &input, nullptr);
-        return t;
-    }();
-    (void)token;
-}
 
 void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -129,7 +155,6 @@ std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::
 
 std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
                                             const wchar_t* mimeType) {
-    EnsureGdiplus();
     std::vector<std::uint8_t> bytes;
     UINT count = 0;
     UINT size = 0;
@@ -199,13 +224,14 @@ ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes) {
     return stream;
 }
 
-void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription) {
+void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription, const char* progId,
+                 REFIID iid) {
     EXPECT_EQ(static_cast<unsigned long>(hr), static_cast<unsigned long>(expectedHr));
     const ThreadError error = TakeThreadError();
     ASSERT_TRUE(error.present);
     EXPECT_EQ(Narrow(error.description), Narrow(expectedDescription));
-    EXPECT_EQ(Narrow(error.source), "Rastelle.RasterObject.1");
-    EXPECT_TRUE(IsEqualGUID(error.guid, IID_IRasterObject));
+    EXPECT_EQ(Narrow(error.source), progId);
+    EXPECT_TRUE(IsEqualGUID(error.guid, iid));
 }
 
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {

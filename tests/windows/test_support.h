@@ -29,6 +29,14 @@ void ClearThreadError();
 // Creates a RasterObject through COM (the registered DLL).
 ComPtr<IRasterObject> NewRaster();
 
+// A raster object holding a width x height image of the given ARGB pixels
+// (row-major), and the pixels and size of one.
+ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb);
+std::vector<std::uint32_t> PixelsOf(IRasterObject* raster);
+std::pair<LONG, LONG> SizeOf(IRasterObject* raster);
+// Pixels numbered so that each one tells its position: 0xFF000000 | y << 8 | x.
+std::vector<std::uint32_t> NumberedPixels(int width, int height);
+
 // Full path of the DLL under test and its loaded module.
 std::wstring DllPath();
 HMODULE DllModule();
@@ -52,8 +60,13 @@ ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes);
 
 inline com::UniqueBstr Bstr(const std::wstring& s) { return com::UniqueBstr(std::wstring_view(s)); }
 
-// Checks a failed call's HRESULT and the error object it left.
-void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription);
+// Checks a failed call's HRESULT and the error object it left: its text, its
+// source (the class's ProgID) and its GUID (the class's interface).
+void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription, const char* progId,
+                 REFIID iid);
+inline void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription) {
+    ExpectError(hr, expectedHr, expectedDescription, "Rastelle.RasterObject.1", IID_IRasterObject);
+}
 
 std::string Narrow(const std::wstring& s);
 

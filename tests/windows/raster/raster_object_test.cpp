@@ -334,33 +334,37 @@ TEST(RasterObjectInternal, DataPointerLendsAndTakesOverTheBitmap) {
     ClearThreadError();
 }
 
-TEST(RasterObjectImageMethods, PassOnTheCreationErrorWhileTransformsAreNotServed) {
+TEST(RasterObjectImageMethods, RunTheirTransformOrPassOnTheCreationError) {
     auto raster = NewRaster();
-    ASSERT_EQ(raster->EmptyImage(4, 4, -1), S_OK);
-    const std::pair<const CLSID*, HRESULT> results[] = {
-        {&CLSID_TransformFlipAndRotate, raster->FlipAndRotate(fartRotate90NoFlip)},
-        {&CLSID_TransformRotate, raster->Rotate(45.0f, -1)},
-        {&CLSID_TransformResize, raster->Resize(2, 2, rqtBilinearMode, -1)},
-        {&CLSID_TransformCrop, raster->Crop(0, 0, 2, 2, -1, VARIANT_FALSE, rqtBilinearMode)},
-        {&CLSID_TransformTransparentize, raster->Transparentize(-1, 50)},
-        {&CLSID_TransformEqualize, raster->Equalize(0, 0, 0, 0, 1, 1, 1, 1)},
-        {&CLSID_TransformFastBlur, raster->FastBlur(2.0)},
-        {&CLSID_TransformGlow, raster->Glow(10.0, 2.0, -256)},
-        {&CLSID_TransformShadow, raster->Shadow(10, 10, 2.0, -8355712)},
-        {&CLSID_TransformNoiseRemove, raster->RemoveNoise(1)},
-        {&CLSID_TransformExpand, raster->Expand(1)},
-        {&CLSID_TransformErosion, raster->Erosion(1)},
+    const auto run = [&](HRESULT (*method)(IRasterObject*)) {
+        raster->EmptyImage(4, 4, -1);
+        return method(raster.get());
     };
-    for (const auto& [clsid, hr] : results) {
+    // Served classes: the image is replaced.
+    EXPECT_EQ(run([](IRasterObject* r) { return r->FlipAndRotate(fartRotate90NoFlip); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Rotate(45.0f, -1); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Resize(2, 3, rqtBilinearMode, -1); }), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Crop(0, 0, 2, 2, -1, VARIANT_FALSE, rqtBilinearMode); }), S_OK);
+    EXPECT_EQ(run([](IRasterObject* r) { return r->Equalize(0, 0, 0, 0, 1, 1, 1, 1); }), S_OK);
+
+    const std::pair<const CLSID*, HRESULT> notServed[] = {
+        {&CLSID_TransformTransparentize, run([](IRasterObject* r) { return r->Transparentize(-1, 50); })},
+        {&CLSID_TransformFastBlur, run([](IRasterObject* r) { return r->FastBlur(2.0); })},
+        {&CLSID_TransformGlow, run([](IRasterObject* r) { return r->Glow(10.0, 2.0, -256); })},
+        {&CLSID_TransformShadow, run([](IRasterObject* r) { return r->Shadow(10, 10, 2.0, -8355712); })},
+        {&CLSID_TransformNoiseRemove, run([](IRasterObject* r) { return r->RemoveNoise(1); })},
+        {&CLSID_TransformExpand, run([](IRasterObject* r) { return r->Expand(1); })},
+        {&CLSID_TransformErosion, run([](IRasterObject* r) { return r->Erosion(1); })},
+    };
+    for (const auto& [clsid, hr] : notServed) {
         // Whatever COM answers for the class is what the method returns.
         ComPtr<IUnknown> direct;
         const HRESULT expected = CoCreateInstance(*clsid, nullptr, CLSCTX_ALL, IID_IUnknown, direct.put_void());
         EXPECT_TRUE(FAILED(hr));
         EXPECT_EQ(static_cast<unsigned long>(hr), static_cast<unsigned long>(expected));
     }
-    LONG width = 0;
-    raster->get_Width(&width);
-    EXPECT_EQ(width, 4) << "the image is unchanged";
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4})) << "the image is unchanged";
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#include "platform/gdiplus_raii.h"
+#include "transforms/geometric_transforms.h"
+#include "transforms/resampling.h"
+
+namespace rastelle::transforms {
+
+namespace {
+constexpr com::ErrorOrigin kOrigin{CLSID_TransformResize, IID_ITransformResize};
+constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the resize Transform",
+                                       L"Cannot retrieve bitmap data from the resize Transform", true};
+
+[[noreturn]] void Fail(Status status) {
+    com::ThrowGdiplusFailure(status, "TransformResize", "Apply", 0, com::kErrInvalidCall);
+}
+}  // namespace
+
+HRESULT TransformResize::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<TransformResize>(outer, iid, out);
+}
+
+STDMETHODIMP TransformResize::Apply(SAFEARRAY* input, SAFEARRAY** output) {
+    return ApplyThroughBitmaps(*this, kOrigin, kMessages, input, output);
+}
+
+// Stretches the whole input onto a new bitmap of the new size, over the
+// background colour. The result is handed back only on success.
+HRESULT TransformResize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
+    return com::Boundary(kOrigin, [&] {
+        const LONG width = newWidth_;
+        const LONG height = newHeight_;
+        std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));
+        if (!output) com::ThrowSilent(E_OUTOFMEMORY);
+        // A bitmap that cannot be made leaves nothing to draw on.
+        if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
+
+        UniqueGraphics graphics;
+        Status status = output->record(gp::GdipGetImageGraphicsContext(output->image(), graphics.put()));
+        if (status == Gdiplus::Ok) status = gp::GdipSetInterpolationMode(graphics.get(), InterpolationFor(quality_));
+        if (status != Gdiplus::Ok) Fail(status);
+        gp::GdipSetCompositingMode(graphics.get(), Gdiplus::CompositingModeSourceOver);
+        gp::GdipGraphicsClear(graphics.get(), BackgroundWithMinimumAlpha(background_));
+        status = gp::GdipDrawImageRectI(graphics.get(), input.image(), 0, 0, width, height);
+        graphics.reset();
+        if (status != Gdiplus::Ok) Fail(status);
+        *result = output.release();
+        return S_OK;
+    });
+}
+
+}  // namespace rastelle::transforms

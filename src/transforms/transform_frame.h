@@ -1,0 +1,110 @@
+// What the system's transform classes share: the IGDIPlusTransform side
+// through which a RasterObject hands over its bitmap, the automation Apply
+// route through PixelArrays, the common body of the pixel-kernel transforms,
+// and property accessors.
+#pragma once
+
+#include "com/com_object.h"
+#include "com/dispatch.h"
+#include "com/errors.h"
+#include "kernels/image_view.h"
+#include "raster/bitmap.h"
+#include "rastelle_h.h"
+
+#include <memory>
+#include <string>
+
+namespace rastelle::transforms {
+
+// IGDIPlusTransform for class Derived, whose
+//   HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept
+// is the bitmap body: it reads input and stores a new bitmap in *result.
+// Every class makes its output itself.
+template <class Derived>
+class GdiplusTransform : public com::Dispatch<IGDIPlusTransform> {
+public:
+    STDMETHODIMP ApplyMe(LONG* inputBitmap, LONG** resultBitmap) override {
+        if (!inputBitmap || !resultBitmap) return E_POINTER;
+        return static_cast<Derived*>(this)->ApplyToBitmap(*reinterpret_cast<Bitmap*>(inputBitmap),
+                                                          reinterpret_cast<Bitmap**>(resultBitmap));
+    }
+    STDMETHODIMP get_CreateOutputInsideTransform(VARIANT_BOOL* value) override {
+        if (!value) return E_POINTER;
+        *value = 1;  // 1, not VARIANT_TRUE: the caller tests for non-zero
+        return S_OK;
+    }
+};
+
+// A property getter: E_POINTER (or the class's own code) for a null pointer.
+template <class Field, class Out>
+HRESULT ReadProperty(const Field& field, Out* out, HRESULT nullResult = E_POINTER) noexcept {
+    if (!out) return nullResult;
+    *out = static_cast<Out>(field);
+    return S_OK;
+}
+
+// kSupportAddress as wide text, for messages that end with it.
+std::wstring SupportAddressText();
+
+// The texts of a class's Apply route: the input array cannot become a bitmap
+// ("to"), the result cannot become an array ("from").
+struct ConversionMessages {
+    const wchar_t* to;
+    const wchar_t* from;
+    // A failed result conversion returns its own code instead of "from".
+    bool conversionCodeWins = false;
+};
+
+// Apply(InputArray, OutputArray) through bitmaps: converts the array, runs
+// the class's bitmap body and converts its result back.
+template <class Derived>
+HRESULT ApplyThroughBitmaps(Derived& transform, const com::ErrorOrigin& origin, const ConversionMessages& messages,
+                            SAFEARRAY* input, SAFEARRAY** output) noexcept;
+
+// The common body of the pixel-kernel transforms: makes the output (stored in
+// *result at once), locks both bitmaps, copies the input into the output and
+// runs kernel(context, input, output) in a protected region. A fault or an
+// exception there raises exceptionMessage followed by the support address.
+using KernelFunction = void (*)(const void* context, kernels::ConstImageView input, kernels::ImageView output);
+HRESULT DoTransform(const com::ErrorOrigin& origin, const char* className, const wchar_t* exceptionMessage,
+                    Bitmap& input, Bitmap** result, KernelFunction kernel, const void* context) noexcept;
+
+// The same with a callable kernel.
+template <class Kernel>
+HRESULT DoTransform(const com::ErrorOrigin& origin, const char* className, const wchar_t* exceptionMessage,
+                    Bitmap& input, Bitmap** result, const Kernel& kernel) noexcept {
+    return DoTransform(
+        origin, className, exceptionMessage, input, result,
+        [](const void* context, kernels::ConstImageView in, kernels::ImageView out) {
+            (*static_cast<const Kernel*>(context))(in, out);
+        },
+        &kernel);
+}
+
+// Implementation of ApplyThroughBitmaps.
+HRESULT ArrayToInputBitmap(SAFEARRAY* input, Bitmap** bitmap) noexcept;
+HRESULT ResultToArray(Bitmap* result, SAFEARRAY** output) noexcept;
+
+template <class Derived>
+HRESULT ApplyThroughBitmaps(Derived& transform, const com::ErrorOrigin& origin, const ConversionMessages& messages,
+                            SAFEARRAY* input, SAFEARRAY** output) noexcept {
+    return com::Boundary(origin, [&] {
+        Bitmap* in = nullptr;
+        const HRESULT toHr = ArrayToInputBitmap(input, &in);
+        std::unique_ptr<Bitmap> inOwner(in);
+        if (FAILED(toHr) || !in) com::ThrowError(com::kErrInvalidCall, messages.to);
+
+        Bitmap* result = nullptr;
+        const HRESULT applyHr = transform.ApplyToBitmap(*in, &result);
+        std::unique_ptr<Bitmap> resultOwner(result);
+        if (FAILED(applyHr)) com::ThrowSilent(applyHr);  // the body placed its error object
+
+        if (!output) com::ThrowError(com::kErrInvalidCall, messages.from);
+        const HRESULT fromHr = ResultToArray(result, output);
+        if (FAILED(fromHr) && messages.conversionCodeWins) com::ThrowSilent(fromHr);
+        if (FAILED(fromHr) || !*output) com::ThrowError(com::kErrInvalidCall, messages.from);
+        return S_OK;
+    });
+}
+
+}  // namespace rastelle::transforms

@@ -1,0 +1,123 @@
+' Transforms driven from VBScript: the image methods with their optional
+' arguments left out, transform objects applied directly, a transform
+' written in VBScript, and the errors a script sees. Run by
+' scripts/wine-env.sh, which puts lib\testlib.vbs in front of it.
+
+Const E_INVALIDARG = &H80070057
+Const E_INVALID_CALL = &HE0000205
+
+Function Loaded()
+    Set Loaded = CreateObject("Rastelle.RasterObject")
+    Loaded.LoadFile fixture("pixels_4x3.png")
+End Function
+
+Sub size_is(r, width, height, msg)
+    eq r.Width & "x" & r.Height, width & "x" & height, msg
+End Sub
+
+Sub TestChainedImageMethods()
+    Dim r
+    Set r = Loaded()
+    r.Resize 8, 6 : size_is r, 8, 6, "Resize with quality and background left out"
+    r.Rotate 90 : size_is r, 6, 8, "Rotate 90 with the background left out"
+    r.FlipAndRotate 2 : size_is r, 6, 8, "FlipAndRotate 2 keeps the size"
+    r.Crop 1, 1, 3, 2 : size_is r, 3, 2, "Crop with the optional arguments left out"
+    r.Crop 0, 0, 1, 1, &HFF00FF00, True : size_is r, 3, 2, "Crop stretched back to the input size"
+    r.Rotate 45, &H00000000 : size_is r, 3, 3, "Rotate 45 of 3 x 2"
+    eq r.Pixels(0, 0), 0, "Rotate: uncovered corner keeps the background"
+    expect_no_err "the chain raised nothing"
+End Sub
+
+Sub TestFlipTypes()
+    Dim r
+    Set r = Loaded()
+    r.FlipAndRotate 4
+    eq r.Pixels(0, 0), &HFFFFFFFF, "FlipAndRotate 4 mirrors left to right"
+    eq r.Pixels(3, 0), &HFFFF0000, "FlipAndRotate 4: the old first pixel is last"
+    On Error Resume Next
+    r.FlipAndRotate 8
+    expect_no_err "FlipAndRotate 8: the refused type leaves the transform's default"
+    eq r.Pixels(0, 0), &HFFFFFFFF, "FlipAndRotate 8 leaves the image"
+End Sub
+
+Sub TestTransformObjects()
+    Dim r, t
+    Set r = Loaded()
+    Set t = CreateObject("Rastelle.TransformRotate")
+    eq t.BackgroundColor, &H00FFFFFF, "a new TransformRotate has a transparent white background"
+    t.Angle = 270
+    r.ApplyTransform t
+    size_is r, 3, 4, "TransformRotate applied directly"
+    Set t = CreateObject("Rastelle.TransformResize.1")
+    eq t.NewWidth & "x" & t.NewHeight, "100x100", "TransformResize defaults"
+    r.ApplyTransform t
+    size_is r, 100, 100, "TransformResize applied with its defaults"
+    Set t = CreateObject("Rastelle.TransformCrop")
+    t.Width = 10 : t.Height = 20
+    r.ApplyTransform t
+    size_is r, 10, 20, "TransformCrop applied directly"
+End Sub
+
+' Script objects as transforms: one whose Apply hands nothing back, and one
+' without Apply. (Wine's VBScript cannot index the VT_I4 arrays that Apply
+' receives, so a script transform that returns pixels is tested in C++.)
+Class NoOutput
+    Public Called
+    Public Function Apply(InputArray, OutputArray)
+        Called = VarType(InputArray) & " " & VarType(OutputArray)
+    End Function
+End Class
+
+Class NoApply
+    Public Function Transform(a, b)
+    End Function
+End Class
+
+Sub TestScriptTransforms()
+    Dim r
+    Set r = Loaded()
+    On Error Resume Next
+    Dim t
+    Set t = New NoOutput
+    r.ApplyTransform t
+    expect_err &H80020009, "Rastelle.RasterObject.1", "If you see that error message, please contact *", _
+        "Apply that hands back no array"
+    eq t.Called, (vbArray + vbLong) & " " & (vbArray + vbLong), "Apply receives two arrays of Long"
+
+    r.ApplyTransform New NoApply
+    expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
+        "Cannot find Apply method among the members of the object, you passed", "object without Apply"
+    size_is r, 4, 3, "a refused transform leaves the image"
+End Sub
+
+Sub TestErrors()
+    Dim r
+    Set r = Loaded()
+    On Error Resume Next
+    r.Crop 0, 0, 0, 5
+    expect_err E_INVALID_CALL, "Rastelle.TransformCrop.1", _
+        "Cannot make crop. Possible wrong Width or Height properties (less or equal 0) or not enough memory.", _
+        "Crop to an empty rectangle"
+    r.Resize 0, 5
+    expect_err E_INVALID_CALL, "Rastelle.TransformResize.1", _
+        "GDI+ error occured in Apply method of the TransformResize object.*", "Resize to width 0"
+    r.ApplyTransform Nothing
+    expect_err E_INVALIDARG, "Rastelle.RasterObject.1", "Cannot use the transform: NULL reference.", _
+        "ApplyTransform Nothing"
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.ApplyTransform Nothing
+    expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
+        "Cannot apply the transform, because there is no any data.*", "ApplyTransform without an image"
+    r.Resize 5, 5
+    expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
+        "Cannot apply the transform, because there is no any data.*", "Resize without an image"
+End Sub
+
+On Error Resume Next
+TestChainedImageMethods : group_done "chained image methods"
+TestFlipTypes : group_done "flip types"
+TestTransformObjects : group_done "transform objects"
+TestScriptTransforms : group_done "script transforms"
+TestErrors : group_done "errors"
+On Error GoTo 0
+finish "vbscript"

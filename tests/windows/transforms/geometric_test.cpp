@@ -1,0 +1,179 @@
+// Resize, crop, rotation and the quarter turns with mirrors.
+#include "test_support.h"
+
+#include "com/errors.h"
+
+namespace rastelle::test {
+namespace {
+
+struct Image {
+    int width, height;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+// A quarter turn clockwise and a left-right mirror, written out plainly.
+Image TurnClockwise(const Image& in) {
+    Image out{in.height, in.width, {}};
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) out.pixels.push_back(in.at(y, in.height - 1 - x));
+    return out;
+}
+
+Image MirrorLeftRight(const Image& in) {
+    Image out{in.width, in.height, {}};
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) out.pixels.push_back(in.at(in.width - 1 - x, y));
+    return out;
+}
+
+// Type t turns by (t mod 4) quarter turns, mirrored afterwards from 4 on
+// (FlipY is a half turn mirrored, Rotate90FlipY three quarters mirrored).
+Image Expected(const Image& in, int type) {
+    Image out = in;
+    for (int i = 0; i < type % 4; ++i) out = TurnClockwise(out);
+    return type >= 4 ? MirrorLeftRight(out) : out;
+}
+
+TEST(FlipAndRotate, AllEightTypesMovePixelsAsDocumented) {
+    const Image source{3, 2, NumberedPixels(3, 2)};
+    for (int type = 0; type < 8; ++type) {
+        SCOPED_TRACE(type);
+        auto raster = RasterWith(3, 2, source.pixels);
+        ASSERT_EQ(raster->FlipAndRotate(static_cast<FlipAndRotateTypes>(type)), S_OK);
+        const Image expected = Expected(source, type);
+        EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{expected.width, expected.height}));
+        EXPECT_EQ(PixelsOf(raster.get()), expected.pixels);
+    }
+}
+
+TEST(FlipAndRotate, FlipTypeAcceptsOnlyTheEightTypes) {
+    ComPtr<ITransformFlipAndRotate> flip;
+    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
+                     flip.put_void());
+    FlipAndRotateTypes type{};
+    EXPECT_EQ(flip->get_FlipType(&type), S_OK);
+    EXPECT_EQ(type, fartNoRotateNoFlip);
+    EXPECT_EQ(flip->put_FlipType(fartRotate90FlipY), S_OK);
+    EXPECT_EQ(flip->put_FlipType(static_cast<FlipAndRotateTypes>(8)), E_INVALIDARG);
+    EXPECT_EQ(flip->put_FlipType(static_cast<FlipAndRotateTypes>(-1)), E_INVALIDARG);
+    flip->get_FlipType(&type);
+    EXPECT_EQ(type, fartRotate90FlipY) << "a refused value keeps the old one";
+}
+
+std::pair<LONG, LONG> RotatedSize(int width, int height, float angle) {
+    auto raster = NewRaster();
+    raster->EmptyImage(width, height, -1);
+    EXPECT_EQ(raster->Rotate(angle, -1), S_OK) << angle;
+    return SizeOf(raster.get());
+}
+
+TEST(Rotate, CanvasFollowsTheWholeDegreeAngle) {
+    using Size = std::pair<LONG, LONG>;
+    EXPECT_EQ(RotatedSize(200, 100, 0.0f), (Size{200, 100}));
+    EXPECT_EQ(RotatedSize(200, 100, 90.0f), (Size{100, 200}));
+    EXPECT_EQ(RotatedSize(200, 100, -90.0f), (Size{100, 200}));
+    EXPECT_EQ(RotatedSize(200, 100, 270.0f), RotatedSize(200, 100, -90.0f));
+    EXPECT_EQ(RotatedSize(200, 100, 180.0f), (Size{200, 100}));
+    EXPECT_EQ(RotatedSize(100, 100, 45.0f), (Size{140, 140}));  // 70 + 70
+    EXPECT_EQ(RotatedSize(100, 100, -315.0f), (Size{140, 140}));
+    // 725.9 degrees counts as 5: cos 5 = 0.99619, sin 5 = 0.08716.
+    EXPECT_EQ(RotatedSize(200, 100, 725.9f), (Size{199 + 8, 99 + 17}));
+    EXPECT_EQ(RotatedSize(200, 100, 95.0f), (Size{99 + 17, 199 + 8}));
+}
+
+TEST(Rotate, UncoveredCanvasKeepsTheBackgroundExactly) {
+    auto raster = NewRaster();
+    raster->EmptyImage(100, 100, 0xFFFF0000);
+    ASSERT_EQ(raster->Rotate(45.0f, 0x00FFFFFF), S_OK);
+    ASSERT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{140, 140}));
+    // The turned square's corners lie at (70, 0), (140.7, 70.7), (70, 141.4)
+    // and (-0.7, 70.7): the canvas corners and their neighbourhoods are bare.
+    for (auto [x, y] : {std::pair{0, 0}, {139, 0}, {0, 139}, {139, 139}, {20, 20}, {120, 15}, {15, 125}, {125, 125}}) {
+        LONG pixel = 0;
+        raster->get_Pixels(x, y, &pixel);
+        EXPECT_EQ(static_cast<std::uint32_t>(pixel), 0x00FFFFFFu) << x << "," << y;
+    }
+    LONG centre = 0;
+    raster->get_Pixels(70, 70, &centre);
+    EXPECT_EQ(static_cast<std::uint32_t>(centre), 0xFFFF0000u);
+}
+
+TEST(Rotate, DirectlyCreatedTransformHasATransparentWhiteBackground) {
+    ComPtr<ITransformRotate> rotate;
+    CoCreateInstance(CLSID_TransformRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformRotate, rotate.put_void());
+    LONG background = 0;
+    rotate->get_BackgroundColor(&background);
+    EXPECT_EQ(background, 0x00FFFFFF);
+    auto raster = NewRaster();
+    raster->EmptyImage(10, 10, 0xFF0000FF);
+    rotate->put_Angle(30.0f);
+    ASSERT_EQ(raster->ApplyTransform(rotate.get()), S_OK);
+    LONG corner = 0;
+    raster->get_Pixels(0, 0, &corner);
+    EXPECT_EQ(corner, 0x00FFFFFF);
+}
+
+TEST(Resize, SizesAndTheMinimumBackgroundAlpha) {
+    ComPtr<ITransformResize> resize;
+    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    auto raster = NewRaster();
+    raster->EmptyImage(37, 11, 0xFF00FF00);
+    ASSERT_EQ(raster->ApplyTransform(resize.get()), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{100, 100})) << "defaults";
+
+    // A fully transparent image over a fully transparent background: alpha 1.
+    raster->EmptyImage(4, 4, 0);
+    ASSERT_EQ(raster->Resize(9, 6, rqtBilinearMode, 0), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{9, 6}));
+    for (std::uint32_t pixel : PixelsOf(raster.get())) ASSERT_EQ(pixel, 0x01000000u);
+
+    // Inside a uniform image every mode reproduces its colour.
+    for (int quality = 0; quality <= 4; ++quality) {
+        raster->EmptyImage(8, 8, 0xFF336699);
+        ASSERT_EQ(raster->Resize(16, 16, static_cast<ResizeQualityTypes>(quality), -1), S_OK);
+        LONG inside = 0;
+        raster->get_Pixels(8, 8, &inside);
+        EXPECT_EQ(static_cast<std::uint32_t>(inside), 0xFF336699u) << quality;
+    }
+}
+
+TEST(Resize, ZeroSizeFailsWithTheGdiplusText) {
+    auto raster = NewRaster();
+    raster->EmptyImage(4, 4, -1);
+    const HRESULT hr = raster->Resize(0, 10, rqtBilinearMode, -1);
+    ExpectError(hr, com::kErrInvalidCall, com::FailureMessage(Gdiplus::InvalidParameter, "TransformResize", "Apply", 0),
+                "Rastelle.TransformResize.1", IID_ITransformResize);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4}));
+}
+
+TEST(Crop, CutsOrStretchesTheRectangle) {
+    const auto pixels = NumberedPixels(20, 10);
+    auto raster = RasterWith(20, 10, pixels);
+    ASSERT_EQ(raster->Crop(3, 2, 5, 4, -1, VARIANT_FALSE, rqtNearestNeighborMode), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{5, 4}));
+
+    raster = RasterWith(20, 10, pixels);
+    ASSERT_EQ(raster->Crop(3, 2, 5, 4, -1, VARIANT_TRUE, rqtBilinearMode), S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{20, 10})) << "stretched to the input's size";
+
+    // Outside the input the background shows, with at least alpha 1.
+    raster = NewRaster();
+    raster->EmptyImage(4, 4, 0xFF0000FF);
+    ASSERT_EQ(raster->Crop(10, 10, 3, 3, 0x00808080, VARIANT_FALSE, rqtBilinearMode), S_OK);
+    for (std::uint32_t pixel : PixelsOf(raster.get())) ASSERT_EQ(pixel, 0x01808080u);
+}
+
+TEST(Crop, EmptyRectangleFailsWithItsOwnText) {
+    auto raster = NewRaster();
+    raster->EmptyImage(4, 4, -1);
+    ExpectError(raster->Crop(0, 0, 0, 3, -1, VARIANT_FALSE, rqtBilinearMode), com::kErrInvalidCall,
+                L"Cannot make crop. Possible wrong Width or Height properties (less or equal 0) or not enough memory.",
+                "Rastelle.TransformCrop.1", IID_ITransformCrop);
+    // Stretched back to the input's size, an empty rectangle still makes an image.
+    EXPECT_EQ(raster->Crop(0, 0, -5, 3, -1, VARIANT_TRUE, rqtBilinearMode), S_OK);
+    ClearThreadError();
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -1,0 +1,144 @@
+// What every transform class shares: identity, interface map, the bitmap
+// hand-over interface, property getters and the Apply route.
+#include "test_support.h"
+
+#include "com/errors.h"
+
+namespace rastelle::test {
+namespace {
+
+struct TransformClass {
+    const CLSID* clsid;
+    const IID* iid;
+    const char* progId;
+    bool dispatchIsOwnInterface;  // else IDispatch is IGDIPlusTransform
+};
+
+const TransformClass kServed[] = {
+    {&CLSID_TransformResize, &IID_ITransformResize, "Rastelle.TransformResize.1", true},
+    {&CLSID_TransformCrop, &IID_ITransformCrop, "Rastelle.TransformCrop.1", true},
+    {&CLSID_TransformRotate, &IID_ITransformRotate, "Rastelle.TransformRotate.1", true},
+    {&CLSID_TransformFlipAndRotate, &IID_ITransformFlipAndRotate, "Rastelle.TransformFlipAndRotate.1", true},
+    {&CLSID_TransformEqualize, &IID_ITransformEqualize, "Rastelle.TransformEquali.1", true},
+};
+
+ComPtr<IUnknown> Create(const TransformClass& c) {
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()), S_OK)
+        << c.progId;
+    return object;
+}
+
+TEST(TransformFrame, InterfaceMapOfEveryClass) {
+    for (const TransformClass& c : kServed) {
+        SCOPED_TRACE(c.progId);
+        auto object = Create(c);
+        ASSERT_TRUE(object);
+        ComPtr<IUnknown> own, dispatch, gdiplus, marshal;
+        ASSERT_EQ(object->QueryInterface(*c.iid, own.put_void()), S_OK);
+        ASSERT_EQ(object->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
+        ASSERT_EQ(object->QueryInterface(IID_IGDIPlusTransform, gdiplus.put_void()), S_OK);
+        EXPECT_EQ(object->QueryInterface(IID_IMarshal, marshal.put_void()), S_OK);
+        EXPECT_EQ(dispatch.get(), c.dispatchIsOwnInterface ? own.get() : gdiplus.get());
+
+        ComPtr<ISupportErrorInfo> support;
+        ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(*c.iid), S_OK);
+        EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IGDIPlusTransform), S_FALSE);
+
+        ComPtr<IGDIPlusTransform> transform;
+        object.As(transform);
+        VARIANT_BOOL inside = 0;
+        EXPECT_EQ(transform->get_CreateOutputInsideTransform(&inside), S_OK);
+        EXPECT_EQ(inside, 1) << "1, not VARIANT_TRUE";
+        EXPECT_EQ(transform->get_CreateOutputInsideTransform(nullptr), E_POINTER);
+
+        // Found by ProgID too.
+        CLSID byName{};
+        const std::wstring wide(c.progId, c.progId + strlen(c.progId));
+        EXPECT_EQ(CLSIDFromProgID(wide.c_str(), &byName), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(byName, *c.clsid));
+    }
+}
+
+TEST(TransformFrame, GettersAnswerNullPointersWithTheirClassCodes) {
+    ComPtr<ITransformResize> resize;
+    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    EXPECT_EQ(resize->get_NewWidth(nullptr), E_POINTER);
+    EXPECT_EQ(resize->get_NewHeight(nullptr), E_POINTER);
+    EXPECT_EQ(resize->get_Quality(nullptr), E_POINTER);
+    EXPECT_EQ(resize->get_BackgroundColor(nullptr), E_INVALIDARG);
+    ComPtr<ITransformCrop> crop;
+    CoCreateInstance(CLSID_TransformCrop, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformCrop, crop.put_void());
+    EXPECT_EQ(crop->get_Width(nullptr), E_POINTER);
+    EXPECT_EQ(crop->get_ResizeToTheOriginal(nullptr), E_POINTER);
+    EXPECT_EQ(crop->get_BackgroundColor(nullptr), E_INVALIDARG);
+    ComPtr<ITransformRotate> rotate;
+    CoCreateInstance(CLSID_TransformRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformRotate, rotate.put_void());
+    EXPECT_EQ(rotate->get_Angle(nullptr), E_INVALIDARG);
+    EXPECT_EQ(rotate->get_BackgroundColor(nullptr), E_INVALIDARG);
+    ComPtr<ITransformFlipAndRotate> flip;
+    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
+                     flip.put_void());
+    EXPECT_EQ(flip->get_FlipType(nullptr), E_INVALIDARG);
+}
+
+SAFEARRAY* PixelArray(int width, int height, const std::vector<std::uint32_t>& pixels) {
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(height), 0}, {static_cast<ULONG>(width), 0}};
+    SAFEARRAY* array = SafeArrayCreate(VT_I4, 2, bounds);
+    com::SafeArrayDataLock access(array);
+    std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(access.data()));
+    return array;
+}
+
+TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
+    ComPtr<ITransformFlipAndRotate> flip;
+    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
+                     flip.put_void());
+    flip->put_FlipType(fartRotate90NoFlip);
+    com::UniqueSafeArray input(PixelArray(3, 2, NumberedPixels(3, 2)));
+    com::UniqueSafeArray output;
+    ASSERT_EQ(flip->Apply(input.get(), output.put()), S_OK);
+    LONG rows = 0, columns = 0;
+    SafeArrayGetUBound(output.get(), 1, &rows);
+    SafeArrayGetUBound(output.get(), 2, &columns);
+    EXPECT_EQ(rows + 1, 3);
+    EXPECT_EQ(columns + 1, 2);
+    com::SafeArrayDataLock access(output.get());
+    const auto* data = static_cast<const std::uint32_t*>(access.data());
+    // A quarter turn clockwise: the bottom-left pixel comes to the top left.
+    EXPECT_EQ(data[0], 0xFF000100u);
+    EXPECT_EQ(data[1], 0xFF000000u);
+
+    com::UniqueSafeArray bad;
+    ExpectError(flip->Apply(nullptr, bad.put()), com::kErrInvalidCall,
+                L"Cannot retrieve bitmap data to the flip Transform", "Rastelle.TransformFlipAndRotate.1",
+                IID_ITransformFlipAndRotate);
+    ExpectError(flip->Apply(input.get(), nullptr), com::kErrInvalidCall,
+                L"Cannot retrieve bitmap data from the flip Transform", "Rastelle.TransformFlipAndRotate.1",
+                IID_ITransformFlipAndRotate);
+
+    ComPtr<ITransformResize> resize;
+    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    SAFEARRAYBOUND flat{4, 0};
+    com::UniqueSafeArray oneDimension(SafeArrayCreate(VT_I4, 1, &flat));
+    ExpectError(resize->Apply(oneDimension.get(), bad.put()), com::kErrInvalidCall,
+                L"Cannot retrieve bitmap data to the resize Transform", "Rastelle.TransformResize.1",
+                IID_ITransformResize);
+    ASSERT_EQ(resize->Apply(input.get(), output.put()), S_OK);
+    SafeArrayGetUBound(output.get(), 1, &rows);
+    EXPECT_EQ(rows + 1, 100) << "the default size";
+}
+
+TEST(TransformFrame, LateBindingSeesTheOwnInterfaceOfGeometricClasses) {
+    ComPtr<IDispatch> resize;
+    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, resize.put_void());
+    wchar_t name[] = L"NewWidth";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    EXPECT_EQ(resize->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 2);
+}
+
+}  // namespace
+}  // namespace rastelle::test
