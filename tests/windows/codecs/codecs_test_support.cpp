@@ -7,31 +7,6 @@
 
 namespace rastelle::test {
 
-ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
-    auto raster = NewRaster();
-    EXPECT_EQ(raster->EmptyImage(width, height, 0), S_OK);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            EXPECT_EQ(raster->put_Pixels(x, y, static_cast<LONG>(argb[static_cast<size_t>(y * width + x)])), S_OK);
-    return raster;
-}
-
-std::vector<std::uint32_t> PixelsOf(IRasterObject* raster) {
-    LONG width = 0;
-    LONG height = 0;
-    raster->get_Width(&width);
-    raster->get_Height(&height);
-    std::vector<std::uint32_t> pixels;
-    for (LONG y = 0; y < height; ++y) {
-        for (LONG x = 0; x < width; ++x) {
-            LONG value = 0;
-            raster->get_Pixels(x, y, &value);
-            pixels.push_back(static_cast<std::uint32_t>(value));
-        }
-    }
-    return pixels;
-}
-
 std::vector<std::uint32_t> OpaqueGradient(int width, int height) {
     std::vector<std::uint32_t> pixels;
     for (int y = 0; y < height; ++y)

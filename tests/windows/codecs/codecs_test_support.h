@@ -14,10 +14,6 @@
 
 namespace rastelle::test {
 
-// A raster object holding exactly these pixels (row by row).
-ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb);
-// Every pixel of a raster object, row by row.
-std::vector<std::uint32_t> PixelsOf(IRasterObject* raster);
 // Opaque pixels of many colours.
 std::vector<std::uint32_t> OpaqueGradient(int width, int height);
 
