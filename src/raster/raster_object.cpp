@@ -1,5 +1,6 @@
 #include "raster/raster_object.h"
 
+#include "codecs/picture_exchange.h"
 #include "codecs/save_image.h"
 #include "com/automation.h"
 #include "com/com_ptr.h"
@@ -8,6 +9,7 @@
 #include "platform/gdiplus_raii.h"
 
 #include <bit>
+#include <memory>
 #include <cstdint>
 
 namespace rastelle {
@@ -293,12 +295,27 @@ STDMETHODIMP RasterObject::SaveStream(IUnknown* outputStream, IDispatch* encoder
     return com::Boundary(kOrigin, [&] { return codecs::SaveStream(SaveSourceOf(), outputStream, encoder); });
 }
 
-// ---------------------------------------------------------------------------
-// Pictures are served by the codecs.
-
 STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
-STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::LoadPicture(IPictureDisp*) { return E_NOTIMPL; }
+
+// ---------------------------------------------------------------------------
+// OLE pictures
+
+STDMETHODIMP RasterObject::SavePicture(IPictureDisp** picture) {
+    return com::Boundary(kOrigin, [&] { return codecs::SavePicture(bitmap_, picture); });
+}
+
+// The previous image and file type stay when the picture cannot be read.
+STDMETHODIMP RasterObject::LoadPicture(IPictureDisp* picture) {
+    return com::Boundary(kOrigin, [&] {
+        std::unique_ptr<Bitmap> image = codecs::ImageOfPicture(picture);
+        currentFileType_ = FileType::BMP;
+        ReplaceBitmap(image.release());
+        // The resolution a new bitmap gets, as after loading a file.
+        gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
+        gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
+        return S_OK;
+    });
+}
 
 // ---------------------------------------------------------------------------
 // Image methods: each creates its transform class through COM, sets its

@@ -143,10 +143,30 @@ Sub TestSaveErrors()
     On Error GoTo 0
 End Sub
 
+Sub TestPictures()
+    Dim r, picture, back
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.EmptyImage 3, 2, &HFF336699
+    r.Pixels(0, 0) = 0
+    Set picture = r.SavePicture()
+    Set back = CreateObject("Rastelle.RasterObject")
+    back.LoadPicture picture
+    eq back.Width & "x" & back.Height, "3x2", "a picture keeps the size"
+    eq back.CurrentFileType, oftBMP, "a loaded picture counts as BMP"
+    eq back.Pixels(1, 1), &HFF336699, "opaque pixels come back"
+    eq back.Pixels(0, 0), &HFF000000, "transparent pixels come back black"
+
+    On Error Resume Next
+    Set picture = CreateObject("Rastelle.RasterObject").SavePicture()
+    expect_err &H80004005, SRC, "Cannot save the image to Picture, because it is not loaded!", "SavePicture without image"
+    On Error GoTo 0
+End Sub
+
 On Error Resume Next
 TestEncoderObjects : group_done "encoder objects"
 TestSaveAndReload : group_done "save and reload"
 TestSaveErrors : group_done "save errors"
+TestPictures : group_done "pictures"
 fso.DeleteFolder workDir, True
 On Error GoTo 0
 finish "saving"
