@@ -6,6 +6,8 @@
 #include "codecs/tiff_writer.h"
 #include "platform/gdiplus_raii.h"
 
+#include <new>
+
 namespace rastelle::codecs {
 
 namespace {
@@ -31,17 +33,21 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
     const kernels::ConstImageView pixels(static_cast<const std::uint32_t*>(data.Scan0), static_cast<int>(data.Width),
                                          static_cast<int>(data.Height), data.Stride);
     bool encoded = false;
-    if (type == FileType::JPEG) {
-        const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
-        encoded = EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
-    } else {
-        TiffOptions options;
-        options.lzw = FindParameter(parameters, kEncoderCompression).value_or(Gdiplus::EncoderValueCompressionLZW) ==
-                      Gdiplus::EncoderValueCompressionLZW;
-        options.withAlpha = FindParameter(parameters, kEncoderColorDepth).value_or(32) != 24;
-        options.horizontalDpi = horizontalDpi;
-        options.verticalDpi = verticalDpi;
-        encoded = EncodeTiff(pixels, options, bytes);
+    try {
+        if (type == FileType::JPEG) {
+            const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
+            encoded = EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
+        } else {
+            TiffOptions options;
+            options.lzw = FindParameter(parameters, kEncoderCompression)
+                              .value_or(Gdiplus::EncoderValueCompressionLZW) == Gdiplus::EncoderValueCompressionLZW;
+            options.withAlpha = FindParameter(parameters, kEncoderColorDepth).value_or(32) != 24;
+            options.horizontalDpi = horizontalDpi;
+            options.verticalDpi = verticalDpi;
+            encoded = EncodeTiff(pixels, options, bytes);
+        }
+    } catch (const std::bad_alloc&) {
+        encoded = false;
     }
     const Status unlocked = lock.Unlock();
     if (!encoded) return Gdiplus::OutOfMemory;

@@ -14,9 +14,11 @@ using UniqueBitmapHandle = com::UniqueAny<HBITMAP, &DeleteObject>;
 
 constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
 
+// A picture hands out its GDI handles as 32-bit values; 64-bit Windows
+// sign-extends GDI handles, so they are widened the same way.
 template <class Handle>
 Handle HandleFrom(OLE_HANDLE value) {
-    return reinterpret_cast<Handle>(static_cast<UINT_PTR>(value));
+    return reinterpret_cast<Handle>(static_cast<LONG_PTR>(static_cast<LONG>(value)));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ HBITMAP HandleOf(IPictureDisp* picture) {
     EXPECT_EQ(picture->QueryInterface(IID_IPicture, ole.put_void()), S_OK);
     OLE_HANDLE handle = 0;
     ole->get_Handle(&handle);
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    return reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
 }
 
 TEST(Pictures, SaveThenLoadGivesTheImageOverBlackAndThePictureOwnsItsHandle) {
