@@ -1,18 +1,25 @@
-' main_job.vbs - loads an image with Rastelle and describes it.
+' main_job.vbs - loads an image with Rastelle, describes it, transforms it and
+' saves the result as JPEG and PNG.
 '
-'   cscript //nologo main_job.vbs [image file]
+'   cscript //nologo main_job.vbs [image file [output folder]]
 '
-' Without an argument the job uses images\sample.png next to this script.
+' Without arguments the job uses images\sample.png next to this script and
+' writes into the folder output next to this script.
 ' Every step runs under On Error Resume Next and is followed by Check, which
 ' ends the job with the error text and exit code 1 when the step failed.
 Option Explicit
 
-Dim fso, imagePath, image
+Dim fso, imagePath, outputFolder, image
 Set fso = CreateObject("Scripting.FileSystemObject")
 If WScript.Arguments.Count > 0 Then
     imagePath = WScript.Arguments(0)
 Else
     imagePath = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "images\sample.png")
+End If
+If WScript.Arguments.Count > 1 Then
+    outputFolder = WScript.Arguments(1)
+Else
+    outputFolder = fso.BuildPath(fso.GetParentFolderName(WScript.ScriptFullName), "output")
 End If
 
 On Error Resume Next
@@ -29,9 +36,22 @@ WScript.Echo "Resized to  " & image.Width & " x " & image.Height
 image.Rotate 30, 0                                 : Check "rotating"
 WScript.Echo "Rotated 30 degrees: canvas " & image.Width & " x " & image.Height & _
     ", corner " & Hex8(image.Pixels(0, 0)) & ", centre " & Hex8(image.Pixels(image.Width \ 2, image.Height \ 2))
-' Saving slots in here, each step followed by its Check, for example:
-'   image.OutputFileType = 2                       : Check "choosing PNG output"
-'   image.SaveFile outputPath                      : Check "saving " & outputPath
+
+' JPEG at quality 85 through an encoder object, then PNG through the output
+' file type; each file is read back to show what was written. (GIF, CMYK TIFF
+' and SWF join once the system's own writers for them are in the build.)
+Dim jpeg, jpegPath, pngPath
+If Not fso.FolderExists(outputFolder) Then fso.CreateFolder outputFolder
+                                                   Check "creating " & outputFolder
+jpegPath = fso.BuildPath(outputFolder, "result.jpg")
+pngPath = fso.BuildPath(outputFolder, "result.png")
+Set jpeg = CreateObject("Rastelle.JPEGEncoderInfo") : Check "creating Rastelle.JPEGEncoderInfo"
+jpeg.Quality = 85
+image.SaveFile jpegPath, jpeg                      : Check "saving " & jpegPath
+Report jpegPath, "JPEG, quality 85"                : Check "reading back " & jpegPath
+image.OutputFileType = 2                           : Check "choosing PNG output"
+image.SaveFile pngPath                             : Check "saving " & pngPath
+Report pngPath, "PNG"                              : Check "reading back " & pngPath
 On Error GoTo 0
 WScript.Quit 0
 
@@ -49,6 +69,16 @@ Sub Describe(img)
     ShowPixel img, "bottom left", 0, h - 1
     ShowPixel img, "bottom right", w - 1, h - 1
     ShowPixel img, "centre", w \ 2, h \ 2
+End Sub
+
+' Prints a written file: its size on disk and what loading it back gives.
+Sub Report(path, what)
+    Dim written
+    Set written = CreateObject("Rastelle.RasterObject")
+    written.LoadFile path
+    WScript.Echo "Wrote " & path & " (" & what & "): " & fso.GetFile(path).Size & " bytes, reads back as " & _
+        FileTypeName(written.CurrentFileType) & " " & written.Width & " x " & written.Height & _
+        ", centre " & Hex8(written.Pixels(written.Width \ 2, written.Height \ 2))
 End Sub
 
 Sub ShowPixel(img, name, x, y)

@@ -1,5 +1,6 @@
 #include "module/class_table.h"
 
+#include "codecs/encoder_options.h"
 #include "raster/raster_object.h"
 #include "transforms/colour_transforms.h"
 #include "transforms/geometric_transforms.h"
@@ -36,9 +37,9 @@ const ClassEntry kClasses[] = {
     {&CLSID_TransformRotate, L"Rastelle.TransformRotate.1", L"Rastelle.TransformRotate",
      L"TransformRotate Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformRotate::Create},
     {&CLSID_JPEGEncoderInfo, L"Rastelle.JPEGEncoderInfo.1", L"Rastelle.JPEGEncoderInfo",
-     L"JPEGEncoderInfo Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"JPEGEncoderInfo Class", kProgrammable, kClassObject, !kCategory, &codecs::JPEGEncoderInfo::Create},
     {&CLSID_TIFFEncoderInfo, L"Rastelle.TIFFEncoderInfo.1", L"Rastelle.TIFFEncoderInfo",
-     L"TIFFEncoderInfo Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"TIFFEncoderInfo Class", kProgrammable, kClassObject, !kCategory, &codecs::TIFFEncoderInfo::Create},
     {&CLSID_DrawingTool, L"Rastelle.DrawingTool.1", L"Rastelle.DrawingTool", L"DrawingTool Class",
      kProgrammable, kClassObject, !kCategory, nullptr},
     {&CLSID_DrawingPen, L"Rastelle.Pen.1", L"Rastelle.Pen", L"DrawingPen Class", kProgrammable, kClassObject,
@@ -54,9 +55,9 @@ const ClassEntry kClasses[] = {
     {&CLSID_TransformTransparentize, L"Rastelle.TransformTransparentize.1", L"Rastelle.TransformTransparentize",
      L"TransformTransparentize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformTransparentize::Create},
     {&CLSID_SWFEncoderInfo, L"Rastelle.SWFEncoderInfo.1", L"Rastelle.SWFEncoderInfo", L"SWFEncoderInfo Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &codecs::SWFEncoderInfo::Create},
     {&CLSID_GIFEncoderInfo, L"Rastelle.GIFEncoderInfo.1", L"Rastelle.GIFEncoderInfo", L"GIFEncoderInfo Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &codecs::GIFEncoderInfo::Create},
     // A registered marker of the codec category, with no implementation.
     {&CLSID_GDIplusCodec, L"Rastelle.GDIplusCodec.1", L"Rastelle.GDIplusCodec", L"GDIplusCodec Class",
      !kProgrammable, !kClassObject, kCategory, nullptr},
@@ -73,7 +74,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_TransformExpand, L"Rastelle.TransformExpand.1", L"Rastelle.TransformExpand",
      L"TransformExpand Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformExpand::Create},
     {&CLSID_BMPEncoderInfo, L"Rastelle.BMPEncoderInfo.1", L"Rastelle.BMPEncoderInfo", L"BMPEncoderInfo Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &codecs::BMPEncoderInfo::Create},
 };
 
 static_assert(sizeof(kClasses) / sizeof(kClasses[0]) == kClassCount);

@@ -1,5 +1,7 @@
 #include "raster/raster_object.h"
 
+#include "codecs/picture_exchange.h"
+#include "codecs/save_image.h"
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
@@ -7,6 +9,7 @@
 #include "platform/gdiplus_raii.h"
 
 #include <bit>
+#include <memory>
 #include <cstdint>
 
 namespace rastelle {
@@ -278,13 +281,41 @@ STDMETHODIMP RasterObject::SetDataPointer(LONG* value) {
 }
 
 // ---------------------------------------------------------------------------
-// Saving and pictures are served by the codecs.
+// Saving (the codecs subsystem does the work)
 
-STDMETHODIMP RasterObject::SaveFile(BSTR, IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::SaveStream(IUnknown*, IDispatch*) { return E_NOTIMPL; }
+codecs::SaveSource RasterObject::SaveSourceOf() const noexcept {
+    return {bitmap_, outputFileType_, horizontalResolution_, verticalResolution_};
+}
+
+STDMETHODIMP RasterObject::SaveFile(BSTR fileName, IDispatch* encoder) {
+    return com::Boundary(kOrigin, [&] { return codecs::SaveFile(SaveSourceOf(), fileName, encoder); });
+}
+
+STDMETHODIMP RasterObject::SaveStream(IUnknown* outputStream, IDispatch* encoder) {
+    return com::Boundary(kOrigin, [&] { return codecs::SaveStream(SaveSourceOf(), outputStream, encoder); });
+}
+
 STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTransformOperation(transform); }
-STDMETHODIMP RasterObject::SavePicture(IPictureDisp**) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::LoadPicture(IPictureDisp*) { return E_NOTIMPL; }
+
+// ---------------------------------------------------------------------------
+// OLE pictures
+
+STDMETHODIMP RasterObject::SavePicture(IPictureDisp** picture) {
+    return com::Boundary(kOrigin, [&] { return codecs::SavePicture(bitmap_, picture); });
+}
+
+// The previous image and file type stay when the picture cannot be read.
+STDMETHODIMP RasterObject::LoadPicture(IPictureDisp* picture) {
+    return com::Boundary(kOrigin, [&] {
+        std::unique_ptr<Bitmap> image = codecs::ImageOfPicture(picture);
+        currentFileType_ = FileType::BMP;
+        ReplaceBitmap(image.release());
+        // The resolution a new bitmap gets, as after loading a file.
+        gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
+        gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
+        return S_OK;
+    });
+}
 
 // ---------------------------------------------------------------------------
 // Image methods: each creates its transform class through COM, sets its

@@ -3,6 +3,7 @@
 // the type that saving produces.
 #pragma once
 
+#include "codecs/save_image.h"
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
@@ -103,6 +104,7 @@ public:
 private:
     enum class Source { File, Stream };
 
+    codecs::SaveSource SaveSourceOf() const noexcept;
     void Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const char* method);
     // Creates a transform of class clsid, lets configure set its properties
     // and applies it to this object.

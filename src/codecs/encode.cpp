@@ -1,0 +1,125 @@
+#include "codecs/encode.h"
+
+#include "codecs/encoder_choice.h"
+#include "codecs/encoder_probes.h"
+#include "codecs/jpeg_writer.h"
+#include "codecs/tiff_writer.h"
+#include "platform/gdiplus_raii.h"
+
+#include <new>
+
+namespace rastelle::codecs {
+
+namespace {
+
+// Encodes image with the system's own encoder for type into bytes.
+Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::EncoderParameters* parameters,
+                 std::vector<std::uint8_t>& bytes) noexcept {
+    UINT width = 0;
+    UINT height = 0;
+    Status status = gp::GdipGetImageWidth(image, &width);
+    if (status == Gdiplus::Ok) status = gp::GdipGetImageHeight(image, &height);
+    if (status != Gdiplus::Ok) return status;
+    float horizontalDpi = 0;
+    float verticalDpi = 0;
+    gp::GdipGetImageHorizontalResolution(image, &horizontalDpi);
+    gp::GdipGetImageVerticalResolution(image, &verticalDpi);
+
+    BitmapLock lock;
+    status = lock.Lock(image, Gdiplus::GpRect(0, 0, static_cast<INT>(width), static_cast<INT>(height)),
+                       Gdiplus::ImageLockModeRead, PixelFormat32bppARGB);
+    if (status != Gdiplus::Ok) return status;
+    const Gdiplus::BitmapData& data = lock.data();
+    const kernels::ConstImageView pixels(static_cast<const std::uint32_t*>(data.Scan0), static_cast<int>(data.Width),
+                                         static_cast<int>(data.Height), data.Stride);
+    bool encoded = false;
+    try {
+        if (type == FileType::JPEG) {
+            const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
+            encoded = EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
+        } else {
+            TiffOptions options;
+            options.lzw = FindParameter(parameters, kEncoderCompression)
+                              .value_or(Gdiplus::EncoderValueCompressionLZW) == Gdiplus::EncoderValueCompressionLZW;
+            options.withAlpha = FindParameter(parameters, kEncoderColorDepth).value_or(32) != 24;
+            options.horizontalDpi = horizontalDpi;
+            options.verticalDpi = verticalDpi;
+            encoded = EncodeTiff(pixels, options, bytes);
+        }
+    } catch (const std::bad_alloc&) {
+        encoded = false;
+    }
+    const Status unlocked = lock.Unlock();
+    if (!encoded) return Gdiplus::OutOfMemory;
+    return unlocked;
+}
+
+// Writes bytes as the whole content of fileName (replacing it).
+Status WriteFileBytes(const wchar_t* fileName, const std::vector<std::uint8_t>& bytes) noexcept {
+    HANDLE file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return Gdiplus::GenericError;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    if (ok && written == bytes.size()) return Gdiplus::Ok;
+    SetLastError(error);
+    return Gdiplus::GenericError;
+}
+
+Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes) noexcept {
+    ULONG written = 0;
+    const HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
+    return SUCCEEDED(hr) && written == bytes.size() ? Gdiplus::Ok : Gdiplus::Win32Error;
+}
+
+}  // namespace
+
+bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept {
+    if (type == FileType::JPEG && FindParameter(parameters, kEncoderQuality))
+        return !PlatformHonoursJpegQuality();
+    if (type == FileType::TIFF) {
+        if (FindParameter(parameters, kEncoderCompression) && !PlatformHonoursTiffCompression()) return true;
+        if (FindParameter(parameters, kEncoderColorDepth) && !PlatformHonoursTiffColorDepth()) return true;
+    }
+    return false;
+}
+
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const wchar_t* fileName, const CLSID& clsid,
+                    const Gdiplus::EncoderParameters* parameters) noexcept {
+    if (!UsesOwnEncoder(type, parameters)) return gp::GdipSaveImageToFile(image, fileName, &clsid, parameters);
+    std::vector<std::uint8_t> bytes;
+    const Status status = EncodeOwn(image, type, parameters, bytes);
+    if (status != Gdiplus::Ok) return status;
+    return WriteFileBytes(fileName, bytes);
+}
+
+Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
+                      const Gdiplus::EncoderParameters* parameters) noexcept {
+    if (!UsesOwnEncoder(type, parameters)) return gp::GdipSaveImageToStream(image, stream, &clsid, parameters);
+    std::vector<std::uint8_t> bytes;
+    const Status status = EncodeOwn(image, type, parameters, bytes);
+    if (status != Gdiplus::Ok) return status;
+    return WriteStreamBytes(stream, bytes);
+}
+
+HRESULT ReadWholeStream(IStream* stream, std::vector<std::uint8_t>& bytes) noexcept {
+    STATSTG stat{};
+    HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr)) return hr;
+    LARGE_INTEGER start{};
+    hr = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (FAILED(hr)) return hr;
+    try {
+        bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    ULONG read = 0;
+    hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    if (FAILED(hr)) return hr;
+    bytes.resize(read);
+    return S_OK;
+}
+
+}  // namespace rastelle::codecs

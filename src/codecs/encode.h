@@ -1,0 +1,31 @@
+// Encoding a bitmap to a file or a stream: through the GDI+ encoder chosen
+// for the save, or, where a capability probe found that the platform's
+// encoder ignores a parameter the save passes, through the system's own JPEG
+// or TIFF encoder, so that the options a client sets always reach the file.
+#pragma once
+
+#include "platform/gdiplus.h"
+#include "raster/bitmap.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace rastelle::codecs {
+
+// Saves image as type (the format the encoder clsid writes) with the given
+// parameters (may be null). Returns a GDI+ status; for a file, a failure
+// leaves the Win32 error code of the failing call on the thread, as the
+// platform's own file saving does.
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const wchar_t* fileName, const CLSID& clsid,
+                    const Gdiplus::EncoderParameters* parameters) noexcept;
+Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
+                      const Gdiplus::EncoderParameters* parameters) noexcept;
+
+// True when a save of type with these parameters goes to the system's own
+// encoder on this platform.
+bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept;
+
+// Reads a stream from its start to its end (by Stat's size, never past it).
+HRESULT ReadWholeStream(IStream* stream, std::vector<std::uint8_t>& bytes) noexcept;
+
+}  // namespace rastelle::codecs

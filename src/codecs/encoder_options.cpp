@@ -1,0 +1,173 @@
+#include "codecs/encoder_options.h"
+
+#include "com/errors.h"
+
+#include <algorithm>
+
+namespace rastelle::codecs {
+
+namespace {
+
+constexpr com::ErrorOrigin kTiffOrigin{CLSID_TIFFEncoderInfo, IID_ITIFFEncoderInfo};
+constexpr com::ErrorOrigin kSwfOrigin{CLSID_SWFEncoderInfo, IID_ISWFEncoderInfo};
+
+LONG ClampQuality(LONG value) { return std::clamp<LONG>(value, 0, 100); }
+
+// Getter body: copies field to *out, or answers nullCode for a null pointer.
+template <class T>
+HRESULT Get(T* out, const T& field, HRESULT nullCode) {
+    if (!out) return nullCode;
+    *out = field;
+    return S_OK;
+}
+
+// Setter body for an enumerated field: stores value when accepted, else
+// raises message with E_INVALIDARG and keeps the field.
+template <class T>
+HRESULT PutChecked(const com::ErrorOrigin& origin, T& field, T value, bool accepted, const wchar_t* message) {
+    return com::Boundary(origin, [&] {
+        if (!accepted) com::ThrowError(E_INVALIDARG, message);
+        field = value;
+        return S_OK;
+    });
+}
+
+}  // namespace
+
+// --- JPEGEncoderInfo --------------------------------------------------------
+
+HRESULT JPEGEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<JPEGEncoderInfo>(outer, iid, out);
+}
+
+STDMETHODIMP JPEGEncoderInfo::get_Quality(LONG* value) { return Get(value, quality_, E_INVALIDARG); }
+
+STDMETHODIMP JPEGEncoderInfo::put_Quality(LONG value) {
+    quality_ = ClampQuality(value);
+    return S_OK;
+}
+
+// --- TIFFEncoderInfo --------------------------------------------------------
+
+HRESULT TIFFEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<TIFFEncoderInfo>(outer, iid, out);
+}
+
+HRESULT TIFFEncoderInfo::FinalConstruct() noexcept {
+    iccProfile_.reset(SysAllocString(L""));
+    if (!iccProfile_) return E_OUTOFMEMORY;
+    return CreateMarshaler();
+}
+
+STDMETHODIMP TIFFEncoderInfo::get_CompressionType(TIFFCompressionTypes* value) {
+    return Get(value, compression_, E_INVALIDARG);
+}
+
+STDMETHODIMP TIFFEncoderInfo::put_CompressionType(TIFFCompressionTypes value) {
+    return PutChecked(kTiffOrigin, compression_, value, value == tctNone || value == tctLZW,
+                      L"This compression type is not supported!");
+}
+
+STDMETHODIMP TIFFEncoderInfo::get_ColorDepth(ColorDepths* value) { return Get(value, colorDepth_, E_INVALIDARG); }
+
+// The count member is accepted here; a save with it fails later.
+STDMETHODIMP TIFFEncoderInfo::put_ColorDepth(ColorDepths value) {
+    return PutChecked(kTiffOrigin, colorDepth_, value, value >= cd24bpp && value <= cdEnumCount,
+                      L"This color depth is not supported!");
+}
+
+STDMETHODIMP TIFFEncoderInfo::get_ColorSpace(ColorSpaces* value) { return Get(value, colorSpace_, E_INVALIDARG); }
+
+STDMETHODIMP TIFFEncoderInfo::put_ColorSpace(ColorSpaces value) {
+    return PutChecked(kTiffOrigin, colorSpace_, value, value >= csRGB && value <= csEnumCount,
+                      L"This color space is not supported!");
+}
+
+// The out string is freed first, so a caller may pass the string it holds.
+STDMETHODIMP TIFFEncoderInfo::get_ICCProfileFilename(BSTR* value) {
+    if (!value) return E_INVALIDARG;
+    SysFreeString(*value);
+    *value = nullptr;
+    if (BSTR stored = iccProfile_.get())
+        *value = SysAllocStringByteLen(reinterpret_cast<const char*>(stored), SysStringByteLen(stored));
+    return S_OK;
+}
+
+STDMETHODIMP TIFFEncoderInfo::put_ICCProfileFilename(BSTR value) {
+    iccProfile_.reset();
+    if (value) iccProfile_.reset(SysAllocStringByteLen(reinterpret_cast<const char*>(value), SysStringByteLen(value)));
+    return S_OK;
+}
+
+// --- GIFEncoderInfo ---------------------------------------------------------
+
+HRESULT GIFEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<GIFEncoderInfo>(outer, iid, out);
+}
+
+STDMETHODIMP GIFEncoderInfo::get_PaletteType(PaletteTypes* value) { return Get(value, paletteType_, E_POINTER); }
+
+STDMETHODIMP GIFEncoderInfo::put_PaletteType(PaletteTypes value) {
+    paletteType_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP GIFEncoderInfo::get_IsTransparent(VARIANT_BOOL* value) { return Get(value, transparent_, E_POINTER); }
+
+STDMETHODIMP GIFEncoderInfo::put_IsTransparent(VARIANT_BOOL value) {
+    transparent_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP GIFEncoderInfo::get_AntialiasingPreprocessOn(VARIANT_BOOL* value) {
+    return Get(value, antialiasingPreprocess_, E_POINTER);
+}
+
+STDMETHODIMP GIFEncoderInfo::put_AntialiasingPreprocessOn(VARIANT_BOOL value) {
+    antialiasingPreprocess_ = value;
+    return S_OK;
+}
+
+// --- BMPEncoderInfo ---------------------------------------------------------
+
+HRESULT BMPEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<BMPEncoderInfo>(outer, iid, out);
+}
+
+STDMETHODIMP BMPEncoderInfo::get_ColorDepth(ColorDepths* value) { return Get(value, colorDepth_, E_POINTER); }
+
+STDMETHODIMP BMPEncoderInfo::put_ColorDepth(ColorDepths value) {
+    colorDepth_ = value;
+    return S_OK;
+}
+
+// --- SWFEncoderInfo ---------------------------------------------------------
+
+HRESULT SWFEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<SWFEncoderInfo>(outer, iid, out);
+}
+
+STDMETHODIMP SWFEncoderInfo::get_CompressionType(SWFCompressionTypes* value) {
+    return Get(value, compression_, E_POINTER);
+}
+
+STDMETHODIMP SWFEncoderInfo::put_CompressionType(SWFCompressionTypes value) {
+    return PutChecked(kSwfOrigin, compression_, value, value == swfctLossless || value == swfctJPEG,
+                      L"Wrong compression type! It must be either lossless (0) or JPEG (1)...");
+}
+
+STDMETHODIMP SWFEncoderInfo::get_BackgroundColor(LONG* value) { return Get(value, backgroundColor_, E_POINTER); }
+
+STDMETHODIMP SWFEncoderInfo::put_BackgroundColor(LONG value) {
+    backgroundColor_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP SWFEncoderInfo::get_JPEGQuality(LONG* value) { return Get(value, jpegQuality_, E_POINTER); }
+
+STDMETHODIMP SWFEncoderInfo::put_JPEGQuality(LONG value) {
+    jpegQuality_ = ClampQuality(value);
+    return S_OK;
+}
+
+}  // namespace rastelle::codecs

@@ -1,0 +1,15 @@
+// Capability probes of the platform's image encoders: whether a parameter a
+// client sets actually changes what the encoder writes. Each runs once per
+// process, on first use, and needs GDI+ started.
+#pragma once
+
+namespace rastelle::codecs {
+
+// The JPEG encoder writes different files for EncoderQuality 10 and 90.
+bool PlatformHonoursJpegQuality() noexcept;
+// The TIFF encoder writes different files for EncoderCompression none and LZW.
+bool PlatformHonoursTiffCompression() noexcept;
+// The TIFF encoder writes different files for EncoderColorDepth 24 and 32.
+bool PlatformHonoursTiffColorDepth() noexcept;
+
+}  // namespace rastelle::codecs

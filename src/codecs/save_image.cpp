@@ -1,0 +1,263 @@
+#include "codecs/save_image.h"
+
+#include "codecs/encode.h"
+#include "codecs/encoder_choice.h"
+#include "codecs/flatten_bitmap.h"
+#include "codecs/pending_writers.h"
+#include "com/automation.h"
+#include "com/com_ptr.h"
+#include "com/errors.h"
+
+#include <asptlb.h>
+
+#include <memory>
+#include <string>
+
+namespace rastelle::codecs {
+
+const IID kIID_IResponse = {0xD97A6DA0, 0xA864, 0x11CF, {0x83, 0xBE, 0x00, 0xA0, 0xC9, 0x0C, 0x2B, 0xD8}};
+
+namespace {
+
+using com::ComPtr;
+using com::ThrowError;
+
+constexpr char kObjectName[] = "RasterObject";
+constexpr UINT kGifColours = 256;
+
+std::wstring WithSupportAddress(const wchar_t* text) {
+    std::wstring message(text);
+    for (const char* c = com::kSupportAddress; *c; ++c) message += static_cast<wchar_t>(*c);
+    return message;
+}
+
+// The file name in the thread's ANSI code page, for the writers that open
+// files by 8-bit name.
+std::string ToAnsi(const wchar_t* text) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string ansi(static_cast<size_t>(n - 1), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), n, nullptr, nullptr);
+    return ansi;
+}
+
+// Writes the object's resolution into its bitmap, as every save does first.
+void ApplyResolution(const SaveSource& source, const char* method) {
+    const Status status = source.bitmap->record(gp::GdipBitmapSetResolution(
+        source.bitmap->native(), source.horizontalResolution, source.verticalResolution));
+    if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, kObjectName, method, 0, E_FAIL);
+}
+
+// A whole-image clone of bitmap in format. GDI+ clones may not keep the
+// resolution, which the file must carry, so it is written into the clone.
+Status CloneWhole(Gdiplus::GpBitmap* bitmap, Gdiplus::PixelFormat format, const SaveSource& source,
+                  std::unique_ptr<Bitmap>& clone) {
+    UINT width = 0;
+    UINT height = 0;
+    gp::GdipGetImageWidth(bitmap, &width);
+    gp::GdipGetImageHeight(bitmap, &height);
+    Gdiplus::GpBitmap* native = nullptr;
+    const Status status = gp::GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), format,
+                                                   bitmap, &native);
+    if (status != Gdiplus::Ok) {
+        if (native) gp::GdipDisposeImage(native);
+        return status;
+    }
+    clone = std::make_unique<Bitmap>(native);
+    gp::GdipBitmapSetResolution(native, source.horizontalResolution, source.verticalResolution);
+    return Gdiplus::Ok;
+}
+
+// --- Files ------------------------------------------------------------------
+
+void MapFileStatus(Status status, DWORD win32Error) {
+    switch (status) {
+    case Gdiplus::Ok: return;
+    case Gdiplus::AccessDenied:
+        ThrowError(com::kErrSaveFile,
+                   L"Cannot save file: access denied. Contact you system administrator to solve the problem.");
+    case Gdiplus::UnknownImageFormat:
+        ThrowError(com::kErrSaveFile, L"Cannot save file: this software does not support this image type.");
+    default: ThrowError(com::kErrSaveFile, com::FailureMessage(status, kObjectName, "SaveFile", win32Error));
+    }
+}
+
+// CMYK TIFF: separated by the system and written with libtiff. The target
+// is not deleted first; opening it for writing replaces it.
+void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::wstring& profile) {
+    Bitmap& image = *source.bitmap;
+    std::unique_ptr<Bitmap> cmyk(Bitmap::Create(image.width(), image.height()));
+    if (!cmyk) com::ThrowSilent(E_OUTOFMEMORY);
+    const LONG code = ConvertToCmyk(image, cmyk->native() ? cmyk.get() : nullptr, profile);
+    if (code < 0) {
+        if (code == -1)
+            ThrowError(code, L"Cannot open ICM profile. It is possible such a profile does not exist or you try to "
+                             L"use non-ICM profile file as profile.");
+        if (code == -3) ThrowError(code, WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
+        ThrowError(code, WithSupportAddress(L"Unknown error. If you see this error, please contact "));
+    }
+    gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
+    const std::string ansiName = ToAnsi(fileName);
+    const Status status = WriteCmykTiff(ansiName.c_str(), *cmyk);
+    MapFileStatus(status, GetLastError());
+}
+
+// Encodes for a file save; win32Error receives the thread's error code
+// right after the save call.
+Status EncodeFile(const SaveSource& source, const SavePlan& plan, const wchar_t* fileName, DWORD& win32Error) {
+    Bitmap& image = *source.bitmap;
+    Status status = Gdiplus::Ok;
+    switch (plan.type) {
+    case FileType::BMP:
+        if (plan.bmpColorDepth == cd24bpp) {
+            std::unique_ptr<Bitmap> rgb;
+            status = CloneWhole(image.native(), PixelFormat24bppRGB, source, rgb);
+            if (status == Gdiplus::Ok) status = gp::GdipSaveImageToFile(rgb->native(), fileName, &plan.clsid, nullptr);
+        } else {
+            status = gp::GdipSaveImageToFile(image.native(), fileName, &plan.clsid, nullptr);
+        }
+        break;
+    case FileType::GIF:
+        status = SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
+                                    plan.gifAntialiasingPreprocess, plan.paletteType);
+        break;
+    default:
+        status = EncodeToFile(image.native(), plan.type, fileName, plan.clsid, plan.parameters.get());
+        break;
+    }
+    win32Error = GetLastError();
+    return status;
+}
+
+// --- Streams ----------------------------------------------------------------
+
+// Encodes for a stream save into memory. Encoders without alpha get a
+// flattened working copy; the object's own image changes only in its
+// resolution (and through the GIF writer's preprocessing).
+Status EncodeStream(const SaveSource& source, const SavePlan& plan, IStream* memory) {
+    Bitmap& image = *source.bitmap;
+    std::unique_ptr<Bitmap> copy;
+    Status status = image.record(CloneWhole(image.native(), PixelFormat32bppARGB, source, copy));
+    if (status != Gdiplus::Ok) return status;
+    switch (plan.type) {
+    case FileType::BMP:
+        if (plan.bmpColorDepth == cd24bpp) {
+            FlattenAgainstBackground(*copy);
+            std::unique_ptr<Bitmap> rgb;
+            status = CloneWhole(copy->native(), PixelFormat24bppRGB, source, rgb);
+            if (status == Gdiplus::Ok) status = gp::GdipSaveImageToStream(rgb->native(), memory, &plan.clsid, nullptr);
+        } else {
+            status = gp::GdipSaveImageToStream(image.native(), memory, &plan.clsid, nullptr);
+        }
+        return status;
+    case FileType::GIF:
+        return SaveGifWithPalette(image, memory, plan.clsid, kGifColours, plan.gifTransparent,
+                                  plan.gifAntialiasingPreprocess, plan.paletteType);
+    default:
+        FlattenAgainstBackground(*copy);
+        return EncodeToStream(copy->native(), plan.type, memory, plan.clsid, plan.parameters.get());
+    }
+}
+
+void MapStreamStatus(Status status) {
+    if (status == Gdiplus::Ok) return;
+    if (status == Gdiplus::UnknownImageFormat)
+        ThrowError(com::kErrSaveStream, L"Cannot save stream: this software does not support this image type.");
+    ThrowError(com::kErrSaveStream, com::FailureMessage(status, kObjectName, "SaveStream", 0));
+}
+
+// Hands the encoded bytes to an ASP response in one BinaryWrite: a byte
+// array in a VT_ARRAY | VT_UI1 variant. BinaryWrite's own result is not
+// examined.
+HRESULT DeliverToResponse(IStream* memory, ULONGLONG size, IResponse* response) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(size & 0xFFFFFFFFu), 0};
+    com::UniqueSafeArray array(SafeArrayCreate(VT_I1, 1, &bound));
+    if (!array) return E_FAIL;
+    void* data = nullptr;
+    HRESULT hr = SafeArrayAccessData(array.get(), &data);
+    if (FAILED(hr)) return hr;
+    ULONG read = 0;
+    memory->Read(data, bound.cElements, &read);
+    hr = SafeArrayUnaccessData(array.get());
+    if (FAILED(hr)) return hr;
+    VARIANT bytes;
+    VariantInit(&bytes);
+    bytes.vt = VT_ARRAY | VT_UI1;
+    bytes.parray = array.get();
+    response->BinaryWrite(bytes);
+    return SafeArrayDestroy(array.release());
+}
+
+}  // namespace
+
+HRESULT SaveFile(const SaveSource& source, BSTR fileName, IDispatch* encoder) {
+    if (!source.bitmap)
+        ThrowError(com::kErrSaveFile,
+                   L"Cannot save image to file, because there is no any data. Create new image or load it first.");
+    ApplyResolution(source, "SaveFile");
+    const wchar_t* name = fileName ? fileName : L"";
+
+    // An SWF encoder object decides before anything else is looked at.
+    ComPtr<ISWFEncoderInfo> swf;
+    if (encoder) encoder->QueryInterface(IID_ISWFEncoderInfo, swf.put_void());
+    if (swf || source.outputType == FileType::SWF) {
+        const std::string ansiName = ToAnsi(name);
+        const HRESULT hr = WriteSwfFile(ansiName.c_str(), *source.bitmap, swf.get());
+        swf.reset();
+        if (FAILED(hr))
+            ThrowError(com::kErrSaveFile, L"Cannot save SWF file. It is possible permissions problem or wrong path.");
+        return S_OK;
+    }
+
+    SavePlan plan = encoder ? PlanForEncoder(encoder) : PlanForOutputType(source.outputType);
+    if (encoder && plan.type == FileType::TIFF && plan.tiffColorSpace == csCMYK) {
+        plan.parameters.reset();
+        SaveCmykTiff(source, name, plan.iccProfile);
+        return S_OK;
+    }
+
+    // The old file goes first, even when the save then fails.
+    DeleteFileW(name);
+    DWORD win32Error = 0;
+    const Status status = EncodeFile(source, plan, name, win32Error);
+    plan.parameters.reset();
+    MapFileStatus(status, win32Error);
+    return S_OK;
+}
+
+HRESULT SaveStream(const SaveSource& source, IUnknown* outputStream, IDispatch* encoder) {
+    if (!source.bitmap)
+        ThrowError(com::kErrSaveStream, L"Cannot save image to the stream, because there is no any data. Create new "
+                                        L"image or load it first.");
+    if (!outputStream) com::ThrowSilent(E_INVALIDARG);
+    // Streams never take the CMYK path: a TIFF colour space is read and
+    // ignored.
+    SavePlan plan = encoder ? PlanForEncoder(encoder) : PlanForOutputType(source.outputType);
+
+    ComPtr<IStream> memory;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, memory.put());
+    if (FAILED(hr)) com::ThrowSilent(hr);
+
+    ComPtr<IStream> stream;
+    ComPtr<IResponse> response;
+    hr = outputStream->QueryInterface(IID_IStream, stream.put_void());
+    if (FAILED(hr)) {
+        hr = outputStream->QueryInterface(kIID_IResponse, response.put_void());
+        if (FAILED(hr)) ThrowError(hr, L"Cannot query neigther IStream nor IResponse interface.");
+    }
+
+    ApplyResolution(source, "SaveStream");
+    MapStreamStatus(EncodeStream(source, plan, memory.get()));
+    plan.parameters.reset();
+
+    STATSTG stat{};
+    hr = memory->Stat(&stat, STATFLAG_NONAME);
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    LARGE_INTEGER start{};
+    memory->Seek(start, STREAM_SEEK_SET, nullptr);
+
+    if (stream) return memory->CopyTo(stream.get(), stat.cbSize, nullptr, nullptr);
+    return DeliverToResponse(memory.get(), stat.cbSize.QuadPart, response.get());
+}
+
+}  // namespace rastelle::codecs

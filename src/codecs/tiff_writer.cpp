@@ -1,0 +1,129 @@
+#include "codecs/tiff_writer.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace rastelle::codecs {
+
+namespace {
+
+// libtiff writes through these callbacks into a growing buffer.
+struct MemoryFile {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t position = 0;
+};
+
+tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    if (size < 0 || file->position >= file->bytes.size()) return 0;
+    const auto available = static_cast<tmsize_t>(file->bytes.size() - file->position);
+    const tmsize_t n = std::min(size, available);
+    std::memcpy(data, file->bytes.data() + file->position, static_cast<size_t>(n));
+    file->position += static_cast<std::uint64_t>(n);
+    return n;
+}
+
+tmsize_t WriteProc(thandle_t handle, void* data, tmsize_t size) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    if (size < 0) return -1;
+    try {
+        const std::uint64_t end = file->position + static_cast<std::uint64_t>(size);
+        if (end > file->bytes.size()) file->bytes.resize(static_cast<size_t>(end));
+        std::memcpy(file->bytes.data() + file->position, data, static_cast<size_t>(size));
+        file->position = end;
+        return size;
+    } catch (...) {
+        return -1;
+    }
+}
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    std::uint64_t base = 0;
+    if (whence == SEEK_CUR) base = file->position;
+    if (whence == SEEK_END) base = file->bytes.size();
+    file->position = base + offset;
+    return file->position;
+}
+
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->bytes.size(); }
+int MapProc(thandle_t, void**, toff_t*) { return 0; }
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+// libtiff's messages would go to stderr; a failed call is reported by its
+// result instead.
+int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+}  // namespace
+
+bool EncodeTiff(const kernels::ConstImageView& pixels, const TiffOptions& options, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (pixels.width <= 0 || pixels.height <= 0) return false;
+    try {
+        std::unique_ptr<TIFFOpenOptions, OptionsFree> openOptions(TIFFOpenOptionsAlloc());
+        if (!openOptions) return false;
+        TIFFOpenOptionsSetErrorHandlerExtR(openOptions.get(), &Quiet, nullptr);
+        TIFFOpenOptionsSetWarningHandlerExtR(openOptions.get(), &Quiet, nullptr);
+
+        MemoryFile file;
+        std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt("memory", "w", &file, &ReadProc, &WriteProc, &SeekProc,
+                                                                &CloseProc, &SizeProc, &MapProc, &UnmapProc,
+                                                                openOptions.get()));
+        if (!tif) return false;
+
+        const int samples = options.withAlpha ? 4 : 3;
+        bool ok = TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(pixels.width)) &&
+                  TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(pixels.height)) &&
+                  TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, 8) &&
+                  TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, samples) &&
+                  TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+                  TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+                  TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+                  TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, options.lzw ? COMPRESSION_LZW : COMPRESSION_NONE);
+        if (ok && options.withAlpha) {
+            const std::uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
+            ok = TIFFSetField(tif.get(), TIFFTAG_EXTRASAMPLES, 1, extra);
+        }
+        if (ok && options.horizontalDpi > 0 && options.verticalDpi > 0) {
+            ok = TIFFSetField(tif.get(), TIFFTAG_XRESOLUTION, static_cast<double>(options.horizontalDpi)) &&
+                 TIFFSetField(tif.get(), TIFFTAG_YRESOLUTION, static_cast<double>(options.verticalDpi)) &&
+                 TIFFSetField(tif.get(), TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        }
+        if (ok) ok = TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif.get(), 0));
+        if (!ok) return false;
+
+        std::vector<std::uint8_t> row(static_cast<size_t>(pixels.width) * static_cast<size_t>(samples));
+        for (int y = 0; y < pixels.height; ++y) {
+            const std::uint32_t* source = pixels.row(y);
+            std::uint8_t* target = row.data();
+            for (int x = 0; x < pixels.width; ++x) {
+                const std::uint32_t p = source[x];
+                *target++ = static_cast<std::uint8_t>(p >> 16);
+                *target++ = static_cast<std::uint8_t>(p >> 8);
+                *target++ = static_cast<std::uint8_t>(p);
+                if (options.withAlpha) *target++ = static_cast<std::uint8_t>(p >> 24);
+            }
+            if (TIFFWriteScanline(tif.get(), row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+        }
+        if (!TIFFWriteDirectory(tif.get())) return false;
+        tif.reset();
+        out = std::move(file.bytes);
+        return true;
+    } catch (...) {
+        out.clear();
+        return false;
+    }
+}
+
+}  // namespace rastelle::codecs

@@ -1,0 +1,89 @@
+#include "kernels/flatten.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+namespace rastelle::kernels {
+namespace {
+
+// The flattening written plainly over a packed buffer: one run through memory
+// for the background, then the blend of every pixel.
+std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, int width, int height) {
+    int background[3] = {0, 255, 255};  // blue, green, red: yellow
+    const long long count = static_cast<long long>(height - 1) * (width - 1);
+    for (long long i = 0; i < count; ++i) {
+        if ((pixels[static_cast<size_t>(i)] >> 24) > 2) continue;
+        if (i + 1 < count)
+            for (int c = 0; c < 3; ++c) background[c] = static_cast<int>(pixels[static_cast<size_t>(i + 1)] >> (8 * c) & 0xFF);
+        break;
+    }
+    for (std::uint32_t& p : pixels) {
+        const int a = static_cast<int>(p >> 24);
+        std::uint32_t out = p & 0xFF000000u;
+        for (int c = 0; c < 3; ++c)
+            out |= static_cast<std::uint32_t>((static_cast<int>(p >> (8 * c) & 0xFF) * a + background[c] * (255 - a)) / 255)
+                   << (8 * c);
+        p = out;
+    }
+    return pixels;
+}
+
+TEST(FlattenAgainstBackground, TheColourAfterTheFirstTransparentPixelOrYellowIsTheBackground) {
+    // Red at alpha 128 over the white that follows the first transparent pixel.
+    std::vector<std::uint32_t> image = {0x00000000, 0xFFFFFFFF, 0x80FF0000, 0xFF102030, 0x00ABCDEF,
+                                        0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+    FlattenAgainstBackground(PackedView(image.data(), 3, 3));
+    EXPECT_EQ(image[2], 0x80FF7F7Fu);
+    EXPECT_EQ(image[4], 0x00FFFFFFu) << "transparent pixels take the background and keep alpha 0";
+    EXPECT_EQ(image[3], 0xFF102030u) << "opaque pixels stay";
+
+    // Black at alpha 128 over yellow; alpha 3 is not nearly transparent.
+    std::vector<std::uint32_t> noTransparency = {0x80000000, 0x03FFFFFF, 0xFF00FF00, 0xFF00FF00};
+    FlattenAgainstBackground(PackedView(noTransparency.data(), 2, 2));
+    EXPECT_EQ(noTransparency[0], 0x807F7F00u);
+    EXPECT_EQ(noTransparency[1], 0x03FFFF03u);
+}
+
+TEST(FlattenAgainstBackground, OnlyTheFirstHeightMinusOneTimesWidthMinusOnePixelsAreSearched) {
+    std::vector<std::uint32_t> image(9, 0xFF000000);  // 3 x 3: indexes 0 to 3
+    image[2] = 0x02000000;
+    image[3] = 0xFF00FFFF;
+    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), 0xFF00FFFFu);
+    image[2] = 0xFF000000;
+    image[3] = 0x00000000;  // the last of the run: its follower lies outside
+    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), kDefaultFlattenBackground);
+    image[3] = 0xFF000000;
+    image[5] = 0x00000000;  // beyond the run
+    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), kDefaultFlattenBackground);
+}
+
+TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirections) {
+    std::mt19937 random(11);
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{7, 5}, std::pair{13, 3}, std::pair{1, 9}}) {
+        for (int trial = 0; trial < 20; ++trial) {
+            std::vector<std::uint32_t> packed(static_cast<size_t>(w * h));
+            for (auto& p : packed) {
+                const auto pick = random() % 4;  // many opaque and nearly transparent pixels
+                p = static_cast<std::uint32_t>(random()) | (pick == 0 ? 0xFF000000u : 0u);
+                if (pick == 1) p &= 0x02FFFFFFu;
+            }
+            const auto expected = ReferenceFlatten(packed, w, h);
+            for (bool bottomUp : {false, true}) {
+                const int rowPixels = w + 3;  // padded rows, whose padding must stay
+                std::vector<std::uint32_t> memory(static_cast<size_t>(rowPixels * h), 0xDEADBEEF);
+                ImageView view{memory.data(), w, h, static_cast<std::ptrdiff_t>(rowPixels) * 4};
+                if (bottomUp) view = {memory.data() + (h - 1) * rowPixels, w, h, -view.strideBytes};
+                for (int i = 0; i < w * h; ++i) view.row(i / w)[i % w] = packed[static_cast<size_t>(i)];
+                FlattenAgainstBackground(view);
+                for (int i = 0; i < w * h; ++i) ASSERT_EQ(view.row(i / w)[i % w], expected[static_cast<size_t>(i)]);
+                for (int y = 0; y < h; ++y)
+                    for (int x = w; x < rowPixels; ++x) ASSERT_EQ(memory[static_cast<size_t>(y * rowPixels + x)], 0xDEADBEEFu);
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

@@ -1,0 +1,132 @@
+// The encoder option classes: identity, defaults, the setters' rules and the
+// errors they raise. (Scripts check the same rules late-bound.)
+#include "codecs/codecs_test_support.h"
+
+#include <cstring>
+
+namespace rastelle::test {
+namespace {
+
+template <class Itf>
+void ExpectOnlyItsInterfaces(REFCLSID clsid) {
+    auto object = NewObject<Itf>(clsid);
+    ASSERT_TRUE(object);
+    ComPtr<IUnknown> identity, viaDispatch;
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(object->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+    ASSERT_EQ(object.As(dispatch), S_OK);
+    EXPECT_EQ(static_cast<void*>(dispatch.get()), static_cast<void*>(object.get()));
+    dispatch->QueryInterface(IID_IUnknown, viaDispatch.put_void());
+    EXPECT_EQ(identity.get(), viaDispatch.get());
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(object.As(support), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(Itf)), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+    ComPtr<IMarshal> marshal;
+    EXPECT_EQ(object.As(marshal), S_OK);
+    ComPtr<IUnknown> other;
+    for (const IID* iid : {&IID_IJPEGEncoderInfo, &IID_ITIFFEncoderInfo, &IID_IGIFEncoderInfo, &IID_IBMPEncoderInfo,
+                           &IID_ISWFEncoderInfo, &IID_IRasterObject})
+        EXPECT_EQ(object->QueryInterface(*iid, other.put_void()), IsEqualIID(*iid, __uuidof(Itf)) ? S_OK : E_NOINTERFACE);
+}
+
+TEST(EncoderOptions, EachClassAnswersItsInterfaceDispatchErrorInfoAndMarshalOnly) {
+    ExpectOnlyItsInterfaces<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
+    ExpectOnlyItsInterfaces<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    ExpectOnlyItsInterfaces<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
+    ExpectOnlyItsInterfaces<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
+    ExpectOnlyItsInterfaces<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
+}
+
+TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySays) {
+    auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
+    auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
+    for (auto [put, expected] : {std::pair{INT32_MIN, 0}, std::pair{-5, 0}, std::pair{37, 37}, std::pair{150, 100}}) {
+        LONG read = -1;
+        EXPECT_EQ(jpeg->put_Quality(put), S_OK);
+        jpeg->get_Quality(&read);
+        EXPECT_EQ(read, expected);
+        EXPECT_EQ(swf->put_JPEGQuality(put), S_OK);
+        swf->get_JPEGQuality(&read);
+        EXPECT_EQ(read, expected);
+    }
+
+    // Refusals keep the old value; the count member of depth and space passes.
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    const wchar_t* source = L"Rastelle.TIFFEncoderInfo.1";
+    EXPECT_EQ(tiff->put_ColorDepth(static_cast<ColorDepths>(2)), S_OK);
+    EXPECT_EQ(tiff->put_ColorSpace(static_cast<ColorSpaces>(2)), S_OK);
+    ExpectError(tiff->put_CompressionType(static_cast<TIFFCompressionTypes>(2)), E_INVALIDARG,
+                L"This compression type is not supported!", source, IID_ITIFFEncoderInfo);
+    ExpectError(tiff->put_ColorDepth(static_cast<ColorDepths>(-1)), E_INVALIDARG, L"This color depth is not supported!",
+                source, IID_ITIFFEncoderInfo);
+    ExpectError(tiff->put_ColorSpace(static_cast<ColorSpaces>(3)), E_INVALIDARG, L"This color space is not supported!",
+                source, IID_ITIFFEncoderInfo);
+    ExpectError(swf->put_CompressionType(static_cast<SWFCompressionTypes>(2)), E_INVALIDARG,
+                L"Wrong compression type! It must be either lossless (0) or JPEG (1)...", L"Rastelle.SWFEncoderInfo.1",
+                IID_ISWFEncoderInfo);
+    TIFFCompressionTypes compression{};
+    ColorDepths depth{};
+    ColorSpaces space{};
+    SWFCompressionTypes swfCompression{};
+    tiff->get_CompressionType(&compression);
+    tiff->get_ColorDepth(&depth);
+    tiff->get_ColorSpace(&space);
+    swf->get_CompressionType(&swfCompression);
+    EXPECT_EQ(compression, tctLZW);
+    EXPECT_EQ(depth, 2);
+    EXPECT_EQ(space, 2);
+    EXPECT_EQ(swfCompression, swfctLossless);
+
+    // Unchecked properties keep any value, 16-bit flags unchanged.
+    auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
+    auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
+    VARIANT_BOOL flag = 0;
+    EXPECT_EQ(gif->put_IsTransparent(7), S_OK);
+    gif->get_IsTransparent(&flag);
+    EXPECT_EQ(flag, 7);
+    EXPECT_EQ(bmp->put_ColorDepth(static_cast<ColorDepths>(-7)), S_OK);
+    bmp->get_ColorDepth(&depth);
+    EXPECT_EQ(depth, -7);
+}
+
+TEST(EncoderOptions, NullOutPointersGiveTheClassCodeWithoutErrorObject) {
+    auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
+    auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
+    auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
+    ClearThreadError();
+    EXPECT_EQ(jpeg->get_Quality(nullptr), E_INVALIDARG);
+    EXPECT_EQ(tiff->get_CompressionType(nullptr), E_INVALIDARG);
+    EXPECT_EQ(tiff->get_ICCProfileFilename(nullptr), E_INVALIDARG);
+    EXPECT_EQ(tiff->get_ColorSpace(nullptr), E_INVALIDARG);
+    EXPECT_EQ(gif->get_AntialiasingPreprocessOn(nullptr), E_POINTER);
+    EXPECT_EQ(bmp->get_ColorDepth(nullptr), E_POINTER);
+    EXPECT_EQ(swf->get_BackgroundColor(nullptr), E_POINTER);
+    EXPECT_FALSE(TakeThreadError().present);
+}
+
+TEST(EncoderOptions, IccProfileNameIsAByteCopyFreesTheOutStringAndMayBeNull) {
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    com::UniqueBstr read;
+    EXPECT_EQ(tiff->get_ICCProfileFilename(read.put()), S_OK);
+    ASSERT_TRUE(read.get()) << "a new object holds an allocated empty string";
+    EXPECT_EQ(SysStringLen(read.get()), 0u);
+
+    com::UniqueBstr odd(SysAllocStringByteLen("C:\\p\0f.icc", 11));  // odd length, embedded zero
+    EXPECT_EQ(tiff->put_ICCProfileFilename(odd.get()), S_OK);
+    BSTR held = SysAllocString(L"the getter frees this");
+    EXPECT_EQ(tiff->get_ICCProfileFilename(&held), S_OK);
+    ASSERT_EQ(SysStringByteLen(held), 11u);
+    EXPECT_NE(held, odd.get());
+    EXPECT_EQ(std::memcmp(held, odd.get(), 11), 0);
+    SysFreeString(held);
+
+    EXPECT_EQ(tiff->put_ICCProfileFilename(nullptr), S_OK);
+    EXPECT_EQ(tiff->get_ICCProfileFilename(read.put()), S_OK);
+    EXPECT_EQ(read.get(), nullptr);
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -1,0 +1,191 @@
+// SaveStream: delivery to an IStream and to an ASP Response, the flattened
+// working copy, and the stream's own failures.
+#include "codecs/codecs_test_support.h"
+
+#include "codecs/save_image.h"
+#include "com/errors.h"
+
+#include <asptlb.h>
+
+namespace rastelle::test {
+namespace {
+
+#define UNUSED_METHOD(name, ...) \
+    STDMETHODIMP name(__VA_ARGS__) override { return E_NOTIMPL; }
+
+// An ASP Response that records its calls and what BinaryWrite received.
+class RecordingResponse final : public IResponse {
+public:
+    std::vector<std::string> calls;
+    VARTYPE writtenType = VT_EMPTY;
+    std::vector<std::uint8_t> written;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
+            !IsEqualIID(iid, codecs::kIID_IResponse))
+            return E_NOINTERFACE;
+        *out = static_cast<IResponse*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG refs = --refs_;
+        if (refs == 0) delete this;
+        return refs;
+    }
+    STDMETHODIMP BinaryWrite(VARIANT input) override {
+        calls.emplace_back("BinaryWrite");
+        writtenType = input.vt;
+        com::SafeArrayDataLock data((input.vt & VT_ARRAY) ? input.parray : nullptr);
+        if (const auto* bytes = static_cast<const std::uint8_t*>(data.data()))
+            written.assign(bytes, bytes + input.parray->rgsabound[0].cElements);
+        return S_OK;
+    }
+    STDMETHODIMP Write(VARIANT) override { return Record("Write"); }
+    STDMETHODIMP Flush() override { return Record("Flush"); }
+    STDMETHODIMP End() override { return Record("End"); }
+    STDMETHODIMP Clear() override { return Record("Clear"); }
+    UNUSED_METHOD(GetTypeInfoCount, UINT*)
+    UNUSED_METHOD(GetTypeInfo, UINT, LCID, ITypeInfo**)
+    UNUSED_METHOD(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
+    UNUSED_METHOD(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
+    UNUSED_METHOD(get_Buffer, VARIANT_BOOL*)
+    UNUSED_METHOD(put_Buffer, VARIANT_BOOL)
+    UNUSED_METHOD(get_ContentType, BSTR*)
+    UNUSED_METHOD(put_ContentType, BSTR)
+    UNUSED_METHOD(get_Expires, VARIANT*)
+    UNUSED_METHOD(put_Expires, LONG)
+    UNUSED_METHOD(get_ExpiresAbsolute, VARIANT*)
+    UNUSED_METHOD(put_ExpiresAbsolute, DATE)
+    UNUSED_METHOD(get_Cookies, IRequestDictionary**)
+    UNUSED_METHOD(get_Status, BSTR*)
+    UNUSED_METHOD(put_Status, BSTR)
+    UNUSED_METHOD(Add, BSTR, BSTR)
+    UNUSED_METHOD(AddHeader, BSTR, BSTR)
+    UNUSED_METHOD(AppendToLog, BSTR)
+    UNUSED_METHOD(Redirect, BSTR)
+    UNUSED_METHOD(WriteBlock, short)
+    UNUSED_METHOD(IsClientConnected, VARIANT_BOOL*)
+    UNUSED_METHOD(get_CharSet, BSTR*)
+    UNUSED_METHOD(put_CharSet, BSTR)
+    UNUSED_METHOD(Pics, BSTR)
+    UNUSED_METHOD(get_CacheControl, BSTR*)
+    UNUSED_METHOD(put_CacheControl, BSTR)
+
+private:
+    HRESULT Record(const char* name) {
+        calls.emplace_back(name);
+        return S_OK;
+    }
+    ULONG refs_ = 1;  // the creator's reference
+};
+
+ComPtr<IStream> NewStream() {
+    ComPtr<IStream> stream;
+    EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    return stream;
+}
+
+std::vector<std::uint8_t> SaveToStream(IRasterObject* raster, IDispatch* encoder = nullptr) {
+    auto stream = NewStream();
+    EXPECT_EQ(raster->SaveStream(stream.get(), encoder), S_OK);
+    return BytesOf(stream.get());
+}
+
+ComPtr<IRasterObject> LoadBytes(const std::vector<std::uint8_t>& bytes) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->LoadStream(StreamOver(bytes).get()), S_OK);
+    return raster;
+}
+
+TEST(SaveStream, AnIStreamAndAnAspResponseReceiveTheSameValidImage) {
+    auto raster = RasterWith(7, 5, OpaqueGradient(7, 5));
+    raster->put_HorizontalResolution(300.0f);
+    raster->put_VerticalResolution(120.0f);
+    raster->put_OutputFileType(oftPNG);
+    const auto bytes = SaveToStream(raster.get());
+    auto loaded = LoadBytes(bytes);
+    EXPECT_EQ(PixelsOf(loaded.get()), OpaqueGradient(7, 5));
+    OutputFileTypes type = oftUnknown;
+    loaded->get_CurrentFileType(&type);
+    EXPECT_EQ(type, oftPNG);
+    const auto [horizontal, vertical] = ResolutionOf(bytes);
+    EXPECT_NEAR(horizontal, 300.0f, 0.05f) << "the working copy carries the resolution";
+    EXPECT_NEAR(vertical, 120.0f, 0.05f);
+
+    auto response = ComPtr<RecordingResponse>::Attach(new RecordingResponse);
+    ASSERT_EQ(raster->SaveStream(static_cast<IResponse*>(response.get()), nullptr), S_OK);
+    EXPECT_EQ(response->calls, std::vector<std::string>{"BinaryWrite"});
+    EXPECT_EQ(response->writtenType, VT_ARRAY | VT_UI1);
+    EXPECT_EQ(response->written, bytes);
+
+    // JPEG at a quality, through the system's own encoder under Wine.
+    auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
+    const auto jpegBytes = SaveToStream(raster.get(), AsDispatch(jpeg).get());
+    LoadBytes(jpegBytes)->get_CurrentFileType(&type);
+    EXPECT_EQ(type, oftJPEG);
+    EXPECT_NEAR(ResolutionOf(jpegBytes).first, 300.0f, 0.05f);
+}
+
+TEST(SaveStream, FailuresOfTheStreamSave) {
+    auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
+    ExpectError(raster->SaveStream(NewRaster().get(), nullptr), E_NOINTERFACE,
+                L"Cannot query neigther IStream nor IResponse interface.");
+    ExpectError(NewRaster()->SaveStream(nullptr, nullptr), com::kErrSaveStream,
+                L"Cannot save image to the stream, because there is no any data. Create new image or load it first.");
+    ClearThreadError();
+    EXPECT_EQ(raster->SaveStream(nullptr, nullptr), E_INVALIDARG);
+    EXPECT_FALSE(TakeThreadError().present);
+
+    // SWF cannot go to a stream, by output type or by encoder object.
+    auto stream = NewStream();
+    raster->put_OutputFileType(oftSWF);
+    ExpectError(raster->SaveStream(stream.get(), nullptr), E_FAIL,
+                WithSupportAddress(L"Cannot save file: requested file type does not supported. If you see this "
+                                   L"message, please contact "));
+    raster->put_OutputFileType(oftPNG);
+    ExpectError(raster->SaveStream(stream.get(), AsDispatch(NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo)).get()),
+                E_NOINTERFACE, L"Wrong Encoder object!");
+    EXPECT_EQ(BytesOf(stream.get()).size(), 0u);
+}
+
+TEST(SaveStream, EncodersSeeACopyFlattenedAgainstTheBackground) {
+    // The first transparent pixel is followed by white, the background.
+    const std::vector<std::uint32_t> pixels = {0x00000000, 0xFFFFFFFF, 0x80FF0000, 0xFF102030, 0x00ABCDEF,
+                                               0xFF000000, 0xFF000000, 0xFF0000FF, 0xFF000000};
+    auto raster = RasterWith(3, 3, pixels);
+    raster->put_OutputFileType(oftPNG);
+    // PNG keeps alpha, so the flattened colours read back exactly.
+    const auto flattened = PixelsOf(LoadBytes(SaveToStream(raster.get())).get());
+    EXPECT_EQ(flattened[2], 0x80FF7F7Fu) << "red at alpha 128 over white";
+    EXPECT_EQ(flattened[3], 0xFF102030u);
+    EXPECT_EQ(PixelsOf(raster.get()), pixels) << "the object's own image is not flattened";
+    ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"unflattened.png")).get(), nullptr), S_OK);
+    auto fromFile = NewRaster();
+    fromFile->LoadFile(Bstr(TempPath(L"unflattened.png")).get());
+    EXPECT_EQ(PixelsOf(fromFile.get())[2], 0x80FF0000u) << "a file save hands the pixels over unchanged";
+
+    // 24-bit BMP: flattened before alpha is dropped.
+    auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
+    bmp->put_ColorDepth(cd24bpp);
+    const auto bmpPixels = PixelsOf(LoadBytes(SaveToStream(raster.get(), AsDispatch(bmp).get())).get());
+    EXPECT_EQ(bmpPixels[0], 0xFFFFFFFFu);
+    EXPECT_EQ(bmpPixels[2], 0xFFFF7F7Fu);
+
+    // No nearly transparent pixel: the background is yellow.
+    auto yellow = RasterWith(2, 2, {0x80000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF});
+    yellow->put_OutputFileType(oftPNG);
+    EXPECT_EQ(PixelsOf(LoadBytes(SaveToStream(yellow.get())).get())[0], 0x807F7F00u);
+
+    // A CMYK colour space is ignored for streams: an RGB TIFF is written.
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    tiff->put_ColorSpace(csCMYK);
+    OutputFileTypes type = oftUnknown;
+    LoadBytes(SaveToStream(yellow.get(), AsDispatch(tiff).get()))->get_CurrentFileType(&type);
+    EXPECT_EQ(type, oftTIFF);
+}
+
+}  // namespace
+}  // namespace rastelle::test
