@@ -41,7 +41,34 @@ REG
 }
 
 # Windows form of a Unix path (Wine maps / to Z:).
+# Runs a command and, if it fails, once more, showing only the last attempt's
+# output. Wine now and then starts a process in which the image decoders fail
+# to load (every LoadFile then fails with GDI+ status 1); a real failure fails
+# twice.
+with_one_retry() {
+  local out rc
+  out=$("$@" 2>&1) && rc=0 || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "(failed once: running again)" >&2
+    out=$("$@" 2>&1) && rc=0 || rc=$?
+  fi
+  printf '%s\n' "$out"
+  return "$rc"
+}
+
 winepath_of() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
+
+# Runs a joined suite; a missing summary line counts as a failure.
+run_suite() {
+  local out rc
+  out=$(wine_cmd cscript //nologo "$(winepath_of "$1")" | tr -d '\r') && rc=0 || rc=$?
+  printf '%s\n' "$out"
+  if ! grep -qE '^[A-Za-z]+: [0-9]+ passed, [0-9]+ failed' <<<"$out"; then
+    echo "not ok - $2 stopped before its summary line"
+    return 1
+  fi
+  return "$rc"
+}
 
 case "$action" in
   setup)
@@ -53,7 +80,7 @@ case "$action" in
     program=$1; shift
     exec_args=()
     for a in "$@"; do exec_args+=("$a"); done
-    wine_cmd "$program" "${exec_args[@]}"
+    with_one_retry wine_cmd "$program" "${exec_args[@]}"
     ;;
   cscript)
     # cscript wants a Windows path or one relative to the current directory.
@@ -77,13 +104,8 @@ case "$action" in
       { printf 'var suite_path = "%s";\r\n' "$(winepath_of "$script" | sed 's|\\|\\\\|g')"
         cat "$(dirname "$script")/lib/testlib.js" "$script"; } > "$joined"
     fi
-    out=$(cd "$(dirname "$script")" && wine_cmd cscript //nologo "$(winepath_of "$joined")" | tr -d '\r') && rc=0 || rc=$?
-    printf '%s\n' "$out"
-    if ! grep -qE '^[A-Za-z]+: [0-9]+ passed, [0-9]+ failed' <<<"$out"; then
-      echo "not ok - $(basename "$script") stopped before its summary line"
-      exit 1
-    fi
-    exit "$rc"
+    cd "$(dirname "$script")"
+    with_one_retry run_suite "$joined" "$(basename "$script")"
     ;;
   stop)
     wineserver -k 2>/dev/null || true
