@@ -37,6 +37,11 @@ image.Rotate 30, 0                                 : Check "rotating"
 WScript.Echo "Rotated 30 degrees: canvas " & image.Width & " x " & image.Height & _
     ", corner " & Hex8(image.Pixels(0, 0)) & ", centre " & Hex8(image.Pixels(image.Width \ 2, image.Height \ 2))
 
+' A soft grey shadow under the turned picture, 6 pixels right and down.
+image.Shadow 6, 6, 3                               : Check "adding a shadow"
+WScript.Echo "Shadow added under the picture: " & image.Width & " x " & image.Height & _
+    ", pixel below the right corner " & Hex8(image.Pixels(image.Width - 4, image.Height \ 2))
+
 ' JPEG at quality 85 through an encoder object, then PNG through the output
 ' file type; each file is read back to show what was written. (GIF, CMYK TIFF
 ' and SWF join once the system's own writers for them are in the build.)
