@@ -13,6 +13,8 @@ namespace rastelle::com {
 class UniqueBstr : public UniqueAny<BSTR, &SysFreeString> {
 public:
     using UniqueAny::UniqueAny;
+    // A literal is no BSTR to adopt: copy it through the string_view form.
+    explicit UniqueBstr(const wchar_t*) = delete;
     // Copies text; an allocation failure leaves the holder empty.
     explicit UniqueBstr(std::wstring_view text) noexcept
         : UniqueAny(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
