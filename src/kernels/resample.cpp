@@ -1,0 +1,474 @@
+// The arithmetic is the one resample.h defines; this file only decides how it
+// runs: taps planned once per call, source rows premultiplied into float once
+// each, filtered horizontally into a ring of rows that the vertical pass reads,
+// with SSE2 vector loops and scalar tails doing the same float operations in
+// the same order.
+
+// SSE2 throughout, with floats in SSE registers: the results depend on IEEE
+// single rounding, which the x87 unit's wider registers would change. x86_64
+// always has it; mingw's i686 default does not say so.
+#if defined(__GNUC__) && defined(__i386__) && !defined(__SSE2__)
+#pragma GCC target("sse2,fpmath=sse")
+#endif
+
+#include "resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#define RASTELLE_RESAMPLE_SSE2 1
+#include <emmintrin.h>
+#else
+#define RASTELLE_RESAMPLE_SSE2 0
+#endif
+
+namespace rastelle::kernels {
+namespace {
+
+constexpr float kFull = 65025.0f;
+
+// The filtered rows kept for the vertical pass; wider outputs are done in
+// strips of columns so that very tall filters stay within it.
+constexpr std::size_t kRingBudgetBytes = std::size_t{8} << 20;
+
+// Filters are cut to this width (in source pixels, per unit of support): one
+// that wide covers any image many times over, and the cut bounds the work of a
+// rectangle far larger than the image.
+constexpr double kMaxSigma = 1048576.0;
+
+std::int64_t FloorDiv(std::int64_t n, std::int64_t d) {  // d > 0
+    std::int64_t q = n / d;
+    if (n % d != 0 && n < 0) --q;
+    return q;
+}
+
+// The round-to-nearest of x / 255 for 0 <= x <= 65025 (never a tie).
+std::uint32_t Div255(std::uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// Float to integer, rounded to nearest with ties to even, after clamping to
+// 0..65025: the same conversion the vector loops do.
+std::uint32_t RoundCoverage(float v) {
+    v = std::min(std::max(v, 0.0f), kFull);
+#if RASTELLE_RESAMPLE_SSE2
+    return static_cast<std::uint32_t>(_mm_cvtss_si32(_mm_set_ss(v)));
+#else
+    return static_cast<std::uint32_t>(std::nearbyint(v));
+#endif
+}
+
+// Sums (b, g, r, a) of premultiplied floats laid over the background.
+std::uint32_t ComposeSums(const float* sums, std::uint32_t background) {
+    PremultipliedPixel p;
+    p.a = RoundCoverage(sums[3]);
+    p.b = std::min(RoundCoverage(sums[0]), p.a);
+    p.g = std::min(RoundCoverage(sums[1]), p.a);
+    p.r = std::min(RoundCoverage(sums[2]), p.a);
+    return ComposeOver(p, background);
+}
+
+// ---- geometry ------------------------------------------------------------
+
+// One axis of the mapping: source offset x and length w of the rectangle onto
+// outN output pixels, over an image of `size` pixels.
+struct AxisMap {
+    std::int64_t x, w, outN, size;
+
+    // Twice the centre of output pixel X times outN: 2 * outN * u.
+    std::int64_t CentreScaled(std::int64_t X) const { return 2 * x * outN + (2 * X + 1) * w; }
+
+    // The first output index whose scaled centre reaches `target` (outN if none).
+    std::int64_t FirstReaching(std::int64_t target) const {
+        std::int64_t lo = 0, hi = outN;
+        while (lo < hi) {
+            const std::int64_t mid = lo + (hi - lo) / 2;
+            if (CentreScaled(mid) >= target) hi = mid;
+            else lo = mid + 1;
+        }
+        return lo;
+    }
+    // Covered outputs: their centres lie in [0, size).
+    int CoveredLo() const { return static_cast<int>(FirstReaching(0)); }
+    int CoveredHi() const { return static_cast<int>(std::max(FirstReaching(2 * size * outN), FirstReaching(0))); }
+
+    // The source pixel that contains the centre of output X.
+    std::int64_t Nearest(std::int64_t X) const { return x + (2 * X + 1) * w / (2 * outN); }
+};
+
+double Triangle(double t) {
+    const double r = std::fabs(t);
+    return r < 1.0 ? 1.0 - r : 0.0;
+}
+
+double Cubic(double t) {
+    const double r = std::fabs(t);
+    if (r <= 1.0) return (1.5 * r - 2.5) * r * r + 1.0;
+    if (r < 2.0) return ((-0.5 * r + 2.5) * r - 4.0) * r + 2.0;
+    return 0.0;
+}
+
+// Taps of every covered output on one axis: output j (counted from the first
+// covered one) reads source pixels first[j] ... first[j] + count[j] - 1 with
+// weights[j * stride ...], zero beyond count[j].
+struct AxisTaps {
+    int coveredLo = 0, coveredHi = 0;
+    int stride = 0;     // weights per output: the longest count, padded for the vector loops
+    int maxCount = 0;
+    std::vector<std::int32_t> first, count;
+    std::vector<float> weights;
+};
+
+AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode, bool padForVectors) {
+    AxisTaps taps;
+    taps.coveredLo = map.CoveredLo();
+    taps.coveredHi = map.CoveredHi();
+    const int n = taps.coveredHi - taps.coveredLo;
+    if (n <= 0) return taps;
+
+    const bool cubic = mode == ResampleMode::Bicubic || mode == ResampleMode::HighQualityBicubic;
+    const bool widened = mode == ResampleMode::HighQualityBilinear || mode == ResampleMode::HighQualityBicubic;
+    double (*kernel)(double) = cubic ? Cubic : Triangle;
+    const double support = cubic ? 2.0 : 1.0;
+    const double reduction = static_cast<double>(map.w) / static_cast<double>(map.outN);
+    const double sigma = widened && reduction > 1.0 ? std::min(reduction, kMaxSigma) : 1.0;
+    // Taps k = i - i0 from -reach to reach cover every nonzero weight.
+    const std::int64_t reach = static_cast<std::int64_t>(std::ceil(support * sigma)) + 1;
+    const std::int64_t last = map.size - 1;
+
+    std::vector<double> folded;
+    std::vector<float> rounded;
+    std::vector<float> all;  // count weights per output, packed
+    taps.first.resize(static_cast<std::size_t>(n));
+    taps.count.resize(static_cast<std::size_t>(n));
+    const std::int64_t d = 2 * map.outN;
+    for (int j = 0; j < n; ++j) {
+        const std::int64_t num = (2 * static_cast<std::int64_t>(taps.coveredLo + j) + 1) * map.w - map.outN;
+        const std::int64_t q = FloorDiv(num, d);
+        const std::int64_t i0 = map.x + q;
+        const double f = static_cast<double>(num - q * d) / static_cast<double>(d);
+        auto raw = [&](std::int64_t k) { return kernel((static_cast<double>(k) - f) / sigma); };
+
+        double sum = 0.0;
+        for (std::int64_t k = -reach; k <= reach; ++k) sum += raw(k);
+        const std::int64_t lo = std::clamp<std::int64_t>(i0 - reach, 0, last);
+        const std::int64_t hi = std::clamp<std::int64_t>(i0 + reach, 0, last);
+        folded.assign(static_cast<std::size_t>(hi - lo + 1), 0.0);
+        for (std::int64_t k = -reach; k <= reach; ++k) {
+            const std::int64_t i = std::clamp<std::int64_t>(i0 + k, 0, last);
+            folded[static_cast<std::size_t>(i - lo)] += raw(k) / sum;
+        }
+        rounded.resize(folded.size());
+        for (std::size_t t = 0; t < folded.size(); ++t) rounded[t] = static_cast<float>(folded[t]);
+        std::size_t b = 0, e = rounded.size();
+        while (b + 1 < e && rounded[b] == 0.0f) ++b;
+        while (e > b + 1 && rounded[e - 1] == 0.0f) --e;
+        taps.first[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(lo + static_cast<std::int64_t>(b));
+        taps.count[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(e - b);
+        taps.maxCount = std::max(taps.maxCount, static_cast<int>(e - b));
+        all.insert(all.end(), rounded.begin() + static_cast<std::ptrdiff_t>(b),
+                   rounded.begin() + static_cast<std::ptrdiff_t>(e));
+    }
+
+    int stride = taps.maxCount;
+    if (padForVectors) stride = stride <= 2 ? 2 : (stride + 3) / 4 * 4;
+    taps.stride = stride;
+    taps.weights.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(stride), 0.0f);
+    std::size_t from = 0;
+    for (int j = 0; j < n; ++j) {
+        const auto c = static_cast<std::size_t>(taps.count[static_cast<std::size_t>(j)]);
+        std::copy_n(all.begin() + static_cast<std::ptrdiff_t>(from), c,
+                    taps.weights.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * stride));
+        from += c;
+    }
+    return taps;
+}
+
+// ---- row loops -----------------------------------------------------------
+
+// Straight 0xAARRGGBB pixels to premultiplied floats (c * a, ..., 255 * a).
+void PremultiplyRow(const std::uint32_t* from, int n, float* to) {
+    int i = 0;
+#if RASTELLE_RESAMPLE_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i alphaLane = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
+    auto two = [&](__m128i px16, float* out) {
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
+        a = _mm_or_si128(_mm_and_si128(a, colourLanes), alphaLane);
+        const __m128i m = _mm_mullo_epi16(px16, a);  // at most 65025: exact as unsigned
+        _mm_storeu_ps(out, _mm_cvtepi32_ps(_mm_unpacklo_epi16(m, zero)));
+        _mm_storeu_ps(out + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(m, zero)));
+    };
+    for (; i + 4 <= n; i += 4) {
+        const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        two(_mm_unpacklo_epi8(px, zero), to + 4 * i);
+        two(_mm_unpackhi_epi8(px, zero), to + 4 * i + 8);
+    }
+#endif
+    for (; i < n; ++i) {
+        const PremultipliedPixel p = Premultiply(from[i]);
+        float* out = to + 4 * i;
+        out[0] = static_cast<float>(p.b);
+        out[1] = static_cast<float>(p.g);
+        out[2] = static_cast<float>(p.r);
+        out[3] = static_cast<float>(p.a);
+    }
+}
+
+// One output column of the horizontal pass: sums over `stride` taps.
+void FilterColumn(const float* px, const float* w, int stride, float* out) {
+    float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    for (int k = 0; k < stride; ++k)
+        for (int c = 0; c < 4; ++c) s[c] += w[k] * px[4 * k + c];
+    std::memcpy(out, s, sizeof s);
+}
+
+// Horizontal pass of one premultiplied row (`line` starts at source pixel
+// spanLo) for outputs j0 .. j1 - 1, into out (four floats per output from j0).
+void FilterRow(const float* line, int spanLo, const AxisTaps& taps, int j0, int j1, float* out) {
+    const int stride = taps.stride;
+    auto source = [&](int j) { return line + 4 * static_cast<std::ptrdiff_t>(taps.first[static_cast<std::size_t>(j)] - spanLo); };
+    auto weights = [&](int j) { return taps.weights.data() + static_cast<std::ptrdiff_t>(j) * stride; };
+    int j = j0;
+#if RASTELLE_RESAMPLE_SSE2
+    // Four outputs at a time: four independent sums hide the adds' latency.
+    if (stride == 2) {
+        for (; j + 4 <= j1; j += 4) {
+            __m128 s[4];
+            for (int m = 0; m < 4; ++m) {
+                const float* p = source(j + m);
+                const float* w = weights(j + m);
+                s[m] = _mm_add_ps(_mm_setzero_ps(), _mm_mul_ps(_mm_set1_ps(w[0]), _mm_loadu_ps(p)));
+                s[m] = _mm_add_ps(s[m], _mm_mul_ps(_mm_set1_ps(w[1]), _mm_loadu_ps(p + 4)));
+            }
+            for (int m = 0; m < 4; ++m) _mm_storeu_ps(out + 4 * (j - j0 + m), s[m]);
+        }
+    } else {
+        for (; j + 4 <= j1; j += 4) {
+            const float* p0 = source(j);
+            const float* p1 = source(j + 1);
+            const float* p2 = source(j + 2);
+            const float* p3 = source(j + 3);
+            const float* w0 = weights(j);
+            __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
+            for (int k = 0; k < stride; k += 4) {
+                const __m128 a = _mm_loadu_ps(w0 + k);
+                const __m128 b = _mm_loadu_ps(w0 + stride + k);
+                const __m128 c = _mm_loadu_ps(w0 + 2 * stride + k);
+                const __m128 d = _mm_loadu_ps(w0 + 3 * stride + k);
+#define RASTELLE_TAP(lane, offset)                                                                         \
+    s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_shuffle_ps(a, a, lane), _mm_loadu_ps(p0 + 4 * k + (offset))));      \
+    s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_shuffle_ps(b, b, lane), _mm_loadu_ps(p1 + 4 * k + (offset))));      \
+    s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_shuffle_ps(c, c, lane), _mm_loadu_ps(p2 + 4 * k + (offset))));      \
+    s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_shuffle_ps(d, d, lane), _mm_loadu_ps(p3 + 4 * k + (offset))));
+                RASTELLE_TAP(0x00, 0)
+                RASTELLE_TAP(0x55, 4)
+                RASTELLE_TAP(0xAA, 8)
+                RASTELLE_TAP(0xFF, 12)
+#undef RASTELLE_TAP
+            }
+            float* o = out + 4 * (j - j0);
+            _mm_storeu_ps(o, s0);
+            _mm_storeu_ps(o + 4, s1);
+            _mm_storeu_ps(o + 8, s2);
+            _mm_storeu_ps(o + 12, s3);
+        }
+    }
+#endif
+    for (; j < j1; ++j) FilterColumn(source(j), weights(j), stride, out + 4 * (j - j0));
+}
+
+#if RASTELLE_RESAMPLE_SSE2
+// Four pixels of vertical sums to output pixels; opaque ones in vectors.
+void ComposeFour(const __m128 (&s)[4], std::uint32_t background, std::uint32_t* out) {
+    const __m128 zero = _mm_setzero_ps(), full = _mm_set1_ps(kFull);
+    const __m128i opaque = _mm_set_epi32(65025, 0, 0, 0);
+    __m128i v[4];
+    int allOpaque = 8;
+    for (int m = 0; m < 4; ++m) {
+        v[m] = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(s[m], zero), full));
+        allOpaque &= _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v[m], opaque)));
+    }
+    if (allOpaque) {
+        // Alpha 65025 everywhere: every colour is at most that, and becomes
+        // its rounded 255th as alpha becomes 255.
+        const __m128i half = _mm_set1_epi32(128);
+        for (auto& x : v) {
+            x = _mm_add_epi32(x, half);
+            x = _mm_srli_epi32(_mm_add_epi32(x, _mm_srli_epi32(x, 8)), 8);
+        }
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+        return;
+    }
+    for (int m = 0; m < 4; ++m) {
+        alignas(16) std::uint32_t q[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(q), v[m]);
+        PremultipliedPixel p;
+        p.a = q[3];
+        p.b = std::min(q[0], p.a);
+        p.g = std::min(q[1], p.a);
+        p.r = std::min(q[2], p.a);
+        out[m] = ComposeOver(p, background);
+    }
+}
+#endif
+
+// Vertical pass for outputs 0 .. n - 1 of a strip: rows[k] holds the
+// horizontal sums of the k-th row tap, weighted by w[k].
+void FilterColumnsAndCompose(const float* const* rows, const float* w, int count, int n, std::uint32_t background,
+                             std::uint32_t* out) {
+    int j = 0;
+#if RASTELLE_RESAMPLE_SSE2
+    for (; j + 4 <= n; j += 4) {
+        __m128 s[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+        for (int k = 0; k < count; ++k) {
+            const __m128 wk = _mm_set1_ps(w[k]);
+            const float* r = rows[k] + 4 * j;
+            s[0] = _mm_add_ps(s[0], _mm_mul_ps(wk, _mm_loadu_ps(r)));
+            s[1] = _mm_add_ps(s[1], _mm_mul_ps(wk, _mm_loadu_ps(r + 4)));
+            s[2] = _mm_add_ps(s[2], _mm_mul_ps(wk, _mm_loadu_ps(r + 8)));
+            s[3] = _mm_add_ps(s[3], _mm_mul_ps(wk, _mm_loadu_ps(r + 12)));
+        }
+        ComposeFour(s, background, out + j);
+    }
+#endif
+    for (; j < n; ++j) {
+        float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        for (int k = 0; k < count; ++k)
+            for (int c = 0; c < 4; ++c) s[c] += w[k] * rows[k][4 * j + c];
+        out[j] = ComposeSums(s, background);
+    }
+}
+
+// ---- the modes -----------------------------------------------------------
+
+void ResampleNearest(const ConstImageView& src, const AxisMap& mx, const AxisMap& my, int x0, int x1, int y0, int y1,
+                     const ImageView& dst, std::uint32_t background) {
+    std::vector<std::int32_t> column(static_cast<std::size_t>(x1 - x0));
+    for (int X = x0; X < x1; ++X) column[static_cast<std::size_t>(X - x0)] = static_cast<std::int32_t>(mx.Nearest(X));
+    for (int Y = y0; Y < y1; ++Y) {
+        const std::uint32_t* from = src.row(static_cast<int>(my.Nearest(Y)));
+        std::uint32_t* to = dst.row(Y) + x0;
+        std::uint32_t lastIn = 0, lastOut = background;  // a transparent 0 gives the background
+        for (int X = 0; X < x1 - x0; ++X) {
+            const std::uint32_t p = from[column[static_cast<std::size_t>(X)]];
+            if ((p >> 24) == 255) {
+                to[X] = p;
+            } else {
+                if (p != lastIn) lastIn = p, lastOut = ComposeOver(Premultiply(p), background);
+                to[X] = lastOut;
+            }
+        }
+    }
+}
+
+void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMap& my, ResampleMode mode,
+                      const ImageView& dst, std::uint32_t background) {
+    const AxisTaps tx = PlanTaps(mx, mode, true);
+    const AxisTaps ty = PlanTaps(my, mode, false);
+    const int nx = tx.coveredHi - tx.coveredLo;
+    const int ny = ty.coveredHi - ty.coveredLo;
+    const int ring = ty.maxCount;
+    const std::size_t columnBytes = static_cast<std::size_t>(ring) * 16;  // one output column in every slot
+    const int stripWidth =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(nx), std::max<std::size_t>(kRingBudgetBytes / columnBytes, 4)));
+
+    std::vector<float> line, slots;
+    std::vector<std::int64_t> held(static_cast<std::size_t>(ring));
+    std::vector<const float*> rows(static_cast<std::size_t>(ring));
+    for (int j0 = 0; j0 < nx; j0 += stripWidth) {
+        const int j1 = std::min(nx, j0 + stripWidth);
+        const int width = j1 - j0;
+        int spanLo = tx.first[static_cast<std::size_t>(j0)], spanHi = spanLo;
+        for (int j = j0; j < j1; ++j) {
+            spanLo = std::min(spanLo, tx.first[static_cast<std::size_t>(j)]);
+            spanHi = std::max(spanHi, tx.first[static_cast<std::size_t>(j)] + tx.count[static_cast<std::size_t>(j)]);
+        }
+        // Padded taps read zeros past the span with weight 0.
+        line.assign(static_cast<std::size_t>(spanHi - spanLo + tx.stride) * 4, 0.0f);
+        slots.resize(static_cast<std::size_t>(ring) * static_cast<std::size_t>(width) * 4);
+        std::fill(held.begin(), held.end(), -1);
+        auto slot = [&](std::int64_t r) { return slots.data() + static_cast<std::size_t>(r % ring) * static_cast<std::size_t>(width) * 4; };
+
+        for (int Y = 0; Y < ny; ++Y) {
+            const int first = ty.first[static_cast<std::size_t>(Y)];
+            const int count = ty.count[static_cast<std::size_t>(Y)];
+            for (int k = 0; k < count; ++k) {
+                const int r = first + k;
+                float* s = slot(r);
+                if (held[static_cast<std::size_t>(r % ring)] != r) {
+                    PremultiplyRow(src.row(r) + spanLo, spanHi - spanLo, line.data());
+                    FilterRow(line.data(), spanLo, tx, j0, j1, s);
+                    held[static_cast<std::size_t>(r % ring)] = r;
+                }
+                rows[static_cast<std::size_t>(k)] = s;
+            }
+            FilterColumnsAndCompose(rows.data(), ty.weights.data() + static_cast<std::size_t>(Y) * ty.stride, count,
+                                    width, background, dst.row(ty.coveredLo + Y) + tx.coveredLo + j0);
+        }
+    }
+}
+
+void FillSpan(std::uint32_t* row, int from, int to, std::uint32_t argb) {
+    if (to > from) std::fill(row + from, row + to, argb);
+}
+
+}  // namespace
+
+PremultipliedPixel Premultiply(std::uint32_t argb) {
+    const std::uint32_t a = argb >> 24;
+    return {(argb & 0xFF) * a, ((argb >> 8) & 0xFF) * a, ((argb >> 16) & 0xFF) * a, 255 * a};
+}
+
+std::uint32_t ComposeOver(const PremultipliedPixel& p, std::uint32_t background) {
+    constexpr std::uint32_t T = kFullCoverage;
+    assert(p.a <= T && p.b <= p.a && p.g <= p.a && p.r <= p.a);
+    if (p.a == T) return 0xFF000000u | Div255(p.r) << 16 | Div255(p.g) << 8 | Div255(p.b);
+    if (p.a == 0) return background;
+    const std::uint32_t ba = background >> 24;
+    const std::uint32_t under = ba * (T - p.a);  // background coverage left, times T
+    const std::uint32_t n = 255 * p.a + under;
+    const std::uint32_t alpha = (n + 32512) / T;
+    auto colour = [&](std::uint32_t c, int shift) {
+        const std::uint32_t bc = (background >> shift) & 0xFF;
+        return (T * c + bc * under + n / 2) / n;
+    };
+    return alpha << 24 | colour(p.r, 16) << 16 | colour(p.g, 8) << 8 | colour(p.b, 0);
+}
+
+void ResampleOver(const ConstImageView& src, const SourceRect& from, const ImageView& dst, ResampleMode mode,
+                  std::uint32_t background) {
+    if (dst.width <= 0 || dst.height <= 0) return;
+    if (static_cast<int>(mode) < 0 || static_cast<int>(mode) > 4) mode = ResampleMode::Bilinear;
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    const AxisMap mx{from.x, from.width, dst.width, src.width};
+    const AxisMap my{from.y, from.height, dst.height, src.height};
+    const bool anything = from.width > 0 && from.height > 0 && src.width > 0 && src.height > 0;
+    if (anything) {
+        x0 = mx.CoveredLo(), x1 = mx.CoveredHi();
+        y0 = my.CoveredLo(), y1 = my.CoveredHi();
+    }
+    if (x0 >= x1 || y0 >= y1) x0 = x1 = y0 = y1 = 0;
+
+    for (int Y = 0; Y < dst.height; ++Y) {
+        std::uint32_t* row = dst.row(Y);
+        if (Y < y0 || Y >= y1) {
+            FillSpan(row, 0, dst.width, background);
+        } else {
+            FillSpan(row, 0, x0, background);
+            FillSpan(row, x1, dst.width, background);
+        }
+    }
+    if (x0 >= x1) return;
+    if (mode == ResampleMode::NearestNeighbor) ResampleNearest(src, mx, my, x0, x1, y0, y1, dst, background);
+    else ResampleFiltered(src, mx, my, mode, dst, background);
+}
+
+}  // namespace rastelle::kernels
