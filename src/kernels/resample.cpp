@@ -118,13 +118,12 @@ double Cubic(double t) {
 // weights[j * stride ...], zero beyond count[j].
 struct AxisTaps {
     int coveredLo = 0, coveredHi = 0;
-    int stride = 0;     // weights per output: the longest count, padded for the vector loops
-    int maxCount = 0;
+    int stride = 0;  // the longest count
     std::vector<std::int32_t> first, count;
     std::vector<float> weights;
 };
 
-AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode, bool padForVectors) {
+AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode) {
     AxisTaps taps;
     taps.coveredLo = map.CoveredLo();
     taps.coveredHi = map.CoveredHi();
@@ -142,8 +141,7 @@ AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode, bool padForVectors) {
     const std::int64_t last = map.size - 1;
 
     std::vector<double> folded;
-    std::vector<float> rounded;
-    std::vector<float> all;  // count weights per output, packed
+    std::vector<float> all;  // count[j] weights per output, packed
     taps.first.resize(static_cast<std::size_t>(n));
     taps.count.resize(static_cast<std::size_t>(n));
     const std::int64_t d = 2 * map.outN;
@@ -163,33 +161,35 @@ AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode, bool padForVectors) {
             const std::int64_t i = std::clamp<std::int64_t>(i0 + k, 0, last);
             folded[static_cast<std::size_t>(i - lo)] += raw(k) / sum;
         }
-        rounded.resize(folded.size());
-        for (std::size_t t = 0; t < folded.size(); ++t) rounded[t] = static_cast<float>(folded[t]);
-        std::size_t b = 0, e = rounded.size();
-        while (b + 1 < e && rounded[b] == 0.0f) ++b;
-        while (e > b + 1 && rounded[e - 1] == 0.0f) --e;
+        std::size_t b = 0, e = folded.size();
+        while (b + 1 < e && static_cast<float>(folded[b]) == 0.0f) ++b;
+        while (e > b + 1 && static_cast<float>(folded[e - 1]) == 0.0f) --e;
         taps.first[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(lo + static_cast<std::int64_t>(b));
         taps.count[static_cast<std::size_t>(j)] = static_cast<std::int32_t>(e - b);
-        taps.maxCount = std::max(taps.maxCount, static_cast<int>(e - b));
-        all.insert(all.end(), rounded.begin() + static_cast<std::ptrdiff_t>(b),
-                   rounded.begin() + static_cast<std::ptrdiff_t>(e));
+        taps.stride = std::max(taps.stride, static_cast<int>(e - b));
+        for (std::size_t t = b; t < e; ++t) all.push_back(static_cast<float>(folded[t]));
     }
 
-    int stride = taps.maxCount;
-    if (padForVectors) stride = stride <= 2 ? 2 : (stride + 3) / 4 * 4;
-    taps.stride = stride;
-    taps.weights.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(stride), 0.0f);
+    taps.weights.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(taps.stride), 0.0f);
     std::size_t from = 0;
     for (int j = 0; j < n; ++j) {
         const auto c = static_cast<std::size_t>(taps.count[static_cast<std::size_t>(j)]);
         std::copy_n(all.begin() + static_cast<std::ptrdiff_t>(from), c,
-                    taps.weights.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * stride));
+                    taps.weights.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * taps.stride));
         from += c;
     }
     return taps;
 }
 
 // ---- row loops -----------------------------------------------------------
+
+void PremultiplyPixel(std::uint32_t argb, float* to) {
+    const PremultipliedPixel p = Premultiply(argb);
+    to[0] = static_cast<float>(p.b);
+    to[1] = static_cast<float>(p.g);
+    to[2] = static_cast<float>(p.r);
+    to[3] = static_cast<float>(p.a);
+}
 
 // Straight 0xAARRGGBB pixels to premultiplied floats (c * a, ..., 255 * a).
 void PremultiplyRow(const std::uint32_t* from, int n, float* to) {
@@ -198,90 +198,105 @@ void PremultiplyRow(const std::uint32_t* from, int n, float* to) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
     const __m128i alphaLane = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
-    auto two = [&](__m128i px16, float* out) {
-        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
-        a = _mm_or_si128(_mm_and_si128(a, colourLanes), alphaLane);
-        const __m128i m = _mm_mullo_epi16(px16, a);  // at most 65025: exact as unsigned
+    const __m128i by255 = _mm_set1_epi16(255);
+    const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    auto store = [&](__m128i m, float* out) {  // two pixels' products, at most 65025: exact as unsigned
         _mm_storeu_ps(out, _mm_cvtepi32_ps(_mm_unpacklo_epi16(m, zero)));
         _mm_storeu_ps(out + 4, _mm_cvtepi32_ps(_mm_unpackhi_epi16(m, zero)));
     };
+    auto times = [&](__m128i px16) {  // (c * a, ..., a * 255) of two pixels
+        __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(px16, 0xFF), 0xFF);
+        a = _mm_or_si128(_mm_and_si128(a, colourLanes), alphaLane);
+        return _mm_mullo_epi16(px16, a);
+    };
     for (; i + 4 <= n; i += 4) {
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        two(_mm_unpacklo_epi8(px, zero), to + 4 * i);
-        two(_mm_unpackhi_epi8(px, zero), to + 4 * i + 8);
+        const __m128i lo = _mm_unpacklo_epi8(px, zero), hi = _mm_unpackhi_epi8(px, zero);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(px, alphaBytes), alphaBytes)) == 0xFFFF) {
+            store(_mm_mullo_epi16(lo, by255), to + 4 * i);  // opaque: every channel times 255
+            store(_mm_mullo_epi16(hi, by255), to + 4 * i + 8);
+        } else {
+            store(times(lo), to + 4 * i);
+            store(times(hi), to + 4 * i + 8);
+        }
     }
 #endif
-    for (; i < n; ++i) {
-        const PremultipliedPixel p = Premultiply(from[i]);
-        float* out = to + 4 * i;
-        out[0] = static_cast<float>(p.b);
-        out[1] = static_cast<float>(p.g);
-        out[2] = static_cast<float>(p.r);
-        out[3] = static_cast<float>(p.a);
-    }
+    for (; i < n; ++i) PremultiplyPixel(from[i], to + 4 * i);
 }
 
-// One output column of the horizontal pass: sums over `stride` taps.
-void FilterColumn(const float* px, const float* w, int stride, float* out) {
-    float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    for (int k = 0; k < stride; ++k)
-        for (int c = 0; c < 4; ++c) s[c] += w[k] * px[4 * k + c];
-    std::memcpy(out, s, sizeof s);
-}
+// The horizontal taps of one strip of outputs, laid out for the row loop.
+// Outputs go in blocks of four; block b, tap k holds the four outputs'
+// weights, each repeated over a pixel's four channels, so the loop multiplies
+// without shuffling. Outputs that pad the last block have weight 0.
+struct StripTaps {
+    int outputs = 0, stride = 0;
+    std::vector<std::int32_t> offset;  // per output (padded to blocks): first pixel in the line
+    std::vector<float> weights;        // [block][k][output in block][channel]
+};
 
-// Horizontal pass of one premultiplied row (`line` starts at source pixel
-// spanLo) for outputs j0 .. j1 - 1, into out (four floats per output from j0).
-void FilterRow(const float* line, int spanLo, const AxisTaps& taps, int j0, int j1, float* out) {
-    const int stride = taps.stride;
-    auto source = [&](int j) { return line + 4 * static_cast<std::ptrdiff_t>(taps.first[static_cast<std::size_t>(j)] - spanLo); };
-    auto weights = [&](int j) { return taps.weights.data() + static_cast<std::ptrdiff_t>(j) * stride; };
-    int j = j0;
-#if RASTELLE_RESAMPLE_SSE2
-    // Four outputs at a time: four independent sums hide the adds' latency.
-    if (stride == 2) {
-        for (; j + 4 <= j1; j += 4) {
-            __m128 s[4];
-            for (int m = 0; m < 4; ++m) {
-                const float* p = source(j + m);
-                const float* w = weights(j + m);
-                s[m] = _mm_add_ps(_mm_setzero_ps(), _mm_mul_ps(_mm_set1_ps(w[0]), _mm_loadu_ps(p)));
-                s[m] = _mm_add_ps(s[m], _mm_mul_ps(_mm_set1_ps(w[1]), _mm_loadu_ps(p + 4)));
-            }
-            for (int m = 0; m < 4; ++m) _mm_storeu_ps(out + 4 * (j - j0 + m), s[m]);
+void LayOutStrip(const AxisTaps& taps, int j0, int j1, const std::vector<std::int32_t>& lineIndex, StripTaps& strip) {
+    strip.outputs = j1 - j0;
+    strip.stride = taps.stride;
+    const int blocks = (strip.outputs + 3) / 4;
+    strip.offset.assign(static_cast<std::size_t>(blocks) * 4, 0);
+    strip.weights.assign(static_cast<std::size_t>(blocks) * static_cast<std::size_t>(taps.stride) * 16, 0.0f);
+    for (int j = 0; j < strip.outputs; ++j) {
+        const auto at = static_cast<std::size_t>(j0 + j);
+        strip.offset[static_cast<std::size_t>(j)] = lineIndex[static_cast<std::size_t>(taps.first[at])];
+        const float* w = taps.weights.data() + at * static_cast<std::size_t>(taps.stride);
+        for (int k = 0; k < taps.count[at]; ++k) {
+            float* to = strip.weights.data() +
+                        ((static_cast<std::size_t>(j / 4) * taps.stride + static_cast<std::size_t>(k)) * 4 +
+                         static_cast<std::size_t>(j % 4)) * 4;
+            std::fill(to, to + 4, w[k]);
         }
-    } else {
-        for (; j + 4 <= j1; j += 4) {
-            const float* p0 = source(j);
-            const float* p1 = source(j + 1);
-            const float* p2 = source(j + 2);
-            const float* p3 = source(j + 3);
-            const float* w0 = weights(j);
-            __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
-            for (int k = 0; k < stride; k += 4) {
-                const __m128 a = _mm_loadu_ps(w0 + k);
-                const __m128 b = _mm_loadu_ps(w0 + stride + k);
-                const __m128 c = _mm_loadu_ps(w0 + 2 * stride + k);
-                const __m128 d = _mm_loadu_ps(w0 + 3 * stride + k);
-#define RASTELLE_TAP(lane, offset)                                                                         \
-    s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_shuffle_ps(a, a, lane), _mm_loadu_ps(p0 + 4 * k + (offset))));      \
-    s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_shuffle_ps(b, b, lane), _mm_loadu_ps(p1 + 4 * k + (offset))));      \
-    s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_shuffle_ps(c, c, lane), _mm_loadu_ps(p2 + 4 * k + (offset))));      \
-    s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_shuffle_ps(d, d, lane), _mm_loadu_ps(p3 + 4 * k + (offset))));
-                RASTELLE_TAP(0x00, 0)
-                RASTELLE_TAP(0x55, 4)
-                RASTELLE_TAP(0xAA, 8)
-                RASTELLE_TAP(0xFF, 12)
-#undef RASTELLE_TAP
-            }
-            float* o = out + 4 * (j - j0);
+    }
+    for (int j = strip.outputs; j < blocks * 4; ++j)
+        strip.offset[static_cast<std::size_t>(j)] = strip.offset[static_cast<std::size_t>(strip.outputs - 1)];
+}
+
+// Horizontal pass of one premultiplied line into out (four floats per
+// output). Every output sums `stride` taps, from 0, in ascending order.
+void FilterRow(const float* line, const StripTaps& strip, float* out) {
+    const int stride = strip.stride;
+    const int blocks = (strip.outputs + 3) / 4;
+    for (int b = 0; b < blocks; ++b) {
+        const float* p[4];
+        for (int m = 0; m < 4; ++m) p[m] = line + 4 * static_cast<std::ptrdiff_t>(strip.offset[static_cast<std::size_t>(4 * b + m)]);
+        const float* w = strip.weights.data() + static_cast<std::size_t>(b) * static_cast<std::size_t>(stride) * 16;
+        const int here = std::min(4, strip.outputs - 4 * b);
+#if RASTELLE_RESAMPLE_SSE2
+        // Four independent sums hide the adds' latency.
+        __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
+        for (int k = 0; k < stride; ++k, w += 16) {
+            s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(w), _mm_loadu_ps(p[0] + 4 * k)));
+            s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(w + 4), _mm_loadu_ps(p[1] + 4 * k)));
+            s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_loadu_ps(w + 8), _mm_loadu_ps(p[2] + 4 * k)));
+            s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_loadu_ps(w + 12), _mm_loadu_ps(p[3] + 4 * k)));
+        }
+        float* o = out + 16 * static_cast<std::ptrdiff_t>(b);
+        if (here == 4) {
             _mm_storeu_ps(o, s0);
             _mm_storeu_ps(o + 4, s1);
             _mm_storeu_ps(o + 8, s2);
             _mm_storeu_ps(o + 12, s3);
+        } else {
+            alignas(16) float s[16];
+            _mm_store_ps(s, s0);
+            _mm_store_ps(s + 4, s1);
+            _mm_store_ps(s + 8, s2);
+            _mm_store_ps(s + 12, s3);
+            std::memcpy(o, s, sizeof(float) * 4 * static_cast<std::size_t>(here));
         }
-    }
+#else
+        for (int m = 0; m < here; ++m) {
+            float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+            for (int k = 0; k < stride; ++k)
+                for (int c = 0; c < 4; ++c) s[c] += w[16 * k + 4 * m] * p[m][4 * k + c];
+            std::memcpy(out + 16 * static_cast<std::ptrdiff_t>(b) + 4 * m, s, sizeof s);
+        }
 #endif
-    for (; j < j1; ++j) FilterColumn(source(j), weights(j), stride, out + 4 * (j - j0));
+    }
 }
 
 #if RASTELLE_RESAMPLE_SSE2
@@ -371,31 +386,52 @@ void ResampleNearest(const ConstImageView& src, const AxisMap& mx, const AxisMap
 
 void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMap& my, ResampleMode mode,
                       const ImageView& dst, std::uint32_t background) {
-    const AxisTaps tx = PlanTaps(mx, mode, true);
-    const AxisTaps ty = PlanTaps(my, mode, false);
+    const AxisTaps tx = PlanTaps(mx, mode);
+    const AxisTaps ty = PlanTaps(my, mode);
     const int nx = tx.coveredHi - tx.coveredLo;
     const int ny = ty.coveredHi - ty.coveredLo;
-    const int ring = ty.maxCount;
+    const int ring = ty.stride;
     const std::size_t columnBytes = static_cast<std::size_t>(ring) * 16;  // one output column in every slot
-    const int stripWidth =
-        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(nx), std::max<std::size_t>(kRingBudgetBytes / columnBytes, 4)));
+    const int stripWidth = static_cast<int>(
+        std::min<std::size_t>(static_cast<std::size_t>(nx), std::max<std::size_t>(kRingBudgetBytes / columnBytes, 4) / 4 * 4));
 
+    StripTaps strip;
+    std::vector<std::int32_t> used;      // source columns the strip reads, ascending
+    std::vector<std::int32_t> lineIndex;  // source column -> its place in the line
     std::vector<float> line, slots;
     std::vector<std::int64_t> held(static_cast<std::size_t>(ring));
     std::vector<const float*> rows(static_cast<std::size_t>(ring));
     for (int j0 = 0; j0 < nx; j0 += stripWidth) {
         const int j1 = std::min(nx, j0 + stripWidth);
         const int width = j1 - j0;
+        // Premultiply only the columns some tap reads: a plain reduction
+        // leaves most of them out.
         int spanLo = tx.first[static_cast<std::size_t>(j0)], spanHi = spanLo;
         for (int j = j0; j < j1; ++j) {
             spanLo = std::min(spanLo, tx.first[static_cast<std::size_t>(j)]);
             spanHi = std::max(spanHi, tx.first[static_cast<std::size_t>(j)] + tx.count[static_cast<std::size_t>(j)]);
         }
-        // Padded taps read zeros past the span with weight 0.
-        line.assign(static_cast<std::size_t>(spanHi - spanLo + tx.stride) * 4, 0.0f);
-        slots.resize(static_cast<std::size_t>(ring) * static_cast<std::size_t>(width) * 4);
+        std::vector<char> reads(static_cast<std::size_t>(spanHi - spanLo), 0);
+        for (int j = j0; j < j1; ++j) {
+            const int at = tx.first[static_cast<std::size_t>(j)] - spanLo;
+            std::fill_n(reads.begin() + at, tx.count[static_cast<std::size_t>(j)], 1);
+        }
+        used.clear();
+        lineIndex.assign(static_cast<std::size_t>(src.width), 0);
+        for (int i = spanLo; i < spanHi; ++i)
+            if (reads[static_cast<std::size_t>(i - spanLo)]) {
+                lineIndex[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(used.size());
+                used.push_back(i);
+            }
+        const bool dense = used.size() == static_cast<std::size_t>(spanHi - spanLo);
+        LayOutStrip(tx, j0, j1, lineIndex, strip);
+        // Taps past a short output's count read on, into zeros at the end.
+        line.assign((used.size() + static_cast<std::size_t>(tx.stride)) * 4, 0.0f);
+        slots.resize(static_cast<std::size_t>(ring) * static_cast<std::size_t>((width + 3) / 4 * 4) * 4);
         std::fill(held.begin(), held.end(), -1);
-        auto slot = [&](std::int64_t r) { return slots.data() + static_cast<std::size_t>(r % ring) * static_cast<std::size_t>(width) * 4; };
+        auto slot = [&](std::int64_t r) {
+            return slots.data() + static_cast<std::size_t>(r % ring) * static_cast<std::size_t>((width + 3) / 4 * 4) * 4;
+        };
 
         for (int Y = 0; Y < ny; ++Y) {
             const int first = ty.first[static_cast<std::size_t>(Y)];
@@ -404,8 +440,13 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
                 const int r = first + k;
                 float* s = slot(r);
                 if (held[static_cast<std::size_t>(r % ring)] != r) {
-                    PremultiplyRow(src.row(r) + spanLo, spanHi - spanLo, line.data());
-                    FilterRow(line.data(), spanLo, tx, j0, j1, s);
+                    const std::uint32_t* from = src.row(r);
+                    if (dense) {
+                        PremultiplyRow(from + spanLo, spanHi - spanLo, line.data());
+                    } else {
+                        for (std::size_t t = 0; t < used.size(); ++t) PremultiplyPixel(from[used[t]], line.data() + 4 * t);
+                    }
+                    FilterRow(line.data(), strip, s);
                     held[static_cast<std::size_t>(r % ring)] = r;
                 }
                 rows[static_cast<std::size_t>(k)] = s;
