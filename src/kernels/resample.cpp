@@ -26,6 +26,13 @@
 #define RASTELLE_RESAMPLE_SSE2 0
 #endif
 
+// The per-pixel steps of the row loops, inlined into each loop's variants.
+#if defined(_MSC_VER)
+#define RASTELLE_ALWAYS_INLINE __forceinline
+#else
+#define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
 namespace rastelle::kernels {
 namespace {
 
@@ -256,23 +263,34 @@ void LayOutStrip(const AxisTaps& taps, int j0, int j1, const std::vector<std::in
 }
 
 // Horizontal pass of one premultiplied line into out (four floats per
-// output). Every output sums `stride` taps, from 0, in ascending order.
+// output). Every output sums `stride` taps in ascending order. The vector loop
+// starts each sum with its first product where the plain sum adds that to 0:
+// the two differ at most in the sign of a zero, which no later step tells
+// apart (the final clamp makes either zero 0). S is the stride when known.
+template <int S>
 void FilterRow(const float* line, const StripTaps& strip, float* out) {
-    const int stride = strip.stride;
+    const int stride = S > 0 ? S : strip.stride;
     const int blocks = (strip.outputs + 3) / 4;
-    for (int b = 0; b < blocks; ++b) {
-        const float* p[4];
-        for (int m = 0; m < 4; ++m) p[m] = line + 4 * static_cast<std::ptrdiff_t>(strip.offset[static_cast<std::size_t>(4 * b + m)]);
-        const float* w = strip.weights.data() + static_cast<std::size_t>(b) * static_cast<std::size_t>(stride) * 16;
+    const std::int32_t* offset = strip.offset.data();
+    const float* w = strip.weights.data();
+    for (int b = 0; b < blocks; ++b, offset += 4, w += 16 * static_cast<std::ptrdiff_t>(stride)) {
+        const float* p0 = line + 4 * static_cast<std::ptrdiff_t>(offset[0]);
+        const float* p1 = line + 4 * static_cast<std::ptrdiff_t>(offset[1]);
+        const float* p2 = line + 4 * static_cast<std::ptrdiff_t>(offset[2]);
+        const float* p3 = line + 4 * static_cast<std::ptrdiff_t>(offset[3]);
         const int here = std::min(4, strip.outputs - 4 * b);
 #if RASTELLE_RESAMPLE_SSE2
         // Four independent sums hide the adds' latency.
-        __m128 s0 = _mm_setzero_ps(), s1 = _mm_setzero_ps(), s2 = _mm_setzero_ps(), s3 = _mm_setzero_ps();
-        for (int k = 0; k < stride; ++k, w += 16) {
-            s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(w), _mm_loadu_ps(p[0] + 4 * k)));
-            s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(w + 4), _mm_loadu_ps(p[1] + 4 * k)));
-            s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_loadu_ps(w + 8), _mm_loadu_ps(p[2] + 4 * k)));
-            s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_loadu_ps(w + 12), _mm_loadu_ps(p[3] + 4 * k)));
+        __m128 s0 = _mm_mul_ps(_mm_loadu_ps(w), _mm_loadu_ps(p0));
+        __m128 s1 = _mm_mul_ps(_mm_loadu_ps(w + 4), _mm_loadu_ps(p1));
+        __m128 s2 = _mm_mul_ps(_mm_loadu_ps(w + 8), _mm_loadu_ps(p2));
+        __m128 s3 = _mm_mul_ps(_mm_loadu_ps(w + 12), _mm_loadu_ps(p3));
+        for (int k = 1; k < stride; ++k) {
+            const float* wk = w + 16 * k;
+            s0 = _mm_add_ps(s0, _mm_mul_ps(_mm_loadu_ps(wk), _mm_loadu_ps(p0 + 4 * k)));
+            s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_loadu_ps(wk + 4), _mm_loadu_ps(p1 + 4 * k)));
+            s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_loadu_ps(wk + 8), _mm_loadu_ps(p2 + 4 * k)));
+            s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_loadu_ps(wk + 12), _mm_loadu_ps(p3 + 4 * k)));
         }
         float* o = out + 16 * static_cast<std::ptrdiff_t>(b);
         if (here == 4) {
@@ -289,6 +307,7 @@ void FilterRow(const float* line, const StripTaps& strip, float* out) {
             std::memcpy(o, s, sizeof(float) * 4 * static_cast<std::size_t>(here));
         }
 #else
+        const float* p[4] = {p0, p1, p2, p3};
         for (int m = 0; m < here; ++m) {
             float s[4] = {0.0f, 0.0f, 0.0f, 0.0f};
             for (int k = 0; k < stride; ++k)
@@ -299,59 +318,84 @@ void FilterRow(const float* line, const StripTaps& strip, float* out) {
     }
 }
 
-#if RASTELLE_RESAMPLE_SSE2
-// Four pixels of vertical sums to output pixels; opaque ones in vectors.
-void ComposeFour(const __m128 (&s)[4], std::uint32_t background, std::uint32_t* out) {
-    const __m128 zero = _mm_setzero_ps(), full = _mm_set1_ps(kFull);
-    const __m128i opaque = _mm_set_epi32(65025, 0, 0, 0);
-    __m128i v[4];
-    int allOpaque = 8;
-    for (int m = 0; m < 4; ++m) {
-        v[m] = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(s[m], zero), full));
-        allOpaque &= _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(v[m], opaque)));
+void FilterRowAnyStride(const float* line, const StripTaps& strip, float* out) {
+    switch (strip.stride) {
+    case 1: return FilterRow<1>(line, strip, out);
+    case 2: return FilterRow<2>(line, strip, out);
+    case 4: return FilterRow<4>(line, strip, out);
+    default: return FilterRow<0>(line, strip, out);
     }
-    if (allOpaque) {
+}
+
+#if RASTELLE_RESAMPLE_SSE2
+// One pixel's sums as integers: clamped to 0..65025, rounded to nearest even.
+RASTELLE_ALWAYS_INLINE __m128i Coverage(__m128 s) {
+    return _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(s, _mm_setzero_ps()), _mm_set1_ps(kFull)));
+}
+
+// round(x / 255) in each lane, for 0 <= x <= 65025.
+RASTELLE_ALWAYS_INLINE __m128i Div255(__m128i x) {
+    x = _mm_add_epi32(x, _mm_set1_epi32(128));
+    return _mm_srli_epi32(_mm_add_epi32(x, _mm_srli_epi32(x, 8)), 8);
+}
+
+// Four pixels of vertical sums to output pixels; opaque ones in vectors.
+RASTELLE_ALWAYS_INLINE void ComposeFour(__m128 s0, __m128 s1, __m128 s2, __m128 s3, std::uint32_t background,
+                                        std::uint32_t* out) {
+    const __m128i v0 = Coverage(s0), v1 = Coverage(s1), v2 = Coverage(s2), v3 = Coverage(s3);
+    // No value exceeds 65025, so the four alphas all equal it exactly when
+    // their bitwise and has all of its bits.
+    const __m128i all = _mm_and_si128(_mm_and_si128(v0, v1), _mm_and_si128(v2, v3));
+    if (_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(all, _mm_set_epi32(65025, 0, 0, 0)))) & 8) {
         // Alpha 65025 everywhere: every colour is at most that, and becomes
         // its rounded 255th as alpha becomes 255.
-        const __m128i half = _mm_set1_epi32(128);
-        for (auto& x : v) {
-            x = _mm_add_epi32(x, half);
-            x = _mm_srli_epi32(_mm_add_epi32(x, _mm_srli_epi32(x, 8)), 8);
-        }
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3]));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(Div255(v0), Div255(v1)),
+                                               _mm_packs_epi32(Div255(v2), Div255(v3)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
         return;
     }
+    alignas(16) std::uint32_t q[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(q), v0);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 4), v1);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 8), v2);
+    _mm_store_si128(reinterpret_cast<__m128i*>(q + 12), v3);
     for (int m = 0; m < 4; ++m) {
-        alignas(16) std::uint32_t q[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(q), v[m]);
         PremultipliedPixel p;
-        p.a = q[3];
-        p.b = std::min(q[0], p.a);
-        p.g = std::min(q[1], p.a);
-        p.r = std::min(q[2], p.a);
+        p.a = q[4 * m + 3];
+        p.b = std::min(q[4 * m], p.a);
+        p.g = std::min(q[4 * m + 1], p.a);
+        p.r = std::min(q[4 * m + 2], p.a);
         out[m] = ComposeOver(p, background);
     }
 }
 #endif
 
 // Vertical pass for outputs 0 .. n - 1 of a strip: rows[k] holds the
-// horizontal sums of the k-th row tap, weighted by w[k].
+// horizontal sums of the k-th row tap, weighted by w[k]; the first product
+// starts the sum as in FilterRow. N is the count when known.
+template <int N>
 void FilterColumnsAndCompose(const float* const* rows, const float* w, int count, int n, std::uint32_t background,
                              std::uint32_t* out) {
+    if constexpr (N > 0) count = N;
     int j = 0;
 #if RASTELLE_RESAMPLE_SSE2
+    // Up to four taps in registers; more in a loop.
+    constexpr int k1 = N == 0 || N > 1 ? 1 : 0;  // the generic loop has at least 5 taps
+    const __m128 w0 = _mm_set1_ps(w[0]), w1 = _mm_set1_ps(w[k1]);
+    const __m128 w2 = _mm_set1_ps(w[N > 2 ? 2 : 0]), w3 = _mm_set1_ps(w[N > 3 ? 3 : 0]);
+    const float *r0 = rows[0], *r1 = rows[k1], *r2 = rows[N > 2 ? 2 : 0], *r3 = rows[N > 3 ? 3 : 0];
+    auto column = [&](std::ptrdiff_t at) {
+        __m128 t = _mm_mul_ps(w0, _mm_loadu_ps(r0 + at));
+        if constexpr (N == 0 || N > 1) t = _mm_add_ps(t, _mm_mul_ps(w1, _mm_loadu_ps(r1 + at)));
+        if constexpr (N > 2) t = _mm_add_ps(t, _mm_mul_ps(w2, _mm_loadu_ps(r2 + at)));
+        if constexpr (N > 3) t = _mm_add_ps(t, _mm_mul_ps(w3, _mm_loadu_ps(r3 + at)));
+        if constexpr (N == 0)
+            for (int k = 2; k < count; ++k) t = _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(w[k]), _mm_loadu_ps(rows[k] + at)));
+        return t;
+    };
     for (; j + 4 <= n; j += 4) {
-        __m128 s[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
-        for (int k = 0; k < count; ++k) {
-            const __m128 wk = _mm_set1_ps(w[k]);
-            const float* r = rows[k] + 4 * j;
-            s[0] = _mm_add_ps(s[0], _mm_mul_ps(wk, _mm_loadu_ps(r)));
-            s[1] = _mm_add_ps(s[1], _mm_mul_ps(wk, _mm_loadu_ps(r + 4)));
-            s[2] = _mm_add_ps(s[2], _mm_mul_ps(wk, _mm_loadu_ps(r + 8)));
-            s[3] = _mm_add_ps(s[3], _mm_mul_ps(wk, _mm_loadu_ps(r + 12)));
-        }
-        ComposeFour(s, background, out + j);
+        const std::ptrdiff_t at = 4 * static_cast<std::ptrdiff_t>(j);
+        ComposeFour(column(at), column(at + 4), column(at + 8), column(at + 12), background, out + j);
     }
 #endif
     for (; j < n; ++j) {
@@ -359,6 +403,18 @@ void FilterColumnsAndCompose(const float* const* rows, const float* w, int count
         for (int k = 0; k < count; ++k)
             for (int c = 0; c < 4; ++c) s[c] += w[k] * rows[k][4 * j + c];
         out[j] = ComposeSums(s, background);
+    }
+}
+
+void FilterColumnsAnyCount(const float* const* rows, const float* w, int count, int n, std::uint32_t background,
+                           std::uint32_t* out) {
+    // The generic loop takes the first two taps in registers.
+    switch (count) {
+    case 1: return FilterColumnsAndCompose<1>(rows, w, count, n, background, out);
+    case 2: return FilterColumnsAndCompose<2>(rows, w, count, n, background, out);
+    case 3: return FilterColumnsAndCompose<3>(rows, w, count, n, background, out);
+    case 4: return FilterColumnsAndCompose<4>(rows, w, count, n, background, out);
+    default: return FilterColumnsAndCompose<0>(rows, w, count, n, background, out);
     }
 }
 
@@ -446,12 +502,12 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
                     } else {
                         for (std::size_t t = 0; t < used.size(); ++t) PremultiplyPixel(from[used[t]], line.data() + 4 * t);
                     }
-                    FilterRow(line.data(), strip, s);
+                    FilterRowAnyStride(line.data(), strip, s);
                     held[static_cast<std::size_t>(r % ring)] = r;
                 }
                 rows[static_cast<std::size_t>(k)] = s;
             }
-            FilterColumnsAndCompose(rows.data(), ty.weights.data() + static_cast<std::size_t>(Y) * ty.stride, count,
+            FilterColumnsAnyCount(rows.data(), ty.weights.data() + static_cast<std::size_t>(Y) * ty.stride, count,
                                     width, background, dst.row(ty.coveredLo + Y) + tx.coveredLo + j0);
         }
     }
