@@ -22,7 +22,7 @@ std::vector<std::uint32_t> Photo(int w, int h, bool translucent) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const std::uint32_t n = rng() & 0x0F0F0F;
-            const std::uint32_t r = static_cast<std::uint32_t>(x * 200 / w), g = static_cast<std::uint32_t>(y * 200 / h);
+            const auto r = static_cast<std::uint32_t>(x * 200 / w), g = static_cast<std::uint32_t>(y * 200 / h);
             const std::uint32_t a = translucent ? static_cast<std::uint32_t>(255 * (x + y) / (w + h)) : 255;
             pixels[static_cast<size_t>(y) * w + x] = (a << 24 | r << 16 | g << 8 | 0x40) + n;
         }

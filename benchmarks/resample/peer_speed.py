@@ -107,7 +107,8 @@ def main():
             (case, "bilinear", "ImageMagick interpolative bilinear",
              magick(big, 800, 600, "-interpolate", "bilinear", "-interpolative-resize")),
             (case, "ours", "Rastelle hq-bilinear", ours(big, 800, 600, 2)),
-            (case, "hq-bilinear", "ImageMagick -filter Triangle", magick(big, 800, 600, "-filter", "Triangle", "-resize")),
+            (case, "hq-bilinear", "ImageMagick -filter Triangle",
+             magick(big, 800, 600, "-filter", "Triangle", "-resize")),
             (case, "hq-bilinear", "Pillow BILINEAR", pillow(big, 800, 600, Image.BILINEAR)),
             (case, "hq-bilinear", "libvips resize linear", vips(big, 0.2, "linear")),
             (case, "hq-bilinear*", "OpenCV INTER_AREA (box)", opencv(big, 800, 600, cv2.INTER_AREA)),
@@ -124,7 +125,8 @@ def main():
         entries += [
             (case, "ours", "Rastelle hq-bicubic", ours(small, 4000, 3000, 4)),
             (case, "hq-bicubic", "OpenCV INTER_CUBIC", opencv(small, 4000, 3000, cv2.INTER_CUBIC)),
-            (case, "hq-bicubic", "ImageMagick -filter Catrom", magick(small, 4000, 3000, "-filter", "Catrom", "-resize")),
+            (case, "hq-bicubic", "ImageMagick -filter Catrom",
+             magick(small, 4000, 3000, "-filter", "Catrom", "-resize")),
             (case, "hq-bicubic", "Pillow BICUBIC", pillow(small, 4000, 3000, Image.BICUBIC)),
             (case, "hq-bicubic", "libvips resize cubic", vips(small, 4, "cubic")),
         ]

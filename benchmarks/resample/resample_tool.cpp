@@ -17,7 +17,8 @@
 int main(int argc, char** argv) {
     using namespace rastelle::kernels;
     if (argc < 8) {
-        std::fprintf(stderr, "usage: %s IN WIDTH HEIGHT OUT OUT_WIDTH OUT_HEIGHT MODE [REPEAT [BACKGROUND]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s IN WIDTH HEIGHT OUT OUT_WIDTH OUT_HEIGHT MODE [REPEAT [BACKGROUND]]\n",
+                     argv[0]);
         return 2;
     }
     const int w = std::atoi(argv[2]), h = std::atoi(argv[3]);
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         ResampleOver(ConstImageView(src.data(), w, h, static_cast<std::ptrdiff_t>(w) * 4), {0, 0, w, h},
                      PackedView(dst.data(), outW, outH), mode, background);
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
     }
     if (repeat > 1) std::printf("%.3f\n", best);
     std::ofstream out(argv[4], std::ios::binary);

@@ -1,12 +1,13 @@
 // The arithmetic is the one resample.h defines; this file only decides how it
-// runs: taps planned once per call, source rows premultiplied into float once
-// each, filtered horizontally into a ring of rows that the vertical pass reads,
-// with SSE2 vector loops and scalar tails doing the same float operations in
-// the same order.
+// runs: taps planned once per call, each source row premultiplied into float
+// once (only the columns some tap reads) and filtered horizontally into a ring
+// of rows that the vertical pass reads, with SSE2 vector loops and plain loops
+// doing the same float operations in the same order.
 
-// SSE2 throughout, with floats in SSE registers: the results depend on IEEE
-// single rounding, which the x87 unit's wider registers would change. x86_64
-// always has it; mingw's i686 default does not say so.
+// SSE2 throughout, with doubles and floats in SSE registers: the weights
+// depend on IEEE double rounding and the sums on single rounding, which the
+// x87 unit's wider registers would change. x86_64 always has SSE2; mingw's
+// i686 default does not say so.
 #if defined(__GNUC__) && defined(__i386__) && !defined(__SSE2__)
 #pragma GCC target("sse2,fpmath=sse")
 #endif
@@ -19,11 +20,16 @@
 #include <cstring>
 #include <vector>
 
+// Defining RASTELLE_RESAMPLE_SSE2 as 0 builds the plain loops alone.
+#if !defined(RASTELLE_RESAMPLE_SSE2)
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #define RASTELLE_RESAMPLE_SSE2 1
-#include <emmintrin.h>
 #else
 #define RASTELLE_RESAMPLE_SSE2 0
+#endif
+#endif
+#if RASTELLE_RESAMPLE_SSE2
+#include <emmintrin.h>
 #endif
 
 // The per-pixel steps of the row loops, inlined into each loop's variants.
@@ -205,7 +211,7 @@ void PremultiplyRow(const std::uint32_t* from, int n, float* to) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i colourLanes = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
     const __m128i alphaLane = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
-    const __m128i by255 = _mm_set1_epi16(255);
+    const __m128 by255 = _mm_set1_ps(255.0f);
     const __m128i alphaBytes = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     auto store = [&](__m128i m, float* out) {  // two pixels' products, at most 65025: exact as unsigned
         _mm_storeu_ps(out, _mm_cvtepi32_ps(_mm_unpacklo_epi16(m, zero)));
@@ -220,8 +226,12 @@ void PremultiplyRow(const std::uint32_t* from, int n, float* to) {
         const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
         const __m128i lo = _mm_unpacklo_epi8(px, zero), hi = _mm_unpackhi_epi8(px, zero);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(px, alphaBytes), alphaBytes)) == 0xFFFF) {
-            store(_mm_mullo_epi16(lo, by255), to + 4 * i);  // opaque: every channel times 255
-            store(_mm_mullo_epi16(hi, by255), to + 4 * i + 8);
+            // Opaque: every channel times 255, exact in float as in integers.
+            float* out = to + 4 * i;
+            _mm_storeu_ps(out, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(lo, zero)), by255));
+            _mm_storeu_ps(out + 4, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(lo, zero)), by255));
+            _mm_storeu_ps(out + 8, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(hi, zero)), by255));
+            _mm_storeu_ps(out + 12, _mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(hi, zero)), by255));
         } else {
             store(times(lo), to + 4 * i);
             store(times(hi), to + 4 * i + 8);
@@ -390,7 +400,8 @@ void FilterColumnsAndCompose(const float* const* rows, const float* w, int count
         if constexpr (N > 2) t = _mm_add_ps(t, _mm_mul_ps(w2, _mm_loadu_ps(r2 + at)));
         if constexpr (N > 3) t = _mm_add_ps(t, _mm_mul_ps(w3, _mm_loadu_ps(r3 + at)));
         if constexpr (N == 0)
-            for (int k = 2; k < count; ++k) t = _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(w[k]), _mm_loadu_ps(rows[k] + at)));
+            for (int k = 2; k < count; ++k)
+                t = _mm_add_ps(t, _mm_mul_ps(_mm_set1_ps(w[k]), _mm_loadu_ps(rows[k] + at)));
         return t;
     };
     for (; j + 4 <= n; j += 4) {
@@ -449,7 +460,8 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
     const int ring = ty.stride;
     const std::size_t columnBytes = static_cast<std::size_t>(ring) * 16;  // one output column in every slot
     const int stripWidth = static_cast<int>(
-        std::min<std::size_t>(static_cast<std::size_t>(nx), std::max<std::size_t>(kRingBudgetBytes / columnBytes, 4) / 4 * 4));
+        std::min<std::size_t>(static_cast<std::size_t>(nx),
+                              std::max<std::size_t>(kRingBudgetBytes / columnBytes, 4) / 4 * 4));
 
     StripTaps strip;
     std::vector<std::int32_t> used;      // source columns the strip reads, ascending
@@ -483,10 +495,11 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
         LayOutStrip(tx, j0, j1, lineIndex, strip);
         // Taps past a short output's count read on, into zeros at the end.
         line.assign((used.size() + static_cast<std::size_t>(tx.stride)) * 4, 0.0f);
-        slots.resize(static_cast<std::size_t>(ring) * static_cast<std::size_t>((width + 3) / 4 * 4) * 4);
+        const std::size_t slotFloats = static_cast<std::size_t>((width + 3) / 4 * 4) * 4;  // whole blocks of outputs
+        slots.resize(static_cast<std::size_t>(ring) * slotFloats);
         std::fill(held.begin(), held.end(), -1);
         auto slot = [&](std::int64_t r) {
-            return slots.data() + static_cast<std::size_t>(r % ring) * static_cast<std::size_t>((width + 3) / 4 * 4) * 4;
+            return slots.data() + static_cast<std::size_t>(r % ring) * slotFloats;
         };
 
         for (int Y = 0; Y < ny; ++Y) {
@@ -500,7 +513,8 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
                     if (dense) {
                         PremultiplyRow(from + spanLo, spanHi - spanLo, line.data());
                     } else {
-                        for (std::size_t t = 0; t < used.size(); ++t) PremultiplyPixel(from[used[t]], line.data() + 4 * t);
+                        for (std::size_t t = 0; t < used.size(); ++t)
+                            PremultiplyPixel(from[used[t]], line.data() + 4 * t);
                     }
                     FilterRowAnyStride(line.data(), strip, s);
                     held[static_cast<std::size_t>(r % ring)] = r;

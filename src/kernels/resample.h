@@ -22,6 +22,9 @@
 // precision, summed tap by tap in ascending source order starting from 0. A
 // weight of exactly 1 on one tap therefore reproduces the source values
 // exactly, and transparent pixels carry no colour into their neighbours.
+// (16-bit fixed point cannot hold these exact products together with the
+// overshoot of the cubic, and 8-bit premultiplied colour loses the colour of
+// nearly transparent pixels; float holds both.)
 //
 // Filters, per axis; s = w / outW is the reduction factor of that axis. For
 // the filtering modes, with c = i0 + f (i0 = floor(c), 0 <= f < 1, both taken
@@ -36,11 +39,13 @@
 //   cubic(t)    = (1.5 r - 2.5) r r + 1 for r <= 1,
 //                 ((-0.5 r + 2.5) r - 4) r + 2 for 1 < r < 2, else 0
 //                 (Keys' cubic convolution with a = -0.5, support 2)
-// sigma = w / outW in double when it exceeds 1 (at most 2^20). Tap i (every integer) gets the
-// raw weight K(((i - i0) - f) / sigma) in double; the raw weights are divided
-// by their sum (summed in ascending i), then each tap outside the image adds
-// its weight to the edge pixel it reads (in ascending i); each resulting
-// weight is rounded to float, and zero weights at either end are dropped.
+// sigma = w / outW in double when that exceeds 1 (at most 2^20). Tap i (every
+// integer) gets the raw weight K(((i - i0) - f) / sigma) in double; the raw
+// weights are divided by their sum (summed in ascending i), then each tap
+// outside the image adds its weight to the edge pixel it reads (in ascending
+// i); each resulting weight is rounded to float, and zero weights at either
+// end are dropped. So the widened filters give every source pixel a weight
+// when reducing, and none of the filters fades at the edges.
 // Weights are computed once per output column and once per output row.
 //
 // Passes. For each source row, each covered output column gets the horizontal
@@ -95,7 +100,10 @@ inline constexpr std::uint32_t kFullCoverage = 65025;
 PremultipliedPixel Premultiply(std::uint32_t argb);
 
 // "Source over": p laid over the straight background colour (bc, ba), the
-// result in straight 0xAARRGGBB. With T = 65025 and p = (C..., A):
+// result in straight 0xAARRGGBB. In real numbers, with coverage A / T, the
+// output alpha is A / T + (ba / 255) (1 - A / T) and the output premultiplied
+// colour C / T + (bc / 255) (ba / 255) (1 - A / T); the straight colour is
+// their quotient. Exactly, with T = 65025 and p = (C..., A):
 //     N     = 255 * A + ba * (T - A)                 (output alpha times T)
 //     alpha = floor((N + 32512) / T)                 (N / T rounded; no ties)
 //     c     = floor((T * C + bc * ba * (T - A) + floor(N / 2)) / N)
@@ -110,7 +118,9 @@ std::uint32_t ComposeOver(const PremultipliedPixel& p, std::uint32_t background)
 // dst's size in `mode` as described above, laid over `background`. Resizing
 // an image is the whole image as the rectangle. A rectangle of zero or
 // negative width or height, or an empty source, covers nothing: dst becomes
-// the background. Callers that map a platform's own mode numbers send any
+// the background. The background is used as given (a caller that wants
+// alpha at least 1 under everything passes it with 0x01000000 set). Callers
+// that map a platform's own mode numbers send any
 // value outside 0..4 as Bilinear (the platform's default interpolation);
 // other values are treated so here too.
 //

@@ -308,7 +308,8 @@ TEST(ResampleOver, UniformImagesStayUniformUpToTheirEdges) {
         const std::uint32_t bg = 0x01000000u;
         const std::uint32_t expected = ComposeOver(Premultiply(colour), bg);
         for (ResampleMode mode : kAllModes)
-            for (auto [w, h] : {std::pair{5, 3}, std::pair{111, 70}, std::pair{1, 1}, std::pair{3, 50}, std::pair{36, 22}})
+            for (auto [w, h] : {std::pair{5, 3}, std::pair{111, 70}, std::pair{1, 1}, std::pair{3, 50},
+                                std::pair{36, 22}})
                 for (std::uint32_t p : Resample(src, {0, 0, 37, 23}, w, h, mode, bg))
                     ASSERT_EQ(p, expected) << std::hex << colour << " mode " << static_cast<int>(mode) << std::dec
                                            << " -> " << w << "x" << h;
@@ -322,7 +323,8 @@ TEST(ResampleOver, TransparentPixelsLendNoColour) {
         for (int x = 0; x < 16; ++x) src.at(x, y) = (x + y) % 5 < 2 ? 0x00FF0000u : 0xFF0000FFu;
     for (ResampleMode mode : kAllModes)
         for (auto [w, h] : {std::pair{5, 3}, std::pair{40, 21}})
-            for (std::uint32_t p : Resample(src, {0, 0, 16, 9}, w, h, mode, 0xFF000000u)) ASSERT_EQ(p & 0x00FFFF00u, 0u);
+            for (std::uint32_t p : Resample(src, {0, 0, 16, 9}, w, h, mode, 0xFF000000u))
+                ASSERT_EQ(p & 0x00FFFF00u, 0u);
 }
 
 TEST(ResampleOver, NearestNeighbourTakesThePixelUnderEachCentre) {
@@ -331,7 +333,8 @@ TEST(ResampleOver, NearestNeighbourTakesThePixelUnderEachCentre) {
     const auto big = Resample(src, {0, 0, 8, 6}, 24, 18, ResampleMode::NearestNeighbor, 0xFF000000u);
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 24; ++x)
-            ASSERT_EQ(big[static_cast<size_t>(y * 24 + x)], ComposeOver(Premultiply(src.at(x / 3, y / 3)), 0xFF000000u));
+            ASSERT_EQ(big[static_cast<size_t>(y * 24 + x)],
+                      ComposeOver(Premultiply(src.at(x / 3, y / 3)), 0xFF000000u));
     // Halved: centres at 2X + 1 pick the odd columns and rows.
     const auto half = Resample(src, {0, 0, 8, 6}, 4, 3, ResampleMode::NearestNeighbor, 0xFF000000u);
     for (int y = 0; y < 3; ++y)
