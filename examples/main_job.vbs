@@ -57,6 +57,17 @@ Report jpegPath, "JPEG, quality 85"                : Check "reading back " & jpe
 image.OutputFileType = 2                           : Check "choosing PNG output"
 image.SaveFile pngPath                             : Check "saving " & pngPath
 Report pngPath, "PNG"                              : Check "reading back " & pngPath
+
+' A high-quality thumbnail of the original picture: 96 pixels wide, the
+' height in proportion, reduced with the widened bicubic filter.
+Dim thumb, thumbPath
+Set thumb = CreateObject("Rastelle.RasterObject")
+thumb.LoadFile imagePath                           : Check "loading " & imagePath
+thumb.Resize 96, (thumb.Height * 96) \ thumb.Width, 4 : Check "making the thumbnail"
+thumb.OutputFileType = 2
+thumbPath = fso.BuildPath(outputFolder, "thumbnail.png")
+thumb.SaveFile thumbPath                           : Check "saving " & thumbPath
+Report thumbPath, "PNG thumbnail"                  : Check "reading back " & thumbPath
 On Error GoTo 0
 WScript.Quit 0
 

@@ -39,6 +39,13 @@ HRESULT TransformCrop::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
                             L"Cannot make crop. Possible wrong Width or Height properties (less or equal 0) or not "
                             L"enough memory.");
 
+        if (UseOwnResampling()) {
+            const Status status = ResampleWithOwnKernels(input, {x_, y_, w, h}, *output, quality_,
+                                                         BackgroundWithMinimumAlpha(background_));
+            *result = output.release();  // handed back also on failure
+            if (status != Gdiplus::Ok) Fail(status);
+            return S_OK;
+        }
         UniqueGraphics graphics;
         Status status = output->record(gp::GdipGetImageGraphicsContext(output->image(), graphics.put()));
         if (status != Gdiplus::Ok) Fail(status);

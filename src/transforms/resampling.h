@@ -2,7 +2,9 @@
 // and the background they clear their output with.
 #pragma once
 
+#include "kernels/resample.h"
 #include "platform/gdiplus.h"
+#include "raster/bitmap.h"
 #include "rastelle_h.h"
 
 namespace rastelle::transforms {
@@ -14,5 +16,16 @@ Gdiplus::InterpolationMode InterpolationFor(ResizeQualityTypes quality);
 inline Gdiplus::ARGB BackgroundWithMinimumAlpha(LONG color) {
     return static_cast<Gdiplus::ARGB>(color) | 0x01000000u;
 }
+
+// True when the system's own resampling kernels stand in for GDI+'s: on a
+// platform whose interpolation modes all render alike.
+bool UseOwnResampling() noexcept;
+
+// Resamples the rectangle `from` of input onto the whole of output in the
+// mode a quality choice stands for, laid over background: the same geometry
+// as GDI+'s drawing of that rectangle, with exact filter definitions. Returns
+// a GDI+ status (GenericError when the kernel cannot finish).
+Status ResampleWithOwnKernels(Bitmap& input, const kernels::SourceRect& from, Bitmap& output,
+                              ResizeQualityTypes quality, Gdiplus::ARGB background) noexcept;
 
 }  // namespace rastelle::transforms

@@ -33,6 +33,13 @@ HRESULT TransformResize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept 
         // A bitmap that cannot be made leaves nothing to draw on.
         if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
 
+        if (UseOwnResampling()) {
+            const Status status = ResampleWithOwnKernels(input, {0, 0, input.width(), input.height()}, *output,
+                                                         quality_, BackgroundWithMinimumAlpha(background_));
+            if (status != Gdiplus::Ok) Fail(status);
+            *result = output.release();
+            return S_OK;
+        }
         UniqueGraphics graphics;
         Status status = output->record(gp::GdipGetImageGraphicsContext(output->image(), graphics.put()));
         if (status == Gdiplus::Ok) status = gp::GdipSetInterpolationMode(graphics.get(), InterpolationFor(quality_));

@@ -113,7 +113,41 @@ Sub TestErrors()
         "Cannot apply the transform, because there is no any data.*", "Resize without an image"
 End Sub
 
+' Thumbnails of the sample picture in each quality mode: the size asked for,
+' and the picture's own colours where it is uniform.
+Sub TestThumbnails()
+    Dim fso, samplePath, quality, r, reduced, x, y, text
+    Set fso = CreateObject("Scripting.FileSystemObject")
+    samplePath = fso.BuildPath(fso.GetParentFolderName(fso.GetParentFolderName(fso.GetParentFolderName(suite_path))), _
+        "examples\images\sample.png")
+    For quality = 0 To 4
+        Set r = CreateObject("Rastelle.RasterObject")
+        r.LoadFile samplePath
+        r.Resize 80, 60, quality
+        size_is r, 80, 60, "thumbnail in mode " & quality
+        eq r.Pixels(40, 30), &HFFE63946, "mode " & quality & " keeps the red disc's colour"
+        eq r.Pixels(79, 0), -1, "mode " & quality & ": a transparent corner shows the white background"
+    Next
+    ' A fractional reduction: the prefiltering modes differ from the plain ones.
+    Set reduced = CreateObject("Scripting.Dictionary")
+    For quality = 1 To 4
+        Set r = CreateObject("Rastelle.RasterObject")
+        r.LoadFile samplePath
+        r.Resize 57, 43, quality
+        text = ""
+        For y = 0 To 42 Step 3
+            For x = 0 To 56 Step 2
+                text = text & Hex(r.Pixels(x, y))
+            Next
+        Next
+        reduced(quality) = text
+    Next
+    ok reduced(1) <> reduced(2), "high-quality bilinear differs from bilinear"
+    ok reduced(3) <> reduced(4), "high-quality bicubic differs from bicubic"
+End Sub
+
 On Error Resume Next
+TestThumbnails : group_done "thumbnails"
 TestChainedImageMethods : group_done "chained image methods"
 TestFlipTypes : group_done "flip types"
 TestTransformObjects : group_done "transform objects"

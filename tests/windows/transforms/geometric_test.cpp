@@ -177,3 +177,64 @@ TEST(Crop, EmptyRectangleFailsWithItsOwnText) {
 
 }  // namespace
 }  // namespace rastelle::test
+
+namespace rastelle::test {
+namespace {
+
+// Where the platform's modes collapse, the system's own kernels resample:
+// each quality choice then has its defined result.
+TEST(Resampling, QualityModesMeanWhatTheySay) {
+    // A one-pixel checkerboard reduced four times: the widened triangle
+    // averages every source pixel, so inside the image it is an even grey
+    // (at the borders the clamped taps lean toward the edge pixels).
+    std::vector<std::uint32_t> checker;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) checker.push_back(((x + y) & 1) ? 0xFFFFFFFF : 0xFF000000);
+    auto raster = RasterWith(16, 16, checker);
+    ASSERT_EQ(raster->Resize(4, 4, rqtHighQualityBilinearMode, -1), S_OK);
+    const auto grey = PixelsOf(raster.get());
+    for (int i : {5, 6, 9, 10}) EXPECT_NEAR(static_cast<int>(grey[static_cast<size_t>(i)] & 0xFF), 128, 1) << i;
+
+    // On an irregular image reduced by a fractional factor every mode differs.
+    std::vector<std::uint32_t> noise;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 17 * 13; ++i) noise.push_back(0xFF000000u | ((seed = seed * 1103515245u + 12345u) >> 8));
+    std::vector<std::vector<std::uint32_t>> results;
+    for (int quality = 0; quality <= 4; ++quality) {
+        raster = RasterWith(17, 13, noise);
+        ASSERT_EQ(raster->Resize(5, 4, static_cast<ResizeQualityTypes>(quality), -1), S_OK);
+        results.push_back(PixelsOf(raster.get()));
+    }
+    for (int a = 0; a <= 4; ++a)
+        for (int b = a + 1; b <= 4; ++b) EXPECT_NE(results[a], results[b]) << "modes " << a << " and " << b;
+}
+
+TEST(Resampling, ExactCasesAreExactInEveryMode) {
+    const auto pixels = NumberedPixels(20, 10);
+    for (int quality = 0; quality <= 4; ++quality) {
+        SCOPED_TRACE(quality);
+        // A 1:1 crop inside the image copies the pixels.
+        auto raster = RasterWith(20, 10, pixels);
+        ASSERT_EQ(raster->Crop(3, 2, 5, 4, -1, VARIANT_FALSE, static_cast<ResizeQualityTypes>(quality)), S_OK);
+        std::vector<std::uint32_t> expected;
+        for (int y = 2; y < 6; ++y)
+            for (int x = 3; x < 8; ++x) expected.push_back(pixels[static_cast<size_t>(y * 20 + x)]);
+        EXPECT_EQ(PixelsOf(raster.get()), expected);
+        // A uniform image stays uniform to its edges, enlarged or reduced.
+        for (auto [w, h] : {std::pair{23, 7}, std::pair{3, 2}, std::pair{1, 1}}) {
+            raster = NewRaster();
+            raster->EmptyImage(10, 6, 0xFF3366CC);
+            ASSERT_EQ(raster->Resize(w, h, static_cast<ResizeQualityTypes>(quality), -1), S_OK);
+            for (std::uint32_t pixel : PixelsOf(raster.get())) ASSERT_EQ(pixel, 0xFF3366CCu) << w << "x" << h;
+        }
+    }
+    // Nearest neighbour on an exact multiple repeats each pixel.
+    auto raster = RasterWith(2, 1, {0xFF000001, 0x80000002});
+    ASSERT_EQ(raster->Resize(4, 2, rqtNearestNeighborMode, 0x00000000), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get()),
+              (std::vector<std::uint32_t>{0xFF000001, 0xFF000001, 0x80000002, 0x80000002, 0xFF000001, 0xFF000001,
+                                          0x80000002, 0x80000002}));
+}
+
+}  // namespace
+}  // namespace rastelle::test
