@@ -192,8 +192,9 @@ def main():
                   f"{cells[5]:6.2f}")
 
         print()
-        print("High-quality modes against the peers' comparable filters (alias-low). Two 8-bit outputs of one")
-        print("filter differ by up to 0.1 dB through rounding alone, which is taken as the margin:")
+        print("High-quality modes against the peers' comparable filters (alias-low). Where the filters are the")
+        print("same, the 8-bit outputs still differ by a few hundredths of a dB through rounding: the margin")
+        print("is 0.1 dB.")
         verdict = True
         for mode, peers in (("hq-bilinear", ("ImageMagick Triangle", "Pillow BILINEAR")),
                             ("hq-bicubic", ("ImageMagick Catrom", "Pillow BICUBIC"))):
