@@ -183,12 +183,12 @@ AxisTaps PlanTaps(const AxisMap& map, ResampleMode mode) {
         for (std::size_t t = b; t < e; ++t) all.push_back(static_cast<float>(folded[t]));
     }
 
-    taps.weights.assign(static_cast<std::size_t>(n) * static_cast<std::size_t>(taps.stride), 0.0f);
+    const auto stride = static_cast<std::size_t>(taps.stride);
+    taps.weights.assign(static_cast<std::size_t>(n) * stride, 0.0f);
     std::size_t from = 0;
-    for (int j = 0; j < n; ++j) {
-        const auto c = static_cast<std::size_t>(taps.count[static_cast<std::size_t>(j)]);
-        std::copy_n(all.begin() + static_cast<std::ptrdiff_t>(from), c,
-                    taps.weights.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(j) * taps.stride));
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+        const auto c = static_cast<std::size_t>(taps.count[j]);
+        std::copy_n(all.data() + from, c, taps.weights.data() + j * stride);
         from += c;
     }
     return taps;
@@ -262,9 +262,8 @@ void LayOutStrip(const AxisTaps& taps, int j0, int j1, const std::vector<std::in
         strip.offset[static_cast<std::size_t>(j)] = lineIndex[static_cast<std::size_t>(taps.first[at])];
         const float* w = taps.weights.data() + at * static_cast<std::size_t>(taps.stride);
         for (int k = 0; k < taps.count[at]; ++k) {
-            float* to = strip.weights.data() +
-                        ((static_cast<std::size_t>(j / 4) * taps.stride + static_cast<std::size_t>(k)) * 4 +
-                         static_cast<std::size_t>(j % 4)) * 4;
+            const auto tap = static_cast<std::size_t>((j / 4) * taps.stride + k);  // block j / 4, tap k
+            float* to = strip.weights.data() + (tap * 4 + static_cast<std::size_t>(j % 4)) * 4;
             std::fill(to, to + 4, w[k]);
         }
     }
@@ -482,7 +481,7 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
         std::vector<char> reads(static_cast<std::size_t>(spanHi - spanLo), 0);
         for (int j = j0; j < j1; ++j) {
             const int at = tx.first[static_cast<std::size_t>(j)] - spanLo;
-            std::fill_n(reads.begin() + at, tx.count[static_cast<std::size_t>(j)], 1);
+            std::fill_n(reads.begin() + at, tx.count[static_cast<std::size_t>(j)], char{1});
         }
         used.clear();
         lineIndex.assign(static_cast<std::size_t>(src.width), 0);
@@ -521,8 +520,9 @@ void ResampleFiltered(const ConstImageView& src, const AxisMap& mx, const AxisMa
                 }
                 rows[static_cast<std::size_t>(k)] = s;
             }
-            FilterColumnsAnyCount(rows.data(), ty.weights.data() + static_cast<std::size_t>(Y) * ty.stride, count,
-                                    width, background, dst.row(ty.coveredLo + Y) + tx.coveredLo + j0);
+            const float* w = ty.weights.data() + static_cast<std::size_t>(Y) * static_cast<std::size_t>(ty.stride);
+            FilterColumnsAnyCount(rows.data(), w, count, width, background,
+                                  dst.row(ty.coveredLo + Y) + tx.coveredLo + j0);
         }
     }
 }
