@@ -101,18 +101,25 @@ void StorePart(std::byte* p, __m128i v, size_t n) {
     std::memcpy(p, tmp, n);
 }
 
-// A row buffer with `pad` bytes before and after the row (and 16 spare),
-// filled with a repeated identity element.
+// A row buffer with `pad` bytes before and after the row (and 32 spare),
+// whose padding holds a repeated identity element.
 class PaddedRow {
 public:
     PaddedRow(size_t rowBytes, size_t pad, const std::byte* identity, int unit)
-        : pad_(pad), data_(pad + rowBytes + pad + 32) {
-        for (size_t i = 0; i < data_.size(); ++i) data_[i] = identity[i % static_cast<size_t>(unit)];
+        : rowBytes_(rowBytes), pad_(pad), unit_(static_cast<size_t>(unit)), data_(pad + rowBytes + pad + 32) {
+        std::memcpy(identity_, identity, unit_);
+        Refill();
     }
     std::byte* row() { return data_.data() + pad_; }
+    // Restores the identity in the padding (and the spare bytes).
+    void Refill() {
+        for (size_t i = 0; i < pad_; ++i) data_[i] = identity_[i % unit_];
+        for (size_t i = pad_ + rowBytes_; i < data_.size(); ++i) data_[i] = identity_[(i - pad_ - rowBytes_) % unit_];
+    }
 
 private:
-    size_t pad_;
+    size_t rowBytes_, pad_, unit_;
+    std::byte identity_[4];
     std::vector<std::byte> data_;
 };
 
@@ -123,43 +130,11 @@ __m128i Pick(__m128i a, __m128i b) {
 
 // --- Minimum and maximum ---------------------------------------------------
 
-constexpr int kDirectRadius = 8;  // up to here shifted rows; beyond, blocks
-
-// Extremum over the cut window [i - r, i + r] of a line of n elements at p,
-// elements `step` bytes apart, into q: van Herk/Gil-Werman with blocks of
-// 2r + 1 aligned at 0, prefix and suffix extrema inside each block. Works on
-// one element per SSE2 register (the unused lanes are don't-cares).
-template <class E, bool kMax>
-void BlockExtremumLine(const std::byte* p, std::byte* q, int n, int r, int unit, std::vector<Slot<__m128i>>& prefix,
-                       std::vector<Slot<__m128i>>& suffix) {
-    auto load = [&](int i) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, p + static_cast<size_t>(i) * unit, static_cast<size_t>(unit));
-        return _mm_cvtsi32_si128(static_cast<int>(v));
-    };
-    const int k = 2 * r + 1;
-    prefix.resize(static_cast<size_t>(n));
-    suffix.resize(static_cast<size_t>(n));
-    for (int start = 0; start < n; start += k) {
-        const int end = std::min(n, start + k) - 1;
-        prefix[start].v = load(start);
-        for (int i = start + 1; i <= end; ++i) prefix[i].v = Pick<E, kMax>(prefix[i - 1].v, load(i));
-        suffix[end].v = load(end);
-        for (int i = end - 1; i >= start; --i) suffix[i].v = Pick<E, kMax>(suffix[i + 1].v, load(i));
-    }
-    for (int i = 0; i < n; ++i) {
-        const int a = std::max(0, i - r), b = std::min(n - 1, i + r);
-        __m128i v;
-        if (a / k == b / k) v = a % k == 0 ? prefix[b].v : suffix[a].v;
-        else v = Pick<E, kMax>(suffix[a].v, prefix[b].v);
-        const std::uint32_t bits = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
-        std::memcpy(q + static_cast<size_t>(i) * unit, &bits, static_cast<size_t>(unit));
-    }
-}
+constexpr int kDirectRadius = 2;  // up to here the column pass reads 2r + 1 rows; beyond, blocks
 
 template <class E, bool kMax>
 void ExtremumFilter(const Rows& in, const Rows& out, int r) {
-    const int w = in.width, h = in.height, unit = in.unit;
+    const int h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
     const size_t midStride = (rowBytes + 15) / 16 * 16 + 16;
     std::array<std::byte, 4> identity;
@@ -168,82 +143,71 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
         std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
     }
 
-    // The row pass, one row at a time.
-    PaddedRow padded(rowBytes, static_cast<size_t>(std::min(r, kDirectRadius)) * unit, identity.data(), unit);
-    std::vector<Slot<__m128i>> blockPrefix, blockSuffix;
+    // The row pass, one row at a time, by doubling: with P the largest power
+    // of two up to 2r + 1, the extremum over P neighbours is built in log2(P)
+    // passes over the padded row, and two such spans, overlapping, cover the
+    // window. Every pass is one SSE2 operation per 16 bytes, in place.
+    int span = 1;
+    while (2 * span <= 2 * r + 1) span *= 2;
+    PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
+    const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
     auto rowPass = [&](int y, std::byte* m) {
-        if (r <= kDirectRadius) {
-            std::byte* buf = padded.row();
-            std::memcpy(buf, in.row(y), rowBytes);
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = Load(buf + o);
-                for (int d = 1; d <= r; ++d) {
-                    v = Pick<E, kMax>(v, Load(buf + o - static_cast<size_t>(d) * unit));
-                    v = Pick<E, kMax>(v, Load(buf + o + static_cast<size_t>(d) * unit));
-                }
-                Store(m + o, v);
-            }
-        } else {
-            BlockExtremumLine<E, kMax>(in.row(y), m, w, std::min(r, w), unit, blockPrefix, blockSuffix);
+        std::byte* buf = padded.row() - static_cast<size_t>(r) * unit;  // the padding's start
+        padded.Refill();
+        std::memcpy(buf + static_cast<size_t>(r) * unit, in.row(y), rowBytes);
+        for (int step = 1; step < span; step *= 2) {
+            const size_t shift = static_cast<size_t>(step) * unit;
+            for (size_t o = 0; o + shift < paddedBytes; o += 16)
+                Store(buf + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + shift)));
         }
+        const size_t second = static_cast<size_t>(2 * r - span + 1) * unit;
+        for (size_t o = 0; o < rowBytes; o += 16) Store(m + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + second)));
     };
     auto emit = [&](int y, size_t o, __m128i v) {
         if (o + 16 <= rowBytes) Store(out.row(y) + o, v);
         else StorePart(out.row(y) + o, v, rowBytes - o);
     };
 
-    // Small windows: the column pass over a ring of the last 2r + 1 row results.
-    if (r <= kDirectRadius && r < h - 1) {
-        const int ringRows = 2 * r + 1;
-        std::vector<std::byte> ring(midStride * static_cast<size_t>(ringRows));
-        auto slot = [&](int k) { return ring.data() + static_cast<size_t>(k % ringRows) * midStride; };
-        int done = 0;  // rows through the row pass so far
-        for (int y = 0; y < h; ++y) {
-            const int k0 = std::max(0, y - r), k1 = std::min(h - 1, y + r);
-            for (; done <= k1; ++done) rowPass(done, slot(done));
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = Load(slot(k0) + o);
-                for (int k = k0 + 1; k <= k1; ++k) v = Pick<E, kMax>(v, Load(slot(k) + o));
-                emit(y, o, v);
+    // The column pass over a ring of the latest row results. Small windows
+    // take the extremum of their 2r + 1 rows; larger ones use van Herk/Gil-
+    // Werman blocks of 2r + 1 rows aligned at row 0: the prefix extrema of the
+    // block holding the window's last row and the suffix extrema of the block
+    // holding its first, three operations per 16 bytes whatever the radius.
+    const int k = 2 * r + 1;
+    const bool blocks = r > kDirectRadius;
+    const int ringRows = static_cast<int>(std::min<std::int64_t>(h, blocks ? 2 * std::int64_t{k} : k));
+    std::vector<std::byte> mid(midStride * static_cast<size_t>(ringRows));
+    std::vector<std::byte> prefix(blocks ? mid.size() : 0), suffix(prefix.size());
+    auto slot = [&](std::vector<std::byte>& v, int y) {
+        return v.data() + static_cast<size_t>(y % ringRows) * midStride;
+    };
+    auto combine = [&](std::byte* to, const std::byte* a, const std::byte* b) {
+        for (size_t o = 0; o < rowBytes; o += 16) Store(to + o, Pick<E, kMax>(Load(a + o), Load(b + o)));
+    };
+    int done = 0;  // rows through the row pass so far
+    for (int y = 0; y < h; ++y) {
+        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
+        for (; done <= last; ++done) {
+            rowPass(done, slot(mid, done));
+            if (!blocks) continue;
+            const int start = done / k * k, end = std::min(h, start + k) - 1;
+            if (done == start) std::memcpy(slot(prefix, done), slot(mid, done), midStride);
+            else combine(slot(prefix, done), slot(prefix, done - 1), slot(mid, done));
+            if (done == end) {
+                std::memcpy(slot(suffix, end), slot(mid, end), midStride);
+                for (int i = end - 1; i >= start; --i) combine(slot(suffix, i), slot(suffix, i + 1), slot(mid, i));
             }
         }
-        return;
-    }
-
-    std::vector<std::byte> mid(midStride * static_cast<size_t>(h));
-    auto midRow = [&](int y) { return mid.data() + static_cast<size_t>(y) * midStride; };
-    for (int y = 0; y < h; ++y) rowPass(y, midRow(y));
-
-    // Columns, sixteen bytes at a time.
-    if (r >= h - 1) {  // every window holds every row: one result for all
-        for (size_t o = 0; o < rowBytes; o += 16) {
-            __m128i v = Load(midRow(0) + o);
-            for (int y = 1; y < h; ++y) v = Pick<E, kMax>(v, Load(midRow(y) + o));
-            for (int y = 0; y < h; ++y) emit(y, o, v);
-        }
-        return;
-    }
-    const int k = 2 * r + 1;
-    std::vector<std::byte> prefix(midStride * static_cast<size_t>(h)), suffix(prefix.size());
-    auto pre = [&](int y) { return prefix.data() + static_cast<size_t>(y) * midStride; };
-    auto suf = [&](int y) { return suffix.data() + static_cast<size_t>(y) * midStride; };
-    for (int start = 0; start < h; start += k) {
-        const int end = std::min(h, start + k) - 1;
-        std::memcpy(pre(start), midRow(start), midStride);
-        for (int y = start + 1; y <= end; ++y)
-            for (size_t o = 0; o < rowBytes; o += 16)
-                Store(pre(y) + o, Pick<E, kMax>(Load(pre(y - 1) + o), Load(midRow(y) + o)));
-        std::memcpy(suf(end), midRow(end), midStride);
-        for (int y = end - 1; y >= start; --y)
-            for (size_t o = 0; o < rowBytes; o += 16)
-                Store(suf(y) + o, Pick<E, kMax>(Load(suf(y + 1) + o), Load(midRow(y) + o)));
-    }
-    for (int y = 0; y < h; ++y) {
-        const int a = std::max(0, y - r), b = std::min(h - 1, y + r);
         for (size_t o = 0; o < rowBytes; o += 16) {
             __m128i v;
-            if (a / k == b / k) v = Load(a % k == 0 ? pre(b) + o : suf(a) + o);
-            else v = Pick<E, kMax>(Load(suf(a) + o), Load(pre(b) + o));
+            if (!blocks) {
+                v = Load(slot(mid, first) + o);
+                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, Load(slot(mid, i) + o));
+            } else if (first / k == last / k) {
+                v = Load(first % k == 0 ? slot(prefix, last) + o : slot(suffix, first) + o);
+            } else {
+                v = Pick<E, kMax>(Load(slot(suffix, first) + o), Load(slot(prefix, last) + o));
+            }
             emit(y, o, v);
         }
     }
@@ -251,30 +215,29 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
 
 // --- Median -------------------------------------------------------------------
 
-// The median of a cut window, straight: for the border pixels of the 3 x 3
-// filter. `lane` picks the value inside an element.
+// The median of a cut 3 x 3 window, straight: for the border pixels of the
+// 3 x 3 filter. `lane` picks the value inside an element.
 template <class E>
-typename E::T WindowMedian(const Rows& in, int lane, int x, int y, int r) {
+typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
     using T = typename E::T;
-    std::vector<T> values;
-    for (int k = std::max(0, y - r); k <= std::min(in.height - 1, y + r); ++k)
-        for (int j = std::max(0, x - r); j <= std::min(in.width - 1, x + r); ++j) {
-            T v;
-            std::memcpy(&v, in.row(k) + static_cast<size_t>(j) * in.unit + static_cast<size_t>(lane) * sizeof(T),
+    std::array<T, 9> values;
+    size_t n = 0;
+    for (int k = std::max(0, y - 1); k <= std::min(in.height - 1, y + 1); ++k)
+        for (int j = std::max(0, x - 1); j <= std::min(in.width - 1, x + 1); ++j)
+            std::memcpy(&values[n++], in.row(k) + static_cast<size_t>(j) * in.unit + static_cast<size_t>(lane) * sizeof(T),
                         sizeof(T));
-            values.push_back(v);
-        }
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
-    return values[values.size() / 2];
+    std::sort(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n));
+    return values[n / 2];
 }
 
 template <class E>
-void BorderMedians(const Rows& in, const Rows& out, int r) {
+void BorderMedians(const Rows& in, const Rows& out) {
+    const int r = 1;
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
     auto one = [&](int x, int y) {
         for (int lane = 0; lane < lanes; ++lane) {
-            const T v = WindowMedian<E>(in, lane, x, y, r);
+            const T v = WindowMedian<E>(in, lane, x, y);
             std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T), &v,
                         sizeof(T));
         }
@@ -330,7 +293,7 @@ void Median3x3(const Rows& in, const Rows& out) {
             }
         }
     }
-    BorderMedians<E>(in, out, 1);
+    BorderMedians<E>(in, out);
 }
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
