@@ -295,7 +295,7 @@ def main():
                 "vips": vips.run(*((peers["vips"], None) if isinstance(peers["vips"], list) else peers["vips"]))
                 if "vips" in peers else None,
                 "pillow": run_pillow(np, image, *peers["pillow"]) if "pillow" in peers else None,
-                "magick": magick.run(peers["magick"], 1 if "median" in title and "3x3" not in title else 3)
+                "magick": magick.run(peers["magick"], 2 if "median" in title and "3x3" not in title else 3)
                 if "magick" in peers else None,
             }
             mine = ours.get(name.replace("{o}", "1"))

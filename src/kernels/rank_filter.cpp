@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "blend.h"
@@ -215,85 +216,144 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
 
 // --- Median -------------------------------------------------------------------
 
-// The median of a cut 3 x 3 window, straight: for the border pixels of the
-// 3 x 3 filter. `lane` picks the value inside an element.
-template <class E>
+// The median of a cut (2R + 1)^2 window, straight: for the border pixels of
+// the network filters. `lane` picks the value inside an element.
+template <class E, int R>
 typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
     using T = typename E::T;
-    std::array<T, 9> values;
+    std::array<T, (2 * R + 1) * (2 * R + 1)> values;
     size_t n = 0;
-    for (int k = std::max(0, y - 1); k <= std::min(in.height - 1, y + 1); ++k)
-        for (int j = std::max(0, x - 1); j <= std::min(in.width - 1, x + 1); ++j)
+    for (int k = std::max(0, y - R); k <= std::min(in.height - 1, y + R); ++k)
+        for (int j = std::max(0, x - R); j <= std::min(in.width - 1, x + R); ++j)
             std::memcpy(&values[n++], in.row(k) + static_cast<size_t>(j) * in.unit + static_cast<size_t>(lane) * sizeof(T),
                         sizeof(T));
     std::sort(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n));
     return values[n / 2];
 }
 
-template <class E>
+// Every pixel within R of a border.
+template <class E, int R>
 void BorderMedians(const Rows& in, const Rows& out) {
-    const int r = 1;
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
-    auto one = [&](int x, int y) {
-        for (int lane = 0; lane < lanes; ++lane) {
-            const T v = WindowMedian<E>(in, lane, x, y);
-            std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T), &v,
-                        sizeof(T));
-        }
-    };
     for (int y = 0; y < in.height; ++y) {
-        const bool edgeRow = y < r || y >= in.height - r;
+        const bool edgeRow = y < R || y >= in.height - R;
         for (int x = 0; x < in.width; ++x) {
-            if (!edgeRow && x == r && in.width - r > r) x = in.width - r;  // skip the interior
-            one(x, y);
+            if (!edgeRow && x == R && in.width - R > R) x = in.width - R;  // skip the interior
+            for (int lane = 0; lane < lanes; ++lane) {
+                const T v = WindowMedian<E, R>(in, lane, x, y);
+                std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T),
+                            &v, sizeof(T));
+            }
         }
     }
 }
 
-template <class E>
-void Median3x3(const Rows& in, const Rows& out) {
+// Batcher's odd-even merge of two sorted lists of registers, any lengths,
+// unrolled at compile time; whatever the caller does not use of the result
+// the compiler drops.
+template <size_t kStart, size_t N, size_t... I>
+RASTELLE_ALWAYS_INLINE std::array<__m128i, sizeof...(I)> EveryOther(const std::array<__m128i, N>& a, std::index_sequence<I...>) {
+    return {a[kStart + 2 * I]...};
+}
+
+template <size_t kStart, size_t N>
+RASTELLE_ALWAYS_INLINE auto EveryOther(const std::array<__m128i, N>& a) {
+    return EveryOther<kStart>(a, std::make_index_sequence<(N + 1 - kStart) / 2>());
+}
+
+template <class E, size_t NV, size_t NW, size_t N, size_t... I>
+RASTELLE_ALWAYS_INLINE void MeetPairs(std::array<__m128i, N>& z, const std::array<__m128i, NV>& v,
+                                      const std::array<__m128i, NW>& w, std::index_sequence<I...>) {
+    ((z[2 * I + 1] = E::Min(v[I + 1], w[I]), z[2 * I + 2] = E::Max(v[I + 1], w[I])), ...);
+}
+
+template <class E, size_t N, size_t M>
+RASTELLE_ALWAYS_INLINE std::array<__m128i, N + M> MergeSorted(const std::array<__m128i, N>& a, const std::array<__m128i, M>& b) {
+    if constexpr (N == 0) {
+        return b;
+    } else if constexpr (M == 0) {
+        return a;
+    } else if constexpr (N == 1 && M == 1) {
+        return {E::Min(a[0], b[0]), E::Max(a[0], b[0])};
+    } else {
+        // v: the even-indexed elements merged, w: the odd-indexed ones; then
+        // each v[i + 1] meets w[i].
+        const auto v = MergeSorted<E>(EveryOther<0>(a), EveryOther<0>(b));
+        const auto w = MergeSorted<E>(EveryOther<1>(a), EveryOther<1>(b));
+        constexpr size_t kPairs = std::min(v.size() - 1, w.size());
+        std::array<__m128i, N + M> z;
+        z[0] = v[0];
+        MeetPairs<E>(z, v, w, std::make_index_sequence<kPairs>());
+        if constexpr (v.size() - 1 > kPairs) z[2 * kPairs + 1] = v[kPairs + 1];
+        if constexpr (w.size() > kPairs) z[2 * kPairs + 1] = w[kPairs];
+        return z;
+    }
+}
+
+// Medians of the (2R + 1)^2 windows that lie inside the image, R = 1 or 2,
+// by sorting networks: each column of 2R + 1 is sorted once per row and
+// shared by the 2R + 1 windows it belongs to. Border pixels are done straight.
+template <class E, int R>
+void MedianNetwork(const Rows& in, const Rows& out) {
+    constexpr int kSide = 2 * R + 1;
     const int w = in.width, h = in.height, u = in.unit;
-    if (w >= 3 && h >= 3) {
+    if (w >= kSide && h >= kSide) {
         const size_t rowBytes = in.rowBytes();
-        const size_t padded = (rowBytes + 15) / 16 * 16 + 32;
-        std::vector<std::byte> lo(padded), md(padded), hi(padded), tail(48);
-        for (int y = 1; y < h - 1; ++y) {
-            // Each column of three, sorted.
-            const std::byte* rows[3] = {in.row(y - 1), in.row(y), in.row(y + 1)};
+        const size_t padded = (rowBytes + 15) / 16 * 16 + 16 * kSide;
+        std::vector<std::byte> sorted(padded * kSide), tail(16 * kSide);
+        auto level = [&](int i) { return sorted.data() + padded * static_cast<size_t>(i); };
+        for (int y = R; y < h - R; ++y) {
+            // Each column, sorted: level i holds the i-th smallest.
             for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i a, b, c;
-                if (o + 16 <= rowBytes) {
-                    a = Load(rows[0] + o), b = Load(rows[1] + o), c = Load(rows[2] + o);
-                } else {
-                    for (int i = 0; i < 3; ++i) std::memcpy(tail.data() + 16 * i, rows[i] + o, rowBytes - o);
-                    a = Load(tail.data()), b = Load(tail.data() + 16), c = Load(tail.data() + 32);
+                std::array<__m128i, kSide> c;
+                for (int i = 0; i < kSide; ++i) {
+                    const std::byte* row = in.row(y - R + i) + o;
+                    if (o + 16 > rowBytes) {
+                        std::memcpy(tail.data() + 16 * i, row, rowBytes - o);
+                        row = tail.data() + 16 * i;
+                    }
+                    c[static_cast<size_t>(i)] = Load(row);
                 }
-                const __m128i ab0 = E::Min(a, b), ab1 = E::Max(a, b);
-                const __m128i low = E::Min(ab0, c), t = E::Max(ab0, c);
-                Store(lo.data() + o, low);
-                Store(md.data() + o, E::Min(ab1, t));
-                Store(hi.data() + o, E::Max(ab1, t));
+                std::array<__m128i, kSide> s;
+                if constexpr (R == 1) {
+                    s = MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}), std::array{c[2]});
+                } else {
+                    s = MergeSorted<E>(MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}),
+                                                      std::array{c[2]}),
+                                       MergeSorted<E>(std::array{c[3]}, std::array{c[4]}));
+                }
+                for (int i = 0; i < kSide; ++i) Store(level(i) + o, s[static_cast<size_t>(i)]);
             }
-            // The median of nine from three sorted columns: the median of
-            // (largest low, median of the middles, smallest high).
             std::byte* dst = out.row(y);
-            const size_t end = rowBytes - u;
-            for (size_t o = u; o < end; o += 16) {
-                const __m128i lowMax = E::Max(E::Max(Load(lo.data() + o - u), Load(lo.data() + o)),
-                                              Load(lo.data() + o + u));
-                const __m128i highMin = E::Min(E::Min(Load(hi.data() + o - u), Load(hi.data() + o)),
-                                               Load(hi.data() + o + u));
-                const __m128i m0 = Load(md.data() + o - u), m1 = Load(md.data() + o), m2 = Load(md.data() + o + u);
-                const __m128i midMed = E::Max(E::Min(m0, m1), E::Min(E::Max(m0, m1), m2));
-                const __m128i v =
-                    E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+            const size_t end = rowBytes - static_cast<size_t>(R) * u;
+            for (size_t o = static_cast<size_t>(R) * u; o < end; o += 16) {
+                // column j of the window, sorted
+                auto column = [&](int j) {
+                    std::array<__m128i, kSide> c;
+                    for (int i = 0; i < kSide; ++i)
+                        c[static_cast<size_t>(i)] = Load(level(i) + o + static_cast<size_t>(j - R) * u);
+                    return c;
+                };
+                __m128i v;
+                if constexpr (R == 1) {
+                    // The median of (largest low, median of the middles,
+                    // smallest high) of three sorted columns.
+                    const auto c0 = column(0), c1 = column(1), c2 = column(2);
+                    const __m128i lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
+                    const __m128i highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
+                    const __m128i midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
+                    v = E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+                } else {
+                    const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
+                    v = MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[12];
+                }
                 if (o + 16 <= end) Store(dst + o, v);
                 else StorePart(dst + o, v, end - o);
             }
         }
     }
-    BorderMedians<E>(in, out);
+    BorderMedians<E, R>(in, out);
 }
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
@@ -383,7 +443,9 @@ void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
         case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r); break;
         case RankMode::Median:
             if (r == 1) {
-                Median3x3<E>(in, out);
+                MedianNetwork<E, 1>(in, out);
+            } else if (r == 2) {
+                MedianNetwork<E, 2>(in, out);
             } else {
                 for (int lane = 0; lane < medianLanes; ++lane) HistogramMedian<E, kBits>(in, out, lane, r);
             }
