@@ -434,6 +434,100 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
     }
 }
 
+// Median of one byte per pixel (`lane` of each) in constant time per pixel
+// (Perreault and Hebert): every column keeps a histogram of its 2r + 1 rows,
+// moved down a row by one removal and one addition when the window reaches
+// it; the window's histogram gains the entering column's and loses the
+// leaving one's. Counts are kept in 16 coarse and 16 x 16 fine bins; the fine
+// bins of the window are brought up to date only for the coarse bin where
+// the median lies. Counts are 16-bit: for r <= 127 only.
+constexpr int kConstantTimeRadius = 127;
+
+void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
+    const int w = in.width, h = in.height;
+    const size_t stride = static_cast<size_t>(in.unit);
+    std::vector<std::uint16_t> colCoarse(static_cast<size_t>(w) * 16), colFine(static_cast<size_t>(w) * 256);
+    std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column histogram is centred on
+    auto byteAt = [&](int x, int y) {
+        return static_cast<unsigned>(std::to_integer<std::uint8_t>(in.row(y)[static_cast<size_t>(x) * stride + lane]));
+    };
+    auto count = [&](int j, unsigned v, int delta) {
+        colCoarse[static_cast<size_t>(j) * 16 + (v >> 4)] += static_cast<std::uint16_t>(delta);
+        colFine[static_cast<size_t>(j) * 256 + v] += static_cast<std::uint16_t>(delta);
+    };
+    auto bringColumn = [&](int j, int y) {
+        int& at = colRow[static_cast<size_t>(j)];
+        if (at >= 0 && y - at <= 2 * r) {
+            for (int t = at + 1; t <= y; ++t) {
+                if (t - r - 1 >= 0) count(j, byteAt(j, t - r - 1), -1);
+                if (t + r < h) count(j, byteAt(j, t + r), +1);
+            }
+        } else {
+            std::fill_n(&colCoarse[static_cast<size_t>(j) * 16], 16, std::uint16_t{0});
+            std::fill_n(&colFine[static_cast<size_t>(j) * 256], 256, std::uint16_t{0});
+            for (int t = std::max(0, y - r); t <= std::min(h - 1, y + r); ++t) count(j, byteAt(j, t), +1);
+        }
+        at = y;
+    };
+    auto load = [](const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    auto store = [](std::uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+
+    alignas(16) std::uint16_t kernelFine[256];
+    int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t rows = static_cast<std::uint32_t>(std::min(h - 1, y + r) - std::max(0, y - r) + 1);
+        __m128i coarse0 = _mm_setzero_si128(), coarse1 = _mm_setzero_si128();
+        auto addCoarse = [&](int j, bool add) {
+            const std::uint16_t* c = &colCoarse[static_cast<size_t>(j) * 16];
+            coarse0 = add ? _mm_add_epi16(coarse0, load(c)) : _mm_sub_epi16(coarse0, load(c));
+            coarse1 = add ? _mm_add_epi16(coarse1, load(c + 8)) : _mm_sub_epi16(coarse1, load(c + 8));
+        };
+        auto fineBin = [&](int j, unsigned b, bool add) {
+            const std::uint16_t* f = &colFine[static_cast<size_t>(j) * 256 + b * 16];
+            std::uint16_t* k = kernelFine + b * 16;
+            store(k, add ? _mm_add_epi16(load(k), load(f)) : _mm_sub_epi16(load(k), load(f)));
+            store(k + 8, add ? _mm_add_epi16(load(k + 8), load(f + 8)) : _mm_sub_epi16(load(k + 8), load(f + 8)));
+        };
+        std::fill(std::begin(fineLo), std::end(fineLo), 0);
+        std::fill(std::begin(fineHi), std::end(fineHi), -1);
+        std::fill(std::begin(kernelFine), std::end(kernelFine), std::uint16_t{0});
+        int x0 = 0, x1 = std::min(w - 1, r);
+        for (int j = x0; j <= x1; ++j) {
+            bringColumn(j, y);
+            addCoarse(j, true);
+        }
+        std::byte* dst = out.row(y) + lane;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
+            alignas(16) std::uint16_t coarse[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(coarse), coarse0);
+            _mm_store_si128(reinterpret_cast<__m128i*>(coarse + 8), coarse1);
+            unsigned b = 0;
+            std::uint32_t below = 0;
+            while (below + coarse[b] <= k) below += coarse[b++];
+            // Bring bin b's fine counts from columns [fineLo, fineHi] to [x0, x1].
+            if (fineHi[b] < x0 || fineLo[b] > x1 || fineHi[b] < fineLo[b]) {
+                std::fill_n(kernelFine + b * 16, 16, std::uint16_t{0});
+                for (int j = x0; j <= x1; ++j) fineBin(j, b, true);
+            } else {
+                for (int j = fineLo[b]; j < x0; ++j) fineBin(j, b, false);
+                for (int j = fineHi[b] + 1; j <= x1; ++j) fineBin(j, b, true);
+            }
+            fineLo[b] = x0;
+            fineHi[b] = x1;
+            const std::uint16_t* fine = kernelFine + b * 16;
+            unsigned f = 0;
+            while (below + fine[f] <= k) below += fine[f++];
+            dst[static_cast<size_t>(x) * out.unit] = static_cast<std::byte>(b * 16 + f);
+            if (x - r >= 0) addCoarse(x0++, false);
+            if (x + r + 1 < w) {
+                bringColumn(++x1, y);
+                addCoarse(x1, true);
+            }
+        }
+    }
+}
+
 // --- Drivers -------------------------------------------------------------------
 
 template <class E, int kBits>
@@ -447,7 +541,15 @@ void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
             } else if (r == 2) {
                 MedianNetwork<E, 2>(in, out);
             } else {
-                for (int lane = 0; lane < medianLanes; ++lane) HistogramMedian<E, kBits>(in, out, lane, r);
+                for (int lane = 0; lane < medianLanes; ++lane) {
+                    if constexpr (kBits == 8) {
+                        if (r <= kConstantTimeRadius) {
+                            ConstantTimeMedian(in, out, lane, r);
+                            continue;
+                        }
+                    }
+                    HistogramMedian<E, kBits>(in, out, lane, r);
+                }
             }
             break;
     }
