@@ -24,7 +24,14 @@
 // with the window, which the image's size bounds.
 //
 // Windows are cut at the image: pixels outside count as transparent, which is
-// the same as leaving them out of the sums.
+// the same as leaving them out of the sums. For an output at x the window is
+// centred on c = x - offset, and floor(c - r) = c + floor(-r), ceil(c + r + 1)
+// = c + ceil(r) + 1: bounds formed in 64-bit integers from the radius as used
+// (at most kMaxBlurRadius) and clipped to the image before any pixel is read,
+// so no offset or radius can overflow them or index outside the image. The
+// vertical pass reads the horizontal pass's rows, premultiplied, from a ring
+// of the 2 ceil(ry) + 2 latest (the windows' rows and the one the sliding
+// update drops).
 
 namespace rastelle::kernels {
 namespace {

@@ -24,12 +24,19 @@
 //
 // Minimum and maximum are separable (a row pass, then a column pass) and,
 // with windows cut at the borders, equal to padding with the identity of
-// the operation. Small windows take the extremum over shifted rows with
-// SSE2; larger ones use van Herk/Gil-Werman blocks, three operations per
-// element whatever the radius. The 3 x 3 median sorts each column of three
-// once and takes the median of the window from the sorted columns; larger
-// medians slide a two- or three-level histogram along each row (Huang), so
-// their cost grows with r, not r^2.
+// the operation. Rows: extrema over spans doubled log2(2r + 1) times, then two
+// overlapping spans per window. Columns: 2r + 1 rows for r <= 2, otherwise van
+// Herk/Gil-Werman blocks (three operations per element whatever the radius).
+// All of it 16 bytes at a time with SSE2.
+//
+// Medians: 3 x 3 and 5 x 5 by sorting networks over columns sorted once and
+// shared by the windows they belong to. Larger byte medians (r <= 127) keep a
+// histogram per column and take constant time per pixel (Perreault/Hebert);
+// larger 16-bit ones slide a three-level histogram along each row (Huang), at
+// a cost that grows with r, not r^2.
+//
+// Memory: the byte path needs a few rows; the general path two 16-bit planes
+// of the image (the positions of one channel, and its filtered positions).
 
 namespace rastelle::kernels {
 namespace {
