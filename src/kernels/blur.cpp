@@ -24,7 +24,14 @@
 // with the window, which the image's size bounds.
 //
 // Windows are cut at the image: pixels outside count as transparent, which is
-// the same as leaving them out of the sums.
+// the same as leaving them out of the sums. For an output at x the window is
+// centred on c = x - offset, and floor(c - r) = c + floor(-r), ceil(c + r + 1)
+// = c + ceil(r) + 1: bounds formed in 64-bit integers from the radius as used
+// (at most kMaxBlurRadius) and clipped to the image before any pixel is read,
+// so no offset or radius can overflow them or index outside the image. The
+// vertical pass reads the horizontal pass's rows, premultiplied, from a ring
+// of the 2 ceil(ry) + 2 latest (the windows' rows and the one the sliding
+// update drops).
 
 namespace rastelle::kernels {
 namespace {
@@ -52,7 +59,7 @@ public:
             alpha_[s] = static_cast<std::uint8_t>(ToByte(static_cast<double>(s) / norm));
         }
     }
-    std::uint32_t operator()(__m128i sums) const {
+    RASTELLE_ALWAYS_INLINE std::uint32_t operator()(__m128i sums) const {
         const int sa = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 3, 3, 3)));
         const __m128d inv = _mm_set1_pd(inverse_[sa]);
         const __m128i bg = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(sums), inv));
@@ -69,7 +76,7 @@ private:
 };
 
 // (B*A, G*A, R*A, A) of one pixel as four 16-bit lanes (each at most 65025).
-__m128i Premultiply16(std::uint32_t pixel) {
+RASTELLE_ALWAYS_INLINE __m128i Premultiply16(std::uint32_t pixel) {
     const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)), _mm_setzero_si128());
     __m128i alpha = _mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3));
     alpha = _mm_or_si128(_mm_and_si128(alpha, _mm_set_epi16(0, 0, 0, 0, 0, -1, -1, -1)),
@@ -100,6 +107,11 @@ struct Lanes32 {
         return _mm_set_epi32(static_cast<int>(s[3]), static_cast<int>(s[2]), static_cast<int>(s[1]),
                              static_cast<int>(s[0]));
     }
+    static void To(V v, std::int64_t s[4]) {
+        alignas(16) std::int32_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), v);
+        for (int i = 0; i < 4; ++i) s[i] = lanes[i];
+    }
     static V Pixel(std::uint32_t pixel) { return Premultiply(pixel); }
     static V Work(const std::uint16_t* row, int x) { return LoadWork(row, x); }
     static V Add(V a, V b) { return _mm_add_epi32(a, b); }
@@ -112,6 +124,9 @@ struct Lanes64 {
     };
     static V Zero() { return {}; }
     static V From(const std::int64_t s[4]) { return {{s[0], s[1], s[2], s[3]}}; }
+    static void To(const V& v, std::int64_t s[4]) {
+        for (int i = 0; i < 4; ++i) s[i] = v.s[i];
+    }
     static V Pixel(std::uint32_t p) {
         const std::int64_t a = p >> 24;
         return {{(p & 0xFF) * a, ((p >> 8) & 0xFF) * a, ((p >> 16) & 0xFF) * a, a}};
@@ -176,7 +191,7 @@ std::unique_ptr<TableFinisher> MakeTable(const Taps& taps) {
 }
 
 template <class L>
-std::uint32_t FinishSums(const typename L::V& t, double norm2, const TableFinisher* table) {
+RASTELLE_ALWAYS_INLINE std::uint32_t FinishSums(const typename L::V& t, double norm2, const TableFinisher* table) {
     if constexpr (std::is_same_v<L, Lanes32>) {
         if (table) return (*table)(t);
         alignas(16) std::int32_t s[4];
@@ -207,8 +222,12 @@ public:
 
     void Row(int y, std::uint16_t* out) {
         const int w = src_.width;
-        std::memset(out, 0, static_cast<size_t>(w) * 8);
-        if (!active_) return;
+        if (!active_) {
+            std::memset(out, 0, static_cast<size_t>(w) * 8);
+            return;
+        }
+        std::memset(out, 0, static_cast<size_t>(first_) * 8);
+        std::memset(out + 4 * static_cast<size_t>(last_ + 1), 0, static_cast<size_t>(w - 1 - last_) * 8);
         const std::uint32_t* in = src_.row(y);
         if (!taps_.running) Direct(in, out);
         else if (taps_.wide) Running<Lanes64>(in, out, wide_);
@@ -343,21 +362,23 @@ void VerticalRunning(WorkRows& rows, const ImageView& dst, const Taps& taps, int
     const auto table = MakeTable(taps);
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
-    std::vector<Slot<V>> t(static_cast<size_t>(w)), d(static_cast<size_t>(w));
+    std::vector<Slot<V>> t(static_cast<size_t>(w), Slot<V>{L::Zero()}), d(t);
     std::int64_t c = std::int64_t{first} - offY;
-    {
-        std::vector<std::int64_t> t64(static_cast<size_t>(w) * 4, 0), d64(static_cast<size_t>(w) * 4, 0);
-        for (std::int64_t k = std::max<std::int64_t>(0, c - h); k <= std::min<std::int64_t>(hgt - 1, c + h); ++k) {
-            const std::uint16_t* in = rows.Get(k);
-            const std::int64_t wt = taps.Weight2(k - c);
-            for (size_t i = 0; i < static_cast<size_t>(w) * 4; ++i) {
-                t64[i] += in[i] * wt;
-                d64[i] += k <= c ? -in[i] : in[i];
+    // The first window directly, a row at a time.
+    for (std::int64_t k = std::max<std::int64_t>(0, c - h); k <= std::min<std::int64_t>(hgt - 1, c + h); ++k) {
+        const std::uint16_t* in = rows.Get(k);
+        const std::int64_t wt = taps.Weight2(k - c);
+        for (int x = 0; x < w; ++x) {
+            std::int64_t tx[4], dx[4];
+            L::To(t[x].v, tx);
+            L::To(d[x].v, dx);
+            for (int i = 0; i < 4; ++i) {
+                const std::int64_t v = in[4 * static_cast<size_t>(x) + i];
+                tx[i] += v * wt;
+                dx[i] += k <= c ? -v : v;
             }
-        }
-        for (size_t x = 0; x < static_cast<size_t>(w); ++x) {
-            t[x].v = L::From(&t64[4 * x]);
-            d[x].v = L::From(&d64[4 * x]);
+            t[x].v = L::From(tx);
+            d[x].v = L::From(dx);
         }
     }
     for (int y = first;; ++y, ++c) {

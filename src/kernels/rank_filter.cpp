@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include "blend.h"
@@ -23,12 +24,19 @@
 //
 // Minimum and maximum are separable (a row pass, then a column pass) and,
 // with windows cut at the borders, equal to padding with the identity of
-// the operation. Small windows take the extremum over shifted rows with
-// SSE2; larger ones use van Herk/Gil-Werman blocks, three operations per
-// element whatever the radius. The 3 x 3 median sorts each column of three
-// once and takes the median of the window from the sorted columns; larger
-// medians slide a two- or three-level histogram along each row (Huang), so
-// their cost grows with r, not r^2.
+// the operation. Rows: extrema over spans doubled log2(2r + 1) times, then two
+// overlapping spans per window. Columns: 2r + 1 rows for r <= 2, otherwise van
+// Herk/Gil-Werman blocks (three operations per element whatever the radius).
+// All of it 16 bytes at a time with SSE2.
+//
+// Medians: 3 x 3 and 5 x 5 by sorting networks over columns sorted once and
+// shared by the windows they belong to. Larger byte medians (r <= 127) keep a
+// histogram per column and take constant time per pixel (Perreault/Hebert);
+// larger 16-bit ones slide a three-level histogram along each row (Huang), at
+// a cost that grows with r, not r^2.
+//
+// Memory: the byte path needs a few rows; the general path two 16-bit planes
+// of the image (the positions of one channel, and its filtered positions).
 
 namespace rastelle::kernels {
 namespace {
@@ -101,18 +109,25 @@ void StorePart(std::byte* p, __m128i v, size_t n) {
     std::memcpy(p, tmp, n);
 }
 
-// A row buffer with `pad` bytes before and after the row (and 16 spare),
-// filled with a repeated identity element.
+// A row buffer with `pad` bytes before and after the row (and 32 spare),
+// whose padding holds a repeated identity element.
 class PaddedRow {
 public:
     PaddedRow(size_t rowBytes, size_t pad, const std::byte* identity, int unit)
-        : pad_(pad), data_(pad + rowBytes + pad + 32) {
-        for (size_t i = 0; i < data_.size(); ++i) data_[i] = identity[i % static_cast<size_t>(unit)];
+        : rowBytes_(rowBytes), pad_(pad), unit_(static_cast<size_t>(unit)), data_(pad + rowBytes + pad + 32) {
+        std::memcpy(identity_, identity, unit_);
+        Refill();
     }
     std::byte* row() { return data_.data() + pad_; }
+    // Restores the identity in the padding (and the spare bytes).
+    void Refill() {
+        for (size_t i = 0; i < pad_; ++i) data_[i] = identity_[i % unit_];
+        for (size_t i = pad_ + rowBytes_; i < data_.size(); ++i) data_[i] = identity_[(i - pad_ - rowBytes_) % unit_];
+    }
 
 private:
-    size_t pad_;
+    size_t rowBytes_, pad_, unit_;
+    std::byte identity_[4];
     std::vector<std::byte> data_;
 };
 
@@ -123,43 +138,11 @@ __m128i Pick(__m128i a, __m128i b) {
 
 // --- Minimum and maximum ---------------------------------------------------
 
-constexpr int kDirectRadius = 8;  // up to here shifted rows; beyond, blocks
-
-// Extremum over the cut window [i - r, i + r] of a line of n elements at p,
-// elements `step` bytes apart, into q: van Herk/Gil-Werman with blocks of
-// 2r + 1 aligned at 0, prefix and suffix extrema inside each block. Works on
-// one element per SSE2 register (the unused lanes are don't-cares).
-template <class E, bool kMax>
-void BlockExtremumLine(const std::byte* p, std::byte* q, int n, int r, int unit, std::vector<Slot<__m128i>>& prefix,
-                       std::vector<Slot<__m128i>>& suffix) {
-    auto load = [&](int i) {
-        std::uint32_t v = 0;
-        std::memcpy(&v, p + static_cast<size_t>(i) * unit, static_cast<size_t>(unit));
-        return _mm_cvtsi32_si128(static_cast<int>(v));
-    };
-    const int k = 2 * r + 1;
-    prefix.resize(static_cast<size_t>(n));
-    suffix.resize(static_cast<size_t>(n));
-    for (int start = 0; start < n; start += k) {
-        const int end = std::min(n, start + k) - 1;
-        prefix[start].v = load(start);
-        for (int i = start + 1; i <= end; ++i) prefix[i].v = Pick<E, kMax>(prefix[i - 1].v, load(i));
-        suffix[end].v = load(end);
-        for (int i = end - 1; i >= start; --i) suffix[i].v = Pick<E, kMax>(suffix[i + 1].v, load(i));
-    }
-    for (int i = 0; i < n; ++i) {
-        const int a = std::max(0, i - r), b = std::min(n - 1, i + r);
-        __m128i v;
-        if (a / k == b / k) v = a % k == 0 ? prefix[b].v : suffix[a].v;
-        else v = Pick<E, kMax>(suffix[a].v, prefix[b].v);
-        const std::uint32_t bits = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
-        std::memcpy(q + static_cast<size_t>(i) * unit, &bits, static_cast<size_t>(unit));
-    }
-}
+constexpr int kDirectRadius = 2;  // up to here the column pass reads 2r + 1 rows; beyond, blocks
 
 template <class E, bool kMax>
 void ExtremumFilter(const Rows& in, const Rows& out, int r) {
-    const int w = in.width, h = in.height, unit = in.unit;
+    const int h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
     const size_t midStride = (rowBytes + 15) / 16 * 16 + 16;
     std::array<std::byte, 4> identity;
@@ -168,82 +151,71 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
         std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
     }
 
-    // The row pass, one row at a time.
-    PaddedRow padded(rowBytes, static_cast<size_t>(std::min(r, kDirectRadius)) * unit, identity.data(), unit);
-    std::vector<Slot<__m128i>> blockPrefix, blockSuffix;
+    // The row pass, one row at a time, by doubling: with P the largest power
+    // of two up to 2r + 1, the extremum over P neighbours is built in log2(P)
+    // passes over the padded row, and two such spans, overlapping, cover the
+    // window. Every pass is one SSE2 operation per 16 bytes, in place.
+    int span = 1;
+    while (2 * span <= 2 * r + 1) span *= 2;
+    PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
+    const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
     auto rowPass = [&](int y, std::byte* m) {
-        if (r <= kDirectRadius) {
-            std::byte* buf = padded.row();
-            std::memcpy(buf, in.row(y), rowBytes);
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = Load(buf + o);
-                for (int d = 1; d <= r; ++d) {
-                    v = Pick<E, kMax>(v, Load(buf + o - static_cast<size_t>(d) * unit));
-                    v = Pick<E, kMax>(v, Load(buf + o + static_cast<size_t>(d) * unit));
-                }
-                Store(m + o, v);
-            }
-        } else {
-            BlockExtremumLine<E, kMax>(in.row(y), m, w, std::min(r, w), unit, blockPrefix, blockSuffix);
+        std::byte* buf = padded.row() - static_cast<size_t>(r) * unit;  // the padding's start
+        padded.Refill();
+        std::memcpy(buf + static_cast<size_t>(r) * unit, in.row(y), rowBytes);
+        for (int step = 1; step < span; step *= 2) {
+            const size_t shift = static_cast<size_t>(step) * unit;
+            for (size_t o = 0; o + shift < paddedBytes; o += 16)
+                Store(buf + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + shift)));
         }
+        const size_t second = static_cast<size_t>(2 * r - span + 1) * unit;
+        for (size_t o = 0; o < rowBytes; o += 16) Store(m + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + second)));
     };
     auto emit = [&](int y, size_t o, __m128i v) {
         if (o + 16 <= rowBytes) Store(out.row(y) + o, v);
         else StorePart(out.row(y) + o, v, rowBytes - o);
     };
 
-    // Small windows: the column pass over a ring of the last 2r + 1 row results.
-    if (r <= kDirectRadius && r < h - 1) {
-        const int ringRows = 2 * r + 1;
-        std::vector<std::byte> ring(midStride * static_cast<size_t>(ringRows));
-        auto slot = [&](int k) { return ring.data() + static_cast<size_t>(k % ringRows) * midStride; };
-        int done = 0;  // rows through the row pass so far
-        for (int y = 0; y < h; ++y) {
-            const int k0 = std::max(0, y - r), k1 = std::min(h - 1, y + r);
-            for (; done <= k1; ++done) rowPass(done, slot(done));
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = Load(slot(k0) + o);
-                for (int k = k0 + 1; k <= k1; ++k) v = Pick<E, kMax>(v, Load(slot(k) + o));
-                emit(y, o, v);
+    // The column pass over a ring of the latest row results. Small windows
+    // take the extremum of their 2r + 1 rows; larger ones use van Herk/Gil-
+    // Werman blocks of 2r + 1 rows aligned at row 0: the prefix extrema of the
+    // block holding the window's last row and the suffix extrema of the block
+    // holding its first, three operations per 16 bytes whatever the radius.
+    const int k = 2 * r + 1;
+    const bool blocks = r > kDirectRadius;
+    const int ringRows = static_cast<int>(std::min<std::int64_t>(h, blocks ? 2 * std::int64_t{k} : k));
+    std::vector<std::byte> mid(midStride * static_cast<size_t>(ringRows));
+    std::vector<std::byte> prefix(blocks ? mid.size() : 0), suffix(prefix.size());
+    auto slot = [&](std::vector<std::byte>& v, int y) {
+        return v.data() + static_cast<size_t>(y % ringRows) * midStride;
+    };
+    auto combine = [&](std::byte* to, const std::byte* a, const std::byte* b) {
+        for (size_t o = 0; o < rowBytes; o += 16) Store(to + o, Pick<E, kMax>(Load(a + o), Load(b + o)));
+    };
+    int done = 0;  // rows through the row pass so far
+    for (int y = 0; y < h; ++y) {
+        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
+        for (; done <= last; ++done) {
+            rowPass(done, slot(mid, done));
+            if (!blocks) continue;
+            const int start = done / k * k, end = std::min(h, start + k) - 1;
+            if (done == start) std::memcpy(slot(prefix, done), slot(mid, done), midStride);
+            else combine(slot(prefix, done), slot(prefix, done - 1), slot(mid, done));
+            if (done == end) {
+                std::memcpy(slot(suffix, end), slot(mid, end), midStride);
+                for (int i = end - 1; i >= start; --i) combine(slot(suffix, i), slot(suffix, i + 1), slot(mid, i));
             }
         }
-        return;
-    }
-
-    std::vector<std::byte> mid(midStride * static_cast<size_t>(h));
-    auto midRow = [&](int y) { return mid.data() + static_cast<size_t>(y) * midStride; };
-    for (int y = 0; y < h; ++y) rowPass(y, midRow(y));
-
-    // Columns, sixteen bytes at a time.
-    if (r >= h - 1) {  // every window holds every row: one result for all
-        for (size_t o = 0; o < rowBytes; o += 16) {
-            __m128i v = Load(midRow(0) + o);
-            for (int y = 1; y < h; ++y) v = Pick<E, kMax>(v, Load(midRow(y) + o));
-            for (int y = 0; y < h; ++y) emit(y, o, v);
-        }
-        return;
-    }
-    const int k = 2 * r + 1;
-    std::vector<std::byte> prefix(midStride * static_cast<size_t>(h)), suffix(prefix.size());
-    auto pre = [&](int y) { return prefix.data() + static_cast<size_t>(y) * midStride; };
-    auto suf = [&](int y) { return suffix.data() + static_cast<size_t>(y) * midStride; };
-    for (int start = 0; start < h; start += k) {
-        const int end = std::min(h, start + k) - 1;
-        std::memcpy(pre(start), midRow(start), midStride);
-        for (int y = start + 1; y <= end; ++y)
-            for (size_t o = 0; o < rowBytes; o += 16)
-                Store(pre(y) + o, Pick<E, kMax>(Load(pre(y - 1) + o), Load(midRow(y) + o)));
-        std::memcpy(suf(end), midRow(end), midStride);
-        for (int y = end - 1; y >= start; --y)
-            for (size_t o = 0; o < rowBytes; o += 16)
-                Store(suf(y) + o, Pick<E, kMax>(Load(suf(y + 1) + o), Load(midRow(y) + o)));
-    }
-    for (int y = 0; y < h; ++y) {
-        const int a = std::max(0, y - r), b = std::min(h - 1, y + r);
         for (size_t o = 0; o < rowBytes; o += 16) {
             __m128i v;
-            if (a / k == b / k) v = Load(a % k == 0 ? pre(b) + o : suf(a) + o);
-            else v = Pick<E, kMax>(Load(suf(a) + o), Load(pre(b) + o));
+            if (!blocks) {
+                v = Load(slot(mid, first) + o);
+                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, Load(slot(mid, i) + o));
+            } else if (first / k == last / k) {
+                v = Load(first % k == 0 ? slot(prefix, last) + o : slot(suffix, first) + o);
+            } else {
+                v = Pick<E, kMax>(Load(slot(suffix, first) + o), Load(slot(prefix, last) + o));
+            }
             emit(y, o, v);
         }
     }
@@ -251,86 +223,144 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
 
 // --- Median -------------------------------------------------------------------
 
-// The median of a cut window, straight: for the border pixels of the 3 x 3
-// filter. `lane` picks the value inside an element.
-template <class E>
-typename E::T WindowMedian(const Rows& in, int lane, int x, int y, int r) {
+// The median of a cut (2R + 1)^2 window, straight: for the border pixels of
+// the network filters. `lane` picks the value inside an element.
+template <class E, int R>
+typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
     using T = typename E::T;
-    std::vector<T> values;
-    for (int k = std::max(0, y - r); k <= std::min(in.height - 1, y + r); ++k)
-        for (int j = std::max(0, x - r); j <= std::min(in.width - 1, x + r); ++j) {
-            T v;
-            std::memcpy(&v, in.row(k) + static_cast<size_t>(j) * in.unit + static_cast<size_t>(lane) * sizeof(T),
+    std::array<T, (2 * R + 1) * (2 * R + 1)> values;
+    size_t n = 0;
+    for (int k = std::max(0, y - R); k <= std::min(in.height - 1, y + R); ++k)
+        for (int j = std::max(0, x - R); j <= std::min(in.width - 1, x + R); ++j)
+            std::memcpy(&values[n++], in.row(k) + static_cast<size_t>(j) * in.unit + static_cast<size_t>(lane) * sizeof(T),
                         sizeof(T));
-            values.push_back(v);
-        }
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
-    return values[values.size() / 2];
+    std::sort(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(n));
+    return values[n / 2];
 }
 
-template <class E>
-void BorderMedians(const Rows& in, const Rows& out, int r) {
+// Every pixel within R of a border.
+template <class E, int R>
+void BorderMedians(const Rows& in, const Rows& out) {
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
-    auto one = [&](int x, int y) {
-        for (int lane = 0; lane < lanes; ++lane) {
-            const T v = WindowMedian<E>(in, lane, x, y, r);
-            std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T), &v,
-                        sizeof(T));
-        }
-    };
     for (int y = 0; y < in.height; ++y) {
-        const bool edgeRow = y < r || y >= in.height - r;
+        const bool edgeRow = y < R || y >= in.height - R;
         for (int x = 0; x < in.width; ++x) {
-            if (!edgeRow && x == r && in.width - r > r) x = in.width - r;  // skip the interior
-            one(x, y);
+            if (!edgeRow && x == R && in.width - R > R) x = in.width - R;  // skip the interior
+            for (int lane = 0; lane < lanes; ++lane) {
+                const T v = WindowMedian<E, R>(in, lane, x, y);
+                std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T),
+                            &v, sizeof(T));
+            }
         }
     }
 }
 
-template <class E>
-void Median3x3(const Rows& in, const Rows& out) {
+// Batcher's odd-even merge of two sorted lists of registers, any lengths,
+// unrolled at compile time; whatever the caller does not use of the result
+// the compiler drops.
+template <size_t kStart, size_t N, size_t... I>
+RASTELLE_ALWAYS_INLINE std::array<__m128i, sizeof...(I)> EveryOther(const std::array<__m128i, N>& a, std::index_sequence<I...>) {
+    return {a[kStart + 2 * I]...};
+}
+
+template <size_t kStart, size_t N>
+RASTELLE_ALWAYS_INLINE auto EveryOther(const std::array<__m128i, N>& a) {
+    return EveryOther<kStart>(a, std::make_index_sequence<(N + 1 - kStart) / 2>());
+}
+
+template <class E, size_t NV, size_t NW, size_t N, size_t... I>
+RASTELLE_ALWAYS_INLINE void MeetPairs(std::array<__m128i, N>& z, const std::array<__m128i, NV>& v,
+                                      const std::array<__m128i, NW>& w, std::index_sequence<I...>) {
+    ((z[2 * I + 1] = E::Min(v[I + 1], w[I]), z[2 * I + 2] = E::Max(v[I + 1], w[I])), ...);
+}
+
+template <class E, size_t N, size_t M>
+RASTELLE_ALWAYS_INLINE std::array<__m128i, N + M> MergeSorted(const std::array<__m128i, N>& a, const std::array<__m128i, M>& b) {
+    if constexpr (N == 0) {
+        return b;
+    } else if constexpr (M == 0) {
+        return a;
+    } else if constexpr (N == 1 && M == 1) {
+        return {E::Min(a[0], b[0]), E::Max(a[0], b[0])};
+    } else {
+        // v: the even-indexed elements merged, w: the odd-indexed ones; then
+        // each v[i + 1] meets w[i].
+        const auto v = MergeSorted<E>(EveryOther<0>(a), EveryOther<0>(b));
+        const auto w = MergeSorted<E>(EveryOther<1>(a), EveryOther<1>(b));
+        constexpr size_t kPairs = std::min(v.size() - 1, w.size());
+        std::array<__m128i, N + M> z;
+        z[0] = v[0];
+        MeetPairs<E>(z, v, w, std::make_index_sequence<kPairs>());
+        if constexpr (v.size() - 1 > kPairs) z[2 * kPairs + 1] = v[kPairs + 1];
+        if constexpr (w.size() > kPairs) z[2 * kPairs + 1] = w[kPairs];
+        return z;
+    }
+}
+
+// Medians of the (2R + 1)^2 windows that lie inside the image, R = 1 or 2,
+// by sorting networks: each column of 2R + 1 is sorted once per row and
+// shared by the 2R + 1 windows it belongs to. Border pixels are done straight.
+template <class E, int R>
+void MedianNetwork(const Rows& in, const Rows& out) {
+    constexpr int kSide = 2 * R + 1;
     const int w = in.width, h = in.height, u = in.unit;
-    if (w >= 3 && h >= 3) {
+    if (w >= kSide && h >= kSide) {
         const size_t rowBytes = in.rowBytes();
-        const size_t padded = (rowBytes + 15) / 16 * 16 + 32;
-        std::vector<std::byte> lo(padded), md(padded), hi(padded), tail(48);
-        for (int y = 1; y < h - 1; ++y) {
-            // Each column of three, sorted.
-            const std::byte* rows[3] = {in.row(y - 1), in.row(y), in.row(y + 1)};
+        const size_t padded = (rowBytes + 15) / 16 * 16 + 16 * kSide;
+        std::vector<std::byte> sorted(padded * kSide), tail(16 * kSide);
+        auto level = [&](int i) { return sorted.data() + padded * static_cast<size_t>(i); };
+        for (int y = R; y < h - R; ++y) {
+            // Each column, sorted: level i holds the i-th smallest.
             for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i a, b, c;
-                if (o + 16 <= rowBytes) {
-                    a = Load(rows[0] + o), b = Load(rows[1] + o), c = Load(rows[2] + o);
-                } else {
-                    for (int i = 0; i < 3; ++i) std::memcpy(tail.data() + 16 * i, rows[i] + o, rowBytes - o);
-                    a = Load(tail.data()), b = Load(tail.data() + 16), c = Load(tail.data() + 32);
+                std::array<__m128i, kSide> c;
+                for (int i = 0; i < kSide; ++i) {
+                    const std::byte* row = in.row(y - R + i) + o;
+                    if (o + 16 > rowBytes) {
+                        std::memcpy(tail.data() + 16 * i, row, rowBytes - o);
+                        row = tail.data() + 16 * i;
+                    }
+                    c[static_cast<size_t>(i)] = Load(row);
                 }
-                const __m128i ab0 = E::Min(a, b), ab1 = E::Max(a, b);
-                const __m128i low = E::Min(ab0, c), t = E::Max(ab0, c);
-                Store(lo.data() + o, low);
-                Store(md.data() + o, E::Min(ab1, t));
-                Store(hi.data() + o, E::Max(ab1, t));
+                std::array<__m128i, kSide> s;
+                if constexpr (R == 1) {
+                    s = MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}), std::array{c[2]});
+                } else {
+                    s = MergeSorted<E>(MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}),
+                                                      std::array{c[2]}),
+                                       MergeSorted<E>(std::array{c[3]}, std::array{c[4]}));
+                }
+                for (int i = 0; i < kSide; ++i) Store(level(i) + o, s[static_cast<size_t>(i)]);
             }
-            // The median of nine from three sorted columns: the median of
-            // (largest low, median of the middles, smallest high).
             std::byte* dst = out.row(y);
-            const size_t end = rowBytes - u;
-            for (size_t o = u; o < end; o += 16) {
-                const __m128i lowMax = E::Max(E::Max(Load(lo.data() + o - u), Load(lo.data() + o)),
-                                              Load(lo.data() + o + u));
-                const __m128i highMin = E::Min(E::Min(Load(hi.data() + o - u), Load(hi.data() + o)),
-                                               Load(hi.data() + o + u));
-                const __m128i m0 = Load(md.data() + o - u), m1 = Load(md.data() + o), m2 = Load(md.data() + o + u);
-                const __m128i midMed = E::Max(E::Min(m0, m1), E::Min(E::Max(m0, m1), m2));
-                const __m128i v =
-                    E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+            const size_t end = rowBytes - static_cast<size_t>(R) * u;
+            for (size_t o = static_cast<size_t>(R) * u; o < end; o += 16) {
+                // column j of the window, sorted
+                auto column = [&](int j) {
+                    std::array<__m128i, kSide> c;
+                    for (int i = 0; i < kSide; ++i)
+                        c[static_cast<size_t>(i)] = Load(level(i) + o + static_cast<size_t>(j - R) * u);
+                    return c;
+                };
+                __m128i v;
+                if constexpr (R == 1) {
+                    // The median of (largest low, median of the middles,
+                    // smallest high) of three sorted columns.
+                    const auto c0 = column(0), c1 = column(1), c2 = column(2);
+                    const __m128i lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
+                    const __m128i highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
+                    const __m128i midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
+                    v = E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+                } else {
+                    const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
+                    v = MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[12];
+                }
                 if (o + 16 <= end) Store(dst + o, v);
                 else StorePart(dst + o, v, end - o);
             }
         }
     }
-    BorderMedians<E>(in, out, 1);
+    BorderMedians<E, R>(in, out);
 }
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
@@ -411,6 +441,100 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
     }
 }
 
+// Median of one byte per pixel (`lane` of each) in constant time per pixel
+// (Perreault and Hebert): every column keeps a histogram of its 2r + 1 rows,
+// moved down a row by one removal and one addition when the window reaches
+// it; the window's histogram gains the entering column's and loses the
+// leaving one's. Counts are kept in 16 coarse and 16 x 16 fine bins; the fine
+// bins of the window are brought up to date only for the coarse bin where
+// the median lies. Counts are 16-bit: for r <= 127 only.
+constexpr int kConstantTimeRadius = 127;
+
+void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
+    const int w = in.width, h = in.height;
+    const size_t stride = static_cast<size_t>(in.unit);
+    std::vector<std::uint16_t> colCoarse(static_cast<size_t>(w) * 16), colFine(static_cast<size_t>(w) * 256);
+    std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column histogram is centred on
+    auto byteAt = [&](int x, int y) {
+        return static_cast<unsigned>(std::to_integer<std::uint8_t>(in.row(y)[static_cast<size_t>(x) * stride + lane]));
+    };
+    auto count = [&](int j, unsigned v, int delta) {
+        colCoarse[static_cast<size_t>(j) * 16 + (v >> 4)] += static_cast<std::uint16_t>(delta);
+        colFine[static_cast<size_t>(j) * 256 + v] += static_cast<std::uint16_t>(delta);
+    };
+    auto bringColumn = [&](int j, int y) {
+        int& at = colRow[static_cast<size_t>(j)];
+        if (at >= 0 && y - at <= 2 * r) {
+            for (int t = at + 1; t <= y; ++t) {
+                if (t - r - 1 >= 0) count(j, byteAt(j, t - r - 1), -1);
+                if (t + r < h) count(j, byteAt(j, t + r), +1);
+            }
+        } else {
+            std::fill_n(&colCoarse[static_cast<size_t>(j) * 16], 16, std::uint16_t{0});
+            std::fill_n(&colFine[static_cast<size_t>(j) * 256], 256, std::uint16_t{0});
+            for (int t = std::max(0, y - r); t <= std::min(h - 1, y + r); ++t) count(j, byteAt(j, t), +1);
+        }
+        at = y;
+    };
+    auto load = [](const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    auto store = [](std::uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+
+    alignas(16) std::uint16_t kernelFine[256];
+    int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t rows = static_cast<std::uint32_t>(std::min(h - 1, y + r) - std::max(0, y - r) + 1);
+        __m128i coarse0 = _mm_setzero_si128(), coarse1 = _mm_setzero_si128();
+        auto addCoarse = [&](int j, bool add) {
+            const std::uint16_t* c = &colCoarse[static_cast<size_t>(j) * 16];
+            coarse0 = add ? _mm_add_epi16(coarse0, load(c)) : _mm_sub_epi16(coarse0, load(c));
+            coarse1 = add ? _mm_add_epi16(coarse1, load(c + 8)) : _mm_sub_epi16(coarse1, load(c + 8));
+        };
+        auto fineBin = [&](int j, unsigned b, bool add) {
+            const std::uint16_t* f = &colFine[static_cast<size_t>(j) * 256 + b * 16];
+            std::uint16_t* k = kernelFine + b * 16;
+            store(k, add ? _mm_add_epi16(load(k), load(f)) : _mm_sub_epi16(load(k), load(f)));
+            store(k + 8, add ? _mm_add_epi16(load(k + 8), load(f + 8)) : _mm_sub_epi16(load(k + 8), load(f + 8)));
+        };
+        std::fill(std::begin(fineLo), std::end(fineLo), 0);
+        std::fill(std::begin(fineHi), std::end(fineHi), -1);
+        std::fill(std::begin(kernelFine), std::end(kernelFine), std::uint16_t{0});
+        int x0 = 0, x1 = std::min(w - 1, r);
+        for (int j = x0; j <= x1; ++j) {
+            bringColumn(j, y);
+            addCoarse(j, true);
+        }
+        std::byte* dst = out.row(y) + lane;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
+            alignas(16) std::uint16_t coarse[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(coarse), coarse0);
+            _mm_store_si128(reinterpret_cast<__m128i*>(coarse + 8), coarse1);
+            unsigned b = 0;
+            std::uint32_t below = 0;
+            while (below + coarse[b] <= k) below += coarse[b++];
+            // Bring bin b's fine counts from columns [fineLo, fineHi] to [x0, x1].
+            if (fineHi[b] < x0 || fineLo[b] > x1 || fineHi[b] < fineLo[b]) {
+                std::fill_n(kernelFine + b * 16, 16, std::uint16_t{0});
+                for (int j = x0; j <= x1; ++j) fineBin(j, b, true);
+            } else {
+                for (int j = fineLo[b]; j < x0; ++j) fineBin(j, b, false);
+                for (int j = fineHi[b] + 1; j <= x1; ++j) fineBin(j, b, true);
+            }
+            fineLo[b] = x0;
+            fineHi[b] = x1;
+            const std::uint16_t* fine = kernelFine + b * 16;
+            unsigned f = 0;
+            while (below + fine[f] <= k) below += fine[f++];
+            dst[static_cast<size_t>(x) * out.unit] = static_cast<std::byte>(b * 16 + f);
+            if (x - r >= 0) addCoarse(x0++, false);
+            if (x + r + 1 < w) {
+                bringColumn(++x1, y);
+                addCoarse(x1, true);
+            }
+        }
+    }
+}
+
 // --- Drivers -------------------------------------------------------------------
 
 template <class E, int kBits>
@@ -420,9 +544,19 @@ void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
         case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r); break;
         case RankMode::Median:
             if (r == 1) {
-                Median3x3<E>(in, out);
+                MedianNetwork<E, 1>(in, out);
+            } else if (r == 2) {
+                MedianNetwork<E, 2>(in, out);
             } else {
-                for (int lane = 0; lane < medianLanes; ++lane) HistogramMedian<E, kBits>(in, out, lane, r);
+                for (int lane = 0; lane < medianLanes; ++lane) {
+                    if constexpr (kBits == 8) {
+                        if (r <= kConstantTimeRadius) {
+                            ConstantTimeMedian(in, out, lane, r);
+                            continue;
+                        }
+                    }
+                    HistogramMedian<E, kBits>(in, out, lane, r);
+                }
             }
             break;
     }

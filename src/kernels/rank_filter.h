@@ -24,7 +24,7 @@ enum class RankMode { Median, Minimum, Maximum };
 // image's larger side act as that side (the window already covers every row
 // and column), so any int is safe. src and dst have the same size and must
 // not overlap; with a radius of 1 or more every pixel of dst is written.
-// May throw std::bad_alloc (work planes of up to 4 bytes per pixel).
+// May throw std::bad_alloc (work memory of up to about 4 bytes per pixel).
 void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, RankMode mode, bool rankAlpha);
 
 // The filters. `out` must hold a copy of `in` on entry (the transform frame

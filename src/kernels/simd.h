@@ -19,6 +19,14 @@
 #pragma GCC diagnostic ignored "-Wignored-attributes"
 #endif
 
+// For the small helpers of unrolled networks, which must melt into their
+// caller to keep their values in registers.
+#if defined(_MSC_VER)
+#define RASTELLE_ALWAYS_INLINE __forceinline
+#else
+#define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
 namespace rastelle::kernels {
 
 // A register as an element of a container.

@@ -101,6 +101,15 @@ TEST(RankFilter, MatchesReferenceWhenEveryAlphaIsTheSame) {
             }
 }
 
+TEST(RankFilter, WindowsWiderThanTheHistogramCountsAllow) {
+    // Past a radius of 127 the byte medians count in 32 bits.
+    std::mt19937 random(24);
+    PaddedImage image(300, 2);
+    FillRandom(image, random);
+    for (auto& p : image.memory) p |= 0xFF000000u;
+    ExpectSameAsReference(image, 150, RankMode::Median, false);
+}
+
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
     PaddedImage image(3, 1);
     image.at(0, 0) = 0xFF123456u, image.at(1, 0) = 0x40123456u, image.at(2, 0) = 0x00123456u;
