@@ -144,79 +144,94 @@ template <class E, bool kMax>
 void ExtremumFilter(const Rows& in, const Rows& out, int r) {
     const int h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
-    const size_t midStride = (rowBytes + 15) / 16 * 16 + 16;
+    const size_t ringStride = (rowBytes + 15) / 16 * 16 + 16;
     std::array<std::byte, 4> identity;
     for (int i = 0; i < 4; i += static_cast<int>(sizeof(typename E::T))) {
         const typename E::T v = kMax ? E::kLowest : E::kHighest;
         std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
     }
+    // 16 bytes of a source row from offset o; past its end, don't-cares.
+    alignas(16) std::byte tail[16] = {};
+    auto source = [&](int y, size_t o) {
+        if (o + 16 <= rowBytes) return Load(in.row(y) + o);
+        std::memcpy(tail, in.row(y) + o, rowBytes - o);
+        return Load(tail);
+    };
 
-    // The row pass, one row at a time, by doubling: with P the largest power
-    // of two up to 2r + 1, the extremum over P neighbours is built in log2(P)
-    // passes over the padded row, and two such spans, overlapping, cover the
-    // window. Every pass is one SSE2 operation per 16 bytes, in place.
+    // The column pass first, from the source rows into a padded row. Small
+    // windows take the extremum of their 2r + 1 rows; larger ones use van
+    // Herk/Gil-Werman blocks of 2r + 1 rows aligned at row 0: the prefix
+    // extrema of the block holding the window's last row and the suffix
+    // extrema of the block holding its first, kept in rings, three operations
+    // per 16 bytes whatever the radius.
+    const int k = 2 * r + 1;
+    const bool blocks = r > kDirectRadius;
+    const int ringRows = blocks ? static_cast<int>(std::min<std::int64_t>(h, 2 * std::int64_t{k})) : 0;
+    std::vector<std::byte> prefix(ringStride * static_cast<size_t>(ringRows)), suffix(prefix.size());
+    auto slot = [&](std::vector<std::byte>& v, int y) {
+        return v.data() + static_cast<size_t>(y % ringRows) * ringStride;
+    };
+    int done = 0;  // source rows taken into the prefix ring so far
+
+    // Then the row pass, by doubling: with P the largest power of two up to
+    // 2r + 1, the extremum over P neighbours is built in log2(P) passes over
+    // the padded row, and two such spans, overlapping, cover the window.
     int span = 1;
-    while (2 * span <= 2 * r + 1) span *= 2;
+    while (2 * span <= k) span *= 2;
     PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
     const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
-    auto rowPass = [&](int y, std::byte* m) {
-        std::byte* buf = padded.row() - static_cast<size_t>(r) * unit;  // the padding's start
-        padded.Refill();
-        std::memcpy(buf + static_cast<size_t>(r) * unit, in.row(y), rowBytes);
+    const size_t second = static_cast<size_t>(k - span) * unit;
+
+    for (int y = 0; y < h; ++y) {
+        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
+        std::byte* row = padded.row();
+        if (blocks) {
+            for (; done <= last; ++done) {
+                const int start = done / k * k, end = std::min(h, start + k) - 1;
+                std::byte* pre = slot(prefix, done);
+                if (done == start) {
+                    for (size_t o = 0; o < rowBytes; o += 16) Store(pre + o, source(done, o));
+                } else {
+                    const std::byte* before = slot(prefix, done - 1);
+                    for (size_t o = 0; o < rowBytes; o += 16)
+                        Store(pre + o, Pick<E, kMax>(Load(before + o), source(done, o)));
+                }
+                if (done == end) {
+                    std::byte* suf = slot(suffix, end);
+                    for (size_t o = 0; o < rowBytes; o += 16) Store(suf + o, source(end, o));
+                    for (int i = end - 1; i >= start; --i) {
+                        std::byte* to = slot(suffix, i);
+                        const std::byte* from = slot(suffix, i + 1);
+                        for (size_t o = 0; o < rowBytes; o += 16)
+                            Store(to + o, Pick<E, kMax>(Load(from + o), source(i, o)));
+                    }
+                }
+            }
+            const std::byte* suf = slot(suffix, first);
+            const std::byte* pre = slot(prefix, last);
+            const bool oneBlock = first / k == last / k;
+            const std::byte* only = first % k == 0 ? pre : suf;
+            for (size_t o = 0; o < rowBytes; o += 16)
+                Store(row + o, oneBlock ? Load(only + o) : Pick<E, kMax>(Load(suf + o), Load(pre + o)));
+        } else {
+            for (size_t o = 0; o < rowBytes; o += 16) {
+                __m128i v = source(first, o);
+                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, source(i, o));
+                Store(row + o, v);
+            }
+        }
+        padded.Refill();  // the last store may have run into the padding
+        std::byte* buf = row - static_cast<size_t>(r) * unit;
         for (int step = 1; step < span; step *= 2) {
             const size_t shift = static_cast<size_t>(step) * unit;
             for (size_t o = 0; o + shift < paddedBytes; o += 16)
                 Store(buf + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + shift)));
         }
-        const size_t second = static_cast<size_t>(2 * r - span + 1) * unit;
-        for (size_t o = 0; o < rowBytes; o += 16) Store(m + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + second)));
-    };
-    auto emit = [&](int y, size_t o, __m128i v) {
-        if (o + 16 <= rowBytes) Store(out.row(y) + o, v);
-        else StorePart(out.row(y) + o, v, rowBytes - o);
-    };
-
-    // The column pass over a ring of the latest row results. Small windows
-    // take the extremum of their 2r + 1 rows; larger ones use van Herk/Gil-
-    // Werman blocks of 2r + 1 rows aligned at row 0: the prefix extrema of the
-    // block holding the window's last row and the suffix extrema of the block
-    // holding its first, three operations per 16 bytes whatever the radius.
-    const int k = 2 * r + 1;
-    const bool blocks = r > kDirectRadius;
-    const int ringRows = static_cast<int>(std::min<std::int64_t>(h, blocks ? 2 * std::int64_t{k} : k));
-    std::vector<std::byte> mid(midStride * static_cast<size_t>(ringRows));
-    std::vector<std::byte> prefix(blocks ? mid.size() : 0), suffix(prefix.size());
-    auto slot = [&](std::vector<std::byte>& v, int y) {
-        return v.data() + static_cast<size_t>(y % ringRows) * midStride;
-    };
-    auto combine = [&](std::byte* to, const std::byte* a, const std::byte* b) {
-        for (size_t o = 0; o < rowBytes; o += 16) Store(to + o, Pick<E, kMax>(Load(a + o), Load(b + o)));
-    };
-    int done = 0;  // rows through the row pass so far
-    for (int y = 0; y < h; ++y) {
-        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
-        for (; done <= last; ++done) {
-            rowPass(done, slot(mid, done));
-            if (!blocks) continue;
-            const int start = done / k * k, end = std::min(h, start + k) - 1;
-            if (done == start) std::memcpy(slot(prefix, done), slot(mid, done), midStride);
-            else combine(slot(prefix, done), slot(prefix, done - 1), slot(mid, done));
-            if (done == end) {
-                std::memcpy(slot(suffix, end), slot(mid, end), midStride);
-                for (int i = end - 1; i >= start; --i) combine(slot(suffix, i), slot(suffix, i + 1), slot(mid, i));
-            }
-        }
+        std::byte* dst = out.row(y);
         for (size_t o = 0; o < rowBytes; o += 16) {
-            __m128i v;
-            if (!blocks) {
-                v = Load(slot(mid, first) + o);
-                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, Load(slot(mid, i) + o));
-            } else if (first / k == last / k) {
-                v = Load(first % k == 0 ? slot(prefix, last) + o : slot(suffix, first) + o);
-            } else {
-                v = Pick<E, kMax>(Load(slot(suffix, first) + o), Load(slot(prefix, last) + o));
-            }
-            emit(y, o, v);
+            const __m128i v = Pick<E, kMax>(Load(buf + o), Load(buf + o + second));
+            if (o + 16 <= rowBytes) Store(dst + o, v);
+            else StorePart(dst + o, v, rowBytes - o);
         }
     }
 }
