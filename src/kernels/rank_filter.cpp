@@ -36,7 +36,7 @@
 // a cost that grows with r, not r^2.
 //
 // Memory: the byte path needs a few rows; the general path two 16-bit planes
-// of the image (the positions of one channel, and its filtered positions).
+// of a band of rows (the positions of one channel, and its filtered ones).
 
 namespace rastelle::kernels {
 namespace {
@@ -99,6 +99,11 @@ struct Rows {
     size_t rowBytes() const { return static_cast<size_t>(width) * unit; }
 };
 
+// The rows whose outputs a filter computes: first..last of its input rows.
+struct OutputRows {
+    int first, last;
+};
+
 __m128i Load(const std::byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 void Store(std::byte* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
@@ -141,7 +146,7 @@ __m128i Pick(__m128i a, __m128i b) {
 constexpr int kDirectRadius = 2;  // up to here the column pass reads 2r + 1 rows; beyond, blocks
 
 template <class E, bool kMax>
-void ExtremumFilter(const Rows& in, const Rows& out, int r) {
+void ExtremumFilter(const Rows& in, const Rows& out, int r, OutputRows range) {
     const int h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
     const size_t ringStride = (rowBytes + 15) / 16 * 16 + 16;
@@ -171,7 +176,8 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
     auto slot = [&](std::vector<std::byte>& v, int y) {
         return v.data() + static_cast<size_t>(y % ringRows) * ringStride;
     };
-    int done = 0;  // source rows taken into the prefix ring so far
+    // source rows taken into the prefix ring so far (from the first block needed)
+    int done = std::max(0, range.first - r) / k * k;
 
     // Then the row pass, by doubling: with P the largest power of two up to
     // 2r + 1, the extremum over P neighbours is built in log2(P) passes over
@@ -182,7 +188,7 @@ void ExtremumFilter(const Rows& in, const Rows& out, int r) {
     const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
     const size_t second = static_cast<size_t>(k - span) * unit;
 
-    for (int y = 0; y < h; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
         std::byte* row = padded.row();
         if (blocks) {
@@ -255,10 +261,10 @@ typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
 
 // Every pixel within R of a border.
 template <class E, int R>
-void BorderMedians(const Rows& in, const Rows& out) {
+void BorderMedians(const Rows& in, const Rows& out, OutputRows range) {
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
-    for (int y = 0; y < in.height; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const bool edgeRow = y < R || y >= in.height - R;
         for (int x = 0; x < in.width; ++x) {
             if (!edgeRow && x == R && in.width - R > R) x = in.width - R;  // skip the interior
@@ -313,11 +319,22 @@ RASTELLE_ALWAYS_INLINE std::array<__m128i, N + M> MergeSorted(const std::array<_
     }
 }
 
+// f(0), ..., f(N - 1), unrolled.
+template <size_t N, class F, size_t... I>
+RASTELLE_ALWAYS_INLINE auto Gather(F f, std::index_sequence<I...>) {
+    return std::array<decltype(f(size_t{0})), N>{f(I)...};
+}
+
+template <size_t N, class F>
+RASTELLE_ALWAYS_INLINE auto Gather(F f) {
+    return Gather<N>(f, std::make_index_sequence<N>());
+}
+
 // Medians of the (2R + 1)^2 windows that lie inside the image, R = 1 or 2,
 // by sorting networks: each column of 2R + 1 is sorted once per row and
 // shared by the 2R + 1 windows it belongs to. Border pixels are done straight.
 template <class E, int R>
-void MedianNetwork(const Rows& in, const Rows& out) {
+void MedianNetwork(const Rows& in, const Rows& out, OutputRows range) {
     constexpr int kSide = 2 * R + 1;
     const int w = in.width, h = in.height, u = in.unit;
     if (w >= kSide && h >= kSide) {
@@ -325,18 +342,21 @@ void MedianNetwork(const Rows& in, const Rows& out) {
         const size_t padded = (rowBytes + 15) / 16 * 16 + 16 * kSide;
         std::vector<std::byte> sorted(padded * kSide), tail(16 * kSide);
         auto level = [&](int i) { return sorted.data() + padded * static_cast<size_t>(i); };
-        for (int y = R; y < h - R; ++y) {
+        for (int y = std::max(R, range.first); y <= std::min(h - R - 1, range.last); ++y) {
             // Each column, sorted: level i holds the i-th smallest.
+            std::array<const std::byte*, kSide> rows;
+            for (int i = 0; i < kSide; ++i) rows[static_cast<size_t>(i)] = in.row(y - R + i);
+            std::array<std::byte*, kSide> levels;
+            for (int i = 0; i < kSide; ++i) levels[static_cast<size_t>(i)] = level(i);
             for (size_t o = 0; o < rowBytes; o += 16) {
-                std::array<__m128i, kSide> c;
-                for (int i = 0; i < kSide; ++i) {
-                    const std::byte* row = in.row(y - R + i) + o;
-                    if (o + 16 > rowBytes) {
-                        std::memcpy(tail.data() + 16 * i, row, rowBytes - o);
-                        row = tail.data() + 16 * i;
+                auto at = Gather<kSide>([&](size_t i) { return rows[i] + o; });
+                if (o + 16 > rowBytes) {
+                    for (size_t i = 0; i < kSide; ++i) {
+                        std::memcpy(tail.data() + 16 * i, at[i], rowBytes - o);
+                        at[i] = tail.data() + 16 * i;
                     }
-                    c[static_cast<size_t>(i)] = Load(row);
                 }
+                const auto c = Gather<kSide>([&](size_t i) { return Load(at[i]); });
                 std::array<__m128i, kSide> s;
                 if constexpr (R == 1) {
                     s = MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}), std::array{c[2]});
@@ -345,17 +365,18 @@ void MedianNetwork(const Rows& in, const Rows& out) {
                                                       std::array{c[2]}),
                                        MergeSorted<E>(std::array{c[3]}, std::array{c[4]}));
                 }
-                for (int i = 0; i < kSide; ++i) Store(level(i) + o, s[static_cast<size_t>(i)]);
+                Gather<kSide>([&](size_t i) {
+                    Store(levels[i] + o, s[i]);
+                    return 0;
+                });
             }
             std::byte* dst = out.row(y);
             const size_t end = rowBytes - static_cast<size_t>(R) * u;
             for (size_t o = static_cast<size_t>(R) * u; o < end; o += 16) {
                 // column j of the window, sorted
                 auto column = [&](int j) {
-                    std::array<__m128i, kSide> c;
-                    for (int i = 0; i < kSide; ++i)
-                        c[static_cast<size_t>(i)] = Load(level(i) + o + static_cast<size_t>(j - R) * u);
-                    return c;
+                    const size_t at = o + static_cast<size_t>(j - R) * u;
+                    return Gather<kSide>([&](size_t i) { return Load(levels[i] + at); });
                 };
                 __m128i v;
                 if constexpr (R == 1) {
@@ -375,7 +396,7 @@ void MedianNetwork(const Rows& in, const Rows& out) {
             }
         }
     }
-    BorderMedians<E, R>(in, out);
+    BorderMedians<E, R>(in, out, range);
 }
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
@@ -425,7 +446,7 @@ private:
 
 // Median of one value per element (`lane` of each), r >= 1.
 template <class E, int kBits>
-void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
+void HistogramMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     using T = typename E::T;
     const int w = in.width, h = in.height;
     const size_t offset = static_cast<size_t>(lane) * sizeof(T);
@@ -435,7 +456,7 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
         return E::Index(v);
     };
     SlidingHistogram<kBits> hist;
-    for (int y = 0; y < h; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const int y0 = std::max(0, y - r), y1 = std::min(h - 1, y + r);
         const std::uint32_t rows = static_cast<std::uint32_t>(y1 - y0 + 1);
         auto column = [&](int x, bool add) {
@@ -465,7 +486,7 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
 // the median lies. Counts are 16-bit: for r <= 127 only.
 constexpr int kConstantTimeRadius = 127;
 
-void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
+void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     const int w = in.width, h = in.height;
     const size_t stride = static_cast<size_t>(in.unit);
     std::vector<std::uint16_t> colCoarse(static_cast<size_t>(w) * 16), colFine(static_cast<size_t>(w) * 256);
@@ -496,7 +517,7 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
 
     alignas(16) std::uint16_t kernelFine[256];
     int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
-    for (int y = 0; y < h; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const std::uint32_t rows = static_cast<std::uint32_t>(std::min(h - 1, y + r) - std::max(0, y - r) + 1);
         __m128i coarse0 = _mm_setzero_si128(), coarse1 = _mm_setzero_si128();
         auto addCoarse = [&](int j, bool add) {
@@ -553,24 +574,24 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
 // --- Drivers -------------------------------------------------------------------
 
 template <class E, int kBits>
-void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes) {
+void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes, OutputRows range) {
     switch (mode) {
-        case RankMode::Minimum: ExtremumFilter<E, false>(in, out, r); break;
-        case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r); break;
+        case RankMode::Minimum: ExtremumFilter<E, false>(in, out, r, range); break;
+        case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r, range); break;
         case RankMode::Median:
             if (r == 1) {
-                MedianNetwork<E, 1>(in, out);
+                MedianNetwork<E, 1>(in, out, range);
             } else if (r == 2) {
-                MedianNetwork<E, 2>(in, out);
+                MedianNetwork<E, 2>(in, out, range);
             } else {
                 for (int lane = 0; lane < medianLanes; ++lane) {
                     if constexpr (kBits == 8) {
                         if (r <= kConstantTimeRadius) {
-                            ConstantTimeMedian(in, out, lane, r);
+                            ConstantTimeMedian(in, out, lane, r, range);
                             continue;
                         }
                     }
-                    HistogramMedian<E, kBits>(in, out, lane, r);
+                    HistogramMedian<E, kBits>(in, out, lane, r, range);
                 }
             }
             break;
@@ -614,7 +635,7 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
         // Byte order is ranking order; the alpha, equal everywhere, comes out
         // unchanged whether ranked or copied.
         const Rows out{reinterpret_cast<std::byte*>(dst.pixels), dst.strideBytes, w, h, 4};
-        FilterRows<Bytes, 8>(RowsOf(src), out, r, mode, 3);
+        FilterRows<Bytes, 8>(RowsOf(src), out, r, mode, 3, {0, h - 1});
         if (mode == RankMode::Median && r > 1) {
             const std::uint32_t alpha = src.row(0)[0] & 0xFF000000u;
             for (int y = 0; y < h; ++y) {
@@ -625,41 +646,54 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
         return;
     }
 
+    // The general path, in bands of output rows: each band's source rows, with
+    // r rows more on either side where the image has them, become 16-bit
+    // planes of ranking positions, one channel at a time. The filters cut
+    // windows at a band's first and last rows, which are either the image's
+    // or at least r rows away from every output row of the band, so every
+    // output sees exactly its window.
     const OrderTables& tables = Tables();
-    const size_t count = static_cast<size_t>(w) * static_cast<size_t>(h);
-    std::vector<std::int16_t> plane(count), filtered(count);
-    const Rows in{reinterpret_cast<std::byte*>(plane.data()), static_cast<std::ptrdiff_t>(w) * 2, w, h, 2};
-    const Rows out{reinterpret_cast<std::byte*>(filtered.data()), static_cast<std::ptrdiff_t>(w) * 2, w, h, 2};
-    for (int channel = 0; channel < 4; ++channel) {
-        const bool alpha = channel == 3;
-        if (alpha && !rankAlpha) break;
-        const int shift = 8 * channel;
-        for (int y = 0; y < h; ++y) {
-            const std::uint32_t* s = src.row(y);
-            std::int16_t* p = plane.data() + static_cast<size_t>(y) * w;
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t a = s[x] >> 24;
-                const unsigned order = alpha ? a : tables.order[a << 8 | ((s[x] >> shift) & 0xFF)];
-                p[x] = static_cast<std::int16_t>(static_cast<int>(order) - 32768);
+    const int band = std::min(h, std::max(64, 4 * r));
+    const int bandRows = static_cast<int>(std::min<std::int64_t>(h, std::int64_t{band} + 2 * std::int64_t{r}));
+    const size_t planeSize = static_cast<size_t>(w) * static_cast<size_t>(bandRows);
+    std::vector<std::int16_t> plane(planeSize), filtered(planeSize);
+    for (int y0 = 0; y0 < h; y0 += band) {
+        const int y1 = std::min(h, y0 + band);  // output rows [y0, y1)
+        const int in0 = std::max(0, y0 - r);
+        const int rows = static_cast<int>(std::min<std::int64_t>(h, std::int64_t{y1} + r)) - in0;
+        const Rows in{reinterpret_cast<std::byte*>(plane.data()), static_cast<std::ptrdiff_t>(w) * 2, w, rows, 2};
+        const Rows out{reinterpret_cast<std::byte*>(filtered.data()), static_cast<std::ptrdiff_t>(w) * 2, w, rows, 2};
+        for (int channel = 0; channel < 4; ++channel) {
+            const bool alpha = channel == 3;
+            const int shift = 8 * channel;
+            if (alpha && !rankAlpha) {
+                for (int y = y0; y < y1; ++y) {
+                    const std::uint32_t* s = src.row(y);
+                    std::uint32_t* d = dst.row(y);
+                    for (int x = 0; x < w; ++x) d[x] = (d[x] & 0xFFFFFFu) | (s[x] & 0xFF000000u);
+                }
+                break;
             }
-        }
-        FilterRows<Words, 16>(in, out, r, mode, 1);
-        const std::uint32_t mask = ~(0xFFu << shift);
-        for (int y = 0; y < h; ++y) {
-            std::uint32_t* d = dst.row(y);
-            const std::int16_t* f = filtered.data() + static_cast<size_t>(y) * w;
-            for (int x = 0; x < w; ++x) {
-                const unsigned order = static_cast<unsigned>(f[x] + 32768);
-                const std::uint32_t byte = alpha ? order : tables.byteOf[order];
-                d[x] = (d[x] & mask) | byte << shift;
+            for (int y = 0; y < rows; ++y) {
+                const std::uint32_t* s = src.row(in0 + y);
+                std::int16_t* p = plane.data() + static_cast<size_t>(y) * w;
+                for (int x = 0; x < w; ++x) {
+                    const std::uint32_t a = s[x] >> 24;
+                    const unsigned order = alpha ? a : tables.order[a << 8 | ((s[x] >> shift) & 0xFF)];
+                    p[x] = static_cast<std::int16_t>(static_cast<int>(order) - 32768);
+                }
             }
-        }
-    }
-    if (!rankAlpha) {
-        for (int y = 0; y < h; ++y) {
-            const std::uint32_t* s = src.row(y);
-            std::uint32_t* d = dst.row(y);
-            for (int x = 0; x < w; ++x) d[x] = (d[x] & 0xFFFFFFu) | (s[x] & 0xFF000000u);
+            FilterRows<Words, 16>(in, out, r, mode, 1, {y0 - in0, y1 - 1 - in0});
+            const std::uint32_t mask = ~(0xFFu << shift);
+            for (int y = y0; y < y1; ++y) {
+                std::uint32_t* d = dst.row(y);
+                const std::int16_t* f = filtered.data() + static_cast<size_t>(y - in0) * w;
+                for (int x = 0; x < w; ++x) {
+                    const unsigned order = static_cast<unsigned>(f[x] + 32768);
+                    const std::uint32_t byte = alpha ? order : tables.byteOf[order];
+                    d[x] = (d[x] & mask) | byte << shift;
+                }
+            }
         }
     }
 }
