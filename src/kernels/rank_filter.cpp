@@ -36,7 +36,7 @@
 // a cost that grows with r, not r^2.
 //
 // Memory: the byte path needs a few rows; the general path two 16-bit planes
-// of the image (the positions of one channel, and its filtered positions).
+// of a band of rows (the positions of one channel, and its filtered ones).
 
 namespace rastelle::kernels {
 namespace {
@@ -99,6 +99,11 @@ struct Rows {
     size_t rowBytes() const { return static_cast<size_t>(width) * unit; }
 };
 
+// The rows whose outputs a filter computes: first..last of its input rows.
+struct OutputRows {
+    int first, last;
+};
+
 __m128i Load(const std::byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 void Store(std::byte* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
@@ -141,82 +146,98 @@ __m128i Pick(__m128i a, __m128i b) {
 constexpr int kDirectRadius = 2;  // up to here the column pass reads 2r + 1 rows; beyond, blocks
 
 template <class E, bool kMax>
-void ExtremumFilter(const Rows& in, const Rows& out, int r) {
+void ExtremumFilter(const Rows& in, const Rows& out, int r, OutputRows range) {
     const int h = in.height, unit = in.unit;
     const size_t rowBytes = in.rowBytes();
-    const size_t midStride = (rowBytes + 15) / 16 * 16 + 16;
+    const size_t ringStride = (rowBytes + 15) / 16 * 16 + 16;
     std::array<std::byte, 4> identity;
     for (int i = 0; i < 4; i += static_cast<int>(sizeof(typename E::T))) {
         const typename E::T v = kMax ? E::kLowest : E::kHighest;
         std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
     }
+    // 16 bytes of a source row from offset o; past its end, don't-cares.
+    alignas(16) std::byte tail[16] = {};
+    auto source = [&](int y, size_t o) {
+        if (o + 16 <= rowBytes) return Load(in.row(y) + o);
+        std::memcpy(tail, in.row(y) + o, rowBytes - o);
+        return Load(tail);
+    };
 
-    // The row pass, one row at a time, by doubling: with P the largest power
-    // of two up to 2r + 1, the extremum over P neighbours is built in log2(P)
-    // passes over the padded row, and two such spans, overlapping, cover the
-    // window. Every pass is one SSE2 operation per 16 bytes, in place.
+    // The column pass first, from the source rows into a padded row. Small
+    // windows take the extremum of their 2r + 1 rows; larger ones use van
+    // Herk/Gil-Werman blocks of 2r + 1 rows aligned at row 0: the prefix
+    // extrema of the block holding the window's last row and the suffix
+    // extrema of the block holding its first, kept in rings, three operations
+    // per 16 bytes whatever the radius.
+    const int k = 2 * r + 1;
+    const bool blocks = r > kDirectRadius;
+    const int ringRows = blocks ? static_cast<int>(std::min<std::int64_t>(h, 2 * std::int64_t{k})) : 0;
+    std::vector<std::byte> prefix(ringStride * static_cast<size_t>(ringRows)), suffix(prefix.size());
+    auto slot = [&](std::vector<std::byte>& v, int y) {
+        return v.data() + static_cast<size_t>(y % ringRows) * ringStride;
+    };
+    // source rows taken into the prefix ring so far (from the first block needed)
+    int done = std::max(0, range.first - r) / k * k;
+
+    // Then the row pass, by doubling: with P the largest power of two up to
+    // 2r + 1, the extremum over P neighbours is built in log2(P) passes over
+    // the padded row, and two such spans, overlapping, cover the window.
     int span = 1;
-    while (2 * span <= 2 * r + 1) span *= 2;
+    while (2 * span <= k) span *= 2;
     PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
     const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
-    auto rowPass = [&](int y, std::byte* m) {
-        std::byte* buf = padded.row() - static_cast<size_t>(r) * unit;  // the padding's start
-        padded.Refill();
-        std::memcpy(buf + static_cast<size_t>(r) * unit, in.row(y), rowBytes);
+    const size_t second = static_cast<size_t>(k - span) * unit;
+
+    for (int y = range.first; y <= range.last; ++y) {
+        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
+        std::byte* row = padded.row();
+        if (blocks) {
+            for (; done <= last; ++done) {
+                const int start = done / k * k, end = std::min(h, start + k) - 1;
+                std::byte* pre = slot(prefix, done);
+                if (done == start) {
+                    for (size_t o = 0; o < rowBytes; o += 16) Store(pre + o, source(done, o));
+                } else {
+                    const std::byte* before = slot(prefix, done - 1);
+                    for (size_t o = 0; o < rowBytes; o += 16)
+                        Store(pre + o, Pick<E, kMax>(Load(before + o), source(done, o)));
+                }
+                if (done == end) {
+                    std::byte* suf = slot(suffix, end);
+                    for (size_t o = 0; o < rowBytes; o += 16) Store(suf + o, source(end, o));
+                    for (int i = end - 1; i >= start; --i) {
+                        std::byte* to = slot(suffix, i);
+                        const std::byte* from = slot(suffix, i + 1);
+                        for (size_t o = 0; o < rowBytes; o += 16)
+                            Store(to + o, Pick<E, kMax>(Load(from + o), source(i, o)));
+                    }
+                }
+            }
+            const std::byte* suf = slot(suffix, first);
+            const std::byte* pre = slot(prefix, last);
+            const bool oneBlock = first / k == last / k;
+            const std::byte* only = first % k == 0 ? pre : suf;
+            for (size_t o = 0; o < rowBytes; o += 16)
+                Store(row + o, oneBlock ? Load(only + o) : Pick<E, kMax>(Load(suf + o), Load(pre + o)));
+        } else {
+            for (size_t o = 0; o < rowBytes; o += 16) {
+                __m128i v = source(first, o);
+                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, source(i, o));
+                Store(row + o, v);
+            }
+        }
+        padded.Refill();  // the last store may have run into the padding
+        std::byte* buf = row - static_cast<size_t>(r) * unit;
         for (int step = 1; step < span; step *= 2) {
             const size_t shift = static_cast<size_t>(step) * unit;
             for (size_t o = 0; o + shift < paddedBytes; o += 16)
                 Store(buf + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + shift)));
         }
-        const size_t second = static_cast<size_t>(2 * r - span + 1) * unit;
-        for (size_t o = 0; o < rowBytes; o += 16) Store(m + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + second)));
-    };
-    auto emit = [&](int y, size_t o, __m128i v) {
-        if (o + 16 <= rowBytes) Store(out.row(y) + o, v);
-        else StorePart(out.row(y) + o, v, rowBytes - o);
-    };
-
-    // The column pass over a ring of the latest row results. Small windows
-    // take the extremum of their 2r + 1 rows; larger ones use van Herk/Gil-
-    // Werman blocks of 2r + 1 rows aligned at row 0: the prefix extrema of the
-    // block holding the window's last row and the suffix extrema of the block
-    // holding its first, three operations per 16 bytes whatever the radius.
-    const int k = 2 * r + 1;
-    const bool blocks = r > kDirectRadius;
-    const int ringRows = static_cast<int>(std::min<std::int64_t>(h, blocks ? 2 * std::int64_t{k} : k));
-    std::vector<std::byte> mid(midStride * static_cast<size_t>(ringRows));
-    std::vector<std::byte> prefix(blocks ? mid.size() : 0), suffix(prefix.size());
-    auto slot = [&](std::vector<std::byte>& v, int y) {
-        return v.data() + static_cast<size_t>(y % ringRows) * midStride;
-    };
-    auto combine = [&](std::byte* to, const std::byte* a, const std::byte* b) {
-        for (size_t o = 0; o < rowBytes; o += 16) Store(to + o, Pick<E, kMax>(Load(a + o), Load(b + o)));
-    };
-    int done = 0;  // rows through the row pass so far
-    for (int y = 0; y < h; ++y) {
-        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
-        for (; done <= last; ++done) {
-            rowPass(done, slot(mid, done));
-            if (!blocks) continue;
-            const int start = done / k * k, end = std::min(h, start + k) - 1;
-            if (done == start) std::memcpy(slot(prefix, done), slot(mid, done), midStride);
-            else combine(slot(prefix, done), slot(prefix, done - 1), slot(mid, done));
-            if (done == end) {
-                std::memcpy(slot(suffix, end), slot(mid, end), midStride);
-                for (int i = end - 1; i >= start; --i) combine(slot(suffix, i), slot(suffix, i + 1), slot(mid, i));
-            }
-        }
+        std::byte* dst = out.row(y);
         for (size_t o = 0; o < rowBytes; o += 16) {
-            __m128i v;
-            if (!blocks) {
-                v = Load(slot(mid, first) + o);
-                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, Load(slot(mid, i) + o));
-            } else if (first / k == last / k) {
-                v = Load(first % k == 0 ? slot(prefix, last) + o : slot(suffix, first) + o);
-            } else {
-                v = Pick<E, kMax>(Load(slot(suffix, first) + o), Load(slot(prefix, last) + o));
-            }
-            emit(y, o, v);
+            const __m128i v = Pick<E, kMax>(Load(buf + o), Load(buf + o + second));
+            if (o + 16 <= rowBytes) Store(dst + o, v);
+            else StorePart(dst + o, v, rowBytes - o);
         }
     }
 }
@@ -240,10 +261,10 @@ typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
 
 // Every pixel within R of a border.
 template <class E, int R>
-void BorderMedians(const Rows& in, const Rows& out) {
+void BorderMedians(const Rows& in, const Rows& out, OutputRows range) {
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
-    for (int y = 0; y < in.height; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const bool edgeRow = y < R || y >= in.height - R;
         for (int x = 0; x < in.width; ++x) {
             if (!edgeRow && x == R && in.width - R > R) x = in.width - R;  // skip the interior
@@ -298,11 +319,22 @@ RASTELLE_ALWAYS_INLINE std::array<__m128i, N + M> MergeSorted(const std::array<_
     }
 }
 
+// f(0), ..., f(N - 1), unrolled.
+template <size_t N, class F, size_t... I>
+RASTELLE_ALWAYS_INLINE auto Gather(F f, std::index_sequence<I...>) {
+    return std::array<decltype(f(size_t{0})), N>{f(I)...};
+}
+
+template <size_t N, class F>
+RASTELLE_ALWAYS_INLINE auto Gather(F f) {
+    return Gather<N>(f, std::make_index_sequence<N>());
+}
+
 // Medians of the (2R + 1)^2 windows that lie inside the image, R = 1 or 2,
 // by sorting networks: each column of 2R + 1 is sorted once per row and
 // shared by the 2R + 1 windows it belongs to. Border pixels are done straight.
 template <class E, int R>
-void MedianNetwork(const Rows& in, const Rows& out) {
+void MedianNetwork(const Rows& in, const Rows& out, OutputRows range) {
     constexpr int kSide = 2 * R + 1;
     const int w = in.width, h = in.height, u = in.unit;
     if (w >= kSide && h >= kSide) {
@@ -310,18 +342,21 @@ void MedianNetwork(const Rows& in, const Rows& out) {
         const size_t padded = (rowBytes + 15) / 16 * 16 + 16 * kSide;
         std::vector<std::byte> sorted(padded * kSide), tail(16 * kSide);
         auto level = [&](int i) { return sorted.data() + padded * static_cast<size_t>(i); };
-        for (int y = R; y < h - R; ++y) {
+        for (int y = std::max(R, range.first); y <= std::min(h - R - 1, range.last); ++y) {
             // Each column, sorted: level i holds the i-th smallest.
+            std::array<const std::byte*, kSide> rows;
+            for (int i = 0; i < kSide; ++i) rows[static_cast<size_t>(i)] = in.row(y - R + i);
+            std::array<std::byte*, kSide> levels;
+            for (int i = 0; i < kSide; ++i) levels[static_cast<size_t>(i)] = level(i);
             for (size_t o = 0; o < rowBytes; o += 16) {
-                std::array<__m128i, kSide> c;
-                for (int i = 0; i < kSide; ++i) {
-                    const std::byte* row = in.row(y - R + i) + o;
-                    if (o + 16 > rowBytes) {
-                        std::memcpy(tail.data() + 16 * i, row, rowBytes - o);
-                        row = tail.data() + 16 * i;
+                auto at = Gather<kSide>([&](size_t i) { return rows[i] + o; });
+                if (o + 16 > rowBytes) {
+                    for (size_t i = 0; i < kSide; ++i) {
+                        std::memcpy(tail.data() + 16 * i, at[i], rowBytes - o);
+                        at[i] = tail.data() + 16 * i;
                     }
-                    c[static_cast<size_t>(i)] = Load(row);
                 }
+                const auto c = Gather<kSide>([&](size_t i) { return Load(at[i]); });
                 std::array<__m128i, kSide> s;
                 if constexpr (R == 1) {
                     s = MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}), std::array{c[2]});
@@ -330,17 +365,18 @@ void MedianNetwork(const Rows& in, const Rows& out) {
                                                       std::array{c[2]}),
                                        MergeSorted<E>(std::array{c[3]}, std::array{c[4]}));
                 }
-                for (int i = 0; i < kSide; ++i) Store(level(i) + o, s[static_cast<size_t>(i)]);
+                Gather<kSide>([&](size_t i) {
+                    Store(levels[i] + o, s[i]);
+                    return 0;
+                });
             }
             std::byte* dst = out.row(y);
             const size_t end = rowBytes - static_cast<size_t>(R) * u;
             for (size_t o = static_cast<size_t>(R) * u; o < end; o += 16) {
                 // column j of the window, sorted
                 auto column = [&](int j) {
-                    std::array<__m128i, kSide> c;
-                    for (int i = 0; i < kSide; ++i)
-                        c[static_cast<size_t>(i)] = Load(level(i) + o + static_cast<size_t>(j - R) * u);
-                    return c;
+                    const size_t at = o + static_cast<size_t>(j - R) * u;
+                    return Gather<kSide>([&](size_t i) { return Load(levels[i] + at); });
                 };
                 __m128i v;
                 if constexpr (R == 1) {
@@ -360,7 +396,7 @@ void MedianNetwork(const Rows& in, const Rows& out) {
             }
         }
     }
-    BorderMedians<E, R>(in, out);
+    BorderMedians<E, R>(in, out, range);
 }
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
@@ -410,7 +446,7 @@ private:
 
 // Median of one value per element (`lane` of each), r >= 1.
 template <class E, int kBits>
-void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
+void HistogramMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     using T = typename E::T;
     const int w = in.width, h = in.height;
     const size_t offset = static_cast<size_t>(lane) * sizeof(T);
@@ -420,7 +456,7 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
         return E::Index(v);
     };
     SlidingHistogram<kBits> hist;
-    for (int y = 0; y < h; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const int y0 = std::max(0, y - r), y1 = std::min(h - 1, y + r);
         const std::uint32_t rows = static_cast<std::uint32_t>(y1 - y0 + 1);
         auto column = [&](int x, bool add) {
@@ -450,7 +486,7 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r) {
 // the median lies. Counts are 16-bit: for r <= 127 only.
 constexpr int kConstantTimeRadius = 127;
 
-void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
+void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     const int w = in.width, h = in.height;
     const size_t stride = static_cast<size_t>(in.unit);
     std::vector<std::uint16_t> colCoarse(static_cast<size_t>(w) * 16), colFine(static_cast<size_t>(w) * 256);
@@ -481,7 +517,7 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
 
     alignas(16) std::uint16_t kernelFine[256];
     int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
-    for (int y = 0; y < h; ++y) {
+    for (int y = range.first; y <= range.last; ++y) {
         const std::uint32_t rows = static_cast<std::uint32_t>(std::min(h - 1, y + r) - std::max(0, y - r) + 1);
         __m128i coarse0 = _mm_setzero_si128(), coarse1 = _mm_setzero_si128();
         auto addCoarse = [&](int j, bool add) {
@@ -538,24 +574,24 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r) {
 // --- Drivers -------------------------------------------------------------------
 
 template <class E, int kBits>
-void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes) {
+void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes, OutputRows range) {
     switch (mode) {
-        case RankMode::Minimum: ExtremumFilter<E, false>(in, out, r); break;
-        case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r); break;
+        case RankMode::Minimum: ExtremumFilter<E, false>(in, out, r, range); break;
+        case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r, range); break;
         case RankMode::Median:
             if (r == 1) {
-                MedianNetwork<E, 1>(in, out);
+                MedianNetwork<E, 1>(in, out, range);
             } else if (r == 2) {
-                MedianNetwork<E, 2>(in, out);
+                MedianNetwork<E, 2>(in, out, range);
             } else {
                 for (int lane = 0; lane < medianLanes; ++lane) {
                     if constexpr (kBits == 8) {
                         if (r <= kConstantTimeRadius) {
-                            ConstantTimeMedian(in, out, lane, r);
+                            ConstantTimeMedian(in, out, lane, r, range);
                             continue;
                         }
                     }
-                    HistogramMedian<E, kBits>(in, out, lane, r);
+                    HistogramMedian<E, kBits>(in, out, lane, r, range);
                 }
             }
             break;
@@ -599,7 +635,7 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
         // Byte order is ranking order; the alpha, equal everywhere, comes out
         // unchanged whether ranked or copied.
         const Rows out{reinterpret_cast<std::byte*>(dst.pixels), dst.strideBytes, w, h, 4};
-        FilterRows<Bytes, 8>(RowsOf(src), out, r, mode, 3);
+        FilterRows<Bytes, 8>(RowsOf(src), out, r, mode, 3, {0, h - 1});
         if (mode == RankMode::Median && r > 1) {
             const std::uint32_t alpha = src.row(0)[0] & 0xFF000000u;
             for (int y = 0; y < h; ++y) {
@@ -610,41 +646,54 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
         return;
     }
 
+    // The general path, in bands of output rows: each band's source rows, with
+    // r rows more on either side where the image has them, become 16-bit
+    // planes of ranking positions, one channel at a time. The filters cut
+    // windows at a band's first and last rows, which are either the image's
+    // or at least r rows away from every output row of the band, so every
+    // output sees exactly its window.
     const OrderTables& tables = Tables();
-    const size_t count = static_cast<size_t>(w) * static_cast<size_t>(h);
-    std::vector<std::int16_t> plane(count), filtered(count);
-    const Rows in{reinterpret_cast<std::byte*>(plane.data()), static_cast<std::ptrdiff_t>(w) * 2, w, h, 2};
-    const Rows out{reinterpret_cast<std::byte*>(filtered.data()), static_cast<std::ptrdiff_t>(w) * 2, w, h, 2};
-    for (int channel = 0; channel < 4; ++channel) {
-        const bool alpha = channel == 3;
-        if (alpha && !rankAlpha) break;
-        const int shift = 8 * channel;
-        for (int y = 0; y < h; ++y) {
-            const std::uint32_t* s = src.row(y);
-            std::int16_t* p = plane.data() + static_cast<size_t>(y) * w;
-            for (int x = 0; x < w; ++x) {
-                const std::uint32_t a = s[x] >> 24;
-                const unsigned order = alpha ? a : tables.order[a << 8 | ((s[x] >> shift) & 0xFF)];
-                p[x] = static_cast<std::int16_t>(static_cast<int>(order) - 32768);
+    const int band = std::min(h, std::max(64, 4 * r));
+    const int bandRows = static_cast<int>(std::min<std::int64_t>(h, std::int64_t{band} + 2 * std::int64_t{r}));
+    const size_t planeSize = static_cast<size_t>(w) * static_cast<size_t>(bandRows);
+    std::vector<std::int16_t> plane(planeSize), filtered(planeSize);
+    for (int y0 = 0; y0 < h; y0 += band) {
+        const int y1 = std::min(h, y0 + band);  // output rows [y0, y1)
+        const int in0 = std::max(0, y0 - r);
+        const int rows = static_cast<int>(std::min<std::int64_t>(h, std::int64_t{y1} + r)) - in0;
+        const Rows in{reinterpret_cast<std::byte*>(plane.data()), static_cast<std::ptrdiff_t>(w) * 2, w, rows, 2};
+        const Rows out{reinterpret_cast<std::byte*>(filtered.data()), static_cast<std::ptrdiff_t>(w) * 2, w, rows, 2};
+        for (int channel = 0; channel < 4; ++channel) {
+            const bool alpha = channel == 3;
+            const int shift = 8 * channel;
+            if (alpha && !rankAlpha) {
+                for (int y = y0; y < y1; ++y) {
+                    const std::uint32_t* s = src.row(y);
+                    std::uint32_t* d = dst.row(y);
+                    for (int x = 0; x < w; ++x) d[x] = (d[x] & 0xFFFFFFu) | (s[x] & 0xFF000000u);
+                }
+                break;
             }
-        }
-        FilterRows<Words, 16>(in, out, r, mode, 1);
-        const std::uint32_t mask = ~(0xFFu << shift);
-        for (int y = 0; y < h; ++y) {
-            std::uint32_t* d = dst.row(y);
-            const std::int16_t* f = filtered.data() + static_cast<size_t>(y) * w;
-            for (int x = 0; x < w; ++x) {
-                const unsigned order = static_cast<unsigned>(f[x] + 32768);
-                const std::uint32_t byte = alpha ? order : tables.byteOf[order];
-                d[x] = (d[x] & mask) | byte << shift;
+            for (int y = 0; y < rows; ++y) {
+                const std::uint32_t* s = src.row(in0 + y);
+                std::int16_t* p = plane.data() + static_cast<size_t>(y) * w;
+                for (int x = 0; x < w; ++x) {
+                    const std::uint32_t a = s[x] >> 24;
+                    const unsigned order = alpha ? a : tables.order[a << 8 | ((s[x] >> shift) & 0xFF)];
+                    p[x] = static_cast<std::int16_t>(static_cast<int>(order) - 32768);
+                }
             }
-        }
-    }
-    if (!rankAlpha) {
-        for (int y = 0; y < h; ++y) {
-            const std::uint32_t* s = src.row(y);
-            std::uint32_t* d = dst.row(y);
-            for (int x = 0; x < w; ++x) d[x] = (d[x] & 0xFFFFFFu) | (s[x] & 0xFF000000u);
+            FilterRows<Words, 16>(in, out, r, mode, 1, {y0 - in0, y1 - 1 - in0});
+            const std::uint32_t mask = ~(0xFFu << shift);
+            for (int y = y0; y < y1; ++y) {
+                std::uint32_t* d = dst.row(y);
+                const std::int16_t* f = filtered.data() + static_cast<size_t>(y - in0) * w;
+                for (int x = 0; x < w; ++x) {
+                    const unsigned order = static_cast<unsigned>(f[x] + 32768);
+                    const std::uint32_t byte = alpha ? order : tables.byteOf[order];
+                    d[x] = (d[x] & mask) | byte << shift;
+                }
+            }
         }
     }
 }
