@@ -275,21 +275,16 @@ def main():
     width, height = (int(v) for v in args.size.split("x"))
     image = test_image(np, width, height)
 
-    all_jobs = jobs()
-    names = []
-    for _, name, varying, _ in all_jobs:
-        names.append(name.replace("{o}", "1"))
-        if varying:
-            names.append(name.replace("{o}", "0"))
-    print("running Rastelle's benchmarks ...", file=sys.stderr)
-    ours = run_rastelle(args.bench, width, height, names)
-
     folder = tempfile.mkdtemp(dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
     try:
         vips, magick = Vips(np, image, folder), Magick(image, folder)
         rows = []
-        for title, name, varying, peers in all_jobs:
-            print("running the peers on %s ..." % title, file=sys.stderr)
+        for title, name, varying, peers in jobs():
+            # Rastelle's job runs right before its peers, so that a change in
+            # the machine's load over the run affects both sides alike.
+            print("running %s ..." % title, file=sys.stderr)
+            names = [name.replace("{o}", "1")] + ([name.replace("{o}", "0")] if varying else [])
+            ours = run_rastelle(args.bench, width, height, names)
             times = {
                 "opencv": run_opencv(np, image, *peers["opencv"]) if "opencv" in peers else None,
                 "vips": vips.run(*((peers["vips"], None) if isinstance(peers["vips"], list) else peers["vips"]))

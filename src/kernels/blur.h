@@ -10,11 +10,10 @@
 namespace rastelle::kernels {
 
 // Radii are used as given between -1 and kMaxBlurRadius. A larger radius
-// (+infinity included) acts as kMaxBlurRadius: by then a tent over any image
-// this library can hold is so flat that the blurred alpha has faded to (almost)
-// nothing, and the window bounds, the normalising sum and the exact 64-bit
-// sums all stay in range. A radius at or below -1 gives empty windows (as -1
-// does); NaN acts as 0.
+// (+infinity included) acts as kMaxBlurRadius: the tent is then so flat that
+// a pass's blurred alpha is at most 255 * (image side) / 65537, and the window
+// bounds, the normalising sum and the exact integer sums all stay in range.
+// A radius at or below -1 gives empty windows (as -1 does); NaN acts as 0.
 inline constexpr double kMaxBlurRadius = 65536.0;
 
 struct BlurParams {

@@ -512,8 +512,8 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, Output
         }
         at = y;
     };
-    auto load = [](const std::uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-    auto store = [](std::uint16_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+    auto load = [&](const std::uint16_t* p) { return Load(reinterpret_cast<const std::byte*>(p)); };
+    auto store = [&](std::uint16_t* p, __m128i v) { Store(reinterpret_cast<std::byte*>(p), v); };
 
     alignas(16) std::uint16_t kernelFine[256];
     int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
