@@ -22,9 +22,6 @@ std::wstring ExceptionMessage(const wchar_t* transform) {
 RASTELLE_TRANSFORM_CREATE(TransformFastBlur)
 RASTELLE_TRANSFORM_CREATE(TransformGlow)
 RASTELLE_TRANSFORM_CREATE(TransformShadow)
-RASTELLE_TRANSFORM_CREATE(TransformNoiseRemove)
-RASTELLE_TRANSFORM_CREATE(TransformErosion)
-RASTELLE_TRANSFORM_CREATE(TransformExpand)
 #undef RASTELLE_TRANSFORM_CREATE
 
 // Each body reads its properties once, then runs its kernel on the output,
@@ -62,31 +59,16 @@ HRESULT TransformShadow::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept 
                        });
 }
 
-HRESULT TransformNoiseRemove::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    const int radius = radius_;
-    return DoTransform({CLSID_TransformNoiseRemove, IID_ITransformNoiseRemove}, "TransformNoiseRemove",
-                       ExceptionMessage(L"NoiseRemove").c_str(), input, result,
-                       [&](kernels::ConstImageView in, kernels::ImageView out) {
-                           kernels::NoiseRemoveImage(in, out, radius);
-                       });
+void TransformNoiseRemove::Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius) {
+    kernels::NoiseRemoveImage(in, out, radius);
 }
 
-HRESULT TransformErosion::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    const int radius = radius_;
-    return DoTransform({CLSID_TransformErosion, IID_ITransformErosion}, "TransformErosion",
-                       ExceptionMessage(L"Erosion").c_str(), input, result,
-                       [&](kernels::ConstImageView in, kernels::ImageView out) {
-                           kernels::ErosionImage(in, out, radius);
-                       });
+void TransformErosion::Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius) {
+    kernels::ErosionImage(in, out, radius);
 }
 
-HRESULT TransformExpand::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    const int radius = radius_;
-    return DoTransform({CLSID_TransformExpand, IID_ITransformExpand}, "TransformExpand",
-                       ExceptionMessage(L"Expand").c_str(), input, result,
-                       [&](kernels::ConstImageView in, kernels::ImageView out) {
-                           kernels::ExpandImage(in, out, radius);
-                       });
+void TransformExpand::Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius) {
+    kernels::ExpandImage(in, out, radius);
 }
 
 }  // namespace rastelle::transforms

@@ -86,54 +86,69 @@ private:
     LONG offsetY_ = 10;
 };
 
-// The three rank filters differ in their interface, property name, the rank
-// they take and their messages.
-class TransformNoiseRemove final
-    : public com::ComObject<TransformNoiseRemove, GdiplusTransform<TransformNoiseRemove>,
-                            com::Dispatch<ITransformNoiseRemove>, com::SupportErrorInfo<ITransformNoiseRemove>> {
+// The three rank filters share everything but their interface, the name of
+// their radius property, the rank they take and their messages: Derived
+// supplies the accessors and these statics:
+//   kClassName, kTransformName   for the failure and exception messages
+//   Kernel(in, out, radius)      the filter
+//   Origin()                     its CLSID and interface IID
+template <class Derived, class Itf>
+class RankTransform
+    : public com::ComObject<Derived, GdiplusTransform<Derived>, com::Dispatch<Itf>, com::SupportErrorInfo<Itf>> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
-    STDMETHODIMP get_Precision(LONG* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Precision(LONG value) override {
+    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+        return com::CreateComObject<Derived>(outer, iid, out);
+    }
+    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
+        const int radius = radius_;
+        const std::wstring message = std::wstring(L"Some exception occured in the ") + Derived::kTransformName +
+                                     L" transform. If you see this message, please contact ";
+        return DoTransform(Derived::Origin(), Derived::kClassName, message.c_str(), input, result,
+                           [&](kernels::ConstImageView in, kernels::ImageView out) { Derived::Kernel(in, out, radius); });
+    }
+
+protected:
+    HRESULT Read(LONG* value) const noexcept { return ReadProperty(radius_, value); }
+    HRESULT Write(LONG value) noexcept {
         radius_ = value;
         return S_OK;
     }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
 
 private:
     LONG radius_ = 1;
 };
 
-class TransformErosion final
-    : public com::ComObject<TransformErosion, GdiplusTransform<TransformErosion>, com::Dispatch<ITransformErosion>,
-                            com::SupportErrorInfo<ITransformErosion>> {
+class TransformNoiseRemove final : public RankTransform<TransformNoiseRemove, ITransformNoiseRemove> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
-    STDMETHODIMP get_Strength(LONG* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Strength(LONG value) override {
-        radius_ = value;
-        return S_OK;
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+    STDMETHODIMP get_Precision(LONG* value) override { return Read(value); }
+    STDMETHODIMP put_Precision(LONG value) override { return Write(value); }
 
-private:
-    LONG radius_ = 1;
+    static constexpr char kClassName[] = "TransformNoiseRemove";
+    static constexpr wchar_t kTransformName[] = L"NoiseRemove";
+    static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
+    static com::ErrorOrigin Origin() { return {CLSID_TransformNoiseRemove, IID_ITransformNoiseRemove}; }
 };
 
-class TransformExpand final
-    : public com::ComObject<TransformExpand, GdiplusTransform<TransformExpand>, com::Dispatch<ITransformExpand>,
-                            com::SupportErrorInfo<ITransformExpand>> {
+class TransformErosion final : public RankTransform<TransformErosion, ITransformErosion> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
-    STDMETHODIMP get_Strength(LONG* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Strength(LONG value) override {
-        radius_ = value;
-        return S_OK;
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+    STDMETHODIMP get_Strength(LONG* value) override { return Read(value); }
+    STDMETHODIMP put_Strength(LONG value) override { return Write(value); }
 
-private:
-    LONG radius_ = 1;
+    static constexpr char kClassName[] = "TransformErosion";
+    static constexpr wchar_t kTransformName[] = L"Erosion";
+    static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
+    static com::ErrorOrigin Origin() { return {CLSID_TransformErosion, IID_ITransformErosion}; }
+};
+
+class TransformExpand final : public RankTransform<TransformExpand, ITransformExpand> {
+public:
+    STDMETHODIMP get_Strength(LONG* value) override { return Read(value); }
+    STDMETHODIMP put_Strength(LONG value) override { return Write(value); }
+
+    static constexpr char kClassName[] = "TransformExpand";
+    static constexpr wchar_t kTransformName[] = L"Expand";
+    static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
+    static com::ErrorOrigin Origin() { return {CLSID_TransformExpand, IID_ITransformExpand}; }
 };
 
 }  // namespace rastelle::transforms
