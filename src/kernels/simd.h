@@ -12,6 +12,7 @@
 #endif
 
 #include <emmintrin.h>
+#include <immintrin.h>
 
 #if defined(__GNUC__)
 // Containers of registers drop the may_alias attribute of the register
@@ -25,6 +26,15 @@
 #define RASTELLE_ALWAYS_INLINE __forceinline
 #else
 #define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
+
+// Functions with an AVX2 body: the rest of the file stays SSE2, and the
+// caller picks the AVX2 function only where ActiveSimdLevel() allows it.
+// Every helper such a function inlines needs the mark too.
+#if defined(__GNUC__)
+#define RASTELLE_TARGET_AVX2 __attribute__((target("avx2")))
+#else
+#define RASTELLE_TARGET_AVX2
 #endif
 
 namespace rastelle::kernels {
