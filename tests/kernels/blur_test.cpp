@@ -104,6 +104,50 @@ TEST(BlurKernel, MatchesReferenceOnRandomImages) {
     }
 }
 
+// Small radii whose 2r is whole sum wholly opaque windows as bytes and do the
+// rest one window at a time; vector widths, row tails, offsets and glow.
+class BlurOnOpaqueAreas : public EverySimdLevel {};
+RASTELLE_FOR_EVERY_SIMD_LEVEL(BlurOnOpaqueAreas);
+
+TEST_P(BlurOnOpaqueAreas, MatchesReference) {
+    std::mt19937 random(8);
+    const double radii[] = {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 1.7, 10};
+    const int offsets[] = {0, 1, -2, 5, -9, 40, -2147483647 - 1};
+    for (int w = 1; w <= 37; ++w) {
+        for (int trial = 0; trial < 12; ++trial) {
+            PaddedImage image(w, 1 + static_cast<int>(random() % 23));
+            FillOpaqueAndTransparent(image, random);
+            BlurParams params;
+            params.radiusX = radii[random() % std::size(radii)];
+            params.radiusY = trial % 3 ? params.radiusX : radii[random() % std::size(radii)];
+            if (trial % 4 == 1) {
+                params.glowColor = random();
+                params.intensity = trial % 8 == 1 ? 1 : 1 + random() % 20;
+            }
+            if (trial % 4 >= 2) {
+                params.offsetX = offsets[random() % std::size(offsets)];
+                params.offsetY = offsets[random() % std::size(offsets)];
+            }
+            ExpectSameAsReference(image, params);
+        }
+    }
+}
+
+TEST_P(BlurOnOpaqueAreas, UniformAreasRoundAsTheReciprocalSays) {
+    // Every colour byte over uniform opaque areas and their edges.
+    PaddedImage image(64, 9);
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const std::uint32_t v = static_cast<std::uint32_t>(x * 4 + y % 4);
+            image.at(x, y) = 0xFF000000u | v << 16 | (255 - v) << 8 | (v * 7 & 255);
+        }
+    for (double radius : {0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0}) {
+        BlurParams params;
+        params.radiusX = params.radiusY = radius;
+        ExpectSameAsReference(image, params);
+    }
+}
+
 TEST(BlurKernel, WideRadiiTakeTheSixtyFourBitPath) {
     // Doubled sums above 31 bits: a radius whose normalising sum times
     // 2 * 255 * 255 passes 2^31.

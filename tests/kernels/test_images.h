@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/cpu_features.h"
 #include "kernels/image_view.h"
 
 namespace rastelle::kernels {
@@ -68,6 +69,18 @@ inline void FillRandom(PaddedImage& image, std::mt19937& random, bool blocky = f
         }
 }
 
+// Mostly wholly opaque or wholly transparent blocks (as photos and cut-out
+// shapes are), with a rare pixel of partial alpha among them.
+inline void FillOpaqueAndTransparent(PaddedImage& image, std::mt19937& random) {
+    std::uint32_t last = 0;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            if (random() % 3 == 0 || (x == 0 && y == 0))
+                last = (random() & 0xFFFFFFu) | (random() % 3 == 0 ? 0u : 0xFF000000u);
+            image.at(x, y) = random() % 50 == 0 ? (last & 0xFFFFFFu) | RandomAlpha(random) << 24 : last;
+        }
+}
+
 inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
     PaddedImage copy(image.width, image.height, pad);
     for (int y = 0; y < image.height; ++y)
@@ -87,5 +100,23 @@ inline std::string FirstDifference(const PaddedImage& expected, const PaddedImag
             }
     return {};
 }
+
+// Runs a test once per vector instruction set the kernels can choose (the
+// wider ones only where this processor has them).
+class EverySimdLevel : public testing::TestWithParam<SimdLevel> {
+protected:
+    void SetUp() override {
+        LimitSimdLevel(GetParam());
+        if (ActiveSimdLevel() != GetParam()) GTEST_SKIP() << "this processor lacks the instruction set";
+    }
+    void TearDown() override { LimitSimdLevel(SimdLevel::Avx2); }
+};
+
+inline std::string SimdLevelName(const testing::TestParamInfo<SimdLevel>& info) {
+    return info.param == SimdLevel::Avx2 ? "Avx2" : "Sse2";
+}
+
+#define RASTELLE_FOR_EVERY_SIMD_LEVEL(Fixture)                                                            \
+    INSTANTIATE_TEST_SUITE_P(, Fixture, testing::Values(SimdLevel::Sse2, SimdLevel::Avx2), SimdLevelName)
 
 }  // namespace rastelle::kernels
