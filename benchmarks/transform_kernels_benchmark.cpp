@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -25,15 +26,26 @@ struct TestImage {
     int width, height;
     std::vector<std::uint32_t> input, output;
 
-    TestImage(int w, int h, bool opaque) : width(w), height(h), input(static_cast<size_t>(w) * h), output(input.size()) {
+    enum Alpha { kEveryAlpha, kOpaque, kCutOut };
+
+    TestImage(int w, int h, int alpha) : width(w), height(h), input(static_cast<size_t>(w) * h), output(input.size()) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const std::uint32_t n = ((73u * x + 151u * y) ^ (static_cast<std::uint32_t>(x) * y)) & 31;
                 const std::uint32_t b = (x / 4 + n) & 255, g = (y / 4 + n) & 255, r = ((x + y) / 8 + n) & 255;
-                const std::uint32_t a = opaque ? 255 : ((static_cast<std::uint32_t>(x ^ y) * 37 + 5 * n) & 255);
+                std::uint32_t a = 255;
+                if (alpha == kEveryAlpha) a = (static_cast<std::uint32_t>(x ^ y) * 37 + 5 * n) & 255;
+                if (alpha == kCutOut) a = DiscAlpha(x, y);
                 input[static_cast<size_t>(y) * w + x] = a << 24 | r << 16 | g << 8 | b;
             }
         output = input;
+    }
+    // Opaque discs of radius 150 every 400 pixels on a transparent ground,
+    // with a one-pixel soft edge: a cut-out shape, as glows and shadows get.
+    static std::uint32_t DiscAlpha(int x, int y) {
+        const double dx = x % 400 - 200, dy = y % 400 - 200;
+        const double edge = std::sqrt(dx * dx + dy * dy) - 150;
+        return edge <= -0.5 ? 255 : edge >= 0.5 ? 0 : static_cast<std::uint32_t>((0.5 - edge) * 255);
     }
     ConstImageView in() const { return PackedView(const_cast<std::uint32_t*>(input.data()), width, height); }
     ImageView out() { return PackedView(output.data(), width, height); }
@@ -73,24 +85,30 @@ BENCHMARK(BM_FastBlur)->Apply([](benchmark::internal::Benchmark* b) {
 });
 
 void BM_Glow(benchmark::State& state) {
-    TestImage image(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), false);
+    TestImage image(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                    state.range(3) ? TestImage::kCutOut : TestImage::kEveryAlpha);
     for (auto _ : state) {
         CopyPixels(image.in(), image.out());
         GlowImage(image.in(), image.out(), 0xFFFFFF00u, 10, static_cast<double>(state.range(2)) / 10);
     }
     Finish(state, image);
 }
-BENCHMARK(BM_Glow)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, {{20}, {100}}, {"r10"}); });
+BENCHMARK(BM_Glow)->Apply([](benchmark::internal::Benchmark* b) {
+    Sizes(b, {{20, 0}, {100, 0}, {20, 1}, {100, 1}}, {"r10", "cutout"});
+});
 
 void BM_Shadow(benchmark::State& state) {
-    TestImage image(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), false);
+    TestImage image(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                    state.range(3) ? TestImage::kCutOut : TestImage::kEveryAlpha);
     for (auto _ : state) {
         CopyPixels(image.in(), image.out());
         ShadowImage(image.in(), image.out(), 0xFF808080u, static_cast<double>(state.range(2)) / 10, 10, 10);
     }
     Finish(state, image);
 }
-BENCHMARK(BM_Shadow)->Apply([](benchmark::internal::Benchmark* b) { Sizes(b, {{20}, {100}}, {"r10"}); });
+BENCHMARK(BM_Shadow)->Apply([](benchmark::internal::Benchmark* b) {
+    Sizes(b, {{20, 0}, {100, 0}, {20, 1}, {100, 1}}, {"r10", "cutout"});
+});
 
 // --- Rank filters: every pixel of the output is written, no copy needed -----
 

@@ -654,20 +654,23 @@ private:
     std::int64_t next_ = 0;
 };
 
-// Lays a row of blurred pixels onto dst; a plain blur's opaque pixels
-// replace dst's, four at a time.
+// Lays a row of blurred pixels onto dst. Runs of four transparent blurred
+// pixels lay nothing; four opaque ones of a plain blur replace dst's, and of
+// an opaque glow colour give that colour.
 void LayRow(std::uint32_t* out, const std::uint32_t* blurred, int width, const Layer& layer) {
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const bool opaqueGlow = layer.glow && (*layer.glow >> 24) == 255;
+    const __m128i glow = _mm_set1_epi32(static_cast<int>(0xFF000000u | (layer.glow ? *layer.glow : 0)));
     int x = 0;
-    if (!layer.glow) {
-        const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        for (; x + 4 <= width; x += 4) {
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blurred + x));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(b, alpha), alpha)) == 0xFFFF) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), b);
-                continue;
-            }
-            for (int i = x; i < x + 4; ++i) out[i] = layer(out[i], blurred[i]);
+    for (; x + 4 <= width; x += 4) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blurred + x));
+        const __m128i a = _mm_and_si128(b, alpha);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
+        if ((!layer.glow || opaqueGlow) && _mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), layer.glow ? glow : b);
+            continue;
         }
+        for (int i = x; i < x + 4; ++i) out[i] = layer(out[i], blurred[i]);
     }
     for (; x < width; ++x) out[x] = layer(out[x], blurred[x]);
 }

@@ -121,8 +121,8 @@ TEST_P(BlurOnOpaqueAreas, MatchesReference) {
             params.radiusX = radii[random() % std::size(radii)];
             params.radiusY = trial % 3 ? params.radiusX : radii[random() % std::size(radii)];
             if (trial % 4 == 1) {
-                params.glowColor = random();
-                params.intensity = trial % 8 == 1 ? 1 : 1 + random() % 20;
+                params.glowColor = trial % 8 == 1 ? random() : random() | 0xFF000000u;
+                params.intensity = trial % 3 == 0 ? 1 : 1 + random() % 20;
             }
             if (trial % 4 >= 2) {
                 params.offsetX = offsets[random() % std::size(offsets)];
