@@ -7,7 +7,7 @@ libvips, Pillow and ImageMagick (all Debian packages), and prints one table
 of times and of Rastelle's time over the fastest peer's.
 
     benchmarks/peers/compare.py [--bench build/native/benchmarks/rastelle_kernel_benchmarks]
-                                [--size 4000x3000] [--install]
+                                [--size 4000x3000] [--install] [--jobs blur]
 
 It needs the system's Python, whose modules the Debian packages install (it
 starts itself again under /usr/bin/python3 when run by another one). The
@@ -261,6 +261,7 @@ def main():
     parser.add_argument("--bench", default=os.path.join(REPO, "build/native/benchmarks/rastelle_kernel_benchmarks"))
     parser.add_argument("--size", default="4000x3000")
     parser.add_argument("--install", action="store_true", help="apt-get install missing peers")
+    parser.add_argument("--jobs", default="", help="only the jobs whose name contains this text, e.g. blur")
     args = parser.parse_args()
     ensure_peers(args.install)
     if not os.access(args.bench, os.X_OK):
@@ -279,7 +280,7 @@ def main():
     try:
         vips, magick = Vips(np, image, folder), Magick(image, folder)
         rows = []
-        for title, name, varying, peers in jobs():
+        for title, name, varying, peers in (j for j in jobs() if args.jobs in j[0]):
             # Rastelle's job runs right before its peers, so that a change in
             # the machine's load over the run affects both sides alike.
             print("running %s ..." % title, file=sys.stderr)
