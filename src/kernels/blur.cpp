@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "blend.h"
-#include "cpu_features.h"
+#include "blur_detail.h"
 
 // How the passes are computed. Each output pixel needs, over its window, the
 // alpha-weighted sums SA = sum A*w and SC = sum (C*A)*w formed in double
@@ -33,22 +33,16 @@
 // vertical pass reads the horizontal pass's rows, premultiplied, from a ring
 // of the 2 ceil(ry) + 2 latest (the windows' rows and the one the sliding
 // update drops).
+//
+// Small radii over images made mostly of wholly opaque and wholly transparent
+// areas take the byte path instead (blur_byte_path.cpp).
 
 namespace rastelle::kernels {
 namespace {
 
+using namespace blur_detail;
+
 constexpr std::int64_t kTableLimit = 1 << 17;  // entries of the reciprocal tables
-
-std::uint32_t ToByte(double v) { return v < 255.0 ? static_cast<std::uint32_t>(v) : 255u; }
-
-// Turns the four window sums into a pixel: the colour bytes from the sums'
-// ratio, the alpha from SA / norm, all four 0 when SA is 0. The sums may all
-// be scaled by the same power of two as norm, which changes nothing.
-std::uint32_t Finish(double sb, double sg, double sr, double sa, double norm) {
-    if (sa == 0) return 0;
-    const double inv = 1.0 / sa;
-    return ToByte(sa / norm) << 24 | ToByte(sr * inv) << 16 | ToByte(sg * inv) << 8 | ToByte(sb * inv);
-}
 
 // The same for integer sums held as four 32-bit lanes (blue, green, red,
 // alpha), with the reciprocals and the alphas looked up per alpha sum.
@@ -75,18 +69,6 @@ private:
     std::vector<double> inverse_;  // [0] = 0 makes a transparent window give 0
     std::vector<std::uint8_t> alpha_;
 };
-
-// (B*A, G*A, R*A, A) of one pixel as four 16-bit lanes (each at most 65025).
-RASTELLE_ALWAYS_INLINE __m128i Premultiply16(std::uint32_t pixel) {
-    const __m128i px = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(pixel)), _mm_setzero_si128());
-    __m128i alpha = _mm_shufflelo_epi16(px, _MM_SHUFFLE(3, 3, 3, 3));
-    alpha = _mm_or_si128(_mm_and_si128(alpha, _mm_set_epi16(0, 0, 0, 0, 0, -1, -1, -1)),
-                         _mm_set_epi16(0, 0, 0, 0, 1, 0, 0, 0));
-    return _mm_mullo_epi16(px, alpha);
-}
-
-// The same as four 32-bit lanes.
-__m128i Premultiply(std::uint32_t pixel) { return _mm_unpacklo_epi16(Premultiply16(pixel), _mm_setzero_si128()); }
 
 // A row of the work image (the horizontal pass's result) is kept
 // premultiplied, four 16-bit values a pixel, ready for the vertical sums.
@@ -145,43 +127,6 @@ struct Lanes64 {
         return a;
     }
 };
-
-// One pass's taps: distances lo..hi from the centre (none when lo > hi).
-struct Taps {
-    double radius;
-    int lo, hi;
-    double norm;   // what the alpha sum is divided by
-    bool running;  // 2r is an integer
-    bool wide;     // the doubled sums may exceed 31 bits
-
-    Taps(double r, double normDivisor) : radius(r) {
-        lo = static_cast<int>(std::floor(-r));
-        hi = static_cast<int>(std::ceil(r));
-        norm = BlurNormalisingSum(r) / normDivisor;
-        running = 2 * r == std::floor(2 * r);
-        // Largest doubled sum: 255 * 255 times the doubled weights' total.
-        wide = 65025.0 * 2 * BlurNormalisingSum(r) >= 2147483647.0;
-    }
-    bool Empty() const { return lo > hi; }
-    double Weight(std::int64_t d) const { return (radius + 1) - std::abs(static_cast<double>(d)); }
-    // Doubled weight of distance d; the window's ends weigh 1 (half-integer
-    // radius) or 2 (integer radius).
-    std::int64_t Weight2(std::int64_t d) const {
-        return static_cast<std::int64_t>(2 * radius + 2) - 2 * (d < 0 ? -d : d);
-    }
-    bool EdgeWeighsTwo() const { return Weight2(hi) == 2; }
-};
-
-// The first and last positions (in the 0..n-1 range of outputs) whose window,
-// centred at position - offset, meets the image's 0..n-1.
-bool ActiveRange(int n, int offset, const Taps& taps, int& first, int& last) {
-    const std::int64_t f = std::max<std::int64_t>(0, std::int64_t{offset} - taps.hi);
-    const std::int64_t l = std::min<std::int64_t>(n - 1, std::int64_t{offset} + n - 1 - taps.lo);
-    if (taps.Empty() || f > l) return false;
-    first = static_cast<int>(f);
-    last = static_cast<int>(l);
-    return true;
-}
 
 // The reciprocal table for a running pass, when its alpha sums are few.
 std::unique_ptr<TableFinisher> MakeTable(const Taps& taps) {
@@ -340,18 +285,6 @@ private:
 
 // --- Vertical pass: work columns, laid onto dst ----------------------------
 
-// Lays one blurred pixel (or the glow layer it gives) onto dst.
-struct Layer {
-    std::optional<std::uint32_t> glow;
-    std::uint32_t operator()(std::uint32_t d, std::uint32_t blurred) const {
-        const std::uint32_t a = blurred >> 24;
-        if (a == 0) return d;
-        if (glow) return BlendOver(d, *glow, (*glow >> 24) * AlphaCurve(a) / 255);
-        if (a == 255) return blurred;
-        return BlendOver(d, blurred, a);
-    }
-};
-
 // Per column the same T and D as the horizontal pass, slid down one row at a
 // time.
 template <class L>
@@ -428,292 +361,10 @@ void VerticalDirect(WorkRows& rows, const ImageView& dst, const Taps& taps, int 
     }
 }
 
-// --- The byte path -----------------------------------------------------------
-//
-// A window whose pixels are all opaque (and which no border cuts) has the
-// alpha sum 255 * S and the colour sums 255 * U, U the tent sum of the colour
-// bytes themselves: its pixel is trunc(U * (1 / S) rounded) in each colour
-// and 255 in alpha, and a window of transparent pixels gives 0. For small
-// running radii the doubled sums U fit 16 bits, so such windows are a 16-bit
-// tent over the bytes and a division by a constant (a high multiply and a
-// shift), many lanes at a time; the lanes' alpha sums tell which windows were
-// wholly opaque or transparent. The constant division is checked at set-up
-// against the rounded-reciprocal formula for every U that can occur, so the
-// path is taken only for radii where the two agree. Every other window (at a
-// border, or mixing alphas) is summed on its own in double precision, as the
-// direct path does. The horizontal pass then keeps finished pixels as they
-// are, not premultiplied, for the vertical one to sum the same way.
-
-struct ByteTent {
-    int hi = 0;                          // taps at distances -hi..hi
-    std::uint16_t weight[5] = {};        // doubled weight at distance 0..hi
-    std::uint16_t opaqueSum = 0;         // 255 * (doubled weights' total)
-    std::uint16_t magic = 0;             // floor(U / total) = (U * magic) >> (16 + shift)
-    int shift = 0;
-};
-
-constexpr int kByteTentMaxHi = 4;
-
-std::optional<ByteTent> ByteTentFor(const Taps& taps) {
-    if (!taps.running || taps.Empty() || taps.hi > kByteTentMaxHi || taps.lo != -taps.hi) return std::nullopt;
-    ByteTent tent;
-    tent.hi = taps.hi;
-    std::uint32_t total = 0;
-    for (int d = 0; d <= taps.hi; ++d) {
-        tent.weight[d] = static_cast<std::uint16_t>(taps.Weight2(d));
-        total += (d == 0 ? 1 : 2) * tent.weight[d];
-    }
-    if (255 * total >= 0xFFFF) return std::nullopt;
-    tent.opaqueSum = static_cast<std::uint16_t>(255 * total);
-    // The colour of a wholly opaque window: its undoubled sums are 255 U / 2
-    // and 255 total / 2, formed exactly in doubles.
-    const double inverse = 1.0 / (255.0 * total / 2);
-    auto colour = [&](std::uint32_t u) { return static_cast<std::uint32_t>((255.0 * u / 2) * inverse); };
-    for (tent.shift = 0; tent.shift < 16; ++tent.shift) {
-        const std::uint64_t magic = ((std::uint64_t{1} << (16 + tent.shift)) + total - 1) / total;
-        if (magic > 0xFFFF) break;
-        bool exact = true;
-        for (std::uint32_t u = 0; u <= tent.opaqueSum && exact; ++u)
-            exact = ((u * magic) >> (16 + tent.shift)) == colour(u);
-        if (exact) {
-            tent.magic = static_cast<std::uint16_t>(magic);
-            return tent;
-        }
-    }
-    return std::nullopt;
-}
-
-// The vector types the row loops are built for.
-namespace sse2 {
-struct Vec {
-    using V = __m128i;
-    static constexpr int kPixels = 2;
-    static constexpr int kAllAlpha = 0xC0C0;
-    static int AlphaBit(int pixel) { return 0xC0 << (8 * pixel); }
-    static V Set1(std::uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
-    static V SetAlpha(std::uint16_t alpha, std::uint16_t colour) {
-        const short a = static_cast<short>(alpha), c = static_cast<short>(colour);
-        return _mm_set_epi16(a, c, c, c, a, c, c, c);
-    }
-    static V Widen(const std::uint8_t* p) {
-        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
-    }
-    static V Add(V a, V b) { return _mm_add_epi16(a, b); }
-    static V Mul(V a, V b) { return _mm_mullo_epi16(a, b); }
-    static V MulHigh(V a, V b) { return _mm_mulhi_epu16(a, b); }
-    static V ShiftRight(V a, __m128i count) { return _mm_srl_epi16(a, count); }
-    static V Equal(V a, V b) { return _mm_cmpeq_epi16(a, b); }
-    static int AlphaMask(V m) { return _mm_movemask_epi8(m) & kAllAlpha; }
-    static void StoreBytes(std::uint32_t* out, V v) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(v, v));
-    }
-};
-#include "blur_byte_rows.inl"
-}  // namespace sse2
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#elif defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#endif
-namespace avx2 {
-struct Vec {
-    using V = __m256i;
-    static constexpr int kPixels = 4;
-    static constexpr int kAllAlpha = static_cast<int>(0xC0C0C0C0u);
-    static int AlphaBit(int pixel) { return static_cast<int>(0xC0u << (8 * pixel)); }
-    static V Set1(std::uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-    static V SetAlpha(std::uint16_t alpha, std::uint16_t colour) {
-        const short a = static_cast<short>(alpha), c = static_cast<short>(colour);
-        return _mm256_set_epi16(a, c, c, c, a, c, c, c, a, c, c, c, a, c, c, c);
-    }
-    static V Widen(const std::uint8_t* p) {
-        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-    }
-    static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
-    static V Mul(V a, V b) { return _mm256_mullo_epi16(a, b); }
-    static V MulHigh(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-    static V ShiftRight(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
-    static V Equal(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
-    static int AlphaMask(V m) { return _mm256_movemask_epi8(m) & kAllAlpha; }
-    static void StoreBytes(std::uint32_t* out, V v) {
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
-    }
-};
-#include "blur_byte_rows.inl"
-}  // namespace avx2
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC pop_options
-#elif defined(__clang__)
-#pragma clang attribute pop
-#endif
-
-using TentRowFunction = int (*)(int, const std::uint8_t* const*, int, const ByteTent&, std::uint32_t*, int*, int);
-
-TentRowFunction TentRowForThisProcessor() {
-    return ActiveSimdLevel() == SimdLevel::Avx2 ? &avx2::TentRowFor : &sse2::TentRowFor;
-}
-
-// Pixels the row loops may write or read beyond a row's end.
-constexpr int kRowSlack = 4;
-
-// The pixel of one window summed term by term in double precision, in index
-// order: pixelAt(j) for j in the window centred on c, cut to 0..n-1.
-template <class PixelAt>
-std::uint32_t DirectPixel(PixelAt pixelAt, std::int64_t n, std::int64_t c, const Taps& taps) {
-    const std::int64_t j0 = std::max<std::int64_t>(0, c + taps.lo), j1 = std::min<std::int64_t>(n - 1, c + taps.hi);
-    __m128d bg = _mm_setzero_pd(), ra = _mm_setzero_pd();
-    for (std::int64_t j = j0; j <= j1; ++j) {
-        const __m128i p = Premultiply(pixelAt(j));
-        const __m128d k = _mm_set1_pd(taps.Weight(j - c));
-        bg = _mm_add_pd(bg, _mm_mul_pd(_mm_cvtepi32_pd(p), k));
-        ra = _mm_add_pd(ra, _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(p, p)), k));
-    }
-    alignas(16) double s[4];
-    _mm_store_pd(s, bg);
-    _mm_store_pd(s + 2, ra);
-    return Finish(s[0], s[1], s[2], s[3], taps.norm);
-}
-
-// The horizontal pass of the byte path: one source row into one row of
-// finished pixels (W + kRowSlack long).
-class ByteHorizontalPass {
-public:
-    ByteHorizontalPass(const ConstImageView& src, const Taps& taps, const ByteTent& tent, int offX,
-                       TentRowFunction rows)
-        : src_(src), taps_(taps), tent_(tent), offX_(offX), rows_(rows),
-          line_(static_cast<size_t>(src.width) + 4 * kByteTentMaxHi + kRowSlack, 0),
-          others_(static_cast<size_t>(src.width) + kRowSlack) {
-        active_ = ActiveRange(src.width, offX, taps, first_, last_);
-    }
-
-    void Row(int y, std::uint32_t* out) {
-        const int w = src_.width, hi = tent_.hi;
-        if (!active_) {
-            std::memset(out, 0, static_cast<size_t>(w) * 4);
-            return;
-        }
-        // line_[i] holds source pixel i - 2 hi: centres reach hi beyond the
-        // image, their taps 2 hi, and the padding stays transparent.
-        const std::uint32_t* in = src_.row(y);
-        std::memcpy(line_.data() + 2 * hi, in, static_cast<size_t>(w) * 4);
-        const std::int64_t firstCentre = std::int64_t{first_} - offX_;
-        const std::uint8_t* taps[2 * kByteTentMaxHi + 1];
-        for (int k = 0; k <= 2 * hi; ++k)
-            taps[k] = reinterpret_cast<const std::uint8_t*>(line_.data() + (firstCentre + hi + k));
-        const int count = last_ - first_ + 1;
-        const int others = rows_(hi, taps, count, tent_, out + first_, others_.data(), 0);
-        // The row loop wrote up to kRowSlack pixels past the last; clear the
-        // rest of the row after it.
-        std::memset(out, 0, static_cast<size_t>(first_) * 4);
-        std::memset(out + last_ + 1, 0, static_cast<size_t>(w - 1 - last_) * 4);
-        for (int i = 0; i < others; ++i) {
-            const int x = first_ + others_[i];
-            out[x] = DirectPixel([in](std::int64_t j) { return in[j]; }, w, std::int64_t{x} - offX_, taps_);
-        }
-    }
-
-private:
-    const ConstImageView& src_;
-    const Taps& taps_;
-    const ByteTent& tent_;
-    int offX_;
-    TentRowFunction rows_;
-    bool active_ = false;
-    int first_ = 0, last_ = -1;
-    std::vector<std::uint32_t> line_;
-    std::vector<int> others_;
-};
-
-// The ring of horizontal rows for the byte path's vertical pass (as
-// WorkRows, with finished pixels).
-class ByteRows {
-public:
-    ByteRows(ByteHorizontalPass& pass, int width, int height, int ringRows)
-        : pass_(pass), rowLength_(static_cast<size_t>(width) + kRowSlack), height_(height), ringRows_(ringRows),
-          ring_(rowLength_ * static_cast<size_t>(ringRows)), zero_(rowLength_, 0) {}
-
-    const std::uint32_t* Get(std::int64_t k) {
-        if (k < 0 || k >= height_) return zero_.data();
-        if (k >= next_) {
-            for (std::int64_t j = std::max<std::int64_t>(next_, k - ringRows_ + 1); j <= k; ++j)
-                pass_.Row(static_cast<int>(j), Slot(j));
-            next_ = k + 1;
-        }
-        return Slot(k);
-    }
-
-private:
-    std::uint32_t* Slot(std::int64_t k) { return ring_.data() + static_cast<size_t>(k % ringRows_) * rowLength_; }
-    ByteHorizontalPass& pass_;
-    size_t rowLength_;
-    int height_, ringRows_;
-    std::vector<std::uint32_t> ring_, zero_;
-    std::int64_t next_ = 0;
-};
-
-// Lays a row of blurred pixels onto dst. Runs of four transparent blurred
-// pixels lay nothing; four opaque ones of a plain blur replace dst's, and of
-// an opaque glow colour give that colour.
-void LayRow(std::uint32_t* out, const std::uint32_t* blurred, int width, const Layer& layer) {
-    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    const bool opaqueGlow = layer.glow && (*layer.glow >> 24) == 255;
-    const __m128i glow = _mm_set1_epi32(static_cast<int>(0xFF000000u | (layer.glow ? *layer.glow : 0)));
-    int x = 0;
-    for (; x + 4 <= width; x += 4) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blurred + x));
-        const __m128i a = _mm_and_si128(b, alpha);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) continue;
-        if ((!layer.glow || opaqueGlow) && _mm_movemask_epi8(_mm_cmpeq_epi32(a, alpha)) == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), layer.glow ? glow : b);
-            continue;
-        }
-        for (int i = x; i < x + 4; ++i) out[i] = layer(out[i], blurred[i]);
-    }
-    for (; x < width; ++x) out[x] = layer(out[x], blurred[x]);
-}
-
-// Whether few pixels of src have an alpha other than 0 and 255, judged on up
-// to 64 evenly spaced rows: the byte path sums the windows of such pixels one
-// by one, which the running path does faster when they are many.
-bool FewPartlyTransparent(const ConstImageView& src) {
-    const int rows = std::min(src.height, 64);
-    std::int64_t partial = 0;
-    for (int i = 0; i < rows; ++i) {
-        const std::uint32_t* in = src.row(static_cast<int>(std::int64_t{i} * src.height / rows));
-        for (int x = 0; x < src.width; ++x) partial += ((in[x] >> 24) + 1) & 0xFE ? 1 : 0;
-    }
-    return partial * 16 <= std::int64_t{rows} * src.width;
-}
-
-void BytePathBlur(const ConstImageView& src, const ImageView& dst, const BlurParams& params, const Taps& horizontal,
-                  const ByteTent& horizontalTent, const Taps& vertical, const ByteTent& verticalTent) {
-    const int w = dst.width, h = dst.height;
-    int first = 0, last = -1;
-    if (!ActiveRange(h, params.offsetY, vertical, first, last)) return;
-    const TentRowFunction rowsFunction = TentRowForThisProcessor();
-    ByteHorizontalPass pass(src, horizontal, horizontalTent, params.offsetX, rowsFunction);
-    ByteRows rows(pass, w, h, std::min(h, 2 * verticalTent.hi + 1));
-    const Layer layer{params.glowColor};
-    std::vector<std::uint32_t> blurred(static_cast<size_t>(w) + kRowSlack);
-    std::vector<int> others(static_cast<size_t>(w) + kRowSlack);
-    const int hi = verticalTent.hi;
-    for (int y = first; y <= last; ++y) {
-        const std::int64_t c = std::int64_t{y} - params.offsetY;
-        const std::uint8_t* taps[2 * kByteTentMaxHi + 1];
-        for (int k = 0; k <= 2 * hi; ++k) taps[k] = reinterpret_cast<const std::uint8_t*>(rows.Get(c - hi + k));
-        const int count = rowsFunction(hi, taps, w, verticalTent, blurred.data(), others.data(), 0);
-        for (int i = 0; i < count; ++i) {
-            const int x = others[i];
-            blurred[x] = DirectPixel([&rows, x](std::int64_t k) { return rows.Get(k)[x]; }, h, c, vertical);
-        }
-        LayRow(dst.row(y), blurred.data(), w, layer);
-    }
-}
-
 }  // namespace
+
+using blur_detail::Taps;
+using blur_detail::TryBytePathBlur;
 
 double BlurRadiusUsed(double radius) {
     if (std::isnan(radius)) return 0.0;
@@ -741,11 +392,7 @@ void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParam
     const Taps horizontal(rx, 1.0);
     const Taps vertical(ry, params.glowColor ? intensity : 1.0);
     if (vertical.Empty()) return;  // no window, no layer
-    const auto horizontalTent = ByteTentFor(horizontal), verticalTent = ByteTentFor(vertical);
-    if (horizontalTent && verticalTent && FewPartlyTransparent(src)) {
-        BytePathBlur(src, dst, params, horizontal, *horizontalTent, vertical, *verticalTent);
-        return;
-    }
+    if (TryBytePathBlur(src, dst, params, horizontal, vertical)) return;
     HorizontalPass pass(src, horizontal, params.offsetX);
     // The vertical windows reach 2 * hi + 1 rows, the sliding update one more.
     const int ringRows = static_cast<int>(std::min<std::int64_t>(dst.height, 2 * std::int64_t{vertical.hi} + 2));
