@@ -25,10 +25,10 @@
 // from the chosen position. When every pixel of the image has the same alpha,
 // that order is the order of the bytes themselves, so such images (opaque
 // ones above all) are filtered on their bytes directly, all four channels of
-// a pixel at once. Whether they have is checked a row at a time as the byte
-// filters first read the row (it is in cache then, and the check costs no
-// pass over the image of its own); at the first row with another alpha the
-// byte filters stop and the general path computes the whole image.
+// a pixel at once. Whether they have is checked a row at a time right after
+// the byte filters first read the row (it is in cache then: the check costs
+// no pass over the image of its own); at the first row with another alpha
+// the byte filters stop and the general path computes the whole image.
 //
 // Minimum and maximum are separable (a column pass, then a row pass) and,
 // with windows cut at the borders, equal to padding with the identity of
@@ -48,8 +48,8 @@
 // SSE2, 16 bytes at a time, and for AVX2, 32 bytes at a time; each call takes
 // the widest one ActiveSimdLevel() allows.
 //
-// Memory: the byte path needs a few rows (up to 2r + 2 for minimum and
-// maximum); the general path two 16-bit planes of a band of rows (the
+// Memory: the byte path needs a few rows (2r + 3 for minimum and maximum
+// beyond r = 2); the general path two 16-bit planes of a band of rows (the
 // positions of one channel, and its filtered ones).
 
 namespace rastelle::kernels {
@@ -138,8 +138,9 @@ struct Avx2Vector {
 // --- Rows ------------------------------------------------------------------------
 
 // Admits the rows of an image, in order, as long as each has the alpha of
-// the image's first pixel everywhere. The byte filters ask for every row
-// before they first read it and stop where one is refused.
+// the image's first pixel everywhere. The byte filters ask for each row
+// right after they first read it (it is in cache then) and stop at the
+// first one refused; their output is then of no use.
 class AlphaGate {
 public:
     // Whether every pixel of a row has the given alpha (in the top byte).
@@ -172,7 +173,7 @@ struct Rows {
 
     std::byte* row(int y) const { return base + y * stride; }
     size_t rowBytes() const { return static_cast<size_t>(width) * unit; }
-    // Whether the rows up to y may be filtered (asked before they are read).
+    // Whether the rows up to y may be filtered (asked once they are read).
     bool admit(int y) const { return gate == nullptr || gate->Admit(y); }
 };
 
@@ -702,7 +703,6 @@ RASTELLE_RANK_TARGET bool ExtremumFilter(const Rows& in, const Rows& out, int r,
 
     for (int y = range.first; y <= range.last; ++y) {
         const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
-        if (!in.admit(last)) return false;
         // Columns; the stores past the row's end put the identity into the
         // padding.
         std::byte* row = padded.row();
@@ -744,6 +744,7 @@ RASTELLE_RANK_TARGET bool ExtremumFilter(const Rows& in, const Rows& out, int r,
                 V::Store(row + o, v);
             }
         }
+        if (!in.admit(last)) return false;
 
         // Rows: the window of output x starts at x * unit in buf.
         std::byte* buf = row - static_cast<size_t>(r) * unit;
@@ -824,57 +825,66 @@ RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Regs<N> Sorted(const Regs<N>& a) {
     }
 }
 
-// One row of medians whose windows hold M rows of the image, from row y0,
-// and all 2R + 1 columns of the padded levels (see MedianNetwork).
+template <int R>
+using Levels = std::array<std::byte*, 2 * R + 1>;
+
+// The columns of M rows from y0, at offset o, sorted into the levels.
 template <class E, int R, int M>
-RASTELLE_RANK_TARGET void NetworkRow(const Rows& in, int y0, RowReader& source,
-                                     const std::array<std::byte*, 2 * R + 1>& levels, std::byte* dst) {
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE void SortColumns(RowReader& source, int y0, size_t o,
+                                                             const Levels<R>& levels, size_t rowBytes) {
+    const Regs<M> s = Sorted<E>(Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
+        return source.At(y0 + static_cast<int>(i), o);
+    }));
+    Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
+        StoreInRow(levels[i], o, rowBytes, s[i]);
+        return 0;
+    });
+}
+
+// The medians of the windows from offset o: element M (2R + 1) / 2 of the
+// values of their 2R + 1 sorted columns of M.
+template <class E, int R, int M>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Reg WindowMedians(const Levels<R>& levels, size_t o, std::ptrdiff_t unit) {
+    auto column = [&](std::ptrdiff_t j) RASTELLE_RANK_TARGET {
+        return Gather<M>([&](size_t i) RASTELLE_RANK_TARGET { return V::Load(levels[i] + o + (j - R) * unit); });
+    };
+    if constexpr (R == 1 && M == 3) {
+        // The median of (largest low, median of the middles, smallest high)
+        // of three sorted columns.
+        const auto c0 = column(0), c1 = column(1), c2 = column(2);
+        const Reg lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
+        const Reg highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
+        const Reg midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
+        return E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+    } else if constexpr (R == 1) {
+        return MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(2))[3 * M / 2];
+    } else {
+        const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
+        return MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[5 * M / 2];
+    }
+}
+
+// One row of medians whose windows hold M rows of the image, from row y0,
+// and the 2R + 1 columns of the padded levels (see MedianNetwork).
+template <class E, int R, int M>
+RASTELLE_RANK_TARGET void NetworkRow(const Rows& in, int y0, RowReader& source, const Levels<R>& levels,
+                                     std::byte* dst) {
     const size_t rowBytes = in.rowBytes();
-    const std::ptrdiff_t unit = in.unit;
-    // The columns of M values from offset o, sorted into the levels.
-    auto sortColumns = [&](size_t o) RASTELLE_RANK_TARGET {
-        const Regs<M> s = Sorted<E>(Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
-            return source.At(y0 + static_cast<int>(i), o);
-        }));
-        Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
-            StoreInRow(levels[i], o, rowBytes, s[i]);
-            return 0;
-        });
-    };
-    // The window medians from offset o: element (M (2R + 1)) / 2 of the
-    // values of 2R + 1 sorted columns.
-    auto medians = [&](size_t o) RASTELLE_RANK_TARGET {
-        auto column = [&](std::ptrdiff_t j) RASTELLE_RANK_TARGET {
-            return Gather<M>([&](size_t i) RASTELLE_RANK_TARGET { return V::Load(levels[i] + o + (j - R) * unit); });
-        };
-        if constexpr (R == 1 && M == 3) {
-            // The median of (largest low, median of the middles, smallest
-            // high) of three sorted columns.
-            const auto c0 = column(0), c1 = column(1), c2 = column(2);
-            const Reg lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
-            const Reg highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
-            const Reg midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
-            return E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
-        } else if constexpr (R == 1) {
-            return MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(2))[3 * M / 2];
-        } else {
-            const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
-            return MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[5 * M / 2];
-        }
-    };
     // The columns are sorted a stretch ahead of the medians that read them:
     // a load that straddles two stores still in flight would wait for them.
     constexpr size_t kStretch = 32 * kW;
     for (size_t at = 0; at < rowBytes + kStretch; at += kStretch) {
-        for (size_t o = at; o < std::min(rowBytes, at + kStretch); o += kW) sortColumns(o);
+        for (size_t o = at; o < std::min(rowBytes, at + kStretch); o += kW)
+            SortColumns<E, R, M>(source, y0, o, levels, rowBytes);
         if (at == 0) continue;
-        for (size_t o = at - kStretch; o < std::min(rowBytes, at); o += kW) StoreInRow(dst, o, rowBytes, medians(o));
+        for (size_t o = at - kStretch; o < std::min(rowBytes, at); o += kW)
+            StoreInRow(dst, o, rowBytes, WindowMedians<E, R, M>(levels, o, in.unit));
     }
 }
 
 template <class E, int R, int M = 1>
-RASTELLE_RANK_TARGET void NetworkRowOf(int rows, const Rows& in, int y0, RowReader& source,
-                                       const std::array<std::byte*, 2 * R + 1>& levels, std::byte* dst) {
+RASTELLE_RANK_TARGET void NetworkRowOf(int rows, const Rows& in, int y0, RowReader& source, const Levels<R>& levels,
+                                       std::byte* dst) {
     if constexpr (M <= 2 * R + 1) {
         if (rows == M) NetworkRow<E, R, M>(in, y0, source, levels, dst);
         else NetworkRowOf<E, R, M + 1>(rows, in, y0, source, levels, dst);
@@ -885,41 +895,39 @@ RASTELLE_RANK_TARGET void NetworkRowOf(int rows, const Rows& in, int y0, RowRead
 // column of a row's windows is sorted once and shared by the 2R + 1 windows
 // it belongs to.
 //
-// Windows cut by a border: a window of n values whose rows the image cuts to
-// m has m (2R + 1) places; fill the missing ones with L lowest and H highest
-// values, and its element n / 2 becomes element L + n / 2 of the filled one.
-// So with L = m (2R + 1) / 2 - n / 2 the network of m rows takes element
-// m (2R + 1) / 2 of every window of a row alike. The missing rows are simply
-// left out (the columns have m values); the missing columns are R virtual
-// columns on either side of the row, whose sorted values are constants: the
-// j-th one from the border holds l_j lowest values, where l_j is how much L
-// grows by cutting it off too (L of the window it is the last column missing
-// from, less L of the window that misses one column less). Needs no window
-// cut on both sides: images at least 2R + 1 wide.
+// Windows cut by a border. The windows of one row of outputs all have the
+// same m rows of the image (2R + 1 but near the top and bottom), so the
+// columns are sorted over those m rows. A window that the left or right
+// border cuts to n < m (2R + 1) values is filled up with L lowest values and
+// the rest highest: its element n / 2 becomes element L + n / 2 of the
+// filled one, and with L = m (2R + 1) / 2 - n / 2 that is the element
+// m (2R + 1) / 2 which the network takes of every window of the row. The
+// filling comes from R virtual columns on either side of the row, whose
+// sorted values are constants: the j-th from the border holds l_j lowest
+// values, l_j being how much L grows when the window loses that column too.
+// This needs no window cut on both sides: images at least 2R + 1 wide.
 template <class E, int R>
 RASTELLE_RANK_TARGET bool MedianNetwork(const Rows& in, const Rows& out, OutputRows range) {
     using T = typename E::T;
     constexpr int kSide = 2 * R + 1;
     const int h = in.height;
     if (in.width < kSide) {
-        if (!in.admit(std::min(h - 1, range.last + R))) return false;
         StraightMedians<E, R>(in, out, range);
-        return true;
+        return in.admit(std::min(h - 1, range.last + R));
     }
     const size_t unit = static_cast<size_t>(in.unit), rowBytes = in.rowBytes(), pad = R * unit;
     const size_t stride = pad + (rowBytes + kW - 1) / kW * kW + pad + kW;
     std::vector<std::byte> sorted(stride * kSide);
-    std::array<std::byte*, kSide> levels;  // level i: the i-th smallest of each column, from column 0
+    Levels<R> levels;  // level i: the i-th smallest of each column, from column 0
     for (size_t i = 0; i < kSide; ++i) levels[i] = sorted.data() + stride * i + pad;
     RowReader source(in, nullptr);
     int virtualRows = 0;  // the m the virtual columns were made for
     for (int y = range.first; y <= range.last; ++y) {
         const int y0 = std::max(0, y - R), y1 = std::min(h - 1, y + R), m = y1 - y0 + 1;
-        if (!in.admit(y1)) return false;
         if (m != virtualRows) {
-            auto lowest = [&](int columns) { return m * kSide / 2 - m * columns / 2; };  // L of a window of that many
+            auto fill = [&](int columns) { return m * kSide / 2 - m * columns / 2; };  // L of a window of that many
             for (int j = 1; j <= R; ++j) {
-                const int lows = lowest(kSide - j) - lowest(kSide - j + 1);
+                const int lows = fill(kSide - j) - fill(kSide - j + 1);
                 for (int i = 0; i < m; ++i) {
                     const T v = i < lows ? E::kLowest : E::kHighest;
                     std::byte* left = levels[static_cast<size_t>(i)] - static_cast<size_t>(j) * unit;
@@ -933,6 +941,7 @@ RASTELLE_RANK_TARGET bool MedianNetwork(const Rows& in, const Rows& out, OutputR
             virtualRows = m;
         }
         NetworkRowOf<E, R>(m, in, y0, source, levels, out.row(y));
+        if (!in.admit(y1)) return false;
     }
     return true;
 }
