@@ -1,3 +1,7 @@
+#if !defined(RASTELLE_RANK_PASS)
+// The file proper. Its last section, the vector passes, is compiled twice
+// (see "Vector passes" below).
+
 #include "simd.h"
 
 #include "rank_filter.h"
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "blend.h"
+#include "cpu_features.h"
 
 // How the filters are computed. Ranking a channel by (alpha * byte, byte)
 // is ranking it by the position of (alpha, byte) in that order, a 16-bit
@@ -20,23 +25,32 @@
 // from the chosen position. When every pixel of the image has the same alpha,
 // that order is the order of the bytes themselves, so such images (opaque
 // ones above all) are filtered on their bytes directly, all four channels of
-// a pixel at once.
+// a pixel at once. Whether they have is checked a row at a time right after
+// the byte filters first read the row (it is in cache then: the check costs
+// no pass over the image of its own); at the first row with another alpha
+// the byte filters stop and the general path computes the whole image.
 //
-// Minimum and maximum are separable (a row pass, then a column pass) and,
+// Minimum and maximum are separable (a column pass, then a row pass) and,
 // with windows cut at the borders, equal to padding with the identity of
-// the operation. Rows: extrema over spans doubled log2(2r + 1) times, then two
-// overlapping spans per window. Columns: 2r + 1 rows for r <= 2, otherwise van
-// Herk/Gil-Werman blocks (three operations per element whatever the radius).
-// All of it 16 bytes at a time with SSE2.
+// the operation. Columns: 2r + 1 rows for r <= 2, otherwise van Herk/Gil-
+// Werman blocks (three operations per element whatever the radius). Rows:
+// 2r + 1 neighbours for r <= 2, otherwise extrema over spans doubled
+// log2(2r + 1) times, then two overlapping spans per window.
 //
 // Medians: 3 x 3 and 5 x 5 by sorting networks over columns sorted once and
-// shared by the windows they belong to. Larger byte medians (r <= 127) keep a
-// histogram per column and take constant time per pixel (Perreault/Hebert);
-// larger 16-bit ones slide a three-level histogram along each row (Huang), at
-// a cost that grows with r, not r^2.
+// shared by the windows they belong to. The networks rank windows cut by the
+// image's borders too (see MedianNetwork). Larger byte medians (r <= 127)
+// keep a histogram per column and take constant time per pixel
+// (Perreault/Hebert); larger 16-bit ones slide a three-level histogram along
+// each row (Huang), at a cost that grows with r, not r^2.
 //
-// Memory: the byte path needs a few rows; the general path two 16-bit planes
-// of a band of rows (the positions of one channel, and its filtered ones).
+// The vector passes (minimum, maximum and the median networks) exist for
+// SSE2, 16 bytes at a time, and for AVX2, 32 bytes at a time; each call takes
+// the widest one ActiveSimdLevel() allows.
+//
+// Memory: the byte path needs a few rows (2r + 3 for minimum and maximum
+// beyond r = 2); the general path two 16-bit planes of a band of rows (the
+// positions of one channel, and its filtered ones).
 
 namespace rastelle::kernels {
 namespace {
@@ -68,13 +82,15 @@ const OrderTables& Tables() {
 }
 
 // --- Element types: bytes of interleaved pixels, or 16-bit positions ------
-// Positions are stored less 32768, so that SSE2's signed 16-bit minimum and
-// maximum order them.
+// Positions are stored less 32768, so that the signed 16-bit minimum and
+// maximum instructions order them.
 
 struct Bytes {
     using T = std::uint8_t;
     static __m128i Min(__m128i a, __m128i b) { return _mm_min_epu8(a, b); }
     static __m128i Max(__m128i a, __m128i b) { return _mm_max_epu8(a, b); }
+    RASTELLE_TARGET_AVX2 static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epu8(a, b); }
+    RASTELLE_TARGET_AVX2 static __m256i Max(__m256i a, __m256i b) { return _mm256_max_epu8(a, b); }
     static constexpr T kLowest = 0, kHighest = 255;
     static unsigned Index(T v) { return v; }
     static T FromIndex(unsigned i) { return static_cast<T>(i); }
@@ -84,9 +100,67 @@ struct Words {
     using T = std::int16_t;
     static __m128i Min(__m128i a, __m128i b) { return _mm_min_epi16(a, b); }
     static __m128i Max(__m128i a, __m128i b) { return _mm_max_epi16(a, b); }
+    RASTELLE_TARGET_AVX2 static __m256i Min(__m256i a, __m256i b) { return _mm256_min_epi16(a, b); }
+    RASTELLE_TARGET_AVX2 static __m256i Max(__m256i a, __m256i b) { return _mm256_max_epi16(a, b); }
     static constexpr T kLowest = -32768, kHighest = 32767;
     static unsigned Index(T v) { return static_cast<unsigned>(v + 32768); }
     static T FromIndex(unsigned i) { return static_cast<T>(static_cast<int>(i) - 32768); }
+};
+
+// --- Registers: what the vector passes need of an instruction set --------
+
+struct Sse2Vector {
+    using R = __m128i;
+    static constexpr size_t kBytes = 16;
+    static R Load(const std::byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(std::byte* p, R v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static R Zero() { return _mm_setzero_si128(); }
+    static R AllOnes() { return _mm_set1_epi32(-1); }
+    static R And(R a, R b) { return _mm_and_si128(a, b); }
+    static R Or(R a, R b) { return _mm_or_si128(a, b); }
+};
+
+struct Avx2Vector {
+    using R = __m256i;
+    static constexpr size_t kBytes = 32;
+    RASTELLE_TARGET_AVX2 static R Load(const std::byte* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    RASTELLE_TARGET_AVX2 static void Store(std::byte* p, R v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    }
+    RASTELLE_TARGET_AVX2 static R Zero() { return _mm256_setzero_si256(); }
+    RASTELLE_TARGET_AVX2 static R AllOnes() { return _mm256_set1_epi32(-1); }
+    RASTELLE_TARGET_AVX2 static R And(R a, R b) { return _mm256_and_si256(a, b); }
+    RASTELLE_TARGET_AVX2 static R Or(R a, R b) { return _mm256_or_si256(a, b); }
+};
+
+// --- Rows ------------------------------------------------------------------------
+
+// Admits the rows of an image, in order, as long as each has the alpha of
+// the image's first pixel everywhere. The byte filters ask for each row
+// right after they first read it (it is in cache then) and stop at the
+// first one refused; their output is then of no use.
+class AlphaGate {
+public:
+    // Whether every pixel of a row has the given alpha (in the top byte).
+    using RowCheck = bool (*)(const std::uint32_t* row, int width, std::uint32_t alpha);
+
+    AlphaGate(const ConstImageView& image, RowCheck check)
+        : image_(image), check_(check), alpha_(image.row(0)[0] & 0xFF000000u) {}
+    std::uint32_t alpha() const { return alpha_; }
+    // Whether rows 0..y all have the alpha.
+    bool Admit(int y) {
+        for (; checked_ <= y; ++checked_)
+            if (!check_(image_.row(checked_), image_.width, alpha_)) return false;
+        return true;
+    }
+
+private:
+    ConstImageView image_;
+    RowCheck check_;
+    std::uint32_t alpha_;
+    int checked_ = 0;  // rows below this one have the alpha
 };
 
 // Rows of `width` elements of `unit` bytes (one value, or one pixel's four
@@ -95,8 +169,12 @@ struct Rows {
     std::byte* base;
     std::ptrdiff_t stride;
     int width, height, unit;
+    AlphaGate* gate = nullptr;  // for the rows of an image taken on trust to have one alpha
+
     std::byte* row(int y) const { return base + y * stride; }
     size_t rowBytes() const { return static_cast<size_t>(width) * unit; }
+    // Whether the rows up to y may be filtered (asked once they are read).
+    bool admit(int y) const { return gate == nullptr || gate->Admit(y); }
 };
 
 // The rows whose outputs a filter computes: first..last of its input rows.
@@ -104,148 +182,32 @@ struct OutputRows {
     int first, last;
 };
 
-__m128i Load(const std::byte* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-void Store(std::byte* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-
-// Stores the first n (< 16) bytes of v.
-void StorePart(std::byte* p, __m128i v, size_t n) {
-    alignas(16) std::byte tmp[16];
-    _mm_store_si128(reinterpret_cast<__m128i*>(tmp), v);
-    std::memcpy(p, tmp, n);
-}
-
-// A row buffer with `pad` bytes before and after the row (and 32 spare),
-// whose padding holds a repeated identity element.
+// A row buffer with `pad` bytes before and after the row (and `spare` more
+// after), whose padding holds a repeated element.
 class PaddedRow {
 public:
-    PaddedRow(size_t rowBytes, size_t pad, const std::byte* identity, int unit)
-        : rowBytes_(rowBytes), pad_(pad), unit_(static_cast<size_t>(unit)), data_(pad + rowBytes + pad + 32) {
-        std::memcpy(identity_, identity, unit_);
+    PaddedRow(size_t rowBytes, size_t pad, size_t spare, const std::byte* element, int unit)
+        : rowBytes_(rowBytes), pad_(pad), unit_(static_cast<size_t>(unit)), data_(pad + rowBytes + pad + spare) {
+        std::memcpy(element_, element, unit_);
         Refill();
     }
     std::byte* row() { return data_.data() + pad_; }
-    // Restores the identity in the padding (and the spare bytes).
+    // Restores the element in the padding (and the spare bytes).
     void Refill() {
-        for (size_t i = 0; i < pad_; ++i) data_[i] = identity_[i % unit_];
-        for (size_t i = pad_ + rowBytes_; i < data_.size(); ++i) data_[i] = identity_[(i - pad_ - rowBytes_) % unit_];
+        for (size_t i = 0; i < pad_; ++i) data_[i] = element_[i % unit_];
+        for (size_t i = pad_ + rowBytes_; i < data_.size(); ++i) data_[i] = element_[(i - pad_ - rowBytes_) % unit_];
     }
 
 private:
     size_t rowBytes_, pad_, unit_;
-    std::byte identity_[4];
+    std::byte element_[4];
     std::vector<std::byte> data_;
 };
 
-template <class E, bool kMax>
-__m128i Pick(__m128i a, __m128i b) {
-    return kMax ? E::Max(a, b) : E::Min(a, b);
-}
+// --- Medians of windows that the networks cannot rank ------------------------
 
-// --- Minimum and maximum ---------------------------------------------------
-
-constexpr int kDirectRadius = 2;  // up to here the column pass reads 2r + 1 rows; beyond, blocks
-
-template <class E, bool kMax>
-void ExtremumFilter(const Rows& in, const Rows& out, int r, OutputRows range) {
-    const int h = in.height, unit = in.unit;
-    const size_t rowBytes = in.rowBytes();
-    const size_t ringStride = (rowBytes + 15) / 16 * 16 + 16;
-    std::array<std::byte, 4> identity;
-    for (int i = 0; i < 4; i += static_cast<int>(sizeof(typename E::T))) {
-        const typename E::T v = kMax ? E::kLowest : E::kHighest;
-        std::memcpy(&identity[static_cast<size_t>(i)], &v, sizeof v);
-    }
-    // 16 bytes of a source row from offset o; past its end, don't-cares.
-    alignas(16) std::byte tail[16] = {};
-    auto source = [&](int y, size_t o) {
-        if (o + 16 <= rowBytes) return Load(in.row(y) + o);
-        std::memcpy(tail, in.row(y) + o, rowBytes - o);
-        return Load(tail);
-    };
-
-    // The column pass first, from the source rows into a padded row. Small
-    // windows take the extremum of their 2r + 1 rows; larger ones use van
-    // Herk/Gil-Werman blocks of 2r + 1 rows aligned at row 0: the prefix
-    // extrema of the block holding the window's last row and the suffix
-    // extrema of the block holding its first, kept in rings, three operations
-    // per 16 bytes whatever the radius.
-    const int k = 2 * r + 1;
-    const bool blocks = r > kDirectRadius;
-    const int ringRows = blocks ? static_cast<int>(std::min<std::int64_t>(h, 2 * std::int64_t{k})) : 0;
-    std::vector<std::byte> prefix(ringStride * static_cast<size_t>(ringRows)), suffix(prefix.size());
-    auto slot = [&](std::vector<std::byte>& v, int y) {
-        return v.data() + static_cast<size_t>(y % ringRows) * ringStride;
-    };
-    // source rows taken into the prefix ring so far (from the first block needed)
-    int done = std::max(0, range.first - r) / k * k;
-
-    // Then the row pass, by doubling: with P the largest power of two up to
-    // 2r + 1, the extremum over P neighbours is built in log2(P) passes over
-    // the padded row, and two such spans, overlapping, cover the window.
-    int span = 1;
-    while (2 * span <= k) span *= 2;
-    PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, identity.data(), unit);
-    const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
-    const size_t second = static_cast<size_t>(k - span) * unit;
-
-    for (int y = range.first; y <= range.last; ++y) {
-        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
-        std::byte* row = padded.row();
-        if (blocks) {
-            for (; done <= last; ++done) {
-                const int start = done / k * k, end = std::min(h, start + k) - 1;
-                std::byte* pre = slot(prefix, done);
-                if (done == start) {
-                    for (size_t o = 0; o < rowBytes; o += 16) Store(pre + o, source(done, o));
-                } else {
-                    const std::byte* before = slot(prefix, done - 1);
-                    for (size_t o = 0; o < rowBytes; o += 16)
-                        Store(pre + o, Pick<E, kMax>(Load(before + o), source(done, o)));
-                }
-                if (done == end) {
-                    std::byte* suf = slot(suffix, end);
-                    for (size_t o = 0; o < rowBytes; o += 16) Store(suf + o, source(end, o));
-                    for (int i = end - 1; i >= start; --i) {
-                        std::byte* to = slot(suffix, i);
-                        const std::byte* from = slot(suffix, i + 1);
-                        for (size_t o = 0; o < rowBytes; o += 16)
-                            Store(to + o, Pick<E, kMax>(Load(from + o), source(i, o)));
-                    }
-                }
-            }
-            const std::byte* suf = slot(suffix, first);
-            const std::byte* pre = slot(prefix, last);
-            const bool oneBlock = first / k == last / k;
-            const std::byte* only = first % k == 0 ? pre : suf;
-            for (size_t o = 0; o < rowBytes; o += 16)
-                Store(row + o, oneBlock ? Load(only + o) : Pick<E, kMax>(Load(suf + o), Load(pre + o)));
-        } else {
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                __m128i v = source(first, o);
-                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, source(i, o));
-                Store(row + o, v);
-            }
-        }
-        padded.Refill();  // the last store may have run into the padding
-        std::byte* buf = row - static_cast<size_t>(r) * unit;
-        for (int step = 1; step < span; step *= 2) {
-            const size_t shift = static_cast<size_t>(step) * unit;
-            for (size_t o = 0; o + shift < paddedBytes; o += 16)
-                Store(buf + o, Pick<E, kMax>(Load(buf + o), Load(buf + o + shift)));
-        }
-        std::byte* dst = out.row(y);
-        for (size_t o = 0; o < rowBytes; o += 16) {
-            const __m128i v = Pick<E, kMax>(Load(buf + o), Load(buf + o + second));
-            if (o + 16 <= rowBytes) Store(dst + o, v);
-            else StorePart(dst + o, v, rowBytes - o);
-        }
-    }
-}
-
-// --- Median -------------------------------------------------------------------
-
-// The median of a cut (2R + 1)^2 window, straight: for the border pixels of
-// the network filters. `lane` picks the value inside an element.
+// The median of a cut (2R + 1)^2 window, straight. `lane` picks the value
+// inside an element.
 template <class E, int R>
 typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
     using T = typename E::T;
@@ -259,145 +221,54 @@ typename E::T WindowMedian(const Rows& in, int lane, int x, int y) {
     return values[n / 2];
 }
 
-// Every pixel within R of a border.
+// Every pixel of the rows, straight: for images narrower than a window.
 template <class E, int R>
-void BorderMedians(const Rows& in, const Rows& out, OutputRows range) {
+void StraightMedians(const Rows& in, const Rows& out, OutputRows range) {
     using T = typename E::T;
     const int lanes = in.unit / static_cast<int>(sizeof(T));
-    for (int y = range.first; y <= range.last; ++y) {
-        const bool edgeRow = y < R || y >= in.height - R;
-        for (int x = 0; x < in.width; ++x) {
-            if (!edgeRow && x == R && in.width - R > R) x = in.width - R;  // skip the interior
+    for (int y = range.first; y <= range.last; ++y)
+        for (int x = 0; x < in.width; ++x)
             for (int lane = 0; lane < lanes; ++lane) {
                 const T v = WindowMedian<E, R>(in, lane, x, y);
                 std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + static_cast<size_t>(lane) * sizeof(T),
                             &v, sizeof(T));
             }
-        }
-    }
 }
 
-// Batcher's odd-even merge of two sorted lists of registers, any lengths,
-// unrolled at compile time; whatever the caller does not use of the result
-// the compiler drops.
-template <size_t kStart, size_t N, size_t... I>
-RASTELLE_ALWAYS_INLINE std::array<__m128i, sizeof...(I)> EveryOther(const std::array<__m128i, N>& a, std::index_sequence<I...>) {
-    return {a[kStart + 2 * I]...};
-}
+constexpr int kDirectRadius = 2;   // minimum and maximum: up to here 2r + 1 rows and columns, beyond, blocks and spans
+constexpr int kNetworkRadius = 2;  // medians: up to here sorting networks, beyond, histograms
 
-template <size_t kStart, size_t N>
-RASTELLE_ALWAYS_INLINE auto EveryOther(const std::array<__m128i, N>& a) {
-    return EveryOther<kStart>(a, std::make_index_sequence<(N + 1 - kStart) / 2>());
-}
+}  // namespace
+}  // namespace rastelle::kernels
 
-template <class E, size_t NV, size_t NW, size_t N, size_t... I>
-RASTELLE_ALWAYS_INLINE void MeetPairs(std::array<__m128i, N>& z, const std::array<__m128i, NV>& v,
-                                      const std::array<__m128i, NW>& w, std::index_sequence<I...>) {
-    ((z[2 * I + 1] = E::Min(v[I + 1], w[I]), z[2 * I + 2] = E::Max(v[I + 1], w[I])), ...);
-}
+// --- Vector passes ------------------------------------------------------------
+// The section at the end of this file, compiled twice: for SSE2 into
+// namespace sse2 and for AVX2 into namespace avx2. Every function there is
+// marked RASTELLE_RANK_TARGET, which is RASTELLE_TARGET_AVX2 in the second
+// compilation: the AVX2 code must be marked function by function (the rest
+// of the binary stays SSE2), and a template cannot be marked for one of its
+// instantiations only.
 
-template <class E, size_t N, size_t M>
-RASTELLE_ALWAYS_INLINE std::array<__m128i, N + M> MergeSorted(const std::array<__m128i, N>& a, const std::array<__m128i, M>& b) {
-    if constexpr (N == 0) {
-        return b;
-    } else if constexpr (M == 0) {
-        return a;
-    } else if constexpr (N == 1 && M == 1) {
-        return {E::Min(a[0], b[0]), E::Max(a[0], b[0])};
-    } else {
-        // v: the even-indexed elements merged, w: the odd-indexed ones; then
-        // each v[i + 1] meets w[i].
-        const auto v = MergeSorted<E>(EveryOther<0>(a), EveryOther<0>(b));
-        const auto w = MergeSorted<E>(EveryOther<1>(a), EveryOther<1>(b));
-        constexpr size_t kPairs = std::min(v.size() - 1, w.size());
-        std::array<__m128i, N + M> z;
-        z[0] = v[0];
-        MeetPairs<E>(z, v, w, std::make_index_sequence<kPairs>());
-        if constexpr (v.size() - 1 > kPairs) z[2 * kPairs + 1] = v[kPairs + 1];
-        if constexpr (w.size() > kPairs) z[2 * kPairs + 1] = w[kPairs];
-        return z;
-    }
-}
+#define RASTELLE_RANK_PASS sse2
+#define RASTELLE_RANK_VECTOR Sse2Vector
+#define RASTELLE_RANK_TARGET
+#include "rank_filter.cpp"
+#undef RASTELLE_RANK_PASS
+#undef RASTELLE_RANK_VECTOR
+#undef RASTELLE_RANK_TARGET
 
-// f(0), ..., f(N - 1), unrolled.
-template <size_t N, class F, size_t... I>
-RASTELLE_ALWAYS_INLINE auto Gather(F f, std::index_sequence<I...>) {
-    return std::array<decltype(f(size_t{0})), N>{f(I)...};
-}
+#define RASTELLE_RANK_PASS avx2
+#define RASTELLE_RANK_VECTOR Avx2Vector
+#define RASTELLE_RANK_TARGET RASTELLE_TARGET_AVX2
+#include "rank_filter.cpp"
+#undef RASTELLE_RANK_PASS
+#undef RASTELLE_RANK_VECTOR
+#undef RASTELLE_RANK_TARGET
 
-template <size_t N, class F>
-RASTELLE_ALWAYS_INLINE auto Gather(F f) {
-    return Gather<N>(f, std::make_index_sequence<N>());
-}
+namespace rastelle::kernels {
+namespace {
 
-// Medians of the (2R + 1)^2 windows that lie inside the image, R = 1 or 2,
-// by sorting networks: each column of 2R + 1 is sorted once per row and
-// shared by the 2R + 1 windows it belongs to. Border pixels are done straight.
-template <class E, int R>
-void MedianNetwork(const Rows& in, const Rows& out, OutputRows range) {
-    constexpr int kSide = 2 * R + 1;
-    const int w = in.width, h = in.height, u = in.unit;
-    if (w >= kSide && h >= kSide) {
-        const size_t rowBytes = in.rowBytes();
-        const size_t padded = (rowBytes + 15) / 16 * 16 + 16 * kSide;
-        std::vector<std::byte> sorted(padded * kSide), tail(16 * kSide);
-        auto level = [&](int i) { return sorted.data() + padded * static_cast<size_t>(i); };
-        for (int y = std::max(R, range.first); y <= std::min(h - R - 1, range.last); ++y) {
-            // Each column, sorted: level i holds the i-th smallest.
-            std::array<const std::byte*, kSide> rows;
-            for (int i = 0; i < kSide; ++i) rows[static_cast<size_t>(i)] = in.row(y - R + i);
-            std::array<std::byte*, kSide> levels;
-            for (int i = 0; i < kSide; ++i) levels[static_cast<size_t>(i)] = level(i);
-            for (size_t o = 0; o < rowBytes; o += 16) {
-                auto at = Gather<kSide>([&](size_t i) { return rows[i] + o; });
-                if (o + 16 > rowBytes) {
-                    for (size_t i = 0; i < kSide; ++i) {
-                        std::memcpy(tail.data() + 16 * i, at[i], rowBytes - o);
-                        at[i] = tail.data() + 16 * i;
-                    }
-                }
-                const auto c = Gather<kSide>([&](size_t i) { return Load(at[i]); });
-                std::array<__m128i, kSide> s;
-                if constexpr (R == 1) {
-                    s = MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}), std::array{c[2]});
-                } else {
-                    s = MergeSorted<E>(MergeSorted<E>(MergeSorted<E>(std::array{c[0]}, std::array{c[1]}),
-                                                      std::array{c[2]}),
-                                       MergeSorted<E>(std::array{c[3]}, std::array{c[4]}));
-                }
-                Gather<kSide>([&](size_t i) {
-                    Store(levels[i] + o, s[i]);
-                    return 0;
-                });
-            }
-            std::byte* dst = out.row(y);
-            const size_t end = rowBytes - static_cast<size_t>(R) * u;
-            for (size_t o = static_cast<size_t>(R) * u; o < end; o += 16) {
-                // column j of the window, sorted
-                auto column = [&](int j) {
-                    const size_t at = o + static_cast<size_t>(j - R) * u;
-                    return Gather<kSide>([&](size_t i) { return Load(levels[i] + at); });
-                };
-                __m128i v;
-                if constexpr (R == 1) {
-                    // The median of (largest low, median of the middles,
-                    // smallest high) of three sorted columns.
-                    const auto c0 = column(0), c1 = column(1), c2 = column(2);
-                    const __m128i lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
-                    const __m128i highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
-                    const __m128i midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
-                    v = E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
-                } else {
-                    const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
-                    v = MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[12];
-                }
-                if (o + 16 <= end) Store(dst + o, v);
-                else StorePart(dst + o, v, end - o);
-            }
-        }
-    }
-    BorderMedians<E, R>(in, out, range);
-}
+// --- Histogram medians --------------------------------------------------------
 
 // Counts of values in a sliding window, in two levels for bytes (16 x 16)
 // and three for 16-bit values (256 x 16 x 16). The coarse level keeps a
@@ -512,8 +383,8 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, Output
         }
         at = y;
     };
-    auto load = [&](const std::uint16_t* p) { return Load(reinterpret_cast<const std::byte*>(p)); };
-    auto store = [&](std::uint16_t* p, __m128i v) { Store(reinterpret_cast<std::byte*>(p), v); };
+    auto load = [&](const std::uint16_t* p) { return Sse2Vector::Load(reinterpret_cast<const std::byte*>(p)); };
+    auto store = [&](std::uint16_t* p, __m128i v) { Sse2Vector::Store(reinterpret_cast<std::byte*>(p), v); };
 
     alignas(16) std::uint16_t kernelFine[256];
     int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
@@ -573,37 +444,33 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, Output
 
 // --- Drivers -------------------------------------------------------------------
 
+// Filters the rows; false if the input's gate refused a row (the output is
+// then partly written).
 template <class E, int kBits>
-void FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes, OutputRows range) {
+bool FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int medianLanes, OutputRows range) {
+    const bool avx2 = ActiveSimdLevel() == SimdLevel::Avx2;
     switch (mode) {
-        case RankMode::Minimum: ExtremumFilter<E, false>(in, out, r, range); break;
-        case RankMode::Maximum: ExtremumFilter<E, true>(in, out, r, range); break;
-        case RankMode::Median:
-            if (r == 1) {
-                MedianNetwork<E, 1>(in, out, range);
-            } else if (r == 2) {
-                MedianNetwork<E, 2>(in, out, range);
-            } else {
-                for (int lane = 0; lane < medianLanes; ++lane) {
-                    if constexpr (kBits == 8) {
-                        if (r <= kConstantTimeRadius) {
-                            ConstantTimeMedian(in, out, lane, r, range);
-                            continue;
-                        }
-                    }
-                    HistogramMedian<E, kBits>(in, out, lane, r, range);
-                }
-            }
-            break;
+        case RankMode::Minimum:
+            return avx2 ? avx2::ExtremumFilter<E, false>(in, out, r, range)
+                        : sse2::ExtremumFilter<E, false>(in, out, r, range);
+        case RankMode::Maximum:
+            return avx2 ? avx2::ExtremumFilter<E, true>(in, out, r, range)
+                        : sse2::ExtremumFilter<E, true>(in, out, r, range);
+        case RankMode::Median: break;
     }
-}
-
-bool SameAlphaEverywhere(const ConstImageView& src) {
-    const std::uint32_t alpha = src.row(0)[0] & 0xFF000000u;
-    for (int y = 0; y < src.height; ++y) {
-        const std::uint32_t* in = src.row(y);
-        for (int x = 0; x < src.width; ++x)
-            if ((in[x] & 0xFF000000u) != alpha) return false;
+    if (r == 1) return avx2 ? avx2::MedianNetwork<E, 1>(in, out, range) : sse2::MedianNetwork<E, 1>(in, out, range);
+    if (r == 2) return avx2 ? avx2::MedianNetwork<E, 2>(in, out, range) : sse2::MedianNetwork<E, 2>(in, out, range);
+    // The histograms read each row many times, in no order that suits the
+    // gate: it sees all rows first (a small part of these filters' time).
+    if (!in.admit(std::min(in.height - 1, range.last + r))) return false;
+    for (int lane = 0; lane < medianLanes; ++lane) {
+        if constexpr (kBits == 8) {
+            if (r <= kConstantTimeRadius) {
+                ConstantTimeMedian(in, out, lane, r, range);
+                continue;
+            }
+        }
+        HistogramMedian<E, kBits>(in, out, lane, r, range);
     }
     return true;
 }
@@ -631,16 +498,18 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
     if (w <= 0 || h <= 0) return;
     const int r = std::min(radius, std::max(w, h));
 
-    if (SameAlphaEverywhere(src)) {
-        // Byte order is ranking order; the alpha, equal everywhere, comes out
-        // unchanged whether ranked or copied.
-        const Rows out{reinterpret_cast<std::byte*>(dst.pixels), dst.strideBytes, w, h, 4};
-        FilterRows<Bytes, 8>(RowsOf(src), out, r, mode, 3, {0, h - 1});
-        if (mode == RankMode::Median && r > 1) {
-            const std::uint32_t alpha = src.row(0)[0] & 0xFF000000u;
+    // First on bytes, trusting every pixel to have the first one's alpha: byte
+    // order is ranking order then, and the alpha, equal everywhere, comes out
+    // unchanged whether ranked or copied.
+    AlphaGate gate(src, ActiveSimdLevel() == SimdLevel::Avx2 ? &avx2::RowHasAlpha : &sse2::RowHasAlpha);
+    Rows bytes = RowsOf(src);
+    bytes.gate = &gate;
+    const Rows out{reinterpret_cast<std::byte*>(dst.pixels), dst.strideBytes, w, h, 4};
+    if (FilterRows<Bytes, 8>(bytes, out, r, mode, 3, {0, h - 1})) {
+        if (mode == RankMode::Median && r > kNetworkRadius) {  // the histograms leave the alpha out
             for (int y = 0; y < h; ++y) {
                 std::uint32_t* row = dst.row(y);
-                for (int x = 0; x < w; ++x) row[x] = (row[x] & 0xFFFFFFu) | alpha;
+                for (int x = 0; x < w; ++x) row[x] = (row[x] & 0xFFFFFFu) | gate.alpha();
             }
         }
         return;
@@ -711,3 +580,374 @@ void ExpandImage(const ConstImageView& in, const ImageView& out, int strength) {
 }
 
 }  // namespace rastelle::kernels
+
+#else  // RASTELLE_RANK_PASS: the vector passes, for RASTELLE_RANK_VECTOR registers
+
+namespace rastelle::kernels {
+namespace {
+namespace RASTELLE_RANK_PASS {
+
+using V = RASTELLE_RANK_VECTOR;
+using Reg = V::R;
+template <size_t N>
+using Regs = std::array<Reg, N>;
+constexpr size_t kW = V::kBytes;
+
+// Stores the first n (< kW) bytes of v.
+RASTELLE_RANK_TARGET void StorePart(std::byte* p, Reg v, size_t n) {
+    std::byte tmp[kW];
+    V::Store(tmp, v);
+    std::memcpy(p, tmp, n);
+}
+
+// Stores v at offset o of a row of `bytes` bytes, cut at the row's end.
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE void StoreInRow(std::byte* row, size_t o, size_t bytes, Reg v) {
+    if (o + kW <= bytes) V::Store(row + o, v);
+    else StorePart(row + o, v, bytes - o);
+}
+
+// Reads kW bytes of a row at offsets that are multiples of kW; the last read
+// of a row, past its end, gives the filler's bytes there.
+class RowReader {
+public:
+    RowReader(const Rows& rows, const std::byte* filler) : rows_(rows), bytes_(rows.rowBytes()) {
+        if (filler != nullptr) std::memcpy(tail_, filler, kW);
+        else std::memset(tail_, 0, kW);
+    }
+    RASTELLE_RANK_TARGET Reg At(int y, size_t o) {
+        if (o + kW <= bytes_) return V::Load(rows_.row(y) + o);
+        std::memcpy(tail_, rows_.row(y) + o, bytes_ - o);
+        return V::Load(tail_);
+    }
+
+private:
+    const Rows& rows_;
+    size_t bytes_;
+    std::byte tail_[kW];
+};
+
+// f(0), ..., f(N - 1), unrolled.
+template <size_t N, class F, size_t... I>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE auto Gather(F f, std::index_sequence<I...>) {
+    return std::array<decltype(f(size_t{0})), N>{f(I)...};
+}
+
+template <size_t N, class F>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE auto Gather(F f) {
+    return Gather<N>(f, std::make_index_sequence<N>());
+}
+
+// Whether every pixel of the row has the alpha: then the AND and the OR of
+// all its pixels both have it.
+RASTELLE_RANK_TARGET bool RowHasAlpha(const std::uint32_t* row, int width, std::uint32_t alpha) {
+    const auto* bytes = reinterpret_cast<const std::byte*>(row);
+    const size_t n = static_cast<size_t>(width), perVector = kW / 4;
+    Reg all = V::AllOnes(), any = V::Zero();
+    size_t x = 0;
+    for (; x + perVector <= n; x += perVector) {
+        const Reg v = V::Load(bytes + 4 * x);
+        all = V::And(all, v);
+        any = V::Or(any, v);
+    }
+    std::uint32_t lanesAll[kW / 4], lanesAny[kW / 4];
+    V::Store(reinterpret_cast<std::byte*>(lanesAll), all);
+    V::Store(reinterpret_cast<std::byte*>(lanesAny), any);
+    std::uint32_t a = ~0u, o = 0;
+    for (size_t i = 0; i < perVector; ++i) a &= lanesAll[i], o |= lanesAny[i];
+    for (; x < n; ++x) a &= row[x], o |= row[x];
+    return (a & 0xFF000000u) == alpha && (o & 0xFF000000u) == alpha;
+}
+
+// --- Minimum and maximum ---------------------------------------------------
+
+template <class E, bool kMax>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Reg Pick(Reg a, Reg b) {
+    return kMax ? E::Max(a, b) : E::Min(a, b);
+}
+
+template <class E, bool kMax>
+RASTELLE_RANK_TARGET bool ExtremumFilter(const Rows& in, const Rows& out, int r, OutputRows range) {
+    using T = typename E::T;
+    const int h = in.height;
+    const size_t unit = static_cast<size_t>(in.unit), rowBytes = in.rowBytes();
+    const size_t vectorBytes = (rowBytes + kW - 1) / kW * kW;  // a row in whole registers
+    // The identity of the operation fills whatever lies past a row's end.
+    std::byte identity[kW];
+    const T neutral = kMax ? E::kLowest : E::kHighest;
+    for (size_t i = 0; i < kW; i += sizeof(T)) std::memcpy(identity + i, &neutral, sizeof(T));
+    RowReader source(in, identity);
+
+    // The column pass first, from the source rows into a padded row. Small
+    // windows take the extremum of their 2r + 1 rows; larger ones use van
+    // Herk/Gil-Werman blocks of 2r + 1 rows aligned at row 0: the window of a
+    // row reaches into at most two blocks, and its extremum is that of the
+    // suffix of the first block (from the window's first row) and of the
+    // prefix of the second (up to its last row). The prefix is kept running,
+    // the suffixes of a block are made when the block is complete.
+    const int k = 2 * r + 1;
+    const bool blocks = r > kDirectRadius;
+    const size_t suffixRows = blocks ? static_cast<size_t>(std::min(h, k)) : 0;
+    std::vector<std::byte> prefix(blocks ? vectorBytes : 0), suffixes(vectorBytes * suffixRows);
+    auto suffix = [&](int y) { return suffixes.data() + static_cast<size_t>(y % k) * vectorBytes; };
+    int next = std::max(0, range.first - r) / k * k;  // the next source row the prefix takes
+
+    // Then the row pass. With 2r + 1 neighbours for small windows; otherwise
+    // by doubling: with P the largest power of two up to 2r + 1, the extremum
+    // over P neighbours is built in log2(P) passes over the padded row, and
+    // two such spans, overlapping, cover the window.
+    int span = 1;
+    while (2 * span <= k) span *= 2;
+    PaddedRow padded(rowBytes, static_cast<size_t>(r) * unit, kW, identity, in.unit);
+    const size_t paddedBytes = rowBytes + 2 * static_cast<size_t>(r) * unit;
+    const size_t second = static_cast<size_t>(k - span) * unit;
+
+    for (int y = range.first; y <= range.last; ++y) {
+        const int first = std::max(0, y - r), last = std::min(h - 1, y + r);
+        // Columns; the stores past the row's end put the identity into the
+        // padding.
+        std::byte* row = padded.row();
+        if (blocks) {
+            for (; next <= last; ++next) {
+                const int start = next / k * k, end = std::min(h - 1, start + (k - 1));
+                if (next == end) {
+                    std::byte* to = suffix(end);
+                    for (size_t o = 0; o < rowBytes; o += kW) V::Store(to + o, source.At(end, o));
+                    for (int i = end - 1; i >= start; --i) {
+                        const std::byte* from = to;
+                        to = suffix(i);
+                        for (size_t o = 0; o < rowBytes; o += kW)
+                            V::Store(to + o, Pick<E, kMax>(V::Load(from + o), source.At(i, o)));
+                    }
+                }
+                std::byte* pre = prefix.data();
+                if (next == start) {
+                    for (size_t o = 0; o < rowBytes; o += kW) V::Store(pre + o, source.At(next, o));
+                } else {
+                    for (size_t o = 0; o < rowBytes; o += kW)
+                        V::Store(pre + o, Pick<E, kMax>(V::Load(pre + o), source.At(next, o)));
+                }
+            }
+            const std::byte* suf = suffix(first);
+            const std::byte* pre = prefix.data();
+            if (first / k == last / k) {
+                // One block: its prefix up to `last` if the window starts the
+                // block, otherwise the window ends it, a suffix.
+                std::memcpy(row, first % k == 0 ? pre : suf, vectorBytes);
+            } else {
+                for (size_t o = 0; o < rowBytes; o += kW)
+                    V::Store(row + o, Pick<E, kMax>(V::Load(suf + o), V::Load(pre + o)));
+            }
+        } else {
+            for (size_t o = 0; o < rowBytes; o += kW) {
+                Reg v = source.At(first, o);
+                for (int i = first + 1; i <= last; ++i) v = Pick<E, kMax>(v, source.At(i, o));
+                V::Store(row + o, v);
+            }
+        }
+        if (!in.admit(last)) return false;
+
+        // Rows: the window of output x starts at x * unit in buf.
+        std::byte* buf = row - static_cast<size_t>(r) * unit;
+        std::byte* dst = out.row(y);
+        if (r <= kDirectRadius) {
+            for (size_t o = 0; o < rowBytes; o += kW) {
+                Reg v = V::Load(buf + o);
+                for (int t = 1; t < k; ++t) v = Pick<E, kMax>(v, V::Load(buf + o + static_cast<size_t>(t) * unit));
+                StoreInRow(dst, o, rowBytes, v);
+            }
+        } else {
+            for (int step = 1; step < span; step *= 2) {
+                const size_t shift = static_cast<size_t>(step) * unit;
+                for (size_t o = 0; o + shift < paddedBytes; o += kW)
+                    V::Store(buf + o, Pick<E, kMax>(V::Load(buf + o), V::Load(buf + o + shift)));
+            }
+            for (size_t o = 0; o < rowBytes; o += kW)
+                StoreInRow(dst, o, rowBytes, Pick<E, kMax>(V::Load(buf + o), V::Load(buf + o + second)));
+            padded.Refill();  // the doubling ran into the padding
+        }
+    }
+    return true;
+}
+
+// --- Median networks ------------------------------------------------------------
+
+// Registers kStart, kStart + kStep, ... of a, kCount of them.
+template <size_t kStart, size_t kStep, size_t N, size_t... I>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Regs<sizeof...(I)> Part(const Regs<N>& a, std::index_sequence<I...>) {
+    return {a[kStart + kStep * I]...};
+}
+
+template <size_t kStart, size_t kStep, size_t kCount, size_t N>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Regs<kCount> Part(const Regs<N>& a) {
+    return Part<kStart, kStep>(a, std::make_index_sequence<kCount>());
+}
+
+// Batcher's odd-even merge of two sorted lists of registers, any lengths,
+// unrolled at compile time; whatever the caller does not use of the result
+// the compiler drops.
+template <class E, size_t NV, size_t NW, size_t N, size_t... I>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE void MeetPairs(Regs<N>& z, const Regs<NV>& v, const Regs<NW>& w,
+                                                           std::index_sequence<I...>) {
+    ((z[2 * I + 1] = E::Min(v[I + 1], w[I]), z[2 * I + 2] = E::Max(v[I + 1], w[I])), ...);
+}
+
+template <class E, size_t N, size_t M>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Regs<N + M> MergeSorted(const Regs<N>& a, const Regs<M>& b) {
+    if constexpr (N == 0) {
+        return b;
+    } else if constexpr (M == 0) {
+        return a;
+    } else if constexpr (N == 1 && M == 1) {
+        return {E::Min(a[0], b[0]), E::Max(a[0], b[0])};
+    } else {
+        // v: the even-indexed elements merged, w: the odd-indexed ones; then
+        // each v[i + 1] meets w[i].
+        const auto v = MergeSorted<E>(Part<0, 2, (N + 1) / 2>(a), Part<0, 2, (M + 1) / 2>(b));
+        const auto w = MergeSorted<E>(Part<1, 2, N / 2>(a), Part<1, 2, M / 2>(b));
+        constexpr size_t kPairs = std::min(v.size() - 1, w.size());
+        Regs<N + M> z;
+        z[0] = v[0];
+        MeetPairs<E>(z, v, w, std::make_index_sequence<kPairs>());
+        if constexpr (v.size() - 1 > kPairs) z[2 * kPairs + 1] = v[kPairs + 1];
+        if constexpr (w.size() > kPairs) z[2 * kPairs + 1] = w[kPairs];
+        return z;
+    }
+}
+
+// A list of registers sorted: merge sort with Batcher's merges.
+template <class E, size_t N>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Regs<N> Sorted(const Regs<N>& a) {
+    if constexpr (N == 1) {
+        return a;
+    } else {
+        constexpr size_t kHalf = (N + 1) / 2;
+        return MergeSorted<E>(Sorted<E>(Part<0, 1, kHalf>(a)), Sorted<E>(Part<kHalf, 1, N - kHalf>(a)));
+    }
+}
+
+template <int R>
+using Levels = std::array<std::byte*, 2 * R + 1>;
+
+// The columns of M rows from y0, at offset o, sorted into the levels.
+template <class E, int R, int M>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE void SortColumns(RowReader& source, int y0, size_t o,
+                                                             const Levels<R>& levels, size_t rowBytes) {
+    const Regs<M> s = Sorted<E>(Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
+        return source.At(y0 + static_cast<int>(i), o);
+    }));
+    Gather<M>([&](size_t i) RASTELLE_RANK_TARGET {
+        StoreInRow(levels[i], o, rowBytes, s[i]);
+        return 0;
+    });
+}
+
+// The medians of the windows from offset o: element M (2R + 1) / 2 of the
+// values of their 2R + 1 sorted columns of M.
+template <class E, int R, int M>
+RASTELLE_RANK_TARGET RASTELLE_ALWAYS_INLINE Reg WindowMedians(const Levels<R>& levels, size_t o, std::ptrdiff_t unit) {
+    auto column = [&](std::ptrdiff_t j) RASTELLE_RANK_TARGET {
+        return Gather<M>([&](size_t i) RASTELLE_RANK_TARGET { return V::Load(levels[i] + o + (j - R) * unit); });
+    };
+    if constexpr (R == 1 && M == 3) {
+        // The median of (largest low, median of the middles, smallest high)
+        // of three sorted columns.
+        const auto c0 = column(0), c1 = column(1), c2 = column(2);
+        const Reg lowMax = E::Max(E::Max(c0[0], c1[0]), c2[0]);
+        const Reg highMin = E::Min(E::Min(c0[2], c1[2]), c2[2]);
+        const Reg midMed = E::Max(E::Min(c0[1], c1[1]), E::Min(E::Max(c0[1], c1[1]), c2[1]));
+        return E::Max(E::Min(lowMax, midMed), E::Min(E::Max(lowMax, midMed), highMin));
+    } else if constexpr (R == 1) {
+        return MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(2))[3 * M / 2];
+    } else {
+        const auto left = MergeSorted<E>(MergeSorted<E>(column(0), column(1)), column(4));
+        return MergeSorted<E>(left, MergeSorted<E>(column(2), column(3)))[5 * M / 2];
+    }
+}
+
+// One row of medians whose windows hold M rows of the image, from row y0,
+// and the 2R + 1 columns of the padded levels (see MedianNetwork).
+template <class E, int R, int M>
+RASTELLE_RANK_TARGET void NetworkRow(const Rows& in, int y0, RowReader& source, const Levels<R>& levels,
+                                     std::byte* dst) {
+    const size_t rowBytes = in.rowBytes();
+    // The columns are sorted a stretch ahead of the medians that read them:
+    // a load that straddles two stores still in flight would wait for them.
+    constexpr size_t kStretch = 32 * kW;
+    for (size_t at = 0; at < rowBytes + kStretch; at += kStretch) {
+        for (size_t o = at; o < std::min(rowBytes, at + kStretch); o += kW)
+            SortColumns<E, R, M>(source, y0, o, levels, rowBytes);
+        if (at == 0) continue;
+        for (size_t o = at - kStretch; o < std::min(rowBytes, at); o += kW)
+            StoreInRow(dst, o, rowBytes, WindowMedians<E, R, M>(levels, o, in.unit));
+    }
+}
+
+template <class E, int R, int M = 1>
+RASTELLE_RANK_TARGET void NetworkRowOf(int rows, const Rows& in, int y0, RowReader& source, const Levels<R>& levels,
+                                       std::byte* dst) {
+    if constexpr (M <= 2 * R + 1) {
+        if (rows == M) NetworkRow<E, R, M>(in, y0, source, levels, dst);
+        else NetworkRowOf<E, R, M + 1>(rows, in, y0, source, levels, dst);
+    }
+}
+
+// Medians of (2R + 1)^2 windows, R = 1 or 2, by sorting networks: each
+// column of a row's windows is sorted once and shared by the 2R + 1 windows
+// it belongs to.
+//
+// Windows cut by a border. The windows of one row of outputs all have the
+// same m rows of the image (2R + 1 but near the top and bottom), so the
+// columns are sorted over those m rows. A window that the left or right
+// border cuts to n < m (2R + 1) values is filled up with L lowest values and
+// the rest highest: its element n / 2 becomes element L + n / 2 of the
+// filled one, and with L = m (2R + 1) / 2 - n / 2 that is the element
+// m (2R + 1) / 2 which the network takes of every window of the row. The
+// filling comes from R virtual columns on either side of the row, whose
+// sorted values are constants: the j-th from the border holds l_j lowest
+// values, l_j being how much L grows when the window loses that column too.
+// This needs no window cut on both sides: images at least 2R + 1 wide.
+template <class E, int R>
+RASTELLE_RANK_TARGET bool MedianNetwork(const Rows& in, const Rows& out, OutputRows range) {
+    using T = typename E::T;
+    constexpr int kSide = 2 * R + 1;
+    const int h = in.height;
+    if (in.width < kSide) {
+        StraightMedians<E, R>(in, out, range);
+        return in.admit(std::min(h - 1, range.last + R));
+    }
+    const size_t unit = static_cast<size_t>(in.unit), rowBytes = in.rowBytes(), pad = R * unit;
+    const size_t stride = pad + (rowBytes + kW - 1) / kW * kW + pad + kW;
+    std::vector<std::byte> sorted(stride * kSide);
+    Levels<R> levels;  // level i: the i-th smallest of each column, from column 0
+    for (size_t i = 0; i < kSide; ++i) levels[i] = sorted.data() + stride * i + pad;
+    RowReader source(in, nullptr);
+    int virtualRows = 0;  // the m the virtual columns were made for
+    for (int y = range.first; y <= range.last; ++y) {
+        const int y0 = std::max(0, y - R), y1 = std::min(h - 1, y + R), m = y1 - y0 + 1;
+        if (m != virtualRows) {
+            auto fill = [&](int columns) { return m * kSide / 2 - m * columns / 2; };  // L of a window of that many
+            for (int j = 1; j <= R; ++j) {
+                const int lows = fill(kSide - j) - fill(kSide - j + 1);
+                for (int i = 0; i < m; ++i) {
+                    const T v = i < lows ? E::kLowest : E::kHighest;
+                    std::byte* left = levels[static_cast<size_t>(i)] - static_cast<size_t>(j) * unit;
+                    std::byte* right = levels[static_cast<size_t>(i)] + rowBytes + static_cast<size_t>(j - 1) * unit;
+                    for (size_t b = 0; b < unit; b += sizeof(T)) {
+                        std::memcpy(left + b, &v, sizeof(T));
+                        std::memcpy(right + b, &v, sizeof(T));
+                    }
+                }
+            }
+            virtualRows = m;
+        }
+        NetworkRowOf<E, R>(m, in, y0, source, levels, out.row(y));
+        if (!in.admit(y1)) return false;
+    }
+    return true;
+}
+
+}  // namespace RASTELLE_RANK_PASS
+}  // namespace
+}  // namespace rastelle::kernels
+
+#endif  // RASTELLE_RANK_PASS

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <numeric>
 #include <random>
 #include <tuple>
 #include <vector>
+
+#include "kernels/cpu_features.h"
 
 #include "reference_kernels.h"
 #include "test_images.h"
@@ -72,7 +75,21 @@ TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     EXPECT_EQ(out.at(1, 0), 0x00000050u);
 }
 
-TEST(RankFilter, MatchesReferenceOnRandomImages) {
+// The filters at each vector width the processor has: SSE2, and AVX2 where
+// it has it.
+class RankFilterAtLevel : public ::testing::TestWithParam<SimdLevel> {
+protected:
+    void SetUp() override {
+        LimitSimdLevel(GetParam());
+        if (ActiveSimdLevel() != GetParam()) GTEST_SKIP() << "the processor lacks this level";
+    }
+    void TearDown() override { LimitSimdLevel(SimdLevel::Avx2); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Levels, RankFilterAtLevel, ::testing::Values(SimdLevel::Sse2, SimdLevel::Avx2),
+                         [](const auto& info) { return info.param == SimdLevel::Sse2 ? "Sse2" : "Avx2"; });
+
+TEST_P(RankFilterAtLevel, MatchesReferenceOnRandomImages) {
     std::mt19937 random(21);
     const std::pair<int, int> sizes[] = {{1, 1}, {1, 8}, {7, 1}, {2, 2}, {3, 3}, {13, 9}, {29, 17}, {9, 30}, {40, 4}};
     const int radii[] = {1, 1, 2, 3, 5, 9, 12, 40, INT_MAX};
@@ -86,7 +103,7 @@ TEST(RankFilter, MatchesReferenceOnRandomImages) {
         }
 }
 
-TEST(RankFilter, MatchesReferenceWhenEveryAlphaIsTheSame) {
+TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
     // The byte-order path: opaque, fully transparent and one partial alpha.
     std::mt19937 random(22);
     const std::pair<int, int> sizes[] = {{1, 1}, {5, 1}, {1, 6}, {3, 3}, {17, 11}, {33, 7}, {8, 29}};
@@ -101,7 +118,7 @@ TEST(RankFilter, MatchesReferenceWhenEveryAlphaIsTheSame) {
             }
 }
 
-TEST(RankFilter, BandsOfRowsJoinSeamlessly) {
+TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
     // Images with alphas that differ are filtered in bands of at least 64 rows.
     std::mt19937 random(25);
     PaddedImage image(7, 150);
@@ -109,6 +126,50 @@ TEST(RankFilter, BandsOfRowsJoinSeamlessly) {
     for (int radius : {1, 2, 3, 17, 40})
         for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
             ExpectSameAsReference(image, radius, mode, radius != 2);
+}
+
+TEST_P(RankFilterAtLevel, MatchesReferenceAtEveryWidth) {
+    // Registers hold 4 or 8 pixels (8 or 16 positions): widths 1..70 end
+    // rows at every offset into them, and narrow images cut windows on both
+    // sides; the heights cut the windows' rows. Minimum and maximum also with
+    // radii beyond 2, whose columns go by blocks and rows by doubled spans.
+    std::mt19937 random(26);
+    std::vector<int> widths(70);
+    std::iota(widths.begin(), widths.end(), 1);
+    widths.insert(widths.end(), {97, 131, 203});
+    const int heights[] = {1, 2, 3, 4, 5, 6, 9, 13};
+    for (int w : widths) {
+        const int h = heights[w % std::size(heights)];
+        for (bool oneAlpha : {true, false}) {
+            PaddedImage image(w, h);
+            FillRandom(image, random, w % 3 == 0);
+            if (oneAlpha)
+                for (auto& p : image.memory) p = (p & 0xFFFFFFu) | (w % 2 ? 0xFF000000u : 0x80000000u);
+            for (int radius : {1, 2, 3 + w % 4}) {
+                if (radius <= 2) ExpectSameAsReference(image, radius, RankMode::Median, w % 2 == 0);
+                ExpectSameAsReference(image, radius, RankMode::Minimum, true);
+                ExpectSameAsReference(image, radius, RankMode::Maximum, true);
+            }
+        }
+    }
+}
+
+TEST_P(RankFilterAtLevel, OnePixelOfAnotherAlphaIsNoticedWhereverItIs) {
+    // The bytes are filtered while the rows are found to share the first
+    // pixel's alpha; one pixel with another, in the last row, a middle one or
+    // the first, in a register or in the tail of a row, sends the whole image
+    // to the general path.
+    std::mt19937 random(27);
+    PaddedImage image(37, 11);
+    FillRandom(image, random);
+    for (auto& p : image.memory) p |= 0xFF000000u;
+    for (auto [x, y] : {std::pair{36, 10}, std::pair{3, 5}, std::pair{33, 0}}) {
+        PaddedImage odd = CopyOf(image, 0);
+        odd.at(x, y) &= 0x7FFFFFFFu;  // alpha 127: one bit less
+        for (int radius : {1, 2, 4})
+            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+                ExpectSameAsReference(odd, radius, mode, true);
+    }
 }
 
 TEST(RankFilter, WindowsWiderThanTheHistogramCountsAllow) {
