@@ -63,7 +63,10 @@ std::optional<ByteTent> ByteTentFor(const Taps& taps) {
     return std::nullopt;
 }
 
-// The vector types the row loops are built for.
+// The vector types the row loops are built for, each with its own copy of
+// the loops. The AVX2 copy's functions carry RASTELLE_TARGET_AVX2: the rest
+// of the binary stays SSE2.
+#define RASTELLE_BLUR_TARGET
 namespace sse2 {
 struct Vec {
     using V = __m128i;
@@ -90,45 +93,38 @@ struct Vec {
 };
 #include "blur_byte_rows.inl"
 }  // namespace sse2
+#undef RASTELLE_BLUR_TARGET
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#elif defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#endif
+#define RASTELLE_BLUR_TARGET RASTELLE_TARGET_AVX2
+
 namespace avx2 {
 struct Vec {
     using V = __m256i;
     static constexpr int kPixels = 4;
     static constexpr int kAllAlpha = static_cast<int>(0xC0C0C0C0u);
-    static int AlphaBit(int pixel) { return static_cast<int>(0xC0u << (8 * pixel)); }
-    static V Set1(std::uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
-    static V SetAlpha(std::uint16_t alpha, std::uint16_t colour) {
+    RASTELLE_TARGET_AVX2 static int AlphaBit(int pixel) { return static_cast<int>(0xC0u << (8 * pixel)); }
+    RASTELLE_TARGET_AVX2 static V Set1(std::uint16_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+    RASTELLE_TARGET_AVX2 static V SetAlpha(std::uint16_t alpha, std::uint16_t colour) {
         const short a = static_cast<short>(alpha), c = static_cast<short>(colour);
         return _mm256_set_epi16(a, c, c, c, a, c, c, c, a, c, c, c, a, c, c, c);
     }
-    static V Widen(const std::uint8_t* p) {
+    RASTELLE_TARGET_AVX2 static V Widen(const std::uint8_t* p) {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }
-    static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
-    static V Mul(V a, V b) { return _mm256_mullo_epi16(a, b); }
-    static V MulHigh(V a, V b) { return _mm256_mulhi_epu16(a, b); }
-    static V ShiftRight(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
-    static V Equal(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
-    static int AlphaMask(V m) { return _mm256_movemask_epi8(m) & kAllAlpha; }
-    static void StoreBytes(std::uint32_t* out, V v) {
+    RASTELLE_TARGET_AVX2 static V Add(V a, V b) { return _mm256_add_epi16(a, b); }
+    RASTELLE_TARGET_AVX2 static V Mul(V a, V b) { return _mm256_mullo_epi16(a, b); }
+    RASTELLE_TARGET_AVX2 static V MulHigh(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+    RASTELLE_TARGET_AVX2 static V ShiftRight(V a, __m128i count) { return _mm256_srl_epi16(a, count); }
+    RASTELLE_TARGET_AVX2 static V Equal(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+    RASTELLE_TARGET_AVX2 static int AlphaMask(V m) { return _mm256_movemask_epi8(m) & kAllAlpha; }
+    RASTELLE_TARGET_AVX2 static void StoreBytes(std::uint32_t* out, V v) {
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v), _MM_SHUFFLE(3, 1, 2, 0));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
     }
 };
 #include "blur_byte_rows.inl"
 }  // namespace avx2
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC pop_options
-#elif defined(__clang__)
-#pragma clang attribute pop
-#endif
+#undef RASTELLE_BLUR_TARGET
 
 using TentRowFunction = int (*)(int, const std::uint8_t* const*, int, const ByteTent&, std::uint32_t*, int*, int);
 

@@ -1,14 +1,17 @@
 // The byte path's row loops for one instruction set. blur.cpp includes this
 // file once per set, inside a namespace that defines `Vec`: a vector of
 // Vec::kPixels pixels as 16-bit lanes (blue, green, red, alpha per pixel)
-// and its operations. Nothing here allocates or includes headers.
+// and its operations, and RASTELLE_BLUR_TARGET, the mark of every function
+// here (empty, or RASTELLE_TARGET_AVX2). Nothing here allocates or includes
+// headers.
 
 // Doubled tent sums of Vec::kPixels neighbouring pixels: tap k of the
 // 2 * kHi + 1 taps reads its pixels at taps[k] + offset; weight[d] is the
 // doubled weight at distance d.
 template <int kHi>
-RASTELLE_ALWAYS_INLINE typename Vec::V TentSums(const std::uint8_t* const* taps, std::size_t offset,
-                                                const typename Vec::V* weight) {
+RASTELLE_BLUR_TARGET RASTELLE_ALWAYS_INLINE typename Vec::V TentSums(const std::uint8_t* const* taps,
+                                                                     std::size_t offset,
+                                                                     const typename Vec::V* weight) {
     typename Vec::V u = Vec::Mul(Vec::Widen(taps[kHi] + offset), weight[0]);
     for (int d = 1; d <= kHi; ++d)
         u = Vec::Add(u, Vec::Mul(Vec::Add(Vec::Widen(taps[kHi - d] + offset), Vec::Widen(taps[kHi + d] + offset)),
@@ -22,8 +25,8 @@ RASTELLE_ALWAYS_INLINE typename Vec::V TentSums(const std::uint8_t* const* taps,
 // appended to others[] (others must have room for count + kPixels), whose
 // new length is returned.
 template <int kHi>
-int TentRow(const std::uint8_t* const* taps, int count, const ByteTent& tent, std::uint32_t* out, int* others,
-            int othersCount) {
+RASTELLE_BLUR_TARGET int TentRow(const std::uint8_t* const* taps, int count, const ByteTent& tent,
+                                 std::uint32_t* out, int* others, int othersCount) {
     typename Vec::V weight[kHi + 1];
     for (int d = 0; d <= kHi; ++d) weight[d] = Vec::Set1(tent.weight[d]);
     const typename Vec::V magic = Vec::Set1(tent.magic);
@@ -47,8 +50,8 @@ int TentRow(const std::uint8_t* const* taps, int count, const ByteTent& tent, st
 }
 
 // TentRow for the radius at hand.
-inline int TentRowFor(int hi, const std::uint8_t* const* taps, int count, const ByteTent& tent, std::uint32_t* out,
-                      int* others, int othersCount) {
+RASTELLE_BLUR_TARGET inline int TentRowFor(int hi, const std::uint8_t* const* taps, int count,
+                                           const ByteTent& tent, std::uint32_t* out, int* others, int othersCount) {
     switch (hi) {
         case 0: return TentRow<0>(taps, count, tent, out, others, othersCount);
         case 1: return TentRow<1>(taps, count, tent, out, others, othersCount);
