@@ -132,7 +132,8 @@ TentRowFunction TentRowForThisProcessor() {
     return ActiveSimdLevel() == SimdLevel::Avx2 ? &avx2::TentRowFor : &sse2::TentRowFor;
 }
 
-// Pixels the row loops may write or read beyond a row's end.
+// Pixels the row loops may write or read beyond a row's end (the widest
+// vector's pixels).
 constexpr int kRowSlack = 4;
 
 // The pixel of one window summed term by term in double precision, in index
@@ -171,16 +172,41 @@ public:
             std::memset(out, 0, static_cast<size_t>(w) * 4);
             return;
         }
-        // line_[i] holds source pixel i - 2 hi: centres reach hi beyond the
-        // image, their taps 2 hi, and the padding stays transparent.
+        // Output i (0 <= i < count) lies at first_ + i and is centred on
+        // source pixel firstCentre + i. Outputs whose group of taps stays
+        // inside the row read it in place; those near its ends read line_,
+        // which holds source pixel j at j + 2 hi with transparent padding
+        // around (centres reach hi beyond the image, their taps 2 hi).
         const std::uint32_t* in = src_.row(y);
-        std::memcpy(line_.data() + 2 * hi, in, static_cast<size_t>(w) * 4);
         const std::int64_t firstCentre = std::int64_t{first_} - offX_;
-        const std::uint8_t* taps[2 * kByteTentMaxHi + 1];
-        for (int k = 0; k <= 2 * hi; ++k)
-            taps[k] = reinterpret_cast<const std::uint8_t*>(line_.data() + (firstCentre + hi + k));
         const int count = last_ - first_ + 1;
-        const int others = rows_(hi, taps, count, tent_, out + first_, others_.data(), 0);
+        const int inner0 = static_cast<int>(std::clamp<std::int64_t>(hi - firstCentre, 0, count));
+        const int inner1 =
+            static_cast<int>(std::clamp<std::int64_t>(w - hi - kRowSlack + 1 - firstCentre, inner0, count));
+        if (inner0 > 0) {
+            const std::int64_t n = std::min<std::int64_t>(w, firstCentre + inner0 + kRowSlack + hi);
+            std::memcpy(line_.data() + 2 * hi, in, static_cast<size_t>(n) * 4);
+        }
+        if (inner1 < count) {
+            const std::int64_t j = std::max<std::int64_t>(0, firstCentre + inner1 - hi);
+            std::memcpy(line_.data() + 2 * hi + j, in + j, static_cast<size_t>(w - j) * 4);
+        }
+        int others = 0;
+        // Outputs begin..end-1 from `pixels`, whose element j - origin is
+        // source pixel j; in that order, each span overwrites what the one
+        // before wrote past its end.
+        auto span = [&](int begin, int end, const std::uint32_t* pixels, std::int64_t origin) {
+            if (begin >= end) return;
+            const std::uint8_t* taps[2 * kByteTentMaxHi + 1];
+            for (int k = 0; k <= 2 * hi; ++k)
+                taps[k] = reinterpret_cast<const std::uint8_t*>(pixels + (firstCentre + begin + k - hi - origin));
+            const int before = others;
+            others = rows_(hi, taps, end - begin, tent_, out + first_ + begin, others_.data(), others);
+            for (int i = before; i < others; ++i) others_[i] += begin;
+        };
+        span(0, inner0, line_.data(), -2 * hi);
+        span(inner0, inner1, in, 0);
+        span(inner1, count, line_.data(), -2 * hi);
         // The row loop wrote up to kRowSlack pixels past the last; clear the
         // rest of the row after it.
         std::memset(out, 0, static_cast<size_t>(first_) * 4);
