@@ -46,6 +46,24 @@ constexpr std::int64_t kTableLimit = 1 << 17;  // entries of the reciprocal tabl
 
 // The same for integer sums held as four 32-bit lanes (blue, green, red,
 // alpha), with the reciprocals and the alphas looked up per alpha sum.
+// The tables' data as plain pointers, which the loops keep in registers
+// (their vector stores may alias any member they would otherwise reload).
+struct TableLookup {
+    const double* inverse = nullptr;  // null: no table
+    const std::uint8_t* alpha = nullptr;
+
+    RASTELLE_ALWAYS_INLINE std::uint32_t operator()(__m128i sums) const {
+        const int sa = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 3, 3, 3)));
+        const __m128d inv = _mm_set1_pd(inverse[sa]);
+        const __m128i bg = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(sums), inv));
+        const __m128i r = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(sums, sums)), inv));
+        const __m128i bgr = _mm_unpacklo_epi64(bg, r);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(bgr, bgr), bgr);
+        return (static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFFu) |
+               static_cast<std::uint32_t>(alpha[sa]) << 24;
+    }
+};
+
 class TableFinisher {
 public:
     TableFinisher(double norm, std::int64_t maxAlphaSum) : inverse_(maxAlphaSum + 1), alpha_(maxAlphaSum + 1) {
@@ -54,16 +72,7 @@ public:
             alpha_[s] = static_cast<std::uint8_t>(ToByte(static_cast<double>(s) / norm));
         }
     }
-    RASTELLE_ALWAYS_INLINE std::uint32_t operator()(__m128i sums) const {
-        const int sa = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, _MM_SHUFFLE(3, 3, 3, 3)));
-        const __m128d inv = _mm_set1_pd(inverse_[sa]);
-        const __m128i bg = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(sums), inv));
-        const __m128i r = _mm_cvttpd_epi32(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(sums, sums)), inv));
-        const __m128i bgr = _mm_unpacklo_epi64(bg, r);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(bgr, bgr), bgr);
-        return (static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes)) & 0xFFFFFFu) |
-               static_cast<std::uint32_t>(alpha_[sa]) << 24;
-    }
+    TableLookup Lookup() const { return {inverse_.data(), alpha_.data()}; }
 
 private:
     std::vector<double> inverse_;  // [0] = 0 makes a transparent window give 0
@@ -137,9 +146,9 @@ std::unique_ptr<TableFinisher> MakeTable(const Taps& taps) {
 }
 
 template <class L>
-RASTELLE_ALWAYS_INLINE std::uint32_t FinishSums(const typename L::V& t, double norm2, const TableFinisher* table) {
+RASTELLE_ALWAYS_INLINE std::uint32_t FinishSums(const typename L::V& t, double norm2, TableLookup table) {
     if constexpr (std::is_same_v<L, Lanes32>) {
-        if (table) return (*table)(t);
+        if (table.inverse) return table(t);
         alignas(16) std::int32_t s[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(s), t);
         return Finish(s[0], s[1], s[2], s[3], norm2);
@@ -205,12 +214,15 @@ private:
             }
         }
         V tv = L::From(t), dv = L::From(d);
-        StoreWork(out, first_, FinishSums<L>(tv, norm2, table_.get()));
+        const TableLookup table = table_ ? table_->Lookup() : TableLookup{};
+        StoreWork(out, first_, FinishSums<L>(tv, norm2, table));
         for (int x = first_ + 1; x <= last_; ++x, ++c) {
-            const V va = at(c - h), vm = at(c + 1), vb = at(c + h + 1);
+            const bool inside = c - h >= -1 && c + h + 1 <= w;  // no clamping needed
+            const V va = inside ? v[c - h].v : at(c - h), vm = inside ? v[c + 1].v : at(c + 1);
+            const V vb = inside ? v[c + h + 1].v : at(c + h + 1);
             tv = L::Add(L::Add(tv, L::Add(dv, dv)), edgeTwo ? L::Add(vb, vb) : L::Add(va, vb));
             dv = L::Sub(L::Add(dv, L::Add(va, vb)), L::Add(vm, vm));
-            StoreWork(out, x, FinishSums<L>(tv, norm2, table_.get()));
+            StoreWork(out, x, FinishSums<L>(tv, norm2, table));
         }
     }
 
@@ -293,7 +305,8 @@ void VerticalRunning(WorkRows& rows, const ImageView& dst, const Taps& taps, int
     const int w = dst.width, hgt = dst.height, h = taps.hi;
     const bool edgeTwo = taps.EdgeWeighsTwo();
     const double norm2 = 2 * taps.norm;
-    const auto table = MakeTable(taps);
+    const auto tables = MakeTable(taps);
+    const TableLookup table = tables ? tables->Lookup() : TableLookup{};
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
     std::vector<Slot<V>> t(static_cast<size_t>(w), Slot<V>{L::Zero()}), d(t);
@@ -317,7 +330,7 @@ void VerticalRunning(WorkRows& rows, const ImageView& dst, const Taps& taps, int
     }
     for (int y = first;; ++y, ++c) {
         std::uint32_t* out = dst.row(y);
-        for (int x = 0; x < w; ++x) out[x] = layer(out[x], FinishSums<L>(t[x].v, norm2, table.get()));
+        for (int x = 0; x < w; ++x) out[x] = layer(out[x], FinishSums<L>(t[x].v, norm2, table));
         if (y == last) break;
         const std::uint16_t* ra = rows.Get(c - h);
         const std::uint16_t* rm = rows.Get(c + 1);
