@@ -95,4 +95,10 @@ struct Layer {
 bool TryBytePathBlur(const ConstImageView& src, const ImageView& dst, const BlurParams& params, const Taps& horizontal,
                      const Taps& vertical);
 
+// How TryBytePathBlur decides: by its estimate of the cost (the default), or
+// wherever the radii allow (the tests cover the path on small images so).
+// For the whole process; not meant to change while kernels run.
+enum class BytePathChoice { WhenItPays, WheneverPossible };
+void SetBytePathChoice(BytePathChoice choice);
+
 }  // namespace rastelle::kernels::blur_detail

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kernels/blend.h"
+#include "kernels/blur_detail.h"
 #include "reference_kernels.h"
 #include "test_images.h"
 
@@ -106,14 +107,25 @@ TEST(BlurKernel, MatchesReferenceOnRandomImages) {
     }
 }
 
-// Small radii whose 2r is whole sum wholly opaque windows as bytes and do the
-// rest one window at a time; vector widths, row tails, offsets and glow.
-class BlurOnOpaqueAreas : public EverySimdLevel {};
+// Radii up to 10 whose 2r is whole sum wholly opaque windows as bytes (taps
+// added directly up to 4, running sums beyond) and do the rest one window at
+// a time; vector widths, row tails, offsets and glow.
+class BlurOnOpaqueAreas : public EverySimdLevel {
+protected:
+    void SetUp() override {
+        EverySimdLevel::SetUp();
+        blur_detail::SetBytePathChoice(blur_detail::BytePathChoice::WheneverPossible);
+    }
+    void TearDown() override {
+        blur_detail::SetBytePathChoice(blur_detail::BytePathChoice::WhenItPays);
+        EverySimdLevel::TearDown();
+    }
+};
 RASTELLE_FOR_EVERY_SIMD_LEVEL(BlurOnOpaqueAreas);
 
 TEST_P(BlurOnOpaqueAreas, MatchesReference) {
     std::mt19937 random(8);
-    const double radii[] = {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 1.7, 10};
+    const double radii[] = {0, 0.5, 1, 1.5, 2, 2.5, 3, 3.5, 4, 4.5, 6, 7.5, 10, 10.5, 1.7};
     const int offsets[] = {0, 1, -2, 5, -9, 40, -2147483647 - 1};
     std::vector<int> widths(37);
     std::iota(widths.begin(), widths.end(), 1);
@@ -138,17 +150,23 @@ TEST_P(BlurOnOpaqueAreas, MatchesReference) {
     }
 }
 
-TEST_P(BlurOnOpaqueAreas, UniformAreasRoundAsTheReciprocalSays) {
-    // Every colour byte over uniform opaque areas and their edges.
-    PaddedImage image(64, 9);
-    for (int y = 0; y < 9; ++y)
+TEST_P(BlurOnOpaqueAreas, LargeAreasRoundAsTheReciprocalSays) {
+    // Opaque areas wide and tall enough for whole windows of every radius,
+    // with every colour byte in them, a transparent corner, a soft edge.
+    PaddedImage image(64, 40);
+    for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 64; ++x) {
             const std::uint32_t v = static_cast<std::uint32_t>(x * 4 + y % 4);
-            image.at(x, y) = 0xFF000000u | v << 16 | (255 - v) << 8 | (v * 7 & 255);
+            const std::uint32_t alpha = x > 44 && y > 26 ? 0 : x == 44 && y > 26 ? 128 : 255;
+            image.at(x, y) = alpha << 24 | v << 16 | (255 - v) << 8 | (v * 7 & 255);
         }
-    for (double radius : {0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0}) {
+    for (double radius : {0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 5.0, 6.5, 8.0, 9.5, 10.0}) {
         BlurParams params;
         params.radiusX = params.radiusY = radius;
+        ExpectSameAsReference(image, params);
+        params.offsetX = -3;
+        params.offsetY = 5;
+        params.glowColor = 0xFF00FF00u;
         ExpectSameAsReference(image, params);
     }
 }
