@@ -11,16 +11,21 @@
 // no border cuts) has the alpha sum 255 * S and the colour sums 255 * U, U
 // the tent sum of the colour bytes themselves: its colour bytes are
 // trunc(255 U * (1 / (255 S))), the reciprocal rounded to double, and its
-// alpha 255; a window of transparent pixels gives 0. For small
-// running radii the doubled sums U fit 16 bits, so such windows are a 16-bit
-// tent over the bytes and a division by a constant (a high multiply and a
-// shift), many lanes at a time; the lanes' alpha sums tell which windows were
-// wholly opaque or transparent. The constant division is checked at set-up
-// against the rounded-reciprocal formula for every U that can occur, so the
-// path is taken only for radii where the two agree. Every other window (at a
-// border, or mixing alphas) is summed on its own in double precision, as the
-// direct path does. The horizontal pass then keeps finished pixels as they
-// are, not premultiplied, for the vertical one to sum the same way.
+// alpha 255; a window of transparent pixels gives 0.
+//
+// For running radii up to 10 the doubled sums U fit 16 bits, so such windows
+// are a 16-bit tent over the bytes (taps added directly up to radius 4,
+// running sums beyond) and a division by a constant (a high multiply and a
+// shift), many lanes at a time, less one at the exact multiples where the
+// rounded reciprocal comes out below the quotient. Both the constant and
+// those multiples are derived from the double formula and checked against it
+// for every U that can occur at set-up; the path is taken only where they
+// agree. The lanes' alpha sums tell which windows were wholly opaque or
+// transparent. Every other window (at a border, or mixing alphas) is summed
+// on its own in double precision, as the direct path does, so the path pays
+// where such windows are few (ByteWindowsPay). The horizontal pass keeps
+// finished pixels as they are, not premultiplied, for the vertical one to
+// sum the same way.
 
 namespace rastelle::kernels::blur_detail {
 namespace {
