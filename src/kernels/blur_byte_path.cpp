@@ -36,7 +36,8 @@ struct ByteTent {
     std::uint16_t weight[5] = {};        // doubled weight at distance 0..hi (direct sums)
     std::uint16_t total = 0;             // the doubled weights' total T
     std::uint16_t opaqueSum = 0;         // 255 * T
-    std::uint16_t magic = 0;             // floor(U / T) = (U * magic) >> (16 + shift)
+    int preShift = 0;                    // floor(U / T) = ((U >> preShift) * magic) >> (16 + shift)
+    std::uint16_t magic = 0;
     int shift = 0;
     bool anyLower = false;               // some lower[q] is set
     bool lower[256] = {};                // U = q * T gives q - 1
@@ -68,12 +69,17 @@ std::optional<ByteTent> ByteTentFor(const Taps& taps) {
     const double inverse = 1.0 / (255.0 * total / 2);
     auto colour = [&](std::uint32_t u) { return static_cast<std::uint32_t>((255.0 * u / 2) * inverse); };
     for (std::uint32_t q = 1; q < 256; ++q) tent.anyLower |= tent.lower[q] = colour(q * total) < q;
+    // floor(U / T) = floor(floor(U / 2^p) / (T / 2^p)): the powers of two in
+    // T first, as a plain shift, leave fewer bits to the multiply (whose
+    // factor must stay below 2^16, so the divisor left stays above 1).
+    while (total % (2u << tent.preShift) == 0 && (total >> (tent.preShift + 1)) > 1) ++tent.preShift;
+    const std::uint32_t divisor = total >> tent.preShift;
     for (tent.shift = 0; tent.shift < 16; ++tent.shift) {
-        const std::uint64_t magic = ((std::uint64_t{1} << (16 + tent.shift)) + total - 1) / total;
+        const std::uint64_t magic = ((std::uint64_t{1} << (16 + tent.shift)) + divisor - 1) / divisor;
         if (magic > 0xFFFF) break;
         bool exact = true;
         for (std::uint32_t u = 0; u <= tent.opaqueSum && exact; ++u) {
-            const auto q = static_cast<std::uint32_t>((u * magic) >> (16 + tent.shift));
+            const auto q = static_cast<std::uint32_t>(((u >> tent.preShift) * magic) >> (16 + tent.shift));
             exact = q - (q * total == u && tent.lower[q]) == colour(u);
         }
         if (exact) {
@@ -440,6 +446,8 @@ void BytePathBlur(const ConstImageView& src, const ImageView& dst, const BlurPar
 std::atomic<BytePathChoice> g_choice{BytePathChoice::WhenItPays};
 
 }  // namespace
+
+bool BytePathTakesRadius(double radius) { return ByteTentFor(Taps(radius, 1.0)).has_value(); }
 
 void SetBytePathChoice(BytePathChoice choice) { g_choice.store(choice, std::memory_order_relaxed); }
 

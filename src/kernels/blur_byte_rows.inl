@@ -21,13 +21,13 @@ RASTELLE_BLUR_TARGET RASTELLE_ALWAYS_INLINE typename Vec::V TentSums(const std::
 
 struct Finisher {
     typename Vec::V magic, total, opaque, transparent;
-    __m128i shift;
+    __m128i preShift, shift;
 };
 
 RASTELLE_BLUR_TARGET RASTELLE_ALWAYS_INLINE Finisher MakeFinisher(const ByteTent& tent) {
     // Colour lanes never reach 0xFFFF, so only alpha lanes can match.
     return {Vec::Set1(tent.magic), Vec::Set1(tent.total), Vec::SetAlpha(tent.opaqueSum, 0xFFFF),
-            Vec::SetAlpha(0, 0xFFFF), _mm_cvtsi32_si128(tent.shift)};
+            Vec::SetAlpha(0, 0xFFFF), _mm_cvtsi32_si128(tent.preShift), _mm_cvtsi32_si128(tent.shift)};
 }
 
 // Finishes the group of pixels x .. x + kPixels - 1 from its sums u into
@@ -38,7 +38,8 @@ RASTELLE_BLUR_TARGET RASTELLE_ALWAYS_INLINE Finisher MakeFinisher(const ByteTent
 RASTELLE_BLUR_TARGET RASTELLE_ALWAYS_INLINE int FinishGroup(typename Vec::V u, int x, int count, const ByteTent& tent,
                                                             const Finisher& f, std::uint32_t* out, int* others,
                                                             int othersCount) {
-    const typename Vec::V q = Vec::ShiftRight(Vec::MulHigh(u, f.magic), f.shift);  // floor(u / total)
+    const typename Vec::V q =  // floor(u / total)
+        Vec::ShiftRight(Vec::MulHigh(Vec::ShiftRight(u, f.preShift), f.magic), f.shift);
     Vec::StoreBytes(out + x, q);
     if (tent.anyLower) {
         // Exact quotients the rounded reciprocal brings one lower.

@@ -95,6 +95,9 @@ struct Layer {
 bool TryBytePathBlur(const ConstImageView& src, const ImageView& dst, const BlurParams& params, const Taps& horizontal,
                      const Taps& vertical);
 
+// Whether the byte path can blur with this radius (as used) in one pass.
+bool BytePathTakesRadius(double radius);
+
 // How TryBytePathBlur decides: by its estimate of the cost (the default), or
 // wherever the radii allow (the tests cover the path on small images so).
 // For the whole process; not meant to change while kernels run.

@@ -150,6 +150,13 @@ TEST_P(BlurOnOpaqueAreas, MatchesReference) {
     }
 }
 
+TEST(BlurKernel, ByteSumsServeEveryHalfIntegerRadiusUpToTen) {
+    // Their constant division must agree with the reciprocal formula for each
+    // of these (otherwise the blur silently takes the slower paths).
+    for (int twice = 0; twice <= 20; ++twice) EXPECT_TRUE(blur_detail::BytePathTakesRadius(twice / 2.0)) << twice / 2.0;
+    for (double radius : {10.5, 11.0, 2.3, 0.25, -1.0}) EXPECT_FALSE(blur_detail::BytePathTakesRadius(radius));
+}
+
 TEST_P(BlurOnOpaqueAreas, LargeAreasRoundAsTheReciprocalSays) {
     // Opaque areas wide and tall enough for whole windows of every radius,
     // with every colour byte in them, a transparent corner, a soft edge.
