@@ -264,36 +264,8 @@ private:
     std::vector<Slot<Lanes64::V>> wide_;
 };
 
-// The rows of the work image the vertical pass still needs: a ring of the
-// last `ringRows`, each made by the horizontal pass on first request. Rows
-// are requested in an order whose newest row only grows and whose oldest
-// stays within the ring; rows outside the image read as transparent.
-class WorkRows {
-public:
-    WorkRows(HorizontalPass& pass, int width, int height, int ringRows)
-        : pass_(pass), width_(width), height_(height), ringRows_(ringRows),
-          ring_(static_cast<size_t>(width) * 4 * static_cast<size_t>(ringRows)),
-          zero_(static_cast<size_t>(width) * 4, 0) {}
-
-    const std::uint16_t* Get(std::int64_t k) {
-        if (k < 0 || k >= height_) return zero_.data();
-        if (k >= next_) {
-            for (std::int64_t j = std::max<std::int64_t>(next_, k - ringRows_ + 1); j <= k; ++j)
-                pass_.Row(static_cast<int>(j), Slot(j));
-            next_ = k + 1;
-        }
-        return Slot(k);
-    }
-
-private:
-    std::uint16_t* Slot(std::int64_t k) {
-        return ring_.data() + static_cast<size_t>(k % ringRows_) * width_ * 4;
-    }
-    HorizontalPass& pass_;
-    int width_, height_, ringRows_;
-    std::vector<std::uint16_t> ring_, zero_;
-    std::int64_t next_ = 0;
-};
+// The horizontal pass's rows, premultiplied, for the vertical pass.
+using WorkRows = RowRing<std::uint16_t, HorizontalPass>;
 
 // --- Vertical pass: work columns, laid onto dst ----------------------------
 
@@ -409,7 +381,7 @@ void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParam
     HorizontalPass pass(src, horizontal, params.offsetX);
     // The vertical windows reach 2 * hi + 1 rows, the sliding update one more.
     const int ringRows = static_cast<int>(std::min<std::int64_t>(dst.height, 2 * std::int64_t{vertical.hi} + 2));
-    WorkRows rows(pass, dst.width, dst.height, ringRows);
+    WorkRows rows(pass, static_cast<size_t>(dst.width) * 4, dst.height, ringRows);
     const Layer layer{params.glowColor};
     if (!vertical.running) VerticalDirect(rows, dst, vertical, params.offsetY, layer);
     else if (vertical.wide) VerticalRunning<Lanes64>(rows, dst, vertical, params.offsetY, layer);

@@ -322,32 +322,8 @@ private:
     std::vector<int> others_;
 };
 
-// The ring of horizontal rows for the byte path's vertical pass (as
-// WorkRows, with finished pixels).
-class ByteRows {
-public:
-    ByteRows(ByteHorizontalPass& pass, int width, int height, int ringRows)
-        : pass_(pass), rowLength_(static_cast<size_t>(width) + kRowSlack), height_(height), ringRows_(ringRows),
-          ring_(rowLength_ * static_cast<size_t>(ringRows)), zero_(rowLength_, 0) {}
-
-    const std::uint32_t* Get(std::int64_t k) {
-        if (k < 0 || k >= height_) return zero_.data();
-        if (k >= next_) {
-            for (std::int64_t j = std::max<std::int64_t>(next_, k - ringRows_ + 1); j <= k; ++j)
-                pass_.Row(static_cast<int>(j), Slot(j));
-            next_ = k + 1;
-        }
-        return Slot(k);
-    }
-
-private:
-    std::uint32_t* Slot(std::int64_t k) { return ring_.data() + static_cast<size_t>(k % ringRows_) * rowLength_; }
-    ByteHorizontalPass& pass_;
-    size_t rowLength_;
-    int height_, ringRows_;
-    std::vector<std::uint32_t> ring_, zero_;
-    std::int64_t next_ = 0;
-};
+// The byte path's horizontal rows, finished pixels, for its vertical pass.
+using ByteRows = RowRing<std::uint32_t, ByteHorizontalPass>;
 
 // Lays a row of blurred pixels onto dst. Runs of four transparent blurred
 // pixels lay nothing; four opaque ones of a plain blur replace dst's, and of
@@ -399,7 +375,7 @@ void BytePathBlur(const ConstImageView& src, const ImageView& dst, const BlurPar
     const RowLoops loops = RowLoopsForThisProcessor();
     ByteHorizontalPass pass(src, horizontal, horizontalTent, params.offsetX, loops);
     // The windows' 2 hi + 1 rows, and the row the running update drops.
-    ByteRows rows(pass, w, h, std::min(h, 2 * hi + 2));
+    ByteRows rows(pass, static_cast<size_t>(w) + kRowSlack, h, std::min(h, 2 * hi + 2));
     auto bytes = [&rows](std::int64_t k) { return reinterpret_cast<const std::uint8_t*>(rows.Get(k)); };
     const Layer layer{params.glowColor};
     const size_t rowLength = static_cast<size_t>(w) + kRowSlack;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "blend.h"
 #include "blur.h"
@@ -87,6 +88,37 @@ struct Layer {
         if (a == 255) return blurred;
         return BlendOver(d, blurred, a);
     }
+};
+
+// The rows of the horizontal pass that the vertical pass still needs: a
+// ring of the last `ringRows` (rowLength elements each), each made by
+// pass.Row(y, row) on first request. Rows are requested in an order whose
+// newest row only grows and whose oldest stays within the ring; rows outside
+// the image read as zeros (transparent).
+template <class T, class Pass>
+class RowRing {
+public:
+    RowRing(Pass& pass, size_t rowLength, int height, int ringRows)
+        : pass_(pass), rowLength_(rowLength), height_(height), ringRows_(ringRows),
+          ring_(rowLength * static_cast<size_t>(ringRows)), zero_(rowLength, 0) {}
+
+    const T* Get(std::int64_t k) {
+        if (k < 0 || k >= height_) return zero_.data();
+        if (k >= next_) {
+            for (std::int64_t j = std::max<std::int64_t>(next_, k - ringRows_ + 1); j <= k; ++j)
+                pass_.Row(static_cast<int>(j), Slot(j));
+            next_ = k + 1;
+        }
+        return Slot(k);
+    }
+
+private:
+    T* Slot(std::int64_t k) { return ring_.data() + static_cast<size_t>(k % ringRows_) * rowLength_; }
+    Pass& pass_;
+    size_t rowLength_;
+    int height_, ringRows_;
+    std::vector<T> ring_, zero_;
+    std::int64_t next_ = 0;
 };
 
 // Blurs src onto dst over wholly opaque and wholly transparent areas as
