@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/gdiplus.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include <cstdint>
 #include <vector>

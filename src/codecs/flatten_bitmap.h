@@ -2,7 +2,7 @@
 // encoder without alpha (see kernels/flatten.h for the rule).
 #pragma once
 
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 namespace rastelle::codecs {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/gdiplus.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 #include "rastelle_h.h"
 
 #include <string>

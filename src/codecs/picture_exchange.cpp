@@ -3,8 +3,9 @@
 #include "com/com_ptr.h"
 #include "com/errors.h"
 #include "com/unique_any.h"
+#include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
-#include "raster/pixel_exchange.h"
+#include "image/pixel_exchange.h"
 
 namespace rastelle::codecs {
 
@@ -68,7 +69,7 @@ std::unique_ptr<Bitmap> ImageOfPicture(IPictureDisp* picture) {
     std::unique_ptr<Bitmap> image(Bitmap::Create(width, height));
     if (!image) com::ThrowSilent(E_OUTOFMEMORY);
     if (image->lastStatus() != Gdiplus::Ok)
-        com::ThrowGdiplusFailure(image->lastStatus(), "RasterObject", "LoadPicture", 0);
+        platform::ThrowGdiplusFailure(image->lastStatus(), "RasterObject", "LoadPicture", 0);
     UniqueGraphics graphics;
     if (image->record(gp::GdipGetImageGraphicsContext(image->image(), graphics.put())) == Gdiplus::Ok)
         image->record(gp::GdipDrawImageRectI(graphics.get(), temporary->image(), 0, 0, width, height));

@@ -2,7 +2,7 @@
 // Picture, for instance), through GDI bitmap handles.
 #pragma once
 
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include <ocidl.h>
 #include <olectl.h>

@@ -7,6 +7,7 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
+#include "platform/gdiplus_errors.h"
 
 #include <asptlb.h>
 
@@ -45,7 +46,7 @@ std::string ToAnsi(const wchar_t* text) {
 void ApplyResolution(const SaveSource& source, const char* method) {
     const Status status = source.bitmap->record(gp::GdipBitmapSetResolution(
         source.bitmap->native(), source.horizontalResolution, source.verticalResolution));
-    if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, kObjectName, method, 0, E_FAIL);
+    if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, method, 0, E_FAIL);
 }
 
 // A whole-image clone of bitmap in format. GDI+ clones may not keep the
@@ -78,7 +79,7 @@ void MapFileStatus(Status status, DWORD win32Error) {
                    L"Cannot save file: access denied. Contact you system administrator to solve the problem.");
     case Gdiplus::UnknownImageFormat:
         ThrowError(com::kErrSaveFile, L"Cannot save file: this software does not support this image type.");
-    default: ThrowError(com::kErrSaveFile, com::FailureMessage(status, kObjectName, "SaveFile", win32Error));
+    default: ThrowError(com::kErrSaveFile, platform::FailureMessage(status, kObjectName, "SaveFile", win32Error));
     }
 }
 
@@ -163,7 +164,7 @@ void MapStreamStatus(Status status) {
     if (status == Gdiplus::Ok) return;
     if (status == Gdiplus::UnknownImageFormat)
         ThrowError(com::kErrSaveStream, L"Cannot save stream: this software does not support this image type.");
-    ThrowError(com::kErrSaveStream, com::FailureMessage(status, kObjectName, "SaveStream", 0));
+    ThrowError(com::kErrSaveStream, platform::FailureMessage(status, kObjectName, "SaveStream", 0));
 }
 
 // Hands the encoded bytes to an ASP response in one BinaryWrite: a byte

@@ -3,7 +3,7 @@
 // encoder option object.
 #pragma once
 
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 #include "rastelle_h.h"
 
 namespace rastelle::codecs {

@@ -1,10 +1,9 @@
-// Error reporting: COM error objects with the system's messages, the texts of
-// GDI+ failures, and the internal exception that method bodies throw so that
+// Error reporting: COM error objects with the system's messages and the
+// internal exception that method bodies throw so that
 // the COM boundary can turn it into an error object and an HRESULT.
 #pragma once
 
-#include "platform/gdiplus.h"
-
+#include <windows.h>
 #include <oleauto.h>
 
 #include <new>
@@ -35,15 +34,8 @@ HRESULT RaiseComError(REFCLSID clsid, const wchar_t* description, REFIID iid, HR
 // The same with an 8-bit description in the ANSI code page.
 HRESULT RaiseComErrorA(REFCLSID clsid, const char* description, REFIID iid, HRESULT hr);
 
-// The 8-bit text describing a GDI+ status.
-const char* GdiplusStatusText(Status status);
-
-// Describes a failed GDI+ call: the Windows form when win32Error is not 0,
-// the GDI+ form otherwise. The caller owns the returned BSTR (null when out of
-// memory).
-BSTR FormatFailureMessage(Status status, const char* objectName, const char* methodName, DWORD win32Error);
-// The same as a std::wstring, for callers that build on it.
-std::wstring FailureMessage(Status status, const char* objectName, const char* methodName, DWORD win32Error);
+// An 8-bit text in the ANSI code page as UTF-16 (empty for null).
+std::wstring Widen(const char* text);
 
 // Places the collection's fixed error object (GUID iid, no source). Further
 // arguments are accepted and never shown.
@@ -62,8 +54,6 @@ struct ComError {
 // A failure that is reported by its HRESULT alone (null out-pointers,
 // failures passed through from a callee that placed its own error object).
 [[noreturn]] void ThrowSilent(HRESULT hr);
-[[noreturn]] void ThrowGdiplusFailure(Status status, const char* objectName, const char* methodName,
-                                      DWORD win32Error, HRESULT hr = E_FAIL);
 
 // Identifies a class for its error objects.
 struct ErrorOrigin {

@@ -6,7 +6,7 @@
 #include "com/protected_region.h"
 #include "module/class_table.h"
 #include "module/registration.h"
-#include "module/string_heap.h"
+#include "com/string_heap.h"
 
 #include <windows.h>
 
@@ -57,7 +57,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_ATTACH:
         com::SetModuleInstance(instance);
         InitializeCriticalSection(&module::g_classObjectLock);
-        module::CreateStringHeap();  // without it buffers come from the process heap
+        com::CreateStringHeap();  // without it buffers come from the process heap
         com::InstallFaultHandler();
         DisableThreadLibraryCalls(instance);
         break;
@@ -70,7 +70,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
             module::DestroyClassObjects();
         }
         DeleteCriticalSection(&module::g_classObjectLock);
-        module::DestroyStringHeap();
+        com::DestroyStringHeap();
         break;
     default:
         break;

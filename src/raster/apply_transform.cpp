@@ -6,7 +6,8 @@
 #include "com/com_ptr.h"
 #include "com/errors.h"
 #include "com/protected_region.h"
-#include "raster/pixel_exchange.h"
+#include "image/pixel_exchange.h"
+#include "platform/gdiplus_errors.h"
 #include "raster/raster_object.h"
 
 #include <dispex.h>
@@ -111,7 +112,7 @@ HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& trans
     if (result->lastStatus() != Gdiplus::Ok) {
         const Status status = result->lastStatus();
         delete result;
-        com::ThrowGdiplusFailure(status, "RasterObject", "ApplyTransform", 0);
+        platform::ThrowGdiplusFailure(status, "RasterObject", "ApplyTransform", 0);
     }
     ReplaceBitmap(result);
     return S_OK;

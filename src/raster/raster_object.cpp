@@ -6,6 +6,7 @@
 #include "com/com_ptr.h"
 #include "com/errors.h"
 #include "platform/file_signature.h"
+#include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
 
 #include <bit>
@@ -44,7 +45,7 @@ HRESULT RasterObject::FinalConstruct() noexcept {
     if (status != Gdiplus::Ok) {
         gdiplusToken_ = 0;
         return com::Boundary(kOrigin, [&]() -> HRESULT {
-            com::ThrowGdiplusFailure(status, kObjectName, "constructor", 0, com::kErrGdiplusStartup);
+            platform::ThrowGdiplusFailure(status, kObjectName, "constructor", 0, com::kErrGdiplusStartup);
         });
     }
     ReplaceBitmap(nullptr);
@@ -81,7 +82,7 @@ void RasterObject::Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const ch
     if (copy->lastStatus() != Gdiplus::Ok) {
         const Status status = copy->lastStatus();
         ReplaceBitmap(nullptr);
-        com::ThrowGdiplusFailure(status, kObjectName, method, 0);
+        platform::ThrowGdiplusFailure(status, kObjectName, method, 0);
     }
 
     UniqueGraphics graphics;
@@ -104,7 +105,7 @@ STDMETHODIMP RasterObject::LoadFile(BSTR fileName) {
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             if (loaded) gp::GdipDisposeImage(loaded);
-            com::ThrowGdiplusFailure(status, kObjectName, "LoadFile", win32Error);
+            platform::ThrowGdiplusFailure(status, kObjectName, "LoadFile", win32Error);
         }
         Adopt(loaded, platform::IsIconOrCursor(platform::ReadLeadingBytes(path)), "LoadFile");
         return S_OK;
@@ -124,7 +125,7 @@ STDMETHODIMP RasterObject::LoadStream(IUnknown* inputStream) {
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             if (loaded) gp::GdipDisposeImage(loaded);
-            com::ThrowGdiplusFailure(status, kObjectName, "LoadStream", win32Error);
+            platform::ThrowGdiplusFailure(status, kObjectName, "LoadStream", win32Error);
         }
         Adopt(loaded, isIconOrCursor, "LoadStream");
         return S_OK;
@@ -142,11 +143,11 @@ STDMETHODIMP RasterObject::EmptyImage(LONG width, LONG height, LONG color) {
         if (created->lastStatus() != Gdiplus::Ok) {
             const Status status = created->lastStatus();
             delete created;
-            com::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
+            platform::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
         }
         ReplaceBitmap(created);
         const Status status = FillBitmap(*created, static_cast<Gdiplus::ARGB>(color));
-        if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
+        if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
         return S_OK;
     });
 }
@@ -251,7 +252,7 @@ STDMETHODIMP RasterObject::Clone(IRasterObject** cloned) {
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             delete copy;
-            com::ThrowGdiplusFailure(status, kObjectName, "Clone", win32Error);
+            platform::ThrowGdiplusFailure(status, kObjectName, "Clone", win32Error);
         }
         target->SetDataPointer(reinterpret_cast<LONG*>(copy));
 

@@ -7,7 +7,7 @@
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 #include "rastelle_h.h"
 
 namespace rastelle {

@@ -1,4 +1,5 @@
 #include "platform/gdiplus_raii.h"
+#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 #include "transforms/resampling.h"
 
@@ -12,7 +13,7 @@ constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the crop
                                        L"Cannot retrieve bitmap data from the crop Transform"};
 
 [[noreturn]] void Fail(Status status) {
-    com::ThrowGdiplusFailure(status, "TransformCrop", "Apply", 0, com::kErrInvalidCall);
+    platform::ThrowGdiplusFailure(status, "TransformCrop", "Apply", 0, com::kErrInvalidCall);
 }
 }  // namespace
 

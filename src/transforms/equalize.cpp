@@ -1,4 +1,5 @@
 #include "platform/gdiplus_raii.h"
+#include "platform/gdiplus_errors.h"
 #include "transforms/colour_transforms.h"
 
 namespace rastelle::transforms {
@@ -9,7 +10,7 @@ constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the colo
                                        L"Cannot retrieve bitmap data from the color equalize Transform"};
 
 [[noreturn]] void Fail(Status status) {
-    com::ThrowGdiplusFailure(status, "TransformEqualize", "Apply", 0, com::kErrInvalidCall);
+    platform::ThrowGdiplusFailure(status, "TransformEqualize", "Apply", 0, com::kErrInvalidCall);
 }
 }  // namespace
 

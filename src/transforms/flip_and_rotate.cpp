@@ -1,4 +1,5 @@
 #include "kernels/rotate_flip.h"
+#include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
 #include "transforms/geometric_transforms.h"
 
@@ -10,7 +11,7 @@ constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the flip
                                        L"Cannot retrieve bitmap data from the flip Transform"};
 
 [[noreturn]] void Fail(Status status) {
-    com::ThrowGdiplusFailure(status, "TransformFlipAndRotate", "DoFlipAndRotate", GetLastError(), E_FAIL);
+    platform::ThrowGdiplusFailure(status, "TransformFlipAndRotate", "DoFlipAndRotate", GetLastError(), E_FAIL);
 }
 
 kernels::ImageView LockedView(const Gdiplus::BitmapData& data) {

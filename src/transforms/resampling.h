@@ -4,7 +4,7 @@
 
 #include "kernels/resample.h"
 #include "platform/gdiplus.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 #include "rastelle_h.h"
 
 namespace rastelle::transforms {

@@ -1,4 +1,5 @@
 #include "platform/gdiplus_raii.h"
+#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 #include "transforms/resampling.h"
 
@@ -10,7 +11,7 @@ constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the resi
                                        L"Cannot retrieve bitmap data from the resize Transform", true};
 
 [[noreturn]] void Fail(Status status) {
-    com::ThrowGdiplusFailure(status, "TransformResize", "Apply", 0, com::kErrInvalidCall);
+    platform::ThrowGdiplusFailure(status, "TransformResize", "Apply", 0, com::kErrInvalidCall);
 }
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "platform/gdiplus_raii.h"
+#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 
 #include <cmath>
@@ -11,7 +12,7 @@ constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the rota
                                        L"Cannot retrieve bitmap data from the rotate transform"};
 
 [[noreturn]] void Fail(Status status) {
-    com::ThrowGdiplusFailure(status, "TransformRotate", "Apply", 0, com::kErrInvalidCall);
+    platform::ThrowGdiplusFailure(status, "TransformRotate", "Apply", 0, com::kErrInvalidCall);
 }
 
 // sin and cos of whole degrees as GDI+ computes them for a rotated matrix.

@@ -2,8 +2,9 @@
 
 #include "com/protected_region.h"
 #include "kernels/fill_copy.h"
+#include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
-#include "raster/pixel_exchange.h"
+#include "image/pixel_exchange.h"
 
 #include <cstring>
 
@@ -35,15 +36,15 @@ HRESULT DoTransform(const com::ErrorOrigin& origin, const char* className, const
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         *result = output;  // the caller owns it from here, also on failure
         if (output->lastStatus() != Gdiplus::Ok)
-            com::ThrowGdiplusFailure(output->lastStatus(), className, "DoTransform", 0, com::kErrInvalidCall);
+            platform::ThrowGdiplusFailure(output->lastStatus(), className, "DoTransform", 0, com::kErrInvalidCall);
 
         const Gdiplus::GpRect rect(0, 0, width, height);
         BitmapLock in;
         Status status = input.record(in.Lock(input.native(), rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB));
-        if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, className, "DoTransform", 0, com::kErrInvalidCall);
+        if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, className, "DoTransform", 0, com::kErrInvalidCall);
         BitmapLock out;
         status = output->record(out.Lock(output->native(), rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB));
-        if (status != Gdiplus::Ok) com::ThrowGdiplusFailure(status, className, "DoTransform", 0, com::kErrInvalidCall);
+        if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, className, "DoTransform", 0, com::kErrInvalidCall);
 
         // The kernels overwrite or blend onto an exact copy of the input.
         const kernels::ConstImageView source = LockedView(in.data());

@@ -8,7 +8,7 @@
 #include "com/dispatch.h"
 #include "com/errors.h"
 #include "kernels/image_view.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 #include "rastelle_h.h"
 
 #include <memory>

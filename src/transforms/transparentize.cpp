@@ -1,6 +1,7 @@
 #include "com/automation.h"
 #include "com/protected_region.h"
 #include "kernels/transparency.h"
+#include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
 #include "transforms/colour_transforms.h"
 
@@ -39,7 +40,7 @@ HRESULT TransformTransparentize::ApplyToBitmap(Bitmap& input, Bitmap** result) n
         std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         const auto fail = [](Status status) {
-            com::ThrowGdiplusFailure(status, "TransformTransparentize", "ApplyMe", GetLastError(), E_FAIL);
+            platform::ThrowGdiplusFailure(status, "TransformTransparentize", "ApplyMe", GetLastError(), E_FAIL);
         };
         if (output->lastStatus() != Gdiplus::Ok) fail(output->lastStatus());
 

@@ -4,6 +4,7 @@
 
 #include "codecs/encoder_probes.h"
 #include "com/errors.h"
+#include "platform/gdiplus_errors.h"
 
 #include <tiffio.h>
 
@@ -83,7 +84,7 @@ ComPtr<IDispatch> Bmp(ColorDepths depth) {
 }
 
 std::wstring SaveFailure(Status status, DWORD win32Error) {
-    return com::FailureMessage(status, "RasterObject", "SaveFile", win32Error);
+    return platform::FailureMessage(status, "RasterObject", "SaveFile", win32Error);
 }
 
 // Opaque, half and fully transparent pixels (4 x 3).

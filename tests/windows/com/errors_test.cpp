@@ -2,11 +2,13 @@
 #include "test_support.h"
 
 #include "com/errors.h"
+#include "platform/gdiplus_errors.h"
 
 namespace rastelle::test {
 namespace {
 
 using namespace rastelle::com;
+using namespace rastelle::platform;
 
 TEST(ErrorTexts, StatusTextsCoverTheKnownStatusesAndAFallback) {
     EXPECT_STREQ(GdiplusStatusText(Gdiplus::Ok), "Success! Gdi+ status is Ok. GDI+ status code 0");

@@ -6,7 +6,7 @@
 #include "platform/capability_probe.h"
 #include "platform/file_signature.h"
 #include "platform/interpolation_probe.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include <memory>
 

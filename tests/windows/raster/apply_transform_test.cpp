@@ -3,7 +3,7 @@
 #include "test_support.h"
 
 #include "com/errors.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include <olectl.h>
 

@@ -3,7 +3,8 @@
 #include "test_support.h"
 
 #include "com/errors.h"
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
+#include "platform/gdiplus_errors.h"
 
 #include <bit>
 
@@ -144,7 +145,7 @@ TEST(RasterObjectEmptyImage, BadSizeKeepsThePreviousImage) {
 TEST(RasterObjectEmptyImage, HugeSizesFailCleanly) {
     auto raster = NewRaster();
     const std::wstring outOfMemory =
-        com::FailureMessage(Gdiplus::OutOfMemory, "RasterObject", "EmptyImage", 0);
+        platform::FailureMessage(Gdiplus::OutOfMemory, "RasterObject", "EmptyImage", 0);
     ExpectRasterError(raster->EmptyImage(40000, 40000, -1), E_FAIL, outOfMemory);
     ExpectRasterError(raster->EmptyImage(0x7FFFFFFF, 0x7FFFFFFF, -1), E_FAIL, outOfMemory);
     LONG width = 0;

@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include "com/errors.h"
+#include "platform/gdiplus_errors.h"
 
 namespace rastelle::test {
 namespace {
@@ -142,7 +143,7 @@ TEST(Resize, ZeroSizeFailsWithTheGdiplusText) {
     auto raster = NewRaster();
     raster->EmptyImage(4, 4, -1);
     const HRESULT hr = raster->Resize(0, 10, rqtBilinearMode, -1);
-    ExpectError(hr, com::kErrInvalidCall, com::FailureMessage(Gdiplus::InvalidParameter, "TransformResize", "Apply", 0),
+    ExpectError(hr, com::kErrInvalidCall, platform::FailureMessage(Gdiplus::InvalidParameter, "TransformResize", "Apply", 0),
                 "Rastelle.TransformResize.1", IID_ITransformResize);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4}));
 }

@@ -1,8 +1,8 @@
-#include "module/string_heap.h"
+#include "com/string_heap.h"
 
 #include <windows.h>
 
-namespace rastelle::module {
+namespace rastelle::com {
 
 namespace {
 HANDLE g_heap = nullptr;
@@ -35,4 +35,4 @@ void StringHeapFree(void* block) {
 
 long StringHeapLiveBlocks() { return g_liveBlocks; }
 
-}  // namespace rastelle::module
+}  // namespace rastelle::com

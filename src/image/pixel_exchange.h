@@ -9,7 +9,7 @@
 // when reading.
 #pragma once
 
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include <oaidl.h>
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace rastelle::module {
+namespace rastelle::com {
 
 bool CreateStringHeap();
 void DestroyStringHeap();
@@ -14,4 +14,4 @@ void StringHeapFree(void* block);
 // Blocks handed out and not yet freed.
 long StringHeapLiveBlocks();
 
-}  // namespace rastelle::module
+}  // namespace rastelle::com

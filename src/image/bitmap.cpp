@@ -1,4 +1,4 @@
-#include "raster/bitmap.h"
+#include "image/bitmap.h"
 
 #include "com/protected_region.h"
 #include "kernels/fill_copy.h"

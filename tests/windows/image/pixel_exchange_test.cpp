@@ -2,7 +2,7 @@
 #include "test_support.h"
 
 #include "com/errors.h"
-#include "raster/pixel_exchange.h"
+#include "image/pixel_exchange.h"
 
 #include <memory>
 

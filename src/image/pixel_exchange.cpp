@@ -1,4 +1,4 @@
-#include "raster/pixel_exchange.h"
+#include "image/pixel_exchange.h"
 
 #include "com/automation.h"
 #include "com/errors.h"
