@@ -234,12 +234,16 @@ void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDes
     EXPECT_TRUE(IsEqualGUID(error.guid, iid));
 }
 
+namespace {
+
+DWORD WINAPI RunBody(void* body) { return reinterpret_cast<DWORD (*)()>(body)(); }
+
+}  // namespace
+
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {
     std::vector<HANDLE> threads;
     for (int i = 0; i < count; ++i) {
-        threads.push_back(CreateThread(
-            nullptr, 0, [](void* fn) -> DWORD { return reinterpret_cast<DWORD (*)()>(fn)(); },
-            reinterpret_cast<void*>(body), 0, nullptr));
+        threads.push_back(CreateThread(nullptr, 0, &RunBody, reinterpret_cast<void*>(body), 0, nullptr));
     }
     WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
     std::vector<DWORD> results;

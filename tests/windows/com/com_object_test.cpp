@@ -33,27 +33,30 @@ TEST(ComIdentity, InterfacesOfRasterObjectShareOneIdentity) {
     EXPECT_EQ(raster->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }
 
+// Unmarshals the object on a thread of the multithreaded apartment and uses
+// it there; the thread's exit code is the width it read.
+struct MarshaledUse {
+    IStream* stream;
+    IRasterObject* received = nullptr;
+};
+
+DWORD WINAPI UseMarshaledObject(void* p) {
+    auto* s = static_cast<MarshaledUse*>(p);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoGetInterfaceAndReleaseStream(s->stream, IID_IRasterObject, reinterpret_cast<void**>(&s->received));
+    LONG width = 0;
+    if (s->received) s->received->EmptyImage(3, 1, -1), s->received->get_Width(&width);
+    if (s->received) s->received->Release();
+    CoUninitialize();
+    return static_cast<DWORD>(width);
+}
+
 TEST(ComIdentity, FreeThreadedMarshalerGivesTheSamePointerInAnotherApartment) {
     auto raster = NewRaster();
     ComPtr<IStream> stream;
     ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IRasterObject, raster.get(), stream.put()), S_OK);
-    struct Shared {
-        IStream* stream;
-        IRasterObject* received = nullptr;
-    } shared{stream.detach()};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* s = static_cast<Shared*>(p);
-            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-            CoGetInterfaceAndReleaseStream(s->stream, IID_IRasterObject, reinterpret_cast<void**>(&s->received));
-            LONG width = 0;
-            if (s->received) s->received->EmptyImage(3, 1, -1), s->received->get_Width(&width);
-            if (s->received) s->received->Release();
-            CoUninitialize();
-            return static_cast<DWORD>(width);
-        },
-        &shared, 0, nullptr);
+    MarshaledUse shared{stream.detach()};
+    HANDLE thread = CreateThread(nullptr, 0, &UseMarshaledObject, &shared, 0, nullptr);
     WaitForSingleObject(thread, INFINITE);
     DWORD width = 0;
     GetExitCodeThread(thread, &width);
