@@ -10,3 +10,6 @@ source "$here/scripts/lib/deps.sh"
 install_packages
 enable_source_packages
 build_cross_dependencies
+
+# 32-bit Wine for the i686 DLL's tests: an i386 chroot, made once and cached.
+bash "$here/scripts/wine32-chroot.sh" "${RASTELLE_WINE32_CHROOT:-$HOME/.cache/rastelle-wine32/chroot}" setup

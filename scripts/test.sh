@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the DLL for x86_64 and i686 and the native
-# kernel suites, runs every test (native kernels under ASan/UBSan, the DLL's
-# C++ suite and the VBScript/JScript suites under Wine) and ends with a
-# pass/fail summary.
+# kernel suites, runs every test (native kernels under ASan/UBSan; the DLL's
+# C++ suite and the VBScript/JScript suites under 64-bit Wine and, for the
+# i686 DLL, under 32-bit Wine in an i386 chroot) and ends with a pass/fail
+# summary per architecture and one for the whole run.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,8 +33,10 @@ done
 passed=0            # test cases passed, over all suites
 failed=0            # test cases failed
 suites_failed=0     # suites that failed (a crash reports no case counts)
+summaries=()        # one line per preset
 run_ctest() {  # run_ctest PRESET: runs its suites, adds their case counts
   local preset=$1 log="$logs/ctest-$1.log"
+  local passed0=$passed failed0=$failed suites0=$suites_failed
   ctest --preset "$preset" -V >"$log" 2>&1
   grep -E '^ *[0-9]+/[0-9]+ Test|tests passed, ' "$log" | sed -E 's/^[0-9]+: //'
   grep -E -B2 -A20 '^\[  FAILED  \]|^not ok|FAIL:' "$log" | head -n 80 || true
@@ -42,6 +45,7 @@ run_ctest() {  # run_ctest PRESET: runs its suites, adds their case counts
   if [ -z "$line" ]; then
     echo "FAIL  ctest-$preset ran no test"
     suites_failed=$((suites_failed + 1))
+    summaries+=("$preset: no test ran")
     return
   fi
   suites_failed=$((suites_failed + $(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")))
@@ -51,16 +55,23 @@ run_ctest() {  # run_ctest PRESET: runs its suites, adds their case counts
   while read -r n; do failed=$((failed + n)); done < <(sed -nE 's/^([0-9]+: )?\[  FAILED  \] ([0-9]+) tests?, listed below.*/\2/p' "$log")
   while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done \
     < <(sed -nE 's/^([0-9]+: )?[A-Za-z]+: ([0-9]+) passed, ([0-9]+) failed.*/\2 \3/p' "$log")
+  local p=$((passed - passed0)) f=$((failed - failed0)) s=$((suites_failed - suites0))
+  [ "$f" -eq 0 ] && f=$s
+  summaries+=("$(printf '%-10s %d passed, %d failed' "$preset:" "$p" "$f")")
 }
 
 [[ " ${failed_steps[*]} " == *" build-native "* ]] || run_ctest native
 [[ " ${failed_steps[*]} " == *" build-mingw-x64 "* ]] || run_ctest mingw-x64
 bash scripts/wine-env.sh build/mingw-x64/wine-prefix stop
+# 32-bit Wine lives in an i386 chroot; bootstrap.sh has made it.
+[[ " ${failed_steps[*]} " == *" build-mingw-x86 "* ]] || run_ctest mingw-x86
 
 # A suite that failed without reporting failed cases (a crash) still counts.
 [ "$failed" -eq 0 ] && failed=$suites_failed
 failed=$((failed + ${#failed_steps[@]}))
 echo
+echo "Per architecture (native: the portable kernels on this machine):"
+printf '  %s\n' "${summaries[@]}"
 echo "Summary (test cases of every suite, plus failed build steps):"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

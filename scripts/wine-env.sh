@@ -19,7 +19,20 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko install prompts
 export DISPLAY=
 
-wine_cmd() { wine "$@" 2> >(grep -v -e "wine32 is missing" -e "multiarch needs" -e "dpkg --add-architecture" -e "apt-get install wine32" >&2); }
+# Wine's output goes to files, never through a pipe: a process that Wine
+# starts and leaves running (a COM surrogate, say) would hold a pipe open and
+# keep its reader waiting. Shows stdout, then stderr less the host's
+# "wine32 is missing" advice.
+wine_cmd() {
+  local out err rc=0
+  out=$(mktemp "$prefix/.out.XXXXXX") err=$(mktemp "$prefix/.err.XXXXXX")
+  wine "$@" >"$out" 2>"$err" </dev/null || rc=$?
+  cat "$out"
+  grep -v -e "wine32 is missing" -e "multiarch needs" -e "dpkg --add-architecture" -e "apt-get install wine32" \
+    "$err" >&2 || true
+  rm -f "$out" "$err"
+  return "$rc"
+}
 
 create_prefix() {
   [ -f "$prefix/.rastelle-ready" ] && return 0
@@ -36,32 +49,18 @@ REGEDIT4
 "Courier New"="Liberation Mono"
 REG
   wine_cmd regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1
-  wine_cmd wineserver -w 2>/dev/null || wineserver -w 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
   touch "$prefix/.rastelle-ready"
 }
 
 # Windows form of a Unix path (Wine maps / to Z:).
-# Runs a command and, if it fails, once more, showing only the last attempt's
-# output. Wine now and then starts a process in which the image decoders fail
-# to load (every LoadFile then fails with GDI+ status 1); a real failure fails
-# twice.
-with_one_retry() {
-  local out rc
-  out=$("$@" 2>&1) && rc=0 || rc=$?
-  if [ "$rc" -ne 0 ]; then
-    echo "(failed once: running again)" >&2
-    out=$("$@" 2>&1) && rc=0 || rc=$?
-  fi
-  printf '%s\n' "$out"
-  return "$rc"
-}
-
 winepath_of() { printf 'Z:%s' "$(realpath -m "$1" | sed 's|/|\\|g')"; }
 
 # Runs a joined suite; a missing summary line counts as a failure.
 run_suite() {
   local out rc
-  out=$(wine_cmd cscript //nologo "$(winepath_of "$1")" | tr -d '\r') && rc=0 || rc=$?
+  out=$(wine_cmd cscript //nologo "$(winepath_of "$1")") && rc=0 || rc=$?
+  out=${out//$'\r'/}
   printf '%s\n' "$out"
   if ! grep -qE '^[A-Za-z]+: [0-9]+ passed, [0-9]+ failed' <<<"$out"; then
     echo "not ok - $2 stopped before its summary line"
@@ -80,7 +79,7 @@ case "$action" in
     program=$1; shift
     exec_args=()
     for a in "$@"; do exec_args+=("$a"); done
-    with_one_retry wine_cmd "$program" "${exec_args[@]}"
+    wine_cmd "$program" "${exec_args[@]}"
     ;;
   cscript)
     # cscript wants a Windows path or one relative to the current directory.
@@ -105,10 +104,12 @@ case "$action" in
         cat "$(dirname "$script")/lib/testlib.js" "$script"; } > "$joined"
     fi
     cd "$(dirname "$script")"
-    with_one_retry run_suite "$joined" "$(basename "$script")"
+    run_suite "$joined" "$(basename "$script")"
     ;;
   stop)
+    [ -d "$prefix" ] || exit 0
     wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     ;;
   *)
     echo "wine-env.sh: unknown action $action" >&2

@@ -9,6 +9,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "aligned_buffer.h"
 #include "blend.h"
 #include "blur_detail.h"
 
@@ -193,7 +194,7 @@ private:
     // T (the tent sum) and D (the sum right of the centre minus the sum up to
     // it) of the first window directly; then both slide one step a pixel.
     template <class L>
-    void Running(const std::uint32_t* in, std::uint16_t* out, std::vector<Slot<typename L::V>>& line) {
+    void Running(const std::uint32_t* in, std::uint16_t* out, AlignedVector<Slot<typename L::V>>& line) {
         using V = typename L::V;
         const int w = src_.width, h = taps_.hi;
         const bool edgeTwo = taps_.EdgeWeighsTwo();
@@ -259,9 +260,9 @@ private:
     bool active_ = false;
     int first_ = 0, last_ = -1;
     std::vector<double> weights_;
-    std::vector<Slot<__m128d>> doubles_;  // (B*A, G*A), (R*A, A) per pixel
-    std::vector<Slot<Lanes32::V>> narrow_;
-    std::vector<Slot<Lanes64::V>> wide_;
+    AlignedVector<Slot<__m128d>> doubles_;  // (B*A, G*A), (R*A, A) per pixel
+    AlignedVector<Slot<Lanes32::V>> narrow_;
+    AlignedVector<Slot<Lanes64::V>> wide_;
 };
 
 // The horizontal pass's rows, premultiplied, for the vertical pass.
@@ -281,7 +282,7 @@ void VerticalRunning(WorkRows& rows, const ImageView& dst, const Taps& taps, int
     const TableLookup table = tables ? tables->Lookup() : TableLookup{};
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
-    std::vector<Slot<V>> t(static_cast<size_t>(w), Slot<V>{L::Zero()}), d(t);
+    AlignedVector<Slot<V>> t(static_cast<size_t>(w), Slot<V>{L::Zero()}), d(t);
     std::int64_t c = std::int64_t{first} - offY;
     // The first window directly, a row at a time.
     for (std::int64_t k = std::max<std::int64_t>(0, c - h); k <= std::min<std::int64_t>(hgt - 1, c + h); ++k) {
@@ -320,7 +321,7 @@ void VerticalDirect(WorkRows& rows, const ImageView& dst, const Taps& taps, int 
     const int w = dst.width, hgt = dst.height;
     int first = 0, last = -1;
     if (!ActiveRange(hgt, offY, taps, first, last)) return;
-    std::vector<Slot<__m128d>> sums(static_cast<size_t>(w) * 2);
+    AlignedVector<Slot<__m128d>> sums(static_cast<size_t>(w) * 2);
     for (int y = first; y <= last; ++y) {
         const std::int64_t c = std::int64_t{y} - offY;
         const std::int64_t k0 = std::max<std::int64_t>(0, c + taps.lo);
