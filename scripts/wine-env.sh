@@ -79,7 +79,16 @@ case "$action" in
     program=$1; shift
     exec_args=()
     for a in "$@"; do exec_args+=("$a"); done
-    wine_cmd "$program" "${exec_args[@]}"
+    # A GoogleTest program that crashed may still end with code 0 under Wine:
+    # without its closing "[==========] N tests ... ran." line it failed.
+    out=$(wine_cmd "$program" "${exec_args[@]}") && rc=0 || rc=$?
+    printf '%s\n' "$out"
+    if grep -q '^\[==========\] Running' <<<"$out" &&
+       ! grep -qE '^\[==========\] [0-9]+ tests? from .* ran\.' <<<"$out"; then
+      echo "$(basename "$program") stopped before its summary line (exit code $rc)"
+      [ "$rc" -ne 0 ] || rc=1
+    fi
+    exit "$rc"
     ;;
   cscript)
     # cscript wants a Windows path or one relative to the current directory.

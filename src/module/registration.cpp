@@ -8,6 +8,7 @@
 #include <comcat.h>
 #include <oleauto.h>
 
+#include <new>
 #include <string>
 
 namespace rastelle::module {
@@ -87,7 +88,12 @@ HRESULT UnregisterClass(const ClassEntry& entry) {
 }
 
 void RegisterCodecCategory() {
-    CoInitialize(nullptr);  // its result does not matter: any apartment will do
+    // Any apartment will do for the category manager. Only an initialisation
+    // that succeeded here is undone: a thread already in the multithreaded
+    // apartment answers RPC_E_CHANGED_MODE, and uninitialising then would
+    // take COM away from the caller (a plain CoInitialize/CoUninitialize pair
+    // regardless of the result would).
+    const HRESULT initialised = CoInitialize(nullptr);
     com::ComPtr<ICatRegister> categories;
     if (SUCCEEDED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_ALL, IID_ICatRegister,
                                    categories.put_void()))) {
@@ -98,37 +104,54 @@ void RegisterCodecCategory() {
         categories->RegisterCategories(1, &info);
     }
     categories.reset();
-    CoUninitialize();
+    if (SUCCEEDED(initialised)) CoUninitialize();
+}
+
+// Registration builds key paths as strings; running out of memory there, or
+// anything else thrown, becomes an HRESULT: these run under extern "C" exports.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 }  // namespace
 
-HRESULT RegisterServer() {
-    RegisterCodecCategory();
-    for (const ClassEntry& entry : ClassTable()) {
-        const HRESULT hr = RegisterClass(entry);
+HRESULT RegisterServer() noexcept {
+    return Guarded([]() -> HRESULT {
+        RegisterCodecCategory();
+        for (const ClassEntry& entry : ClassTable()) {
+            const HRESULT hr = RegisterClass(entry);
+            if (FAILED(hr)) return hr;
+        }
+        com::ComPtr<ITypeLib> typeLib;
+        HRESULT hr = LoadTypeLibEx(com::ModulePath(), REGKIND_NONE, typeLib.put());
         if (FAILED(hr)) return hr;
-    }
-    com::ComPtr<ITypeLib> typeLib;
-    HRESULT hr = LoadTypeLibEx(com::ModulePath(), REGKIND_NONE, typeLib.put());
-    if (FAILED(hr)) return hr;
-    return RegisterTypeLib(typeLib.get(), const_cast<LPOLESTR>(com::ModulePath()), nullptr);
+        return RegisterTypeLib(typeLib.get(), const_cast<LPOLESTR>(com::ModulePath()), nullptr);
+    });
 }
 
-HRESULT UnregisterServer() {
-    HRESULT result = S_OK;
-    for (const ClassEntry& entry : ClassTable()) {
-        const HRESULT hr = UnregisterClass(entry);
-        if (SUCCEEDED(result)) result = hr;
-    }
+HRESULT UnregisterServer() noexcept {
+    return Guarded([]() -> HRESULT {
+        HRESULT result = S_OK;
+        for (const ClassEntry& entry : ClassTable()) {
+            const HRESULT hr = UnregisterClass(entry);
+            if (SUCCEEDED(result)) result = hr;
+        }
 #if defined(_WIN64)
-    const SYSKIND sys = SYS_WIN64;
+        const SYSKIND sys = SYS_WIN64;
 #else
-    const SYSKIND sys = SYS_WIN32;
+        const SYSKIND sys = SYS_WIN32;
 #endif
-    const HRESULT hr = UnRegisterTypeLib(LIBID_RASTELLELib, 1, 0, kLibLocale, sys);
-    if (SUCCEEDED(result) && FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY) result = hr;
-    return result;
+        const HRESULT hr = UnRegisterTypeLib(LIBID_RASTELLELib, 1, 0, kLibLocale, sys);
+        if (SUCCEEDED(result) && FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY) result = hr;
+        return result;
+    });
 }
 
 }  // namespace rastelle::module

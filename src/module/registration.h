@@ -8,7 +8,7 @@ namespace rastelle::module {
 extern const GUID kCodecCategory;
 extern const wchar_t kCodecCategoryDescription[];
 
-HRESULT RegisterServer();
-HRESULT UnregisterServer();
+HRESULT RegisterServer() noexcept;
+HRESULT UnregisterServer() noexcept;
 
 }  // namespace rastelle::module
