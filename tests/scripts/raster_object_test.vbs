@@ -252,39 +252,6 @@ End Sub
 ' class is served must succeed and give the size noted (Empty: not checked);
 ' one whose class is not served yet fails (VBScript error 429) and must
 ' leave the image alone.
-Sub image_method(r, what, served, newWidth, newHeight)
-    Dim n, d
-    n = Err.Number
-    d = Err.Description
-    Err.Clear
-    If served Then
-        eq n, 0, what & " succeeds (error: " & d & ")"
-        If Not IsEmpty(newWidth) Then size_is r, newWidth, newHeight, what & ": size"
-    Else
-        ok n <> 0, what & " fails while its transform is not served"
-        size_is r, 4, 3, what & " leaves the image alone"
-    End If
-End Sub
-
-Sub TestImageMethods()
-    Dim r
-    Set r = NewRaster()
-    On Error Resume Next
-    r.EmptyImage 4, 3 : r.Resize 2, 2 : image_method r, "Resize 2, 2", True, 2, 2
-    r.EmptyImage 4, 3 : r.Rotate 45 : image_method r, "Rotate 45", True, 4, 4
-    r.EmptyImage 4, 3 : r.FlipAndRotate 1 : image_method r, "FlipAndRotate 1", True, 3, 4
-    r.EmptyImage 4, 3 : r.Crop 0, 0, 1, 1 : image_method r, "Crop 0, 0, 1, 1", True, 1, 1
-    r.EmptyImage 4, 3 : r.FastBlur : image_method r, "FastBlur", True, 4, 3
-    r.EmptyImage 4, 3 : r.Glow : image_method r, "Glow", True, 4, 3
-    r.EmptyImage 4, 3 : r.Shadow : image_method r, "Shadow", True, 4, 3
-    r.EmptyImage 4, 3 : r.Equalize : image_method r, "Equalize", True, 4, 3
-    r.EmptyImage 4, 3 : r.Transparentize : image_method r, "Transparentize", True, 4, 3
-    r.EmptyImage 4, 3 : r.RemoveNoise 1 : image_method r, "RemoveNoise 1", True, 4, 3
-    r.EmptyImage 4, 3 : r.Expand 1 : image_method r, "Expand 1", True, 4, 3
-    r.EmptyImage 4, 3 : r.Erosion 1 : image_method r, "Erosion 1", True, 4, 3
-    On Error GoTo 0
-End Sub
-
 On Error Resume Next
 TestCreation : group_done "creation"
 TestNewObject : group_done "new object"
@@ -293,6 +260,5 @@ TestPixels : group_done "Pixels"
 TestOutputFileType : group_done "OutputFileType"
 TestLoadFile : group_done "LoadFile"
 TestClone : group_done "Clone"
-TestImageMethods : group_done "image methods"
 On Error GoTo 0
 finish "vbscript"
