@@ -32,7 +32,8 @@ public:
         return GetTypeInfoOf(__uuidof(Itf), info);
     }
 
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         ComPtr<ITypeInfo> info;
         const HRESULT hr = GetTypeInfoOf(__uuidof(Itf), info.put());
         if (FAILED(hr)) return hr;

@@ -33,6 +33,23 @@ TEST(ComIdentity, InterfacesOfRasterObjectShareOneIdentity) {
     EXPECT_EQ(raster->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
 }
 
+// Names are looked up only for the interface's own dispatch identifiers
+// (riid is reserved and must be IID_NULL), as Invoke does.
+TEST(ComDispatch, GetIDsOfNamesRefusesAnInterfaceOtherThanNull) {
+    auto raster = NewRaster();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(raster.As(dispatch), S_OK);
+    wchar_t widthName[] = L"Width";
+    LPOLESTR names[] = {widthName};
+    DISPID id = 0;
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 7);
+    id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_IRasterObject, names, 1, LOCALE_USER_DEFAULT, &id),
+              DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(id, 0);
+}
+
 // Unmarshals the object on a thread of the multithreaded apartment and uses
 // it there; the thread's exit code is the width it read.
 struct MarshaledUse {
