@@ -5,8 +5,9 @@
 // `using Interface = ...`). Each object keeps an inner, non-delegating
 // IUnknown; the IUnknown methods of its interfaces delegate to the
 // controlling unknown, which is the inner one or, when the object is
-// aggregated, the outer object's. IDispatch is answered by the first listed
-// interface that derives from it, IMarshal by the aggregated free-threaded
+// aggregated, the outer object's. IDispatch, and every base interface named
+// by an AlsoAnswers<> marker in Bases, is answered by the first listed
+// interface that derives from it; IMarshal by the aggregated free-threaded
 // marshaler. Objects are made only by CreateComObject.
 #pragma once
 
@@ -74,6 +75,19 @@ struct InterfaceOfT<T> {
 template <class T>
 using InterfaceOf = typename InterfaceOfT<T>::type;
 
+// Marker in the Bases of ComObject: the object also answers Itf, a base
+// interface of a listed one, with that listed interface's pointer (an object
+// implementing IRasterItem, which derives from IRasterObject, lists
+// AlsoAnswers<IRasterObject>). The C++ base list cannot be walked, so the
+// interfaces to answer this way are named.
+template <class Itf>
+struct AlsoAnswers {
+    using Answered = Itf;
+};
+
+template <class T>
+concept AnswersMarker = requires { typename T::Answered; };
+
 template <class Derived, class... Bases>
 class ComObject : public ObjectRoot, public Bases... {
 public:
@@ -84,19 +98,53 @@ public:
 protected:
     void* FindInterface(REFIID iid) noexcept override {
         void* found = nullptr;
-        if (IsEqualIID(iid, IID_IDispatch)) {
-            ((found == nullptr && std::is_base_of_v<IDispatch, InterfaceOf<Bases>> ? (found = As<Bases>()) : nullptr),
-             ...);
-            return found;
-        }
-        ((found == nullptr && IsEqualIID(iid, __uuidof(InterfaceOf<Bases>)) ? (found = As<Bases>()) : nullptr), ...);
+        ((found = found ? found : Listed<Bases>(iid)), ...);
+        if (!found && IsEqualIID(iid, IID_IDispatch)) found = Through<IDispatch>();
+        ((found = found ? found : Implied<Bases>(iid)), ...);
         return found;
     }
 
 private:
+    template <class Itf, class Base>
+    static constexpr bool kDerivesFrom = !AnswersMarker<Base> && std::is_base_of_v<Itf, InterfaceOf<Base>>;
+
     template <class Base>
+    static constexpr bool MarkerCovered() {
+        if constexpr (AnswersMarker<Base>) return (kDerivesFrom<typename Base::Answered, Bases> || ...);
+        else return true;
+    }
+    static_assert((MarkerCovered<Bases>() && ...), "AlsoAnswers<Itf> needs a listed interface derived from Itf");
+
+    template <class Base>
+    void* Listed(REFIID iid) noexcept {
+        if constexpr (AnswersMarker<Base>) return nullptr;
+        else return IsEqualIID(iid, __uuidof(InterfaceOf<Base>)) ? As<InterfaceOf<Base>, Base>() : nullptr;
+    }
+
+    template <class Base>
+    void* Implied(REFIID iid) noexcept {
+        if constexpr (AnswersMarker<Base>) {
+            using Itf = typename Base::Answered;
+            return IsEqualIID(iid, __uuidof(Itf)) ? Through<Itf>() : nullptr;
+        } else {
+            return nullptr;
+        }
+    }
+
+    // The first listed interface that derives from Itf, as an Itf pointer.
+    template <class Itf>
+    void* Through() noexcept {
+        void* found = nullptr;
+        ((found = found ? found : As<Itf, Bases>()), ...);
+        return found;
+    }
+
+    template <class Itf, class Base>
     void* As() noexcept {
-        return static_cast<InterfaceOf<Base>*>(static_cast<Base*>(static_cast<Derived*>(this)));
+        if constexpr (kDerivesFrom<Itf, Base>)
+            return static_cast<Itf*>(static_cast<InterfaceOf<Base>*>(static_cast<Base*>(static_cast<Derived*>(this))));
+        else
+            return nullptr;
     }
 };
 

@@ -32,7 +32,8 @@ public:
         return GetTypeInfoOf(__uuidof(Itf), info);
     }
 
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         ComPtr<ITypeInfo> info;
         const HRESULT hr = GetTypeInfoOf(__uuidof(Itf), info.put());
         if (FAILED(hr)) return hr;
@@ -56,13 +57,14 @@ public:
     }
 };
 
-// Mixin answering ISupportErrorInfo: S_OK for Itf, S_FALSE for anything else.
-template <class Itf>
+// Mixin answering ISupportErrorInfo: S_OK for the listed interfaces (those
+// whose failures raise error objects), S_FALSE for anything else.
+template <class... Itfs>
 class SupportErrorInfo : public ISupportErrorInfo {
 public:
     using Interface = ISupportErrorInfo;
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override {
-        return IsEqualIID(iid, __uuidof(Itf)) ? S_OK : S_FALSE;
+        return (IsEqualIID(iid, __uuidof(Itfs)) || ...) ? S_OK : S_FALSE;
     }
 };
 

@@ -1,6 +1,8 @@
 // QueryInterface rules, aggregation and the free-threaded marshaler.
 #include "test_support.h"
 
+#include "test_interfaces.h"
+
 namespace rastelle::test {
 namespace {
 
@@ -31,6 +33,54 @@ TEST(ComIdentity, InterfacesOfRasterObjectShareOneIdentity) {
     EXPECT_EQ(raster->QueryInterface(IID_IPersistStream, none.put_void()), E_NOINTERFACE);
     EXPECT_EQ(none.get(), nullptr);
     EXPECT_EQ(raster->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}
+
+// A base interface is answered only when the class names it, and then with
+// the pointer of the listed interface derived from it.
+TEST(ComIdentity, NamedBaseInterfacesAreAnsweredByTheDerivedOne) {
+    using Plain = TestSetters<>;
+    using WithBase = TestSetters<com::AlsoAnswers<ITestSetters>, com::SupportErrorInfo<ITestMoreSetters, ITestSetters>>;
+
+    ComPtr<ITestMoreSetters> plain;
+    ASSERT_EQ(com::CreateComObject<Plain>(nullptr, __uuidof(ITestMoreSetters), plain.put_void()), S_OK);
+    ComPtr<ITestSetters> base;
+    EXPECT_EQ(plain->QueryInterface(__uuidof(ITestSetters), base.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(plain->QueryInterface(IID_IDispatch, base.put_void()), E_NOINTERFACE);
+
+    ComPtr<ITestMoreSetters> derived;
+    ASSERT_EQ(com::CreateComObject<WithBase>(nullptr, __uuidof(ITestMoreSetters), derived.put_void()), S_OK);
+    ASSERT_EQ(derived->QueryInterface(__uuidof(ITestSetters), base.put_void()), S_OK);
+    EXPECT_EQ(static_cast<void*>(base.get()), static_cast<void*>(derived.get()));
+    ComPtr<IUnknown> identity1, identity2;
+    ASSERT_EQ(base->QueryInterface(IID_IUnknown, identity1.put_void()), S_OK);
+    ASSERT_EQ(derived->QueryInterface(IID_IUnknown, identity2.put_void()), S_OK);
+    EXPECT_EQ(identity1.get(), identity2.get());
+    EXPECT_NE(static_cast<void*>(identity1.get()), static_cast<void*>(base.get())) << "the inner unknown";
+
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(derived->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(ITestMoreSetters)), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(ITestSetters)), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IUnknown), S_FALSE);
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(derived->QueryInterface(IID_IDispatch, none.put_void()), E_NOINTERFACE);
+}
+
+// Names are looked up only for the interface's own dispatch identifiers
+// (riid is reserved and must be IID_NULL), as Invoke does.
+TEST(ComDispatch, GetIDsOfNamesRefusesAnInterfaceOtherThanNull) {
+    auto raster = NewRaster();
+    ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(raster.As(dispatch), S_OK);
+    wchar_t widthName[] = L"Width";
+    LPOLESTR names[] = {widthName};
+    DISPID id = 0;
+    ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, 7);
+    id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_IRasterObject, names, 1, LOCALE_USER_DEFAULT, &id),
+              DISP_E_UNKNOWNINTERFACE);
+    EXPECT_EQ(id, 0);
 }
 
 // Unmarshals the object on a thread of the multithreaded apartment and uses
