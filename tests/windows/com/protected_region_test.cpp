@@ -34,8 +34,12 @@ RASTELLE_NOINLINE int DivideByZero() { return 100 / g_zero; }
 // The head of the thread's chain of frame-based handlers; a region must
 // leave it as it found it, however the region ends.
 void* HandlerChainHead() {
-#if defined(_M_IX86) || defined(__i386__)
-    return reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+#if defined(__GNUC__) && defined(__i386__)
+    void* head;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(head));  // NtCurrentTeb trips g++ 12's -Warray-bounds
+    return head;
+#elif defined(_M_IX86)
+    return reinterpret_cast<void*>(__readfsdword(0));
 #else
     return nullptr;  // x86_64 keeps its handlers in unwind tables, not in a chain
 #endif
