@@ -4,60 +4,18 @@
 #include <eh.h>
 #endif
 
+// mingw builds: calls fn(arg) under a frame-based exception handler and
+// returns 1, or 0 when a machine fault that no handler inside fn took
+// abandoned the call (fault_guard_x64.cpp, fault_guard_x86.cpp).
+#if !defined(_MSC_VER)
+extern "C" int rastelle_guarded_invoke(void (*fn)(void*), void* arg);
+#endif
+
 namespace rastelle::com {
 
 void TranslateStructuredException(unsigned int code, EXCEPTION_POINTERS*) { throw SE_Exception{code}; }
 
-namespace {
-
-// Calls fn and reports whether it returned normally; C++ exceptions end it.
-bool CallCatchingExceptions(void (*fn)(void*), void* context) noexcept {
-    try {
-        fn(context);
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-}  // namespace
-
-#if defined(_MSC_VER)
-
-// Built with /EHa, so catch (...) also receives translated faults.
-bool RunProtected(void (*fn)(void*), void* context) noexcept {
-    _set_se_translator(&TranslateStructuredException);
-    return CallCatchingExceptions(fn, context);
-}
-
-void InstallFaultHandler() {}
-void RemoveFaultHandler() {}
-
-#else  // mingw-w64: vectored handler plus a recovery point per region
-
-namespace {
-
-struct Region {
-    void* jumpBuffer[5];  // __builtin_setjmp's buffer
-    Region* outer;
-};
-
-DWORD g_regionSlot = TLS_OUT_OF_INDEXES;
-PVOID g_handler = nullptr;
-
-Region* CurrentRegion() {
-    return g_regionSlot == TLS_OUT_OF_INDEXES ? nullptr : static_cast<Region*>(TlsGetValue(g_regionSlot));
-}
-
-void SetCurrentRegion(Region* region) {
-    // The barriers keep the compiler from moving or dropping the store: the
-    // fault handler reads it from outside the normal control flow.
-    __asm__ __volatile__("" ::: "memory");
-    TlsSetValue(g_regionSlot, region);
-    __asm__ __volatile__("" ::: "memory");
-}
-
-bool IsMachineFault(DWORD code) {
+bool IsMachineFault(DWORD code) noexcept {
     switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
     case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
@@ -80,62 +38,53 @@ bool IsMachineFault(DWORD code) {
     }
 }
 
-// Entered in place of the faulting instruction, on a clean stack frame below
-// the fault: jumps back to the innermost region's recovery point.
-[[noreturn]] __attribute__((noinline, used)) void ResumeAtRecoveryPoint() {
-    Region* region = CurrentRegion();
-    __builtin_longjmp(region->jumpBuffer, 1);
-}
+void InstallFaultHandler() {}
+void RemoveFaultHandler() {}
 
-LONG CALLBACK FaultHandler(EXCEPTION_POINTERS* info) {
-    if (!IsMachineFault(info->ExceptionRecord->ExceptionCode) || !CurrentRegion())
-        return EXCEPTION_CONTINUE_SEARCH;
-    // Resume at ResumeAtRecoveryPoint as if it had been called from the
-    // faulting frame: leave the stack below the fault alone, align it as a
-    // function entry expects (16 bytes minus the return address).
-    CONTEXT* context = info->ContextRecord;
-#if defined(_WIN64)
-    context->Rsp = ((context->Rsp - 512) & ~static_cast<DWORD64>(15)) - 8;
-    context->Rip = reinterpret_cast<DWORD64>(&ResumeAtRecoveryPoint);
-#else
-    context->Esp = ((context->Esp - 512) & ~static_cast<DWORD>(15)) - 4;
-    context->Eip = reinterpret_cast<DWORD>(&ResumeAtRecoveryPoint);
-#endif
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
+namespace {
 
-// Kept out of line so that the frame holding the recovery point is this one.
-__attribute__((noinline)) bool RunInRegion(void (*fn)(void*), void* context) noexcept {
-    Region region;
-    region.outer = CurrentRegion();
-    if (__builtin_setjmp(region.jumpBuffer) != 0) {
-        // A fault abandoned the region; the stack is this frame's again.
-        SetCurrentRegion(region.outer);
+// Calls fn and reports whether it returned normally; C++ exceptions end it.
+bool CallCatchingExceptions(void (*fn)(void*), void* context) noexcept {
+    try {
+        fn(context);
+        return true;
+    } catch (...) {
         return false;
     }
-    SetCurrentRegion(&region);
-    const bool completed = CallCatchingExceptions(fn, context);
-    SetCurrentRegion(region.outer);
-    return completed;
 }
 
 }  // namespace
 
-void InstallFaultHandler() {
-    if (g_regionSlot == TLS_OUT_OF_INDEXES) g_regionSlot = TlsAlloc();
-    if (!g_handler) g_handler = AddVectoredExceptionHandler(1, &FaultHandler);
+#if defined(_MSC_VER)
+
+// Built with /EHa, so catch (...) also receives translated faults; the
+// translator runs only after the handlers inside the region declined.
+bool RunProtected(void (*fn)(void*), void* context) noexcept {
+    _set_se_translator(&TranslateStructuredException);
+    return CallCatchingExceptions(fn, context);
 }
 
-void RemoveFaultHandler() {
-    if (g_handler) RemoveVectoredExceptionHandler(g_handler);
-    g_handler = nullptr;
-    if (g_regionSlot != TLS_OUT_OF_INDEXES) TlsFree(g_regionSlot);
-    g_regionSlot = TLS_OUT_OF_INDEXES;
+#else
+
+namespace {
+
+struct GuardedCall {
+    void (*fn)(void*);
+    void* context;
+    bool completed;
+};
+
+// C++ exceptions stop here, so none ever crosses the assembly thunk.
+void CallGuarded(void* call) noexcept {
+    auto& guarded = *static_cast<GuardedCall*>(call);
+    guarded.completed = CallCatchingExceptions(guarded.fn, guarded.context);
 }
+
+}  // namespace
 
 bool RunProtected(void (*fn)(void*), void* context) noexcept {
-    if (g_regionSlot == TLS_OUT_OF_INDEXES || !g_handler) return CallCatchingExceptions(fn, context);
-    return RunInRegion(fn, context);
+    GuardedCall call{fn, context, false};
+    return rastelle_guarded_invoke(&CallGuarded, &call) != 0 && call.completed;
 }
 
 #endif

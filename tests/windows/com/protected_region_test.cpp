@@ -1,8 +1,10 @@
-// Machine faults inside protected regions end the region, not the process.
+// Machine faults inside protected regions end the region, not the process;
+// a handler that code inside the region installs keeps its own faults.
 #include "test_support.h"
 
 #include "com/protected_region.h"
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace rastelle::test {
@@ -29,6 +31,31 @@ RASTELLE_NOINLINE void WriteReadOnly() {
 }
 RASTELLE_NOINLINE int DivideByZero() { return 100 / g_zero; }
 
+// The head of the thread's chain of frame-based handlers; a region must
+// leave it as it found it, however the region ends.
+void* HandlerChainHead() {
+#if defined(__GNUC__) && defined(__i386__)
+    void* head;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(head));  // NtCurrentTeb trips g++ 12's -Warray-bounds
+    return head;
+#elif defined(_M_IX86)
+    return reinterpret_cast<void*>(__readfsdword(0));
+#else
+    return nullptr;  // x86_64 keeps its handlers in unwind tables, not in a chain
+#endif
+}
+
+// A page of memory with the given protection.
+class Page {
+public:
+    explicit Page(DWORD protection)
+        : address(VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, protection)) {}
+    ~Page() { VirtualFree(address, 0, MEM_RELEASE); }
+    Page(const Page&) = delete;
+    Page& operator=(const Page&) = delete;
+    void* const address;
+};
+
 TEST(ProtectedRegion, CompletedRegionReportsSuccessAndRunsItsCode) {
     int calls = 0;
     EXPECT_TRUE(RunProtected([&] { ++calls; }));
@@ -44,10 +71,49 @@ TEST(ProtectedRegion, FaultsAndExceptionsAbandonTheRegion) {
     EXPECT_EQ(after, 0) << "nothing after the fault runs";
 }
 
+TEST(ProtectedRegion, HandlersInsideTheRegionKeepTheirFaults) {
+    // IsBadReadPtr and IsBadWritePtr catch their own access violations.
+    Page unreadable(PAGE_NOACCESS), readOnly(PAGE_READONLY);
+    BOOL badRead = FALSE, badWrite = FALSE, goodRead = TRUE;
+    EXPECT_TRUE(RunProtected([&] {
+        badRead = IsBadReadPtr(unreadable.address, 4);
+        badWrite = IsBadWritePtr(readOnly.address, 4);
+        goodRead = IsBadReadPtr(readOnly.address, 4);
+    }));
+    EXPECT_TRUE(badRead);
+    EXPECT_TRUE(badWrite);
+    EXPECT_FALSE(goodRead);
+
+    // A later fault nobody handles still abandons the region.
+    badRead = FALSE;
+    EXPECT_FALSE(RunProtected([&] {
+        badRead = IsBadReadPtr(unreadable.address, 4);
+        ReadNull();
+    }));
+    EXPECT_TRUE(badRead);
+}
+
+// qsort's comparator runs below the C runtime's frames.
+int FaultingComparison(const void*, const void*) { return *g_nullPointer; }
+
+TEST(ProtectedRegion, FaultBelowForeignFramesAbandonsTheRegion) {
+    void* const head = HandlerChainHead();
+    int values[4] = {4, 3, 2, 1};
+    EXPECT_FALSE(RunProtected([&] { std::qsort(values, 4, sizeof(int), &FaultingComparison); }));
+    EXPECT_EQ(HandlerChainHead(), head);
+    EXPECT_TRUE(RunProtected([] {}));
+}
+
 TEST(ProtectedRegion, RepeatedFaultsLeaveTheThreadUsable) {
+    void* const head = HandlerChainHead();
     int faults = 0;
-    for (int i = 0; i < 200; ++i) faults += RunProtected([] { ReadNull(); }) ? 0 : 1;
+    for (int i = 0; i < 200; ++i)
+        faults += RunProtected([i] {
+            if (i % 2) ReadNull();
+            else g_sink = DivideByZero();
+        }) ? 0 : 1;
     EXPECT_EQ(faults, 200);
+    EXPECT_EQ(HandlerChainHead(), head);
     EXPECT_TRUE(RunProtected([] {}));
 }
 
@@ -61,13 +127,16 @@ TEST(ProtectedRegion, InnerRegionFaultDoesNotEndTheOuterOne) {
     EXPECT_FALSE(innerResult);
     EXPECT_EQ(afterInner, 1);
     EXPECT_TRUE(outerResult);
+    EXPECT_FALSE(RunProtected([] { EXPECT_TRUE(RunProtected([] {})); ReadNull(); }))
+        << "a completed inner region leaves the outer one protected";
 }
 
 TEST(ProtectedRegion, WorksOnSeveralThreadsAtOnce) {
     const auto caught = RunOnThreads(4, []() -> DWORD {
+        void* const head = HandlerChainHead();
         DWORD faults = 0;
         for (int i = 0; i < 100; ++i) faults += RunProtected([] { ReadNull(); }) ? 0 : 1;
-        return faults;
+        return HandlerChainHead() == head ? faults : 0;
     });
     for (DWORD faults : caught) EXPECT_EQ(faults, 100u);
 }

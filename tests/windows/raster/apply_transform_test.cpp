@@ -51,12 +51,15 @@ class ClientTransform : public TestObject<IDispatch> {
 public:
     std::function<HRESULT(SAFEARRAY* input, SAFEARRAY** output)> apply;
     bool knowsApply = true;
+    bool faultsInNames = false;  // a broken object: GetIDsOfNames reads through a null pointer
+    HRESULT* volatile nowhere = nullptr;
     VARTYPE inputType = VT_EMPTY, outputType = VT_EMPTY;
     UINT argumentCount = 0;
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        if (faultsInNames) return *nowhere;
         if (!knowsApply || _wcsicmp(names[0], L"Apply") != 0) return DISP_E_UNKNOWNNAME;
         *ids = 7;
         return S_OK;
@@ -138,6 +141,11 @@ TEST(ApplyTransformAutomation, FailuresOfTheClientObject) {
     client.knowsApply = false;
     ExpectRasterError(raster->ApplyTransform(&client), com::kErrInvalidCall,
                       L"Cannot find Apply method among the members of the object, you passed");
+
+    client.faultsInNames = true;
+    ClearThreadError();
+    EXPECT_EQ(raster->ApplyTransform(&client), E_INVALIDARG) << "a fault in GetIDsOfNames is a bad argument";
+    EXPECT_FALSE(TakeThreadError().present);
     EXPECT_EQ(PixelsOf(raster.get()), NumberedPixels(2, 2)) << "failures leave the image alone";
 }
 
