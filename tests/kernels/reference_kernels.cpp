@@ -1,6 +1,7 @@
 #include "reference_kernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -144,6 +145,46 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
                 out[i] = Channel(list[index], i);
             }
             dst.row(y)[x] = Pack(out[0], out[1], out[2], out[3]);
+        }
+}
+
+int AlphaBlendChange(int weight, int difference) {
+    const double inverse = std::bit_cast<double>(std::uint64_t{0x3EF0203040506071});
+    return static_cast<int>(std::trunc(static_cast<double>(weight) * inverse * difference));
+}
+
+std::uint32_t NextRandomState(std::uint32_t state) { return state * 214013u + 2531011u; }
+
+int RandomNumber(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFF); }
+
+void CombineLayer(CombineMode mode, const ConstImageView& layer, const ImageView& background, int opacity) {
+    const int o = opacity;
+    const double k = std::bit_cast<float>(std::uint32_t{0x37810182});
+    std::uint32_t state = 17;
+    for (int y = 0; y < background.height; ++y)
+        for (int x = 0; x < background.width; ++x) {
+            const std::uint32_t s = layer.row(y)[x], d = background.row(y)[x];
+            const int a = static_cast<int>(Channel(s, 3));
+            std::uint32_t out[4];
+            if (mode == CombineMode::Dissolve) {
+                state = NextRandomState(state);
+                if (o * 32767 <= RandomNumber(state) * 255) continue;
+                for (int i = 0; i < 4; ++i) out[i] = (Channel(s, i) * a + Channel(d, i) * (255 - a)) / 255;
+            } else {
+                for (int i = 0; i < 4; ++i) {
+                    const int sc = static_cast<int>(Channel(s, i)), dc = static_cast<int>(Channel(d, i));
+                    int change;
+                    if (mode == CombineMode::AlphaBlend) {
+                        change = AlphaBlendChange(o * a, sc - dc);
+                    } else {
+                        const int r = mode == CombineMode::Xor ? sc ^ dc : mode == CombineMode::And ? sc & dc : sc | dc;
+                        const double w = static_cast<double>(o * a) * k;
+                        change = static_cast<int>(std::trunc((r - dc) * w));
+                    }
+                    out[i] = static_cast<std::uint32_t>(dc + change);
+                }
+            }
+            background.row(y)[x] = Pack(out[0], out[1], out[2], out[3]);
         }
 }
 

@@ -1,0 +1,171 @@
+#include "kernels/combine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <random>
+
+#include "reference_kernels.h"
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+constexpr CombineMode kModes[] = {CombineMode::AlphaBlend, CombineMode::Xor, CombineMode::And, CombineMode::Or,
+                                  CombineMode::Dissolve};
+
+TEST(CombineClipLayer, CutsTheLayerAtEveryEdge) {
+    struct Case {
+        int sw, sh, dw, dh, ox, oy;
+        LayerOverlap expected;
+    };
+    const Case cases[] = {
+        {10, 8, 20, 20, 0, 0, {0, 0, 0, 0, 10, 8}},
+        {10, 8, 20, 20, 15, 3, {0, 0, 15, 3, 5, 8}},         // past the right edge
+        {10, 8, 20, 20, -5, -7, {5, 7, 0, 0, 5, 1}},         // five left columns cut
+        {10, 8, 20, 20, -10, 0, {10, 0, 0, 0, 0, 8}},        // just left of the background
+        {10, 8, 20, 20, -50, 0, {10, 0, 0, 0, 0, 8}},        // far left: the start stops at the layer's end
+        {10, 8, 20, 20, 20, 0, {0, 0, 20, 0, 0, 8}},         // just right of it
+        {10, 8, 20, 20, 90, 95, {0, 0, 20, 20, 0, 0}},       // far right and below
+        {50, 40, 20, 10, -3, -4, {3, 4, 0, 0, 20, 10}},      // larger than the background
+        {50, 40, 20, 10, 2, -35, {0, 35, 2, 0, 18, 5}},
+        {10, 8, 20, 20, INT_MIN, INT_MAX, {10, 0, 0, 20, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        const LayerOverlap o = ClipLayer(c.sw, c.sh, c.dw, c.dh, c.ox, c.oy);
+        const LayerOverlap& e = c.expected;
+        EXPECT_TRUE(o.sourceX == e.sourceX && o.sourceY == e.sourceY && o.backgroundX == e.backgroundX &&
+                    o.backgroundY == e.backgroundY && o.width == e.width && o.height == e.height)
+            << "layer " << c.sw << "x" << c.sh << " at (" << c.ox << ", " << c.oy << ") on " << c.dw << "x" << c.dh
+            << ": got " << o.sourceX << "," << o.sourceY << " " << o.backgroundX << "," << o.backgroundY << " "
+            << o.width << "x" << o.height;
+    }
+}
+
+TEST(CombineClipLayer, OverlapIsTheIntersectionOfTheRectangles) {
+    for (int sw = 0; sw <= 6; ++sw)
+        for (int dw = 0; dw <= 6; ++dw)
+            for (int ox = -9; ox <= 9; ++ox) {
+                const LayerOverlap o = ClipLayer(sw, 1, dw, 1, ox, 0);
+                const int from = std::max(ox, 0), to = std::min(ox + sw, dw);
+                ASSERT_EQ(o.width, std::max(0, to - from)) << sw << " at " << ox << " on " << dw;
+                if (o.width > 0) {
+                    ASSERT_EQ(o.backgroundX, from);
+                    ASSERT_EQ(o.sourceX, from - ox);
+                }
+                const LayerOverlap t = ClipLayer(1, sw, 1, dw, 0, ox);  // the same along y
+                ASSERT_TRUE(t.height == o.width && t.sourceY == o.sourceX && t.backgroundY == o.backgroundX);
+            }
+}
+
+// The double arithmetic of the alpha blend is the truncated integer quotient
+// for every weight o * a and difference s - d; the kernel computes the latter.
+TEST(CombineArithmetic, AlphaBlendDoubleFactorIsTheTruncatedQuotient) {
+    for (int weight = 0; weight <= 65025; ++weight)
+        for (int difference = -255; difference <= 255; ++difference)
+            ASSERT_EQ(reference::AlphaBlendChange(weight, difference), weight * difference / 65025)
+                << weight << " * " << difference;
+}
+
+TEST(CombineArithmetic, GeneratorFollowsTheRuntimeSequence) {
+    // 17 * 214013 + 2531011 = 6169232 = 94 * 65536 + 8848.
+    const int expected[] = {94, 26602, 30017, 18297, 20363};
+    std::uint32_t state = 17;
+    for (int n : expected) EXPECT_EQ(reference::RandomNumber(state = reference::NextRandomState(state)), n);
+}
+
+using CombineAtLevel = EverySimdLevel;
+RASTELLE_FOR_EVERY_SIMD_LEVEL(CombineAtLevel);
+
+std::uint32_t CombinePixel(CombineMode mode, std::uint32_t s, std::uint32_t d, int opacity) {
+    PaddedImage layer(1, 1), background(1, 1);
+    layer.at(0, 0) = s;
+    background.at(0, 0) = d;
+    CombineLayer(mode, layer.view(), background.view(), opacity);
+    return background.at(0, 0);
+}
+
+TEST_P(CombineAtLevel, KnownPixels) {
+    EXPECT_EQ(CombinePixel(CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, 255), 0xFFFEFEFEu);
+    EXPECT_EQ(CombinePixel(CombineMode::And, 0xFF000000u, 0xFFFFFFFFu, 255), 0xFF010101u);
+    EXPECT_EQ(CombinePixel(CombineMode::Xor, 0xFF0000FFu, 0xFF00FF00u, 255), 0x0100FFFEu);  // alpha 255 ^ 255 = 0
+    // trunc(128 * 255 * (s - d) / 65025): 128 for 255, -64 for -128, 0 for 1.
+    EXPECT_EQ(CombinePixel(CombineMode::AlphaBlend, 0xFFFF0001u, 0xFF008000u, 128), 0xFF804000u);
+    EXPECT_EQ(CombinePixel(CombineMode::AlphaBlend, 0x80FF0000u, 0x00000000u, 255), 0x40800000u);
+    EXPECT_EQ(CombinePixel(CombineMode::AlphaBlend, 0x00FFFFFFu, 0x12345678u, 255), 0x12345678u);
+    // The first draw (94) is below 32767 * 255 / 255: the pixel takes the mix.
+    EXPECT_EQ(CombinePixel(CombineMode::Dissolve, 0x80FF0000u, 0xFF0000FFu, 255), 0xBF80007Fu);
+    EXPECT_EQ(CombinePixel(CombineMode::Dissolve, 0x80FF0000u, 0xFF0000FFu, 0), 0xFF0000FFu);
+    // Opacity is clamped to 0..255; an unknown mode changes nothing.
+    EXPECT_EQ(CombinePixel(CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, 300), 0xFFFEFEFEu);
+    EXPECT_EQ(CombinePixel(CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, -4), 0xFF000000u);
+    EXPECT_EQ(CombinePixel(static_cast<CombineMode>(7), 0xFFFFFFFFu, 0xFF000000u, 255), 0xFF000000u);
+}
+
+TEST_P(CombineAtLevel, DissolveRepeatsItsPattern) {
+    std::mt19937 random(3);
+    PaddedImage layer(37, 11), first(37, 11);
+    FillRandom(layer, random);
+    FillRandom(first, random);
+    PaddedImage second = CopyOf(first, 0);
+    const PaddedImage original = CopyOf(first, 0);
+    CombineLayer(CombineMode::Dissolve, layer.view(), first.view(), 128);
+    CombineLayer(CombineMode::Dissolve, layer.view(), second.view(), 128);
+    EXPECT_EQ(FirstDifference(first, second), "");
+    EXPECT_NE(FirstDifference(original, first), "");
+}
+
+// Every weight o * a with every difference |s - d|, both ways: the blue byte
+// rises from 0 by x, the green falls from 255 by x, the alpha rises by a.
+TEST_P(CombineAtLevel, EveryWeightAndDifferenceMatchesReference) {
+    PaddedImage layer(256, 256), background(256, 256);
+    for (int a = 0; a < 256; ++a)
+        for (int x = 0; x < 256; ++x) {
+            layer.at(x, a) = static_cast<std::uint32_t>(a << 24 | x << 16 | (255 - x) << 8 | x);
+            background.at(x, a) = 0x0000FF00u;
+        }
+    for (CombineMode mode : {CombineMode::AlphaBlend, CombineMode::Xor})
+        for (int o = 0; o < 256; ++o) {
+            PaddedImage expected = CopyOf(background, 0), actual = CopyOf(background, 0);
+            reference::CombineLayer(mode, layer.view(), expected.view(), o);
+            CombineLayer(mode, layer.view(), actual.view(), o);
+            ASSERT_EQ(FirstDifference(expected, actual), "") << "mode " << static_cast<int>(mode) << " opacity " << o;
+        }
+}
+
+TEST_P(CombineAtLevel, RandomImagesMatchReference) {
+    std::mt19937 random(7);
+    struct Size {
+        int w, h, pad;
+    };
+    std::vector<Size> sizes;
+    for (int w = 1; w <= 70; ++w) sizes.push_back({w, 1 + w % 5, w % 3});
+    sizes.push_back({1021, 13, 5});
+    sizes.push_back({640, 48, 0});
+    for (const Size& size : sizes)
+        for (CombineMode mode : kModes)
+            for (int o : {0, 1, 128, 254, 255, static_cast<int>(random() % 256)}) {
+                PaddedImage layer(size.w, size.h, size.pad), background(size.w, size.h);
+                // Half the cases mostly opaque and transparent blocks, where the
+                // kernels take their shortcuts.
+                if (random() % 2) FillRandom(layer, random);
+                else FillOpaqueAndTransparent(layer, random);
+                FillRandom(background, random);
+                PaddedImage expected = CopyOf(background, 0), actual = CopyOf(background, 3);
+                reference::CombineLayer(mode, layer.view(), expected.view(), o);
+                CombineLayer(mode, layer.view(), actual.view(), o);
+                ASSERT_EQ(FirstDifference(expected, actual), "")
+                    << size.w << "x" << size.h << " mode " << static_cast<int>(mode) << " opacity " << o;
+                ASSERT_TRUE(actual.guardsIntact());
+                // Bottom-up rows give the same.
+                PaddedImage flipped = CopyOf(background, 1);
+                CombineLayer(mode, layer.view(), flipped.flipped(), o);
+                PaddedImage expectedFlipped = CopyOf(background, 0);
+                reference::CombineLayer(mode, layer.view(), expectedFlipped.flipped(), o);
+                ASSERT_EQ(FirstDifference(expectedFlipped, flipped), "");
+            }
+}
+
+}  // namespace
+}  // namespace rastelle::kernels
