@@ -34,6 +34,13 @@ What is compared, and how:
 - Colour matrix: the DLL's equalisation runs inside GDI+, which cannot run
   natively; Rastelle's row is a portable stand-in of the same per-channel
   arithmetic (benchmarks/transform_kernels_benchmark.cpp, BM_ColourMatrix).
+- Combine: a layer in which every alpha occurs laid over the opaque image, as
+  Rastelle's alpha blend (d + trunc(o * a * (s - d) / 65025) per byte) does.
+  OpenCV: the blend with the alpha written with cv2's array operations, as a
+  user would; Pillow: Image.alpha_composite (at opacity 128 after scaling the
+  layer's alpha); libvips: `composite2 ... over`. The XOR, AND, OR and
+  dissolve rows have no peer; they are measured against BM_CombineCopy, a
+  plain copy of the 48 MB background ("combine copy" row).
 - Peers' times are the best of a few runs of the operation alone, in memory
   (OpenCV, Pillow), or measured by the tool itself (ImageMagick -bench);
   libvips runs from its command line on .v files in memory-backed /dev/shm,
@@ -135,6 +142,12 @@ def jobs():
               {"opencv": ("matrix", None), "pillow": ("matrix", None), "vips": ("matrix", None),
                "magick": ["-color-matrix", "6x6: 1.1 0 0 0 0 0  0 0.9 0 0 0 0.1  0 0 1.2 0 0 -0.05"
                                            "  0 0 0 1 0 0  0 0 0 0 1 0  0 0 0 0 0 1"]}))
+    for o in (255, 128):
+        j.append(("combine alpha blend %d" % o, "BM_Combine/{wh}/mode:0/o:%d/manual_time" % o, False,
+                  {"opencv": ("combine", o), "pillow": ("combine", o)} | ({"vips": ("combine", o)} if o == 255 else {})))
+    for mode, index, o in (("XOR", 1, 255), ("AND", 2, 255), ("OR", 3, 255), ("dissolve", 4, 128)):
+        j.append(("combine %s %d" % (mode, o), "BM_Combine/{wh}/mode:%d/o:%d/manual_time" % (index, o), False, {}))
+    j.append(("combine copy 48 MB", "BM_CombineCopy/{wh}", False, {}))
     return j
 
 
@@ -158,6 +171,16 @@ def run_rastelle(bench, width, height, names):
 def run_opencv(np, image, op, arg):
     import cv2
     cv2.setNumThreads(1)
+    if op == "combine":
+        layer = test_image(np, image.shape[1], image.shape[0], opaque=False)
+
+        def blend():
+            alpha = cv2.merge([layer[..., 3]] * 4)
+            if arg != 255:
+                alpha = cv2.multiply(alpha, (arg / 255,) * 4)
+            return cv2.add(cv2.multiply(layer, alpha, scale=1 / 255),
+                           cv2.multiply(image, cv2.bitwise_not(alpha), scale=1 / 255))
+        return best_of(blend)
     if op == "median":
         return best_of(lambda: cv2.medianBlur(image, arg))
     if op in ("minimum", "maximum"):
@@ -200,6 +223,16 @@ def run_pillow(np, image, op, arg):
         return best_of(lambda: rgba.filter(filters[op](arg)), runs=2)
     if op == "gauss":
         return best_of(lambda: rgba.filter(ImageFilter.GaussianBlur(arg)))
+    if op == "combine":
+        layer = Image.fromarray(test_image(np, image.shape[1], image.shape[0], opaque=False)[..., [2, 1, 0, 3]], "RGBA")
+
+        def composite():
+            over = layer
+            if arg != 255:
+                over = layer.copy()
+                over.putalpha(layer.getchannel("A").point(lambda v: v * arg // 255))
+            return Image.alpha_composite(rgba, over)
+        return best_of(composite)
     if op == "matrix":
         lut = []
         for c in (2, 1, 0, 3):  # Pillow's bands: R, G, B, A
@@ -211,6 +244,7 @@ def run_pillow(np, image, op, arg):
 class Vips:
     def __init__(self, np, image, folder):
         self.folder = folder
+        self.np, self.size = np, image.shape[:2]
         raw = os.path.join(folder, "in.raw")
         image.tofile(raw)
         self.input = os.path.join(folder, "in.v")
@@ -234,6 +268,19 @@ class Vips:
             with open(mask, "w") as f:
                 f.write("%d 1 %d 0\n%s\n" % (len(weights), total, " ".join(map(str, weights))))
             return self._time(["convsep", self.input, self.output, mask, "--precision", "integer"]) - self.baseline
+        if op == "combine":
+            # composite2 wants both images tagged as sRGB (a raw load is multiband).
+            base, overlay = os.path.join(self.folder, "base.v"), os.path.join(self.folder, "overlay.v")
+            if not os.path.exists(overlay):
+                raw = os.path.join(self.folder, "overlay.raw")
+                h, w = self.size
+                test_image(self.np, w, h, opaque=False).tofile(raw)
+                subprocess.run(["vips", "rawload", raw, raw + ".v", str(w), str(h), "4"], check=True)
+                subprocess.run(["vips", "copy", raw + ".v", overlay, "--interpretation", "srgb"], check=True)
+                subprocess.run(["vips", "copy", self.input, base, "--interpretation", "srgb"], check=True)
+                os.remove(raw)
+                os.remove(raw + ".v")
+            return self._time(["composite2", base, overlay, self.output, "over"]) - self.baseline
         if op == "matrix":
             mul = " ".join(str(m) for m in MATRIX_MUL)
             add = " ".join(str(a * 255) for a in MATRIX_ADD)

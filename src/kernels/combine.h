@@ -14,8 +14,8 @@ struct LayerOverlap {
 };
 
 // The overlap's top-left corner in the layer and on the background, and its
-// size; the size is 0 x 0 or w x 0 or 0 x h when the layer lies wholly
-// outside (nothing to do then). Sizes are non-negative; any offset works.
+// size, whose width or height is 0 when the layer lies wholly outside
+// (nothing to do then). Sizes are non-negative; any offset works.
 LayerOverlap ClipLayer(int sw, int sh, int dw, int dh, int ox, int oy) noexcept;
 
 // Lays `layer` (already cut to the overlap) onto `background` (the same
@@ -31,8 +31,8 @@ LayerOverlap ClipLayer(int sw, int sh, int dw, int dh, int ox, int oy) noexcept;
 //   sequence seeded with 17 at the start of each call, one per pixel in row
 //   order. The sequence is computed here: the thread's own rand() state is
 //   left alone.
-// Any other mode leaves the background as it is. Nothing is allocated for
-// the first four modes; nothing is thrown.
+// Any other mode leaves the background as it is. Nothing is allocated;
+// nothing is thrown.
 void CombineLayer(CombineMode mode, const ConstImageView& layer, const ImageView& background, int opacity) noexcept;
 
 }  // namespace rastelle::kernels
