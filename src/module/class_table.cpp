@@ -1,6 +1,7 @@
 #include "module/class_table.h"
 
 #include "codecs/encoder_options.h"
+#include "layers/raster_collection.h"
 #include "raster/raster_object.h"
 #include "transforms/colour_transforms.h"
 #include "transforms/geometric_transforms.h"
@@ -24,7 +25,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_TransformFlipAndRotate, L"Rastelle.TransformFlipAndRotate.1", L"Rastelle.TransformFlipAndRotate",
      L"TransformFlipAndRotate Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformFlipAndRotate::Create},
     {&CLSID_RasterCollection, L"Rastelle.RasterCollection.1", L"Rastelle.RasterCollection",
-     L"RasterCollection Class", kProgrammable, kClassObject, !kCategory, nullptr},
+     L"RasterCollection Class", kProgrammable, kClassObject, !kCategory, &layers::RasterCollection::Create},
     // Items are made only by their collection.
     {&CLSID_RasterItem, L"Rastelle.RasterItem.1", L"Rastelle.RasterItem", L"RasterItem Class", kProgrammable,
      !kClassObject, !kCategory, nullptr},

@@ -1,0 +1,121 @@
+#include "layers/raster_item.h"
+
+#include "com/errors.h"
+#include "layers/raster_collection.h"
+#include "platform/gdiplus.h"
+#include "platform/gdiplus_errors.h"
+
+namespace rastelle::layers {
+
+using com::ThrowError;
+using com::ThrowSilent;
+
+namespace {
+
+constexpr com::ErrorOrigin kOrigin{CLSID_RasterItem, IID_IRasterItem};
+
+template <class T>
+HRESULT GetValue(T* out, const T& value, HRESULT forNull = E_INVALIDARG) noexcept {
+    if (!out) return forNull;
+    *out = value;
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT RasterItem::Create(com::ComPtr<IRasterItem>& out) noexcept {
+    return com::CreateComObject<RasterItem>(nullptr, IID_IRasterItem, out.put_void());
+}
+
+HRESULT RasterItem::FinalConstruct() noexcept {
+    Gdiplus::GdiplusStartupInput input;
+    const Status status = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+    if (status != Gdiplus::Ok) {
+        gdiplusToken_ = 0;
+        return com::Boundary(kOrigin, [&]() -> HRESULT {
+            platform::ThrowGdiplusFailure(status, "RasterItem", "constructor", 0, com::kErrGdiplusStartup);
+        });
+    }
+    // The layer's image lives in a raster object of its own, made in process
+    // because the collection reaches its bitmap by address.
+    const HRESULT hr =
+        CoCreateInstance(CLSID_RasterObject, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterObject, inner_.put_void());
+    if (FAILED(hr)) return hr;
+    return CreateMarshaler();
+}
+
+RasterItem::~RasterItem() {
+    inner_.reset();
+    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
+}
+
+STDMETHODIMP RasterItem::get_Key(BSTR* value) {
+    if (!value) return E_POINTER;
+    *value = nullptr;
+    if (!key_) return S_OK;
+    com::UniqueBstr copy(key_.view());
+    if (!copy.ok()) return E_OUTOFMEMORY;
+    *value = copy.release();
+    return S_OK;
+}
+
+STDMETHODIMP RasterItem::put_Key(BSTR value) {
+    // A key that already names an item of the owner (this one included), by
+    // key or as a position, is refused.
+    if (owner_ && owner_->KeyTaken(value)) {
+        com::RaiseCollectionError(IID_IRasterItem);
+        return com::kErrCollectionName;
+    }
+    if (!value) {
+        key_.reset();
+        return S_OK;
+    }
+    com::UniqueBstr copy(std::wstring_view(value, SysStringLen(value)));
+    if (!copy.ok()) return E_OUTOFMEMORY;
+    key_ = std::move(copy);
+    return S_OK;
+}
+
+STDMETHODIMP RasterItem::get_Index(LONG* value) { return GetValue(value, index_, E_POINTER); }
+STDMETHODIMP RasterItem::get_IsVisible(VARIANT_BOOL* value) { return GetValue(value, visible_); }
+STDMETHODIMP RasterItem::put_IsVisible(VARIANT_BOOL value) {
+    visible_ = value;
+    return S_OK;
+}
+STDMETHODIMP RasterItem::get_Opacity(BYTE* value) { return GetValue(value, opacity_); }
+STDMETHODIMP RasterItem::put_Opacity(BYTE value) {
+    opacity_ = value;
+    return S_OK;
+}
+STDMETHODIMP RasterItem::get_Mode(CombineModes* value) { return GetValue(value, mode_); }
+// Any value is stored; Combine refuses the unknown ones.
+STDMETHODIMP RasterItem::put_Mode(CombineModes value) {
+    mode_ = value;
+    return S_OK;
+}
+STDMETHODIMP RasterItem::get_OffsetY(LONG* value) { return GetValue(value, offsetY_); }
+STDMETHODIMP RasterItem::put_OffsetY(LONG value) {
+    offsetY_ = value;
+    return S_OK;
+}
+STDMETHODIMP RasterItem::get_OffsetX(LONG* value) { return GetValue(value, offsetX_); }
+STDMETHODIMP RasterItem::put_OffsetX(LONG value) {
+    offsetX_ = value;
+    return S_OK;
+}
+
+STDMETHODIMP RasterItem::put_RasterObject(IRasterObject* value) {
+    return com::Boundary(kOrigin, [&] {
+        // Every forwarded method needs an object to work on.
+        if (!value) ThrowError(E_POINTER, L"The raster object of an item cannot be Nothing.");
+        inner_ = com::ComPtr<IRasterObject>(value);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterItem::get_RasterObject(IRasterObject** value) {
+    if (!value) return E_POINTER;
+    return inner_.CopyTo(value);
+}
+
+}  // namespace rastelle::layers

@@ -1,0 +1,75 @@
+// RasterItem: one layer of a RasterCollection. It wraps a raster object,
+// to which every IRasterObject method is forwarded, with the attributes the
+// collection combines by (key, visibility, opacity, mode, offset). Items are
+// made only by their collection.
+#pragma once
+
+#include "com/automation.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/dispatch.h"
+#include "raster/raster_object_methods.h"
+#include "rastelle_h.h"
+
+namespace rastelle::layers {
+
+class RasterCollection;
+
+class RasterItem final
+    : public com::ComObject<RasterItem, RasterObjectForwarder<RasterItem, com::Dispatch<IRasterItem>>,
+                            com::AlsoAnswers<IRasterObject>, com::SupportErrorInfo<IRasterItem, IRasterObject>> {
+public:
+    // A new detached item with its defaults and an empty inner raster object.
+    static HRESULT Create(com::ComPtr<IRasterItem>& out) noexcept;
+    // The item behind an interface the collection made.
+    static RasterItem* From(IRasterItem* item) noexcept { return static_cast<RasterItem*>(item); }
+
+    RasterItem() = default;
+    ~RasterItem() override;
+    HRESULT FinalConstruct() noexcept;
+
+    IRasterObject* ForwardTarget() const noexcept { return inner_.get(); }
+
+    // IRasterItem
+    STDMETHODIMP get_Key(BSTR* value) override;
+    STDMETHODIMP put_Key(BSTR value) override;
+    STDMETHODIMP get_Index(LONG* value) override;
+    STDMETHODIMP get_IsVisible(VARIANT_BOOL* value) override;
+    STDMETHODIMP put_IsVisible(VARIANT_BOOL value) override;
+    STDMETHODIMP get_Opacity(BYTE* value) override;
+    STDMETHODIMP put_Opacity(BYTE value) override;
+    STDMETHODIMP get_Mode(CombineModes* value) override;
+    STDMETHODIMP put_Mode(CombineModes value) override;
+    STDMETHODIMP get_OffsetY(LONG* value) override;
+    STDMETHODIMP put_OffsetY(LONG value) override;
+    STDMETHODIMP get_OffsetX(LONG* value) override;
+    STDMETHODIMP put_OffsetX(LONG value) override;
+    STDMETHODIMP put_RasterObject(IRasterObject* value) override;
+    STDMETHODIMP get_RasterObject(IRasterObject** value) override;
+
+    // For the owning collection.
+    void Attach(RasterCollection* owner, LONG index) noexcept {
+        owner_ = owner;
+        index_ = index;
+    }
+    void Detach() noexcept { Attach(nullptr, 0); }
+    void SetIndex(LONG index) noexcept { index_ = index; }
+    std::wstring_view key() const noexcept { return key_.view(); }
+    bool hasKey() const noexcept { return static_cast<bool>(key_); }
+    void AdoptKey(com::UniqueBstr key) noexcept { key_ = std::move(key); }
+
+private:
+    RasterCollection* owner_ = nullptr;  // not counted: the owner holds the item
+    LONG index_ = 0;
+    com::UniqueBstr key_;
+    // The stored "true" is 1, not VARIANT_TRUE; any non-zero value counts.
+    VARIANT_BOOL visible_ = 1;
+    BYTE opacity_ = 255;
+    CombineModes mode_ = cmAlphaBlend;
+    com::ComPtr<IRasterObject> inner_;
+    LONG offsetX_ = 0;
+    LONG offsetY_ = 0;
+    ULONG_PTR gdiplusToken_ = 0;
+};
+
+}  // namespace rastelle::layers
