@@ -1,5 +1,4 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 #include "transforms/resampling.h"
 

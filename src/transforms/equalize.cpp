@@ -1,5 +1,4 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/colour_transforms.h"
 
 namespace rastelle::transforms {
