@@ -7,6 +7,7 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
+#include "image/support_message.h"
 #include "platform/gdiplus_errors.h"
 
 #include <asptlb.h>
@@ -25,12 +26,6 @@ using com::ThrowError;
 
 constexpr char kObjectName[] = "RasterObject";
 constexpr UINT kGifColours = 256;
-
-std::wstring WithSupportAddress(const wchar_t* text) {
-    std::wstring message(text);
-    for (const char* c = com::kSupportAddress; *c; ++c) message += static_cast<wchar_t>(*c);
-    return message;
-}
 
 // The file name in the thread's ANSI code page, for the writers that open
 // files by 8-bit name.
