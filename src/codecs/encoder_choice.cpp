@@ -3,7 +3,6 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
-#include "image/support_message.h"
 
 #include <cstring>
 #include <memory>
@@ -47,7 +46,7 @@ int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid) noexcept {
 HRESULT SelectEncoderForOutputType(FileType type, EncoderSelection& selection) {
     selection.mimeType = MimeTypeOf(type);
     if (!selection.mimeType) {
-        selection.message = WithSupportAddress(
+        selection.message = com::WithSupportAddress(
             L"Cannot save file: requested file type does not supported. If you see this message, please contact ");
         return E_FAIL;
     }

@@ -4,7 +4,6 @@
 #include "com/errors.h"
 #include "image/gdi_handles.h"
 #include "image/pixel_exchange.h"
-#include "image/support_message.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
 
@@ -23,7 +22,7 @@ HRESULT SavePicture(Bitmap* image, IPictureDisp** picture) {
     UniqueGdiObject<HBITMAP> handle(BitmapToHandle(image, kOpaqueBlack));
     if (!handle)
         com::ThrowError(E_FAIL,
-                        WithSupportAddress(L"Cannot get handle to the image. If you see this message, please contact "));
+                        com::WithSupportAddress(L"Cannot get handle to the image. If you see this message, please contact "));
 
     PICTDESC description{};
     description.cbSizeofstruct = sizeof(description);

@@ -7,7 +7,6 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
-#include "image/support_message.h"
 #include "platform/gdiplus_errors.h"
 
 #include <asptlb.h>
@@ -89,8 +88,8 @@ void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::
         if (code == -1)
             ThrowError(code, L"Cannot open ICM profile. It is possible such a profile does not exist or you try to "
                              L"use non-ICM profile file as profile.");
-        if (code == -3) ThrowError(code, WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
-        ThrowError(code, WithSupportAddress(L"Unknown error. If you see this error, please contact "));
+        if (code == -3) ThrowError(code, com::WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
+        ThrowError(code, com::WithSupportAddress(L"Unknown error. If you see this error, please contact "));
     }
     gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
     const std::string ansiName = ToAnsi(fileName);

@@ -8,7 +8,6 @@
 #include "com/protected_region.h"
 #include "image/gdi_handles.h"
 #include "image/pixel_exchange.h"
-#include "image/support_message.h"
 #include "platform/gdiplus_errors.h"
 #include "raster/raster_object.h"
 
@@ -28,7 +27,7 @@ namespace {
 constexpr com::ErrorOrigin kOrigin{CLSID_RasterObject, IID_IRasterObject};
 
 std::wstring ContactMessage(const wchar_t* what) {
-    return WithSupportAddress(L"If you see that error message, please contact ") + what;
+    return com::WithSupportAddress(L"If you see that error message, please contact ") + what;
 }
 
 }  // namespace
@@ -77,7 +76,7 @@ HRESULT RasterObject::ApplyBitmapTransform(IGDIPlusTransform* transform) {
 // picture's handle and palette are deleted here after copying them.
 HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& transform) {
     const std::wstring noResult =
-        WithSupportAddress(L"Cannot obtain result of transformation. If you see this error message, please contact ");
+        com::WithSupportAddress(L"Cannot obtain result of transformation. If you see this error message, please contact ");
     com::ComPtr<IUnknown> picture;
     HRESULT hr;
     {

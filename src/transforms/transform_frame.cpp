@@ -1,9 +1,9 @@
 #include "transforms/transform_frame.h"
 
+#include "com/errors.h"
 #include "com/protected_region.h"
 #include "image/bitmap_lock.h"
 #include "image/pixel_exchange.h"
-#include "image/support_message.h"
 #include "kernels/fill_copy.h"
 
 namespace rastelle::transforms {
@@ -34,7 +34,7 @@ HRESULT DoTransform(const com::ErrorOrigin& origin, const char* className, const
         locks.Unlock();  // failures stay recorded in the bitmaps
         if (!completed)
             com::ThrowError(com::kErrInvalidCall,
-                            WithSupportAddress(std::wstring(L"Some exception occured in the ") + transformName +
+                            com::WithSupportAddress(std::wstring(L"Some exception occured in the ") + transformName +
                                                L" transform. If you see this message, please contact "));
         return S_OK;
     });

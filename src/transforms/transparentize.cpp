@@ -1,7 +1,7 @@
 #include "com/automation.h"
+#include "com/errors.h"
 #include "com/protected_region.h"
 #include "image/bitmap_lock.h"
-#include "image/support_message.h"
 #include "kernels/transparency.h"
 #include "transforms/colour_transforms.h"
 
@@ -35,7 +35,7 @@ HRESULT TransformTransparentize::ApplyToBitmap(Bitmap& input, Bitmap** result) n
             com::RunProtected([&] { kernels::TransparencyKernel(locks.input(), locks.output(), color, threshold); });
         locks.Unlock();
         if (!completed)
-            com::ThrowError(E_FAIL, WithSupportAddress(L"Cannot proceed transparentizing the image! If you see this "
+            com::ThrowError(E_FAIL, com::WithSupportAddress(L"Cannot proceed transparentizing the image! If you see this "
                                                        L"message, please contact "));
         *result = output.release();
         return S_OK;
@@ -69,7 +69,7 @@ STDMETHODIMP TransformTransparentize::Apply(SAFEARRAY* input, SAFEARRAY** output
             const std::uint32_t color = color_;
             const std::uint8_t threshold = threshold_;
             if (!com::RunProtected([&] { kernels::TransparencyKernel(source, target, color, threshold); }))
-                com::ThrowError(E_FAIL, WithSupportAddress(L"Some exception in TransformTransparentize.Apply occured. "
+                com::ThrowError(E_FAIL, com::WithSupportAddress(L"Some exception in TransformTransparentize.Apply occured. "
                                                            L"If you see this message, please contact "));
         }
         *output = result.release();

@@ -6,7 +6,6 @@
 
 #include "com/errors.h"
 #include "image/bitmap_lock.h"
-#include "image/support_message.h"
 #include "platform/gdiplus_raii.h"
 #include "transforms/kernel_transforms.h"
 
@@ -136,7 +135,7 @@ TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
     HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &result, Fault);
     std::unique_ptr<Bitmap> owned(result);
     ExpectError(hr, com::kErrInvalidCall,
-                WithSupportAddress(L"Some exception occured in the FastBlur transform. If you see this message, "
+                com::WithSupportAddress(L"Some exception occured in the FastBlur transform. If you see this message, "
                                    L"please contact "),
                 "Rastelle.TransformFastBl.1", IID_ITransformFastBlur);
     ASSERT_NE(result, nullptr) << "the output is the caller's to delete";
