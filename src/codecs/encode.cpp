@@ -4,7 +4,7 @@
 #include "codecs/encoder_probes.h"
 #include "codecs/jpeg_writer.h"
 #include "codecs/tiff_writer.h"
-#include "platform/gdiplus_raii.h"
+#include "image/bitmap_lock.h"
 
 #include <new>
 
@@ -25,13 +25,10 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
     gp::GdipGetImageHorizontalResolution(image, &horizontalDpi);
     gp::GdipGetImageVerticalResolution(image, &verticalDpi);
 
-    BitmapLock lock;
-    status = lock.Lock(image, Gdiplus::GpRect(0, 0, static_cast<INT>(width), static_cast<INT>(height)),
-                       Gdiplus::ImageLockModeRead, PixelFormat32bppARGB);
+    PixelLock lock;
+    status = lock.Lock(image, static_cast<int>(width), static_cast<int>(height), Gdiplus::ImageLockModeRead);
     if (status != Gdiplus::Ok) return status;
-    const Gdiplus::BitmapData& data = lock.data();
-    const kernels::ConstImageView pixels(static_cast<const std::uint32_t*>(data.Scan0), static_cast<int>(data.Width),
-                                         static_cast<int>(data.Height), data.Stride);
+    const kernels::ConstImageView pixels = lock.view();
     bool encoded = false;
     try {
         if (type == FileType::JPEG) {
@@ -46,7 +43,7 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
             options.verticalDpi = verticalDpi;
             encoded = EncodeTiff(pixels, options, bytes);
         }
-    } catch (const std::bad_alloc&) {
+    } catch (...) {  // out of memory in the writer: nothing may leave this noexcept body
         encoded = false;
     }
     const Status unlocked = lock.Unlock();

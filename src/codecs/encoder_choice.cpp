@@ -46,9 +46,8 @@ int GetEncoderClsid(const wchar_t* mimeType, CLSID* clsid) noexcept {
 HRESULT SelectEncoderForOutputType(FileType type, EncoderSelection& selection) {
     selection.mimeType = MimeTypeOf(type);
     if (!selection.mimeType) {
-        selection.message = L"Cannot save file: requested file type does not supported. If you see this message, "
-                            L"please contact ";
-        for (const char* c = com::kSupportAddress; *c; ++c) selection.message += static_cast<wchar_t>(*c);
+        selection.message = com::WithSupportAddress(
+            L"Cannot save file: requested file type does not supported. If you see this message, please contact ");
         return E_FAIL;
     }
     if (GetEncoderClsid(selection.mimeType, &selection.clsid) < 0) {
@@ -87,31 +86,14 @@ HRESULT ReadTiffEncoderOptions(ITIFFEncoderInfo* info, LONG* colorDepth, LONG* c
 
 // --- Parameter blocks -------------------------------------------------------
 
-EncoderParameterBlock::EncoderParameterBlock(EncoderParameterBlock&& other) noexcept
-    : block_(std::exchange(other.block_, nullptr)) {}
-
-EncoderParameterBlock& EncoderParameterBlock::operator=(EncoderParameterBlock&& other) noexcept {
-    if (this != &other) {
-        reset();
-        block_ = std::exchange(other.block_, nullptr);
-    }
-    return *this;
-}
-
-EncoderParameterBlock::~EncoderParameterBlock() { reset(); }
-
-void EncoderParameterBlock::reset() noexcept {
-    if (block_) CoTaskMemFree(std::exchange(block_, nullptr));
-}
-
 EncoderParameterBlock EncoderParameterBlock::Of(std::initializer_list<Entry> entries) {
     const size_t count = entries.size();
     const size_t header = offsetof(Gdiplus::EncoderParameters, Parameter) + count * sizeof(Gdiplus::EncoderParameter);
-    void* memory = CoTaskMemAlloc(header + count * sizeof(ULONG));
+    auto memory = com::AllocateCoTaskMem<Gdiplus::EncoderParameters>(header + count * sizeof(ULONG));
     if (!memory) com::ThrowSilent(E_OUTOFMEMORY);
-    std::memset(memory, 0, header + count * sizeof(ULONG));
-    auto* block = static_cast<Gdiplus::EncoderParameters*>(memory);
-    auto* values = reinterpret_cast<ULONG*>(static_cast<std::byte*>(memory) + header);
+    std::memset(memory.get(), 0, header + count * sizeof(ULONG));
+    Gdiplus::EncoderParameters* block = memory.get();
+    auto* values = reinterpret_cast<ULONG*>(reinterpret_cast<std::byte*>(block) + header);
     block->Count = static_cast<UINT>(count);
     size_t i = 0;
     for (const Entry& entry : entries) {
@@ -124,7 +106,7 @@ EncoderParameterBlock EncoderParameterBlock::Of(std::initializer_list<Entry> ent
         ++i;
     }
     EncoderParameterBlock result;
-    result.block_ = block;
+    result.block_ = std::move(memory);
     return result;
 }
 

@@ -4,8 +4,9 @@
 // parameters.
 #pragma once
 
-#include "platform/gdiplus.h"
+#include "com/unique_any.h"
 #include "image/bitmap.h"
+#include "platform/gdiplus.h"
 #include "rastelle_h.h"
 
 #include <cstddef>
@@ -53,13 +54,6 @@ HRESULT ReadTiffEncoderOptions(ITIFFEncoderInfo* info, LONG* colorDepth, LONG* c
 // block stands for "no parameters" (a null pointer).
 class EncoderParameterBlock {
 public:
-    EncoderParameterBlock() noexcept = default;
-    EncoderParameterBlock(EncoderParameterBlock&& other) noexcept;
-    EncoderParameterBlock& operator=(EncoderParameterBlock&& other) noexcept;
-    EncoderParameterBlock(const EncoderParameterBlock&) = delete;
-    EncoderParameterBlock& operator=(const EncoderParameterBlock&) = delete;
-    ~EncoderParameterBlock();
-
     // A block of the given (guid, value) pairs, in order; throws
     // E_OUTOFMEMORY when it cannot be allocated.
     struct Entry {
@@ -68,11 +62,11 @@ public:
     };
     static EncoderParameterBlock Of(std::initializer_list<Entry> entries);
 
-    const Gdiplus::EncoderParameters* get() const noexcept { return block_; }
-    void reset() noexcept;
+    const Gdiplus::EncoderParameters* get() const noexcept { return block_.get(); }
+    void reset() noexcept { block_.reset(); }
 
 private:
-    Gdiplus::EncoderParameters* block_ = nullptr;
+    com::UniqueCoTaskMem<Gdiplus::EncoderParameters> block_;
 };
 
 // The value of parameter guid in a block (null: no parameters), if present.

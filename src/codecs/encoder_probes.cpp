@@ -3,8 +3,8 @@
 #include "codecs/encoder_choice.h"
 #include "codecs/encode.h"
 #include "com/com_ptr.h"
+#include "image/bitmap_lock.h"
 #include "platform/capability_probe.h"
-#include "platform/gdiplus_raii.h"
 
 #include <cstdint>
 #include <memory>
@@ -20,14 +20,12 @@ std::unique_ptr<Bitmap> NoiseImage() {
     constexpr int kSide = 16;
     std::unique_ptr<Bitmap> bitmap(Bitmap::Create(kSide, kSide));
     if (!bitmap || bitmap->lastStatus() != Gdiplus::Ok) return nullptr;
-    BitmapLock lock;
-    if (lock.Lock(bitmap->native(), Gdiplus::GpRect(0, 0, kSide, kSide), Gdiplus::ImageLockModeWrite,
-                  PixelFormat32bppARGB) != Gdiplus::Ok)
-        return nullptr;
+    PixelLock lock;
+    if (lock.Lock(*bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok) return nullptr;
+    const kernels::ImageView pixels = lock.view();
     std::uint32_t seed = 12345;
-    auto* scan0 = static_cast<std::uint8_t*>(lock.data().Scan0);
     for (int y = 0; y < kSide; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(scan0 + static_cast<std::ptrdiff_t>(y) * lock.data().Stride);
+        std::uint32_t* row = pixels.row(y);
         for (int x = 0; x < kSide; ++x) {
             seed = seed * 1664525u + 1013904223u;
             row[x] = 0xFF000000u | (seed >> 8);

@@ -2,25 +2,16 @@
 
 #include "com/com_ptr.h"
 #include "com/errors.h"
-#include "com/unique_any.h"
+#include "image/gdi_handles.h"
+#include "image/pixel_exchange.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
-#include "image/pixel_exchange.h"
 
 namespace rastelle::codecs {
 
 namespace {
 
-using UniqueBitmapHandle = com::UniqueAny<HBITMAP, &DeleteObject>;
-
 constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
-
-// A picture hands out its GDI handles as 32-bit values; 64-bit Windows
-// sign-extends GDI handles, so they are widened the same way.
-template <class Handle>
-Handle HandleFrom(OLE_HANDLE value) {
-    return reinterpret_cast<Handle>(static_cast<LONG_PTR>(static_cast<LONG>(value)));
-}
 
 }  // namespace
 
@@ -28,12 +19,10 @@ HRESULT SavePicture(Bitmap* image, IPictureDisp** picture) {
     if (!picture) com::ThrowSilent(E_POINTER);
     if (!image) com::ThrowError(E_FAIL, L"Cannot save the image to Picture, because it is not loaded!");
 
-    UniqueBitmapHandle handle(BitmapToHandle(image, kOpaqueBlack));
-    if (!handle) {
-        std::wstring message = L"Cannot get handle to the image. If you see this message, please contact ";
-        for (const char* c = com::kSupportAddress; *c; ++c) message += static_cast<wchar_t>(*c);
-        com::ThrowError(E_FAIL, std::move(message));
-    }
+    UniqueGdiObject<HBITMAP> handle(BitmapToHandle(image, kOpaqueBlack));
+    if (!handle)
+        com::ThrowError(E_FAIL,
+                        com::WithSupportAddress(L"Cannot get handle to the image. If you see this message, please contact "));
 
     PICTDESC description{};
     description.cbSizeofstruct = sizeof(description);
@@ -59,7 +48,7 @@ std::unique_ptr<Bitmap> ImageOfPicture(IPictureDisp* picture) {
     OLE_HANDLE palette = 0;
     source->get_Handle(&handle);
     source->get_hPal(&palette);
-    std::unique_ptr<Bitmap> temporary(HandleToBitmap(HandleFrom<HBITMAP>(handle), HandleFrom<HPALETTE>(palette)));
+    std::unique_ptr<Bitmap> temporary(HandleToBitmap(HandleFromOle<HBITMAP>(handle), HandleFromOle<HPALETTE>(palette)));
     if (!temporary) com::ThrowSilent(E_OUTOFMEMORY);
     if (temporary->lastStatus() != Gdiplus::Ok || !temporary->native())
         com::ThrowError(com::kErrGdiplusStartup, L"Cannot get image from IPictureDisp");

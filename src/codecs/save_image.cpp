@@ -26,12 +26,6 @@ using com::ThrowError;
 constexpr char kObjectName[] = "RasterObject";
 constexpr UINT kGifColours = 256;
 
-std::wstring WithSupportAddress(const wchar_t* text) {
-    std::wstring message(text);
-    for (const char* c = com::kSupportAddress; *c; ++c) message += static_cast<wchar_t>(*c);
-    return message;
-}
-
 // The file name in the thread's ANSI code page, for the writers that open
 // files by 8-bit name.
 std::string ToAnsi(const wchar_t* text) {
@@ -94,8 +88,8 @@ void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::
         if (code == -1)
             ThrowError(code, L"Cannot open ICM profile. It is possible such a profile does not exist or you try to "
                              L"use non-ICM profile file as profile.");
-        if (code == -3) ThrowError(code, WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
-        ThrowError(code, WithSupportAddress(L"Unknown error. If you see this error, please contact "));
+        if (code == -3) ThrowError(code, com::WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
+        ThrowError(code, com::WithSupportAddress(L"Unknown error. If you see this error, please contact "));
     }
     gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
     const std::string ansiName = ToAnsi(fileName);

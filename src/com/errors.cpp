@@ -14,6 +14,13 @@ namespace rastelle::com {
 
 const char kSupportAddress[] = RASTELLE_SUPPORT_ADDRESS;
 
+std::wstring WithSupportAddress(std::wstring_view text) {
+    std::wstring message(text);
+    // The address is ASCII.
+    for (const char* c = kSupportAddress; *c; ++c) message += static_cast<wchar_t>(*c);
+    return message;
+}
+
 std::wstring Widen(const char* text) {
     if (!text || !*text) return {};
     const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);

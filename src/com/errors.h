@@ -8,12 +8,15 @@
 
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace rastelle::com {
 
 // The maker's support address, quoted in messages that ask the user to get in
 // touch. Set at build time.
 extern const char kSupportAddress[];
+// text followed by the support address.
+std::wstring WithSupportAddress(std::wstring_view text);
 
 // The system's own HRESULTs.
 inline constexpr HRESULT kErrGdiplusStartup = static_cast<HRESULT>(0xE0000201);

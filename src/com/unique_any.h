@@ -3,6 +3,8 @@
 // handing out the address for an out parameter.
 #pragma once
 
+#include <objbase.h>
+
 #include <utility>
 
 namespace rastelle::com {
@@ -36,5 +38,16 @@ public:
 private:
     T value_{};
 };
+
+// A block from CoTaskMemAlloc, viewed as T.
+template <class T>
+using UniqueCoTaskMem = UniqueAny<T*, &CoTaskMemFree>;
+
+// A new block of bytes (at least one) from CoTaskMemAlloc; empty when out of
+// memory.
+template <class T>
+UniqueCoTaskMem<T> AllocateCoTaskMem(size_t bytes) noexcept {
+    return UniqueCoTaskMem<T>(static_cast<T*>(CoTaskMemAlloc(bytes == 0 ? 1 : bytes)));
+}
 
 }  // namespace rastelle::com

@@ -1,9 +1,10 @@
 #include "image/bitmap.h"
 
 #include "com/protected_region.h"
+#include "com/unique_any.h"
+#include "image/bitmap_lock.h"
 #include "kernels/fill_copy.h"
 #include "platform/bitmap_guard.h"
-#include "platform/gdiplus_raii.h"
 
 #include <new>
 
@@ -11,12 +12,8 @@ namespace rastelle {
 
 namespace {
 
-kernels::ImageView ViewOf(const Gdiplus::BitmapData& data) {
-    return {static_cast<std::uint32_t*>(data.Scan0), static_cast<int>(data.Width), static_cast<int>(data.Height),
-            static_cast<std::ptrdiff_t>(data.Stride)};
-}
-
-Gdiplus::GpRect WholeRect(int width, int height) { return Gdiplus::GpRect(0, 0, width, height); }
+// Set by tests on their own thread; run inside the fill's protected region.
+thread_local void (*t_fillHook)() = nullptr;
 
 }  // namespace
 
@@ -27,6 +24,10 @@ Bitmap::~Bitmap() {
 Bitmap* Bitmap::Create(int width, int height, Gdiplus::PixelFormat format) noexcept {
     Gdiplus::GpBitmap* native = nullptr;
     const Status status = platform::CreateBitmap(width, height, format, &native);
+    return Adopt(native, status);
+}
+
+Bitmap* Bitmap::Adopt(Gdiplus::GpBitmap* native, Status status) noexcept {
     auto* bitmap = new (std::nothrow) Bitmap(native, status);
     if (!bitmap && native) gp::GdipDisposeImage(native);
     return bitmap;
@@ -67,29 +68,24 @@ FileType DetectFileType(Gdiplus::GpImage* image, bool isIconOrCursor) noexcept {
     return FileType::Unknown;
 }
 
+void SetFillHookForTesting(void (*hook)()) noexcept { t_fillHook = hook; }
+
 Status FillBitmap(Bitmap& bitmap, Gdiplus::ARGB argb) noexcept {
     const int width = bitmap.width();
     const int height = bitmap.height();
     if (!platform::BitmapSizeAllowed(width, height, 32)) return Gdiplus::OutOfMemory;
-    const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-    auto* pixels = static_cast<std::uint32_t*>(CoTaskMemAlloc(bytes == 0 ? 1 : bytes));
+    const auto pixels =
+        com::AllocateCoTaskMem<std::uint32_t>(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     if (!pixels) return Gdiplus::OutOfMemory;
 
+    PixelLock lock;  // declared after the buffer: unlocks (and copies) while it lives
     Status status = Gdiplus::Ok;
     const bool completed = com::RunProtected([&] {
-        kernels::FillPixels(kernels::PackedView(pixels, width, height), argb);
-        Gdiplus::BitmapData user{};
-        user.Width = static_cast<UINT>(width);
-        user.Height = static_cast<UINT>(height);
-        user.Stride = width * 4;
-        user.PixelFormat = PixelFormat32bppARGB;
-        user.Scan0 = pixels;
-        const Gdiplus::GpRect rect = WholeRect(width, height);
-        status = gp::GdipBitmapLockBits(bitmap.native(), &rect, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
-                                        PixelFormat32bppARGB, &user);
-        if (status == Gdiplus::Ok) status = gp::GdipBitmapUnlockBits(bitmap.native(), &user);
+        kernels::FillPixels(kernels::PackedView(pixels.get(), width, height), argb);
+        if (t_fillHook) t_fillHook();
+        status = lock.LockFromBuffer(bitmap, pixels.get(), width, height);
+        if (status == Gdiplus::Ok) status = lock.Unlock();
     });
-    CoTaskMemFree(pixels);
     if (!completed) status = Gdiplus::GenericError;
     return bitmap.record(status);
 }
@@ -98,28 +94,18 @@ Status CloneBitmap32(Bitmap* source, Bitmap** target) noexcept {
     if (!source || !target) return Gdiplus::GenericError;
     delete *target;
     *target = nullptr;
-    const int width = source->width();
-    const int height = source->height();
-    Bitmap* copy = Bitmap::Create(width, height, PixelFormat32bppARGB);
+    Bitmap* copy = Bitmap::Create(source->width(), source->height(), PixelFormat32bppARGB);
     if (!copy) return Gdiplus::OutOfMemory;
     *target = copy;
     if (copy->lastStatus() != Gdiplus::Ok) return copy->lastStatus();
 
-    // The locks live outside the protected region: a fault skips destructors
-    // there, and these must unlock.
-    BitmapLock from;
-    BitmapLock to;
+    PixelLockPair locks;
     Status status = Gdiplus::Ok;
     const bool completed = com::RunProtected([&] {
-        const Gdiplus::GpRect rect = WholeRect(width, height);
-        status = source->record(from.Lock(source->native(), rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB));
+        status = locks.Lock(*source, *copy);
         if (status != Gdiplus::Ok) return;
-        status = copy->record(to.Lock(copy->native(), rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB));
-        if (status != Gdiplus::Ok) return;
-        kernels::CopyPixels(ViewOf(from.data()), ViewOf(to.data()));
-        status = copy->record(to.Unlock());
-        const Status sourceUnlock = source->record(from.Unlock());
-        if (status == Gdiplus::Ok) status = sourceUnlock;
+        kernels::CopyPixels(locks.input(), locks.output());
+        status = locks.Unlock();
     });
     if (!completed) return Gdiplus::InsufficientBuffer;
     return status;

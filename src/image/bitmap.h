@@ -36,6 +36,9 @@ public:
     // (a new bitmap reads as transparent black). The creation status is the
     // new object's last status; null only when memory for the holder is out.
     static Bitmap* Create(int width, int height, Gdiplus::PixelFormat format = PixelFormat32bppARGB) noexcept;
+    // A new holder of native (null or not) with the status that made it;
+    // null, with native disposed of, when memory for the holder is out.
+    static Bitmap* Adopt(Gdiplus::GpBitmap* native, Status status) noexcept;
 
     Gdiplus::GpBitmap* native() const noexcept { return native_; }
     Gdiplus::GpImage* image() const noexcept { return native_; }
@@ -63,6 +66,9 @@ FileType DetectFileType(Gdiplus::GpImage* image, bool isIconOrCursor = false) no
 // status; OutOfMemory when the staging buffer cannot be had, GenericError when
 // the fill is abandoned by a fault.
 Status FillBitmap(Bitmap& bitmap, Gdiplus::ARGB argb) noexcept;
+// For tests: a function FillBitmap calls on the calling thread after filling
+// its staging buffer, inside its protected region (null: none).
+void SetFillHookForTesting(void (*hook)()) noexcept;
 
 // Makes *target a 32-bit ARGB copy of source, deleting a bitmap already in
 // *target. GenericError when an argument is missing, the first failing lock or

@@ -3,33 +3,19 @@
 #include "com/automation.h"
 #include "com/errors.h"
 #include "com/protected_region.h"
+#include "com/unique_any.h"
+#include "image/bitmap_lock.h"
 #include "kernels/fill_copy.h"
 #include "platform/bitmap_guard.h"
-#include "platform/gdiplus_raii.h"
-
-#include <new>
 
 namespace rastelle {
 
-namespace {
-
-kernels::ImageView LockedView(const Gdiplus::BitmapData& data) {
-    return {static_cast<std::uint32_t*>(data.Scan0), static_cast<int>(data.Width), static_cast<int>(data.Height),
-            static_cast<std::ptrdiff_t>(data.Stride)};
-}
-
-}  // namespace
-
 HRESULT BitmapToPixelArray(Bitmap* bitmap, SAFEARRAY** arraySlot) noexcept {
     if (!bitmap || !bitmap->native() || !arraySlot) return E_FAIL;
-    const int width = bitmap->width();
-    const int height = bitmap->height();
-
-    BitmapLock lock;
-    const Gdiplus::GpRect rect(0, 0, width, height);
-    if (bitmap->record(lock.Lock(bitmap->native(), rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB)) !=
-        Gdiplus::Ok)
-        return com::kErrBitmapToArray;
+    PixelLock lock;
+    if (lock.Lock(*bitmap, Gdiplus::ImageLockModeRead) != Gdiplus::Ok) return com::kErrBitmapToArray;
+    const int width = lock.view().width;
+    const int height = lock.view().height;
 
     if (*arraySlot) SafeArrayDestroy(*arraySlot);
     *arraySlot = nullptr;
@@ -41,13 +27,12 @@ HRESULT BitmapToPixelArray(Bitmap* bitmap, SAFEARRAY** arraySlot) noexcept {
     HRESULT hr = SafeArrayAccessData(array.get(), &data);
     if (FAILED(hr)) return hr;
     const bool copied = com::RunProtected([&] {
-        kernels::CopyPixels(LockedView(lock.data()),
-                            kernels::PackedView(static_cast<std::uint32_t*>(data), width, height));
+        kernels::CopyPixels(lock.view(), kernels::PackedView(static_cast<std::uint32_t*>(data), width, height));
     });
     hr = SafeArrayUnaccessData(array.get());
     if (!copied) return com::kErrBitmapToArray;
     if (FAILED(hr)) return hr;
-    if (bitmap->record(lock.Unlock()) != Gdiplus::Ok) return com::kErrBitmapToArray;
+    if (lock.Unlock() != Gdiplus::Ok) return com::kErrBitmapToArray;
     *arraySlot = array.release();
     return S_OK;
 }
@@ -66,19 +51,14 @@ HRESULT PixelArrayToBitmap(SAFEARRAY* array, Bitmap** bitmapSlot) noexcept {
 
     com::SafeArrayDataLock access(array);
     if (FAILED(access.status())) return access.status();
-    const size_t bytes = static_cast<size_t>(width) * height * 4;
-    auto* buffer = static_cast<std::uint32_t*>(CoTaskMemAlloc(bytes == 0 ? 1 : bytes));
+    const auto buffer = com::AllocateCoTaskMem<std::uint32_t>(static_cast<size_t>(width) * height * 4);
     if (!buffer) return E_OUTOFMEMORY;
-    struct BufferFree {
-        void* p;
-        ~BufferFree() { CoTaskMemFree(p); }
-    } freeBuffer{buffer};
 
     const int w = static_cast<int>(width);
     const int h = static_cast<int>(height);
     const auto* source = static_cast<const std::uint32_t*>(access.data());
     if (!com::RunProtected([&] { kernels::CopyPixels(kernels::ConstImageView(source, w, h, w * 4LL),
-                                                      kernels::PackedView(buffer, w, h)); }))
+                                                      kernels::PackedView(buffer.get(), w, h)); }))
         return com::kErrArrayToBitmap;
 
     delete *bitmapSlot;
@@ -89,17 +69,9 @@ HRESULT PixelArrayToBitmap(SAFEARRAY* array, Bitmap** bitmapSlot) noexcept {
         delete bitmap;
         return com::kErrArrayToBitmap;
     }
-    Gdiplus::BitmapData user{};
-    user.Width = width;
-    user.Height = height;
-    user.Stride = w * 4;
-    user.PixelFormat = PixelFormat32bppARGB;
-    user.Scan0 = buffer;
-    const Gdiplus::GpRect rect(0, 0, w, h);
-    Status status = gp::GdipBitmapLockBits(
-        bitmap->native(), &rect, Gdiplus::ImageLockModeWrite | Gdiplus::ImageLockModeUserInputBuf,
-        PixelFormat32bppARGB, &user);
-    if (status == Gdiplus::Ok) status = gp::GdipBitmapUnlockBits(bitmap->native(), &user);
+    PixelLock write;
+    Status status = write.LockFromBuffer(*bitmap, buffer.get(), w, h);
+    if (status == Gdiplus::Ok) status = write.Unlock();
     if (status != Gdiplus::Ok) {
         delete bitmap;
         return com::kErrArrayToBitmap;
@@ -118,9 +90,7 @@ HBITMAP BitmapToHandle(Bitmap* bitmap, Gdiplus::ARGB background) noexcept {
 Bitmap* HandleToBitmap(HBITMAP handle, HPALETTE palette) noexcept {
     Gdiplus::GpBitmap* native = nullptr;
     const Status status = gp::GdipCreateBitmapFromHBITMAP(handle, palette, &native);
-    auto* bitmap = new (std::nothrow) Bitmap(native, status);
-    if (!bitmap && native) gp::GdipDisposeImage(native);
-    return bitmap;
+    return Bitmap::Adopt(native, status);
 }
 
 }  // namespace rastelle

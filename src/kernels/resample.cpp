@@ -14,6 +14,8 @@
 
 #include "resample.h"
 
+#include "compiler.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -30,13 +32,6 @@
 #endif
 #if RASTELLE_RESAMPLE_SSE2
 #include <emmintrin.h>
-#endif
-
-// The per-pixel steps of the row loops, inlined into each loop's variants.
-#if defined(_MSC_VER)
-#define RASTELLE_ALWAYS_INLINE __forceinline
-#else
-#define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
 
 namespace rastelle::kernels {

@@ -11,6 +11,8 @@
 #pragma GCC target("sse2,fpmath=sse")
 #endif
 
+#include "compiler.h"
+
 #include <emmintrin.h>
 #include <immintrin.h>
 
@@ -18,14 +20,6 @@
 // Containers of registers drop the may_alias attribute of the register
 // types, which GCC reports; the kernels only access them as those types.
 #pragma GCC diagnostic ignored "-Wignored-attributes"
-#endif
-
-// For the small helpers of unrolled networks, which must melt into their
-// caller to keep their values in registers.
-#if defined(_MSC_VER)
-#define RASTELLE_ALWAYS_INLINE __forceinline
-#else
-#define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
 #endif
 
 // Functions with an AVX2 body: the rest of the file stays SSE2, and the

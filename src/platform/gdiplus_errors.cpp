@@ -1,10 +1,9 @@
+#include "platform/gdiplus_errors.h"
 
 #include "com/errors.h"
-#include "platform/gdiplus_errors.h"
 
 namespace rastelle::platform {
 
-using com::kSupportAddress;
 using com::Widen;
 
 const char* GdiplusStatusText(Status status) {
@@ -57,8 +56,7 @@ std::wstring FailureMessage(Status status, const char* objectName, const char* m
     text += Widen(methodName);
     text += L" method of the ";
     text += Widen(objectName);
-    text += L" object. If you get this error, please contact ";
-    text += Widen(kSupportAddress);
+    text += com::WithSupportAddress(L" object. If you get this error, please contact ");
     text += L". Error message: ";
     text += Widen(GdiplusStatusText(status));
     return text;

@@ -6,6 +6,7 @@
 #include "com/com_ptr.h"
 #include "com/errors.h"
 #include "com/protected_region.h"
+#include "image/gdi_handles.h"
 #include "image/pixel_exchange.h"
 #include "platform/gdiplus_errors.h"
 #include "raster/raster_object.h"
@@ -25,21 +26,9 @@ namespace {
 
 constexpr com::ErrorOrigin kOrigin{CLSID_RasterObject, IID_IRasterObject};
 
-std::wstring SupportAddress() {
-    return std::wstring(com::kSupportAddress, com::kSupportAddress + strlen(com::kSupportAddress));
-}
-
 std::wstring ContactMessage(const wchar_t* what) {
-    return L"If you see that error message, please contact " + SupportAddress() + what;
+    return com::WithSupportAddress(L"If you see that error message, please contact ") + what;
 }
-
-// Deletes a GDI object when it goes out of scope.
-struct GdiObject {
-    HGDIOBJ handle;
-    ~GdiObject() {
-        if (handle) DeleteObject(handle);
-    }
-};
 
 }  // namespace
 
@@ -87,12 +76,12 @@ HRESULT RasterObject::ApplyBitmapTransform(IGDIPlusTransform* transform) {
 // picture's handle and palette are deleted here after copying them.
 HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& transform) {
     const std::wstring noResult =
-        L"Cannot obtain result of transformation. If you see this error message, please contact " + SupportAddress();
+        com::WithSupportAddress(L"Cannot obtain result of transformation. If you see this error message, please contact ");
     com::ComPtr<IUnknown> picture;
     HRESULT hr;
     {
-        GdiObject input{BitmapToHandle(bitmap_, 0xFF000000)};
-        hr = transform->ApplyHBitmap(static_cast<LONG>(reinterpret_cast<LONG_PTR>(input.handle)), picture.put());
+        const UniqueGdiObject<HBITMAP> input(BitmapToHandle(bitmap_, 0xFF000000));
+        hr = transform->ApplyHBitmap(static_cast<LONG>(OleHandleOf(input.get())), picture.put());
     }
     transform.reset();
     if (FAILED(hr)) ThrowSilent(hr);
@@ -104,10 +93,9 @@ HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& trans
     OLE_HANDLE palette = 0;
     pictureInterface->get_Handle(&handle);
     pictureInterface->get_hPal(&palette);
-    GdiObject pictureBitmap{reinterpret_cast<HGDIOBJ>(static_cast<UINT_PTR>(handle))};
-    GdiObject picturePalette{reinterpret_cast<HGDIOBJ>(static_cast<UINT_PTR>(palette))};
-    Bitmap* result = HandleToBitmap(static_cast<HBITMAP>(pictureBitmap.handle),
-                                    static_cast<HPALETTE>(picturePalette.handle));
+    const UniqueGdiObject<HBITMAP> pictureBitmap(HandleFromOle<HBITMAP>(handle));
+    const UniqueGdiObject<HPALETTE> picturePalette(HandleFromOle<HPALETTE>(palette));
+    Bitmap* result = HandleToBitmap(pictureBitmap.get(), picturePalette.get());
     if (!result) ThrowSilent(E_OUTOFMEMORY);
     if (result->lastStatus() != Gdiplus::Ok) {
         const Status status = result->lastStatus();

@@ -138,16 +138,14 @@ STDMETHODIMP RasterObject::EmptyImage(LONG width, LONG height, LONG color) {
         horizontalResolution_ = 72.0f;
         verticalResolution_ = 72.0f;
         ReplaceBitmap(nullptr);
-        Bitmap* created = Bitmap::Create(width, height);
+        // Filled before it is adopted: a failed fill leaves the object
+        // without a bitmap, as a failed creation does.
+        std::unique_ptr<Bitmap> created(Bitmap::Create(width, height));
         if (!created) ThrowSilent(E_OUTOFMEMORY);
-        if (created->lastStatus() != Gdiplus::Ok) {
-            const Status status = created->lastStatus();
-            delete created;
-            platform::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
-        }
-        ReplaceBitmap(created);
-        const Status status = FillBitmap(*created, static_cast<Gdiplus::ARGB>(color));
+        Status status = created->lastStatus();
+        if (status == Gdiplus::Ok) status = FillBitmap(*created, static_cast<Gdiplus::ARGB>(color));
         if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, "EmptyImage", 0);
+        ReplaceBitmap(created.release());
         return S_OK;
     });
 }

@@ -7,12 +7,12 @@
 namespace rastelle::transforms {
 
 class TransformEqualize final
-    : public com::ComObject<TransformEqualize, com::Dispatch<ITransformEqualize>,
-                            com::SupportErrorInfo<ITransformEqualize>, GdiplusTransform<TransformEqualize>> {
+    : public ArrayTransformClass<TransformEqualize, ITransformEqualize, CLSID_TransformEqualize> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformEqualize";
+    static constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the color equalize Transform",
+                                                 L"Cannot retrieve bitmap data from the color equalize Transform"};
 
-    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
     STDMETHODIMP get_RedMultiplier(FLOAT* value) override { return ReadProperty(multipliers_[0], value); }
     STDMETHODIMP put_RedMultiplier(FLOAT value) override { return SetMultiplier(0, value); }
     STDMETHODIMP get_RedAddend(FLOAT* value) override { return ReadProperty(addends_[0], value); }
@@ -43,10 +43,10 @@ private:
 };
 
 class TransformTransparentize final
-    : public com::ComObject<TransformTransparentize, com::Dispatch<ITransformTransparentize>,
-                            com::SupportErrorInfo<ITransformTransparentize>, GdiplusTransform<TransformTransparentize>> {
+    : public TransformClass<TransformTransparentize, ITransformTransparentize, CLSID_TransformTransparentize> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformTransparentize";
+    static constexpr FailureStyle kFailureStyle{"ApplyMe", true, E_FAIL};
 
     // Works on the arrays directly, without bitmaps.
     STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
@@ -54,10 +54,7 @@ public:
     STDMETHODIMP get_TransparentColor(LONG* value) override;
     STDMETHODIMP put_TransparentColor(LONG value) override;
     STDMETHODIMP get_Threshold(BYTE* value) override { return ReadProperty(threshold_, value, E_INVALIDARG); }
-    STDMETHODIMP put_Threshold(BYTE value) override {
-        threshold_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Threshold(BYTE value) override { return WriteProperty(threshold_, value); }
 
     HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
 

@@ -1,5 +1,4 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 #include "transforms/resampling.h"
 
@@ -7,28 +6,10 @@
 
 namespace rastelle::transforms {
 
-namespace {
-constexpr com::ErrorOrigin kOrigin{CLSID_TransformCrop, IID_ITransformCrop};
-constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the crop Transform",
-                                       L"Cannot retrieve bitmap data from the crop Transform"};
-
-[[noreturn]] void Fail(Status status) {
-    platform::ThrowGdiplusFailure(status, "TransformCrop", "Apply", 0, com::kErrInvalidCall);
-}
-}  // namespace
-
-HRESULT TransformCrop::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<TransformCrop>(outer, iid, out);
-}
-
-STDMETHODIMP TransformCrop::Apply(SAFEARRAY* input, SAFEARRAY** output) {
-    return ApplyThroughBitmaps(*this, kOrigin, kMessages, input, output);
-}
-
 // Copies the rectangle (x, y, w, h) of the input onto a new bitmap over the
 // background colour: 1:1, or stretched to the input's size.
 HRESULT TransformCrop::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         const int w = std::max<LONG>(width_, 0);
         const int h = std::max<LONG>(height_, 0);
         const bool stretch = resize_ != 0;

@@ -1,26 +1,7 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/colour_transforms.h"
 
 namespace rastelle::transforms {
-
-namespace {
-constexpr com::ErrorOrigin kOrigin{CLSID_TransformEqualize, IID_ITransformEqualize};
-constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the color equalize Transform",
-                                       L"Cannot retrieve bitmap data from the color equalize Transform"};
-
-[[noreturn]] void Fail(Status status) {
-    platform::ThrowGdiplusFailure(status, "TransformEqualize", "Apply", 0, com::kErrInvalidCall);
-}
-}  // namespace
-
-HRESULT TransformEqualize::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<TransformEqualize>(outer, iid, out);
-}
-
-STDMETHODIMP TransformEqualize::Apply(SAFEARRAY* input, SAFEARRAY** output) {
-    return ApplyThroughBitmaps(*this, kOrigin, kMessages, input, output);
-}
 
 HRESULT TransformEqualize::SetMultiplier(int channel, FLOAT value) noexcept {
     multipliers_[channel] = value;
@@ -35,7 +16,7 @@ HRESULT TransformEqualize::SetAddend(int channel, FLOAT value) noexcept {
 // Draws the input through a diagonal colour matrix: each channel becomes
 // clamp(channel * multiplier + addend * 255), computed by GDI+.
 HRESULT TransformEqualize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         const int width = input.width();
         const int height = input.height();
         std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));

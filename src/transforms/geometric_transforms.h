@@ -7,32 +7,20 @@
 namespace rastelle::transforms {
 
 class TransformResize final
-    : public com::ComObject<TransformResize, com::Dispatch<ITransformResize>, com::SupportErrorInfo<ITransformResize>,
-                            GdiplusTransform<TransformResize>> {
+    : public ArrayTransformClass<TransformResize, ITransformResize, CLSID_TransformResize> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformResize";
+    static constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the resize Transform",
+                                                 L"Cannot retrieve bitmap data from the resize Transform", true};
 
     STDMETHODIMP get_NewHeight(LONG* value) override { return ReadProperty(newHeight_, value); }
-    STDMETHODIMP put_NewHeight(LONG value) override {
-        newHeight_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_NewHeight(LONG value) override { return WriteProperty(newHeight_, value); }
     STDMETHODIMP get_NewWidth(LONG* value) override { return ReadProperty(newWidth_, value); }
-    STDMETHODIMP put_NewWidth(LONG value) override {
-        newWidth_ = value;
-        return S_OK;
-    }
-    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
+    STDMETHODIMP put_NewWidth(LONG value) override { return WriteProperty(newWidth_, value); }
     STDMETHODIMP get_Quality(ResizeQualityTypes* value) override { return ReadProperty(quality_, value); }
-    STDMETHODIMP put_Quality(ResizeQualityTypes value) override {
-        quality_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Quality(ResizeQualityTypes value) override { return WriteProperty(quality_, value); }
     STDMETHODIMP get_BackgroundColor(LONG* value) override { return ReadProperty(background_, value, E_INVALIDARG); }
-    STDMETHODIMP put_BackgroundColor(LONG value) override {
-        background_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_BackgroundColor(LONG value) override { return WriteProperty(background_, value); }
 
     HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
 
@@ -44,47 +32,26 @@ private:
 };
 
 class TransformCrop final
-    : public com::ComObject<TransformCrop, com::Dispatch<ITransformCrop>, com::SupportErrorInfo<ITransformCrop>,
-                            GdiplusTransform<TransformCrop>> {
+    : public ArrayTransformClass<TransformCrop, ITransformCrop, CLSID_TransformCrop> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformCrop";
+    static constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the crop Transform",
+                                                 L"Cannot retrieve bitmap data from the crop Transform"};
 
-    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
     STDMETHODIMP get_LeftUpperCornerX(LONG* value) override { return ReadProperty(x_, value); }
-    STDMETHODIMP put_LeftUpperCornerX(LONG value) override {
-        x_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_LeftUpperCornerX(LONG value) override { return WriteProperty(x_, value); }
     STDMETHODIMP get_LeftUpperCornerY(LONG* value) override { return ReadProperty(y_, value); }
-    STDMETHODIMP put_LeftUpperCornerY(LONG value) override {
-        y_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_LeftUpperCornerY(LONG value) override { return WriteProperty(y_, value); }
     STDMETHODIMP get_Width(LONG* value) override { return ReadProperty(width_, value); }
-    STDMETHODIMP put_Width(LONG value) override {
-        width_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Width(LONG value) override { return WriteProperty(width_, value); }
     STDMETHODIMP get_Height(LONG* value) override { return ReadProperty(height_, value); }
-    STDMETHODIMP put_Height(LONG value) override {
-        height_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Height(LONG value) override { return WriteProperty(height_, value); }
     STDMETHODIMP get_ResizeToTheOriginal(VARIANT_BOOL* value) override { return ReadProperty(resize_, value); }
-    STDMETHODIMP put_ResizeToTheOriginal(VARIANT_BOOL value) override {
-        resize_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_ResizeToTheOriginal(VARIANT_BOOL value) override { return WriteProperty(resize_, value); }
     STDMETHODIMP get_ResizeQuality(ResizeQualityTypes* value) override { return ReadProperty(quality_, value); }
-    STDMETHODIMP put_ResizeQuality(ResizeQualityTypes value) override {
-        quality_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_ResizeQuality(ResizeQualityTypes value) override { return WriteProperty(quality_, value); }
     STDMETHODIMP get_BackgroundColor(LONG* value) override { return ReadProperty(background_, value, E_INVALIDARG); }
-    STDMETHODIMP put_BackgroundColor(LONG value) override {
-        background_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_BackgroundColor(LONG value) override { return WriteProperty(background_, value); }
 
     HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
 
@@ -99,22 +66,16 @@ private:
 };
 
 class TransformRotate final
-    : public com::ComObject<TransformRotate, com::Dispatch<ITransformRotate>, com::SupportErrorInfo<ITransformRotate>,
-                            GdiplusTransform<TransformRotate>> {
+    : public ArrayTransformClass<TransformRotate, ITransformRotate, CLSID_TransformRotate> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformRotate";
+    static constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the rotate transform",
+                                                 L"Cannot retrieve bitmap data from the rotate transform"};
 
-    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
     STDMETHODIMP get_Angle(FLOAT* value) override { return ReadProperty(angle_, value, E_INVALIDARG); }
-    STDMETHODIMP put_Angle(FLOAT value) override {
-        angle_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Angle(FLOAT value) override { return WriteProperty(angle_, value); }
     STDMETHODIMP get_BackgroundColor(LONG* value) override { return ReadProperty(background_, value, E_INVALIDARG); }
-    STDMETHODIMP put_BackgroundColor(LONG value) override {
-        background_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_BackgroundColor(LONG value) override { return WriteProperty(background_, value); }
 
     HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
 
@@ -124,12 +85,13 @@ private:
 };
 
 class TransformFlipAndRotate final
-    : public com::ComObject<TransformFlipAndRotate, com::Dispatch<ITransformFlipAndRotate>,
-                            com::SupportErrorInfo<ITransformFlipAndRotate>, GdiplusTransform<TransformFlipAndRotate>> {
+    : public ArrayTransformClass<TransformFlipAndRotate, ITransformFlipAndRotate, CLSID_TransformFlipAndRotate> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformFlipAndRotate";
+    static constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the flip Transform",
+                                                 L"Cannot retrieve bitmap data from the flip Transform"};
+    static constexpr FailureStyle kFailureStyle{"DoFlipAndRotate", true, E_FAIL};
 
-    STDMETHODIMP Apply(SAFEARRAY* input, SAFEARRAY** output) override;
     STDMETHODIMP get_FlipType(FlipAndRotateTypes* value) override { return ReadProperty(type_, value, E_INVALIDARG); }
     STDMETHODIMP put_FlipType(FlipAndRotateTypes value) override;
 

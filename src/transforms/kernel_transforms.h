@@ -9,42 +9,31 @@
 namespace rastelle::transforms {
 
 class TransformFastBlur final
-    : public com::ComObject<TransformFastBlur, GdiplusTransform<TransformFastBlur>, com::Dispatch<ITransformFastBlur>,
-                            com::SupportErrorInfo<ITransformFastBlur>> {
+    : public KernelTransformClass<TransformFastBlur, ITransformFastBlur, CLSID_TransformFastBlur> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformFastBlur";
+    static constexpr wchar_t kTransformName[] = L"FastBlur";
+
     STDMETHODIMP get_Radius(DOUBLE* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Radius(DOUBLE value) override {
-        radius_ = value;
-        return S_OK;
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+    STDMETHODIMP put_Radius(DOUBLE value) override { return WriteProperty(radius_, value); }
+    void RunKernel(kernels::ConstImageView in, kernels::ImageView out) const;
 
 private:
     DOUBLE radius_ = 2.0;
 };
 
-class TransformGlow final
-    : public com::ComObject<TransformGlow, GdiplusTransform<TransformGlow>, com::Dispatch<ITransformGlow>,
-                            com::SupportErrorInfo<ITransformGlow>> {
+class TransformGlow final : public KernelTransformClass<TransformGlow, ITransformGlow, CLSID_TransformGlow> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformGlow";
+    static constexpr wchar_t kTransformName[] = L"Glow";
+
     STDMETHODIMP get_Color(LONG* value) override { return ReadProperty(color_, value); }
-    STDMETHODIMP put_Color(LONG value) override {
-        color_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Color(LONG value) override { return WriteProperty(color_, value); }
     STDMETHODIMP get_Intensity(DOUBLE* value) override { return ReadProperty(intensity_, value); }
-    STDMETHODIMP put_Intensity(DOUBLE value) override {
-        intensity_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Intensity(DOUBLE value) override { return WriteProperty(intensity_, value); }
     STDMETHODIMP get_Radius(DOUBLE* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Radius(DOUBLE value) override {
-        radius_ = value;
-        return S_OK;
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+    STDMETHODIMP put_Radius(DOUBLE value) override { return WriteProperty(radius_, value); }
+    void RunKernel(kernels::ConstImageView in, kernels::ImageView out) const;
 
 private:
     LONG color_ = -256;  // opaque yellow
@@ -52,32 +41,20 @@ private:
     DOUBLE radius_ = 2.0;
 };
 
-class TransformShadow final
-    : public com::ComObject<TransformShadow, GdiplusTransform<TransformShadow>, com::Dispatch<ITransformShadow>,
-                            com::SupportErrorInfo<ITransformShadow>> {
+class TransformShadow final : public KernelTransformClass<TransformShadow, ITransformShadow, CLSID_TransformShadow> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+    static constexpr char kClassName[] = "TransformShadow";
+    static constexpr wchar_t kTransformName[] = L"Shadow";
+
     STDMETHODIMP get_Color(LONG* value) override { return ReadProperty(color_, value); }
-    STDMETHODIMP put_Color(LONG value) override {
-        color_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Color(LONG value) override { return WriteProperty(color_, value); }
     STDMETHODIMP get_Radius(DOUBLE* value) override { return ReadProperty(radius_, value); }
-    STDMETHODIMP put_Radius(DOUBLE value) override {
-        radius_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_Radius(DOUBLE value) override { return WriteProperty(radius_, value); }
     STDMETHODIMP get_OffsetX(LONG* value) override { return ReadProperty(offsetX_, value); }
-    STDMETHODIMP put_OffsetX(LONG value) override {
-        offsetX_ = value;
-        return S_OK;
-    }
+    STDMETHODIMP put_OffsetX(LONG value) override { return WriteProperty(offsetX_, value); }
     STDMETHODIMP get_OffsetY(LONG* value) override { return ReadProperty(offsetY_, value); }
-    STDMETHODIMP put_OffsetY(LONG value) override {
-        offsetY_ = value;
-        return S_OK;
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept;
+    STDMETHODIMP put_OffsetY(LONG value) override { return WriteProperty(offsetY_, value); }
+    void RunKernel(kernels::ConstImageView in, kernels::ImageView out) const;
 
 private:
     LONG color_ = -8355712;  // opaque grey
@@ -87,68 +64,51 @@ private:
 };
 
 // The three rank filters share everything but their interface, the name of
-// their radius property, the rank they take and their messages: Derived
-// supplies the accessors and these statics:
-//   kClassName, kTransformName   for the failure and exception messages
-//   Kernel(in, out, radius)      the filter
-//   Origin()                     its CLSID and interface IID
-template <class Derived, class Itf>
-class RankTransform
-    : public com::ComObject<Derived, GdiplusTransform<Derived>, com::Dispatch<Itf>, com::SupportErrorInfo<Itf>> {
+// their radius property, the rank they take and their names: Derived
+// supplies the accessors, kClassName, kTransformName and
+//   static void Kernel(in, out, radius)
+template <class Derived, class Itf, const CLSID& clsid>
+class RankTransform : public KernelTransformClass<Derived, Itf, clsid> {
 public:
-    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-        return com::CreateComObject<Derived>(outer, iid, out);
-    }
-    HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-        const int radius = radius_;
-        const std::wstring message = std::wstring(L"Some exception occured in the ") + Derived::kTransformName +
-                                     L" transform. If you see this message, please contact ";
-        return DoTransform(Derived::Origin(), Derived::kClassName, message.c_str(), input, result,
-                           [&](kernels::ConstImageView in, kernels::ImageView out) { Derived::Kernel(in, out, radius); });
-    }
+    void RunKernel(kernels::ConstImageView in, kernels::ImageView out) const { Derived::Kernel(in, out, radius_); }
 
 protected:
     HRESULT Read(LONG* value) const noexcept { return ReadProperty(radius_, value); }
-    HRESULT Write(LONG value) noexcept {
-        radius_ = value;
-        return S_OK;
-    }
+    HRESULT Write(LONG value) noexcept { return WriteProperty(radius_, value); }
 
 private:
     LONG radius_ = 1;
 };
 
-class TransformNoiseRemove final : public RankTransform<TransformNoiseRemove, ITransformNoiseRemove> {
+class TransformNoiseRemove final
+    : public RankTransform<TransformNoiseRemove, ITransformNoiseRemove, CLSID_TransformNoiseRemove> {
 public:
-    STDMETHODIMP get_Precision(LONG* value) override { return Read(value); }
-    STDMETHODIMP put_Precision(LONG value) override { return Write(value); }
-
     static constexpr char kClassName[] = "TransformNoiseRemove";
     static constexpr wchar_t kTransformName[] = L"NoiseRemove";
+
+    STDMETHODIMP get_Precision(LONG* value) override { return Read(value); }
+    STDMETHODIMP put_Precision(LONG value) override { return Write(value); }
     static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
-    static com::ErrorOrigin Origin() { return {CLSID_TransformNoiseRemove, IID_ITransformNoiseRemove}; }
 };
 
-class TransformErosion final : public RankTransform<TransformErosion, ITransformErosion> {
+class TransformErosion final : public RankTransform<TransformErosion, ITransformErosion, CLSID_TransformErosion> {
 public:
-    STDMETHODIMP get_Strength(LONG* value) override { return Read(value); }
-    STDMETHODIMP put_Strength(LONG value) override { return Write(value); }
-
     static constexpr char kClassName[] = "TransformErosion";
     static constexpr wchar_t kTransformName[] = L"Erosion";
-    static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
-    static com::ErrorOrigin Origin() { return {CLSID_TransformErosion, IID_ITransformErosion}; }
-};
 
-class TransformExpand final : public RankTransform<TransformExpand, ITransformExpand> {
-public:
     STDMETHODIMP get_Strength(LONG* value) override { return Read(value); }
     STDMETHODIMP put_Strength(LONG value) override { return Write(value); }
+    static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
+};
 
+class TransformExpand final : public RankTransform<TransformExpand, ITransformExpand, CLSID_TransformExpand> {
+public:
     static constexpr char kClassName[] = "TransformExpand";
     static constexpr wchar_t kTransformName[] = L"Expand";
+
+    STDMETHODIMP get_Strength(LONG* value) override { return Read(value); }
+    STDMETHODIMP put_Strength(LONG value) override { return Write(value); }
     static void Kernel(kernels::ConstImageView in, kernels::ImageView out, int radius);
-    static com::ErrorOrigin Origin() { return {CLSID_TransformExpand, IID_ITransformExpand}; }
 };
 
 }  // namespace rastelle::transforms

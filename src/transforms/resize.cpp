@@ -1,32 +1,13 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 #include "transforms/resampling.h"
 
 namespace rastelle::transforms {
 
-namespace {
-constexpr com::ErrorOrigin kOrigin{CLSID_TransformResize, IID_ITransformResize};
-constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the resize Transform",
-                                       L"Cannot retrieve bitmap data from the resize Transform", true};
-
-[[noreturn]] void Fail(Status status) {
-    platform::ThrowGdiplusFailure(status, "TransformResize", "Apply", 0, com::kErrInvalidCall);
-}
-}  // namespace
-
-HRESULT TransformResize::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<TransformResize>(outer, iid, out);
-}
-
-STDMETHODIMP TransformResize::Apply(SAFEARRAY* input, SAFEARRAY** output) {
-    return ApplyThroughBitmaps(*this, kOrigin, kMessages, input, output);
-}
-
 // Stretches the whole input onto a new bitmap of the new size, over the
 // background colour. The result is handed back only on success.
 HRESULT TransformResize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         const LONG width = newWidth_;
         const LONG height = newHeight_;
         std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));

@@ -1,5 +1,4 @@
 #include "platform/gdiplus_raii.h"
-#include "platform/gdiplus_errors.h"
 #include "transforms/geometric_transforms.h"
 
 #include <cmath>
@@ -7,13 +6,6 @@
 namespace rastelle::transforms {
 
 namespace {
-constexpr com::ErrorOrigin kOrigin{CLSID_TransformRotate, IID_ITransformRotate};
-constexpr ConversionMessages kMessages{L"Cannot retrieve bitmap data to the rotate transform",
-                                       L"Cannot retrieve bitmap data from the rotate transform"};
-
-[[noreturn]] void Fail(Status status) {
-    platform::ThrowGdiplusFailure(status, "TransformRotate", "Apply", 0, com::kErrInvalidCall);
-}
 
 // sin and cos of whole degrees as GDI+ computes them for a rotated matrix.
 void SinCos(int degrees, float& s, float& c) {
@@ -47,18 +39,10 @@ RotationCanvas ComputeRotationCanvas(float angle, int width, int height) {
     }
 }
 
-HRESULT TransformRotate::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<TransformRotate>(outer, iid, out);
-}
-
-STDMETHODIMP TransformRotate::Apply(SAFEARRAY* input, SAFEARRAY** output) {
-    return ApplyThroughBitmaps(*this, kOrigin, kMessages, input, output);
-}
-
 // Turns the image about its top-left corner by the exact angle and shifts it
 // into a canvas sized for the whole-degree angle, filled with the background.
 HRESULT TransformRotate::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         const float angle = angle_;
         const Gdiplus::ARGB background = static_cast<Gdiplus::ARGB>(background_);
         if (!std::isfinite(angle)) Fail(Gdiplus::InvalidParameter);

@@ -1,24 +1,11 @@
 #include "com/automation.h"
+#include "com/errors.h"
 #include "com/protected_region.h"
+#include "image/bitmap_lock.h"
 #include "kernels/transparency.h"
-#include "platform/gdiplus_errors.h"
-#include "platform/gdiplus_raii.h"
 #include "transforms/colour_transforms.h"
 
 namespace rastelle::transforms {
-
-namespace {
-constexpr com::ErrorOrigin kOrigin{CLSID_TransformTransparentize, IID_ITransformTransparentize};
-
-kernels::ImageView LockedView(const Gdiplus::BitmapData& data) {
-    return {static_cast<std::uint32_t*>(data.Scan0), static_cast<int>(data.Width), static_cast<int>(data.Height),
-            static_cast<std::ptrdiff_t>(data.Stride)};
-}
-}  // namespace
-
-HRESULT TransformTransparentize::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<TransformTransparentize>(outer, iid, out);
-}
 
 STDMETHODIMP TransformTransparentize::get_TransparentColor(LONG* value) {
     if (!value) return E_INVALIDARG;
@@ -32,34 +19,24 @@ STDMETHODIMP TransformTransparentize::put_TransparentColor(LONG value) {
 }
 
 HRESULT TransformTransparentize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         const std::uint32_t color = color_;
         const std::uint8_t threshold = threshold_;
         const int width = input.width();
         const int height = input.height();
         std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
-        const auto fail = [](Status status) {
-            platform::ThrowGdiplusFailure(status, "TransformTransparentize", "ApplyMe", GetLastError(), E_FAIL);
-        };
-        if (output->lastStatus() != Gdiplus::Ok) fail(output->lastStatus());
+        if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
 
-        const Gdiplus::GpRect rect(0, 0, width, height);
-        BitmapLock in;
-        BitmapLock out;
-        Status status = input.record(in.Lock(input.native(), rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB));
-        if (status != Gdiplus::Ok) fail(status);
-        status = output->record(out.Lock(output->native(), rect, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB));
-        if (status != Gdiplus::Ok) fail(status);
-        const kernels::ConstImageView source = LockedView(in.data());
-        const kernels::ImageView target = LockedView(out.data());
+        PixelLockPair locks;
+        const Status status = locks.Lock(input, *output);
+        if (status != Gdiplus::Ok) Fail(status);
         const bool completed =
-            com::RunProtected([&] { kernels::TransparencyKernel(source, target, color, threshold); });
-        input.record(in.Unlock());
-        output->record(out.Unlock());
+            com::RunProtected([&] { kernels::TransparencyKernel(locks.input(), locks.output(), color, threshold); });
+        locks.Unlock();
         if (!completed)
-            com::ThrowError(E_FAIL, L"Cannot proceed transparentizing the image! If you see this message, please "
-                                    L"contact " + SupportAddressText());
+            com::ThrowError(E_FAIL, com::WithSupportAddress(L"Cannot proceed transparentizing the image! If you see this "
+                                                       L"message, please contact "));
         *result = output.release();
         return S_OK;
     });
@@ -68,7 +45,7 @@ HRESULT TransformTransparentize::ApplyToBitmap(Bitmap& input, Bitmap** result) n
 // The kernel runs straight from the input array's data into a new array of
 // the same shape: every element is one pixel, visited in storage order.
 STDMETHODIMP TransformTransparentize::Apply(SAFEARRAY* input, SAFEARRAY** output) {
-    return com::Boundary(kOrigin, [&] {
+    return com::Boundary(Origin(), [&] {
         if (!input || !output) com::ThrowSilent(E_POINTER);
         if (SafeArrayGetDim(input) != 2 || SafeArrayGetElemsize(input) != 4) com::ThrowSilent(E_INVALIDARG);
         const ULONG width = input->rgsabound[0].cElements;
@@ -87,13 +64,13 @@ STDMETHODIMP TransformTransparentize::Apply(SAFEARRAY* input, SAFEARRAY** output
             // row per array row.
             const kernels::ConstImageView source(static_cast<const std::uint32_t*>(from.data()),
                                                  static_cast<int>(width), static_cast<int>(height), width * 4LL);
-            const kernels::ImageView target{static_cast<std::uint32_t*>(to.data()), static_cast<int>(width),
-                                            static_cast<int>(height), static_cast<std::ptrdiff_t>(width) * 4};
+            const kernels::ImageView target = kernels::PackedView(static_cast<std::uint32_t*>(to.data()),
+                                                                  static_cast<int>(width), static_cast<int>(height));
             const std::uint32_t color = color_;
             const std::uint8_t threshold = threshold_;
             if (!com::RunProtected([&] { kernels::TransparencyKernel(source, target, color, threshold); }))
-                com::ThrowError(E_FAIL, L"Some exception in TransformTransparentize.Apply occured. If you see this "
-                                        L"message, please contact " + SupportAddressText());
+                com::ThrowError(E_FAIL, com::WithSupportAddress(L"Some exception in TransformTransparentize.Apply occured. "
+                                                           L"If you see this message, please contact "));
         }
         *output = result.release();
         return S_OK;

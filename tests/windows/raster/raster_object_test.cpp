@@ -5,6 +5,7 @@
 #include "com/errors.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus_errors.h"
+#include "raster/raster_object.h"
 
 #include <bit>
 
@@ -151,6 +152,26 @@ TEST(RasterObjectEmptyImage, HugeSizesFailCleanly) {
     LONG width = 0;
     EXPECT_EQ(raster->get_Width(&width), E_FAIL) << "a failed creation leaves no image";
     ClearThreadError();
+}
+
+// The object is made from the test's own copy of the code, where the fill
+// can be made to fault.
+TEST(RasterObjectEmptyImage, AFaultedFillLeavesNoImage) {
+    ComPtr<IRasterObject> raster;
+    ASSERT_EQ(RasterObject::Create(nullptr, IID_IRasterObject, raster.put_void()), S_OK);
+    ASSERT_EQ(raster->EmptyImage(3, 3, -1), S_OK);
+    SetFillHookForTesting([] {
+        volatile std::uint32_t* nowhere = nullptr;
+        *nowhere = 1;
+    });
+    const HRESULT hr = raster->EmptyImage(2, 2, 0xFF00FF00);
+    SetFillHookForTesting(nullptr);
+    ExpectRasterError(hr, E_FAIL, platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "EmptyImage", 0));
+    LONG width = 0;
+    ExpectRasterError(raster->get_Width(&width), E_FAIL, kNoData);
+
+    ASSERT_EQ(raster->EmptyImage(2, 1, 0xFF00FF00), S_OK) << "the object stays usable";
+    EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF00FF00u, 0xFF00FF00u}));
 }
 
 TEST(RasterObjectEmptyImage, KeepsTheCurrentFileType) {

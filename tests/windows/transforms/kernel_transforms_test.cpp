@@ -2,9 +2,12 @@
 // results through RasterObject, and the guard around their kernels.
 #include "test_support.h"
 
+#include "allocation_failure.h"
+
 #include "com/errors.h"
+#include "image/bitmap_lock.h"
 #include "platform/gdiplus_raii.h"
-#include "transforms/transform_frame.h"
+#include "transforms/kernel_transforms.h"
 
 #include <memory>
 
@@ -112,31 +115,74 @@ TEST(KernelTransforms, HugeAndOddParametersNeitherHangNorCrash) {
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{5, 3}));
 }
 
+// True when the bitmap can be locked again, i.e. nothing holds a lock.
+bool Unlocked(Bitmap& bitmap) {
+    PixelLock probe;
+    return probe.Lock(bitmap, Gdiplus::ImageLockModeWrite) == Gdiplus::Ok;
+}
+
+const auto Fault = [](kernels::ConstImageView, kernels::ImageView) {
+    volatile std::uint32_t* nowhere = nullptr;
+    *nowhere = 1;
+};
+
 // The frame's guard, exercised directly with a kernel that faults.
 TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
     std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
     FillBitmap(*input, 0xFF00FF00);
     Bitmap* result = nullptr;
     const com::ErrorOrigin origin{CLSID_TransformFastBlur, IID_ITransformFastBlur};
-    const std::wstring message = L"Some exception occured in the FastBlur transform. If you see this message, please contact ";
-    const HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", message.c_str(), *input, &result,
-                                               [](kernels::ConstImageView, kernels::ImageView) {
-                                                   volatile std::uint32_t* nowhere = nullptr;
-                                                   *nowhere = 1;
-                                               });
+    HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &result, Fault);
     std::unique_ptr<Bitmap> owned(result);
-    ExpectError(hr, com::kErrInvalidCall, message + transforms::SupportAddressText(), "Rastelle.TransformFastBl.1",
-                IID_ITransformFastBlur);
+    ExpectError(hr, com::kErrInvalidCall,
+                com::WithSupportAddress(L"Some exception occured in the FastBlur transform. If you see this message, "
+                                   L"please contact "),
+                "Rastelle.TransformFastBl.1", IID_ITransformFastBlur);
     ASSERT_NE(result, nullptr) << "the output is the caller's to delete";
-    // Both bitmaps were unlocked: they can be locked again.
-    BitmapLock again;
-    EXPECT_EQ(again.Lock(input->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeRead,
-                         PixelFormat32bppARGB),
-              Gdiplus::Ok);
-    BitmapLock resultAgain;
-    EXPECT_EQ(resultAgain.Lock(result->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeRead,
-                               PixelFormat32bppARGB),
-              Gdiplus::Ok);
+    EXPECT_TRUE(Unlocked(*input));
+    EXPECT_TRUE(Unlocked(*result));
+
+    // Without memory for the message (the output's holder is the one
+    // allocation allowed) the call still ends with a result.
+    Bitmap* second = nullptr;
+    {
+        ScopedAllocationFailure messages(1);
+        hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &second, Fault);
+    }
+    std::unique_ptr<Bitmap> secondOwned(second);
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    EXPECT_NE(second, nullptr);
+    EXPECT_TRUE(Unlocked(*input));
+}
+
+// Every bitmap body is noexcept: running out of memory anywhere in it, even
+// before the frame starts, gives E_OUTOFMEMORY instead of ending the process.
+TEST(KernelTransforms, OutOfMemoryInTheBodyGivesOutOfMemory) {
+    std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
+    const struct {
+        const char* name;
+        HRESULT (*create)(IUnknown*, REFIID, void**);
+    } classes[] = {
+        {"FastBlur", &transforms::TransformFastBlur::Create},
+        {"Glow", &transforms::TransformGlow::Create},
+        {"Shadow", &transforms::TransformShadow::Create},
+        {"NoiseRemove", &transforms::TransformNoiseRemove::Create},
+        {"Erosion", &transforms::TransformErosion::Create},
+        {"Expand", &transforms::TransformExpand::Create},
+    };
+    for (const auto& c : classes) {
+        SCOPED_TRACE(c.name);
+        ComPtr<IGDIPlusTransform> transform;
+        ASSERT_EQ(c.create(nullptr, IID_IGDIPlusTransform, transform.put_void()), S_OK);
+        Bitmap* result = nullptr;
+        HRESULT hr;
+        {
+            ScopedAllocationFailure none(0);
+            hr = transform->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
+        }
+        delete result;
+        EXPECT_EQ(hr, E_OUTOFMEMORY);
+    }
 }
 
 TEST(KernelTransforms, LockedInputFailsNamingDoTransform) {

@@ -1,0 +1,10 @@
+// Compiler spellings the portable code shares.
+#pragma once
+
+// For small helpers that must melt into their caller (the steps of unrolled
+// networks and row loops) so that their values stay in registers.
+#if defined(_MSC_VER)
+#define RASTELLE_ALWAYS_INLINE __forceinline
+#else
+#define RASTELLE_ALWAYS_INLINE inline __attribute__((always_inline))
+#endif
