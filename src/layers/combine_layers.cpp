@@ -67,8 +67,8 @@ std::unique_ptr<Bitmap> CopiedBackground(Bitmap& source) {
     return background;
 }
 
-// Lays layer onto background at (x, y): the overlap of the two is locked in
-// each (the layer for reading) and combined. Returns the GDI+ status: the
+// Lays layer onto background at (x, y): only the overlap of the two is
+// locked in each (the layer for reading) and combined. Returns the GDI+ status: the
 // first failing lock or unlock, or the mode's fault status when the pixel
 // loop was abandoned.
 Status LayOver(Bitmap& layer, Bitmap& background, CombineModes mode, int opacity, int x, int y) noexcept {
@@ -81,10 +81,10 @@ Status LayOver(Bitmap& layer, Bitmap& background, CombineModes mode, int opacity
     BitmapLock to;
     const Gdiplus::GpRect source(overlap.sourceX, overlap.sourceY, overlap.width, overlap.height);
     const Gdiplus::GpRect target(overlap.backgroundX, overlap.backgroundY, overlap.width, overlap.height);
-    Status status = from.Lock(layer.native(), source, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB);
+    Status status = layer.record(from.Lock(layer.native(), source, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB));
     if (status != Gdiplus::Ok) return status;
-    status = to.Lock(background.native(), target, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                     PixelFormat32bppARGB);
+    status = background.record(to.Lock(background.native(), target,
+                                       Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB));
     if (status != Gdiplus::Ok) return status;
 
     const Gdiplus::BitmapData& in = from.data();
@@ -97,8 +97,8 @@ Status LayOver(Bitmap& layer, Bitmap& background, CombineModes mode, int opacity
     const bool completed =
         com::RunProtected([&] { kernels::CombineLayer(kernelMode, layerView, backgroundView, opacity); });
 
-    status = from.Unlock();
-    const Status backgroundUnlock = to.Unlock();
+    status = layer.record(from.Unlock());
+    const Status backgroundUnlock = background.record(to.Unlock());
     if (!completed) return mode == cmAlphaBlend ? Gdiplus::GenericError : Gdiplus::Aborted;
     return status != Gdiplus::Ok ? status : backgroundUnlock;
 }

@@ -171,6 +171,12 @@ STDMETHODIMP RasterCollection::get_Item(VARIANT index, IRasterItem** item) {
     });
 }
 
+STDMETHODIMP RasterCollection::Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    if (id == DISPID_NEWENUM && (flags & DISPATCH_METHOD)) flags |= DISPATCH_PROPERTYGET;
+    return com::Dispatch<IRasterCollection>::Invoke(id, riid, locale, flags, params, result, exception, argError);
+}
+
 STDMETHODIMP RasterCollection::get__NewEnum(IUnknown** enumerator) {
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;

@@ -22,6 +22,11 @@ public:
     RasterCollection() = default;
     ~RasterCollection() override;
 
+    // IDispatch: _NewEnum asked for as a method (Wine's JScript Enumerator
+    // does) is read as the property it is.
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) override;
+
     // IRasterCollection
     STDMETHODIMP get_Item(VARIANT index, IRasterItem** item) override;
     STDMETHODIMP get__NewEnum(IUnknown** enumerator) override;

@@ -400,6 +400,22 @@ TEST(RasterLayers, EnumeratorReadsTheLiveListAndKeepsTheCollectionAlive) {
     EXPECT_EQ(NextKeys(enumerator.get(), 2), (Keyed{S_FALSE, {L"B"}}));
 }
 
+TEST(RasterLayers, NewEnumAnswersAsPropertyAndAsMethod) {
+    auto collection = Lettered(1);
+    for (WORD flags : {WORD{DISPATCH_PROPERTYGET}, WORD{DISPATCH_METHOD}}) {
+        DISPPARAMS none{};
+        Var result;
+        ASSERT_EQ(collection->Invoke(DISPID_NEWENUM, IID_NULL, LOCALE_USER_DEFAULT, flags, &none, result.get(),
+                                     nullptr, nullptr),
+                  S_OK)
+            << "flags " << flags;
+        ASSERT_EQ(V_VT(result.get()), VT_UNKNOWN);
+        ComPtr<IEnumVARIANT> enumerator;
+        ASSERT_EQ(V_UNKNOWN(result.get())->QueryInterface(IID_IEnumVARIANT, enumerator.put_void()), S_OK);
+        EXPECT_EQ(NextKeys(enumerator.get(), 2), (Keyed{S_FALSE, {L"A"}}));
+    }
+}
+
 TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
     auto collection = NewCollection();
     auto item = AddItem(collection.get());
