@@ -1,5 +1,6 @@
-' main_job.vbs - loads an image with Rastelle, describes it, transforms it and
-' saves the result as JPEG and PNG.
+' main_job.vbs - loads an image with Rastelle, describes it, transforms it,
+' combines it as layers over a white ground with a caption strip and saves
+' the result as JPEG and PNG.
 '
 '   cscript //nologo main_job.vbs [image file [output folder]]
 '
@@ -41,6 +42,33 @@ WScript.Echo "Rotated 30 degrees: canvas " & image.Width & " x " & image.Height 
 image.Shadow 6, 6, 3                               : Check "adding a shadow"
 WScript.Echo "Shadow added under the picture: " & image.Width & " x " & image.Height & _
     ", pixel below the right corner " & Hex8(image.Pixels(image.Width - 4, image.Height \ 2))
+
+' Layers: the picture is laid over an opaque white ground, and a caption
+' strip (black with a white rule along its top, made with EmptyImage and
+' Pixels) over its lower edge at opacity 144, so the picture shows through. The first layer
+' only gives the size: it is invisible, so Combine fills it with the
+' collection's BackgroundColor. Both picture layers share the one image.
+Dim layers, ground, picture, caption, x, stripHeight
+stripHeight = 20
+Set layers = CreateObject("Rastelle.RasterCollection") : Check "creating Rastelle.RasterCollection"
+layers.BackgroundColor = &HFFFFFFFF
+Set ground = layers.Add()                          : Check "adding the ground layer"
+Set ground.RasterObject = image                    : Check "sizing the ground layer"
+ground.IsVisible = False
+Set picture = layers.Add()                         : Check "adding the picture layer"
+Set picture.RasterObject = image                   : Check "giving the picture to its layer"
+Set caption = layers.Add()                         : Check "adding the caption layer"
+caption.EmptyImage image.Width, stripHeight, &HFF000000 : Check "making the caption strip"
+For x = 0 To caption.Width - 1
+    caption.Pixels(x, 0) = &HFFFFFFFF
+Next
+                                                   Check "drawing the caption rule"
+caption.OffsetY = image.Height - stripHeight
+caption.Opacity = 144
+Set image = layers.Combine()                       : Check "combining the layers"
+WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & image.Height & _
+    ", corner " & Hex8(image.Pixels(0, 0)) & ", caption rule " & Hex8(image.Pixels(image.Width \ 2, image.Height - stripHeight)) & _
+    ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
 ' file type; each file is read back to show what was written. (GIF, CMYK TIFF
