@@ -8,7 +8,6 @@
 namespace rastelle::layers {
 
 using com::ThrowError;
-using com::ThrowSilent;
 
 namespace {
 
