@@ -18,7 +18,7 @@
 #       inside COMMAND). Afterwards the wineserver of every prefix directly
 #       under WORKDIR is ended and all that this script mounted is unmounted.
 #       The exit status is COMMAND's (124: it ran past RUN_TIMEOUT, default
-#       1800 s).
+#       1800 s). Concurrent calls wait for each other (a lock beside CHROOT).
 #
 # Root only (debootstrap, chroot, mount). Each step prints its duration.
 # The mirror URI is read at run time from the host's apt sources
@@ -188,6 +188,12 @@ in_chroot() {  # in_chroot SECONDS 'bash command'
 }
 
 # --- actions ---------------------------------------------------------------
+# One user of the chroot at a time: /job is a single mount point, and a setup
+# must not race another. Calls wait for each other (runs take seconds).
+mkdir -p "$(dirname "$R")"
+exec 9>"$R.lock"
+flock 9
+
 case "$action" in
   setup)
     setup

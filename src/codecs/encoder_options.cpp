@@ -1,6 +1,7 @@
 #include "codecs/encoder_options.h"
 
 #include "com/errors.h"
+#include "com/properties.h"
 
 #include <algorithm>
 
@@ -12,14 +13,6 @@ constexpr com::ErrorOrigin kTiffOrigin{CLSID_TIFFEncoderInfo, IID_ITIFFEncoderIn
 constexpr com::ErrorOrigin kSwfOrigin{CLSID_SWFEncoderInfo, IID_ISWFEncoderInfo};
 
 LONG ClampQuality(LONG value) { return std::clamp<LONG>(value, 0, 100); }
-
-// Getter body: copies field to *out, or answers nullCode for a null pointer.
-template <class T>
-HRESULT Get(T* out, const T& field, HRESULT nullCode) {
-    if (!out) return nullCode;
-    *out = field;
-    return S_OK;
-}
 
 // Setter body for an enumerated field: stores value when accepted, else
 // raises message with E_INVALIDARG and keeps the field.
@@ -40,7 +33,7 @@ HRESULT JPEGEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcep
     return com::CreateComObject<JPEGEncoderInfo>(outer, iid, out);
 }
 
-STDMETHODIMP JPEGEncoderInfo::get_Quality(LONG* value) { return Get(value, quality_, E_INVALIDARG); }
+STDMETHODIMP JPEGEncoderInfo::get_Quality(LONG* value) { return com::ReadProperty(quality_, value, E_INVALIDARG); }
 
 STDMETHODIMP JPEGEncoderInfo::put_Quality(LONG value) {
     quality_ = ClampQuality(value);
@@ -60,7 +53,7 @@ HRESULT TIFFEncoderInfo::FinalConstruct() noexcept {
 }
 
 STDMETHODIMP TIFFEncoderInfo::get_CompressionType(TIFFCompressionTypes* value) {
-    return Get(value, compression_, E_INVALIDARG);
+    return com::ReadProperty(compression_, value, E_INVALIDARG);
 }
 
 STDMETHODIMP TIFFEncoderInfo::put_CompressionType(TIFFCompressionTypes value) {
@@ -68,7 +61,9 @@ STDMETHODIMP TIFFEncoderInfo::put_CompressionType(TIFFCompressionTypes value) {
                       L"This compression type is not supported!");
 }
 
-STDMETHODIMP TIFFEncoderInfo::get_ColorDepth(ColorDepths* value) { return Get(value, colorDepth_, E_INVALIDARG); }
+STDMETHODIMP TIFFEncoderInfo::get_ColorDepth(ColorDepths* value) {
+    return com::ReadProperty(colorDepth_, value, E_INVALIDARG);
+}
 
 // The count member is accepted here; a save with it fails later.
 STDMETHODIMP TIFFEncoderInfo::put_ColorDepth(ColorDepths value) {
@@ -76,7 +71,9 @@ STDMETHODIMP TIFFEncoderInfo::put_ColorDepth(ColorDepths value) {
                       L"This color depth is not supported!");
 }
 
-STDMETHODIMP TIFFEncoderInfo::get_ColorSpace(ColorSpaces* value) { return Get(value, colorSpace_, E_INVALIDARG); }
+STDMETHODIMP TIFFEncoderInfo::get_ColorSpace(ColorSpaces* value) {
+    return com::ReadProperty(colorSpace_, value, E_INVALIDARG);
+}
 
 STDMETHODIMP TIFFEncoderInfo::put_ColorSpace(ColorSpaces value) {
     return PutChecked(kTiffOrigin, colorSpace_, value, value >= csRGB && value <= csEnumCount,
@@ -105,27 +102,24 @@ HRESULT GIFEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept
     return com::CreateComObject<GIFEncoderInfo>(outer, iid, out);
 }
 
-STDMETHODIMP GIFEncoderInfo::get_PaletteType(PaletteTypes* value) { return Get(value, paletteType_, E_POINTER); }
-
-STDMETHODIMP GIFEncoderInfo::put_PaletteType(PaletteTypes value) {
-    paletteType_ = value;
-    return S_OK;
+STDMETHODIMP GIFEncoderInfo::get_PaletteType(PaletteTypes* value) {
+    return com::ReadProperty(paletteType_, value, E_POINTER);
 }
 
-STDMETHODIMP GIFEncoderInfo::get_IsTransparent(VARIANT_BOOL* value) { return Get(value, transparent_, E_POINTER); }
+STDMETHODIMP GIFEncoderInfo::put_PaletteType(PaletteTypes value) { return com::WriteProperty(paletteType_, value); }
 
-STDMETHODIMP GIFEncoderInfo::put_IsTransparent(VARIANT_BOOL value) {
-    transparent_ = value;
-    return S_OK;
+STDMETHODIMP GIFEncoderInfo::get_IsTransparent(VARIANT_BOOL* value) {
+    return com::ReadProperty(transparent_, value, E_POINTER);
 }
+
+STDMETHODIMP GIFEncoderInfo::put_IsTransparent(VARIANT_BOOL value) { return com::WriteProperty(transparent_, value); }
 
 STDMETHODIMP GIFEncoderInfo::get_AntialiasingPreprocessOn(VARIANT_BOOL* value) {
-    return Get(value, antialiasingPreprocess_, E_POINTER);
+    return com::ReadProperty(antialiasingPreprocess_, value, E_POINTER);
 }
 
 STDMETHODIMP GIFEncoderInfo::put_AntialiasingPreprocessOn(VARIANT_BOOL value) {
-    antialiasingPreprocess_ = value;
-    return S_OK;
+    return com::WriteProperty(antialiasingPreprocess_, value);
 }
 
 // --- BMPEncoderInfo ---------------------------------------------------------
@@ -134,12 +128,11 @@ HRESULT BMPEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept
     return com::CreateComObject<BMPEncoderInfo>(outer, iid, out);
 }
 
-STDMETHODIMP BMPEncoderInfo::get_ColorDepth(ColorDepths* value) { return Get(value, colorDepth_, E_POINTER); }
-
-STDMETHODIMP BMPEncoderInfo::put_ColorDepth(ColorDepths value) {
-    colorDepth_ = value;
-    return S_OK;
+STDMETHODIMP BMPEncoderInfo::get_ColorDepth(ColorDepths* value) {
+    return com::ReadProperty(colorDepth_, value, E_POINTER);
 }
+
+STDMETHODIMP BMPEncoderInfo::put_ColorDepth(ColorDepths value) { return com::WriteProperty(colorDepth_, value); }
 
 // --- SWFEncoderInfo ---------------------------------------------------------
 
@@ -148,7 +141,7 @@ HRESULT SWFEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept
 }
 
 STDMETHODIMP SWFEncoderInfo::get_CompressionType(SWFCompressionTypes* value) {
-    return Get(value, compression_, E_POINTER);
+    return com::ReadProperty(compression_, value, E_POINTER);
 }
 
 STDMETHODIMP SWFEncoderInfo::put_CompressionType(SWFCompressionTypes value) {
@@ -156,14 +149,13 @@ STDMETHODIMP SWFEncoderInfo::put_CompressionType(SWFCompressionTypes value) {
                       L"Wrong compression type! It must be either lossless (0) or JPEG (1)...");
 }
 
-STDMETHODIMP SWFEncoderInfo::get_BackgroundColor(LONG* value) { return Get(value, backgroundColor_, E_POINTER); }
-
-STDMETHODIMP SWFEncoderInfo::put_BackgroundColor(LONG value) {
-    backgroundColor_ = value;
-    return S_OK;
+STDMETHODIMP SWFEncoderInfo::get_BackgroundColor(LONG* value) {
+    return com::ReadProperty(backgroundColor_, value, E_POINTER);
 }
 
-STDMETHODIMP SWFEncoderInfo::get_JPEGQuality(LONG* value) { return Get(value, jpegQuality_, E_POINTER); }
+STDMETHODIMP SWFEncoderInfo::put_BackgroundColor(LONG value) { return com::WriteProperty(backgroundColor_, value); }
+
+STDMETHODIMP SWFEncoderInfo::get_JPEGQuality(LONG* value) { return com::ReadProperty(jpegQuality_, value, E_POINTER); }
 
 STDMETHODIMP SWFEncoderInfo::put_JPEGQuality(LONG value) {
     jpegQuality_ = ClampQuality(value);

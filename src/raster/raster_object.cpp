@@ -5,6 +5,7 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
+#include "com/properties.h"
 #include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
@@ -187,25 +188,19 @@ STDMETHODIMP RasterObject::get_Height(LONG* value) {
 }
 
 STDMETHODIMP RasterObject::get_HorizontalResolution(FLOAT* value) {
-    if (!value) return E_INVALIDARG;
-    *value = horizontalResolution_;
-    return S_OK;
+    return com::ReadProperty(horizontalResolution_, value, E_INVALIDARG);
 }
 
 STDMETHODIMP RasterObject::put_HorizontalResolution(FLOAT value) {
-    horizontalResolution_ = value;
-    return S_OK;
+    return com::WriteProperty(horizontalResolution_, value);
 }
 
 STDMETHODIMP RasterObject::get_VerticalResolution(FLOAT* value) {
-    if (!value) return E_INVALIDARG;
-    *value = verticalResolution_;
-    return S_OK;
+    return com::ReadProperty(verticalResolution_, value, E_INVALIDARG);
 }
 
 STDMETHODIMP RasterObject::put_VerticalResolution(FLOAT value) {
-    verticalResolution_ = value;
-    return S_OK;
+    return com::WriteProperty(verticalResolution_, value);
 }
 
 STDMETHODIMP RasterObject::get_CurrentFileType(OutputFileTypes* value) {

@@ -8,6 +8,7 @@
 #include "com/com_object.h"
 #include "com/dispatch.h"
 #include "com/errors.h"
+#include "com/properties.h"
 #include "kernels/image_view.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus_errors.h"
@@ -38,20 +39,8 @@ public:
     }
 };
 
-// A property getter: E_POINTER (or the class's own code) for a null pointer.
-template <class Field, class Out>
-HRESULT ReadProperty(const Field& field, Out* out, HRESULT nullResult = E_POINTER) noexcept {
-    if (!out) return nullResult;
-    *out = static_cast<Out>(field);
-    return S_OK;
-}
-
-// A property setter that stores the value as it is.
-template <class Field, class In>
-HRESULT WriteProperty(Field& field, In value) noexcept {
-    field = value;
-    return S_OK;
-}
+using com::ReadProperty;
+using com::WriteProperty;
 
 // The texts of a class's Apply route: the input array cannot become a bitmap
 // ("to"), the result cannot become an array ("from").
