@@ -1,6 +1,7 @@
 #include "layers/raster_collection.h"
 
 #include "com/errors.h"
+#include "com/properties.h"
 #include "layers/collection_enumerator.h"
 #include "layers/combine_layers.h"
 #include "layers/raster_item.h"
@@ -183,11 +184,7 @@ STDMETHODIMP RasterCollection::get__NewEnum(IUnknown** enumerator) {
     return CreateCollectionEnumerator(this, 0, reinterpret_cast<IEnumVARIANT**>(enumerator));
 }
 
-STDMETHODIMP RasterCollection::get_Count(LONG* value) {
-    if (!value) return E_POINTER;
-    *value = count();
-    return S_OK;
-}
+STDMETHODIMP RasterCollection::get_Count(LONG* value) { return com::ReadProperty(count(), value); }
 
 // ---------------------------------------------------------------------------
 // Changing the list
@@ -273,15 +270,10 @@ STDMETHODIMP RasterCollection::Combine(IRasterObject** result) {
 }
 
 STDMETHODIMP RasterCollection::get_BackgroundColor(LONG* value) {
-    if (!value) return E_INVALIDARG;
-    *value = backgroundColor_;
-    return S_OK;
+    return com::ReadProperty(backgroundColor_, value, E_INVALIDARG);
 }
 
-STDMETHODIMP RasterCollection::put_BackgroundColor(LONG value) {
-    backgroundColor_ = value;
-    return S_OK;
-}
+STDMETHODIMP RasterCollection::put_BackgroundColor(LONG value) { return com::WriteProperty(backgroundColor_, value); }
 
 // Multi-frame files are not supported by this build.
 STDMETHODIMP RasterCollection::LoadMultiframeImage(BSTR, VARIANT_BOOL) { return E_NOTIMPL; }

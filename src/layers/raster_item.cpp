@@ -1,6 +1,7 @@
 #include "layers/raster_item.h"
 
 #include "com/errors.h"
+#include "com/properties.h"
 #include "layers/raster_collection.h"
 #include "platform/gdiplus.h"
 #include "platform/gdiplus_errors.h"
@@ -12,13 +13,6 @@ using com::ThrowError;
 namespace {
 
 constexpr com::ErrorOrigin kOrigin{CLSID_RasterItem, IID_IRasterItem};
-
-template <class T>
-HRESULT GetValue(T* out, const T& value, HRESULT forNull = E_INVALIDARG) noexcept {
-    if (!out) return forNull;
-    *out = value;
-    return S_OK;
-}
 
 }  // namespace
 
@@ -75,33 +69,18 @@ STDMETHODIMP RasterItem::put_Key(BSTR value) {
     return S_OK;
 }
 
-STDMETHODIMP RasterItem::get_Index(LONG* value) { return GetValue(value, index_, E_POINTER); }
-STDMETHODIMP RasterItem::get_IsVisible(VARIANT_BOOL* value) { return GetValue(value, visible_); }
-STDMETHODIMP RasterItem::put_IsVisible(VARIANT_BOOL value) {
-    visible_ = value;
-    return S_OK;
-}
-STDMETHODIMP RasterItem::get_Opacity(BYTE* value) { return GetValue(value, opacity_); }
-STDMETHODIMP RasterItem::put_Opacity(BYTE value) {
-    opacity_ = value;
-    return S_OK;
-}
-STDMETHODIMP RasterItem::get_Mode(CombineModes* value) { return GetValue(value, mode_); }
+STDMETHODIMP RasterItem::get_Index(LONG* value) { return com::ReadProperty(index_, value); }
+STDMETHODIMP RasterItem::get_IsVisible(VARIANT_BOOL* value) { return com::ReadProperty(visible_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_IsVisible(VARIANT_BOOL value) { return com::WriteProperty(visible_, value); }
+STDMETHODIMP RasterItem::get_Opacity(BYTE* value) { return com::ReadProperty(opacity_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_Opacity(BYTE value) { return com::WriteProperty(opacity_, value); }
+STDMETHODIMP RasterItem::get_Mode(CombineModes* value) { return com::ReadProperty(mode_, value, E_INVALIDARG); }
 // Any value is stored; Combine refuses the unknown ones.
-STDMETHODIMP RasterItem::put_Mode(CombineModes value) {
-    mode_ = value;
-    return S_OK;
-}
-STDMETHODIMP RasterItem::get_OffsetY(LONG* value) { return GetValue(value, offsetY_); }
-STDMETHODIMP RasterItem::put_OffsetY(LONG value) {
-    offsetY_ = value;
-    return S_OK;
-}
-STDMETHODIMP RasterItem::get_OffsetX(LONG* value) { return GetValue(value, offsetX_); }
-STDMETHODIMP RasterItem::put_OffsetX(LONG value) {
-    offsetX_ = value;
-    return S_OK;
-}
+STDMETHODIMP RasterItem::put_Mode(CombineModes value) { return com::WriteProperty(mode_, value); }
+STDMETHODIMP RasterItem::get_OffsetY(LONG* value) { return com::ReadProperty(offsetY_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_OffsetY(LONG value) { return com::WriteProperty(offsetY_, value); }
+STDMETHODIMP RasterItem::get_OffsetX(LONG* value) { return com::ReadProperty(offsetX_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_OffsetX(LONG value) { return com::WriteProperty(offsetX_, value); }
 
 STDMETHODIMP RasterItem::put_RasterObject(IRasterObject* value) {
     return com::Boundary(kOrigin, [&] {
