@@ -49,9 +49,7 @@ TEST(FlipAndRotate, AllEightTypesMovePixelsAsDocumented) {
 }
 
 TEST(FlipAndRotate, FlipTypeAcceptsOnlyTheEightTypes) {
-    ComPtr<ITransformFlipAndRotate> flip;
-    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
-                     flip.put_void());
+    auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
     FlipAndRotateTypes type{};
     EXPECT_EQ(flip->get_FlipType(&type), S_OK);
     EXPECT_EQ(type, fartNoRotateNoFlip);
@@ -101,8 +99,7 @@ TEST(Rotate, UncoveredCanvasKeepsTheBackgroundExactly) {
 }
 
 TEST(Rotate, DirectlyCreatedTransformHasATransparentWhiteBackground) {
-    ComPtr<ITransformRotate> rotate;
-    CoCreateInstance(CLSID_TransformRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformRotate, rotate.put_void());
+    auto rotate = NewObject<ITransformRotate>(CLSID_TransformRotate);
     LONG background = 0;
     rotate->get_BackgroundColor(&background);
     EXPECT_EQ(background, 0x00FFFFFF);
@@ -116,8 +113,7 @@ TEST(Rotate, DirectlyCreatedTransformHasATransparentWhiteBackground) {
 }
 
 TEST(Resize, SizesAndTheMinimumBackgroundAlpha) {
-    ComPtr<ITransformResize> resize;
-    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    auto resize = NewObject<ITransformResize>(CLSID_TransformResize);
     auto raster = NewRaster();
     raster->EmptyImage(37, 11, 0xFF00FF00);
     ASSERT_EQ(raster->ApplyTransform(resize.get()), S_OK);

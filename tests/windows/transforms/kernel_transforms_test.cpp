@@ -14,37 +14,30 @@
 namespace rastelle::test {
 namespace {
 
-template <class Itf>
-ComPtr<Itf> New(REFCLSID clsid) {
-    ComPtr<Itf> object;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void()), S_OK);
-    return object;
-}
-
 TEST(KernelTransforms, DefaultsOfTheProperties) {
     double value = 0;
     LONG number = 0;
-    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    auto blur = NewObject<ITransformFastBlur>(CLSID_TransformFastBlur);
     blur->get_Radius(&value);
     EXPECT_EQ(value, 2.0);
-    auto glow = New<ITransformGlow>(CLSID_TransformGlow);
+    auto glow = NewObject<ITransformGlow>(CLSID_TransformGlow);
     glow->get_Intensity(&value);
     EXPECT_EQ(value, 10.0);
     glow->get_Color(&number);
     EXPECT_EQ(number, -256);
-    auto shadow = New<ITransformShadow>(CLSID_TransformShadow);
+    auto shadow = NewObject<ITransformShadow>(CLSID_TransformShadow);
     shadow->get_Color(&number);
     EXPECT_EQ(number, -8355712);
     shadow->get_OffsetY(&number);
     EXPECT_EQ(number, 10);
-    auto median = New<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
+    auto median = NewObject<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
     median->get_Precision(&number);
     EXPECT_EQ(number, 1);
     EXPECT_EQ(median->get_Precision(nullptr), E_POINTER);
 }
 
 TEST(KernelTransforms, LateBindingSeesOnlyTheHandOverInterface) {
-    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    auto blur = NewObject<ITransformFastBlur>(CLSID_TransformFastBlur);
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(blur.As(dispatch), S_OK);
     wchar_t radius[] = L"Radius";
@@ -191,7 +184,7 @@ TEST(KernelTransforms, LockedInputFailsNamingDoTransform) {
     ASSERT_EQ(elsewhere.Lock(input->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeWrite,
                              PixelFormat32bppARGB),
               Gdiplus::Ok);
-    auto erosion = New<IGDIPlusTransform>(CLSID_TransformErosion);
+    auto erosion = NewObject<IGDIPlusTransform>(CLSID_TransformErosion);
     Bitmap* result = nullptr;
     const HRESULT hr = erosion->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
     std::unique_ptr<Bitmap> owned(result);
