@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "image/bitmap_lock.h"
 #include "platform/gdiplus.h"
 
 #include <algorithm>
@@ -290,6 +291,16 @@ void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& description
         << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), progId);
     EXPECT_TRUE(IsEqualGUID(error.guid, iid));
+}
+
+void Fault() {
+    volatile std::uint32_t* volatile nowhere = nullptr;
+    *nowhere = 1;
+}
+
+bool Unlocked(Bitmap& bitmap) {
+    PixelLock probe;
+    return probe.Lock(bitmap, Gdiplus::ImageLockModeWrite) == Gdiplus::Ok;
 }
 
 namespace {

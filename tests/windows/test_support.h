@@ -12,6 +12,10 @@
 #include <string_view>
 #include <vector>
 
+namespace rastelle {
+class Bitmap;
+}
+
 namespace rastelle::test {
 
 using com::ComPtr;
@@ -97,6 +101,11 @@ std::string Narrow(const std::wstring& s);
 // True when the tests run under Wine, whose GDI+ has measured gaps that the
 // platform probes must report.
 bool RunningUnderWine();
+
+// Writes through a null pointer: the machine fault guarded code must survive.
+void Fault();
+// True when nothing holds a lock on the bitmap (it can be locked for writing).
+bool Unlocked(Bitmap& bitmap);
 
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());

@@ -144,10 +144,7 @@ TEST(RasterObjectEmptyImage, AFaultedFillLeavesNoImage) {
     ComPtr<IRasterObject> raster;
     ASSERT_EQ(RasterObject::Create(nullptr, IID_IRasterObject, raster.put_void()), S_OK);
     ASSERT_EQ(raster->EmptyImage(3, 3, -1), S_OK);
-    SetFillHookForTesting([] {
-        volatile std::uint32_t* nowhere = nullptr;
-        *nowhere = 1;
-    });
+    SetFillHookForTesting(&Fault);
     const HRESULT hr = raster->EmptyImage(2, 2, 0xFF00FF00);
     SetFillHookForTesting(nullptr);
     ExpectError(hr, E_FAIL, platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "EmptyImage", 0));

@@ -18,15 +18,11 @@ TEST(Equalize, DefaultsLeaveTheImageAsItIs) {
 TEST(Equalize, AddendsAreClampedMultipliersAreNot) {
     auto equalize = NewObject<ITransformEqualize>(CLSID_TransformEqualize);
     float value = 0;
-    equalize->put_GreenAddend(5.0f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, 1.0f);
-    equalize->put_GreenAddend(-3.0f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, -1.0f);
-    equalize->put_GreenAddend(0.25f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, 0.25f);
+    for (auto [put, read] : {std::pair{5.0f, 1.0f}, std::pair{-3.0f, -1.0f}}) {
+        equalize->put_GreenAddend(put);
+        equalize->get_GreenAddend(&value);
+        EXPECT_EQ(value, read);
+    }
     equalize->put_BlueMultiplier(-7.5f);
     equalize->get_BlueMultiplier(&value);
     EXPECT_EQ(value, -7.5f);
