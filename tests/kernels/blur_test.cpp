@@ -207,11 +207,8 @@ TEST(BlurKernel, SinglePixelSpreadsAsTheTentProduct) {
             if (dx == 0 && dy == 0) expected = 0xFF000000u;
             else if (std::abs(dx) <= 2 && std::abs(dy) <= 2)
                 expected = static_cast<std::uint32_t>(255 * w[dx + 2] / 9 * w[dy + 2] / 9) << 24;
-            EXPECT_EQ(out.at(x, y), expected) << x << "," << y;
+            EXPECT_EQ(out.at(x, y), expected) << x << "," << y;  // e.g. 18 beside the centre, 3 diagonally
         }
-    EXPECT_EQ(out.at(11, 10), 18u << 24);
-    EXPECT_EQ(out.at(10, 12), 9u << 24);
-    EXPECT_EQ(out.at(12, 12), 3u << 24);
 }
 
 TEST(BlurKernel, AlphaFallsOffAtTheBorders) {

@@ -9,8 +9,6 @@
 #include <tuple>
 #include <vector>
 
-#include "kernels/cpu_features.h"
-
 #include "reference_kernels.h"
 #include "test_images.h"
 
@@ -75,19 +73,8 @@ TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     EXPECT_EQ(out.at(1, 0), 0x00000050u);
 }
 
-// The filters at each vector width the processor has: SSE2, and AVX2 where
-// it has it.
-class RankFilterAtLevel : public ::testing::TestWithParam<SimdLevel> {
-protected:
-    void SetUp() override {
-        LimitSimdLevel(GetParam());
-        if (ActiveSimdLevel() != GetParam()) GTEST_SKIP() << "the processor lacks this level";
-    }
-    void TearDown() override { LimitSimdLevel(SimdLevel::Avx2); }
-};
-
-INSTANTIATE_TEST_SUITE_P(Levels, RankFilterAtLevel, ::testing::Values(SimdLevel::Sse2, SimdLevel::Avx2),
-                         [](const auto& info) { return info.param == SimdLevel::Sse2 ? "Sse2" : "Avx2"; });
+using RankFilterAtLevel = EverySimdLevel;
+RASTELLE_FOR_EVERY_SIMD_LEVEL(RankFilterAtLevel);
 
 TEST_P(RankFilterAtLevel, MatchesReferenceOnRandomImages) {
     std::mt19937 random(21);

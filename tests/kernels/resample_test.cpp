@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "test_images.h"
+
 namespace rastelle::kernels {
 namespace {
 
@@ -17,30 +19,7 @@ constexpr ResampleMode kAllModes[] = {ResampleMode::NearestNeighbor, ResampleMod
 constexpr ResampleMode kFilteringModes[] = {ResampleMode::Bilinear, ResampleMode::HighQualityBilinear,
                                             ResampleMode::Bicubic, ResampleMode::HighQualityBicubic};
 
-// An image in its own memory; rows padded with guard pixels, optionally
-// stored bottom-up as locked bitmaps can be.
-struct Image {
-    static constexpr std::uint32_t kGuard = 0xDEADBEEF;
-    static constexpr int kPad = 3;
-    int width, height;
-    bool bottomUp;
-    std::vector<std::uint32_t> memory;
-
-    Image(int w, int h, bool flip = false)
-        : width(w), height(h), bottomUp(flip), memory(static_cast<size_t>((w + kPad) * h), kGuard) {}
-    ImageView view() {
-        const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(width + kPad) * 4;
-        if (!bottomUp) return {memory.data(), width, height, stride};
-        return {memory.data() + static_cast<size_t>((height - 1) * (width + kPad)), width, height, -stride};
-    }
-    std::uint32_t& at(int x, int y) { return view().row(y)[x]; }
-    bool guardsIntact() {
-        for (int y = 0; y < height; ++y)
-            for (int x = width; x < width + kPad; ++x)
-                if (view().row(y)[x] != kGuard) return false;
-        return true;
-    }
-};
+using Image = PaddedImage;
 
 // Straight pixels with alphas that are often 0 or 255 and colours that are
 // random even under alpha 0, which must then never show.
@@ -159,14 +138,16 @@ std::vector<std::uint32_t> RefResample(const ConstImageView& src, SourceRect r, 
     return out;
 }
 
-std::vector<std::uint32_t> Resample(Image& src, SourceRect r, int outW, int outH, ResampleMode mode, std::uint32_t bg,
-                               bool bottomUp = false) {
-    Image dst(outW, outH, bottomUp);
-    ResampleOver(src.view(), r, dst.view(), mode, bg);
+// The kernel's output into rows with guards, top-down or bottom-up.
+std::vector<std::uint32_t> Resample(const Image& src, SourceRect r, int outW, int outH, ResampleMode mode,
+                                    std::uint32_t bg, bool bottomUp = false) {
+    Image dst(outW, outH, 3);
+    const ImageView view = bottomUp ? dst.flipped() : dst.view();
+    ResampleOver(src.view(), r, view, mode, bg);
     EXPECT_TRUE(dst.guardsIntact()) << "wrote past a row";
     std::vector<std::uint32_t> out;
     for (int y = 0; y < outH; ++y)
-        for (int x = 0; x < outW; ++x) out.push_back(dst.at(x, y));
+        for (int x = 0; x < outW; ++x) out.push_back(view.row(y)[x]);
     return out;
 }
 

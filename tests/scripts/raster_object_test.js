@@ -5,7 +5,6 @@
 var E_FAIL = -2147467259;        // 0x80004005 as JScript reports it
 var E_INVALIDARG = -2147024809;  // 0x80070057
 var NO_WIDTH = "Cannot get image width, because there is no any data. Create new image or load it first.";
-var BAD_GET = "Cannot get pixel at this coordinates. It possible they are out of bounds!";
 
 // pixels_4x3.png row by row, as the signed 32-bit values a client receives.
 var PNG_PIXELS = [0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF,
@@ -41,10 +40,6 @@ group("errors", function () {
     expectError(function () { return r.Width; }, E_FAIL, NO_WIDTH, "Width of a new object");
     expectError(function () { r.OutputFileType = 7; }, E_INVALIDARG,
         "This output file type is unsupported!", "OutputFileType = 7");
-    expectError(function () { r.LoadFile(fixture("no_such_file.png")); }, E_FAIL,
-        "Windows error in RasterObject.LoadFile: *", "LoadFile of a missing file");
-    r.EmptyImage(2, 2);
-    expectError(function () { return r.Pixels(2, 0); }, E_FAIL, BAD_GET, "Pixels get out of bounds");
 });
 
 group("EmptyImage", function () {
@@ -61,19 +56,9 @@ group("EmptyImage", function () {
 group("LoadFile and Clone", function () {
     var r = new ActiveXObject("Rastelle.RasterObject");
     r.LoadFile(fixture("pixels_4x3.png"));
-    eq(r.Width + "x" + r.Height, "4x3", "PNG: size");
     eq(r.CurrentFileType, 2, "PNG: CurrentFileType");
-    pixelsAre(r, 4, PNG_PIXELS, "PNG: pixels, alpha kept");
-
-    r.VerticalResolution = 150.5;
-    r.OutputFileType = 3;
     var c = r.Clone();
-    pixelsAre(c, 4, PNG_PIXELS, "Clone: pixels");
-    eq(c.VerticalResolution, 150.5, "Clone: VerticalResolution");
-    eq(c.OutputFileType, 3, "Clone: OutputFileType");
-    eq(c.CurrentFileType, -1, "Clone does not copy CurrentFileType");
-    r.EmptyImage(1, 1);
-    eq(c.Width + "x" + c.Height, "4x3", "replacing the original's image leaves the clone");
+    pixelsAre(c, 4, PNG_PIXELS, "Clone: pixels, alpha kept");
 });
 
 finish("jscript");

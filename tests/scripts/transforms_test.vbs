@@ -90,6 +90,8 @@ Sub TestScriptTransforms()
     size_is r, 4, 3, "a refused transform leaves the image"
 End Sub
 
+' Errors of a transform class and of the raster object, as a script sees
+' them (the C++ suite checks every code and text).
 Sub TestErrors()
     Dim r
     Set r = Loaded()
@@ -98,16 +100,10 @@ Sub TestErrors()
     expect_err E_INVALID_CALL, "Rastelle.TransformCrop.1", _
         "Cannot make crop. Possible wrong Width or Height properties (less or equal 0) or not enough memory.", _
         "Crop to an empty rectangle"
-    r.Resize 0, 5
-    expect_err E_INVALID_CALL, "Rastelle.TransformResize.1", _
-        "GDI+ error occured in Apply method of the TransformResize object.*", "Resize to width 0"
     r.ApplyTransform Nothing
     expect_err E_INVALIDARG, "Rastelle.RasterObject.1", "Cannot use the transform: NULL reference.", _
         "ApplyTransform Nothing"
     Set r = CreateObject("Rastelle.RasterObject")
-    r.ApplyTransform Nothing
-    expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
-        "Cannot apply the transform, because there is no any data.*", "ApplyTransform without an image"
     r.Resize 5, 5
     expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
         "Cannot apply the transform, because there is no any data.*", "Resize without an image"
@@ -116,7 +112,7 @@ End Sub
 ' Thumbnails of the sample picture in each quality mode: the size asked for,
 ' and the picture's own colours where it is uniform.
 Sub TestThumbnails()
-    Dim fso, samplePath, quality, r, reduced, x, y, text
+    Dim fso, samplePath, quality, r
     Set fso = CreateObject("Scripting.FileSystemObject")
     samplePath = fso.BuildPath(fso.GetParentFolderName(fso.GetParentFolderName(fso.GetParentFolderName(suite_path))), _
         "examples\images\sample.png")
@@ -128,22 +124,6 @@ Sub TestThumbnails()
         eq r.Pixels(40, 30), &HFFE63946, "mode " & quality & " keeps the red disc's colour"
         eq r.Pixels(79, 0), -1, "mode " & quality & ": a transparent corner shows the white background"
     Next
-    ' A fractional reduction: the prefiltering modes differ from the plain ones.
-    Set reduced = CreateObject("Scripting.Dictionary")
-    For quality = 1 To 4
-        Set r = CreateObject("Rastelle.RasterObject")
-        r.LoadFile samplePath
-        r.Resize 57, 43, quality
-        text = ""
-        For y = 0 To 42 Step 3
-            For x = 0 To 56 Step 2
-                text = text & Hex(r.Pixels(x, y))
-            Next
-        Next
-        reduced(quality) = text
-    Next
-    ok reduced(1) <> reduced(2), "high-quality bilinear differs from bilinear"
-    ok reduced(3) <> reduced(4), "high-quality bicubic differs from bicubic"
 End Sub
 
 ' Double arguments left out take the type library's defaults (written into

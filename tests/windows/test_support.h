@@ -9,7 +9,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+namespace rastelle {
+class Bitmap;
+}
 
 namespace rastelle::test {
 
@@ -26,8 +31,20 @@ ThreadError TakeThreadError();
 // Clears any error object left on the thread.
 void ClearThreadError();
 
-// Creates a RasterObject through COM (the registered DLL).
+// Creates a RasterObject, or any class, through COM (the registered DLL).
 ComPtr<IRasterObject> NewRaster();
+template <class Itf>
+ComPtr<Itf> NewObject(REFCLSID clsid) {
+    ComPtr<Itf> object;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void()), S_OK);
+    return object;
+}
+template <class Itf>
+ComPtr<IDispatch> AsDispatch(const ComPtr<Itf>& object) {
+    ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(object.As(dispatch), S_OK);
+    return dispatch;
+}
 
 // A raster object holding a width x height image of the given ARGB pixels
 // (row-major), and the pixels and size of one.
@@ -36,6 +53,13 @@ std::vector<std::uint32_t> PixelsOf(IRasterObject* raster);
 std::pair<LONG, LONG> SizeOf(IRasterObject* raster);
 // Pixels numbered so that each one tells its position: 0xFF000000 | y << 8 | x.
 std::vector<std::uint32_t> NumberedPixels(int width, int height);
+// Opaque pixels whose three channels all vary.
+std::vector<std::uint32_t> OpaqueGradient(int width, int height);
+
+// A height x width SAFEARRAY of VT_I4 holding argb row by row, and the
+// values an array holds, in memory order.
+SAFEARRAY* PixelArray(int width, int height, const std::vector<std::uint32_t>& argb);
+std::vector<std::uint32_t> ArrayValues(SAFEARRAY* array);
 
 // Full path of the DLL under test and its loaded module.
 std::wstring DllPath();
@@ -43,8 +67,10 @@ HMODULE DllModule();
 
 // A fresh folder for a test's files, removed with its contents at exit.
 std::wstring TempDir();
+std::wstring TempPath(const std::wstring& name);
 std::wstring WriteFile(const std::wstring& name, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
 
 // Small images in standard formats, made by the test itself: a 24-bit BMP
 // from ARGB pixels (alpha dropped) and PNG/JPEG/GIF/TIFF through the GDI+
@@ -55,24 +81,31 @@ std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::ve
 // A 16x16 icon file with one 32-bit image.
 std::vector<std::uint8_t> MakeIcon();
 
-// An IStream over a copy of bytes.
+// An IStream over a copy of bytes, and the bytes of a stream.
 ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> BytesOf(IStream* stream);
+// The resolution GDI+ reads from encoded bytes.
+std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes);
+void StartGdiplus();
 
 inline com::UniqueBstr Bstr(const std::wstring& s) { return com::UniqueBstr(std::wstring_view(s)); }
 
-// Checks a failed call's HRESULT and the error object it left: its text, its
-// source (the class's ProgID) and its GUID (the class's interface).
-void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription, const char* progId,
-                 REFIID iid);
-inline void ExpectRasterError(HRESULT hr, HRESULT expectedHr, const std::wstring& expectedDescription) {
-    ExpectError(hr, expectedHr, expectedDescription, "Rastelle.RasterObject.1", IID_IRasterObject);
-}
+// Checks a failed call's HRESULT and the error object it left: its text (a
+// description ending in "*" is compared as a prefix), its source (the
+// class's ProgID) and its GUID (the class's interface).
+void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& description,
+                 std::string_view progId = "Rastelle.RasterObject.1", REFIID iid = IID_IRasterObject);
 
 std::string Narrow(const std::wstring& s);
 
 // True when the tests run under Wine, whose GDI+ has measured gaps that the
 // platform probes must report.
 bool RunningUnderWine();
+
+// Writes through a null pointer: the machine fault guarded code must survive.
+void Fault();
+// True when nothing holds a lock on the bitmap (it can be locked for writing).
+bool Unlocked(Bitmap& bitmap);
 
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());

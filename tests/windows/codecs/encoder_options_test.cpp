@@ -1,6 +1,6 @@
 // The encoder option classes: identity, defaults, the setters' rules and the
 // errors they raise. (Scripts check the same rules late-bound.)
-#include "codecs/codecs_test_support.h"
+#include "test_support.h"
 
 #include <cstring>
 
@@ -53,7 +53,7 @@ TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySays) {
 
     // Refusals keep the old value; the count member of depth and space passes.
     auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-    const wchar_t* source = L"Rastelle.TIFFEncoderInfo.1";
+    const char* source = "Rastelle.TIFFEncoderInfo.1";
     EXPECT_EQ(tiff->put_ColorDepth(static_cast<ColorDepths>(2)), S_OK);
     EXPECT_EQ(tiff->put_ColorSpace(static_cast<ColorSpaces>(2)), S_OK);
     ExpectError(tiff->put_CompressionType(static_cast<TIFFCompressionTypes>(2)), E_INVALIDARG,
@@ -63,7 +63,7 @@ TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySays) {
     ExpectError(tiff->put_ColorSpace(static_cast<ColorSpaces>(3)), E_INVALIDARG, L"This color space is not supported!",
                 source, IID_ITIFFEncoderInfo);
     ExpectError(swf->put_CompressionType(static_cast<SWFCompressionTypes>(2)), E_INVALIDARG,
-                L"Wrong compression type! It must be either lossless (0) or JPEG (1)...", L"Rastelle.SWFEncoderInfo.1",
+                L"Wrong compression type! It must be either lossless (0) or JPEG (1)...", "Rastelle.SWFEncoderInfo.1",
                 IID_ISWFEncoderInfo);
     TIFFCompressionTypes compression{};
     ColorDepths depth{};

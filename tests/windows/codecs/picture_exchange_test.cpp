@@ -1,6 +1,6 @@
 // SavePicture and LoadPicture: images to and from OLE picture objects, and
 // who owns the bitmap handle.
-#include "codecs/codecs_test_support.h"
+#include "test_support.h"
 
 #include "com/errors.h"
 

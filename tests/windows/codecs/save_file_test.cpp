@@ -1,6 +1,7 @@
 // SaveFile: the format chosen by OutputFileType or an encoder object, what
 // reaches the file (pixels, options, resolution) and the failures.
-#include "codecs/codecs_test_support.h"
+#include "test_support.h"
+#include "fake_com.h"
 
 #include "codecs/encoder_probes.h"
 #include "com/errors.h"
@@ -13,41 +14,21 @@
 namespace rastelle::test {
 namespace {
 
-// An IDispatch that logs the interfaces asked of it and answers those listed
-// in answers with the object given for each.
-class FakeEncoder final : public IDispatch {
-public:
+// An IDispatch that logs the interfaces asked of it and answers those in
+// `answers` with the object given for each.
+struct FakeEncoder final : FakeDispatch<IDispatch> {
     std::vector<IID> queried;
     std::vector<std::pair<IID, ComPtr<IUnknown>>> answers;
     HRESULT refusal = E_NOINTERFACE;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        queried.push_back(iid);
-        for (auto& [answered, object] : answers)
-            if (IsEqualIID(iid, answered)) return object->QueryInterface(iid, out);
-        return refusal;
+    FakeEncoder() {
+        otherwise = [this](REFIID iid, void** out) {
+            queried.push_back(iid);
+            for (auto& [answered, object] : answers)
+                if (IsEqualIID(iid, answered)) return object->QueryInterface(iid, out);
+            return refusal;
+        };
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG refs = --refs_;
-        if (refs == 0) delete this;
-        return refs;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
-
-private:
-    ULONG refs_ = 1;  // the creator's reference
 };
 
 HRESULT Save(IRasterObject* raster, const std::wstring& name, IDispatch* encoder = nullptr) {
@@ -193,7 +174,7 @@ TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
 
 TEST(SaveFile, WineIgnoresJpegQualityAndTiffOptionsSoTheOwnEncodersWrite) {
     StartGdiplus();
-    if (!RunningOnWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
+    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
     EXPECT_FALSE(codecs::PlatformHonoursJpegQuality());
     EXPECT_FALSE(codecs::PlatformHonoursTiffCompression());
     EXPECT_FALSE(codecs::PlatformHonoursTiffColorDepth());
@@ -263,7 +244,7 @@ TEST(SaveFile, EncoderObjectsAreRecognisedInTheirQueryOrder) {
     auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
     // An object that answers none is asked every kind, SWF first, and the last
     // query's result is returned.
-    auto none = ComPtr<FakeEncoder>::Attach(new FakeEncoder);
+    auto none = MakeFake<FakeEncoder>();
     none->refusal = static_cast<HRESULT>(0x80041234);
     ExpectError(Save(raster.get(), L"queries.png", none.get()), none->refusal, L"Wrong Encoder object!");
     const std::vector<IID> order = {IID_ISWFEncoderInfo, IID_IJPEGEncoderInfo, IID_ITIFFEncoderInfo,
@@ -272,7 +253,7 @@ TEST(SaveFile, EncoderObjectsAreRecognisedInTheirQueryOrder) {
     for (size_t i = 0; i < order.size(); ++i) EXPECT_TRUE(IsEqualIID(none->queried[i], order[i])) << i;
 
     // JPEG is asked before TIFF, so an object that is both writes JPEG.
-    auto both = ComPtr<FakeEncoder>::Attach(new FakeEncoder);
+    auto both = MakeFake<FakeEncoder>();
     both->answers = {{IID_ITIFFEncoderInfo, NewObject<IUnknown>(CLSID_TIFFEncoderInfo)},
                      {IID_IJPEGEncoderInfo, NewObject<IUnknown>(CLSID_JPEGEncoderInfo)}};
     ASSERT_EQ(Save(raster.get(), L"both.png", both.get()), S_OK);

@@ -1,11 +1,17 @@
 // SaveStream: delivery to an IStream and to an ASP Response, the flattened
 // working copy, and the stream's own failures.
-#include "codecs/codecs_test_support.h"
+#include "test_support.h"
 
 #include "codecs/save_image.h"
 #include "com/errors.h"
 
+#include "fake_com.h"
+
 #include <asptlb.h>
+
+#ifdef __CRT_UUID_DECL
+__CRT_UUID_DECL(IResponse, 0xD97A6DA0, 0xA864, 0x11CF, 0x83, 0xBE, 0x00, 0xA0, 0xC9, 0x0C, 0x2B, 0xD8)
+#endif
 
 namespace rastelle::test {
 namespace {
@@ -14,27 +20,12 @@ namespace {
     STDMETHODIMP name(__VA_ARGS__) override { return E_NOTIMPL; }
 
 // An ASP Response that records its calls and what BinaryWrite received.
-class RecordingResponse final : public IResponse {
+class RecordingResponse final : public FakeDispatch<IResponse> {
 public:
     std::vector<std::string> calls;
     VARTYPE writtenType = VT_EMPTY;
     std::vector<std::uint8_t> written;
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
-            !IsEqualIID(iid, codecs::kIID_IResponse))
-            return E_NOINTERFACE;
-        *out = static_cast<IResponse*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG refs = --refs_;
-        if (refs == 0) delete this;
-        return refs;
-    }
     STDMETHODIMP BinaryWrite(VARIANT input) override {
         calls.emplace_back("BinaryWrite");
         writtenType = input.vt;
@@ -47,10 +38,6 @@ public:
     STDMETHODIMP Flush() override { return Record("Flush"); }
     STDMETHODIMP End() override { return Record("End"); }
     STDMETHODIMP Clear() override { return Record("Clear"); }
-    UNUSED_METHOD(GetTypeInfoCount, UINT*)
-    UNUSED_METHOD(GetTypeInfo, UINT, LCID, ITypeInfo**)
-    UNUSED_METHOD(GetIDsOfNames, REFIID, LPOLESTR*, UINT, LCID, DISPID*)
-    UNUSED_METHOD(Invoke, DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
     UNUSED_METHOD(get_Buffer, VARIANT_BOOL*)
     UNUSED_METHOD(put_Buffer, VARIANT_BOOL)
     UNUSED_METHOD(get_ContentType, BSTR*)
@@ -79,7 +66,6 @@ private:
         calls.emplace_back(name);
         return S_OK;
     }
-    ULONG refs_ = 1;  // the creator's reference
 };
 
 ComPtr<IStream> NewStream() {
@@ -115,7 +101,7 @@ TEST(SaveStream, AnIStreamAndAnAspResponseReceiveTheSameValidImage) {
     EXPECT_NEAR(horizontal, 300.0f, 0.05f) << "the working copy carries the resolution";
     EXPECT_NEAR(vertical, 120.0f, 0.05f);
 
-    auto response = ComPtr<RecordingResponse>::Attach(new RecordingResponse);
+    auto response = MakeFake<RecordingResponse>();
     ASSERT_EQ(raster->SaveStream(static_cast<IResponse*>(response.get()), nullptr), S_OK);
     EXPECT_EQ(response->calls, std::vector<std::string>{"BinaryWrite"});
     EXPECT_EQ(response->writtenType, VT_ARRAY | VT_UI1);
@@ -143,7 +129,7 @@ TEST(SaveStream, FailuresOfTheStreamSave) {
     auto stream = NewStream();
     raster->put_OutputFileType(oftSWF);
     ExpectError(raster->SaveStream(stream.get(), nullptr), E_FAIL,
-                WithSupportAddress(L"Cannot save file: requested file type does not supported. If you see this "
+                com::WithSupportAddress(L"Cannot save file: requested file type does not supported. If you see this "
                                    L"message, please contact "));
     raster->put_OutputFileType(oftPNG);
     ExpectError(raster->SaveStream(stream.get(), AsDispatch(NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo)).get()),

@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include "test_interfaces.h"
+#include "fake_com.h"
 
 namespace rastelle::test {
 namespace {
@@ -116,58 +117,48 @@ TEST(ComIdentity, FreeThreadedMarshalerGivesTheSamePointerInAnotherApartment) {
 }
 
 // A minimal outer object for aggregation tests: it owns the inner unknown and
-// answers IRasterObject by delegating to it.
-class Outer : public IUnknown {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (IsEqualIID(iid, IID_IUnknown)) {
-            *out = this;
-            AddRef();
-            return S_OK;
-        }
-        if (IsEqualIID(iid, IID_IPersist)) return E_NOINTERFACE;
-        return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
-    virtual ~Outer() = default;
-
-    LONG refs = 1;
+// hands every interface but IPersist to it.
+struct Outer : Fake<IUnknown> {
     IUnknown* inner = nullptr;
+    Outer() {
+        otherwise = [this](REFIID iid, void** out) {
+            return inner && !IsEqualIID(iid, IID_IPersist) ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+        };
+    }
 };
 
 TEST(ComAggregation, InnerObjectDelegatesToTheOuterUnknown) {
-    Outer outer;
+    auto outer = MakeFake<Outer>();
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(CoGetClassObject(CLSID_RasterObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                factory.put_void()),
               S_OK);
     IUnknown* wrongIid = nullptr;
-    EXPECT_EQ(factory->CreateInstance(&outer, IID_IRasterObject, reinterpret_cast<void**>(&wrongIid)),
+    EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IRasterObject, reinterpret_cast<void**>(&wrongIid)),
               CLASS_E_NOAGGREGATION);
-    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
-    ASSERT_NE(outer.inner, nullptr);
+    ASSERT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, reinterpret_cast<void**>(&outer->inner)), S_OK);
+    ASSERT_NE(outer->inner, nullptr);
 
     IRasterObject* raster = nullptr;
-    ASSERT_EQ(outer.QueryInterface(IID_IRasterObject, reinterpret_cast<void**>(&raster)), S_OK);
-    const LONG before = outer.refs;
+    ASSERT_EQ(outer->QueryInterface(IID_IRasterObject, reinterpret_cast<void**>(&raster)), S_OK);
+    const ULONG before = outer->refs;
     raster->AddRef();
-    EXPECT_EQ(outer.refs, before + 1) << "AddRef goes to the outer object";
+    EXPECT_EQ(outer->refs, before + 1) << "AddRef goes to the outer object";
     raster->Release();
 
     // QueryInterface from an inner interface reaches the outer object.
     IUnknown* identity = nullptr;
     ASSERT_EQ(raster->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
-    EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
+    EXPECT_EQ(identity, static_cast<IUnknown*>(outer.get()));
     identity->Release();
     void* persist = nullptr;
     EXPECT_EQ(raster->QueryInterface(IID_IPersist, &persist), E_NOINTERFACE);
 
     EXPECT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
     raster->Release();
-    outer.inner->Release();  // destroys the inner object
-    outer.inner = nullptr;
-    EXPECT_EQ(outer.refs, 1);
+    outer->inner->Release();  // destroys the inner object
+    outer->inner = nullptr;
+    EXPECT_EQ(outer->refs, 1u);
 }
 
 }  // namespace

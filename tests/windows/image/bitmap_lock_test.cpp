@@ -10,12 +10,6 @@
 namespace rastelle::test {
 namespace {
 
-// True when the bitmap can be locked for writing, i.e. nothing holds a lock.
-bool Unlocked(Bitmap& bitmap) {
-    PixelLock probe;
-    return probe.Lock(bitmap, Gdiplus::ImageLockModeWrite) == Gdiplus::Ok;
-}
-
 TEST(PixelLocks, ViewsCoverTheWholeBitmapAndEndWithTheirHolder) {
     std::unique_ptr<Bitmap> input(Bitmap::Create(5, 3));
     std::unique_ptr<Bitmap> output(Bitmap::Create(5, 3));
@@ -49,11 +43,6 @@ TEST(PixelLocks, AFailedOutputLockLeavesNeitherBitmapLocked) {
     EXPECT_EQ(locks.input().pixels, nullptr);
     EXPECT_TRUE(Unlocked(*input));
     EXPECT_EQ(locks.Unlock(), Gdiplus::Ok);
-}
-
-void Fault() {
-    volatile std::uint32_t* nowhere = nullptr;
-    *nowhere = 1;
 }
 
 TEST(PixelLocks, AFaultedFillReportsGenericErrorAndLeavesTheBitmapUnlocked) {

@@ -29,12 +29,6 @@ std::vector<std::uint32_t> BitmapPixels(Bitmap& bitmap) {
     return pixels;
 }
 
-std::vector<std::uint32_t> ArrayData(SAFEARRAY* array) {
-    com::SafeArrayDataLock access(array);
-    const auto* data = static_cast<const std::uint32_t*>(access.data());
-    return {data, data + array->rgsabound[0].cElements * array->rgsabound[1].cElements};
-}
-
 SAFEARRAY* NewArray(std::initializer_list<SAFEARRAYBOUND> bounds, VARTYPE type = VT_I4) {
     std::vector<SAFEARRAYBOUND> list(bounds);
     return SafeArrayCreate(type, static_cast<UINT>(list.size()), list.data());
@@ -54,7 +48,7 @@ TEST(PixelExchange, BitmapBecomesARowMajorArrayOfHeightByWidth) {
     EXPECT_EQ(upper, 1) << "first dimension: rows";
     SafeArrayGetUBound(array.get(), 2, &upper);
     EXPECT_EQ(upper, 2) << "second dimension: columns";
-    EXPECT_EQ(ArrayData(array.get()), pixels) << "p(0,0) p(1,0) p(2,0) p(0,1) ...";
+    EXPECT_EQ(ArrayValues(array.get()), pixels) << "p(0,0) p(1,0) p(2,0) p(0,1) ...";
 
     // And back: every value unchanged, alpha included.
     Bitmap* back = nullptr;
@@ -102,7 +96,7 @@ TEST(PixelExchange, OpaqueFormatsReadBackOpaque) {
     auto bitmap = BitmapWith(2, 1, {0xFF112233, 0xFF445566}, PixelFormat24bppRGB);
     com::UniqueSafeArray array;
     ASSERT_EQ(BitmapToPixelArray(bitmap.get(), array.put()), S_OK);
-    EXPECT_EQ(ArrayData(array.get()), (std::vector<std::uint32_t>{0xFF112233, 0xFF445566}));
+    EXPECT_EQ(ArrayValues(array.get()), (std::vector<std::uint32_t>{0xFF112233, 0xFF445566}));
 }
 
 TEST(PixelExchange, HandlesBlendTransparencyOverBlackAndComeBackWithoutAlpha) {

@@ -2,6 +2,8 @@
 // Apply method, an IHBitmapTransform and an IGDIPlusTransform.
 #include "test_support.h"
 
+#include "fake_com.h"
+
 #include "com/errors.h"
 #include "image/bitmap.h"
 
@@ -15,150 +17,100 @@ namespace {
 
 // The contact messages end with the support address.
 std::wstring Contact(const wchar_t* what) {
-    const std::string address = com::kSupportAddress;
-    return L"If you see that error message, please contact " + std::wstring(address.begin(), address.end()) + what;
+    return com::WithSupportAddress(L"If you see that error message, please contact ") + what;
 }
 
-// Minimal IUnknown for the test objects (not aggregatable, not thread-safe).
-template <class... Interfaces>
-class TestObject : public Interfaces... {
-public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown)) *out = static_cast<IUnknown*>(static_cast<First*>(this));
-        ((IsEqualIID(iid, __uuidof(Interfaces)) ? (*out = static_cast<Interfaces*>(this)) : nullptr), ...);
-        if (IsEqualIID(iid, IID_IDispatch) && !*out) *out = dispatch();
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
-    virtual ~TestObject() = default;
-    LONG refs = 1;
-
-private:
-    using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
-    void* dispatch() {
-        if constexpr (std::is_base_of_v<IDispatch, First>) return static_cast<IDispatch*>(static_cast<First*>(this));
-        return nullptr;
-    }
-};
-
-// A client-written transform: an IDispatch whose only member is Apply,
-// answering as `apply` says.
-class ClientTransform : public TestObject<IDispatch> {
-public:
+// A client-written transform: an automation object whose only member is
+// Apply, answering as `apply` says.
+struct ClientTransform : FakeDispatch<IDispatch> {
     std::function<HRESULT(SAFEARRAY* input, SAFEARRAY** output)> apply;
-    bool knowsApply = true;
-    bool faultsInNames = false;  // a broken object: GetIDsOfNames reads through a null pointer
-    HRESULT* volatile nowhere = nullptr;
     VARTYPE inputType = VT_EMPTY, outputType = VT_EMPTY;
     UINT argumentCount = 0;
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
-        if (faultsInNames) return *nowhere;
-        if (!knowsApply || _wcsicmp(names[0], L"Apply") != 0) return DISP_E_UNKNOWNNAME;
-        *ids = 7;
-        return S_OK;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        if (id != 7 || flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
-        argumentCount = params->cArgs;
-        inputType = params->rgvarg[1].vt;
-        outputType = params->rgvarg[0].vt;
-        return apply(params->rgvarg[1].parray, params->rgvarg[0].pparray);
+    ClientTransform() {
+        names = [](const wchar_t* name, DISPID* id) {
+            return _wcsicmp(name, L"Apply") != 0 ? DISP_E_UNKNOWNNAME : (*id = 7, S_OK);
+        };
+        invoke = [this](DISPID id, WORD flags, DISPPARAMS* params) {
+            if (id != 7 || flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
+            argumentCount = params->cArgs;
+            inputType = params->rgvarg[1].vt;
+            outputType = params->rgvarg[0].vt;
+            return apply(params->rgvarg[1].parray, params->rgvarg[0].pparray);
+        };
     }
 };
 
-SAFEARRAY* NewPixelArray(int width, int height, std::uint32_t fill) {
-    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(height), 0}, {static_cast<ULONG>(width), 0}};
-    SAFEARRAY* array = SafeArrayCreate(VT_I4, 2, bounds);
-    com::SafeArrayDataLock access(array);
-    auto* data = static_cast<std::uint32_t*>(access.data());
-    for (int i = 0; i < width * height; ++i) data[i] = fill + static_cast<std::uint32_t>(i);
-    return array;
-}
-
 TEST(ApplyTransformChecks, NoImageComesBeforeANullTransform) {
     auto raster = NewRaster();
-    ExpectRasterError(raster->ApplyTransform(nullptr), com::kErrInvalidCall,
+    ExpectError(raster->ApplyTransform(nullptr), com::kErrInvalidCall,
                       L"Cannot apply the transform, because there is no any data. Create new image or load it first.");
     raster->EmptyImage(2, 2, -1);
-    ExpectRasterError(raster->ApplyTransform(nullptr), E_INVALIDARG, L"Cannot use the transform: NULL reference.");
+    ExpectError(raster->ApplyTransform(nullptr), E_INVALIDARG, L"Cannot use the transform: NULL reference.");
 }
 
 TEST(ApplyTransformAutomation, ClientApplyGetsThePixelArrayAndMayChangeTheSize) {
     const auto pixels = NumberedPixels(3, 2);
     auto raster = RasterWith(3, 2, pixels);
-    ClientTransform client;
+    auto client = MakeFake<ClientTransform>();
     std::vector<std::uint32_t> received;
     LONG rows = -1, columns = -1;
-    client.apply = [&](SAFEARRAY* input, SAFEARRAY** output) {
+    client->apply = [&](SAFEARRAY* input, SAFEARRAY** output) {
         SafeArrayGetUBound(input, 1, &rows);
         SafeArrayGetUBound(input, 2, &columns);
-        com::SafeArrayDataLock access(input);
-        const auto* data = static_cast<const std::uint32_t*>(access.data());
-        received.assign(data, data + 6);
-        *output = NewPixelArray(4, 1, 0x80000000);
+        received = ArrayValues(input);
+        *output = PixelArray(4, 1, {0x80000000, 0x80000001, 0x80000002, 0x80000003});
         return S_OK;
     };
-    ASSERT_EQ(raster->ApplyTransform(&client), S_OK);
-    EXPECT_EQ(client.argumentCount, 2u);
-    EXPECT_EQ(client.inputType, VT_ARRAY | VT_I4);
-    EXPECT_EQ(client.outputType, VT_BYREF | VT_ARRAY | VT_I4);
+    ASSERT_EQ(raster->ApplyTransform(client.get()), S_OK);
+    EXPECT_EQ(client->argumentCount, 2u);
+    EXPECT_EQ(client->inputType, VT_ARRAY | VT_I4);
+    EXPECT_EQ(client->outputType, VT_BYREF | VT_ARRAY | VT_I4);
     EXPECT_EQ(rows, 1);
     EXPECT_EQ(columns, 2);
     EXPECT_EQ(received, pixels);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 1}));
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0x80000000, 0x80000001, 0x80000002, 0x80000003}));
-    EXPECT_EQ(client.refs, 1) << "no reference is kept";
+    EXPECT_EQ(client->refs, 1u) << "no reference is kept";
 }
 
 TEST(ApplyTransformAutomation, FailuresOfTheClientObject) {
     auto raster = RasterWith(2, 2, NumberedPixels(2, 2));
-    ClientTransform client;
+    auto client = MakeFake<ClientTransform>();
 
-    client.apply = [](SAFEARRAY*, SAFEARRAY**) { return S_OK; };  // no output
-    ExpectRasterError(raster->ApplyTransform(&client), DISP_E_EXCEPTION, Contact(L". Output array didn't passed!"));
+    client->apply = [](SAFEARRAY*, SAFEARRAY**) { return S_OK; };  // no output
+    ExpectError(raster->ApplyTransform(client.get()), DISP_E_EXCEPTION, Contact(L". Output array didn't passed!"));
 
-    client.apply = [](SAFEARRAY*, SAFEARRAY** output) {
+    client->apply = [](SAFEARRAY*, SAFEARRAY** output) {
         SAFEARRAYBOUND bound{4, 0};
         *output = SafeArrayCreate(VT_I4, 1, &bound);
         return S_OK;
     };
-    ExpectRasterError(raster->ApplyTransform(&client), E_INVALIDARG,
+    ExpectError(raster->ApplyTransform(client.get()), E_INVALIDARG,
                       Contact(L". Some error occured during array->bitmap conversion"));
 
-    client.apply = [](SAFEARRAY*, SAFEARRAY**) { return E_ACCESSDENIED; };
+    client->apply = [](SAFEARRAY*, SAFEARRAY**) { return E_ACCESSDENIED; };
     ClearThreadError();
-    EXPECT_EQ(raster->ApplyTransform(&client), E_ACCESSDENIED) << "passed through";
+    EXPECT_EQ(raster->ApplyTransform(client.get()), E_ACCESSDENIED) << "passed through";
     EXPECT_FALSE(TakeThreadError().present);
 
-    client.knowsApply = false;
-    ExpectRasterError(raster->ApplyTransform(&client), com::kErrInvalidCall,
+    client->names = [](const wchar_t*, DISPID*) { return DISP_E_UNKNOWNNAME; };
+    ExpectError(raster->ApplyTransform(client.get()), com::kErrInvalidCall,
                       L"Cannot find Apply method among the members of the object, you passed");
 
-    client.faultsInNames = true;
+    client->names = [](const wchar_t*, DISPID*) {  // a broken object reading through a null pointer
+        HRESULT* volatile nowhere = nullptr;
+        return *nowhere;
+    };
     ClearThreadError();
-    EXPECT_EQ(raster->ApplyTransform(&client), E_INVALIDARG) << "a fault in GetIDsOfNames is a bad argument";
+    EXPECT_EQ(raster->ApplyTransform(client.get()), E_INVALIDARG) << "a fault in GetIDsOfNames is a bad argument";
     EXPECT_FALSE(TakeThreadError().present);
     EXPECT_EQ(PixelsOf(raster.get()), NumberedPixels(2, 2)) << "failures leave the image alone";
 }
 
 // An outside transform speaking bitmap handles: it returns a picture of a new
 // 1 x 2 bitmap that the raster object must take over and delete.
-class HandleTransform : public TestObject<IHBitmapTransform> {
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
+struct HandleTransform : FakeDispatch<IHBitmapTransform> {
     STDMETHODIMP ApplyHBitmap(LONG handle, IUnknown** picture) override {
         BITMAP info{};
         GetObjectW(reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(handle)), sizeof(info), &info);
@@ -177,30 +129,22 @@ public:
 
 TEST(ApplyTransformHandles, PictureResultBecomesTheImage) {
     auto raster = RasterWith(3, 1, {0x00FFFFFF, 0xFF00FF00, 0xFF0000FF});
-    HandleTransform transform;
-    ASSERT_EQ(raster->ApplyTransform(&transform), S_OK);
-    EXPECT_EQ(transform.inputWidth, 3);
+    auto transform = MakeFake<HandleTransform>();
+    ASSERT_EQ(raster->ApplyTransform(transform.get()), S_OK);
+    EXPECT_EQ(transform->inputWidth, 3);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{1, 2}));
     // A bitmap made from a handle reads back opaque.
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFFFF0000, 0xFF0000FF}));
-    EXPECT_EQ(transform.refs, 1);
+    EXPECT_EQ(transform->refs, 1u);
 
-    transform.returnPicture = false;
-    const std::string address = com::kSupportAddress;
-    ExpectRasterError(raster->ApplyTransform(&transform), DISP_E_EXCEPTION,
-                      L"Cannot obtain result of transformation. If you see this error message, please contact " +
-                          std::wstring(address.begin(), address.end()));
+    transform->returnPicture = false;
+    ExpectError(raster->ApplyTransform(transform.get()), DISP_E_EXCEPTION,
+                      com::WithSupportAddress(
+                          L"Cannot obtain result of transformation. If you see this error message, please contact "));
 }
 
 // A system-style transform that asks for its output to be made for it.
-class OutsideOutputTransform : public TestObject<IGDIPlusTransform> {
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return E_NOTIMPL;
-    }
+struct OutsideOutputTransform : FakeDispatch<IGDIPlusTransform> {
     STDMETHODIMP ApplyMe(LONG* input, LONG** output) override {
         in = reinterpret_cast<Bitmap*>(input);
         out = reinterpret_cast<Bitmap*>(output);  // the bitmap itself, not a slot
@@ -222,19 +166,19 @@ TEST(ApplyTransformBitmaps, TransformAnsweringFalseDrawsIntoANewBitmapOfTheInput
     LONG* own = nullptr;
     internal->GetDataPointer(&own);
 
-    OutsideOutputTransform transform;
-    transform.result = E_ABORT;
-    EXPECT_EQ(raster->ApplyTransform(&transform), E_ABORT);
+    auto transform = MakeFake<OutsideOutputTransform>();
+    transform->result = E_ABORT;
+    EXPECT_EQ(raster->ApplyTransform(transform.get()), E_ABORT);
     EXPECT_EQ(PixelsOf(raster.get()), NumberedPixels(2, 3)) << "a failed transform leaves the image";
 
-    transform.result = S_OK;
-    ASSERT_EQ(raster->ApplyTransform(&transform), S_OK);
-    EXPECT_EQ(transform.in, reinterpret_cast<Bitmap*>(own));
-    EXPECT_NE(transform.out, transform.in);
-    EXPECT_EQ(transform.format, static_cast<Gdiplus::PixelFormat>(PixelFormat32bppARGB));
+    transform->result = S_OK;
+    ASSERT_EQ(raster->ApplyTransform(transform.get()), S_OK);
+    EXPECT_EQ(transform->in, reinterpret_cast<Bitmap*>(own));
+    EXPECT_NE(transform->out, transform->in);
+    EXPECT_EQ(transform->format, static_cast<Gdiplus::PixelFormat>(PixelFormat32bppARGB));
     LONG* now = nullptr;
     internal->GetDataPointer(&now);
-    EXPECT_EQ(reinterpret_cast<Bitmap*>(now), transform.out);
+    EXPECT_EQ(reinterpret_cast<Bitmap*>(now), transform->out);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
     std::vector<std::uint32_t> expected(6, 0);
     expected[0] = 0xFF123456;
@@ -243,10 +187,7 @@ TEST(ApplyTransformBitmaps, TransformAnsweringFalseDrawsIntoANewBitmapOfTheInput
 
 TEST(ApplyTransformBitmaps, SystemTransformHandsBackItsOwnBitmap) {
     auto raster = RasterWith(2, 2, NumberedPixels(2, 2));
-    ComPtr<ITransformFlipAndRotate> flip;
-    ASSERT_EQ(CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ITransformFlipAndRotate, flip.put_void()),
-              S_OK);
+    auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
     flip->put_FlipType(fartNoRotateFlipX);
     ComPtr<IRasterObjectInternal> internal;
     raster.As(internal);

@@ -50,7 +50,7 @@ TEST(RasterObjectForwarder, CallsReachTheInnerObjectWithTheirArgumentsAndErrors)
     EXPECT_EQ(SizeOf(clone.get()), std::make_pair(LONG{3}, LONG{2}));
 
     ClearThreadError();
-    ExpectRasterError(outer->put_OutputFileType(static_cast<OutputFileTypes>(7)), E_INVALIDARG,
+    ExpectError(outer->put_OutputFileType(static_cast<OutputFileTypes>(7)), E_INVALIDARG,
                       L"This output file type is unsupported!");
 
     ComPtr<IDispatch> dispatch;

@@ -15,15 +15,6 @@ namespace {
 constexpr wchar_t kNoData[] =
     L"Cannot get image width, because there is no any data. Create new image or load it first.";
 
-std::vector<std::uint32_t> Gradient(int width, int height) {
-    std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels.push_back(0xFF000000u | (static_cast<std::uint32_t>(x * 40) << 16) |
-                             (static_cast<std::uint32_t>(y * 50) << 8) | 0x30u);
-    return pixels;
-}
-
 LONG Pixel(IRasterObject* raster, LONG x, LONG y) {
     LONG value = 0;
     EXPECT_EQ(raster->get_Pixels(x, y, &value), S_OK);
@@ -33,12 +24,12 @@ LONG Pixel(IRasterObject* raster, LONG x, LONG y) {
 TEST(RasterObjectState, NewObjectHasNoImageAndDefaults) {
     auto raster = NewRaster();
     LONG value = 0;
-    ExpectRasterError(raster->get_Width(&value), E_FAIL, kNoData);
-    ExpectRasterError(raster->get_Height(&value), E_FAIL, kNoData);
-    ExpectRasterError(raster->get_Pixels(0, 0, &value), E_FAIL, L"Cannot get access to the pixels: no data loaded");
-    ExpectRasterError(raster->put_Pixels(0, 0, 1), E_FAIL, L"Cannot get access to the pixels: no data loaded");
+    ExpectError(raster->get_Width(&value), E_FAIL, kNoData);
+    ExpectError(raster->get_Height(&value), E_FAIL, kNoData);
+    ExpectError(raster->get_Pixels(0, 0, &value), E_FAIL, L"Cannot get access to the pixels: no data loaded");
+    ExpectError(raster->put_Pixels(0, 0, 1), E_FAIL, L"Cannot get access to the pixels: no data loaded");
     ComPtr<IRasterObject> clone;
-    ExpectRasterError(raster->Clone(clone.put()), E_FAIL,
+    ExpectError(raster->Clone(clone.put()), E_FAIL,
                       L"Cannot clone the object: there is no raster any data to be cloned!");
 
     OutputFileTypes type{};
@@ -80,23 +71,12 @@ TEST(RasterObjectState, OutputFileTypeAcceptsOnlyWritableFormats) {
         EXPECT_EQ(read, type);
     }
     for (int bad : {-1, 6, 7, 100}) {
-        ExpectRasterError(raster->put_OutputFileType(static_cast<OutputFileTypes>(bad)), E_INVALIDARG,
+        ExpectError(raster->put_OutputFileType(static_cast<OutputFileTypes>(bad)), E_INVALIDARG,
                           L"This output file type is unsupported!");
         OutputFileTypes read{};
         raster->get_OutputFileType(&read);
         EXPECT_EQ(read, oftSWF) << "a refused value must leave the previous one";
     }
-}
-
-TEST(RasterObjectState, ResolutionsAreStoredUnchecked) {
-    auto raster = NewRaster();
-    EXPECT_EQ(raster->put_HorizontalResolution(-3.5f), S_OK);
-    EXPECT_EQ(raster->put_VerticalResolution(600.25f), S_OK);
-    float h = 0, v = 0;
-    raster->get_HorizontalResolution(&h);
-    raster->get_VerticalResolution(&v);
-    EXPECT_EQ(h, -3.5f);
-    EXPECT_EQ(v, 600.25f);
 }
 
 TEST(RasterObjectEmptyImage, FillsWithColourAndSets72Dpi) {
@@ -120,11 +100,15 @@ TEST(RasterObjectEmptyImage, FillsWithColourAndSets72Dpi) {
     EXPECT_EQ(Pixel(raster.get(), 0, 0), 0x80FF4020);
     ASSERT_EQ(raster->EmptyImage(1, 1, 0), S_OK);
     EXPECT_EQ(Pixel(raster.get(), 0, 0), 0);
-    LONG value = 0;
-    ExpectRasterError(raster->get_Pixels(1, 0, &value), E_FAIL,
-                      L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
-    ExpectRasterError(raster->put_Pixels(0, -1, 5), E_FAIL,
-                      L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
+    ASSERT_EQ(raster->EmptyImage(4, 3, 0), S_OK);
+    for (auto [x, y] : {std::pair{4, 0}, std::pair{0, 3}, std::pair{-1, 0}, std::pair{0, -1}}) {
+        LONG value = 0;
+        ExpectError(raster->get_Pixels(x, y, &value), E_FAIL,
+                          L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
+        ExpectError(raster->put_Pixels(x, y, 5), E_FAIL,
+                          L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
+    }
+    EXPECT_EQ(PixelsOf(raster.get()), std::vector<std::uint32_t>(12, 0)) << "refused puts change no pixel";
 }
 
 TEST(RasterObjectEmptyImage, BadSizeKeepsThePreviousImage) {
@@ -132,7 +116,7 @@ TEST(RasterObjectEmptyImage, BadSizeKeepsThePreviousImage) {
     ASSERT_EQ(raster->EmptyImage(4, 5, 0xFF00FF00), S_OK);
     raster->put_HorizontalResolution(300.0f);
     for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-1, -1}}) {
-        ExpectRasterError(raster->EmptyImage(w, h, -1), E_FAIL, L"Width and Height must be > 0.");
+        ExpectError(raster->EmptyImage(w, h, -1), E_FAIL, L"Width and Height must be > 0.");
     }
     LONG width = 0;
     raster->get_Width(&width);
@@ -147,8 +131,8 @@ TEST(RasterObjectEmptyImage, HugeSizesFailCleanly) {
     auto raster = NewRaster();
     const std::wstring outOfMemory =
         platform::FailureMessage(Gdiplus::OutOfMemory, "RasterObject", "EmptyImage", 0);
-    ExpectRasterError(raster->EmptyImage(40000, 40000, -1), E_FAIL, outOfMemory);
-    ExpectRasterError(raster->EmptyImage(0x7FFFFFFF, 0x7FFFFFFF, -1), E_FAIL, outOfMemory);
+    ExpectError(raster->EmptyImage(40000, 40000, -1), E_FAIL, outOfMemory);
+    ExpectError(raster->EmptyImage(0x7FFFFFFF, 0x7FFFFFFF, -1), E_FAIL, outOfMemory);
     LONG width = 0;
     EXPECT_EQ(raster->get_Width(&width), E_FAIL) << "a failed creation leaves no image";
     ClearThreadError();
@@ -160,15 +144,12 @@ TEST(RasterObjectEmptyImage, AFaultedFillLeavesNoImage) {
     ComPtr<IRasterObject> raster;
     ASSERT_EQ(RasterObject::Create(nullptr, IID_IRasterObject, raster.put_void()), S_OK);
     ASSERT_EQ(raster->EmptyImage(3, 3, -1), S_OK);
-    SetFillHookForTesting([] {
-        volatile std::uint32_t* nowhere = nullptr;
-        *nowhere = 1;
-    });
+    SetFillHookForTesting(&Fault);
     const HRESULT hr = raster->EmptyImage(2, 2, 0xFF00FF00);
     SetFillHookForTesting(nullptr);
-    ExpectRasterError(hr, E_FAIL, platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "EmptyImage", 0));
+    ExpectError(hr, E_FAIL, platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "EmptyImage", 0));
     LONG width = 0;
-    ExpectRasterError(raster->get_Width(&width), E_FAIL, kNoData);
+    ExpectError(raster->get_Width(&width), E_FAIL, kNoData);
 
     ASSERT_EQ(raster->EmptyImage(2, 1, 0xFF00FF00), S_OK) << "the object stays usable";
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF00FF00u, 0xFF00FF00u}));
@@ -176,7 +157,7 @@ TEST(RasterObjectEmptyImage, AFaultedFillLeavesNoImage) {
 
 TEST(RasterObjectEmptyImage, KeepsTheCurrentFileType) {
     auto raster = NewRaster();
-    const auto png = EncodeWithGdiplus(2, 2, Gradient(2, 2), L"image/png");
+    const auto png = EncodeWithGdiplus(2, 2, OpaqueGradient(2, 2), L"image/png");
     ASSERT_EQ(raster->LoadStream(StreamOver(png).get()), S_OK);
     ASSERT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
     OutputFileTypes type{};
@@ -192,7 +173,7 @@ struct FormatCase {
 
 TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbAndReportsItsType) {
     const int w = 5, h = 4;
-    const auto pixels = Gradient(w, h);
+    const auto pixels = OpaqueGradient(w, h);
     const FormatCase cases[] = {{L"image/png", oftPNG, true},
                                 {L"image/bmp", oftBMP, true},
                                 {L"image/tiff", oftTIFF, true},
@@ -251,7 +232,7 @@ TEST(RasterObjectLoad, IconIsAnUnknownTypeAndLeavesNoImage) {
         ASSERT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
         const HRESULT hr = fromStream ? raster->LoadStream(StreamOver(icon).get())
                                       : raster->LoadFile(Bstr(WriteFile(L"icon.ico", icon)).get());
-        ExpectRasterError(hr, E_FAIL, L"Unknown file type.");
+        ExpectError(hr, E_FAIL, L"Unknown file type.");
         OutputFileTypes type{};
         raster->get_CurrentFileType(&type);
         EXPECT_EQ(type, oftUnknown);
@@ -281,26 +262,18 @@ TEST(RasterObjectLoad, MissingFileGivesTheWindowsFormAndKeepsTheType) {
     ClearThreadError();
 }
 
-TEST(RasterObjectLoad, GarbageStreamFailsWithTheStreamMethodName) {
+TEST(RasterObjectLoad, GarbageAndObjectsThatAreNoStreamAreRefused) {
     auto raster = NewRaster();
-    const std::vector<std::uint8_t> garbage(64, 0x5A);
-    const HRESULT hr = raster->LoadStream(StreamOver(garbage).get());
-    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(raster->LoadStream(StreamOver(std::vector<std::uint8_t>(64, 0x5A)).get()), E_FAIL);
     const ThreadError error = TakeThreadError();
     ASSERT_TRUE(error.present);
     EXPECT_NE(error.description.find(L"LoadStream"), std::wstring::npos) << Narrow(error.description);
-}
-
-TEST(RasterObjectLoad, ObjectWithoutIStreamIsRefused) {
-    auto raster = NewRaster();
-    auto other = NewRaster();  // an object that is no stream
-    const HRESULT hr = raster->LoadStream(other.get());
-    ExpectRasterError(hr, E_NOINTERFACE, L"Cannot query IStream interface. ");
+    ExpectError(raster->LoadStream(NewRaster().get()), E_NOINTERFACE, L"Cannot query IStream interface. ");
 }
 
 TEST(RasterObjectClone, CopiesPixelsResolutionsAndOutputTypeButNotTheFileType) {
     auto raster = NewRaster();
-    const auto pixels = Gradient(3, 3);
+    const auto pixels = OpaqueGradient(3, 3);
     ASSERT_EQ(raster->LoadStream(StreamOver(EncodeWithGdiplus(3, 3, pixels, L"image/png")).get()), S_OK);
     raster->put_HorizontalResolution(150.0f);
     raster->put_VerticalResolution(75.0f);
@@ -356,27 +329,12 @@ TEST(RasterObjectInternal, DataPointerLendsAndTakesOverTheBitmap) {
     ClearThreadError();
 }
 
-TEST(RasterObjectImageMethods, EachRunsItsTransform) {
+// The other image methods are checked with their transforms.
+TEST(RasterObjectImageMethods, TransparentizeClearsTheColour) {
     auto raster = NewRaster();
-    const auto run = [&](HRESULT (*method)(IRasterObject*)) {
-        raster->EmptyImage(4, 4, 0x80FFFFFF);
-        return method(raster.get());
-    };
-    EXPECT_EQ(run([](IRasterObject* r) { return r->FlipAndRotate(fartRotate90NoFlip); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Rotate(45.0f, -1); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Resize(2, 3, rqtBilinearMode, -1); }), S_OK);
-    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Crop(0, 0, 2, 2, -1, VARIANT_FALSE, rqtBilinearMode); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Equalize(0, 0, 0, 0, 1, 1, 1, 1); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Transparentize(-1, 50); }), S_OK);
-    EXPECT_EQ(PixelsOf(raster.get())[0], 0x00FFFFFFu) << "white becomes transparent";
-    EXPECT_EQ(run([](IRasterObject* r) { return r->FastBlur(2.0); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Glow(10.0, 2.0, -256); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Shadow(10, 10, 2.0, -8355712); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->RemoveNoise(1); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Expand(1); }), S_OK);
-    EXPECT_EQ(run([](IRasterObject* r) { return r->Erosion(1); }), S_OK);
-    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 4}));
+    raster->EmptyImage(4, 4, 0x80FFFFFF);
+    EXPECT_EQ(raster->Transparentize(-1, 50), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get())[0], 0x00FFFFFFu);
 }
 
 TEST(RasterObjectImageMethods, PassOnTheCreationErrorOfAMissingClass) {

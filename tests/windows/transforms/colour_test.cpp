@@ -5,36 +5,24 @@
 namespace rastelle::test {
 namespace {
 
-ComPtr<ITransformEqualize> NewEqualize() {
-    ComPtr<ITransformEqualize> equalize;
-    EXPECT_EQ(CoCreateInstance(CLSID_TransformEqualize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformEqualize,
-                               equalize.put_void()),
-              S_OK);
-    return equalize;
-}
-
 const std::vector<std::uint32_t> kSample = {0xFF000000, 0xFFFFFFFF, 0xFF204060, 0x80204060,
                                             0xFF7F8081, 0xC0FF0000, 0xFF00FF00, 0xFF0000FF};
 
 TEST(Equalize, DefaultsLeaveTheImageAsItIs) {
     auto raster = RasterWith(4, 2, kSample);
-    auto equalize = NewEqualize();
+    auto equalize = NewObject<ITransformEqualize>(CLSID_TransformEqualize);
     ASSERT_EQ(raster->ApplyTransform(equalize.get()), S_OK);
     EXPECT_EQ(PixelsOf(raster.get()), kSample);
 }
 
 TEST(Equalize, AddendsAreClampedMultipliersAreNot) {
-    auto equalize = NewEqualize();
+    auto equalize = NewObject<ITransformEqualize>(CLSID_TransformEqualize);
     float value = 0;
-    equalize->put_GreenAddend(5.0f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, 1.0f);
-    equalize->put_GreenAddend(-3.0f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, -1.0f);
-    equalize->put_GreenAddend(0.25f);
-    equalize->get_GreenAddend(&value);
-    EXPECT_EQ(value, 0.25f);
+    for (auto [put, read] : {std::pair{5.0f, 1.0f}, std::pair{-3.0f, -1.0f}}) {
+        equalize->put_GreenAddend(put);
+        equalize->get_GreenAddend(&value);
+        EXPECT_EQ(value, read);
+    }
     equalize->put_BlueMultiplier(-7.5f);
     equalize->get_BlueMultiplier(&value);
     EXPECT_EQ(value, -7.5f);
@@ -43,7 +31,7 @@ TEST(Equalize, AddendsAreClampedMultipliersAreNot) {
 
 TEST(Equalize, MatrixScalesAndShiftsEachChannel) {
     auto raster = RasterWith(4, 2, kSample);
-    auto equalize = NewEqualize();
+    auto equalize = NewObject<ITransformEqualize>(CLSID_TransformEqualize);
     equalize->put_RedMultiplier(0.0f);
     equalize->put_RedAddend(1.0f);
     equalize->put_AlphaMultiplier(0.5f);
@@ -69,10 +57,7 @@ TEST(Equalize, RasterMethodTakesAddendsInColourLevels) {
 }
 
 ComPtr<ITransformTransparentize> NewTransparentize() {
-    ComPtr<ITransformTransparentize> transparentize;
-    EXPECT_EQ(CoCreateInstance(CLSID_TransformTransparentize, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ITransformTransparentize, transparentize.put_void()),
-              S_OK);
+    auto transparentize = NewObject<ITransformTransparentize>(CLSID_TransformTransparentize);
     return transparentize;
 }
 
@@ -113,25 +98,13 @@ TEST(Transparentize, AlphaGrowsWithTheDistanceFromTheColour) {
 
 TEST(Transparentize, ApplyWorksOnTheArraysDirectly) {
     auto transparentize = NewTransparentize();
-    SAFEARRAYBOUND bounds[2] = {{1, 0}, {3, 0}};
-    com::UniqueSafeArray input(SafeArrayCreate(VT_I4, 2, bounds));
-    {
-        com::SafeArrayDataLock access(input.get());
-        auto* data = static_cast<std::uint32_t*>(access.data());
-        data[0] = 0xFFFFFFFF;
-        data[1] = 0xFFFAFAFA;
-        data[2] = 0xFF000000;
-    }
+    com::UniqueSafeArray input(PixelArray(3, 1, {0xFFFFFFFF, 0xFFFAFAFA, 0xFF000000}));
     com::UniqueSafeArray output;
     ASSERT_EQ(transparentize->Apply(input.get(), output.put()), S_OK);
     LONG upper = 0;
     SafeArrayGetUBound(output.get(), 2, &upper);
     EXPECT_EQ(upper, 2);
-    com::SafeArrayDataLock access(output.get());
-    const auto* data = static_cast<const std::uint32_t*>(access.data());
-    EXPECT_EQ(data[0], 0x00FFFFFFu);
-    EXPECT_EQ(data[1], 0x19FAFAFAu);
-    EXPECT_EQ(data[2], 0xFF000000u);
+    EXPECT_EQ(ArrayValues(output.get()), (std::vector<std::uint32_t>{0x00FFFFFFu, 0x19FAFAFAu, 0xFF000000u}));
 
     SAFEARRAYBOUND flat{3, 0};
     com::UniqueSafeArray oneDimension(SafeArrayCreate(VT_I4, 1, &flat));

@@ -14,37 +14,30 @@
 namespace rastelle::test {
 namespace {
 
-template <class Itf>
-ComPtr<Itf> New(REFCLSID clsid) {
-    ComPtr<Itf> object;
-    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void()), S_OK);
-    return object;
-}
-
 TEST(KernelTransforms, DefaultsOfTheProperties) {
     double value = 0;
     LONG number = 0;
-    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    auto blur = NewObject<ITransformFastBlur>(CLSID_TransformFastBlur);
     blur->get_Radius(&value);
     EXPECT_EQ(value, 2.0);
-    auto glow = New<ITransformGlow>(CLSID_TransformGlow);
+    auto glow = NewObject<ITransformGlow>(CLSID_TransformGlow);
     glow->get_Intensity(&value);
     EXPECT_EQ(value, 10.0);
     glow->get_Color(&number);
     EXPECT_EQ(number, -256);
-    auto shadow = New<ITransformShadow>(CLSID_TransformShadow);
+    auto shadow = NewObject<ITransformShadow>(CLSID_TransformShadow);
     shadow->get_Color(&number);
     EXPECT_EQ(number, -8355712);
     shadow->get_OffsetY(&number);
     EXPECT_EQ(number, 10);
-    auto median = New<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
+    auto median = NewObject<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
     median->get_Precision(&number);
     EXPECT_EQ(number, 1);
     EXPECT_EQ(median->get_Precision(nullptr), E_POINTER);
 }
 
 TEST(KernelTransforms, LateBindingSeesOnlyTheHandOverInterface) {
-    auto blur = New<ITransformFastBlur>(CLSID_TransformFastBlur);
+    auto blur = NewObject<ITransformFastBlur>(CLSID_TransformFastBlur);
     ComPtr<IDispatch> dispatch;
     ASSERT_EQ(blur.As(dispatch), S_OK);
     wchar_t radius[] = L"Radius";
@@ -115,16 +108,7 @@ TEST(KernelTransforms, HugeAndOddParametersNeitherHangNorCrash) {
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{5, 3}));
 }
 
-// True when the bitmap can be locked again, i.e. nothing holds a lock.
-bool Unlocked(Bitmap& bitmap) {
-    PixelLock probe;
-    return probe.Lock(bitmap, Gdiplus::ImageLockModeWrite) == Gdiplus::Ok;
-}
-
-const auto Fault = [](kernels::ConstImageView, kernels::ImageView) {
-    volatile std::uint32_t* nowhere = nullptr;
-    *nowhere = 1;
-};
+const auto FaultingKernel = [](kernels::ConstImageView, kernels::ImageView) { Fault(); };
 
 // The frame's guard, exercised directly with a kernel that faults.
 TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
@@ -132,7 +116,7 @@ TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
     FillBitmap(*input, 0xFF00FF00);
     Bitmap* result = nullptr;
     const com::ErrorOrigin origin{CLSID_TransformFastBlur, IID_ITransformFastBlur};
-    HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &result, Fault);
+    HRESULT hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &result, FaultingKernel);
     std::unique_ptr<Bitmap> owned(result);
     ExpectError(hr, com::kErrInvalidCall,
                 com::WithSupportAddress(L"Some exception occured in the FastBlur transform. If you see this message, "
@@ -147,7 +131,7 @@ TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
     Bitmap* second = nullptr;
     {
         ScopedAllocationFailure messages(1);
-        hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &second, Fault);
+        hr = transforms::DoTransform(origin, "TransformFastBlur", L"FastBlur", *input, &second, FaultingKernel);
     }
     std::unique_ptr<Bitmap> secondOwned(second);
     EXPECT_EQ(hr, E_OUTOFMEMORY);
@@ -191,7 +175,7 @@ TEST(KernelTransforms, LockedInputFailsNamingDoTransform) {
     ASSERT_EQ(elsewhere.Lock(input->native(), Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeWrite,
                              PixelFormat32bppARGB),
               Gdiplus::Ok);
-    auto erosion = New<IGDIPlusTransform>(CLSID_TransformErosion);
+    auto erosion = NewObject<IGDIPlusTransform>(CLSID_TransformErosion);
     Bitmap* result = nullptr;
     const HRESULT hr = erosion->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
     std::unique_ptr<Bitmap> owned(result);

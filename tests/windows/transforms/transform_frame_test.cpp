@@ -69,39 +69,24 @@ TEST(TransformFrame, InterfaceMapOfEveryClass) {
 }
 
 TEST(TransformFrame, GettersAnswerNullPointersWithTheirClassCodes) {
-    ComPtr<ITransformResize> resize;
-    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    auto resize = NewObject<ITransformResize>(CLSID_TransformResize);
     EXPECT_EQ(resize->get_NewWidth(nullptr), E_POINTER);
     EXPECT_EQ(resize->get_NewHeight(nullptr), E_POINTER);
     EXPECT_EQ(resize->get_Quality(nullptr), E_POINTER);
     EXPECT_EQ(resize->get_BackgroundColor(nullptr), E_INVALIDARG);
-    ComPtr<ITransformCrop> crop;
-    CoCreateInstance(CLSID_TransformCrop, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformCrop, crop.put_void());
+    auto crop = NewObject<ITransformCrop>(CLSID_TransformCrop);
     EXPECT_EQ(crop->get_Width(nullptr), E_POINTER);
     EXPECT_EQ(crop->get_ResizeToTheOriginal(nullptr), E_POINTER);
     EXPECT_EQ(crop->get_BackgroundColor(nullptr), E_INVALIDARG);
-    ComPtr<ITransformRotate> rotate;
-    CoCreateInstance(CLSID_TransformRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformRotate, rotate.put_void());
+    auto rotate = NewObject<ITransformRotate>(CLSID_TransformRotate);
     EXPECT_EQ(rotate->get_Angle(nullptr), E_INVALIDARG);
     EXPECT_EQ(rotate->get_BackgroundColor(nullptr), E_INVALIDARG);
-    ComPtr<ITransformFlipAndRotate> flip;
-    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
-                     flip.put_void());
+    auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
     EXPECT_EQ(flip->get_FlipType(nullptr), E_INVALIDARG);
 }
 
-SAFEARRAY* PixelArray(int width, int height, const std::vector<std::uint32_t>& pixels) {
-    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(height), 0}, {static_cast<ULONG>(width), 0}};
-    SAFEARRAY* array = SafeArrayCreate(VT_I4, 2, bounds);
-    com::SafeArrayDataLock access(array);
-    std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(access.data()));
-    return array;
-}
-
 TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
-    ComPtr<ITransformFlipAndRotate> flip;
-    CoCreateInstance(CLSID_TransformFlipAndRotate, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformFlipAndRotate,
-                     flip.put_void());
+    auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
     flip->put_FlipType(fartRotate90NoFlip);
     com::UniqueSafeArray input(PixelArray(3, 2, NumberedPixels(3, 2)));
     com::UniqueSafeArray output;
@@ -111,11 +96,9 @@ TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
     SafeArrayGetUBound(output.get(), 2, &columns);
     EXPECT_EQ(rows + 1, 3);
     EXPECT_EQ(columns + 1, 2);
-    com::SafeArrayDataLock access(output.get());
-    const auto* data = static_cast<const std::uint32_t*>(access.data());
     // A quarter turn clockwise: the bottom-left pixel comes to the top left.
-    EXPECT_EQ(data[0], 0xFF000100u);
-    EXPECT_EQ(data[1], 0xFF000000u);
+    EXPECT_EQ(ArrayValues(output.get())[0], 0xFF000100u);
+    EXPECT_EQ(ArrayValues(output.get())[1], 0xFF000000u);
 
     com::UniqueSafeArray bad;
     ExpectError(flip->Apply(nullptr, bad.put()), com::kErrInvalidCall,
@@ -125,8 +108,7 @@ TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
                 L"Cannot retrieve bitmap data from the flip Transform", "Rastelle.TransformFlipAndRotate.1",
                 IID_ITransformFlipAndRotate);
 
-    ComPtr<ITransformResize> resize;
-    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_ITransformResize, resize.put_void());
+    auto resize = NewObject<ITransformResize>(CLSID_TransformResize);
     SAFEARRAYBOUND flat{4, 0};
     com::UniqueSafeArray oneDimension(SafeArrayCreate(VT_I4, 1, &flat));
     ExpectError(resize->Apply(oneDimension.get(), bad.put()), com::kErrInvalidCall,
@@ -138,8 +120,7 @@ TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
 }
 
 TEST(TransformFrame, LateBindingSeesTheOwnInterfaceOfGeometricClasses) {
-    ComPtr<IDispatch> resize;
-    CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, resize.put_void());
+    auto resize = NewObject<IDispatch>(CLSID_TransformResize);
     wchar_t name[] = L"NewWidth";
     LPOLESTR names[] = {name};
     DISPID id = 0;
