@@ -306,8 +306,8 @@ TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
     ASSERT_EQ(item->put_Pixels(2, 0, 0x12345678), S_OK);
     EXPECT_EQ(PixelsOf(RasterOf(item.get()).get()), (Pixels{0x7F00FF00, 0x7F00FF00, 0x12345678}));
     LONG pixel = 0;
-    ExpectRasterError(item->get_Pixels(3, 0, &pixel), E_FAIL,
-                      L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
+    ExpectError(item->get_Pixels(3, 0, &pixel), E_FAIL,
+                L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
 
     auto shared = RasterWith(1, 1, {0xFF0000FF});
     auto other = AddItem(collection.get());
