@@ -6,9 +6,8 @@
 
 namespace rastelle::swf {
 
-std::vector<std::uint8_t> ToSwfArgb(const kernels::ConstImageView& pixels) {
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(pixels.width) * pixels.height * 4);
-    std::uint8_t* to = out.data();
+void ToSwfArgb(const kernels::ConstImageView& pixels, std::uint8_t* out) noexcept {
+    std::uint8_t* to = out;
     for (int y = 0; y < pixels.height; ++y) {
         const std::uint32_t* row = pixels.row(y);
         for (int x = 0; x < pixels.width; ++x) {
@@ -20,7 +19,6 @@ std::vector<std::uint8_t> ToSwfArgb(const kernels::ConstImageView& pixels) {
             to += 4;
         }
     }
-    return out;
 }
 
 LosslessBitmapTag::LosslessBitmapTag(int format, int width, int height, std::uint32_t colourTableSize,

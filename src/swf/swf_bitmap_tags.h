@@ -12,10 +12,12 @@
 
 namespace rastelle::swf {
 
-// The pixels as SWF's 32-bit ARGB bytes (alpha, red, green, blue each),
-// rows unpadded. Alpha stays straight: players read these values as
-// premultiplied, so semi-transparent pixels show brighter than in the image.
-std::vector<std::uint8_t> ToSwfArgb(const kernels::ConstImageView& pixels);
+// Writes the pixels to out (width x height x 4 bytes) as SWF's 32-bit ARGB
+// bytes: alpha, red, green, blue each, rows unpadded. Alpha stays straight:
+// players read these values as premultiplied, so semi-transparent pixels
+// show brighter than in the image. Allocates nothing (it runs in protected
+// regions).
+void ToSwfArgb(const kernels::ConstImageView& pixels, std::uint8_t* out) noexcept;
 
 class LosslessBitmapTag final : public SwfTag {
 public:

@@ -2,9 +2,8 @@
 
 namespace rastelle::swf {
 
-std::unique_ptr<SwfTag> MakeLosslessBitmap(const kernels::ConstImageView& pixels) {
-    const std::vector<std::uint8_t> argb = ToSwfArgb(pixels);
-    return std::make_unique<LosslessBitmapTag>(5, pixels.width, pixels.height, 0, nullptr, argb.data(), true);
+std::unique_ptr<SwfTag> MakeLosslessBitmap(const std::uint8_t* argb, int width, int height) {
+    return std::make_unique<LosslessBitmapTag>(5, width, height, 0, nullptr, argb, true);
 }
 
 std::unique_ptr<SwfMovie> MakeImageMovie(std::uint32_t backgroundArgb, std::unique_ptr<SwfTag> bitmap, int width,

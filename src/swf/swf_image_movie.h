@@ -3,7 +3,6 @@
 // bitmap as a rectangle of the image's size in pixels at the top left.
 #pragma once
 
-#include "kernels/image_view.h"
 #include "swf/swf_movie.h"
 
 #include <cstdint>
@@ -11,9 +10,10 @@
 
 namespace rastelle::swf {
 
-// A DefineBitsLossless2 of the pixels (format 5, straight alpha). Throws
+// A DefineBitsLossless2 (format 5) of width x height pixels already in
+// SWF's ARGB byte order (ToSwfArgb). Throws
 // LosslessBitmapTag::CompressionFailed or std::bad_alloc.
-std::unique_ptr<SwfTag> MakeLosslessBitmap(const kernels::ConstImageView& pixels);
+std::unique_ptr<SwfTag> MakeLosslessBitmap(const std::uint8_t* argb, int width, int height);
 
 // The movie of bitmap (already defined, width x height pixels) on a
 // background of backgroundArgb (0xAARRGGBB; alpha is not written).

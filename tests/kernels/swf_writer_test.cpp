@@ -65,9 +65,15 @@ std::vector<std::uint32_t> Gradient(int width, int height) {
     return pixels;
 }
 
+std::unique_ptr<SwfTag> LosslessOf(const std::uint32_t* pixels, int width, int height) {
+    Bytes argb(static_cast<std::size_t>(width) * height * 4);
+    ToSwfArgb(kernels::ConstImageView(pixels, width, height, width * 4), argb.data());
+    return MakeLosslessBitmap(argb.data(), width, height);
+}
+
 Bytes LosslessMovie(int width, int height, std::uint32_t background = 0xFFFFFFFF) {
     const auto pixels = Gradient(width, height);
-    auto bitmap = MakeLosslessBitmap(kernels::ConstImageView(pixels.data(), width, height, width * 4));
+    auto bitmap = LosslessOf(pixels.data(), width, height);
     return MakeImageMovie(background, std::move(bitmap), width, height)->SaveToBytes();
 }
 
@@ -154,7 +160,7 @@ TEST(SwfMovie, BackgroundRecordHoldsRedGreenBlueOfTheArgbColour) {
 
 TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
     const std::uint32_t pixels[] = {0x80FF0000, 0xFF00FF00};
-    auto bitmap = MakeLosslessBitmap(kernels::ConstImageView(pixels, 2, 1, 8));
+    auto bitmap = LosslessOf(pixels, 2, 1);
     const auto& compressed = static_cast<const LosslessBitmapTag&>(*bitmap).compressed();
     EXPECT_EQ(Inflate(compressed.data(), compressed.size(), 8), (Bytes{0x80, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00}));
     ResetCharacterIds();
@@ -187,7 +193,7 @@ std::pair<int, int> SavedIds(const std::string& path) {
 
 int SaveSmallMovie(const std::string& path) {
     const std::uint32_t pixel = 0xFF336699;
-    auto bitmap = MakeLosslessBitmap(kernels::ConstImageView(&pixel, 1, 1, 4));
+    auto bitmap = LosslessOf(&pixel, 1, 1);
     return MakeImageMovie(0xFFFFFFFF, std::move(bitmap), 1, 1)->Save(path.c_str());
 }
 
