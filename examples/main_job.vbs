@@ -1,5 +1,5 @@
 ' main_job.vbs - loads an image with Rastelle, describes it, transforms it and
-' saves the result as JPEG and PNG.
+' saves the result as JPEG, PNG and SWF.
 '
 '   cscript //nologo main_job.vbs [image file [output folder]]
 '
@@ -43,8 +43,8 @@ WScript.Echo "Shadow added under the picture: " & image.Width & " x " & image.He
     ", pixel below the right corner " & Hex8(image.Pixels(image.Width - 4, image.Height \ 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
-' file type; each file is read back to show what was written. (GIF, CMYK TIFF
-' and SWF join once the system's own writers for them are in the build.)
+' file type; each file is read back to show what was written. (GIF and CMYK
+' TIFF join once the system's own writers for them are in the build.)
 Dim jpeg, jpegPath, pngPath
 If Not fso.FolderExists(outputFolder) Then fso.CreateFolder outputFolder
                                                    Check "creating " & outputFolder
@@ -57,6 +57,14 @@ Report jpegPath, "JPEG, quality 85"                : Check "reading back " & jpe
 image.OutputFileType = 2                           : Check "choosing PNG output"
 image.SaveFile pngPath                             : Check "saving " & pngPath
 Report pngPath, "PNG"                              : Check "reading back " & pngPath
+
+' The same picture as a Flash movie with a lossless bitmap (SWF is written,
+' not read, so only its size is shown).
+Dim swfPath
+swfPath = fso.BuildPath(outputFolder, "result.swf")
+image.OutputFileType = 5                           : Check "choosing SWF output"
+image.SaveFile swfPath                             : Check "saving " & swfPath
+WScript.Echo "Wrote " & swfPath & " (SWF, lossless): " & fso.GetFile(swfPath).Size & " bytes"
 
 ' A high-quality thumbnail of the original picture: 96 pixels wide, the
 ' height in proportion, reduced with the widened bicubic filter.
