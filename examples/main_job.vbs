@@ -1,6 +1,6 @@
 ' main_job.vbs - loads an image with Rastelle, describes it, transforms it,
 ' combines it as layers over a white ground with a caption strip and saves
-' the result as JPEG and PNG.
+' the result as JPEG, PNG and SWF.
 '
 '   cscript //nologo main_job.vbs [image file [output folder]]
 '
@@ -71,8 +71,8 @@ WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & im
     ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
-' file type; each file is read back to show what was written. (GIF, CMYK TIFF
-' and SWF join once the system's own writers for them are in the build.)
+' file type; each file is read back to show what was written. (GIF and CMYK
+' TIFF join once the system's own writers for them are in the build.)
 Dim jpeg, jpegPath, pngPath
 If Not fso.FolderExists(outputFolder) Then fso.CreateFolder outputFolder
                                                    Check "creating " & outputFolder
@@ -85,6 +85,14 @@ Report jpegPath, "JPEG, quality 85"                : Check "reading back " & jpe
 image.OutputFileType = 2                           : Check "choosing PNG output"
 image.SaveFile pngPath                             : Check "saving " & pngPath
 Report pngPath, "PNG"                              : Check "reading back " & pngPath
+
+' The same picture as a Flash movie with a lossless bitmap (SWF is written,
+' not read, so only its size is shown).
+Dim swfPath
+swfPath = fso.BuildPath(outputFolder, "result.swf")
+image.OutputFileType = 5                           : Check "choosing SWF output"
+image.SaveFile swfPath                             : Check "saving " & swfPath
+WScript.Echo "Wrote " & swfPath & " (SWF, lossless): " & fso.GetFile(swfPath).Size & " bytes"
 
 ' A high-quality thumbnail of the original picture: 96 pixels wide, the
 ' height in proportion, reduced with the widened bicubic filter.

@@ -1,4 +1,4 @@
-// The GIF, CMYK TIFF and SWF writers are not part of this build yet. Until
+// The GIF and CMYK TIFF writers are not part of this build yet. Until
 // they are, a save that needs one of them stops here with an error that says
 // so, instead of a misleading GDI+ or file-system message.
 #include "codecs/pending_writers.h"
@@ -21,10 +21,6 @@ LONG ConvertToCmyk(Bitmap&, Bitmap*, const std::wstring&) {
 
 Status WriteCmykTiff(const char*, Bitmap&) {
     com::ThrowError(E_NOTIMPL, L"Cannot save CMYK TIFF: the CMYK writer is not available in this build.");
-}
-
-HRESULT WriteSwfFile(const char*, Bitmap&, ISWFEncoderInfo*) {
-    com::ThrowError(E_NOTIMPL, L"Cannot save SWF: the SWF writer is not available in this build.");
 }
 
 }  // namespace rastelle::codecs

@@ -1,5 +1,5 @@
 // The outputs that the system writes with its own writers rather than a GDI+
-// encoder: GIF with the system's palette, CMYK TIFF and SWF. SaveFile and
+// encoder: GIF with the system's palette and CMYK TIFF. SaveFile and
 // SaveStream reach them through these functions.
 #pragma once
 
@@ -27,9 +27,5 @@ LONG ConvertToCmyk(Bitmap& source, Bitmap* cmyk, const std::wstring& profileFile
 // Writes cmyk as an uncompressed four-sample TIFF file. 0 on success, 1 when
 // the file cannot be written, or the status of a failed lock.
 Status WriteCmykTiff(const char* ansiFileName, Bitmap& cmyk);
-
-// Writes image as a single-frame SWF movie with the options of the encoder
-// object (defaults when null).
-HRESULT WriteSwfFile(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* options);
 
 }  // namespace rastelle::codecs

@@ -1,0 +1,16 @@
+// Saving an image as an SWF movie with the system's own writer.
+#pragma once
+
+#include "image/bitmap.h"
+#include "rastelle_h.h"
+
+namespace rastelle::codecs {
+
+// Writes image as a single-frame SWF movie with the options of the encoder
+// object (defaults when null): S_OK; E_FAIL when the pixels cannot be
+// locked, the JPEG cannot be encoded, the pixels cannot be compressed or the
+// file cannot be opened; E_OUTOFMEMORY; or the failure of a memory-stream
+// call. Write errors after the file opened are not detected.
+HRESULT WriteSwfFile(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* options) noexcept;
+
+}  // namespace rastelle::codecs

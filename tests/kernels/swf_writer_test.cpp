@@ -1,0 +1,236 @@
+// The SWF writer: bit order and chunks of the buffer, the record encodings,
+// every byte of a saved image's movie apart from the compressed pixels, the
+// bitmap tags and the character-ID numbering.
+#include "swf/swf_image_movie.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace rastelle::swf {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+                 bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+// One tag of a file: its code, where its body starts and the body's length.
+struct TagSpan {
+    int code;
+    std::size_t header;
+    std::size_t body;
+    std::size_t length;
+};
+
+std::vector<TagSpan> WalkTags(const Bytes& file) {
+    std::vector<TagSpan> tags;
+    std::size_t at = 21;
+    while (at + 2 <= file.size()) {
+        const unsigned word = file[at] | (file[at + 1] << 8);
+        TagSpan tag{static_cast<int>(word >> 6), at, at + 2, word & 63u};
+        if (tag.length == 63) {
+            tag.length = file[at + 2] | (file[at + 3] << 8) | (file[at + 4] << 16) |
+                         (static_cast<std::size_t>(file[at + 5]) << 24);
+            tag.body = at + 6;
+        }
+        tags.push_back(tag);
+        at = tag.body + tag.length;
+        if (tag.code == 0) break;
+    }
+    return tags;
+}
+
+Bytes Inflate(const std::uint8_t* data, std::size_t length, std::size_t expected) {
+    Bytes out(expected);
+    uLongf size = static_cast<uLongf>(expected);
+    EXPECT_EQ(uncompress(out.data(), &size, data, static_cast<uLong>(length)), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+std::vector<std::uint32_t> Gradient(int width, int height) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels[static_cast<std::size_t>(y) * width + x] =
+                0xFF000000u | static_cast<std::uint32_t>((x * 255 / width) << 16 | (y * 255 / height) << 8 | 0x40);
+    return pixels;
+}
+
+std::unique_ptr<SwfTag> LosslessOf(const std::uint32_t* pixels, int width, int height) {
+    Bytes argb(static_cast<std::size_t>(width) * height * 4);
+    ToSwfArgb(kernels::ConstImageView(pixels, width, height, width * 4), argb.data());
+    return MakeLosslessBitmap(argb.data(), width, height);
+}
+
+Bytes LosslessMovie(int width, int height, std::uint32_t background = 0xFFFFFFFF) {
+    const auto pixels = Gradient(width, height);
+    auto bitmap = LosslessOf(pixels.data(), width, height);
+    return MakeImageMovie(background, std::move(bitmap), width, height)->SaveToBytes();
+}
+
+TEST(SwfBuffer, WritesBitsMostSignificantFirstAndPlacesChunksAtTheirPosition) {
+    SwfBuffer buffer;
+    buffer.WriteBits(0b101, 3);
+    buffer.WriteBits(0x1FF, 6);  // only the low six bits: 111111
+    buffer.Align();
+    buffer.Align();  // nothing under construction: no byte
+    buffer.WriteU16(0x1234);
+    const std::uint8_t chunk[] = {0xAA, 0xBB};
+    buffer.AddChunk(chunk, 2);
+    buffer.WriteU32(0x01020304);
+    SwfBuffer outer;
+    outer.WriteByte(0x77);
+    outer.Append(buffer);
+    EXPECT_EQ(outer.size(), 11u);
+    EXPECT_EQ(outer.byteCount(), 9u);
+    EXPECT_EQ(outer.Flatten(), (Bytes{0x77, 0xBF, 0x80, 0x34, 0x12, 0xAA, 0xBB, 0x04, 0x03, 0x02, 0x01}));
+}
+
+TEST(SwfRecords, BitCountsAndRecordHeaders) {
+    EXPECT_EQ(SignedBitCount({0, 0}), 1);
+    EXPECT_EQ(SignedBitCount({2000, 0}), 12);
+    EXPECT_EQ(SignedBitCount({-2001, 5}), 12);
+    EXPECT_EQ(SignedBitCount({0xA0000}), 21);
+    EXPECT_EQ(UnsignedBitCount(0), 0);
+    EXPECT_EQ(UnsignedBitCount(1), 1);
+    EXPECT_EQ(UnsignedBitCount(2), 2);
+
+    SwfBuffer shortHeader;
+    WriteRecordHeader(shortHeader, 36, 62);
+    EXPECT_EQ(shortHeader.Flatten(), (Bytes{0x3E, 0x09}));
+    SwfBuffer longHeader;
+    WriteRecordHeader(longHeader, 36, 63);
+    EXPECT_EQ(longHeader.Flatten(), (Bytes{0x3F, 0x09, 63, 0, 0, 0}));
+
+    SwfBuffer stage;
+    WriteRect(stage, {0, 11000, 0, 8000});
+    EXPECT_EQ(stage.Flatten(), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
+}
+
+TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
+    const Bytes file = LosslessMovie(100, 50);
+    ASSERT_GE(file.size(), 21u);
+    EXPECT_EQ(Slice(file, 0, 4), (Bytes{0x46, 0x57, 0x53, 5}));
+    EXPECT_EQ(file[4] | file[5] << 8 | file[6] << 16 | static_cast<std::size_t>(file[7]) << 24, file.size());
+    EXPECT_EQ(Slice(file, 8, 9), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
+    EXPECT_EQ(Slice(file, 17, 4), (Bytes{0x00, 0x0C, 1, 0}));
+
+    const auto tags = WalkTags(file);
+    ASSERT_EQ(tags.size(), 6u);
+    EXPECT_EQ(Slice(file, tags[0].header, 5), (Bytes{0x43, 0x02, 0xFF, 0xFF, 0xFF}));
+
+    EXPECT_EQ(tags[1].code, 36);
+    EXPECT_EQ(tags[1].body, tags[1].header + 6);  // long header
+    EXPECT_EQ(Slice(file, tags[1].body, 7), (Bytes{1, 0, 5, 100, 0, 50, 0}));
+    const Bytes pixels = Inflate(file.data() + tags[1].body + 7, tags[1].length - 7, 100 * 50 * 4);
+    const auto source = Gradient(100, 50);
+    ASSERT_EQ(pixels.size(), 100u * 50 * 4);
+    for (std::size_t i = 0; i < source.size(); ++i)
+        ASSERT_EQ(static_cast<std::uint32_t>(pixels[4 * i] << 24 | pixels[4 * i + 1] << 16 |
+                                             pixels[4 * i + 2] << 8 | pixels[4 * i + 3]),
+                  source[i])
+            << i;
+
+    const Bytes shape{0x34, 0x08, 0x02, 0x00, 0x60, 0x00, 0x3E, 0x80, 0x00, 0x1F, 0x40, 0x02, 0x41, 0xFF,
+                      0xFF, 0xD5, 0x40, 0x00, 0x0A, 0x00, 0x00, 0x04, 0x41, 0x01, 0x00, 0xD9, 0x40, 0x28,
+                      0xF5, 0x01, 0x47, 0x81, 0x00, 0x01, 0x14, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x21, 0x34,
+                      0x25, 0xE8, 0x7D, 0x1E, 0x57, 0xD3, 0xD1, 0x05, 0xFC, 0xB0, 0x5C, 0x00};
+    EXPECT_EQ(Slice(file, tags[2].header, shape.size()), shape);
+    EXPECT_EQ(tags[2].body + tags[2].length - tags[2].header, 54u);
+
+    EXPECT_EQ(Slice(file, tags[3].header, 7), (Bytes{0x85, 0x06, 0x02, 0x00, 0x00, 0x02, 0x00}));
+    EXPECT_EQ(Slice(file, tags[4].header, 2), (Bytes{0x40, 0x00}));
+    EXPECT_EQ(Slice(file, tags[5].header, 2), (Bytes{0x00, 0x00}));
+    EXPECT_EQ(tags[5].header + 2, file.size());
+}
+
+TEST(SwfMovie, BackgroundRecordHoldsRedGreenBlueOfTheArgbColour) {
+    const Bytes file = LosslessMovie(2, 2, 0xFF112233);
+    EXPECT_EQ(Slice(file, 21, 5), (Bytes{0x43, 0x02, 0x11, 0x22, 0x33}));
+}
+
+TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
+    const std::uint32_t pixels[] = {0x80FF0000, 0xFF00FF00};
+    auto bitmap = LosslessOf(pixels, 2, 1);
+    const auto& compressed = static_cast<const LosslessBitmapTag&>(*bitmap).compressed();
+    EXPECT_EQ(Inflate(compressed.data(), compressed.size(), 8), (Bytes{0x80, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00}));
+    ResetCharacterIds();
+}
+
+TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
+    const Bytes jpeg{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
+    auto movie = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2);
+    const Bytes file = movie->SaveToBytes();
+    const auto tags = WalkTags(file);
+    ASSERT_EQ(tags.size(), 6u);
+    EXPECT_EQ(tags[1].code, 21);
+    EXPECT_EQ(tags[1].length, jpeg.size() + 8);
+    EXPECT_EQ(Slice(file, tags[1].body, tags[1].length),
+              (Bytes{1, 0, 0xFF, 0xD9, 0xFF, 0xD8, 0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9, 0xFF, 0xD9}));
+}
+
+// The IDs of the bitmap and the shape of a saved file.
+std::pair<int, int> SavedIds(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_NE(f, nullptr);
+    if (!f) return {-1, -1};
+    Bytes file(1 << 16);
+    file.resize(std::fread(file.data(), 1, file.size(), f));
+    std::fclose(f);
+    const auto tags = WalkTags(file);
+    if (tags.size() < 3) return {-1, -1};
+    return {file[tags[1].body] | file[tags[1].body + 1] << 8, file[tags[2].body] | file[tags[2].body + 1] << 8};
+}
+
+int SaveSmallMovie(const std::string& path) {
+    const std::uint32_t pixel = 0xFF336699;
+    auto bitmap = LosslessOf(&pixel, 1, 1);
+    return MakeImageMovie(0xFFFFFFFF, std::move(bitmap), 1, 1)->Save(path.c_str());
+}
+
+std::string TempFile(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+TEST(SwfCharacterIds, RestartAfterASaveAndRunOnAfterAFileThatDidNotOpen) {
+    const std::string path = TempFile("rastelle_swf_ids_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".swf");
+    ASSERT_EQ(SaveSmallMovie(path), 0);
+    EXPECT_EQ(SavedIds(path), std::make_pair(1, 2));
+    EXPECT_EQ(SaveSmallMovie(TempFile("no_such_folder_rastelle/x.swf")), -1);
+    ASSERT_EQ(SaveSmallMovie(path), 0);
+    EXPECT_EQ(SavedIds(path), std::make_pair(3, 4));
+    ASSERT_EQ(SaveSmallMovie(path), 0);
+    EXPECT_EQ(SavedIds(path), std::make_pair(1, 2));
+    std::remove(path.c_str());
+}
+
+TEST(SwfCharacterIds, ConcurrentSavesKeepTheirOwnNumbers) {
+    auto worker = [](int index, bool* allOneAndTwo) {
+        const std::string path = TempFile("rastelle_swf_thread" + std::to_string(index) + ".swf");
+        *allOneAndTwo = true;
+        for (int i = 0; i < 100; ++i) {
+            if (SaveSmallMovie(path) != 0 || SavedIds(path) != std::make_pair(1, 2)) *allOneAndTwo = false;
+        }
+        std::remove(path.c_str());
+    };
+    bool first = false;
+    bool second = false;
+    std::thread a(worker, 0, &first);
+    std::thread b(worker, 1, &second);
+    a.join();
+    b.join();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+}
+
+}  // namespace
+}  // namespace rastelle::swf
