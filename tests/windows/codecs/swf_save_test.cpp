@@ -1,7 +1,7 @@
 // SaveFile as SWF: the movie read back by a small reader of its own (tags
 // walked, lossless pixels inflated and compared, the JPEG tag's framing and
 // image checked), the options of an SWFEncoderInfo and the failures.
-#include "codecs/codecs_test_support.h"
+#include "test_support.h"
 
 #include "com/errors.h"
 
