@@ -30,8 +30,9 @@ LONG SeparateWithOutputChannels(Bitmap& source, Bitmap& cmyk, const std::wstring
     auto* renderingBitmap = static_cast<Gdiplus::GpBitmap*>(rendering.get());
     UniqueGraphics graphics;
     if (gp::GdipGetImageGraphicsContext(rendering.get(), graphics.put()) != Gdiplus::Ok) return E_FAIL;
-    if (!profile.empty() && gp::GdipSetImageAttributesOutputChannelColorProfile(
-                                attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE, profile.c_str()) != Gdiplus::Ok)
+    if (!profile.empty() &&
+        gp::GdipSetImageAttributesOutputChannelColorProfile(attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE,
+                                                            profile.c_str()) != Gdiplus::Ok)
         return kCmykProfileFailed;
 
     PixelLock target;

@@ -25,9 +25,10 @@ std::unique_ptr<CmykProfileTransform> CmykProfileTransform::Open(const char* fil
     // Pixels are stored as blue, green, red, alpha bytes; the alpha byte is
     // an extra channel the transform skips. The perceptual intent, as for
     // photographs printed on a press: out-of-gamut colours are compressed
-    // rather than clipped. No one-pixel cache: rows rarely repeat a pixel.
-    cmsHTRANSFORM transform = cmsCreateTransform(srgb.get(), TYPE_BGRA_8, output.get(), TYPE_CMYK_8,
-                                                 INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+    // rather than clipped. The transform's one-pixel cache stays on: a
+    // transform serves one save on one thread, and flat areas repeat pixels.
+    cmsHTRANSFORM transform =
+        cmsCreateTransform(srgb.get(), TYPE_BGRA_8, output.get(), TYPE_CMYK_8, INTENT_PERCEPTUAL, 0);
     if (!transform) return nullptr;
     std::unique_ptr<CmykProfileTransform> result(new (std::nothrow) CmykProfileTransform(transform));
     if (!result) cmsDeleteTransform(transform);

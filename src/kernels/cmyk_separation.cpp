@@ -15,7 +15,8 @@ const InkTable& Inks() {
     static const InkTable table = [] {
         InkTable t{};
         for (int m = 1; m < 256; ++m)
-            for (int d = 0; d <= m; ++d) t[static_cast<size_t>(m * 256 + d)] = static_cast<std::uint8_t>((d * 510 + m) / (2 * m));
+            for (int d = 0; d <= m; ++d)
+                t[static_cast<size_t>(m * 256 + d)] = static_cast<std::uint8_t>((d * 510 + m) / (2 * m));
         return t;
     }();
     return table;

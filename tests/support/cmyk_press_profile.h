@@ -43,8 +43,10 @@ inline cmsInt32Number LabToCmyk(const cmsUInt16Number in[], cmsUInt16Number out[
     double rgb[3];
     cmsDoTransform(t.toRgb.get(), &lab, rgb, 1);
     const double m = std::clamp(std::max({rgb[0], rgb[1], rgb[2]}), 0.0, 1.0);
-    for (int i = 0; i < 3; ++i)
-        out[i] = static_cast<cmsUInt16Number>(m <= 0 ? 0 : std::clamp((m - rgb[i]) / m, 0.0, 1.0) * 0.8 * 65535.0 + 0.5);
+    for (int i = 0; i < 3; ++i) {
+        const double ink = m <= 0 ? 0.0 : std::clamp((m - rgb[i]) / m, 0.0, 1.0) * 0.8;
+        out[i] = static_cast<cmsUInt16Number>(ink * 65535.0 + 0.5);
+    }
     out[3] = static_cast<cmsUInt16Number>((1 - m) * 65535.0 + 0.5);
     return TRUE;
 }
