@@ -148,6 +148,13 @@ def jobs():
     for mode, index, o in (("XOR", 1, 255), ("AND", 2, 255), ("OR", 3, 255), ("dissolve", 4, 128)):
         j.append(("combine %s %d" % (mode, o), "BM_Combine/{wh}/mode:%d/o:%d/manual_time" % (index, o), False, {}))
     j.append(("combine copy 48 MB", "BM_CombineCopy/{wh}", False, {}))
+    # CMYK separation through the tests' press profile ({profile}, written by
+    # rastelle_cmyk_profile_tool), perceptual intent, from sRGB; and the plain
+    # rule used without a profile, which is ImageMagick's -colorspace CMYK.
+    j.append(("cmyk profile", "BM_CmykProfile/{wh}", False,
+              {"vips": ["icc_transform", "{profile}", "--input-profile", "srgb", "--intent", "perceptual"],
+               "magick": ["-profile", "{srgb}", "-intent", "Perceptual", "-profile", "{profile}"]}))
+    j.append(("cmyk default rule", "BM_CmykDefault/{wh}", False, {"magick": ["-colorspace", "CMYK"]}))
     return j
 
 
@@ -303,6 +310,17 @@ class Magick:
         return 1000 / float(m.group(1)) if m else None
 
 
+def write_cmyk_profiles(bench_dir, folder):
+    """The press profile (by Rastelle's tool) and an sRGB profile (by Pillow's
+    Little CMS) for ImageMagick, which needs the source profile as a file."""
+    from PIL import ImageCms
+    press, srgb = os.path.join(folder, "press.icc"), os.path.join(folder, "srgb.icc")
+    subprocess.run([os.path.join(bench_dir, "rastelle_cmyk_profile_tool"), press], check=True)
+    with open(srgb, "wb") as f:
+        f.write(ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes())
+    return {"{profile}": press, "{srgb}": srgb}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bench", default=os.path.join(REPO, "build/native/benchmarks/rastelle_kernel_benchmarks"))
@@ -326,13 +344,20 @@ def main():
     folder = tempfile.mkdtemp(dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
     try:
         vips, magick = Vips(np, image, folder), Magick(image, folder)
+        selected = [j for j in jobs() if args.jobs in j[0]]
+        cmyk_bench = os.path.join(os.path.dirname(args.bench), "rastelle_cmyk_benchmarks")
+        if any(j[0].startswith("cmyk") for j in selected):
+            profiles = write_cmyk_profiles(os.path.dirname(args.bench), folder)
+            os.environ["RASTELLE_CMYK_PROFILE"] = profiles["{profile}"]
+            selected = [(t, n, v, {k: [profiles.get(a, a) for a in op] for k, op in p.items()} if t.startswith("cmyk")
+                         else p) for t, n, v, p in selected]
         rows = []
-        for title, name, varying, peers in (j for j in jobs() if args.jobs in j[0]):
+        for title, name, varying, peers in selected:
             # Rastelle's job runs right before its peers, so that a change in
             # the machine's load over the run affects both sides alike.
             print("running %s ..." % title, file=sys.stderr)
             names = [name.replace("{o}", "1")] + ([name.replace("{o}", "0")] if varying else [])
-            ours = run_rastelle(args.bench, width, height, names)
+            ours = run_rastelle(cmyk_bench if title.startswith("cmyk") else args.bench, width, height, names)
             times = {
                 "opencv": run_opencv(np, image, *peers["opencv"]) if "opencv" in peers else None,
                 "vips": vips.run(*((peers["vips"], None) if isinstance(peers["vips"], list) else peers["vips"]))

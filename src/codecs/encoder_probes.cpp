@@ -5,6 +5,7 @@
 #include "com/com_ptr.h"
 #include "image/bitmap_lock.h"
 #include "platform/capability_probe.h"
+#include "platform/gdiplus_raii.h"
 
 #include <cstdint>
 #include <memory>
@@ -70,10 +71,18 @@ platform::CapabilityProbe g_tiffColorDepth("TIFF encoder honours EncoderColorDep
     return EncodingsDiffer(L"image/tiff", kEncoderColorDepth, 24, 32);
 });
 
+platform::CapabilityProbe g_outputChannels("image attributes take an output channel", [] {
+    UniqueImageAttributes attributes;
+    if (gp::GdipCreateImageAttributes(attributes.put()) != Gdiplus::Ok) return false;
+    return gp::GdipSetImageAttributesOutputChannel(attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE,
+                                                   Gdiplus::ColorChannelFlagsC) == Gdiplus::Ok;
+});
+
 }  // namespace
 
 bool PlatformHonoursJpegQuality() noexcept { return g_jpegQuality.Result(); }
 bool PlatformHonoursTiffCompression() noexcept { return g_tiffCompression.Result(); }
 bool PlatformHonoursTiffColorDepth() noexcept { return g_tiffColorDepth.Result(); }
+bool PlatformSeparatesOutputChannels() noexcept { return g_outputChannels.Result(); }
 
 }  // namespace rastelle::codecs

@@ -11,5 +11,7 @@ bool PlatformHonoursJpegQuality() noexcept;
 bool PlatformHonoursTiffCompression() noexcept;
 // The TIFF encoder writes different files for EncoderColorDepth 24 and 32.
 bool PlatformHonoursTiffColorDepth() noexcept;
+// Image attributes accept an output channel (the CMYK separation).
+bool PlatformSeparatesOutputChannels() noexcept;
 
 }  // namespace rastelle::codecs

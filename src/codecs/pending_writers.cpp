@@ -1,5 +1,5 @@
-// The GIF and CMYK TIFF writers are not part of this build yet. Until
-// they are, a save that needs one of them stops here with an error that says
+// The GIF writer is not part of this build yet. Until
+// it is, a save that needs it stops here with an error that says
 // so, instead of a misleading GDI+ or file-system message.
 #include "codecs/pending_writers.h"
 
@@ -13,14 +13,6 @@ Status SaveGifWithPalette(Bitmap&, const wchar_t*, const CLSID&, UINT, VARIANT_B
 
 Status SaveGifWithPalette(Bitmap&, IStream*, const CLSID&, UINT, VARIANT_BOOL, VARIANT_BOOL, PaletteTypes) {
     com::ThrowError(E_NOTIMPL, L"Cannot save GIF: the GIF writer is not available in this build.");
-}
-
-LONG ConvertToCmyk(Bitmap&, Bitmap*, const std::wstring&) {
-    com::ThrowError(E_NOTIMPL, L"Cannot save CMYK TIFF: the CMYK writer is not available in this build.");
-}
-
-Status WriteCmykTiff(const char*, Bitmap&) {
-    com::ThrowError(E_NOTIMPL, L"Cannot save CMYK TIFF: the CMYK writer is not available in this build.");
 }
 
 }  // namespace rastelle::codecs

@@ -1,5 +1,6 @@
 #include "codecs/save_image.h"
 
+#include "codecs/cmyk_tiff.h"
 #include "codecs/encode.h"
 #include "codecs/encoder_choice.h"
 #include "codecs/flatten_bitmap.h"

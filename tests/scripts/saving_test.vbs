@@ -71,6 +71,19 @@ Sub TestSaveAndReload()
     eq Reload(OutPath("really-tiff.png")).CurrentFileType, oftTIFF, "an encoder object decides the format"
 End Sub
 
+Sub TestCmykTiff()
+    Dim r, tiff, loaded
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.EmptyImage 5, 3, &HFF2080C0
+    Set tiff = CreateObject("Rastelle.TIFFEncoderInfo")
+    tiff.ColorSpace = 1
+    r.SaveFile OutPath("cmyk.tif"), tiff
+    ' 5 x 3 x 4 bytes of ink after the 8-byte header.
+    ok fso.GetFile(OutPath("cmyk.tif")).Size > 68, "csCMYK writes a file"
+    Set loaded = Reload(OutPath("cmyk.tif"))
+    eq loaded.CurrentFileType & " " & loaded.Width & "x" & loaded.Height, oftTIFF & " 5x3", "the CMYK TIFF loads back"
+End Sub
+
 Sub TestFailuresAndPictures()
     Dim r, dict, picture, back
     Set r = CreateObject("Rastelle.RasterObject")
@@ -99,6 +112,7 @@ End Sub
 On Error Resume Next
 TestEncoderObjects : group_done "encoder objects"
 TestSaveAndReload : group_done "save and reload"
+TestCmykTiff : group_done "CMYK TIFF"
 TestFailuresAndPictures : group_done "failures and pictures"
 fso.DeleteFolder workDir, True
 On Error GoTo 0

@@ -1,0 +1,68 @@
+// CMYK separation of a whole image: the plain rule used without a profile,
+// and the Little CMS transform through a CMYK profile (the press profile of
+// the tests, or the file named by RASTELLE_CMYK_PROFILE, which
+// benchmarks/peers/compare.py also hands to its peers).
+#include "codecs/cmyk_profile.h"
+#include "kernels/cmyk_separation.h"
+#include "../tests/support/cmyk_press_profile.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace rastelle {
+namespace {
+
+// The suite's opaque image (gradients with a little structured noise), the
+// one compare.py hands to the peers.
+std::vector<std::uint32_t> Photo(int w, int h) {
+    std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t n = ((73u * x + 151u * y) ^ (static_cast<std::uint32_t>(x) * y)) & 31;
+            const std::uint32_t b = (x / 4 + n) & 255, g = (y / 4 + n) & 255, r = ((x + y) / 8 + n) & 255;
+            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    return pixels;
+}
+
+void BM_CmykDefault(benchmark::State& state) {
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const auto source = Photo(w, h);
+    std::vector<std::uint32_t> inks(source.size());
+    for (auto _ : state) {
+        kernels::SeparateCmykDefault(kernels::ConstImageView(source.data(), w, h, w * 4),
+                                     kernels::PackedView(inks.data(), w, h));
+        benchmark::DoNotOptimize(inks.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()) * 4);
+}
+BENCHMARK(BM_CmykDefault)->ArgNames({"w", "h"})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+
+void BM_CmykProfile(benchmark::State& state) {
+    const char* named = std::getenv("RASTELLE_CMYK_PROFILE");
+    std::string path = named ? named : "";
+    if (path.empty()) {
+        path = "rastelle_press_profile.icc";
+        if (!test::WriteCmykPressProfile(path.c_str())) return state.SkipWithError("cannot write the profile");
+    }
+    const auto transform = codecs::CmykProfileTransform::Open(path.c_str());
+    if (!named) std::remove(path.c_str());
+    if (!transform) return state.SkipWithError("cannot open the profile");
+    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
+    const auto source = Photo(w, h);
+    std::vector<std::uint32_t> inks(source.size());
+    for (auto _ : state) {
+        transform->Separate(kernels::ConstImageView(source.data(), w, h, w * 4),
+                            kernels::PackedView(inks.data(), w, h));
+        benchmark::DoNotOptimize(inks.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(source.size()) * 4);
+}
+BENCHMARK(BM_CmykProfile)->ArgNames({"w", "h"})->Args({4000, 3000})->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace rastelle

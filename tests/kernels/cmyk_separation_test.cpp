@@ -1,0 +1,63 @@
+#include "kernels/cmyk_separation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+// The rule in floating point, rounded to nearest.
+std::uint32_t ReferenceInks(std::uint32_t argb) {
+    const int b = argb & 0xFF, g = (argb >> 8) & 0xFF, r = (argb >> 16) & 0xFF;
+    const int k = 255 - std::max(r, std::max(g, b));
+    auto ink = [k](int channel) {
+        if (k == 255) return 0u;
+        return static_cast<std::uint32_t>(std::floor((255.0 - channel - k) * 255.0 / (255.0 - k) + 0.5));
+    };
+    return ink(r) | (ink(g) << 8) | (ink(b) << 16) | (static_cast<std::uint32_t>(k) << 24);
+}
+
+TEST(CmykSeparation, KnownColours) {
+    EXPECT_EQ(SeparateCmykPixel(0xFFFFFFFFu), 0x00000000u);  // white: no ink
+    EXPECT_EQ(SeparateCmykPixel(0xFF000000u), 0xFF000000u);  // black: K only
+    EXPECT_EQ(SeparateCmykPixel(0xFFFF0000u), 0x00FFFF00u);  // red: M + Y
+    EXPECT_EQ(SeparateCmykPixel(0xFF00FF00u), 0x00FF00FFu);  // green: C + Y
+    EXPECT_EQ(SeparateCmykPixel(0xFF0000FFu), 0x0000FFFFu);  // blue: C + M
+    EXPECT_EQ(SeparateCmykPixel(0xFF808080u), 0x7F000000u);  // grey: K only
+    // m = 200, K = 55; C = round(100 * 255 / 200) = 128 (127.5 rounds up),
+    // M = round(200 * 255 / 200) = 255, Y = 0.
+    EXPECT_EQ(SeparateCmykPixel(0xFF6400C8u), 0x3700FF80u);
+    // Alpha takes no part.
+    EXPECT_EQ(SeparateCmykPixel(0x00FF0000u), SeparateCmykPixel(0xFFFF0000u));
+}
+
+TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
+    // Every (max, channel) pair, with the other channels at 0 and at max.
+    for (std::uint32_t m = 0; m < 256; ++m)
+        for (std::uint32_t v = 0; v <= m; ++v)
+            for (const std::uint32_t pixel : {0xFF000000u | (m << 16) | (v << 8) | v,
+                                              0xFF000000u | (v << 16) | (m << 8) | m,
+                                              0xFF000000u | (v << 16) | (m << 8) | v}) {
+                ASSERT_EQ(SeparateCmykPixel(pixel), ReferenceInks(pixel)) << std::hex << pixel;
+            }
+}
+
+TEST(CmykSeparation, RowsWithPaddingAndInPlace) {
+    std::mt19937 random(5);
+    PaddedImage image(37, 9, 3), out(37, 9, 2);
+    FillRandom(image, random);
+    SeparateCmykDefault(image.view(), out.view());
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) ASSERT_EQ(out.at(x, y), ReferenceInks(image.at(x, y))) << x << "," << y;
+
+    PaddedImage same = CopyOf(image, 1);
+    SeparateCmykDefault(same.view(), same.view());
+    EXPECT_EQ(FirstDifference(out, same), "");
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

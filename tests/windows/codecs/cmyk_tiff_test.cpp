@@ -1,0 +1,163 @@
+// CMYK TIFF output: the file's fields, the ink amounts of the separation
+// (through a profile or by the plain rule) and the failures.
+#include "test_support.h"
+
+#include "codecs/encoder_probes.h"
+#include "com/errors.h"
+#include "kernels/cmyk_separation.h"
+#include "platform/gdiplus_errors.h"
+#include "../../support/cmyk_press_profile.h"
+
+#include <lcms2.h>
+#include <tiffio.h>
+
+#include <fstream>
+
+namespace rastelle::test {
+namespace {
+
+ComPtr<IDispatch> CmykTiff(const std::wstring& profile = L"") {
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    // Neither option takes part in a CMYK save.
+    tiff->put_CompressionType(tctLZW);
+    tiff->put_ColorDepth(cd24bpp);
+    tiff->put_ColorSpace(csCMYK);
+    tiff->put_ICCProfileFilename(Bstr(profile).get());
+    return AsDispatch(tiff);
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+
+// The fields that the CMYK writer sets, and the pixels as C, M, Y, K bytes.
+struct CmykFile {
+    std::uint16_t photometric = 0, samples = 0, bits = 0, orientation = 0, compression = 0, planar = 0, inkset = 0;
+    std::uint32_t width = 0, height = 0, rowsPerStrip = 0, strips = 0;
+    float xResolution = 0, yResolution = 0;
+    std::vector<std::uint32_t> inks;
+};
+
+CmykFile ReadCmyk(const std::wstring& name) {
+    CmykFile file;
+    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenW(TempPath(name).c_str(), "r"));
+    EXPECT_TRUE(tif) << Narrow(name);
+    if (!tif) return file;
+    TIFF* t = tif.get();
+    TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &file.photometric);
+    TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &file.samples);
+    TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &file.bits);
+    TIFFGetField(t, TIFFTAG_ORIENTATION, &file.orientation);
+    TIFFGetField(t, TIFFTAG_COMPRESSION, &file.compression);
+    TIFFGetField(t, TIFFTAG_PLANARCONFIG, &file.planar);
+    TIFFGetField(t, TIFFTAG_INKSET, &file.inkset);
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &file.width);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &file.height);
+    TIFFGetField(t, TIFFTAG_ROWSPERSTRIP, &file.rowsPerStrip);
+    TIFFGetField(t, TIFFTAG_XRESOLUTION, &file.xResolution);
+    TIFFGetField(t, TIFFTAG_YRESOLUTION, &file.yResolution);
+    file.strips = TIFFNumberOfStrips(t);
+    if (file.samples != 4 || file.bits != 8) return file;
+    file.inks.resize(static_cast<size_t>(file.width) * file.height);
+    for (std::uint32_t y = 0; y < file.height; ++y)
+        EXPECT_EQ(TIFFReadScanline(t, file.inks.data() + static_cast<size_t>(y) * file.width, y, 0), 1) << y;
+    return file;
+}
+
+// The few colours the separations are checked on (3 x 2).
+const std::vector<std::uint32_t> kColours = {0xFFFFFFFFu, 0xFF000000u, 0xFFFF0000u,
+                                             0xFF2080C0u, 0xFF808080u, 0xFFF0E060u};
+
+class CmykTiffTest : public ::testing::Test {
+protected:
+    void SetUp() override { StartGdiplus(); }
+    static bool OwnSeparation() { return !codecs::PlatformSeparatesOutputChannels(); }
+};
+
+TEST_F(CmykTiffTest, WineHasNoOutputChannels) {
+    if (!RunningUnderWine()) GTEST_SKIP() << "a question about Wine";
+    EXPECT_FALSE(codecs::PlatformSeparatesOutputChannels());
+}
+
+TEST_F(CmykTiffTest, WritesAnUncompressedSeparatedFileOneRowAStrip) {
+    auto raster = RasterWith(3, 2, kColours);
+    raster->put_HorizontalResolution(300.0f);
+    raster->put_VerticalResolution(150.0f);
+    // An existing file is replaced.
+    std::ofstream(Narrow(TempPath(L"cmyk.tif"))) << "not a tiff file, and longer than the image will be........";
+    ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"cmyk.tif")).get(), CmykTiff().get()), S_OK);
+
+    const CmykFile file = ReadCmyk(L"cmyk.tif");
+    EXPECT_EQ(file.photometric, PHOTOMETRIC_SEPARATED);
+    EXPECT_EQ(file.samples, 4);
+    EXPECT_EQ(file.bits, 8);
+    EXPECT_EQ(file.orientation, ORIENTATION_TOPLEFT);
+    EXPECT_EQ(file.compression, COMPRESSION_NONE);
+    EXPECT_EQ(file.planar, PLANARCONFIG_CONTIG);
+    EXPECT_EQ(file.inkset, INKSET_CMYK);
+    EXPECT_EQ(file.width, 3u);
+    EXPECT_EQ(file.height, 2u);
+    EXPECT_EQ(file.rowsPerStrip, 1u);
+    EXPECT_EQ(file.strips, 2u);
+    EXPECT_EQ(file.xResolution, 300.0f);
+    EXPECT_EQ(file.yResolution, 150.0f);
+    ASSERT_EQ(file.inks.size(), kColours.size());
+    EXPECT_EQ(file.inks[0], 0x00000000u);  // white: no ink
+    if (!OwnSeparation()) return;          // the platform's own inks
+    EXPECT_EQ(file.inks[1], 0xFF000000u);  // black: full black ink only
+    EXPECT_EQ(file.inks[2], 0x00FFFF00u);  // red: magenta and yellow
+    for (size_t i = 0; i < kColours.size(); ++i) EXPECT_EQ(file.inks[i], kernels::SeparateCmykPixel(kColours[i])) << i;
+}
+
+using press_profile::UniqueProfile;
+using press_profile::UniqueTransform;
+
+TEST_F(CmykTiffTest, AProfileSeparatesAsLittleCmsDoes) {
+    if (!OwnSeparation()) GTEST_SKIP() << "the platform separates through its output channels";
+    const std::wstring path = TempPath(L"press.icc");
+    ASSERT_TRUE(WriteCmykPressProfile(Narrow(path).c_str()));
+    auto raster = RasterWith(3, 2, kColours);
+    ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"profiled.tif")).get(), CmykTiff(path).get()), S_OK);
+    const CmykFile file = ReadCmyk(L"profiled.tif");
+    ASSERT_EQ(file.inks.size(), kColours.size());
+
+    UniqueProfile srgb(cmsCreate_sRGBProfile(), &cmsCloseProfile);
+    UniqueProfile press(cmsOpenProfileFromFile(Narrow(path).c_str(), "r"), &cmsCloseProfile);
+    UniqueTransform transform(
+        cmsCreateTransform(srgb.get(), TYPE_BGRA_8, press.get(), TYPE_CMYK_8, INTENT_PERCEPTUAL, 0),
+        &cmsDeleteTransform);
+    ASSERT_TRUE(transform);
+    std::vector<std::uint32_t> expected(kColours.size());
+    cmsDoTransform(transform.get(), kColours.data(), expected.data(), static_cast<cmsUInt32Number>(kColours.size()));
+    EXPECT_EQ(file.inks, expected);
+    // Red through the profile has limited colour inks, unlike the plain rule.
+    EXPECT_LT(file.inks[2] >> 8 & 0xFF, 230u);
+    EXPECT_GT(file.inks[2] >> 8 & 0xFF, 150u);
+}
+
+TEST_F(CmykTiffTest, AProfileThatCannotBeOpenedFails) {
+    const std::wstring noFile = TempPath(L"no-such-profile.icc");
+    const std::wstring text = TempPath(L"not-a-profile.icc");
+    std::ofstream(Narrow(text)) << "plain text, not an ICC profile";
+    UniqueProfile srgb(cmsCreate_sRGBProfile(), &cmsCloseProfile);
+    const std::wstring rgbProfile = TempPath(L"srgb.icc");
+    cmsSaveProfileToFile(srgb.get(), Narrow(rgbProfile).c_str());
+
+    auto raster = RasterWith(3, 2, kColours);
+    for (const std::wstring& profile : {noFile, text, rgbProfile}) {
+        ExpectError(raster->SaveFile(Bstr(TempPath(L"unprofiled.tif")).get(), CmykTiff(profile).get()),
+                    static_cast<HRESULT>(0xFFFFFFFF),
+                    L"Cannot open ICM profile. It is possible such a profile does not exist or you try to use non-ICM "
+                    L"profile file as profile.");
+    }
+}
+
+TEST_F(CmykTiffTest, AFileThatCannotBeOpenedGivesTheWindowsError) {
+    auto raster = RasterWith(3, 2, kColours);
+    ExpectError(raster->SaveFile(Bstr(TempPath(L"no-such-folder\\cmyk.tif")).get(), CmykTiff().get()),
+                com::kErrSaveFile,
+                platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "SaveFile", ERROR_PATH_NOT_FOUND));
+}
+
+}  // namespace
+}  // namespace rastelle::test
