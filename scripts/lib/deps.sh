@@ -23,7 +23,7 @@ readonly DEB_PACKAGES=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools
   wine wine64 libwine-dev fonts-liberation
   libz-mingw-w64-dev nasm autoconf automake libtool xz-utils
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev zlib1g-dev liblcms2-dev
   imagemagick libtiff-tools python3
 )
 
