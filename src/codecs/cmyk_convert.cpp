@@ -1,6 +1,7 @@
 #include "codecs/cmyk_profile.h"
 #include "codecs/cmyk_tiff.h"
 #include "codecs/encoder_probes.h"
+#include "com/errors.h"
 #include "image/bitmap_lock.h"
 #include "kernels/cmyk_separation.h"
 #include "platform/gdiplus_raii.h"
@@ -56,19 +57,10 @@ LONG SeparateWithOutputChannels(Bitmap& source, Bitmap& cmyk, const std::wstring
     return target.Unlock() == Gdiplus::Ok ? 0 : kCmykLockTargetFailed;
 }
 
-// The profile name back in the ANSI code page, in which Little CMS opens it.
-std::string ToAnsi(const std::wstring& text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string ansi(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi.data(), n, nullptr, nullptr);
-    return ansi;
-}
-
 LONG SeparateOwn(Bitmap& source, Bitmap& cmyk, const std::wstring& profile) {
     std::unique_ptr<CmykProfileTransform> transform;
     if (!profile.empty()) {
-        transform = CmykProfileTransform::Open(ToAnsi(profile).c_str());
+        transform = CmykProfileTransform::Open(com::ToAnsi(profile).c_str());
         if (!transform) return kCmykProfileFailed;
     }
     PixelLock target;

@@ -28,16 +28,6 @@ using com::ThrowError;
 constexpr char kObjectName[] = "RasterObject";
 constexpr UINT kGifColours = 256;
 
-// The file name in the thread's ANSI code page, for the writers that open
-// files by 8-bit name.
-std::string ToAnsi(const wchar_t* text) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string ansi(static_cast<size_t>(n - 1), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), n, nullptr, nullptr);
-    return ansi;
-}
-
 // Writes the object's resolution into its bitmap, as every save does first.
 void ApplyResolution(const SaveSource& source, const char* method) {
     const Status status = source.bitmap->record(gp::GdipBitmapSetResolution(
@@ -90,11 +80,12 @@ void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::
         if (code == -1)
             ThrowError(code, L"Cannot open ICM profile. It is possible such a profile does not exist or you try to "
                              L"use non-ICM profile file as profile.");
-        if (code == -3) ThrowError(code, com::WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
+        if (code == -3)
+            ThrowError(code, com::WithSupportAddress(L"Cannot lock input bits. If you see this error, please contact "));
         ThrowError(code, com::WithSupportAddress(L"Unknown error. If you see this error, please contact "));
     }
     gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
-    const std::string ansiName = ToAnsi(fileName);
+    const std::string ansiName = com::ToAnsi(fileName ? fileName : L"");
     const Status status = WriteCmykTiff(ansiName.c_str(), *cmyk);
     MapFileStatus(status, GetLastError());
 }
@@ -198,7 +189,7 @@ HRESULT SaveFile(const SaveSource& source, BSTR fileName, IDispatch* encoder) {
     ComPtr<ISWFEncoderInfo> swf;
     if (encoder) encoder->QueryInterface(IID_ISWFEncoderInfo, swf.put_void());
     if (swf || source.outputType == FileType::SWF) {
-        const std::string ansiName = ToAnsi(name);
+        const std::string ansiName = com::ToAnsi(name ? name : L"");
         const HRESULT hr = WriteSwfFile(ansiName.c_str(), *source.bitmap, swf.get());
         swf.reset();
         if (FAILED(hr))

@@ -30,6 +30,15 @@ std::wstring Widen(const char* text) {
     return wide;
 }
 
+std::string ToAnsi(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
+    return narrow;
+}
+
 namespace {
 
 // Installs an error object built by fill on the calling thread.

@@ -39,6 +39,8 @@ HRESULT RaiseComErrorA(REFCLSID clsid, const char* description, REFIID iid, HRES
 
 // An 8-bit text in the ANSI code page as UTF-16 (empty for null).
 std::wstring Widen(const char* text);
+// UTF-16 text in the ANSI code page (for APIs that take 8-bit names).
+std::string ToAnsi(std::wstring_view text);
 
 // Places the collection's fixed error object (GUID iid, no source). Further
 // arguments are accepted and never shown.

@@ -24,16 +24,6 @@ constexpr int kMaxDefaultValueDepth = 8;
 // The list grows by this many slots at a time.
 constexpr size_t kGrowthStep = 16;
 
-// A key in the ANSI code page, the form in which keys are compared.
-std::string Ansi(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
-
 // The collection's error for code, or S_FALSE for a lookup that must not raise.
 HRESULT LookupFailure(HRESULT code, bool silent) {
     if (silent) return S_FALSE;
@@ -72,10 +62,11 @@ IRasterItem* RasterCollection::ItemAt(LONG position) const noexcept {
 // Finding items
 
 LONG RasterCollection::FindKey(std::wstring_view key) const {
-    const std::string wanted = Ansi(key);
+    const std::string wanted = com::ToAnsi(key);
     for (size_t i = 0; i < items_.size(); ++i) {
         const RasterItem* item = RasterItem::From(items_[i].get());
-        if (item->hasKey() && lstrcmpiA(Ansi(item->key()).c_str(), wanted.c_str()) == 0) return static_cast<LONG>(i);
+        if (item->hasKey() && lstrcmpiA(com::ToAnsi(item->key()).c_str(), wanted.c_str()) == 0)
+            return static_cast<LONG>(i);
     }
     return -1;
 }
@@ -249,7 +240,8 @@ STDMETHODIMP RasterCollection::Move(VARIANT index, LONG newIndex) {
             std::rotate(first + position, first + position + 1, first + newIndex + 1);
         else if (newIndex < position)
             std::rotate(first + newIndex, first + position, first + position + 1);
-        Renumber(static_cast<size_t>(std::min(position, newIndex)), static_cast<size_t>(std::max(position, newIndex)) + 1);
+        Renumber(static_cast<size_t>(std::min(position, newIndex)),
+                 static_cast<size_t>(std::max(position, newIndex)) + 1);
         return S_OK;
     });
 }
