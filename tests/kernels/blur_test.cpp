@@ -35,37 +35,27 @@ TEST(BlendOver, ReciprocalDivisionIsExact) {
 }
 
 TEST(BlendOver, CopiesOntoTransparentAndBlendsOntoOpaque) {
-    EXPECT_EQ(BlendOver(0x00123456u, 0xFF102030u, 77), 0x4D102030u);
-    EXPECT_EQ(BlendOver(0xFF000000u, 0x00FFFFFFu, 51), 0xFF333333u);  // weight 51/255
-    EXPECT_EQ(BlendOver(0xC0ABCDEFu, 0x11111111u, 0), 0xC0ABCDEFu);
-    EXPECT_EQ(BlendOver(0xC8000000u, 0x00FFFFFFu, 100) >> 24, 255u);  // alphas add up, capped
+    // Weight 51/255 onto opaque; alphas add up, capped.
+    EXPECT_EQ((std::vector<std::uint32_t>{BlendOver(0x00123456u, 0xFF102030u, 77), BlendOver(0xFF000000u, 0x00FFFFFFu, 51),
+                                          BlendOver(0xC0ABCDEFu, 0x11111111u, 0), BlendOver(0xC8000000u, 0x00FFFFFFu, 100) >> 24}),
+              (std::vector<std::uint32_t>{0x4D102030u, 0xFF333333u, 0xC0ABCDEFu, 255u}));
 }
 
 TEST(AlphaCurve, FollowsTheSCurve) {
-    const std::pair<std::uint32_t, std::uint32_t> points[] = {{0, 0},     {64, 32},   {128, 128}, {129, 130},
-                                                              {192, 224}, {254, 255}, {255, 255}};
-    for (auto [in, out] : points) EXPECT_EQ(AlphaCurve(in), out) << in;
+    for (auto [in, out] : {std::pair{0u, 0u}, {64u, 32u}, {128u, 128u}, {129u, 130u}, {192u, 224u}, {254u, 255u}, {255u, 255u}})
+        EXPECT_EQ(AlphaCurve(in), out) << in;
     for (std::uint32_t a = 0; a < 256; ++a) EXPECT_EQ(AlphaCurve(a), reference::AlphaCurve(a));
 }
 
-TEST(BlurNormalisingSum, AddsTheTentWeights) {
-    EXPECT_EQ(BlurNormalisingSum(2), 9);
-    EXPECT_EQ(BlurNormalisingSum(1.5), 6.5);
-    EXPECT_EQ(BlurNormalisingSum(0), 1);
-    EXPECT_EQ(BlurNormalisingSum(-0.5), 0.5);  // the centre alone, weight 1/2
-    EXPECT_EQ(BlurNormalisingSum(-1), 0);
-    EXPECT_EQ(BlurNormalisingSum(10), 121);
-}
-
-TEST(BlurParameters, OutOfRangeValuesAreTamed) {
-    EXPECT_EQ(BlurRadiusUsed(kNaN), 0);
-    EXPECT_EQ(BlurRadiusUsed(kInf), kMaxBlurRadius);
-    EXPECT_EQ(BlurRadiusUsed(1e300), kMaxBlurRadius);
-    EXPECT_EQ(BlurRadiusUsed(-kInf), -1);
-    EXPECT_EQ(BlurRadiusUsed(2.25), 2.25);
-    EXPECT_EQ(BlurIntensityUsed(0.5), 1);
-    EXPECT_EQ(BlurIntensityUsed(kNaN), 1);
-    EXPECT_EQ(BlurIntensityUsed(kInf), kInf);
+TEST(BlurParameters, SumsOfTheTentAndOutOfRangeValuesTamed) {
+    // -0.5 is the centre alone, weight 1/2.
+    for (auto [radius, sum] : {std::pair{2.0, 9.0}, {1.5, 6.5}, {0.0, 1.0}, {-0.5, 0.5}, {-1.0, 0.0}, {10.0, 121.0}})
+        EXPECT_EQ(BlurNormalisingSum(radius), sum) << radius;
+    for (auto [radius, used] : {std::pair{kNaN, 0.0}, {kInf, double{kMaxBlurRadius}}, {1e300, double{kMaxBlurRadius}},
+                                {-kInf, -1.0}, {2.25, 2.25}})
+        EXPECT_EQ(BlurRadiusUsed(radius), used) << radius;
+    for (auto [intensity, used] : {std::pair{0.5, 1.0}, {kNaN, 1.0}, {kInf, kInf}})
+        EXPECT_EQ(BlurIntensityUsed(intensity), used) << intensity;
 }
 
 // Runs the kernel and the reference on copies of `image` (the destination
@@ -168,13 +158,8 @@ TEST_P(BlurOnOpaqueAreas, LargeAreasRoundAsTheReciprocalSays) {
             image.at(x, y) = alpha << 24 | v << 16 | (255 - v) << 8 | (v * 7 & 255);
         }
     for (double radius : {0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 5.0, 6.5, 8.0, 9.5, 10.0}) {
-        BlurParams params;
-        params.radiusX = params.radiusY = radius;
-        ExpectSameAsReference(image, params);
-        params.offsetX = -3;
-        params.offsetY = 5;
-        params.glowColor = 0xFF00FF00u;
-        ExpectSameAsReference(image, params);
+        ExpectSameAsReference(image, BlurParams{0, 0, std::nullopt, 1, radius, radius});
+        ExpectSameAsReference(image, BlurParams{-3, 5, 0xFF00FF00u, 1, radius, radius});
     }
 }
 
@@ -184,13 +169,8 @@ TEST(BlurKernel, WideRadiiTakeTheSixtyFourBitPath) {
     std::mt19937 random(3);
     PaddedImage image(200, 5);
     FillRandom(image, random);
-    BlurParams params;
-    params.radiusX = 150;
-    params.radiusY = 130.5;
-    ExpectSameAsReference(image, params);
-    params.glowColor = 0x80FF0000u;
-    params.intensity = 700;
-    ExpectSameAsReference(image, params);
+    ExpectSameAsReference(image, BlurParams{0, 0, std::nullopt, 1, 150, 130.5});
+    ExpectSameAsReference(image, BlurParams{0, 0, 0x80FF0000u, 700, 150, 130.5});
 }
 
 TEST(BlurKernel, SinglePixelSpreadsAsTheTentProduct) {
@@ -217,14 +197,10 @@ TEST(BlurKernel, AlphaFallsOffAtTheBorders) {
     PaddedImage image(12, 12), out(12, 12);
     image.fill(0xFF404040u);
     out.fill(0);
-    BlurParams params;
-    params.radiusX = params.radiusY = 2;
-    BlurKernel(image.view(), out.view(), params);
-    EXPECT_EQ(out.at(0, 6) >> 24, 170u);
-    EXPECT_EQ(out.at(1, 6) >> 24, 226u);
-    EXPECT_EQ(out.at(2, 6) >> 24, 255u);
-    EXPECT_EQ(out.at(6, 0) >> 24, 170u);
-    EXPECT_EQ(out.at(0, 0) >> 24, 170u * 6 / 9);
+    BlurKernel(image.view(), out.view(), BlurParams{0, 0, std::nullopt, 1, 2, 2});
+    EXPECT_EQ((std::vector<std::uint32_t>{out.at(0, 6) >> 24, out.at(1, 6) >> 24, out.at(2, 6) >> 24,
+                                          out.at(6, 0) >> 24, out.at(0, 0) >> 24}),
+              (std::vector<std::uint32_t>{170, 226, 255, 170, 170 * 6 / 9}));
 }
 
 TEST(BlurKernel, UniformColourLosesAUnitOnlyWhereRoundingSaysSo) {
@@ -232,8 +208,7 @@ TEST(BlurKernel, UniformColourLosesAUnitOnlyWhereRoundingSaysSo) {
     image.fill(0xFFFEFEFEu);
     PaddedImage out = CopyOf(image, 0);
     FastBlurImage(image.view(), out.view(), 2);
-    EXPECT_EQ(out.at(0, 0), 0xFFFDFDFDu);
-    EXPECT_EQ(out.at(15, 10), 0xFFFEFEFEu);
+    EXPECT_EQ(std::make_pair(out.at(0, 0), out.at(15, 10)), std::make_pair(0xFFFDFDFDu, 0xFFFEFEFEu));
 
     image.fill(0xFF000001u);  // blue 1
     out = CopyOf(image, 0);
@@ -243,15 +218,11 @@ TEST(BlurKernel, UniformColourLosesAUnitOnlyWhereRoundingSaysSo) {
 
 TEST(BlurKernel, NonPositiveRadiusOnlyRaisesPartialAlpha) {
     PaddedImage image(4, 1), out(4, 1);
-    image.at(0, 0) = 0xFF102030u, image.at(1, 0) = 0x00102030u, image.at(2, 0) = 0x40102030u,
-    image.at(3, 0) = 0xA0102030u;
+    image.memory = {0xFF102030u, 0x00102030u, 0x40102030u, 0xA0102030u};
     for (double radius : {0.0, -0.5, -2.0, kNaN}) {
         out = CopyOf(image, 0);
         FastBlurImage(image.view(), out.view(), radius);
-        EXPECT_EQ(out.at(0, 0), 0xFF102030u);
-        EXPECT_EQ(out.at(1, 0), 0x00102030u);
-        EXPECT_EQ(out.at(2, 0), 0x80102030u);
-        EXPECT_EQ(out.at(3, 0), 0xFF102030u);
+        EXPECT_EQ(out.memory, (std::vector<std::uint32_t>{0xFF102030u, 0x00102030u, 0x80102030u, 0xFF102030u})) << radius;
     }
 }
 
@@ -278,10 +249,8 @@ TEST(GlowImage, SurroundsOpaquePartsAndKeepsThem) {
         for (int x = 5; x < 10; ++x) image.at(x, y) = 0xFF0000FFu;
     PaddedImage out = CopyOf(image, 0);
     GlowImage(image.view(), out.view(), 0xFFFFFF00u, 10, 2);
-    EXPECT_EQ(out.at(7, 7), 0xFF0000FFu);                      // opaque input unchanged
-    EXPECT_EQ(out.at(4, 7) & 0xFFFFFFu, 0xFFFF00u);            // glow colour beside it
-    EXPECT_EQ(out.at(4, 7) >> 24, 255u);                       // intensity 10 saturates
-    EXPECT_EQ(out.at(0, 0), 0u);                               // out of reach
+    // Opaque input unchanged, the glow colour beside it saturated by intensity 10, nothing out of reach.
+    EXPECT_EQ(std::make_tuple(out.at(7, 7), out.at(4, 7), out.at(0, 0)), std::make_tuple(0xFF0000FFu, 0xFFFFFF00u, 0u));
 }
 
 TEST(ShadowImage, DefaultsLeaveAnOpaqueImageAlone) {
@@ -301,19 +270,13 @@ TEST(ShadowImage, ShiftsASoftGreySquare) {
         for (int x = 20; x < 40; ++x) image.at(x, y) = 0xFF000000u;
     PaddedImage out = CopyOf(image, 0);
     ShadowImage(image.view(), out.view(), 0xFF808080u, 2, 10, 10);
-    EXPECT_EQ(out.at(30, 30), 0xFF000000u);  // the square itself
-    EXPECT_EQ(out.at(45, 45), 0xFF808080u);  // the shadow's solid inside
-    EXPECT_EQ(out.at(53, 53) >> 24, 0u);     // beyond its tent
-    const std::uint32_t edge = out.at(48, 45) >> 24;  // its soft edge
-    EXPECT_GT(edge, 0u);
-    EXPECT_LT(edge, 255u);
-    EXPECT_EQ(out.at(15, 15), 0u);  // nothing up and left
+    // The square itself, the shadow's solid inside, beyond its tent, nothing up and left; a soft edge.
+    EXPECT_EQ(std::make_tuple(out.at(30, 30), out.at(45, 45), out.at(53, 53) >> 24, out.at(15, 15)),
+              std::make_tuple(0xFF000000u, 0xFF808080u, 0u, 0u));
+    const std::uint32_t edge = out.at(48, 45) >> 24;
+    EXPECT_TRUE(edge > 0 && edge < 255) << edge;
     PaddedImage expected = CopyOf(image, 0);
-    BlurParams shadow;
-    shadow.glowColor = 0xFF808080u;
-    shadow.radiusX = shadow.radiusY = 2;
-    shadow.offsetX = shadow.offsetY = 10;
-    reference::BlurKernel(image.view(), expected.view(), shadow);
+    reference::BlurKernel(image.view(), expected.view(), BlurParams{10, 10, 0xFF808080u, 1, 2, 2});
     reference::BlurKernel(image.view(), expected.view(), BlurParams{});
     EXPECT_EQ(FirstDifference(expected, out), "");
 }
@@ -324,10 +287,7 @@ TEST(BlurKernel, NegativeRadiusWithColourLaysNoLayer) {
     FillRandom(image, random);
     for (double radius : {-1.0, -3.0, -kInf}) {
         PaddedImage out = CopyOf(image, 0);
-        BlurParams params;
-        params.glowColor = 0xFFFFFFFFu;
-        params.radiusX = params.radiusY = radius;
-        BlurKernel(image.view(), out.view(), params);
+        BlurKernel(image.view(), out.view(), BlurParams{0, 0, 0xFFFFFFFFu, 1, radius, radius});
         EXPECT_EQ(FirstDifference(image, out), "") << radius;
     }
 }

@@ -53,21 +53,15 @@ TEST(RankOrder, RanksByKeyThenByByte) {
 TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     // Blue keys: 2 * 100 = 100 * 2 = 200 and 0 * 50 = 0; the ties are broken by
     // the blue byte, ascending.
-    PaddedImage image(3, 1);
-    image.at(0, 0) = 0x02000064u;
-    image.at(1, 0) = 0x64000002u;
-    image.at(2, 0) = 0x00000032u;
-    auto blueAt1 = [&](RankMode mode) {
+    PaddedImage image(3, 1), clear(3, 1);
+    image.memory = {0x02000064u, 0x64000002u, 0x00000032u};
+    for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}}) {
         PaddedImage out = CopyOf(image, 0);
         RankFilter(image.view(), out.view(), 1, mode, true);
-        return out.at(1, 0) & 0xFF;
-    };
-    EXPECT_EQ(blueAt1(RankMode::Minimum), 0x32u);
-    EXPECT_EQ(blueAt1(RankMode::Median), 0x02u);
-    EXPECT_EQ(blueAt1(RankMode::Maximum), 0x64u);
+        EXPECT_EQ(out.at(1, 0) & 0xFF, blue) << Name(mode);
+    }
     // Transparent pixels: all key 0, ranked by their bytes.
-    PaddedImage clear(3, 1);
-    clear.at(0, 0) = 0x00000090u, clear.at(1, 0) = 0x00000010u, clear.at(2, 0) = 0x00000050u;
+    clear.memory = {0x00000090u, 0x00000010u, 0x00000050u};
     PaddedImage out = CopyOf(clear, 0);
     RankFilter(clear.view(), out.view(), 1, RankMode::Median, false);
     EXPECT_EQ(out.at(1, 0), 0x00000050u);
@@ -170,13 +164,11 @@ TEST(RankFilter, WindowsWiderThanTheHistogramCountsAllow) {
 
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
     PaddedImage image(3, 1);
-    image.at(0, 0) = 0xFF123456u, image.at(1, 0) = 0x40123456u, image.at(2, 0) = 0x00123456u;
+    image.memory = {0xFF123456u, 0x40123456u, 0x00123456u};
     for (int radius : {0, -1, INT_MIN}) {
         PaddedImage out = CopyOf(image, 0);
         ExpandImage(image.view(), out.view(), radius);
-        EXPECT_EQ(out.at(0, 0), 0xFF123456u);
-        EXPECT_EQ(out.at(1, 0), 0x80123456u);
-        EXPECT_EQ(out.at(2, 0), 0x00123456u);
+        EXPECT_EQ(out.memory, (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
     }
 }
 

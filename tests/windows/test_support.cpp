@@ -24,12 +24,22 @@ ThreadError TakeThreadError() {
 
 void ClearThreadError() { SetErrorInfo(0, nullptr); }
 
-ComPtr<IRasterObject> NewRaster() {
-    ComPtr<IRasterObject> raster;
-    const HRESULT hr =
-        CoCreateInstance(CLSID_RasterObject, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterObject, raster.put_void());
-    EXPECT_EQ(hr, S_OK) << "RasterObject cannot be created: is the DLL registered?";
-    return raster;
+std::vector<HRESULT> Answers(IUnknown* object, std::initializer_list<IID> iids) {
+    std::vector<HRESULT> answers;
+    for (const IID& iid : iids) {
+        ComPtr<IUnknown> answer;
+        answers.push_back(object->QueryInterface(iid, answer.put_void()));
+        if (FAILED(answers.back()) && answer) answers.back() = E_UNEXPECTED;  // a failure must leave null
+    }
+    return answers;
+}
+
+std::vector<HRESULT> SupportsErrorInfo(IUnknown* object, std::initializer_list<IID> iids) {
+    ComPtr<ISupportErrorInfo> support;
+    EXPECT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
+    std::vector<HRESULT> answers;
+    for (const IID& iid : iids) answers.push_back(support ? support->InterfaceSupportsErrorInfo(iid) : E_NOINTERFACE);
+    return answers;
 }
 
 ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
@@ -58,6 +68,23 @@ std::pair<LONG, LONG> SizeOf(IRasterObject* raster) {
     raster->get_Width(&width);
     raster->get_Height(&height);
     return {width, height};
+}
+
+Bitmap* BitmapOf(IUnknown* raster) {
+    ComPtr<IRasterObjectInternal> internal;
+    EXPECT_EQ(raster->QueryInterface(IID_IRasterObjectInternal, internal.put_void()), S_OK);
+    LONG* data = nullptr;
+    EXPECT_EQ(internal->GetDataPointer(&data), S_OK);
+    return reinterpret_cast<Bitmap*>(data);
+}
+
+Settings SettingsOf(IRasterObject* raster) {
+    Settings s{-1.0f, -1.0f, oftSWF, oftSWF};
+    raster->get_HorizontalResolution(&std::get<0>(s));
+    raster->get_VerticalResolution(&std::get<1>(s));
+    raster->get_OutputFileType(&std::get<2>(s));
+    raster->get_CurrentFileType(&std::get<3>(s));
+    return s;
 }
 
 std::vector<std::uint32_t> NumberedPixels(int width, int height) {
@@ -121,8 +148,10 @@ struct TempFolder {
     }
 };
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+// Appends each value as `bytes` little-endian bytes.
+void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
+    for (std::uint32_t value : values)
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
 }  // namespace
@@ -161,26 +190,13 @@ std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
 std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::uint32_t>& argb) {
     const int rowBytes = (width * 3 + 3) & ~3;
     const std::uint32_t dataSize = static_cast<std::uint32_t>(rowBytes * height);
-    std::vector<std::uint8_t> out;
-    out.push_back('B');
-    out.push_back('M');
-    PutLe(out, 54 + dataSize, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 54, 4);
-    PutLe(out, 40, 4);
-    PutLe(out, static_cast<std::uint32_t>(width), 4);
-    PutLe(out, static_cast<std::uint32_t>(height), 4);
-    PutLe(out, 1, 2);
-    PutLe(out, 24, 2);
-    PutLe(out, 0, 4);
-    PutLe(out, dataSize, 4);
-    PutLe(out, 2835, 4);  // 72 dpi, which loading must not take over
-    PutLe(out, 2835, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 0, 4);
+    std::vector<std::uint8_t> out{'B', 'M'};
+    PutLe(out, 4, {54 + dataSize, 0, 54, 40, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)});
+    PutLe(out, 2, {1, 24});
+    PutLe(out, 4, {0, dataSize, 2835, 2835, 0, 0});  // 72 dpi, which loading must not take over
     for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < width; ++x) PutLe(out, argb[static_cast<size_t>(y * width + x)] & 0xFFFFFF, 3);
-        for (int pad = width * 3; pad < rowBytes; ++pad) out.push_back(0);
+        for (int x = 0; x < width; ++x) PutLe(out, 3, {argb[static_cast<size_t>(y * width + x)] & 0xFFFFFF});
+        out.resize(out.size() + static_cast<size_t>(rowBytes - width * 3));
     }
     return out;
 }
@@ -215,25 +231,14 @@ std::vector<std::uint8_t> MakeIcon() {
     constexpr int kSide = 16;
     const std::uint32_t imageSize = 40 + kSide * kSide * 4 + kSide * 4;
     std::vector<std::uint8_t> out;
-    PutLe(out, 0, 2);
-    PutLe(out, 1, 2);  // icon
-    PutLe(out, 1, 2);  // one image
-    out.push_back(kSide);
-    out.push_back(kSide);
-    out.push_back(0);
-    out.push_back(0);
-    PutLe(out, 1, 2);
-    PutLe(out, 32, 2);
-    PutLe(out, imageSize, 4);
-    PutLe(out, 22, 4);
-    PutLe(out, 40, 4);
-    PutLe(out, kSide, 4);
-    PutLe(out, kSide * 2, 4);  // colour and mask
-    PutLe(out, 1, 2);
-    PutLe(out, 32, 2);
-    for (int i = 0; i < 6; ++i) PutLe(out, 0, 4);
-    for (int i = 0; i < kSide * kSide; ++i) PutLe(out, 0xFF3366CC, 4);
-    for (int i = 0; i < kSide; ++i) PutLe(out, 0, 4);
+    PutLe(out, 2, {0, 1, 1});  // an icon of one image
+    PutLe(out, 1, {kSide, kSide, 0, 0});
+    PutLe(out, 2, {1, 32});
+    PutLe(out, 4, {imageSize, 22, 40, kSide, kSide * 2});  // the height of colour and mask
+    PutLe(out, 2, {1, 32});
+    PutLe(out, 4, {0, 0, 0, 0, 0, 0});
+    for (int i = 0; i < kSide * kSide; ++i) PutLe(out, 4, {0xFF3366CC});
+    out.resize(out.size() + kSide * 4);  // the mask
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace rastelle {
@@ -31,14 +32,14 @@ ThreadError TakeThreadError();
 // Clears any error object left on the thread.
 void ClearThreadError();
 
-// Creates a RasterObject, or any class, through COM (the registered DLL).
-ComPtr<IRasterObject> NewRaster();
+// Creates any class, or a RasterObject, through COM (the registered DLL).
 template <class Itf>
 ComPtr<Itf> NewObject(REFCLSID clsid) {
     ComPtr<Itf> object;
     EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void()), S_OK);
     return object;
 }
+inline ComPtr<IRasterObject> NewRaster() { return NewObject<IRasterObject>(CLSID_RasterObject); }
 template <class Itf>
 ComPtr<IDispatch> AsDispatch(const ComPtr<Itf>& object) {
     ComPtr<IDispatch> dispatch;
@@ -46,11 +47,21 @@ ComPtr<IDispatch> AsDispatch(const ComPtr<Itf>& object) {
     return dispatch;
 }
 
+// For each interface in turn: the object's QueryInterface result, and what
+// its ISupportErrorInfo says of it.
+std::vector<HRESULT> Answers(IUnknown* object, std::initializer_list<IID> iids);
+std::vector<HRESULT> SupportsErrorInfo(IUnknown* object, std::initializer_list<IID> iids);
+
 // A raster object holding a width x height image of the given ARGB pixels
 // (row-major), and the pixels and size of one.
 ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb);
 std::vector<std::uint32_t> PixelsOf(IRasterObject* raster);
 std::pair<LONG, LONG> SizeOf(IRasterObject* raster);
+// The bitmap a raster object lends through IRasterObjectInternal.
+Bitmap* BitmapOf(IUnknown* raster);
+// Horizontal and vertical resolution, output and current file type.
+using Settings = std::tuple<float, float, OutputFileTypes, OutputFileTypes>;
+Settings SettingsOf(IRasterObject* raster);
 // Pixels numbered so that each one tells its position: 0xFF000000 | y << 8 | x.
 std::vector<std::uint32_t> NumberedPixels(int width, int height);
 // Opaque pixels whose three channels all vary.

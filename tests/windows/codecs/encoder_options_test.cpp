@@ -18,16 +18,13 @@ void ExpectOnlyItsInterfaces(REFCLSID clsid) {
     EXPECT_EQ(static_cast<void*>(dispatch.get()), static_cast<void*>(object.get()));
     dispatch->QueryInterface(IID_IUnknown, viaDispatch.put_void());
     EXPECT_EQ(identity.get(), viaDispatch.get());
-    ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(object.As(support), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(Itf)), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
-    ComPtr<IMarshal> marshal;
-    EXPECT_EQ(object.As(marshal), S_OK);
-    ComPtr<IUnknown> other;
-    for (const IID* iid : {&IID_IJPEGEncoderInfo, &IID_ITIFFEncoderInfo, &IID_IGIFEncoderInfo, &IID_IBMPEncoderInfo,
-                           &IID_ISWFEncoderInfo, &IID_IRasterObject})
-        EXPECT_EQ(object->QueryInterface(*iid, other.put_void()), IsEqualIID(*iid, __uuidof(Itf)) ? S_OK : E_NOINTERFACE);
+    EXPECT_EQ(SupportsErrorInfo(object.get(), {__uuidof(Itf), IID_IDispatch}), (std::vector<HRESULT>{S_OK, S_FALSE}));
+    const auto kinds = {IID_IMarshal, IID_IJPEGEncoderInfo, IID_ITIFFEncoderInfo, IID_IGIFEncoderInfo,
+                        IID_IBMPEncoderInfo, IID_ISWFEncoderInfo, IID_IRasterObject};
+    std::vector<HRESULT> expected;
+    for (const IID& iid : kinds)
+        expected.push_back(IsEqualIID(iid, IID_IMarshal) || IsEqualIID(iid, __uuidof(Itf)) ? S_OK : E_NOINTERFACE);
+    EXPECT_EQ(Answers(object.get(), kinds), expected);
 }
 
 TEST(EncoderOptions, EachClassAnswersItsInterfaceDispatchErrorInfoAndMarshalOnly) {
@@ -42,13 +39,10 @@ TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySays) {
     auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
     auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
     for (auto [put, expected] : {std::pair{INT32_MIN, 0}, std::pair{-5, 0}, std::pair{37, 37}, std::pair{150, 100}}) {
-        LONG read = -1;
-        EXPECT_EQ(jpeg->put_Quality(put), S_OK);
-        jpeg->get_Quality(&read);
-        EXPECT_EQ(read, expected);
-        EXPECT_EQ(swf->put_JPEGQuality(put), S_OK);
-        swf->get_JPEGQuality(&read);
-        EXPECT_EQ(read, expected);
+        LONG quality = -1, swfQuality = -1;
+        EXPECT_EQ(std::make_pair(jpeg->put_Quality(put), swf->put_JPEGQuality(put)), std::make_pair(S_OK, S_OK));
+        jpeg->get_Quality(&quality), swf->get_JPEGQuality(&swfQuality);
+        EXPECT_EQ(std::make_pair(quality, swfQuality), std::make_pair(LONG{expected}, LONG{expected})) << put;
     }
 
     // Refusals keep the old value; the count member of depth and space passes.
@@ -69,25 +63,19 @@ TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySays) {
     ColorDepths depth{};
     ColorSpaces space{};
     SWFCompressionTypes swfCompression{};
-    tiff->get_CompressionType(&compression);
-    tiff->get_ColorDepth(&depth);
-    tiff->get_ColorSpace(&space);
+    tiff->get_CompressionType(&compression), tiff->get_ColorDepth(&depth), tiff->get_ColorSpace(&space);
     swf->get_CompressionType(&swfCompression);
-    EXPECT_EQ(compression, tctLZW);
-    EXPECT_EQ(depth, 2);
-    EXPECT_EQ(space, 2);
-    EXPECT_EQ(swfCompression, swfctLossless);
+    EXPECT_EQ(std::make_tuple(compression, int{depth}, int{space}, swfCompression),
+              std::make_tuple(tctLZW, 2, 2, swfctLossless));
 
     // Unchecked properties keep any value, 16-bit flags unchanged.
     auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
     auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
     VARIANT_BOOL flag = 0;
-    EXPECT_EQ(gif->put_IsTransparent(7), S_OK);
-    gif->get_IsTransparent(&flag);
-    EXPECT_EQ(flag, 7);
-    EXPECT_EQ(bmp->put_ColorDepth(static_cast<ColorDepths>(-7)), S_OK);
-    bmp->get_ColorDepth(&depth);
-    EXPECT_EQ(depth, -7);
+    EXPECT_EQ(std::make_pair(gif->put_IsTransparent(7), bmp->put_ColorDepth(static_cast<ColorDepths>(-7))),
+              std::make_pair(S_OK, S_OK));
+    gif->get_IsTransparent(&flag), bmp->get_ColorDepth(&depth);
+    EXPECT_EQ(std::make_pair(int{flag}, int{depth}), std::make_pair(7, -7));
 }
 
 TEST(EncoderOptions, NullOutPointersGiveTheClassCodeWithoutErrorObject) {
@@ -97,13 +85,12 @@ TEST(EncoderOptions, NullOutPointersGiveTheClassCodeWithoutErrorObject) {
     auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
     auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
     ClearThreadError();
-    EXPECT_EQ(jpeg->get_Quality(nullptr), E_INVALIDARG);
-    EXPECT_EQ(tiff->get_CompressionType(nullptr), E_INVALIDARG);
-    EXPECT_EQ(tiff->get_ICCProfileFilename(nullptr), E_INVALIDARG);
-    EXPECT_EQ(tiff->get_ColorSpace(nullptr), E_INVALIDARG);
-    EXPECT_EQ(gif->get_AntialiasingPreprocessOn(nullptr), E_POINTER);
-    EXPECT_EQ(bmp->get_ColorDepth(nullptr), E_POINTER);
-    EXPECT_EQ(swf->get_BackgroundColor(nullptr), E_POINTER);
+    EXPECT_EQ((std::vector<HRESULT>{jpeg->get_Quality(nullptr), tiff->get_CompressionType(nullptr),
+                                    tiff->get_ICCProfileFilename(nullptr), tiff->get_ColorSpace(nullptr),
+                                    gif->get_AntialiasingPreprocessOn(nullptr), bmp->get_ColorDepth(nullptr),
+                                    swf->get_BackgroundColor(nullptr)}),
+              (std::vector<HRESULT>{E_INVALIDARG, E_INVALIDARG, E_INVALIDARG, E_INVALIDARG, E_POINTER, E_POINTER,
+                                    E_POINTER}));
     EXPECT_FALSE(TakeThreadError().present);
 }
 

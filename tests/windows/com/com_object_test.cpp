@@ -21,14 +21,9 @@ TEST(ComIdentity, InterfacesOfRasterObjectShareOneIdentity) {
     EXPECT_EQ(static_cast<void*>(dispatch.get()), static_cast<void*>(raster.get()))
         << "IDispatch is the dispatch side of IRasterObject";
 
-    ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(raster.As(support), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IRasterObject), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IRasterObjectInternal), S_FALSE);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
-
-    ComPtr<IMarshal> marshal;
-    EXPECT_EQ(raster.As(marshal), S_OK) << "the free-threaded marshaler is aggregated";
+    EXPECT_EQ(SupportsErrorInfo(raster.get(), {IID_IRasterObject, IID_IRasterObjectInternal, IID_IDispatch}),
+              (std::vector<HRESULT>{S_OK, S_FALSE, S_FALSE}));
+    EXPECT_EQ(Answers(raster.get(), {IID_IMarshal}), std::vector<HRESULT>{S_OK}) << "the free-threaded marshaler is aggregated";
 
     ComPtr<IUnknown> none;
     EXPECT_EQ(raster->QueryInterface(IID_IPersistStream, none.put_void()), E_NOINTERFACE);
@@ -58,13 +53,9 @@ TEST(ComIdentity, NamedBaseInterfacesAreAnsweredByTheDerivedOne) {
     EXPECT_EQ(identity1.get(), identity2.get());
     EXPECT_NE(static_cast<void*>(identity1.get()), static_cast<void*>(base.get())) << "the inner unknown";
 
-    ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(derived->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(ITestMoreSetters)), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(__uuidof(ITestSetters)), S_OK);
-    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IUnknown), S_FALSE);
-    ComPtr<IUnknown> none;
-    EXPECT_EQ(derived->QueryInterface(IID_IDispatch, none.put_void()), E_NOINTERFACE);
+    EXPECT_EQ(SupportsErrorInfo(derived.get(), {__uuidof(ITestMoreSetters), __uuidof(ITestSetters), IID_IUnknown}),
+              (std::vector<HRESULT>{S_OK, S_OK, S_FALSE}));
+    EXPECT_EQ(Answers(derived.get(), {IID_IDispatch}), std::vector<HRESULT>{E_NOINTERFACE});
 }
 
 // Names are looked up only for the interface's own dispatch identifiers
@@ -89,10 +80,10 @@ TEST(ComDispatch, GetIDsOfNamesRefusesAnInterfaceOtherThanNull) {
 struct MarshaledUse {
     IStream* stream;
     IRasterObject* received = nullptr;
-};
+} shared;
 
-DWORD WINAPI UseMarshaledObject(void* p) {
-    auto* s = static_cast<MarshaledUse*>(p);
+DWORD UseMarshaledObject() {
+    auto* s = &shared;
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     CoGetInterfaceAndReleaseStream(s->stream, IID_IRasterObject, reinterpret_cast<void**>(&s->received));
     LONG width = 0;
@@ -106,14 +97,9 @@ TEST(ComIdentity, FreeThreadedMarshalerGivesTheSamePointerInAnotherApartment) {
     auto raster = NewRaster();
     ComPtr<IStream> stream;
     ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IRasterObject, raster.get(), stream.put()), S_OK);
-    MarshaledUse shared{stream.detach()};
-    HANDLE thread = CreateThread(nullptr, 0, &UseMarshaledObject, &shared, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    DWORD width = 0;
-    GetExitCodeThread(thread, &width);
-    CloseHandle(thread);
+    shared = {stream.detach()};
+    EXPECT_EQ(RunOnThreads(1, &UseMarshaledObject), std::vector<DWORD>{3});
     EXPECT_EQ(static_cast<void*>(shared.received), static_cast<void*>(raster.get())) << "no proxy in between";
-    EXPECT_EQ(width, 3u);
 }
 
 // A minimal outer object for aggregation tests: it owns the inner unknown and

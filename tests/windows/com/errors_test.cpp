@@ -51,13 +51,10 @@ TEST(ErrorTexts, FailureMessageWindowsFormHidesTheStatus) {
 }
 
 TEST(ErrorObjects, RaiseComErrorFillsTheThreadErrorObject) {
+    // The source is the registered ProgID.
     ClearThreadError();
-    EXPECT_EQ(RaiseComError(CLSID_RasterObject, L"Something failed", IID_IRasterObject, E_FAIL), E_FAIL);
-    ThreadError error = TakeThreadError();
-    ASSERT_TRUE(error.present);
-    EXPECT_EQ(Narrow(error.description), "Something failed");
-    EXPECT_EQ(Narrow(error.source), "Rastelle.RasterObject.1") << "the source is the registered ProgID";
-    EXPECT_TRUE(IsEqualGUID(error.guid, IID_IRasterObject));
+    ExpectError(RaiseComError(CLSID_RasterObject, L"Something failed", IID_IRasterObject, E_FAIL), E_FAIL,
+                L"Something failed");
 
     // A success code of 0 becomes DISP_E_EXCEPTION.
     EXPECT_EQ(RaiseComError(CLSID_RasterObject, L"x", IID_IRasterObject, S_OK), DISP_E_EXCEPTION);
@@ -65,11 +62,8 @@ TEST(ErrorObjects, RaiseComErrorFillsTheThreadErrorObject) {
 
     // The 8-bit form, and a class without a ProgID: no source.
     const CLSID unregistered = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-    EXPECT_EQ(RaiseComErrorA(unregistered, "Eight-bit text", IID_NULL, kErrInvalidCall), kErrInvalidCall);
-    error = TakeThreadError();
-    ASSERT_TRUE(error.present);
-    EXPECT_EQ(Narrow(error.description), "Eight-bit text");
-    EXPECT_TRUE(error.source.empty());
+    ExpectError(RaiseComErrorA(unregistered, "Eight-bit text", IID_NULL, kErrInvalidCall), kErrInvalidCall,
+                L"Eight-bit text", "", IID_NULL);
 }
 
 TEST(ErrorObjects, CollectionErrorHasTheFixedTextAndNoSource) {

@@ -80,9 +80,7 @@ TEST(ProtectedRegion, HandlersInsideTheRegionKeepTheirFaults) {
         badWrite = IsBadWritePtr(readOnly.address, 4);
         goodRead = IsBadReadPtr(readOnly.address, 4);
     }));
-    EXPECT_TRUE(badRead);
-    EXPECT_TRUE(badWrite);
-    EXPECT_FALSE(goodRead);
+    EXPECT_EQ(std::make_tuple(badRead, badWrite, goodRead), std::make_tuple(TRUE, TRUE, FALSE));
 
     // A later fault nobody handles still abandons the region.
     badRead = FALSE;
@@ -124,9 +122,7 @@ TEST(ProtectedRegion, InnerRegionFaultDoesNotEndTheOuterOne) {
         innerResult = RunProtected([] { ReadNull(); });
         ++afterInner;
     });
-    EXPECT_FALSE(innerResult);
-    EXPECT_EQ(afterInner, 1);
-    EXPECT_TRUE(outerResult);
+    EXPECT_EQ(std::make_tuple(innerResult, afterInner, outerResult), std::make_tuple(false, 1, true));
     EXPECT_FALSE(RunProtected([] { EXPECT_TRUE(RunProtected([] {})); ReadNull(); }))
         << "a completed inner region leaves the outer one protected";
 }
@@ -138,7 +134,7 @@ TEST(ProtectedRegion, WorksOnSeveralThreadsAtOnce) {
         for (int i = 0; i < 100; ++i) faults += RunProtected([] { ReadNull(); }) ? 0 : 1;
         return HandlerChainHead() == head ? faults : 0;
     });
-    for (DWORD faults : caught) EXPECT_EQ(faults, 100u);
+    EXPECT_EQ(caught, std::vector<DWORD>(4, 100));
 }
 
 }  // namespace

@@ -39,24 +39,19 @@ TEST(PixelExchange, BitmapBecomesARowMajorArrayOfHeightByWidth) {
     auto bitmap = BitmapWith(3, 2, pixels);
     com::UniqueSafeArray array;
     ASSERT_EQ(BitmapToPixelArray(bitmap.get(), array.put()), S_OK);
-    EXPECT_EQ(SafeArrayGetDim(array.get()), 2u);
     VARTYPE type = VT_EMPTY;
+    LONG rows = 0, columns = 0;
     SafeArrayGetVartype(array.get(), &type);
-    EXPECT_EQ(type, VT_I4);
-    LONG upper = 0;
-    SafeArrayGetUBound(array.get(), 1, &upper);
-    EXPECT_EQ(upper, 1) << "first dimension: rows";
-    SafeArrayGetUBound(array.get(), 2, &upper);
-    EXPECT_EQ(upper, 2) << "second dimension: columns";
+    SafeArrayGetUBound(array.get(), 1, &rows), SafeArrayGetUBound(array.get(), 2, &columns);
+    EXPECT_EQ(std::make_tuple(SafeArrayGetDim(array.get()), type, rows, columns), std::make_tuple(2u, VARTYPE{VT_I4}, 1L, 2L))
+        << "the first dimension rows, the second columns";
     EXPECT_EQ(ArrayValues(array.get()), pixels) << "p(0,0) p(1,0) p(2,0) p(0,1) ...";
 
     // And back: every value unchanged, alpha included.
     Bitmap* back = nullptr;
     ASSERT_EQ(PixelArrayToBitmap(array.get(), &back), S_OK);
     std::unique_ptr<Bitmap> owned(back);
-    EXPECT_EQ(back->width(), 3);
-    EXPECT_EQ(back->height(), 2);
-    EXPECT_EQ(BitmapPixels(*back), pixels);
+    EXPECT_EQ(std::make_tuple(back->width(), back->height(), BitmapPixels(*back)), std::make_tuple(3, 2, pixels));
 }
 
 TEST(PixelExchange, ArrayLowerBoundsAreIgnoredAndTheSlotIsReplaced) {
@@ -69,8 +64,7 @@ TEST(PixelExchange, ArrayLowerBoundsAreIgnoredAndTheSlotIsReplaced) {
     Bitmap* slot = Bitmap::Create(9, 9);  // deleted by the conversion
     ASSERT_EQ(PixelArrayToBitmap(array.get(), &slot), S_OK);
     std::unique_ptr<Bitmap> owned(slot);
-    EXPECT_EQ(slot->width(), 3);
-    EXPECT_EQ(slot->height(), 2);
+    EXPECT_EQ(std::make_pair(slot->width(), slot->height()), std::make_pair(3, 2));
     EXPECT_EQ(BitmapPixels(*slot), (std::vector<std::uint32_t>{0xFF000000, 0xFF000001, 0xFF000002, 0xFF000003,
                                                                0xFF000004, 0xFF000005}));
 }

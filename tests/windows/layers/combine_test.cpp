@@ -4,8 +4,9 @@
 
 #include "com/errors.h"
 #include "image/bitmap.h"
-#include "platform/gdiplus.h"
+#include "image/bitmap_lock.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -114,14 +115,6 @@ ComPtr<IRasterObject> Combined(IRasterCollection* collection) {
     return result;
 }
 
-ComPtr<IRasterItem> ItemAt(IRasterCollection* collection, LONG position) {
-    ComPtr<IRasterItem> item;
-    EXPECT_EQ(collection->get_Item(*Var(position), item.put()), S_OK);
-    return item;
-}
-
-Layer Solid(int width, int height, std::uint32_t argb) { return {width, height, Pixels(static_cast<size_t>(width * height), argb)}; }
-
 TEST(CombineLayers, StackWithOffsetsOpacitiesAndModes) {
     Layer background{9, 7, Noise(63, 1)};
     background.mode = static_cast<CombineModes>(7);  // a visible first item's mode and offsets are not used
@@ -139,7 +132,7 @@ TEST(CombineLayers, StackWithOffsetsOpacitiesAndModes) {
         {0, 0, {}, 0, 0, cmXORBlend, 255},            // no image: skipped
     };
     auto collection = CollectionOf(layers);
-    auto first = RasterOf(ItemAt(collection.get(), 0).get());
+    auto first = RasterOf(ItemAt(collection.get(), Var(0L)).get());
     first->put_HorizontalResolution(150.0f);
     first->put_VerticalResolution(200.5f);
     first->put_OutputFileType(oftPNG);
@@ -150,14 +143,7 @@ TEST(CombineLayers, StackWithOffsetsOpacitiesAndModes) {
     EXPECT_EQ(SizeOf(result.get()), std::make_pair(LONG{9}, LONG{7}));
     EXPECT_EQ(PixelsOf(result.get()), Flattened(layers));
     EXPECT_EQ(PixelsOf(first.get()), layers[0].pixels) << "the items are not changed";
-    FLOAT resolution = 0;
-    result->get_HorizontalResolution(&resolution);
-    EXPECT_EQ(resolution, 150.0f);
-    result->get_VerticalResolution(&resolution);
-    EXPECT_EQ(resolution, 200.5f);
-    OutputFileTypes type = oftGIF;
-    result->get_OutputFileType(&type);
-    EXPECT_EQ(type, oftJPEG);
+    EXPECT_EQ(SettingsOf(result.get()), Settings(150.0f, 200.5f, oftJPEG, oftUnknown));
 
     // Dissolve reseeds per layer: a second call gives the same image.
     EXPECT_EQ(PixelsOf(Combined(collection.get()).get()), Flattened(layers));
@@ -178,53 +164,20 @@ TEST(CombineLayers, ExactValuesOfTheModes) {
         {cmDissolve, 255, 0x80FFFFFF, 0xFF000000, 0xBF808080},  // the first draw, 94, is taken
     };
     for (const Case& c : cases) {
-        auto collection = CollectionOf({Solid(1, 1, c.background), {1, 1, {c.layer}, 0, 0, c.mode, c.opacity}});
+        auto collection = CollectionOf({{1, 1, {c.background}}, {1, 1, {c.layer}, 0, 0, c.mode, c.opacity}});
         EXPECT_EQ(PixelsOf(Combined(collection.get()).get()), Pixels{c.expected})
             << "mode " << c.mode << " opacity " << int{c.opacity};
     }
 }
 
 TEST(CombineLayers, InvisibleFirstItemGivesItsSizeInTheBackgroundColour) {
-    Layer first = Solid(30, 20, 0xFF00FF00);
-    first.visible = false;
-    auto collection = CollectionOf({first, Solid(5, 4, 0xFF0000FF)});
-    auto item = ItemAt(collection.get(), 1);
-    item->put_OffsetX(10);
-    item->put_OffsetY(10);
+    auto collection = CollectionOf({{30, 20, Pixels(600, 0xFF00FF00), 0, 0, cmAlphaBlend, 255, false},
+                                    {5, 4, Pixels(20, 0xFF0000FF), 10, 10}});
     ASSERT_EQ(collection->put_BackgroundColor(static_cast<LONG>(0x80FF0000)), S_OK);
-
-    const Pixels pixels = PixelsOf(Combined(collection.get()).get());
-    ASSERT_EQ(pixels.size(), 600u);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 30; ++x) {
-            const bool covered = x >= 10 && x < 15 && y >= 10 && y < 14;
-            ASSERT_EQ(pixels[static_cast<size_t>(y * 30 + x)], covered ? 0xFF0000FFu : 0x80FF0000u) << x << "," << y;
-        }
+    Pixels expected(600, 0x80FF0000u);
+    for (int y = 10; y < 14; ++y) std::fill_n(expected.begin() + y * 30 + 10, 5, 0xFF0000FFu);
+    EXPECT_EQ(PixelsOf(Combined(collection.get()).get()), expected);
 }
-
-// The bitmap of an item's raster object, as the collection reaches it.
-Gdiplus::GpBitmap* NativeBitmapOf(IRasterItem* item) {
-    ComPtr<IRasterObjectInternal> internal;
-    EXPECT_EQ(RasterOf(item).As(internal), S_OK);
-    LONG* data = nullptr;
-    internal->GetDataPointer(&data);
-    return reinterpret_cast<Bitmap*>(data)->native();
-}
-
-// Holds a bitmap locked, so that the collection's own lock fails.
-class HeldLock {
-public:
-    explicit HeldLock(Gdiplus::GpBitmap* bitmap) : bitmap_(bitmap) {
-        const Gdiplus::GpRect rect(0, 0, 1, 1);
-        EXPECT_EQ(gp::GdipBitmapLockBits(bitmap_, &rect, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data_),
-                  Gdiplus::Ok);
-    }
-    ~HeldLock() { gp::GdipBitmapUnlockBits(bitmap_, &data_); }
-
-private:
-    Gdiplus::GpBitmap* bitmap_;
-    Gdiplus::BitmapData data_{};
-};
 
 std::wstring LockFailureText(const char* object) {
     return L"GDI+ error occured in Combine method of the " + com::Widen(object) +
@@ -249,8 +202,8 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
     ExpectCollectionClassError(imageless->Combine(result.put()), E_FAIL, noBackground);
     EXPECT_EQ(result.get(), nullptr);
 
-    auto collection = CollectionOf({Solid(2, 2, 0xFF000000), Solid(1, 1, 0xFFFFFFFF)});
-    auto layer = ItemAt(collection.get(), 1);
+    auto collection = CollectionOf({{2, 2, Pixels(4, 0xFF000000)}, {1, 1, {0xFFFFFFFF}}});
+    auto layer = ItemAt(collection.get(), Var(1L));
     layer->put_Mode(static_cast<CombineModes>(7));
     ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL, L"Rastelle does not support such a mode!");
     layer->put_IsVisible(VARIANT_FALSE);
@@ -262,7 +215,8 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
                                        L"Cannot combine (AND blend): ", L"Cannot combine (OR blend): ",
                                        L"Cannot combine (dissolve): "};
     {
-        HeldLock held(NativeBitmapOf(layer.get()));
+        PixelLock held;  // so that the collection's own lock fails
+        ASSERT_EQ(held.Lock(BitmapOf(RasterOf(layer.get()).get())->native(), 1, 1, Gdiplus::ImageLockModeRead), Gdiplus::Ok);
         for (int mode = cmAlphaBlend; mode <= cmDissolve; ++mode) {
             layer->put_Mode(static_cast<CombineModes>(mode));
             ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL,
@@ -270,7 +224,10 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
         }
     }
     {
-        HeldLock held(NativeBitmapOf(ItemAt(collection.get(), 0).get()));
+        PixelLock held;
+        ASSERT_EQ(held.Lock(BitmapOf(RasterOf(ItemAt(collection.get(), Var(0L)).get()).get())->native(), 1, 1,
+                            Gdiplus::ImageLockModeRead),
+                  Gdiplus::Ok);
         ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL, LockFailureText("ObjectCollection"));
     }
     EXPECT_EQ(collection->Combine(result.put()), S_OK) << "the items are usable after the failures";

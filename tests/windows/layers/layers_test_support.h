@@ -8,37 +8,59 @@
 
 namespace rastelle::test {
 
-ComPtr<IRasterCollection> NewCollection();
+inline ComPtr<IRasterCollection> NewCollection() { return NewObject<IRasterCollection>(CLSID_RasterCollection); }
 // Adds an item at index (default: append) and returns it.
-ComPtr<IRasterItem> AddItem(IRasterCollection* collection, LONG index = -1);
-std::wstring KeyOf(IRasterItem* item);
-LONG IndexOf(IRasterItem* item);
+inline ComPtr<IRasterItem> AddItem(IRasterCollection* collection, LONG index = -1) {
+    ComPtr<IRasterItem> item;
+    EXPECT_EQ(collection->Add(index, item.put()), S_OK);
+    return item;
+}
+inline std::wstring KeyOf(IRasterItem* item) {
+    com::UniqueBstr key;
+    EXPECT_EQ(item->get_Key(key.put()), S_OK);
+    return std::wstring(key.view());
+}
+inline LONG IndexOf(IRasterItem* item) {
+    LONG index = -100;
+    EXPECT_EQ(item->get_Index(&index), S_OK);
+    return index;
+}
 // The inner raster object of an item.
-ComPtr<IRasterObject> RasterOf(IRasterItem* item);
+inline ComPtr<IRasterObject> RasterOf(IRasterItem* item) {
+    ComPtr<IRasterObject> raster;
+    EXPECT_EQ(item->get_RasterObject(raster.put()), S_OK);
+    return raster;
+}
 
-// An index variant (cleared on destruction); COM methods take it by value.
-class Var {
-public:
-    Var() noexcept { VariantInit(&v_); }
-    explicit Var(LONG value) noexcept;
-    explicit Var(const std::wstring& key) noexcept;
-    explicit Var(double value) noexcept;
-    Var(Var&& other) noexcept : v_(other.v_) { VariantInit(&other.v_); }
-    Var(const Var&) = delete;
-    Var& operator=(const Var&) = delete;
-    ~Var() { VariantClear(&v_); }
-
-    const VARIANT& operator*() const noexcept { return v_; }
-    VARIANT* get() noexcept { return &v_; }
+// An index variant; COM methods take it by value (*var).
+struct Var : com::UniqueVariant {
+    Var() = default;
+    explicit Var(LONG value) { V_VT(get()) = VT_I4, V_I4(get()) = value; }
+    explicit Var(double value) { V_VT(get()) = VT_R8, V_R8(get()) = value; }
+    explicit Var(const wchar_t* key) { V_VT(get()) = VT_BSTR, V_BSTR(get()) = SysAllocString(key); }
+    explicit Var(IDispatch* object) { V_VT(get()) = VT_DISPATCH, V_DISPATCH(get()) = object, object->AddRef(); }
+    // A variant of that type holding zeros (VT_NULL, a null VT_BSTR, VT_UNKNOWN without an object).
+    static Var OfType(VARTYPE type) { return Var(type, 0); }
+    const VARIANT& operator*() const noexcept { return *get(); }
 
 private:
-    VARIANT v_;
+    Var(VARTYPE type, int) { V_VT(get()) = type, V_UNKNOWN(get()) = nullptr; }
 };
 
+inline ComPtr<IRasterItem> ItemAt(IRasterCollection* collection, const Var& index) {
+    ComPtr<IRasterItem> item;
+    EXPECT_EQ(collection->get_Item(*index, item.put()), S_OK);
+    return item;
+}
+
 // The collection's own error: the fixed text, GUID iid, no source.
-void ExpectCollectionError(HRESULT hr, HRESULT expectedHr, REFIID iid = IID_IRasterCollection);
+inline void ExpectCollectionError(HRESULT hr, HRESULT expectedHr, REFIID iid = IID_IRasterCollection) {
+    ExpectError(hr, expectedHr, L"Error in the collection occured (it is possible wrong index)", "", iid);
+}
 // An error of the collection class with the given text (source its ProgID).
-void ExpectCollectionClassError(HRESULT hr, HRESULT expectedHr, const std::wstring& text,
-                                REFIID iid = IID_IRasterCollection);
+inline void ExpectCollectionClassError(HRESULT hr, HRESULT expectedHr, const std::wstring& text,
+                                       REFIID iid = IID_IRasterCollection) {
+    ExpectError(hr, expectedHr, text, "Rastelle.RasterCollection.1", iid);
+}
 
 }  // namespace rastelle::test

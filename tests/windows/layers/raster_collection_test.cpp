@@ -17,7 +17,6 @@ using Pixels = std::vector<std::uint32_t>;
 constexpr HRESULT kNoPosition = static_cast<HRESULT>(0xA0000038);
 constexpr HRESULT kNoKey = static_cast<HRESULT>(0xA0000039);
 constexpr HRESULT kEmptyIndex = static_cast<HRESULT>(0xA0000066);
-const std::wstring kItemText = L"Cannot get access to the item. Probably the index is out of bounds";
 
 // The keys in position order, each item's Index checked on the way.
 Keys KeysOf(IRasterCollection* collection) {
@@ -35,12 +34,6 @@ Keys KeysOf(IRasterCollection* collection) {
 
 HRESULT PutKey(IRasterItem* item, const std::wstring& key) { return item->put_Key(Bstr(key).get()); }
 
-ComPtr<IRasterItem> ItemAt(IRasterCollection* collection, const Var& index) {
-    ComPtr<IRasterItem> item;
-    EXPECT_EQ(collection->get_Item(*index, item.put()), S_OK);
-    return item;
-}
-
 // Items keyed A, B, C, ... in that order.
 ComPtr<IRasterCollection> Lettered(int count) {
     auto collection = NewCollection();
@@ -48,39 +41,22 @@ ComPtr<IRasterCollection> Lettered(int count) {
     return collection;
 }
 
-bool Answers(IUnknown* object, REFIID iid) {
-    ComPtr<IUnknown> answer;
-    return object->QueryInterface(iid, answer.put_void()) == S_OK;
-}
-
-HRESULT SupportsErrorInfo(IUnknown* object, REFIID iid) {
-    ComPtr<ISupportErrorInfo> support;
-    EXPECT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
-    return support->InterfaceSupportsErrorInfo(iid);
-}
-
 // An automation object whose default value is a text, or fails.
 class DefaultValue final : public com::ComObject<DefaultValue, IDispatch> {
 public:
     static Var New(const wchar_t* value, HRESULT failure) {
-        Var v;
-        V_VT(v.get()) = VT_DISPATCH;
-        EXPECT_EQ(com::CreateComObject<DefaultValue>(nullptr, IID_IDispatch, reinterpret_cast<void**>(&V_DISPATCH(v.get()))), S_OK);
-        auto* self = static_cast<DefaultValue*>(V_DISPATCH(v.get()));
-        self->value_ = value;
-        self->failure_ = failure;
-        return v;
+        ComPtr<IDispatch> object;
+        EXPECT_EQ(com::CreateComObject<DefaultValue>(nullptr, IID_IDispatch, object.put_void()), S_OK);
+        static_cast<DefaultValue*>(object.get())->value_ = value;
+        static_cast<DefaultValue*>(object.get())->failure_ = failure;
+        return Var(object.get());
     }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
         if (FAILED(failure_) || id != DISPID_VALUE) return FAILED(failure_) ? failure_ : DISP_E_MEMBERNOTFOUND;
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = SysAllocString(value_);
+        V_VT(result) = VT_BSTR, V_BSTR(result) = SysAllocString(value_);
         return S_OK;
     }
 
@@ -91,11 +67,10 @@ private:
 
 TEST(RasterLayers, InterfaceMapsOfCollectionAndItem) {
     auto collection = NewCollection();
-    EXPECT_TRUE(Answers(collection.get(), IID_IDispatch));
-    EXPECT_TRUE(Answers(collection.get(), IID_IMarshal));
-    EXPECT_FALSE(Answers(collection.get(), IID_IRasterObject));
-    EXPECT_EQ(SupportsErrorInfo(collection.get(), IID_IRasterCollection), S_OK);
-    EXPECT_EQ(SupportsErrorInfo(collection.get(), IID_IRasterItem), S_FALSE);
+    EXPECT_EQ(Answers(collection.get(), {IID_IDispatch, IID_IMarshal, IID_IRasterObject}),
+              (std::vector<HRESULT>{S_OK, S_OK, E_NOINTERFACE}));
+    EXPECT_EQ(SupportsErrorInfo(collection.get(), {IID_IRasterCollection, IID_IRasterItem}),
+              (std::vector<HRESULT>{S_OK, S_FALSE}));
 
     auto item = AddItem(collection.get());
     // One vtable serves IRasterItem, IRasterObject and IDispatch; IUnknown is
@@ -109,11 +84,9 @@ TEST(RasterLayers, InterfaceMapsOfCollectionAndItem) {
     item->QueryInterface(IID_IUnknown, identity.put_void());
     RasterOf(item.get())->QueryInterface(IID_IUnknown, innerIdentity.put_void());
     EXPECT_NE(identity.get(), innerIdentity.get());
-    EXPECT_TRUE(Answers(item.get(), IID_IMarshal));
-    EXPECT_FALSE(Answers(item.get(), IID_IRasterObjectInternal));
-    EXPECT_EQ(SupportsErrorInfo(item.get(), IID_IRasterItem), S_OK);
-    EXPECT_EQ(SupportsErrorInfo(item.get(), IID_IRasterObject), S_OK);
-    EXPECT_EQ(SupportsErrorInfo(item.get(), IID_IRasterCollection), S_FALSE);
+    EXPECT_EQ(Answers(item.get(), {IID_IMarshal, IID_IRasterObjectInternal}), (std::vector<HRESULT>{S_OK, E_NOINTERFACE}));
+    EXPECT_EQ(SupportsErrorInfo(item.get(), {IID_IRasterItem, IID_IRasterObject, IID_IRasterCollection}),
+              (std::vector<HRESULT>{S_OK, S_OK, S_FALSE}));
 
     ComPtr<IUnknown> unused;
     EXPECT_NE(CoCreateInstance(CLSID_RasterItem, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unused.put_void()), S_OK)
@@ -125,12 +98,12 @@ TEST(RasterLayers, AddDefaultsPositionsAndKeys) {
     auto item = AddItem(collection.get());
     EXPECT_EQ(KeyOf(item.get()), L"RasterObject0");
     VARIANT_BOOL visible = 0;
-    item->get_IsVisible(&visible);
-    EXPECT_EQ(visible, 1) << "the stored true is 1, not VARIANT_TRUE";
     BYTE opacity = 0;
-    item->get_Opacity(&opacity);
-    EXPECT_EQ(opacity, 255);
     LONG width = 0;
+    item->get_IsVisible(&visible);
+    item->get_Opacity(&opacity);
+    EXPECT_EQ(std::make_pair(visible, opacity), std::make_pair(VARIANT_BOOL{1}, BYTE{255}))
+        << "the stored true is 1, not VARIANT_TRUE";
     EXPECT_EQ(item->get_Width(&width), E_FAIL) << "the inner raster object starts empty";
 
     // 0 .. Count - 1 inserts there; anything else appends.
@@ -155,41 +128,41 @@ TEST(RasterLayers, AddDefaultsPositionsAndKeys) {
 TEST(RasterLayers, ItemResolvesKeysNumbersAndOtherVariants) {
     auto collection = NewCollection();
     for (int i = 0; i < 6; ++i) AddItem(collection.get());
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(std::wstring(L"rasterobject1"))).get()), 1);
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(std::wstring(L"2"))).get()), 2) << "a number in a string";
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(2.6)).get()), 3) << "2.6 converts to 3";
     ASSERT_EQ(PutKey(ItemAt(collection.get(), Var(3L)).get(), L"7"), S_OK) << "7 is no position of six items";
     AddItem(collection.get());
     AddItem(collection.get());
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(std::wstring(L"7"))).get()), 3) << "a key wins over a position";
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), DefaultValue::New(L"RasterObject2", S_OK)).get()), 2);
 
-    // Script hosts pass variables by reference.
-    Var target(1L);
-    VARIANT byRef;
-    V_VT(&byRef) = VT_VARIANT | VT_BYREF;
-    V_VARIANTREF(&byRef) = target.get();
-    ComPtr<IRasterItem> item;
-    ASSERT_EQ(collection->get_Item(byRef, item.put()), S_OK);
-    EXPECT_EQ(IndexOf(item.get()), 1);
+    const struct {
+        Var index;
+        LONG expected;
+    } found[] = {{Var(L"rasterobject1"), 1}, {Var(L"2"), 2} /* a number in a string */, {Var(2.6), 3},
+                 {Var(L"7"), 3} /* a key wins over a position */, {DefaultValue::New(L"RasterObject2", S_OK), 2}};
+    for (const auto& c : found) EXPECT_EQ(IndexOf(ItemAt(collection.get(), c.index).get()), c.expected);
+    // Script hosts pass variables by reference; a string by reference is still a key.
+    Var target(1L), byRef;
+    V_VT(byRef.get()) = VT_VARIANT | VT_BYREF, V_VARIANTREF(byRef.get()) = target.get();
+    EXPECT_EQ(IndexOf(ItemAt(collection.get(), byRef).get()), 1);
     BSTR key = SysAllocString(L"RASTEROBJECT4");
-    V_VT(&byRef) = VT_BSTR | VT_BYREF;
-    V_BSTRREF(&byRef) = &key;
-    ASSERT_EQ(collection->get_Item(byRef, item.put()), S_OK);
-    EXPECT_EQ(IndexOf(item.get()), 4) << "a string by reference is still a key";
+    V_VT(byRef.get()) = VT_BSTR | VT_BYREF, V_BSTRREF(byRef.get()) = &key;
+    EXPECT_EQ(IndexOf(ItemAt(collection.get(), byRef).get()), 4);
     SysFreeString(key);
+    V_VT(byRef.get()) = VT_EMPTY;
 
-    ExpectCollectionClassError(collection->get_Item(*Var(std::wstring(L"abc")), item.put()), kNoKey, kItemText);
-    EXPECT_EQ(item.get(), nullptr);
-    ExpectCollectionClassError(collection->get_Item(*Var(8L), item.put()), kNoPosition, kItemText);
-    ExpectCollectionClassError(collection->get_Item(*Var(), item.put()), kEmptyIndex, kItemText);
-    Var null, nullString;
-    V_VT(null.get()) = VT_NULL;
-    V_VT(nullString.get()) = VT_BSTR;
-    ExpectCollectionClassError(collection->get_Item(*null, item.put()), kEmptyIndex, kItemText);
-    ExpectCollectionClassError(collection->get_Item(*nullString, item.put()), E_POINTER, kItemText);
-    ExpectCollectionClassError(collection->get_Item(*DefaultValue::New(L"", DISP_E_MEMBERNOTFOUND), item.put()),
-                               DISP_E_MEMBERNOTFOUND, kItemText);
+    const struct {
+        Var index;
+        HRESULT expected;
+    } refused[] = {{Var(L"abc"), kNoKey},
+                   {Var(8L), kNoPosition},
+                   {Var(), kEmptyIndex},
+                   {Var::OfType(VT_NULL), kEmptyIndex},
+                   {Var::OfType(VT_BSTR), E_POINTER},
+                   {DefaultValue::New(L"", DISP_E_MEMBERNOTFOUND), DISP_E_MEMBERNOTFOUND}};
+    for (const auto& c : refused) {
+        ComPtr<IRasterItem> item;
+        ExpectCollectionClassError(collection->get_Item(*c.index, item.put()), c.expected,
+                                   L"Cannot get access to the item. Probably the index is out of bounds");
+        EXPECT_EQ(item.get(), nullptr);
+    }
     EXPECT_EQ(collection->get_Item(*Var(0L), nullptr), E_POINTER);
 }
 
@@ -197,19 +170,17 @@ TEST(RasterLayers, MoveRemoveAndKeyPutWithTheirFailures) {
     auto collection = Lettered(4);
     ASSERT_EQ(collection->Move(*Var(0L), 2), S_OK);
     EXPECT_EQ(KeysOf(collection.get()), (Keys{L"B", L"C", L"A", L"D"})) << "a move, not an exchange";
-    ASSERT_EQ(collection->Move(*Var(std::wstring(L"d")), 0), S_OK);
+    ASSERT_EQ(collection->Move(*Var(L"d"), 0), S_OK);
     EXPECT_EQ(KeysOf(collection.get()), (Keys{L"D", L"B", L"C", L"A"}));
 
     // The resolver's code and the collection's text; NewIndex is checked
     // first and fails without an error object, as do failed conversions.
-    ExpectCollectionError(collection->Remove(*Var(std::wstring(L"nope"))), kNoKey);
+    ExpectCollectionError(collection->Remove(*Var(L"nope")), kNoKey);
     ExpectCollectionError(collection->Remove(*Var()), kEmptyIndex);
     ExpectCollectionError(collection->Move(*Var(7L), 0), kNoPosition);
     ClearThreadError();
     EXPECT_EQ(collection->Move(*Var(), 4), E_INVALIDARG);
-    Var unknown;
-    V_VT(unknown.get()) = VT_UNKNOWN;
-    EXPECT_TRUE(FAILED(collection->Remove(*unknown)));
+    EXPECT_TRUE(FAILED(collection->Remove(*Var::OfType(VT_UNKNOWN))));
     EXPECT_FALSE(TakeThreadError().present);
 
     // A key that finds an item (its own, another's in any case, a valid
@@ -222,18 +193,17 @@ TEST(RasterLayers, MoveRemoveAndKeyPutWithTheirFailures) {
     com::UniqueBstr key;
     ASSERT_EQ(d->get_Key(key.put()), S_OK);
     EXPECT_EQ(key.get(), nullptr) << "a null key stays null";
-    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(std::wstring(L"A"))).get()), 3) << "keyless items are skipped";
+    EXPECT_EQ(IndexOf(ItemAt(collection.get(), Var(L"A")).get()), 3) << "keyless items are skipped";
 }
 
 TEST(RasterLayers, DetachedItemsKeepTheirStateAndTakeAnyKey) {
     auto collection = Lettered(3);
-    auto b = ItemAt(collection.get(), Var(std::wstring(L"B")));
+    auto b = ItemAt(collection.get(), Var(L"B"));
     ASSERT_EQ(b->EmptyImage(2, 2, 0x11223344), S_OK);
     ASSERT_EQ(collection->Remove(*Var(1L)), S_OK);
     EXPECT_EQ(KeysOf(collection.get()), (Keys{L"A", L"C"}));
-    EXPECT_EQ(IndexOf(b.get()), 0);
-    EXPECT_EQ(KeyOf(b.get()), L"B");
-    EXPECT_EQ(PixelsOf(b.get()), Pixels(4, 0x11223344));
+    EXPECT_EQ(std::make_tuple(IndexOf(b.get()), KeyOf(b.get()), PixelsOf(b.get())),
+              std::make_tuple(0L, std::wstring(L"B"), Pixels(4, 0x11223344)));
     EXPECT_EQ(PutKey(b.get(), L"A"), S_OK);
 
     // Releasing the collection detaches the rest the same way.
@@ -314,8 +284,7 @@ TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
     ASSERT_EQ(item->put_RasterObject(shared.get()), S_OK);
     ASSERT_EQ(other->put_RasterObject(shared.get()), S_OK);
     ASSERT_EQ(other->put_Pixels(0, 0, 0x01020304), S_OK);
-    EXPECT_EQ(item->get_Pixels(0, 0, &pixel), S_OK);
-    EXPECT_EQ(pixel, 0x01020304);
+    EXPECT_EQ(PixelsOf(item.get()), Pixels{0x01020304});
 
     ExpectError(item->put_RasterObject(nullptr), E_POINTER, L"The raster object of an item cannot be Nothing.",
                 "Rastelle.RasterItem.1", IID_IRasterItem);

@@ -89,19 +89,18 @@ TEST(ModuleExports, CanUnloadOnlyWhenNoObjectOrLockIsAlive) {
 }
 
 TEST(ModuleExports, EveryProgIdFormCreatesItsClass) {
-    CLSID clsid{};
-    for (const wchar_t* progId : {L"Rastelle.RasterObject", L"Rastelle.RasterObject.1"}) {
-        ASSERT_EQ(CLSIDFromProgID(progId, &clsid), S_OK);
-        EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_RasterObject));
-    }
     // Three version-dependent ProgIDs carry a cut class name.
-    ASSERT_EQ(CLSIDFromProgID(L"Rastelle.TransformEquali.1", &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_TransformEqualize));
-    ASSERT_EQ(CLSIDFromProgID(L"Rastelle.TransformEqualize", &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_TransformEqualize));
+    for (auto [progId, expected] : {std::pair{L"Rastelle.RasterObject", &CLSID_RasterObject},
+                                    {L"Rastelle.RasterObject.1", &CLSID_RasterObject},
+                                    {L"Rastelle.TransformEquali.1", &CLSID_TransformEqualize},
+                                    {L"Rastelle.TransformEqualize", &CLSID_TransformEqualize},
+                                    {L"Rastelle.Pen", &CLSID_DrawingPen}}) {
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(progId, &clsid), S_OK) << Narrow(progId);
+        EXPECT_TRUE(IsEqualCLSID(clsid, *expected)) << Narrow(progId);
+    }
+    CLSID clsid{};
     EXPECT_NE(CLSIDFromProgID(L"Rastelle.TransformEqualize.1", &clsid), S_OK);
-    ASSERT_EQ(CLSIDFromProgID(L"Rastelle.Pen", &clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_DrawingPen));
     EXPECT_NE(CLSIDFromProgID(L"Rastelle.DrawingPen", &clsid), S_OK);
 }
 
@@ -231,7 +230,7 @@ TEST(ModuleRegistration, RegisterWritesEveryScriptAndUnregisterRemovesThem) {
 
 // Registration from a thread already in the multithreaded apartment leaves
 // that thread's COM initialisation as it was.
-DWORD WINAPI RegisterFromMultithreadedApartment(void*) {
+DWORD RegisterFromMultithreadedApartment() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
     const HRESULT registered = Export<NoArgsFn>("DllRegisterServer")();
     ComPtr<IUnknown> object;
@@ -244,13 +243,8 @@ DWORD WINAPI RegisterFromMultithreadedApartment(void*) {
 }
 
 TEST(ModuleRegistration, KeepsTheCallersApartment) {
-    HANDLE thread = CreateThread(nullptr, 0, &RegisterFromMultithreadedApartment, nullptr, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    WaitForSingleObject(thread, INFINITE);
-    DWORD result = 99;
-    GetExitCodeThread(thread, &result);
-    CloseHandle(thread);
-    EXPECT_EQ(result, 0u) << "2: registration failed; 3: COM was uninitialised under the caller";
+    EXPECT_EQ(RunOnThreads(1, &RegisterFromMultithreadedApartment), std::vector<DWORD>{0})
+        << "2: registration failed; 3: COM was uninitialised under the caller";
 }
 
 TEST(ModuleRegistration, RunningOutOfMemoryGivesAnHresult) {

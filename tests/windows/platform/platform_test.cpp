@@ -14,11 +14,12 @@ namespace rastelle::test {
 namespace {
 
 TEST(BitmapGuard, SizesOverTheLimitFailBeforeGdiplusIsCalled) {
-    EXPECT_TRUE(platform::BitmapSizeAllowed(23170, 23170, 32));   // 2 147 395 600 bytes
-    EXPECT_FALSE(platform::BitmapSizeAllowed(23171, 23171, 32));
-    EXPECT_FALSE(platform::BitmapSizeAllowed(40000, 40000, 32));
-    EXPECT_FALSE(platform::BitmapSizeAllowed(0x7FFFFFFF, 0x7FFFFFFF, 8));
-    EXPECT_TRUE(platform::BitmapSizeAllowed(40000, 40000, 8));
+    // 23170 x 23170 at 32 bits is 2 147 395 600 bytes.
+    EXPECT_EQ((std::vector<bool>{platform::BitmapSizeAllowed(23170, 23170, 32), platform::BitmapSizeAllowed(23171, 23171, 32),
+                                 platform::BitmapSizeAllowed(40000, 40000, 32),
+                                 platform::BitmapSizeAllowed(0x7FFFFFFF, 0x7FFFFFFF, 8),
+                                 platform::BitmapSizeAllowed(40000, 40000, 8)}),
+              (std::vector<bool>{true, false, false, false, true}));
 
     Gdiplus::GpBitmap* bitmap = reinterpret_cast<Gdiplus::GpBitmap*>(1);
     EXPECT_EQ(platform::CreateBitmap(40000, 40000, PixelFormat32bppARGB, &bitmap), Gdiplus::OutOfMemory);
@@ -30,13 +31,11 @@ TEST(BitmapGuard, SizesOverTheLimitFailBeforeGdiplusIsCalled) {
 TEST(BitmapGuard, BitmapObjectRecordsTheCreationStatus) {
     std::unique_ptr<Bitmap> huge(Bitmap::Create(40000, 40000));
     ASSERT_TRUE(huge);
-    EXPECT_EQ(huge->native(), nullptr);
-    EXPECT_EQ(huge->lastStatus(), Gdiplus::OutOfMemory);
+    EXPECT_EQ(std::make_pair(huge->native(), huge->lastStatus()), std::make_pair(static_cast<Gdiplus::GpBitmap*>(nullptr), Gdiplus::OutOfMemory));
 
     std::unique_ptr<Bitmap> small(Bitmap::Create(3, 2));
     ASSERT_TRUE(small && small->native());
-    EXPECT_EQ(small->width(), 3);
-    EXPECT_EQ(small->height(), 2);
+    EXPECT_EQ(std::make_pair(small->width(), small->height()), std::make_pair(3, 2));
     EXPECT_EQ(FillBitmap(*small, 0x80112233), Gdiplus::Ok);
     Bitmap* copy = nullptr;
     ASSERT_EQ(CloneBitmap32(small.get(), &copy), Gdiplus::Ok);
@@ -44,8 +43,8 @@ TEST(BitmapGuard, BitmapObjectRecordsTheCreationStatus) {
     Gdiplus::ARGB pixel = 0;
     Gdiplus::DllExports::GdipBitmapGetPixel(copy->native(), 2, 1, &pixel);
     EXPECT_EQ(pixel, 0x80112233u);
-    EXPECT_EQ(CloneBitmap32(nullptr, &copy), Gdiplus::GenericError);
-    EXPECT_EQ(CloneBitmap32(small.get(), nullptr), Gdiplus::GenericError);
+    EXPECT_EQ(std::make_pair(CloneBitmap32(nullptr, &copy), CloneBitmap32(small.get(), nullptr)),
+              std::make_pair(Gdiplus::GenericError, Gdiplus::GenericError));
 }
 
 volatile LONG g_probeRuns = 0;
@@ -60,9 +59,8 @@ platform::CapabilityProbe g_probe("counting", &CountingProbe);
 
 TEST(CapabilityProbe, RunsOnceAcrossThreadsAndCachesItsAnswer) {
     const auto answers = RunOnThreads(6, []() -> DWORD { return g_probe.Result() ? 1 : 0; });
-    for (DWORD answer : answers) EXPECT_EQ(answer, 1u);
-    EXPECT_TRUE(g_probe.Result());
-    EXPECT_EQ(g_probeRuns, 1);
+    EXPECT_EQ(answers, std::vector<DWORD>(6, 1));
+    EXPECT_EQ(std::make_pair(g_probe.Result(), LONG{g_probeRuns}), std::make_pair(true, 1L));
 }
 
 TEST(CapabilityProbe, AProbeThatThrowsAnswersNo) {
@@ -104,8 +102,7 @@ TEST(FileSignature, PeekingAStreamLeavesItsPosition) {
     skip.QuadPart = 2;
     stream->Seek(skip, STREAM_SEEK_SET, nullptr);
     const auto lead = platform::PeekLeadingBytes(stream.get());
-    EXPECT_EQ(lead.size, 8u);
-    EXPECT_EQ(lead.bytes[0], 1);
+    EXPECT_EQ(std::make_pair(lead.size, int{lead.bytes[0]}), std::make_pair(decltype(lead.size){8}, 1));
     ULARGE_INTEGER position{};
     LARGE_INTEGER zero{};
     stream->Seek(zero, STREAM_SEEK_CUR, &position);

@@ -63,11 +63,8 @@ TEST(ApplyTransformAutomation, ClientApplyGetsThePixelArrayAndMayChangeTheSize) 
         return S_OK;
     };
     ASSERT_EQ(raster->ApplyTransform(client.get()), S_OK);
-    EXPECT_EQ(client->argumentCount, 2u);
-    EXPECT_EQ(client->inputType, VT_ARRAY | VT_I4);
-    EXPECT_EQ(client->outputType, VT_BYREF | VT_ARRAY | VT_I4);
-    EXPECT_EQ(rows, 1);
-    EXPECT_EQ(columns, 2);
+    EXPECT_EQ(std::make_tuple(client->argumentCount, client->inputType, client->outputType, rows, columns),
+              std::make_tuple(2u, VARTYPE{VT_ARRAY | VT_I4}, VARTYPE{VT_BYREF | VT_ARRAY | VT_I4}, 1L, 2L));
     EXPECT_EQ(received, pixels);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{4, 1}));
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0x80000000, 0x80000001, 0x80000002, 0x80000003}));
@@ -161,10 +158,7 @@ struct OutsideOutputTransform : FakeDispatch<IGDIPlusTransform> {
 
 TEST(ApplyTransformBitmaps, TransformAnsweringFalseDrawsIntoANewBitmapOfTheInputSize) {
     auto raster = RasterWith(2, 3, NumberedPixels(2, 3));
-    ComPtr<IRasterObjectInternal> internal;
-    raster.As(internal);
-    LONG* own = nullptr;
-    internal->GetDataPointer(&own);
+    Bitmap* own = BitmapOf(raster.get());
 
     auto transform = MakeFake<OutsideOutputTransform>();
     transform->result = E_ABORT;
@@ -173,30 +167,22 @@ TEST(ApplyTransformBitmaps, TransformAnsweringFalseDrawsIntoANewBitmapOfTheInput
 
     transform->result = S_OK;
     ASSERT_EQ(raster->ApplyTransform(transform.get()), S_OK);
-    EXPECT_EQ(transform->in, reinterpret_cast<Bitmap*>(own));
+    EXPECT_EQ(transform->in, own);
     EXPECT_NE(transform->out, transform->in);
     EXPECT_EQ(transform->format, static_cast<Gdiplus::PixelFormat>(PixelFormat32bppARGB));
-    LONG* now = nullptr;
-    internal->GetDataPointer(&now);
-    EXPECT_EQ(reinterpret_cast<Bitmap*>(now), transform->out);
+    EXPECT_EQ(BitmapOf(raster.get()), transform->out);
     EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 3}));
-    std::vector<std::uint32_t> expected(6, 0);
-    expected[0] = 0xFF123456;
-    EXPECT_EQ(PixelsOf(raster.get()), expected) << "a new bitmap reads as transparent black";
+    EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF123456, 0, 0, 0, 0, 0}))
+        << "a new bitmap reads as transparent black";
 }
 
 TEST(ApplyTransformBitmaps, SystemTransformHandsBackItsOwnBitmap) {
     auto raster = RasterWith(2, 2, NumberedPixels(2, 2));
     auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
     flip->put_FlipType(fartNoRotateFlipX);
-    ComPtr<IRasterObjectInternal> internal;
-    raster.As(internal);
-    LONG* before = nullptr;
-    internal->GetDataPointer(&before);
+    Bitmap* before = BitmapOf(raster.get());
     ASSERT_EQ(raster->ApplyTransform(flip.get()), S_OK);
-    LONG* after = nullptr;
-    internal->GetDataPointer(&after);
-    EXPECT_NE(before, after);
+    EXPECT_NE(BitmapOf(raster.get()), before);
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF000001, 0xFF000000, 0xFF000101, 0xFF000100}));
 }
 

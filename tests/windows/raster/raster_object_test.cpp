@@ -29,36 +29,22 @@ TEST(RasterObjectState, NewObjectHasNoImageAndDefaults) {
     ExpectError(raster->get_Pixels(0, 0, &value), E_FAIL, L"Cannot get access to the pixels: no data loaded");
     ExpectError(raster->put_Pixels(0, 0, 1), E_FAIL, L"Cannot get access to the pixels: no data loaded");
     ComPtr<IRasterObject> clone;
-    ExpectError(raster->Clone(clone.put()), E_FAIL,
-                      L"Cannot clone the object: there is no raster any data to be cloned!");
-
-    OutputFileTypes type{};
-    EXPECT_EQ(raster->get_OutputFileType(&type), S_OK);
-    EXPECT_EQ(type, oftJPEG);
-    EXPECT_EQ(raster->get_CurrentFileType(&type), S_OK);
-    EXPECT_EQ(type, oftUnknown);
-    float resolution = -1;
-    EXPECT_EQ(raster->get_HorizontalResolution(&resolution), S_OK);
-    EXPECT_EQ(resolution, 0.0f);
-    EXPECT_EQ(raster->get_VerticalResolution(&resolution), S_OK);
-    EXPECT_EQ(resolution, 0.0f);
+    ExpectError(raster->Clone(clone.put()), E_FAIL, L"Cannot clone the object: there is no raster any data to be cloned!");
+    EXPECT_EQ(SettingsOf(raster.get()), Settings(0.0f, 0.0f, oftJPEG, oftUnknown));
 }
 
 TEST(RasterObjectState, NullOutPointersGiveInvalidArgWithoutErrorObject) {
     auto raster = NewRaster();
     ClearThreadError();
-    EXPECT_EQ(raster->get_OutputFileType(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->get_CurrentFileType(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->get_HorizontalResolution(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->get_VerticalResolution(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->Clone(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->get_Pixels(0, 0, nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->LoadStream(nullptr), E_INVALIDARG);
-    EXPECT_FALSE(TakeThreadError().present);
+    EXPECT_EQ((std::vector<HRESULT>{raster->get_OutputFileType(nullptr), raster->get_CurrentFileType(nullptr),
+                                    raster->get_HorizontalResolution(nullptr), raster->get_VerticalResolution(nullptr),
+                                    raster->Clone(nullptr), raster->get_Pixels(0, 0, nullptr),
+                                    raster->LoadStream(nullptr)}),
+              std::vector<HRESULT>(7, E_INVALIDARG));
     // With an image, Width and Height check the pointer after the data.
     ASSERT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
-    EXPECT_EQ(raster->get_Width(nullptr), E_INVALIDARG);
-    EXPECT_EQ(raster->get_Height(nullptr), E_INVALIDARG);
+    EXPECT_EQ(std::make_pair(raster->get_Width(nullptr), raster->get_Height(nullptr)),
+              std::make_pair(E_INVALIDARG, E_INVALIDARG));
     EXPECT_FALSE(TakeThreadError().present);
 }
 
@@ -66,34 +52,22 @@ TEST(RasterObjectState, OutputFileTypeAcceptsOnlyWritableFormats) {
     auto raster = NewRaster();
     for (OutputFileTypes type : {oftJPEG, oftBMP, oftPNG, oftTIFF, oftGIF, oftSWF}) {
         EXPECT_EQ(raster->put_OutputFileType(type), S_OK);
-        OutputFileTypes read{};
-        raster->get_OutputFileType(&read);
-        EXPECT_EQ(read, type);
+        EXPECT_EQ(std::get<2>(SettingsOf(raster.get())), type);
     }
     for (int bad : {-1, 6, 7, 100}) {
         ExpectError(raster->put_OutputFileType(static_cast<OutputFileTypes>(bad)), E_INVALIDARG,
-                          L"This output file type is unsupported!");
-        OutputFileTypes read{};
-        raster->get_OutputFileType(&read);
-        EXPECT_EQ(read, oftSWF) << "a refused value must leave the previous one";
+                    L"This output file type is unsupported!");
+        EXPECT_EQ(std::get<2>(SettingsOf(raster.get())), oftSWF) << "a refused value must leave the previous one";
     }
 }
 
 TEST(RasterObjectEmptyImage, FillsWithColourAndSets72Dpi) {
     auto raster = NewRaster();
     ASSERT_EQ(raster->EmptyImage(3, 2, -1), S_OK);
-    LONG w = 0, h = 0;
-    raster->get_Width(&w);
-    raster->get_Height(&h);
-    EXPECT_EQ(w, 3);
-    EXPECT_EQ(h, 2);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(Pixel(raster.get(), x, y), -1);
-    float resolution = 0;
-    raster->get_HorizontalResolution(&resolution);
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(resolution), 0x42900000u);
-    raster->get_VerticalResolution(&resolution);
-    EXPECT_EQ(resolution, 72.0f);
+    EXPECT_EQ(SizeOf(raster.get()), std::make_pair(3L, 2L));
+    EXPECT_EQ(PixelsOf(raster.get()), std::vector<std::uint32_t>(6, 0xFFFFFFFFu));
+    const auto [horizontal, vertical, output, current] = SettingsOf(raster.get());
+    EXPECT_EQ(std::make_pair(std::bit_cast<std::uint32_t>(horizontal), vertical), std::make_pair(0x42900000u, 72.0f));
 
     // The colour is stored as given, not premultiplied.
     ASSERT_EQ(raster->EmptyImage(1, 1, 0x80FF4020), S_OK);
@@ -104,9 +78,9 @@ TEST(RasterObjectEmptyImage, FillsWithColourAndSets72Dpi) {
     for (auto [x, y] : {std::pair{4, 0}, std::pair{0, 3}, std::pair{-1, 0}, std::pair{0, -1}}) {
         LONG value = 0;
         ExpectError(raster->get_Pixels(x, y, &value), E_FAIL,
-                          L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
+                    L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
         ExpectError(raster->put_Pixels(x, y, 5), E_FAIL,
-                          L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
+                    L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
     }
     EXPECT_EQ(PixelsOf(raster.get()), std::vector<std::uint32_t>(12, 0)) << "refused puts change no pixel";
 }
@@ -115,16 +89,11 @@ TEST(RasterObjectEmptyImage, BadSizeKeepsThePreviousImage) {
     auto raster = NewRaster();
     ASSERT_EQ(raster->EmptyImage(4, 5, 0xFF00FF00), S_OK);
     raster->put_HorizontalResolution(300.0f);
-    for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-1, -1}}) {
+    for (auto [w, h] : {std::pair{0, 10}, std::pair{10, 0}, std::pair{-1, -1}})
         ExpectError(raster->EmptyImage(w, h, -1), E_FAIL, L"Width and Height must be > 0.");
-    }
-    LONG width = 0;
-    raster->get_Width(&width);
-    EXPECT_EQ(width, 4);
+    EXPECT_EQ(SizeOf(raster.get()), std::make_pair(4L, 5L));
     EXPECT_EQ(Pixel(raster.get(), 3, 4), static_cast<LONG>(0xFF00FF00));
-    float resolution = 0;
-    raster->get_HorizontalResolution(&resolution);
-    EXPECT_EQ(resolution, 300.0f);
+    EXPECT_EQ(std::get<0>(SettingsOf(raster.get())), 300.0f);
 }
 
 TEST(RasterObjectEmptyImage, HugeSizesFailCleanly) {
@@ -160,59 +129,37 @@ TEST(RasterObjectEmptyImage, KeepsTheCurrentFileType) {
     const auto png = EncodeWithGdiplus(2, 2, OpaqueGradient(2, 2), L"image/png");
     ASSERT_EQ(raster->LoadStream(StreamOver(png).get()), S_OK);
     ASSERT_EQ(raster->EmptyImage(2, 2, -1), S_OK);
-    OutputFileTypes type{};
-    raster->get_CurrentFileType(&type);
-    EXPECT_EQ(type, oftPNG);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), oftPNG);
 }
-
-struct FormatCase {
-    const wchar_t* mime;
-    OutputFileTypes type;
-    bool lossless;
-};
 
 TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbAndReportsItsType) {
     const int w = 5, h = 4;
     const auto pixels = OpaqueGradient(w, h);
-    const FormatCase cases[] = {{L"image/png", oftPNG, true},
-                                {L"image/bmp", oftBMP, true},
-                                {L"image/tiff", oftTIFF, true},
-                                {L"image/jpeg", oftJPEG, false}};
+    const struct {
+        const wchar_t* mime;
+        OutputFileTypes type;
+        bool lossless;
+    } cases[] = {{L"image/png", oftPNG, true}, {L"image/bmp", oftBMP, true}, {L"image/tiff", oftTIFF, true},
+                 {L"image/jpeg", oftJPEG, false}};
     // (GIF: the platform's encoder cannot write one from 32-bit pixels; the
     // script suites load a GIF fixture.)
-    for (const FormatCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.mime));
         const auto bytes = c.type == oftBMP ? MakeBmp(w, h, pixels) : EncodeWithGdiplus(w, h, pixels, c.mime);
         for (bool fromStream : {false, true}) {
             auto raster = NewRaster();
             raster->put_OutputFileType(oftPNG);
-            HRESULT hr;
-            if (fromStream) {
-                hr = raster->LoadStream(StreamOver(bytes).get());
-            } else {
-                const auto path = WriteFile(L"load.img", bytes);
-                hr = raster->LoadFile(Bstr(path).get());
-            }
-            ASSERT_EQ(hr, S_OK);
-            LONG width = 0, height = 0;
-            raster->get_Width(&width);
-            raster->get_Height(&height);
-            EXPECT_EQ(width, w);
-            EXPECT_EQ(height, h);
-            OutputFileTypes type{};
-            raster->get_CurrentFileType(&type);
-            EXPECT_EQ(type, c.type);
-            raster->get_OutputFileType(&type);
-            EXPECT_EQ(type, oftPNG) << "loading leaves the output type alone";
+            ASSERT_EQ(fromStream ? raster->LoadStream(StreamOver(bytes).get())
+                                 : raster->LoadFile(Bstr(WriteFile(L"load.img", bytes)).get()),
+                      S_OK);
+            EXPECT_EQ(SizeOf(raster.get()), std::make_pair(LONG{w}, LONG{h}));
+            // Loading leaves the output type alone; the resolution is a new
+            // bitmap's, not the file's 72 dpi.
+            const auto [horizontal, vertical, output, current] = SettingsOf(raster.get());
+            EXPECT_EQ(std::make_tuple(horizontal, output, current), std::make_tuple(96.0f, oftPNG, c.type));
             if (c.lossless) {
-                for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x)
-                        EXPECT_EQ(static_cast<std::uint32_t>(Pixel(raster.get(), x, y)), pixels[y * w + x]);
+                EXPECT_EQ(PixelsOf(raster.get()), pixels);
             }
-            // The resolution of a new bitmap, not the file's 72 dpi.
-            float resolution = 0;
-            raster->get_HorizontalResolution(&resolution);
-            EXPECT_EQ(resolution, 96.0f);
         }
     }
 }
@@ -221,8 +168,7 @@ TEST(RasterObjectLoad, KeepsAlphaOfTransparentPng) {
     const std::vector<std::uint32_t> pixels = {0x00000000, 0x80FF0000, 0xFF00FF00, 0x4000FF80};
     auto raster = NewRaster();
     ASSERT_EQ(raster->LoadStream(StreamOver(EncodeWithGdiplus(2, 2, pixels, L"image/png")).get()), S_OK);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(static_cast<std::uint32_t>(Pixel(raster.get(), i % 2, i / 2)), pixels[i]) << i;
+    EXPECT_EQ(PixelsOf(raster.get()), pixels);
 }
 
 TEST(RasterObjectLoad, IconIsAnUnknownTypeAndLeavesNoImage) {
@@ -233,9 +179,7 @@ TEST(RasterObjectLoad, IconIsAnUnknownTypeAndLeavesNoImage) {
         const HRESULT hr = fromStream ? raster->LoadStream(StreamOver(icon).get())
                                       : raster->LoadFile(Bstr(WriteFile(L"icon.ico", icon)).get());
         ExpectError(hr, E_FAIL, L"Unknown file type.");
-        OutputFileTypes type{};
-        raster->get_CurrentFileType(&type);
-        EXPECT_EQ(type, oftUnknown);
+        EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), oftUnknown);
         LONG width = 0;
         EXPECT_EQ(raster->get_Width(&width), E_FAIL);
         ClearThreadError();
@@ -245,18 +189,14 @@ TEST(RasterObjectLoad, IconIsAnUnknownTypeAndLeavesNoImage) {
 TEST(RasterObjectLoad, MissingFileGivesTheWindowsFormAndKeepsTheType) {
     auto raster = NewRaster();
     ASSERT_EQ(raster->LoadStream(StreamOver(MakeBmp(1, 1, {0xFF000000})).get()), S_OK);
-    const auto path = TempDir() + L"\\does-not-exist.png";
-    const HRESULT hr = raster->LoadFile(Bstr(path).get());
-    EXPECT_EQ(hr, E_FAIL);
+    EXPECT_EQ(raster->LoadFile(Bstr(TempDir() + L"\\does-not-exist.png").get()), E_FAIL);
     const ThreadError error = TakeThreadError();
     ASSERT_TRUE(error.present);
     EXPECT_EQ(error.description.rfind(L"Windows error in RasterObject.LoadFile: ", 0), 0u)
         << Narrow(error.description);
     EXPECT_EQ(error.description.find(L"GDI+"), std::wstring::npos);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterObject.1");
-    OutputFileTypes type{};
-    raster->get_CurrentFileType(&type);
-    EXPECT_EQ(type, oftBMP);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), oftBMP);
     LONG width = 0;
     EXPECT_EQ(raster->get_Width(&width), E_FAIL) << "a failed load leaves no image";
     ClearThreadError();
@@ -281,18 +221,8 @@ TEST(RasterObjectClone, CopiesPixelsResolutionsAndOutputTypeButNotTheFileType) {
     ComPtr<IRasterObject> clone;
     ASSERT_EQ(raster->Clone(clone.put()), S_OK);
     ASSERT_TRUE(clone);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(static_cast<std::uint32_t>(Pixel(clone.get(), i % 3, i / 3)), pixels[i]);
-    float resolution = 0;
-    clone->get_HorizontalResolution(&resolution);
-    EXPECT_EQ(resolution, 150.0f);
-    clone->get_VerticalResolution(&resolution);
-    EXPECT_EQ(resolution, 75.0f);
-    OutputFileTypes type{};
-    clone->get_OutputFileType(&type);
-    EXPECT_EQ(type, oftTIFF);
-    clone->get_CurrentFileType(&type);
-    EXPECT_EQ(type, oftUnknown);
+    EXPECT_EQ(PixelsOf(clone.get()), pixels);
+    EXPECT_EQ(SettingsOf(clone.get()), Settings(150.0f, 75.0f, oftTIFF, oftUnknown));
 
     // The copy is independent of the original.
     clone->put_Pixels(0, 0, 0x12345678);
@@ -315,13 +245,9 @@ TEST(RasterObjectInternal, DataPointerLendsAndTakesOverTheBitmap) {
     ASSERT_EQ(internal->SetDataPointer(reinterpret_cast<LONG*>(bitmap)), S_OK);
     ASSERT_EQ(internal->GetDataPointer(&lent), S_OK);
     EXPECT_EQ(lent, reinterpret_cast<LONG*>(bitmap));
+    EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF102030u, 0xFF102030u}));
+    EXPECT_EQ(std::get<0>(SettingsOf(raster.get())), 0.0f) << "resolutions are not touched";
     LONG width = 0;
-    EXPECT_EQ(raster->get_Width(&width), S_OK);
-    EXPECT_EQ(width, 2);
-    EXPECT_EQ(static_cast<std::uint32_t>(Pixel(raster.get(), 1, 0)), 0xFF102030u);
-    float resolution = -1;
-    raster->get_HorizontalResolution(&resolution);
-    EXPECT_EQ(resolution, 0.0f) << "resolutions are not touched";
 
     // Null deletes the present bitmap and leaves none.
     ASSERT_EQ(internal->SetDataPointer(nullptr), S_OK);

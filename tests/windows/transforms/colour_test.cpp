@@ -17,15 +17,11 @@ TEST(Equalize, DefaultsLeaveTheImageAsItIs) {
 
 TEST(Equalize, AddendsAreClampedMultipliersAreNot) {
     auto equalize = NewObject<ITransformEqualize>(CLSID_TransformEqualize);
-    float value = 0;
-    for (auto [put, read] : {std::pair{5.0f, 1.0f}, std::pair{-3.0f, -1.0f}}) {
-        equalize->put_GreenAddend(put);
-        equalize->get_GreenAddend(&value);
-        EXPECT_EQ(value, read);
-    }
-    equalize->put_BlueMultiplier(-7.5f);
-    equalize->get_BlueMultiplier(&value);
-    EXPECT_EQ(value, -7.5f);
+    float high = 0, low = 0, multiplier = 0;
+    equalize->put_GreenAddend(5.0f), equalize->get_GreenAddend(&high);
+    equalize->put_GreenAddend(-3.0f), equalize->get_GreenAddend(&low);
+    equalize->put_BlueMultiplier(-7.5f), equalize->get_BlueMultiplier(&multiplier);
+    EXPECT_EQ(std::make_tuple(high, low, multiplier), std::make_tuple(1.0f, -1.0f, -7.5f));
     EXPECT_EQ(equalize->get_AlphaAddend(nullptr), E_POINTER);
 }
 
@@ -56,27 +52,21 @@ TEST(Equalize, RasterMethodTakesAddendsInColourLevels) {
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0, 0}));
 }
 
-ComPtr<ITransformTransparentize> NewTransparentize() {
-    auto transparentize = NewObject<ITransformTransparentize>(CLSID_TransformTransparentize);
-    return transparentize;
-}
-
 TEST(Transparentize, ColourReadsBackOpaqueAndGettersRefuseNull) {
-    auto transparentize = NewTransparentize();
-    LONG color = 0;
-    transparentize->get_TransparentColor(&color);
-    EXPECT_EQ(color, -1) << "white by default";
-    transparentize->put_TransparentColor(0x00FFFFFF);
-    transparentize->get_TransparentColor(&color);
-    EXPECT_EQ(color, -1);
-    transparentize->put_TransparentColor(0x12345678);
-    transparentize->get_TransparentColor(&color);
-    EXPECT_EQ(static_cast<std::uint32_t>(color), 0xFF345678u);
+    auto transparentize = NewObject<ITransformTransparentize>(CLSID_TransformTransparentize);
+    LONG colours[3] = {};
     BYTE threshold = 0;
+    transparentize->get_TransparentColor(&colours[0]);
+    transparentize->put_TransparentColor(0x00FFFFFF);
+    transparentize->get_TransparentColor(&colours[1]);
+    transparentize->put_TransparentColor(0x12345678);
+    transparentize->get_TransparentColor(&colours[2]);
     transparentize->get_Threshold(&threshold);
-    EXPECT_EQ(threshold, 50);
-    EXPECT_EQ(transparentize->get_TransparentColor(nullptr), E_INVALIDARG);
-    EXPECT_EQ(transparentize->get_Threshold(nullptr), E_INVALIDARG);
+    // White by default; read back opaque.
+    EXPECT_EQ(std::make_tuple(colours[0], colours[1], colours[2], threshold),
+              std::make_tuple(-1L, -1L, static_cast<LONG>(0xFF345678), BYTE{50}));
+    EXPECT_EQ(std::make_pair(transparentize->get_TransparentColor(nullptr), transparentize->get_Threshold(nullptr)),
+              std::make_pair(E_INVALIDARG, E_INVALIDARG));
 }
 
 TEST(Transparentize, AlphaGrowsWithTheDistanceFromTheColour) {
@@ -84,12 +74,9 @@ TEST(Transparentize, AlphaGrowsWithTheDistanceFromTheColour) {
     const std::vector<std::uint32_t> pixels = {0xFFFFFFFF, 0xFFFAFAFA, 0xFFCECECE, 0xFFCDCDCD, 0x0AD2D2D2};
     auto raster = RasterWith(5, 1, pixels);
     ASSERT_EQ(raster->Transparentize(-1, 50), S_OK);
-    const auto result = PixelsOf(raster.get());
-    EXPECT_EQ(result[0], 0x00FFFFFFu);
-    EXPECT_EQ(result[1], 0x19FAFAFAu) << "alpha 25";
-    EXPECT_EQ(result[2], 0xF9CECECEu) << "alpha 249";
-    EXPECT_EQ(result[3], 0xFFCDCDCDu) << "at the threshold: unchanged";
-    EXPECT_EQ(result[4], 0xE5D2D2D2u) << "alpha 229 replaces a lower one";
+    // Alphas 0, 25 and 249; at the threshold unchanged; alpha 229 replaces a lower one.
+    EXPECT_EQ(PixelsOf(raster.get()),
+              (std::vector<std::uint32_t>{0x00FFFFFFu, 0x19FAFAFAu, 0xF9CECECEu, 0xFFCDCDCDu, 0xE5D2D2D2u}));
 
     raster = RasterWith(5, 1, pixels);
     ASSERT_EQ(raster->Transparentize(-1, 0), S_OK);
@@ -97,7 +84,7 @@ TEST(Transparentize, AlphaGrowsWithTheDistanceFromTheColour) {
 }
 
 TEST(Transparentize, ApplyWorksOnTheArraysDirectly) {
-    auto transparentize = NewTransparentize();
+    auto transparentize = NewObject<ITransformTransparentize>(CLSID_TransformTransparentize);
     com::UniqueSafeArray input(PixelArray(3, 1, {0xFFFFFFFF, 0xFFFAFAFA, 0xFF000000}));
     com::UniqueSafeArray output;
     ASSERT_EQ(transparentize->Apply(input.get(), output.put()), S_OK);

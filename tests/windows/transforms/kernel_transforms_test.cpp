@@ -15,24 +15,17 @@ namespace rastelle::test {
 namespace {
 
 TEST(KernelTransforms, DefaultsOfTheProperties) {
-    double value = 0;
-    LONG number = 0;
-    auto blur = NewObject<ITransformFastBlur>(CLSID_TransformFastBlur);
-    blur->get_Radius(&value);
-    EXPECT_EQ(value, 2.0);
+    double radius = 0, intensity = 0;
+    LONG glowColour = 0, shadowColour = 0, offsetY = 0, precision = 0;
+    NewObject<ITransformFastBlur>(CLSID_TransformFastBlur)->get_Radius(&radius);
     auto glow = NewObject<ITransformGlow>(CLSID_TransformGlow);
-    glow->get_Intensity(&value);
-    EXPECT_EQ(value, 10.0);
-    glow->get_Color(&number);
-    EXPECT_EQ(number, -256);
     auto shadow = NewObject<ITransformShadow>(CLSID_TransformShadow);
-    shadow->get_Color(&number);
-    EXPECT_EQ(number, -8355712);
-    shadow->get_OffsetY(&number);
-    EXPECT_EQ(number, 10);
+    glow->get_Intensity(&intensity), glow->get_Color(&glowColour);
+    shadow->get_Color(&shadowColour), shadow->get_OffsetY(&offsetY);
     auto median = NewObject<ITransformNoiseRemove>(CLSID_TransformNoiseRemove);
-    median->get_Precision(&number);
-    EXPECT_EQ(number, 1);
+    median->get_Precision(&precision);
+    EXPECT_EQ(std::make_tuple(radius, intensity, glowColour, shadowColour, offsetY, precision),
+              std::make_tuple(2.0, 10.0, -256L, -8355712L, 10L, 1L));
     EXPECT_EQ(median->get_Precision(nullptr), E_POINTER);
 }
 

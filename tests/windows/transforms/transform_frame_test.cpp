@@ -41,17 +41,13 @@ TEST(TransformFrame, InterfaceMapOfEveryClass) {
         SCOPED_TRACE(c.progId);
         auto object = Create(c);
         ASSERT_TRUE(object);
-        ComPtr<IUnknown> own, dispatch, gdiplus, marshal;
+        ComPtr<IUnknown> own, dispatch, gdiplus;
         ASSERT_EQ(object->QueryInterface(*c.iid, own.put_void()), S_OK);
         ASSERT_EQ(object->QueryInterface(IID_IDispatch, dispatch.put_void()), S_OK);
         ASSERT_EQ(object->QueryInterface(IID_IGDIPlusTransform, gdiplus.put_void()), S_OK);
-        EXPECT_EQ(object->QueryInterface(IID_IMarshal, marshal.put_void()), S_OK);
+        EXPECT_EQ(Answers(object.get(), {IID_IMarshal}), std::vector<HRESULT>{S_OK});
         EXPECT_EQ(dispatch.get(), c.dispatchIsOwnInterface ? own.get() : gdiplus.get());
-
-        ComPtr<ISupportErrorInfo> support;
-        ASSERT_EQ(object->QueryInterface(IID_ISupportErrorInfo, support.put_void()), S_OK);
-        EXPECT_EQ(support->InterfaceSupportsErrorInfo(*c.iid), S_OK);
-        EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IGDIPlusTransform), S_FALSE);
+        EXPECT_EQ(SupportsErrorInfo(object.get(), {*c.iid, IID_IGDIPlusTransform}), (std::vector<HRESULT>{S_OK, S_FALSE}));
 
         ComPtr<IGDIPlusTransform> transform;
         object.As(transform);
@@ -70,19 +66,16 @@ TEST(TransformFrame, InterfaceMapOfEveryClass) {
 
 TEST(TransformFrame, GettersAnswerNullPointersWithTheirClassCodes) {
     auto resize = NewObject<ITransformResize>(CLSID_TransformResize);
-    EXPECT_EQ(resize->get_NewWidth(nullptr), E_POINTER);
-    EXPECT_EQ(resize->get_NewHeight(nullptr), E_POINTER);
-    EXPECT_EQ(resize->get_Quality(nullptr), E_POINTER);
-    EXPECT_EQ(resize->get_BackgroundColor(nullptr), E_INVALIDARG);
     auto crop = NewObject<ITransformCrop>(CLSID_TransformCrop);
-    EXPECT_EQ(crop->get_Width(nullptr), E_POINTER);
-    EXPECT_EQ(crop->get_ResizeToTheOriginal(nullptr), E_POINTER);
-    EXPECT_EQ(crop->get_BackgroundColor(nullptr), E_INVALIDARG);
     auto rotate = NewObject<ITransformRotate>(CLSID_TransformRotate);
-    EXPECT_EQ(rotate->get_Angle(nullptr), E_INVALIDARG);
-    EXPECT_EQ(rotate->get_BackgroundColor(nullptr), E_INVALIDARG);
     auto flip = NewObject<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate);
-    EXPECT_EQ(flip->get_FlipType(nullptr), E_INVALIDARG);
+    EXPECT_EQ((std::vector<HRESULT>{resize->get_NewWidth(nullptr), resize->get_NewHeight(nullptr),
+                                    resize->get_Quality(nullptr), resize->get_BackgroundColor(nullptr),
+                                    crop->get_Width(nullptr), crop->get_ResizeToTheOriginal(nullptr),
+                                    crop->get_BackgroundColor(nullptr), rotate->get_Angle(nullptr),
+                                    rotate->get_BackgroundColor(nullptr), flip->get_FlipType(nullptr)}),
+              (std::vector<HRESULT>{E_POINTER, E_POINTER, E_POINTER, E_INVALIDARG, E_POINTER, E_POINTER, E_INVALIDARG,
+                                    E_INVALIDARG, E_INVALIDARG, E_INVALIDARG}));
 }
 
 TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
@@ -94,11 +87,10 @@ TEST(TransformFrame, ApplyTakesAndGivesPixelArrays) {
     LONG rows = 0, columns = 0;
     SafeArrayGetUBound(output.get(), 1, &rows);
     SafeArrayGetUBound(output.get(), 2, &columns);
-    EXPECT_EQ(rows + 1, 3);
-    EXPECT_EQ(columns + 1, 2);
+    EXPECT_EQ(std::make_pair(rows + 1, columns + 1), std::make_pair(3L, 2L));
     // A quarter turn clockwise: the bottom-left pixel comes to the top left.
-    EXPECT_EQ(ArrayValues(output.get())[0], 0xFF000100u);
-    EXPECT_EQ(ArrayValues(output.get())[1], 0xFF000000u);
+    EXPECT_EQ(ArrayValues(output.get()),
+              (std::vector<std::uint32_t>{0xFF000100u, 0xFF000000u, 0xFF000101u, 0xFF000001u, 0xFF000102u, 0xFF000002u}));
 
     com::UniqueSafeArray bad;
     ExpectError(flip->Apply(nullptr, bad.put()), com::kErrInvalidCall,
