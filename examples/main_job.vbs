@@ -71,8 +71,8 @@ WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & im
     ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
-' file type; each file is read back to show what was written. (GIF and CMYK
-' TIFF join once the system's own writers for them are in the build.)
+' file type; each file is read back to show what was written. (GIF joins
+' once the system's own writer for it is in the build.)
 Dim jpeg, jpegPath, pngPath
 If Not fso.FolderExists(outputFolder) Then fso.CreateFolder outputFolder
                                                    Check "creating " & outputFolder
@@ -93,6 +93,16 @@ swfPath = fso.BuildPath(outputFolder, "result.swf")
 image.OutputFileType = 5                           : Check "choosing SWF output"
 image.SaveFile swfPath                             : Check "saving " & swfPath
 WScript.Echo "Wrote " & swfPath & " (SWF, lossless): " & fso.GetFile(swfPath).Size & " bytes"
+
+' For print: a CMYK TIFF, separated by the plain rule (no ICC profile named),
+' uncompressed, four inks a pixel.
+Dim tiff, cmykPath
+cmykPath = fso.BuildPath(outputFolder, "result_cmyk.tif")
+Set tiff = CreateObject("Rastelle.TIFFEncoderInfo") : Check "creating Rastelle.TIFFEncoderInfo"
+tiff.ColorSpace = 1                                : Check "choosing CMYK"
+image.OutputFileType = 3                           : Check "leaving SWF output (it wins over any encoder)"
+image.SaveFile cmykPath, tiff                      : Check "saving " & cmykPath
+Report cmykPath, "TIFF, CMYK"                      : Check "reading back " & cmykPath
 
 ' A high-quality thumbnail of the original picture: 96 pixels wide, the
 ' height in proportion, reduced with the widened bicubic filter.
