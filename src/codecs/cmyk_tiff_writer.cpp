@@ -1,35 +1,13 @@
 #include "codecs/cmyk_tiff.h"
 
+#include "codecs/tiff_handles.h"
 #include "image/bitmap_lock.h"
-
-#include <tiffio.h>
-
-#include <memory>
 
 namespace rastelle::codecs {
 
-namespace {
-
-// A failed call is reported by its result; libtiff's messages would go to
-// stderr.
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-
-}  // namespace
-
 Status WriteCmykTiff(const char* ansiFileName, Bitmap& cmyk) {
-    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-    if (options) {
-        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), &Quiet, nullptr);
-        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), &Quiet, nullptr);
-    }
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenExt(ansiFileName, "w", options.get()));
+    const UniqueTiffOptions options = QuietTiffOptions();
+    UniqueTiff tif(TIFFOpenExt(ansiFileName, "w", options.get()));
     if (!tif) return Gdiplus::GenericError;
 
     const int width = cmyk.width();

@@ -1,6 +1,6 @@
 #include "codecs/tiff_writer.h"
 
-#include <tiffio.h>
+#include "codecs/tiff_handles.h"
 
 #include <algorithm>
 #include <cstring>
@@ -54,32 +54,18 @@ toff_t SizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->byt
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-// libtiff's messages would go to stderr; a failed call is reported by its
-// result instead.
-int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
-struct OptionsFree {
-    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
-};
-
 }  // namespace
 
 bool EncodeTiff(const kernels::ConstImageView& pixels, const TiffOptions& options, std::vector<std::uint8_t>& out) {
     out.clear();
     if (pixels.width <= 0 || pixels.height <= 0) return false;
     try {
-        std::unique_ptr<TIFFOpenOptions, OptionsFree> openOptions(TIFFOpenOptionsAlloc());
+        const UniqueTiffOptions openOptions = QuietTiffOptions();
         if (!openOptions) return false;
-        TIFFOpenOptionsSetErrorHandlerExtR(openOptions.get(), &Quiet, nullptr);
-        TIFFOpenOptionsSetWarningHandlerExtR(openOptions.get(), &Quiet, nullptr);
 
         MemoryFile file;
-        std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt("memory", "w", &file, &ReadProc, &WriteProc, &SeekProc,
-                                                                &CloseProc, &SizeProc, &MapProc, &UnmapProc,
-                                                                openOptions.get()));
+        UniqueTiff tif(TIFFClientOpenExt("memory", "w", &file, &ReadProc, &WriteProc, &SeekProc, &CloseProc,
+                                         &SizeProc, &MapProc, &UnmapProc, openOptions.get()));
         if (!tif) return false;
 
         const int samples = options.withAlpha ? 4 : 3;
