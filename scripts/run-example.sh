@@ -15,4 +15,8 @@ mkdir -p build/logs
 prefix=build/mingw-x64/wine-prefix
 bash scripts/wine-env.sh "$prefix" setup build/mingw-x64/bin/Rastelle.dll
 cd examples
-bash "$root/scripts/wine-env.sh" "$root/$prefix" cscript main_job.vbs "Z:$(sed 's|/|\\|g' <<<"$image")"
+rc=0
+bash "$root/scripts/wine-env.sh" "$root/$prefix" cscript main_job.vbs "Z:$(sed 's|/|\\|g' <<<"$image")" || rc=$?
+# Nothing of Wine's stays running after the job.
+bash "$root/scripts/wine-env.sh" "$root/$prefix" stop
+exit "$rc"
