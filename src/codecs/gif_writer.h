@@ -40,9 +40,4 @@ Status SaveGifWithPalette(Bitmap& source, const wchar_t* fileName, const CLSID& 
 Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);
 
-// 0xAARRGGBB as the GDI colour value 0x00BBGGRR.
-constexpr COLORREF ArgbToColorref(Gdiplus::ARGB argb) {
-    return ((argb >> 16) & 0xFFu) | (argb & 0xFF00u) | ((argb & 0xFFu) << 16);
-}
-
 }  // namespace rastelle::codecs

@@ -134,6 +134,20 @@ TEST(GifSave, AlphaZeroAndOneMakeTheirEntryTransparentInTheFile) {
     for (const std::uint32_t p : Reload(L"opaque.gif")) EXPECT_EQ(p >> 24, 0xFFu);
 }
 
+// Two entries become transparent; the file names one index, and the pixels
+// of the other are written with it.
+TEST(GifSave, EveryTransparentEntryStaysTransparentWithOneIndex) {
+    const std::vector<std::uint32_t> pixels = {0xFFFF0000u, 0x00FF0000u, 0xFF0000FFu,
+                                               0x010000FFu, 0xFF00FF00u, 0xFF0000FFu};
+    auto raster = RasterWith(3, 2, pixels);
+    const GifFacts facts = ParseGif(SaveGif(raster.get(), L"two.gif", Gif(ptOctree, true).get()));
+    EXPECT_TRUE(facts.transparentFlag);
+    const auto decoded = Reload(L"two.gif");
+    ASSERT_EQ(decoded.size(), 6u);
+    for (const size_t i : {0u, 1u, 2u, 3u, 5u}) EXPECT_EQ(decoded[i] >> 24, 0u) << "pixel " << i;
+    EXPECT_EQ(decoded[4], 0xFF00FF00u);
+}
+
 TEST(GifSave, HalftonePaletteIsThePlatformsAndPixelsTakeTheNearestEntry) {
     HPALETTE halftone = gp::GdipCreateHalftonePalette();
     HDC dc = CreateCompatibleDC(nullptr);
