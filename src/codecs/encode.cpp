@@ -51,7 +51,8 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
     return unlocked;
 }
 
-// Writes bytes as the whole content of fileName (replacing it).
+}  // namespace
+
 Status WriteFileBytes(const wchar_t* fileName, const std::vector<std::uint8_t>& bytes) noexcept {
     HANDLE file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Gdiplus::GenericError;
@@ -69,8 +70,6 @@ Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes)
     const HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
     return SUCCEEDED(hr) && written == bytes.size() ? Gdiplus::Ok : Gdiplus::Win32Error;
 }
-
-}  // namespace
 
 bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept {
     if (type == FileType::JPEG && FindParameter(parameters, kEncoderQuality))

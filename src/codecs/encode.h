@@ -25,6 +25,12 @@ Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, 
 // encoder on this platform.
 bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept;
 
+// Writes bytes as the whole content of fileName (replacing it); a failure
+// leaves the Win32 error code on the thread.
+Status WriteFileBytes(const wchar_t* fileName, const std::vector<std::uint8_t>& bytes) noexcept;
+// Writes bytes at the stream's position.
+Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes) noexcept;
+
 // Reads a stream from its start to its end (by Stat's size, never past it).
 HRESULT ReadWholeStream(IStream* stream, std::vector<std::uint8_t>& bytes) noexcept;
 

@@ -4,6 +4,7 @@
 #include "codecs/encode.h"
 #include "com/com_ptr.h"
 #include "image/bitmap_lock.h"
+#include "platform/bitmap_guard.h"
 #include "platform/capability_probe.h"
 #include "platform/gdiplus_raii.h"
 
@@ -71,6 +72,42 @@ platform::CapabilityProbe g_tiffColorDepth("TIFF encoder honours EncoderColorDep
     return EncodingsDiffer(L"image/tiff", kEncoderColorDepth, 24, 32);
 });
 
+// A 4 x 4 indexed image of entries 1 and 2 of a palette whose entry 1 is
+// transparent, encoded as GIF: the file must name index 1 as transparent.
+bool GifKeepsTransparency() {
+    Gdiplus::GpBitmap* native = nullptr;
+    if (platform::CreateBitmap(4, 4, PixelFormat8bppIndexed, &native) != Gdiplus::Ok) return false;
+    Bitmap image(native);
+    {
+        BitmapLock lock;
+        if (lock.Lock(native, Gdiplus::GpRect(0, 0, 4, 4), Gdiplus::ImageLockModeWrite, PixelFormat8bppIndexed) !=
+            Gdiplus::Ok)
+            return false;
+        for (int y = 0; y < 4; ++y) {
+            auto* row = static_cast<std::uint8_t*>(lock.data().Scan0) + y * lock.data().Stride;
+            for (int x = 0; x < 4; ++x) row[x] = static_cast<std::uint8_t>(1 + (x + y) % 2);
+        }
+        if (lock.Unlock() != Gdiplus::Ok) return false;
+    }
+    const std::uint32_t palette[] = {Gdiplus::PaletteFlagsHasAlpha, 4, 0xFF000000u, 0x00FF0000u, 0xFF00FF00u,
+                                     0xFF0000FFu};
+    if (gp::GdipSetImagePalette(native, reinterpret_cast<const Gdiplus::ColorPalette*>(palette)) != Gdiplus::Ok)
+        return false;
+    CLSID clsid{};
+    if (GetEncoderClsid(L"image/gif", &clsid) < 0) return false;
+    com::ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return false;
+    if (gp::GdipSaveImageToStream(native, stream.get(), &clsid, nullptr) != Gdiplus::Ok) return false;
+    std::vector<std::uint8_t> bytes;
+    if (FAILED(ReadWholeStream(stream.get(), bytes))) return false;
+    for (size_t i = 0; i + 6 < bytes.size(); ++i)
+        if (bytes[i] == 0x21 && bytes[i + 1] == 0xF9 && bytes[i + 2] == 4)
+            return (bytes[i + 3] & 1) != 0 && bytes[i + 6] == 1;
+    return false;
+}
+
+platform::CapabilityProbe g_gifTransparency("GIF encoder writes transparency", GifKeepsTransparency);
+
 platform::CapabilityProbe g_outputChannels("image attributes take an output channel", [] {
     UniqueImageAttributes attributes;
     if (gp::GdipCreateImageAttributes(attributes.put()) != Gdiplus::Ok) return false;
@@ -83,6 +120,7 @@ platform::CapabilityProbe g_outputChannels("image attributes take an output chan
 bool PlatformHonoursJpegQuality() noexcept { return g_jpegQuality.Result(); }
 bool PlatformHonoursTiffCompression() noexcept { return g_tiffCompression.Result(); }
 bool PlatformHonoursTiffColorDepth() noexcept { return g_tiffColorDepth.Result(); }
+bool PlatformWritesGifTransparency() noexcept { return g_gifTransparency.Result(); }
 bool PlatformSeparatesOutputChannels() noexcept { return g_outputChannels.Result(); }
 
 }  // namespace rastelle::codecs

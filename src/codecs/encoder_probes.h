@@ -11,6 +11,9 @@ bool PlatformHonoursJpegQuality() noexcept;
 bool PlatformHonoursTiffCompression() noexcept;
 // The TIFF encoder writes different files for EncoderColorDepth 24 and 32.
 bool PlatformHonoursTiffColorDepth() noexcept;
+// The GIF encoder writes an 8-bit indexed image with its transparent palette
+// entry as the transparent index of a Graphic Control Extension.
+bool PlatformWritesGifTransparency() noexcept;
 // Image attributes accept an output channel (the CMYK separation).
 bool PlatformSeparatesOutputChannels() noexcept;
 

@@ -4,7 +4,7 @@
 #include "codecs/encode.h"
 #include "codecs/encoder_choice.h"
 #include "codecs/flatten_bitmap.h"
-#include "codecs/pending_writers.h"
+#include "codecs/gif_writer.h"
 #include "codecs/swf_save.h"
 #include "com/automation.h"
 #include "com/com_ptr.h"

@@ -2,7 +2,7 @@
 ' scripts/wine-env.sh, which puts lib\testlib.vbs in front of it.
 
 Const SRC = "Rastelle.RasterObject.1"
-Const oftJPEG = 0, oftBMP = 1, oftPNG = 2, oftTIFF = 3, oftSWF = 5
+Const oftJPEG = 0, oftBMP = 1, oftPNG = 2, oftTIFF = 3, oftGIF = 4, oftSWF = 5
 
 Dim fso, workDir
 Set fso = CreateObject("Scripting.FileSystemObject")
@@ -84,6 +84,40 @@ Sub TestCmykTiff()
     eq loaded.CurrentFileType & " " & loaded.Width & "x" & loaded.Height, oftTIFF & " 5x3", "the CMYK TIFF loads back"
 End Sub
 
+Sub TestGif()
+    Dim r, gif, loaded, alpha
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.EmptyImage 4, 3, &HFF2080C0
+    r.Pixels(1, 1) = &HFFFF0000
+    r.Pixels(2, 0) = &H01123456
+    r.OutputFileType = oftGIF
+    r.SaveFile OutPath("plain.gif")
+    Set loaded = Reload(OutPath("plain.gif"))
+    eq loaded.CurrentFileType & " " & Hex(loaded.Pixels(1, 1)) & " " & Hex(loaded.Pixels(0, 2)), _
+        oftGIF & " FFFF0000 FF2080C0", "GIF keeps a few colours exactly"
+    ' The palette is built from the image over black, so this pixel's entry is black.
+    eq Hex(loaded.Pixels(2, 0)), "FF000000", "without IsTransparent every pixel is opaque"
+
+    Set gif = CreateObject("Rastelle.GIFEncoderInfo")
+    gif.IsTransparent = True
+    r.SaveFile OutPath("clear.gif"), gif
+    Set loaded = Reload(OutPath("clear.gif"))
+    alpha = loaded.Pixels(2, 0) And &HFF000000
+    eq alpha, 0, "IsTransparent: a pixel of alpha 1 is transparent"
+    eq Hex(loaded.Pixels(1, 1)), "FFFF0000", "IsTransparent: other colours stay opaque"
+
+    gif.PaletteType = 1
+    gif.IsTransparent = False
+    r.SaveFile OutPath("halftone.gif"), gif
+    eq Reload(OutPath("halftone.gif")).CurrentFileType, oftGIF, "the halftone palette writes a GIF"
+    gif.PaletteType = 5
+    On Error Resume Next
+    r.SaveFile OutPath("unknown.gif"), gif
+    expect_err &HE0000202, SRC, "GDI+ error occured in SaveFile method of the RasterObject object.*", _
+        "an unknown palette type"
+    On Error GoTo 0
+End Sub
+
 Sub TestFailuresAndPictures()
     Dim r, dict, picture, back
     Set r = CreateObject("Rastelle.RasterObject")
@@ -113,6 +147,7 @@ On Error Resume Next
 TestEncoderObjects : group_done "encoder objects"
 TestSaveAndReload : group_done "save and reload"
 TestCmykTiff : group_done "CMYK TIFF"
+TestGif : group_done "GIF"
 TestFailuresAndPictures : group_done "failures and pictures"
 fso.DeleteFolder workDir, True
 On Error GoTo 0

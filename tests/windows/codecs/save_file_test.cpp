@@ -255,14 +255,5 @@ TEST(SaveFile, EncoderObjectsAreRecognisedInTheirQueryOrder) {
     EXPECT_EQ(both->queried.size(), 2u);
 }
 
-// GIF is written by the system's own writer, which is not in this build
-// yet: a save that needs it stops with a message naming it.
-TEST(SaveFile, GifOutputFailsClearlyUntilItsWriterIsIn) {
-    auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
-    raster->put_OutputFileType(oftGIF);
-    ExpectError(Save(raster.get(), L"image.gif"), E_NOTIMPL,
-                L"Cannot save GIF: the GIF writer is not available in this build.");
-}
-
 }  // namespace
 }  // namespace rastelle::test

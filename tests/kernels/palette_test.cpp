@@ -1,0 +1,145 @@
+// The GIF palette kernels against their plain references.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "kernels/octree_palette.h"
+#include "kernels/palette_search.h"
+#include "palette_reference.h"
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+std::vector<PaletteColour> Fast(const PaddedImage& image, unsigned maxColours, unsigned bits = 8, bool* ok = nullptr) {
+    std::vector<PaletteColour> palette;
+    const bool built = BuildOctreePalette(image.view(), maxColours, bits, palette);
+    if (ok) *ok = built;
+    return palette;
+}
+
+std::vector<PaletteColour> Reference(const PaddedImage& image, unsigned maxColours, unsigned bits = 8,
+                                     bool* ok = nullptr) {
+    std::vector<PaletteColour> palette;
+    const bool built = reference::OctreePalette(image.view(), maxColours, bits, palette);
+    if (ok) *ok = built;
+    return palette;
+}
+
+TEST(OctreePalette, MatchesReferenceOnRandomImages) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 40; ++round) {
+        PaddedImage image(1 + static_cast<int>(random() % 97), 1 + static_cast<int>(random() % 61),
+                          static_cast<int>(random() % 3));
+        FillRandom(image, random, round % 2 == 0);
+        // Narrow colour ranges make deep trees with few leaves; wide ones
+        // force reductions at every depth.
+        if (round % 3 == 0)
+            for (std::uint32_t& p : image.memory)
+                if (p != PaddedImage::kGuard) p &= 0xFF0F1F3Fu;
+        const unsigned maxColours = round % 4 == 0 ? 2 + random() % 20 : 236;
+        const unsigned bits = round % 5 == 0 ? 1 + random() % 8 : 8;
+        bool fastOk = false, referenceOk = false;
+        const auto fast = Fast(image, maxColours, bits, &fastOk);
+        const auto expected = Reference(image, maxColours, bits, &referenceOk);
+        ASSERT_EQ(fastOk, referenceOk) << "round " << round;
+        ASSERT_EQ(fast, expected) << "round " << round;
+        EXPECT_LE(fast.size(), maxColours);
+    }
+}
+
+TEST(OctreePalette, KeepsFewColoursExactlyInTreeOrder) {
+    PaddedImage image(5, 3, 1);
+    const std::uint32_t colours[] = {0xFFFF0000u, 0x0000FF00u, 0xFF0000FFu, 0xFF102030u, 0xFFFFFFFFu};
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x) image.at(x, y) = colours[(x + y) % 5];
+    const auto palette = Fast(image, 236);
+    // Depth first, children by red bit x 4 + green bit x 2 + blue bit.
+    const std::vector<PaletteColour> expected = {
+        {0x10, 0x20, 0x30}, {0, 0, 0xFF}, {0, 0xFF, 0}, {0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}};
+    EXPECT_EQ(palette, expected);
+}
+
+TEST(OctreePalette, MergedLeavesGiveTruncatedMeans) {
+    PaddedImage image(3, 1);
+    image.at(0, 0) = 0xFF000000u;  // black
+    image.at(1, 0) = 0xFF000001u;  // differs from black in the last bit only
+    image.at(2, 0) = 0xFF000002u;
+    const auto palette = Fast(image, 1);
+    ASSERT_EQ(palette.size(), 1u);
+    EXPECT_EQ(palette[0], (PaletteColour{0, 0, 1}));  // (0 + 1 + 2) / 3
+    EXPECT_EQ(palette, Reference(image, 1));
+}
+
+TEST(OctreePalette, RefusesDepthAboveEightAndEmptyPalettes) {
+    PaddedImage image(2, 2);
+    image.fill(0xFF123456u);
+    bool ok = true;
+    EXPECT_TRUE(Fast(image, 236, 9, &ok).empty());
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(Fast(image, 0, 8, &ok).empty());
+    EXPECT_FALSE(ok);
+}
+
+TEST(OctreePalette, ManyColoursReduceToAtMostTheLimit) {
+    std::mt19937 random(3);
+    PaddedImage image(128, 128);
+    FillRandom(image, random);
+    const auto palette = Fast(image, 236);
+    EXPECT_LE(palette.size(), 236u);
+    EXPECT_GT(palette.size(), 100u);
+    EXPECT_EQ(palette, Reference(image, 236));
+}
+
+std::vector<PaletteColour> RandomPalette(std::mt19937& random, unsigned size, int range) {
+    std::vector<PaletteColour> palette(size);
+    for (auto& c : palette)
+        c = {static_cast<std::uint8_t>(random() % range), static_cast<std::uint8_t>(random() % range),
+             static_cast<std::uint8_t>(random() % range)};
+    return palette;
+}
+
+TEST(NearestPaletteSearch, MatchesBruteForceIncludingTies) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 60; ++round) {
+        // Small colour ranges make duplicate entries and equal distances
+        // common, so the lowest-index rule is exercised.
+        const int range = round % 3 == 0 ? 4 : round % 3 == 1 ? 40 : 256;
+        const auto palette = RandomPalette(random, 1 + random() % 256, range);
+        NearestPaletteSearch search(palette);
+        for (int i = 0; i < 3000; ++i) {
+            const std::uint32_t rgb = round % 3 == 2 ? random() : (random() % (range + 2)) << 16 |
+                                                                       (random() % (range + 2)) << 8 |
+                                                                       random() % (range + 2);
+            ASSERT_EQ(search.Find(rgb), reference::NearestEntry(palette, rgb))
+                << "round " << round << " colour " << std::hex << rgb;
+        }
+    }
+}
+
+TEST(NearestPaletteSearch, CacheStaysExactWhenItGrowsAndRestarts) {
+    std::mt19937 random(5);
+    const auto palette = RandomPalette(random, 236, 256);
+    NearestPaletteSearch search(palette);
+    // More distinct colours than the largest cache holds, each asked twice.
+    for (std::uint32_t rgb = 0; rgb < (1u << 21); rgb += 3) {
+        const std::uint32_t colour = rgb * 2654435761u >> 8;
+        const unsigned first = search.Find(colour);
+        if (rgb % 997 == 0) ASSERT_EQ(first, reference::NearestEntry(palette, colour));
+        ASSERT_EQ(search.Find(colour | 0xFF000000u), first);
+    }
+}
+
+TEST(NearestPaletteSearch, EqualEntriesGiveTheFirst) {
+    const std::vector<PaletteColour> palette = {{9, 9, 9}, {10, 0, 0}, {0, 0, 10}, {10, 0, 0}};
+    NearestPaletteSearch search(palette);
+    EXPECT_EQ(search.Find(0x0A0000u), 1u);
+    // (5, 0, 5) is 50 from entries 1, 2 and 3.
+    EXPECT_EQ(search.Find(0x050005u), 1u);
+    EXPECT_EQ(search.Find(0x090909u), 0u);
+}
+
+}  // namespace
+}  // namespace rastelle::kernels

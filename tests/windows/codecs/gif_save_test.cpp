@@ -1,0 +1,239 @@
+// GIF output with the system's palette: exact colours, transparency in the
+// file, the halftone palette, preprocessing, and the nearest-entry search
+// against the platform's GetNearestPaletteIndex.
+#include "test_support.h"
+
+#include "codecs/encoder_probes.h"
+#include "com/errors.h"
+#include "kernels/flatten.h"
+#include "kernels/palette_search.h"
+#include "platform/gdiplus_errors.h"
+
+#include <random>
+#include <set>
+
+namespace rastelle::test {
+namespace {
+
+ComPtr<IDispatch> Gif(PaletteTypes type, bool transparent, bool preprocess = false) {
+    auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
+    gif->put_PaletteType(type);
+    gif->put_IsTransparent(transparent ? VARIANT_TRUE : VARIANT_FALSE);
+    gif->put_AntialiasingPreprocessOn(preprocess ? VARIANT_TRUE : VARIANT_FALSE);
+    return AsDispatch(gif);
+}
+
+// What a GIF file says about its first image.
+struct GifFacts {
+    std::vector<std::uint32_t> colours;  // the global colour table as 0xRRGGBB
+    bool hasControl = false;             // a Graphic Control Extension precedes the image
+    bool transparentFlag = false;
+    int transparentIndex = -1;
+};
+
+GifFacts ParseGif(const std::vector<std::uint8_t>& bytes) {
+    GifFacts facts;
+    EXPECT_GE(bytes.size(), 13u);
+    if (bytes.size() < 13) return facts;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
+    size_t p = 13;
+    if (bytes[10] & 0x80) {
+        const size_t entries = size_t{2} << (bytes[10] & 7);
+        for (size_t i = 0; i < entries && p + 2 < bytes.size(); ++i, p += 3)
+            facts.colours.push_back(bytes[p] << 16 | bytes[p + 1] << 8 | bytes[p + 2]);
+    }
+    while (p + 1 < bytes.size() && bytes[p] == 0x21) {
+        if (bytes[p + 1] == 0xF9 && p + 6 < bytes.size()) {
+            facts.hasControl = true;
+            facts.transparentFlag = (bytes[p + 3] & 1) != 0;
+            facts.transparentIndex = bytes[p + 6];
+        }
+        p += 2;  // then sub-blocks up to the empty one
+        while (p < bytes.size() && bytes[p] != 0) p += bytes[p] + 1u;
+        ++p;
+    }
+    EXPECT_LT(p, bytes.size());
+    if (p < bytes.size()) {
+        EXPECT_EQ(bytes[p], 0x2C) << "image descriptor";
+    }
+    return facts;
+}
+
+std::vector<std::uint8_t> SaveGif(IRasterObject* raster, const std::wstring& name, IDispatch* encoder) {
+    EXPECT_EQ(raster->SaveFile(Bstr(TempPath(name)).get(), encoder), S_OK) << Narrow(name);
+    return ReadFileBytes(TempPath(name));
+}
+
+std::vector<std::uint32_t> Reload(const std::wstring& name) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->LoadFile(Bstr(TempPath(name)).get()), S_OK);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), oftGIF);
+    return PixelsOf(raster.get());
+}
+
+TEST(GifSave, WinesEncoderDropsTransparencySoTheOwnWriterWrites) {
+    StartGdiplus();
+    if (!RunningUnderWine()) GTEST_SKIP() << "the gap measured here is Wine's";
+    EXPECT_FALSE(codecs::PlatformWritesGifTransparency());
+}
+
+TEST(GifSave, FewColoursKeepTheirExactValuesAndStreamsGetTheFileBytes) {
+    const std::uint32_t colours[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF123456u, 0xFFFEFDFCu, 0xFF010101u};
+    std::vector<std::uint32_t> pixels;
+    for (int i = 0; i < 13 * 7; ++i) pixels.push_back(colours[(i * 7 + i / 13) % 6]);
+    auto raster = RasterWith(13, 7, pixels);
+    raster->put_OutputFileType(oftGIF);
+    const auto file = SaveGif(raster.get(), L"few.gif", nullptr);
+    const GifFacts facts = ParseGif(file);
+    EXPECT_EQ(facts.colours.size(), 256u);
+    EXPECT_FALSE(facts.transparentFlag);
+    EXPECT_EQ(Reload(L"few.gif"), pixels);
+
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    ASSERT_EQ(raster->SaveStream(stream.get(), nullptr), S_OK);
+    EXPECT_EQ(BytesOf(stream.get()), file);
+}
+
+TEST(GifSave, ManyColoursReduceToAtMost236) {
+    std::mt19937 random(9);
+    std::vector<std::uint32_t> pixels(64 * 48);
+    for (auto& p : pixels) p = 0xFF000000u | (random() & 0xFFFFFFu);
+    auto raster = RasterWith(64, 48, pixels);
+    SaveGif(raster.get(), L"many.gif", Gif(ptOctree, false).get());
+    const auto decoded = Reload(L"many.gif");
+    const std::set<std::uint32_t> distinct(decoded.begin(), decoded.end());
+    EXPECT_LE(distinct.size(), 236u);
+    EXPECT_GT(distinct.size(), 100u);
+}
+
+// Red at alpha 1 lands on the entry of opaque red, which so becomes
+// transparent for both; green at alpha 2 stays opaque.
+const std::vector<std::uint32_t> kTransparencyPixels = {0x01FF0000u, 0x0200FF00u, 0xFF0000FFu, 0xFFFF0000u,
+                                                        0xFF0000FFu, 0xFFFF0000u};
+
+TEST(GifSave, AlphaZeroAndOneMakeTheirEntryTransparentInTheFile) {
+    auto raster = RasterWith(3, 2, kTransparencyPixels);
+    const GifFacts facts = ParseGif(SaveGif(raster.get(), L"clear.gif", Gif(ptOctree, true).get()));
+    ASSERT_TRUE(facts.hasControl);
+    EXPECT_TRUE(facts.transparentFlag);
+    ASSERT_GE(facts.transparentIndex, 0);
+    ASSERT_LT(static_cast<size_t>(facts.transparentIndex), facts.colours.size());
+    EXPECT_EQ(facts.colours[static_cast<size_t>(facts.transparentIndex)], 0xFF0000u);
+    const auto decoded = Reload(L"clear.gif");
+    ASSERT_EQ(decoded.size(), 6u);
+    EXPECT_EQ(decoded[0] >> 24, 0u);
+    EXPECT_EQ(decoded[3] >> 24, 0u);
+    EXPECT_EQ(decoded[5] >> 24, 0u);
+    EXPECT_EQ(decoded[1] >> 24, 0xFFu);
+    EXPECT_EQ(decoded[2], 0xFF0000FFu);
+
+    // Without transparency nothing in the file is transparent.
+    const GifFacts opaque = ParseGif(SaveGif(raster.get(), L"opaque.gif", Gif(ptOctree, false).get()));
+    EXPECT_FALSE(opaque.transparentFlag);
+    for (const std::uint32_t p : Reload(L"opaque.gif")) EXPECT_EQ(p >> 24, 0xFFu);
+}
+
+// Two entries become transparent; the file names one index, and the pixels
+// of the other are written with it.
+TEST(GifSave, EveryTransparentEntryStaysTransparentWithOneIndex) {
+    const std::vector<std::uint32_t> pixels = {0xFFFF0000u, 0x00FF0000u, 0xFF0000FFu,
+                                               0x010000FFu, 0xFF00FF00u, 0xFF0000FFu};
+    auto raster = RasterWith(3, 2, pixels);
+    const GifFacts facts = ParseGif(SaveGif(raster.get(), L"two.gif", Gif(ptOctree, true).get()));
+    EXPECT_TRUE(facts.transparentFlag);
+    const auto decoded = Reload(L"two.gif");
+    ASSERT_EQ(decoded.size(), 6u);
+    for (const size_t i : {0u, 1u, 2u, 3u, 5u}) EXPECT_EQ(decoded[i] >> 24, 0u) << "pixel " << i;
+    EXPECT_EQ(decoded[4], 0xFF00FF00u);
+}
+
+TEST(GifSave, HalftonePaletteIsThePlatformsAndPixelsTakeTheNearestEntry) {
+    HPALETTE halftone = gp::GdipCreateHalftonePalette();
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!halftone) halftone = CreateHalftonePalette(dc);
+    DeleteDC(dc);
+    ASSERT_NE(halftone, nullptr);
+    PALETTEENTRY entries[256] = {};
+    const UINT count = GetPaletteEntries(halftone, 0, 256, entries);
+    ASSERT_EQ(count, 256u);
+
+    std::mt19937 random(4);
+    std::vector<std::uint32_t> pixels(9 * 5);
+    for (auto& p : pixels) p = 0xFF000000u | (random() & 0xFFFFFFu);
+    auto raster = RasterWith(9, 5, pixels);
+    const GifFacts facts = ParseGif(SaveGif(raster.get(), L"halftone.gif", Gif(ptHalftone, false).get()));
+    ASSERT_EQ(facts.colours.size(), 256u);
+    for (UINT i = 0; i < count; ++i)
+        EXPECT_EQ(facts.colours[i], static_cast<std::uint32_t>(entries[i].peRed << 16 | entries[i].peGreen << 8 |
+                                                               entries[i].peBlue))
+            << "entry " << i;
+    const auto decoded = Reload(L"halftone.gif");
+    ASSERT_EQ(decoded.size(), pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const std::uint32_t p = pixels[i];
+        const PALETTEENTRY& e = entries[GetNearestPaletteIndex(halftone, RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF))];
+        EXPECT_EQ(decoded[i], 0xFF000000u | e.peRed << 16 | e.peGreen << 8 | e.peBlue) << "pixel " << i;
+    }
+    DeleteObject(halftone);
+}
+
+TEST(GifSave, UnknownPaletteTypeFailsWithItsStatus) {
+    auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
+    ExpectError(raster->SaveFile(Bstr(TempPath(L"unknown.gif")).get(), Gif(static_cast<PaletteTypes>(5), false).get()),
+                com::kErrSaveFile, platform::FailureMessage(static_cast<Status>(2), "RasterObject", "SaveFile", 0));
+}
+
+TEST(GifSave, PreprocessingFlattensTheObjectsOwnImage) {
+    const std::vector<std::uint32_t> pixels = {0xFF102030u, 0x80FF8040u, 0x01000000u, 0xFF00FF00u,
+                                               0x40123456u, 0xFFFFFFFFu, 0x00ABCDEFu, 0xC0808080u};
+    auto raster = RasterWith(4, 2, pixels);
+    std::vector<std::uint32_t> expected = pixels;
+    kernels::FlattenAgainstBackground(kernels::PackedView(expected.data(), 4, 2));
+    ASSERT_NE(expected, pixels);
+    SaveGif(raster.get(), L"flat.gif", Gif(ptOctree, false, true).get());
+    EXPECT_EQ(PixelsOf(raster.get()), expected);
+    // Without it the object's image is left alone.
+    auto untouched = RasterWith(4, 2, pixels);
+    SaveGif(untouched.get(), L"plain.gif", Gif(ptOctree, false).get());
+    EXPECT_EQ(PixelsOf(untouched.get()), pixels);
+}
+
+// The platform's rule, measured: least squared distance, the first of equal
+// entries. The search must give GetNearestPaletteIndex's answer everywhere.
+TEST(NearestPaletteSearch, AgreesWithGetNearestPaletteIndex) {
+    std::mt19937 random(21);
+    for (int round = 0; round < 30; ++round) {
+        const int range = round % 3 == 0 ? 3 : round % 3 == 1 ? 32 : 256;
+        const unsigned size = round == 0 ? 3 : 1 + random() % 256;
+        std::vector<kernels::PaletteColour> colours(size);
+        std::vector<std::uint8_t> block(sizeof(LOGPALETTE) + size * sizeof(PALETTEENTRY));
+        auto* logical = reinterpret_cast<LOGPALETTE*>(block.data());
+        logical->palVersion = 0x300;
+        logical->palNumEntries = static_cast<WORD>(size);
+        for (unsigned i = 0; i < size; ++i) {
+            colours[i] = {static_cast<std::uint8_t>(random() % range), static_cast<std::uint8_t>(random() % range),
+                          static_cast<std::uint8_t>(random() % range)};
+            if (round == 0) colours[i] = {static_cast<std::uint8_t>(i == 1 ? 0 : 10), 0,
+                                          static_cast<std::uint8_t>(i == 1 ? 10 : 0)};
+            logical->palPalEntry[i] = {colours[i].red, colours[i].green, colours[i].blue, 0};
+        }
+        HPALETTE palette = CreatePalette(logical);
+        ASSERT_NE(palette, nullptr);
+        if (round == 0) {
+            // (5, 0, 5) is 50 from each of the three entries.
+            EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(5, 0, 5)), 0u);
+            EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(10, 0, 0)), 0u);
+        }
+        kernels::NearestPaletteSearch search(colours);
+        for (int i = 0; i < 2000; ++i) {
+            const std::uint32_t rgb = random() % (range + 3) << 16 | random() % (range + 3) << 8 | random() % (range + 3);
+            const UINT expected = GetNearestPaletteIndex(palette, RGB(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF));
+            ASSERT_EQ(search.Find(rgb), expected) << "round " << round << " colour " << std::hex << rgb;
+        }
+        DeleteObject(palette);
+    }
+}
+
+}  // namespace
+}  // namespace rastelle::test
