@@ -48,7 +48,8 @@ WScript.Echo "Shadow added under the picture: " & image.Width & " x " & image.He
 ' Pixels) over its lower edge at opacity 144, so the picture shows through. The first layer
 ' only gives the size: it is invisible, so Combine fills it with the
 ' collection's BackgroundColor. Both picture layers share the one image.
-Dim layers, ground, picture, caption, x, stripHeight
+Dim layers, ground, picture, caption, x, stripHeight, shadowed
+Set shadowed = image  ' kept for the GIF below, which shows its transparency
 stripHeight = 20
 Set layers = CreateObject("Rastelle.RasterCollection") : Check "creating Rastelle.RasterCollection"
 layers.BackgroundColor = &HFFFFFFFF
@@ -71,8 +72,7 @@ WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & im
     ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
-' file type; each file is read back to show what was written. (GIF joins
-' once the system's own writer for it is in the build.)
+' file type; each file is read back to show what was written.
 Dim jpeg, jpegPath, pngPath
 If Not fso.FolderExists(outputFolder) Then fso.CreateFolder outputFolder
                                                    Check "creating " & outputFolder
@@ -103,6 +103,16 @@ tiff.ColorSpace = 1                                : Check "choosing CMYK"
 image.OutputFileType = 3                           : Check "leaving SWF output (it wins over any encoder)"
 image.SaveFile cmykPath, tiff                      : Check "saving " & cmykPath
 Report cmykPath, "TIFF, CMYK"                      : Check "reading back " & cmykPath
+
+' The turned picture with its shadow, before the layers, as a GIF with the
+' system's octree palette; its transparent background stays transparent.
+Dim gif, gifPath
+gifPath = fso.BuildPath(outputFolder, "result.gif")
+Set gif = CreateObject("Rastelle.GIFEncoderInfo")  : Check "creating Rastelle.GIFEncoderInfo"
+gif.IsTransparent = True
+shadowed.OutputFileType = 4                        : Check "choosing GIF output"
+shadowed.SaveFile gifPath, gif                     : Check "saving " & gifPath
+Report gifPath, "GIF, octree palette, transparent" : Check "reading back " & gifPath
 
 ' A high-quality thumbnail of the original picture: 96 pixels wide, the
 ' height in proportion, reduced with the widened bicubic filter.
