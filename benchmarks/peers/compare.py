@@ -45,6 +45,12 @@ What is compared, and how:
   (OpenCV, Pillow), or measured by the tool itself (ImageMagick -bench);
   libvips runs from its command line on .v files in memory-backed /dev/shm,
   less the time of a plain `vips copy` of the same file.
+- GIF: Rastelle's octree palette of 236 colours, every pixel mapped to its
+  nearest entry, then (the "save" row) giflib's encoder into memory
+  (benchmarks/gif_benchmark.cpp). Pillow: Image.quantize(256, FASTOCTREE) on
+  the RGB image, then save(..., "GIF") into a BytesIO. ImageMagick, without
+  dithering as the others: `-colors 256` under -bench, and for the save
+  `convert in.ppm +dither -colors 256 out.gif` less a plain read of in.ppm.
 """
 
 import argparse
@@ -155,6 +161,9 @@ def jobs():
               {"vips": ["icc_transform", "{profile}", "--input-profile", "srgb", "--intent", "perceptual"],
                "magick": ["-profile", "{srgb}", "-intent", "Perceptual", "-profile", "{profile}"]}))
     j.append(("cmyk default rule", "BM_CmykDefault/{wh}", False, {"magick": ["-colorspace", "CMYK"]}))
+    j.append(("gif palette + mapping", "BM_GifPaletteMap/{wh}", False,
+              {"pillow": ("quantize", None), "magick": ["-alpha", "off", "+dither", "-colors", "256"]}))
+    j.append(("gif save", "BM_GifSave/{wh}", False, {"pillow": ("gif", None), "magickfile": ("gif", None)}))
     return j
 
 
@@ -222,8 +231,18 @@ def run_opencv(np, image, op, arg):
 
 
 def run_pillow(np, image, op, arg):
+    import io
     from PIL import Image, ImageFilter
     rgba = Image.fromarray(image[..., [2, 1, 0, 3]], "RGBA")
+    if op in ("quantize", "gif"):
+        rgb = Image.fromarray(image[..., [2, 1, 0]], "RGB")
+
+        def quantize():
+            return rgb.quantize(256, method=Image.Quantize.FASTOCTREE)
+
+        def save():
+            quantize().save(io.BytesIO(), "GIF")
+        return best_of(quantize if op == "quantize" else save)
     filters = {"median": ImageFilter.MedianFilter, "minimum": ImageFilter.MinFilter,
                "maximum": ImageFilter.MaxFilter}
     if op in filters:
@@ -309,6 +328,20 @@ class Magick:
         m = re.search(r"Performance\[1\]: \d+i ([0-9.]+)ips", out.stdout + out.stderr)
         return 1000 / float(m.group(1)) if m else None
 
+    def run_file(self, op, arg):
+        """A whole convert from a PPM to a file, less the plain read."""
+        if op != "gif":
+            return None
+        folder = os.path.dirname(self.input)
+        ppm = os.path.join(folder, "in.ppm")
+        if not os.path.exists(ppm):
+            subprocess.run(["convert", "-size", self.size, "-depth", "8", "bgra:" + self.input, "-alpha", "off", ppm],
+                           check=True)
+        base = ["convert", "-limit", "thread", "1", ppm]
+        read = best_of(lambda: subprocess.run(base + ["null:"], check=True))
+        return best_of(lambda: subprocess.run(base + ["+dither", "-colors", "256", os.path.join(folder, "out.gif")],
+                                              check=True)) - read
+
 
 def write_cmyk_profiles(bench_dir, folder):
     """The press profile (by Rastelle's tool) and an sRGB profile (by Pillow's
@@ -329,9 +362,6 @@ def main():
     parser.add_argument("--jobs", default="", help="only the jobs whose name contains this text, e.g. blur")
     args = parser.parse_args()
     ensure_peers(args.install)
-    if not os.access(args.bench, os.X_OK):
-        sys.exit("no benchmark binary at %s: build it with `cmake --preset native && cmake --build --preset native`"
-                 % args.bench)
     try:
         import numpy as np
     except ImportError:
@@ -345,7 +375,15 @@ def main():
     try:
         vips, magick = Vips(np, image, folder), Magick(image, folder)
         selected = [j for j in jobs() if args.jobs in j[0]]
-        cmyk_bench = os.path.join(os.path.dirname(args.bench), "rastelle_cmyk_benchmarks")
+        suites = {"cmyk": os.path.join(os.path.dirname(args.bench), "rastelle_cmyk_benchmarks"),
+                  "gif": os.path.join(os.path.dirname(args.bench), "rastelle_gif_benchmark")}
+
+        def bench_of(title):
+            return suites.get(title.split()[0], args.bench)
+        for binary in {bench_of(j[0]) for j in selected}:
+            if not os.access(binary, os.X_OK):
+                sys.exit("no benchmark binary at %s: build it with `cmake --preset native && "
+                         "cmake --build --preset native`" % binary)
         if any(j[0].startswith("cmyk") for j in selected):
             profiles = write_cmyk_profiles(os.path.dirname(args.bench), folder)
             os.environ["RASTELLE_CMYK_PROFILE"] = profiles["{profile}"]
@@ -357,14 +395,14 @@ def main():
             # the machine's load over the run affects both sides alike.
             print("running %s ..." % title, file=sys.stderr)
             names = [name.replace("{o}", "1")] + ([name.replace("{o}", "0")] if varying else [])
-            ours = run_rastelle(cmyk_bench if title.startswith("cmyk") else args.bench, width, height, names)
+            ours = run_rastelle(bench_of(title), width, height, names)
             times = {
                 "opencv": run_opencv(np, image, *peers["opencv"]) if "opencv" in peers else None,
                 "vips": vips.run(*((peers["vips"], None) if isinstance(peers["vips"], list) else peers["vips"]))
                 if "vips" in peers else None,
                 "pillow": run_pillow(np, image, *peers["pillow"]) if "pillow" in peers else None,
                 "magick": magick.run(peers["magick"], 2 if "median" in title and "3x3" not in title else 3)
-                if "magick" in peers else None,
+                if "magick" in peers else magick.run_file(*peers["magickfile"]) if "magickfile" in peers else None,
             }
             mine = ours.get(name.replace("{o}", "1"))
             general = ours.get(name.replace("{o}", "0")) if varying else None
