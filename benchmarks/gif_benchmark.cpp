@@ -12,21 +12,20 @@
 #include <memory>
 #include <vector>
 
+#include "photo_image.h"
+
 namespace rastelle {
 namespace {
 
 constexpr unsigned kColours = 236;
 constexpr unsigned kBits = 8;
 
-// The suite's opaque image (gradients with a little structured noise), the
-// one compare.py hands to the peers.
+// The suite's opaque photo-like image.
 std::vector<std::uint32_t> Photo(int w, int h) {
     std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const std::uint32_t n = ((73u * x + 151u * y) ^ (static_cast<std::uint32_t>(x) * y)) & 31;
-            const std::uint32_t b = (x / 4 + n) & 255, g = (y / 4 + n) & 255, r = ((x + y) / 8 + n) & 255;
-            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | bench::PhotoColour(x, y);
         }
     return pixels;
 }

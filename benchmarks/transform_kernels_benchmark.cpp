@@ -18,6 +18,7 @@
 #include "kernels/fill_copy.h"
 #include "kernels/rank_filter.h"
 #include "kernels/transparency.h"
+#include "photo_image.h"
 
 namespace rastelle::kernels {
 namespace {
@@ -31,12 +32,12 @@ struct TestImage {
     TestImage(int w, int h, int alpha) : width(w), height(h), input(static_cast<size_t>(w) * h), output(input.size()) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const std::uint32_t n = ((73u * x + 151u * y) ^ (static_cast<std::uint32_t>(x) * y)) & 31;
-                const std::uint32_t b = (x / 4 + n) & 255, g = (y / 4 + n) & 255, r = ((x + y) / 8 + n) & 255;
+                std::uint32_t n = 0;
+                const std::uint32_t colour = bench::PhotoColour(x, y, &n);
                 std::uint32_t a = 255;
                 if (alpha == kEveryAlpha) a = (static_cast<std::uint32_t>(x ^ y) * 37 + 5 * n) & 255;
                 if (alpha == kCutOut) a = DiscAlpha(x, y);
-                input[static_cast<size_t>(y) * w + x] = a << 24 | r << 16 | g << 8 | b;
+                input[static_cast<size_t>(y) * w + x] = a << 24 | colour;
             }
         output = input;
     }
