@@ -18,19 +18,9 @@
 namespace rastelle {
 namespace {
 
-// The suite's opaque photo-like image.
-std::vector<std::uint32_t> Photo(int w, int h) {
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | bench::PhotoColour(x, y);
-        }
-    return pixels;
-}
-
 void BM_CmykDefault(benchmark::State& state) {
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    const auto source = Photo(w, h);
+    const auto source = bench::PhotoPixels(w, h);
     std::vector<std::uint32_t> inks(source.size());
     for (auto _ : state) {
         kernels::SeparateCmykDefault(kernels::ConstImageView(source.data(), w, h, w * 4),
@@ -52,7 +42,7 @@ void BM_CmykProfile(benchmark::State& state) {
     if (!named) std::remove(path.c_str());
     if (!transform) return state.SkipWithError("cannot open the profile");
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    const auto source = Photo(w, h);
+    const auto source = bench::PhotoPixels(w, h);
     std::vector<std::uint32_t> inks(source.size());
     for (auto _ : state) {
         transform->Separate(kernels::ConstImageView(source.data(), w, h, w * 4),

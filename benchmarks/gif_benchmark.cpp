@@ -20,16 +20,6 @@ namespace {
 constexpr unsigned kColours = 236;
 constexpr unsigned kBits = 8;
 
-// The suite's opaque photo-like image.
-std::vector<std::uint32_t> Photo(int w, int h) {
-    std::vector<std::uint32_t> pixels(static_cast<size_t>(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | bench::PhotoColour(x, y);
-        }
-    return pixels;
-}
-
 struct Job {
     int width;
     int height;
@@ -40,7 +30,7 @@ struct Job {
 
     explicit Job(const benchmark::State& state)
         : width(static_cast<int>(state.range(0))), height(static_cast<int>(state.range(1))),
-          pixels(Photo(width, height)), indices(pixels.size()) {
+          pixels(bench::PhotoPixels(width, height)), indices(pixels.size()) {
         palette.reserve(256);
     }
     kernels::ConstImageView View() const { return {pixels.data(), width, height, static_cast<std::ptrdiff_t>(width) * 4}; }
