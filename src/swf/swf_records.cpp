@@ -38,6 +38,20 @@ void WriteSigned(SwfBuffer& out, std::int32_t value, int bits) {
     out.WriteBits(static_cast<std::uint32_t>(value), bits);
 }
 
+// A MATRIX field pair: the bit count of the wider value, then both values.
+void WritePair(SwfBuffer& out, std::int32_t first, std::int32_t second) {
+    const int bits = SignedBitCount({first, second});
+    out.WriteBits(static_cast<std::uint32_t>(bits), 5);
+    WriteSigned(out, first, bits);
+    WriteSigned(out, second, bits);
+}
+
+// An optional pair: a flag bit, then the pair when the flag is set.
+void WriteOptionalPair(SwfBuffer& out, bool present, std::int32_t first, std::int32_t second) {
+    out.WriteBits(present ? 1 : 0, 1);
+    if (present) WritePair(out, first, second);
+}
+
 }  // namespace
 
 void WriteRect(SwfBuffer& out, const Rect& rect) {
@@ -51,24 +65,9 @@ void WriteRect(SwfBuffer& out, const Rect& rect) {
 }
 
 void WriteMatrix(SwfBuffer& out, const Matrix& matrix) {
-    out.WriteBits(matrix.hasScale ? 1 : 0, 1);
-    if (matrix.hasScale) {
-        const int bits = SignedBitCount({matrix.scaleX, matrix.scaleY});
-        out.WriteBits(static_cast<std::uint32_t>(bits), 5);
-        WriteSigned(out, matrix.scaleX, bits);
-        WriteSigned(out, matrix.scaleY, bits);
-    }
-    out.WriteBits(matrix.hasRotate ? 1 : 0, 1);
-    if (matrix.hasRotate) {
-        const int bits = SignedBitCount({matrix.rotateSkew0, matrix.rotateSkew1});
-        out.WriteBits(static_cast<std::uint32_t>(bits), 5);
-        WriteSigned(out, matrix.rotateSkew0, bits);
-        WriteSigned(out, matrix.rotateSkew1, bits);
-    }
-    const int bits = SignedBitCount({matrix.translateX, matrix.translateY});
-    out.WriteBits(static_cast<std::uint32_t>(bits), 5);
-    WriteSigned(out, matrix.translateX, bits);
-    WriteSigned(out, matrix.translateY, bits);
+    WriteOptionalPair(out, matrix.hasScale, matrix.scaleX, matrix.scaleY);
+    WriteOptionalPair(out, matrix.hasRotate, matrix.rotateSkew0, matrix.rotateSkew1);
+    WritePair(out, matrix.translateX, matrix.translateY);
     out.Align();
 }
 
