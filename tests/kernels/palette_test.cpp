@@ -93,6 +93,20 @@ TEST(OctreePalette, ManyColoursReduceToAtMostTheLimit) {
     EXPECT_EQ(palette, Reference(image, 236));
 }
 
+// A photo-like image: long runs that fall into one leaf, gradients that
+// reach new branches late, so leaves near the root are made and merged
+// while most pixels take the short cut past the upper levels.
+TEST(OctreePalette, MatchesReferenceOnGradientsWithNoise) {
+    PaddedImage image(320, 200, 3);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint32_t n = ((73u * x + 151u * y) ^ static_cast<std::uint32_t>(x * y)) & 15;
+            image.at(x, y) = 0xFF000000u | ((x + y) / 4 + n) % 256 << 16 | (y / 2 + n) % 256 << 8 | (x / 2 + n) % 256;
+        }
+    for (const unsigned maxColours : {236u, 16u, 3u})
+        EXPECT_EQ(Fast(image, maxColours), Reference(image, maxColours)) << maxColours;
+}
+
 std::vector<PaletteColour> RandomPalette(std::mt19937& random, unsigned size, int range) {
     std::vector<PaletteColour> palette(size);
     for (auto& c : palette)
@@ -119,16 +133,22 @@ TEST(NearestPaletteSearch, MatchesBruteForceIncludingTies) {
     }
 }
 
-TEST(NearestPaletteSearch, CacheStaysExactWhenItGrowsAndRestarts) {
+TEST(NearestPaletteSearch, ExactOnEveryCellEdge) {
     std::mt19937 random(5);
-    const auto palette = RandomPalette(random, 236, 256);
-    NearestPaletteSearch search(palette);
-    // More distinct colours than the largest cache holds, each asked twice.
-    for (std::uint32_t rgb = 0; rgb < (1u << 21); rgb += 3) {
-        const std::uint32_t colour = rgb * 2654435761u >> 8;
-        const unsigned first = search.Find(colour);
-        if (rgb % 997 == 0) ASSERT_EQ(first, reference::NearestEntry(palette, colour));
-        ASSERT_EQ(search.Find(colour | 0xFF000000u), first);
+    for (int round = 0; round < 4; ++round) {
+        const auto palette = RandomPalette(random, round == 0 ? 2 : 236, round == 3 ? 24 : 256);
+        NearestPaletteSearch search(palette);
+        // Each channel at the first and last value of every cell, where the
+        // candidate lists are decided.
+        std::vector<std::uint32_t> values;
+        for (std::uint32_t v = 0; v < 256; v += 4) values.insert(values.end(), {v, v + 3});
+        for (const std::uint32_t r : values)
+            for (const std::uint32_t g : values)
+                for (const std::uint32_t b : values) {
+                    const std::uint32_t rgb = r << 16 | g << 8 | b;
+                    ASSERT_EQ(search.Find(rgb | 0xFF000000u), reference::NearestEntry(palette, rgb))
+                        << "round " << round << " colour " << std::hex << rgb;
+                }
     }
 }
 
