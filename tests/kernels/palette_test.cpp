@@ -138,10 +138,10 @@ TEST(NearestPaletteSearch, ExactOnEveryCellEdge) {
     for (int round = 0; round < 4; ++round) {
         const auto palette = RandomPalette(random, round == 0 ? 2 : 236, round == 3 ? 24 : 256);
         NearestPaletteSearch search(palette);
-        // Each channel at the first and last value of every cell, where the
-        // candidate lists are decided.
+        // Each channel at the first and last value of every third cell, where
+        // the candidate lists are decided.
         std::vector<std::uint32_t> values;
-        for (std::uint32_t v = 0; v < 256; v += 4) values.insert(values.end(), {v, v + 3});
+        for (std::uint32_t v = 4 * static_cast<std::uint32_t>(round); v < 256; v += 12) values.insert(values.end(), {v, v + 3});
         for (const std::uint32_t r : values)
             for (const std::uint32_t g : values)
                 for (const std::uint32_t b : values) {
