@@ -24,9 +24,11 @@ struct Page {
     float xResolution = 0;
     float yResolution = 0;
     std::uint16_t unit = RESUNIT_INCH;
+    std::uint16_t samples = 3;  // RGB with fewer samples is a page the RGBA reader refuses
 };
 
-// A TIFF of opaque RGB pages, top row first, written by libtiff.
+// A TIFF of opaque RGB pages, top row first, written by libtiff (only the
+// first samples of each pixel when a page has fewer than 3).
 std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages) {
     const std::wstring path = TempPath(name);
     TIFF* tif = TIFFOpen(Narrow(path).c_str(), "w");
@@ -36,7 +38,7 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
         TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(page.width));
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(page.height));
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samples);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
@@ -45,13 +47,14 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
             TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(page.yResolution));
             TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, page.unit);
         }
-        std::vector<std::uint8_t> row(static_cast<size_t>(page.width) * 3);
+        std::vector<std::uint8_t> row;
         for (int y = 0; y < page.height; ++y) {
+            row.clear();
             for (int x = 0; x < page.width; ++x) {
                 const std::uint32_t p = page.argb[static_cast<size_t>(y * page.width + x)];
-                row[static_cast<size_t>(x) * 3] = static_cast<std::uint8_t>(p >> 16);
-                row[static_cast<size_t>(x) * 3 + 1] = static_cast<std::uint8_t>(p >> 8);
-                row[static_cast<size_t>(x) * 3 + 2] = static_cast<std::uint8_t>(p);
+                const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                                             static_cast<std::uint8_t>(p)};
+                row.insert(row.end(), rgb, rgb + page.samples);
             }
             TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
         }
@@ -230,6 +233,19 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesTheCollectionFirstByDefault) {
     // The removed items were detached, as by Remove.
     EXPECT_EQ(IndexOf(old.get()), 0);
     EXPECT_EQ(old->put_Key(Bstr(L"RasterObject1").get()), S_OK);
+}
+
+TEST(MultiframeLoad, TiffReadingStopsSilentlyAtThePageThatCannotBeRead) {
+    const Page good{2, 2, OpaqueGradient(2, 2)};
+    Page unreadable{2, 2, OpaqueGradient(2, 2)};
+    unreadable.samples = 1;
+    auto collection = NewCollection();
+    ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), false), S_OK);
+    ASSERT_EQ(CountOf(collection.get()), 1);
+    EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), good.argb);
+    // No readable page at all still succeeds, after emptying the collection.
+    EXPECT_EQ(Load(collection.get(), WriteTiff(L"first-bad.tif", {unreadable, good}), true), S_OK);
+    EXPECT_EQ(CountOf(collection.get()), 0);
 }
 
 TEST(MultiframeLoad, AnimatedGifLoadsEveryFrameAsAnItem) {
