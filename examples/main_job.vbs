@@ -114,6 +114,22 @@ shadowed.OutputFileType = 4                        : Check "choosing GIF output"
 shadowed.SaveFile gifPath, gif                     : Check "saving " & gifPath
 Report gifPath, "GIF, octree palette, transparent" : Check "reading back " & gifPath
 
+' The turned picture and the combined result as the two frames of an
+' animated GIF (each frame its own palette, shown for a second, looping),
+' read back frame by frame.
+Dim frames, frame, animationPath
+animationPath = fso.BuildPath(outputFolder, "result_animated.gif")
+Set frames = CreateObject("Rastelle.RasterCollection") : Check "creating the frame collection"
+Set frame = frames.Add()                           : Check "adding the first frame"
+Set frame.RasterObject = shadowed                  : Check "giving the turned picture to it"
+Set frame = frames.Add()                           : Check "adding the second frame"
+Set frame.RasterObject = image                     : Check "giving the combined result to it"
+frames.SaveMultiframeImage animationPath, 4        : Check "saving " & animationPath
+Set frames = CreateObject("Rastelle.RasterCollection")
+frames.LoadMultiframeImage animationPath           : Check "reading back " & animationPath
+WScript.Echo "Wrote " & animationPath & " (animated GIF): " & fso.GetFile(animationPath).Size & _
+    " bytes, reads back as " & frames.Count & " frames of " & frames(0).Width & " x " & frames(0).Height
+
 ' A high-quality thumbnail of the original picture: 96 pixels wide, the
 ' height in proportion, reduced with the widened bicubic filter.
 Dim thumb, thumbPath

@@ -8,6 +8,7 @@
 
 #include <gif_lib.h>
 
+#include <algorithm>
 #include <array>
 #include <new>
 
@@ -28,55 +29,86 @@ struct MapFreer {
     void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
 };
 
-// Encodes the rows of an 8-bit indexed image with one global palette. A GIF
-// names one transparent index: the first entry without alpha; the pixels of
-// any later such entry are written with it, as they look the same.
-bool EncodeGif(const Gdiplus::BitmapData& rows, const std::vector<Gdiplus::ARGB>& palette,
-               std::vector<std::uint8_t>& bytes) {
-    const int width = static_cast<int>(rows.Width);
-    const int height = static_cast<int>(rows.Height);
-    if (width > 0xFFFF || height > 0xFFFF) return false;
+// A palette as a GIF colour table (padded to a power of two) and the index
+// each palette entry is written with. A GIF names one transparent index: the
+// first entry without alpha; the pixels of any later such entry are written
+// with it, as they look the same.
+struct GifColourTable {
+    std::unique_ptr<ColorMapObject, MapFreer> map;
+    std::array<GifPixelType, 256> remap{};
+    int transparentIndex = -1;
+};
+
+bool MakeColourTable(const std::vector<Gdiplus::ARGB>& palette, GifColourTable& table) {
     int mapSize = 2;
     while (mapSize < static_cast<int>(palette.size())) mapSize *= 2;
     std::array<GifColorType, 256> colours{};
-    std::array<GifPixelType, 256> remap{};
-    int transparentIndex = -1;
-    for (size_t i = 0; i < palette.size(); ++i) {
+    for (size_t i = 0; i < palette.size() && i < colours.size(); ++i) {
         colours[i] = {static_cast<GifByteType>(palette[i] >> 16), static_cast<GifByteType>(palette[i] >> 8),
                       static_cast<GifByteType>(palette[i])};
-        remap[i] = static_cast<GifPixelType>(i);
+        table.remap[i] = static_cast<GifPixelType>(i);
         if ((palette[i] >> 24) != 0) continue;
-        if (transparentIndex < 0) transparentIndex = static_cast<int>(i);
-        remap[i] = static_cast<GifPixelType>(transparentIndex);
+        if (table.transparentIndex < 0) table.transparentIndex = static_cast<int>(i);
+        table.remap[i] = static_cast<GifPixelType>(table.transparentIndex);
     }
-    std::unique_ptr<ColorMapObject, MapFreer> map(GifMakeMapObject(mapSize, colours.data()));
-    if (!map) return false;
+    table.map.reset(GifMakeMapObject(mapSize, colours.data()));
+    return table.map != nullptr;
+}
+
+// Graphic Control Extension: disposal method, transparency flag, delay in
+// hundredths of a second, transparent index.
+bool PutControl(GifFileType* gif, int disposal, int delay, int transparentIndex) {
+    const GifByteType control[4] = {static_cast<GifByteType>(disposal << 2 | (transparentIndex >= 0 ? 1 : 0)),
+                                    static_cast<GifByteType>(delay & 0xFF), static_cast<GifByteType>(delay >> 8),
+                                    static_cast<GifByteType>(transparentIndex >= 0 ? transparentIndex : 0)};
+    return EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control) == GIF_OK;
+}
+
+// The image descriptor (with the table as local colour table, or none) and
+// the rows of an 8-bit indexed image.
+bool PutImage(GifFileType* gif, const Gdiplus::BitmapData& rows, const GifColourTable& table, bool localTable) {
+    const int width = static_cast<int>(rows.Width);
+    const int height = static_cast<int>(rows.Height);
+    if (EGifPutImageDesc(gif, 0, 0, width, height, false, localTable ? table.map.get() : nullptr) != GIF_OK)
+        return false;
+    std::vector<GifPixelType> line(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        const auto* in = static_cast<const std::uint8_t*>(rows.Scan0) + static_cast<std::ptrdiff_t>(y) * rows.Stride;
+        for (int x = 0; x < width; ++x) line[static_cast<size_t>(x)] = table.remap[in[x]];
+        if (EGifPutLine(gif, line.data(), width) != GIF_OK) return false;
+    }
+    return true;
+}
+
+bool FitsGif(const Gdiplus::BitmapData& rows) { return rows.Width <= 0xFFFF && rows.Height <= 0xFFFF; }
+
+// Encodes the rows of an 8-bit indexed image with one global palette.
+bool EncodeGif(const Gdiplus::BitmapData& rows, const std::vector<Gdiplus::ARGB>& palette,
+               std::vector<std::uint8_t>& bytes) {
+    if (!FitsGif(rows)) return false;
+    GifColourTable table;
+    if (!MakeColourTable(palette, table)) return false;
     int error = 0;
     std::unique_ptr<GifFileType, GifCloser> gif(EGifOpen(&bytes, AppendBytes, &error));
     if (!gif) return false;
     EGifSetGifVersion(gif.get(), true);
-    if (EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()) != GIF_OK) return false;
-    if (transparentIndex >= 0) {
-        // Graphic Control Extension: transparency flag, no delay, the index.
-        const GifByteType control[4] = {0x01, 0, 0, static_cast<GifByteType>(transparentIndex)};
-        if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, control) != GIF_OK) return false;
-    }
-    if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) != GIF_OK) return false;
-    std::vector<GifPixelType> line(static_cast<size_t>(width));
-    for (int y = 0; y < height; ++y) {
-        const auto* in = static_cast<const std::uint8_t*>(rows.Scan0) + static_cast<std::ptrdiff_t>(y) * rows.Stride;
-        for (int x = 0; x < width; ++x) line[static_cast<size_t>(x)] = remap[in[x]];
-        if (EGifPutLine(gif.get(), line.data(), width) != GIF_OK) return false;
-    }
+    if (EGifPutScreenDesc(gif.get(), static_cast<int>(rows.Width), static_cast<int>(rows.Height), 8, 0,
+                          table.map.get()) != GIF_OK)
+        return false;
+    if (table.transparentIndex >= 0 && !PutControl(gif.get(), 0, 0, table.transparentIndex)) return false;
+    if (!PutImage(gif.get(), rows, table, false)) return false;
     return EGifCloseFile(gif.release(), &error) == GIF_OK;
 }
 
+// The rows of an indexed frame, locked for the encoder.
+Status LockIndexed(const IndexedImage& image, BitmapLock& lock) noexcept {
+    return lock.Lock(image.bitmap->native(), Gdiplus::GpRect(0, 0, image.bitmap->width(), image.bitmap->height()),
+                     Gdiplus::ImageLockModeRead, PixelFormat8bppIndexed);
+}
+
 Status EncodeOwnGif(const IndexedImage& image, std::vector<std::uint8_t>& bytes) noexcept {
-    const int width = image.bitmap->width();
-    const int height = image.bitmap->height();
     BitmapLock lock;
-    const Status status = lock.Lock(image.bitmap->native(), Gdiplus::GpRect(0, 0, width, height),
-                                    Gdiplus::ImageLockModeRead, PixelFormat8bppIndexed);
+    const Status status = LockIndexed(image, lock);
     if (status != Gdiplus::Ok) return status;
     bool encoded = false;
     try {
@@ -86,6 +118,52 @@ Status EncodeOwnGif(const IndexedImage& image, std::vector<std::uint8_t>& bytes)
     }
     lock.Unlock();
     return encoded ? Gdiplus::Ok : Gdiplus::OutOfMemory;
+}
+
+// Netscape's application extension: the animation loops forever.
+bool PutLoopForever(GifFileType* gif) {
+    static const GifByteType name[] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    static const GifByteType loop[] = {1, 0, 0};  // sub-block 1: loop count 0
+    return EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+           EGifPutExtensionBlock(gif, sizeof name, name) == GIF_OK &&
+           EGifPutExtensionBlock(gif, sizeof loop, loop) == GIF_OK && EGifPutExtensionTrailer(gif) == GIF_OK;
+}
+
+// Each frame is reduced and written in turn, so only one indexed copy
+// exists at a time. Disposal 2 clears a frame's area before the next one is
+// shown: every frame appears as itself, its transparent pixels included.
+Status EncodeFrames(const std::vector<Bitmap*>& frames, std::vector<std::uint8_t>& bytes) {
+    constexpr int kRestoreBackground = 2;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    for (Bitmap* frame : frames) {
+        screenWidth = std::max(screenWidth, frame->width());
+        screenHeight = std::max(screenHeight, frame->height());
+    }
+    if (screenWidth > 0xFFFF || screenHeight > 0xFFFF) return Gdiplus::InvalidParameter;
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(EGifOpen(&bytes, AppendBytes, &error));
+    if (!gif) return Gdiplus::OutOfMemory;
+    EGifSetGifVersion(gif.get(), true);
+    if (EGifPutScreenDesc(gif.get(), screenWidth, screenHeight, 8, 0, nullptr) != GIF_OK ||
+        !PutLoopForever(gif.get()))
+        return Gdiplus::GenericError;
+    for (Bitmap* frame : frames) {
+        IndexedImage indexed;
+        Status status = BuildIndexedImage(*frame, 256, true, false, ptOctree, indexed);
+        if (status != Gdiplus::Ok) return status;
+        BitmapLock lock;
+        status = LockIndexed(indexed, lock);
+        if (status != Gdiplus::Ok) return status;
+        GifColourTable table;
+        if (!MakeColourTable(indexed.palette, table)) return Gdiplus::OutOfMemory;
+        if (!PutControl(gif.get(), kRestoreBackground, kFrameDelay, table.transparentIndex) ||
+            !PutImage(gif.get(), lock.data(), table, true))
+            return Gdiplus::GenericError;
+        status = lock.Unlock();
+        if (status != Gdiplus::Ok) return status;
+    }
+    return EGifCloseFile(gif.release(), &error) == GIF_OK ? Gdiplus::Ok : Gdiplus::GenericError;
 }
 
 // A GIF save's target: a file name or a stream.
@@ -125,6 +203,14 @@ Status SaveGifWithPalette(Bitmap& source, const wchar_t* fileName, const CLSID& 
 Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType) {
     return SaveGif(source, {nullptr, stream}, clsid, colourCount, transparent, antialiasingPreprocess, paletteType);
+}
+
+Status EncodeAnimatedGif(const std::vector<Bitmap*>& frames, std::vector<std::uint8_t>& bytes) noexcept {
+    try {
+        return frames.empty() ? Gdiplus::InvalidParameter : EncodeFrames(frames, bytes);
+    } catch (const std::bad_alloc&) {
+        return Gdiplus::OutOfMemory;
+    }
 }
 
 }  // namespace rastelle::codecs

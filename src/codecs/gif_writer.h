@@ -40,4 +40,12 @@ Status SaveGifWithPalette(Bitmap& source, const wchar_t* fileName, const CLSID& 
 Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);
 
+// Hundredths of a second each frame of an animated GIF is shown.
+inline constexpr int kFrameDelay = 100;
+
+// The system's own animated GIF: every frame reduced to its own octree
+// palette (transparent entries kept) as a local colour table, delay
+// kFrameDelay, looping forever. Returns a GDI+-style status.
+Status EncodeAnimatedGif(const std::vector<Bitmap*>& frames, std::vector<std::uint8_t>& bytes) noexcept;
+
 }  // namespace rastelle::codecs

@@ -20,4 +20,12 @@ struct TiffOptions {
 // TIFF of 8 bits per sample. False when libtiff fails; out is then empty.
 bool EncodeTiff(const kernels::ConstImageView& pixels, const TiffOptions& options, std::vector<std::uint8_t>& out);
 
+// The same with one directory per page, in order (marked as the pages of a
+// multi-page document when there are several).
+struct TiffPage {
+    kernels::ConstImageView pixels;
+    TiffOptions options;
+};
+bool EncodeTiffPages(const std::vector<TiffPage>& pages, std::vector<std::uint8_t>& out);
+
 }  // namespace rastelle::codecs

@@ -4,6 +4,7 @@
 #include "com/properties.h"
 #include "layers/collection_enumerator.h"
 #include "layers/combine_layers.h"
+#include "layers/multiframe_files.h"
 #include "layers/raster_item.h"
 
 #include <algorithm>
@@ -267,8 +268,22 @@ STDMETHODIMP RasterCollection::get_BackgroundColor(LONG* value) {
 
 STDMETHODIMP RasterCollection::put_BackgroundColor(LONG value) { return com::WriteProperty(backgroundColor_, value); }
 
-// Multi-frame files are not supported by this build.
-STDMETHODIMP RasterCollection::LoadMultiframeImage(BSTR, VARIANT_BOOL) { return E_NOTIMPL; }
-STDMETHODIMP RasterCollection::SaveMultiframeImage(BSTR, VARIANT, VARIANT_BOOL) { return E_NOTIMPL; }
+// ---------------------------------------------------------------------------
+// Multi-frame files
+
+STDMETHODIMP RasterCollection::LoadMultiframeImage(BSTR fileName, VARIANT_BOOL clearBeforeLoad) {
+    return com::Boundary(kOrigin, [&] {
+        LoadMultiframeFile(*this, fileName, clearBeforeLoad != VARIANT_FALSE);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP RasterCollection::SaveMultiframeImage(BSTR fileName, VARIANT encoderInfo,
+                                                   VARIANT_BOOL ignoreVisibleProperty) {
+    return com::Boundary(kOrigin, [&] {
+        SaveMultiframeFile(items_, fileName, encoderInfo, ignoreVisibleProperty != VARIANT_FALSE);
+        return S_OK;
+    });
+}
 
 }  // namespace rastelle::layers

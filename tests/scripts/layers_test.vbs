@@ -1,6 +1,7 @@
 ' RasterCollection driven from VBScript: For Each over the layers, the
-' default member by key and by position, Combine, and items used as raster
-' objects. Run by scripts/wine-env.sh, which puts lib\testlib.vbs in front.
+' default member by key and by position, Combine, items used as raster
+' objects, and multi-frame files. Run by scripts/wine-env.sh, which puts
+' lib\testlib.vbs in front.
 
 Const SRC = "Rastelle.RasterCollection.1"
 Const NO_ITEM = "Cannot get access to the item. Probably the index is out of bounds"
@@ -139,10 +140,49 @@ Sub TestItemAsRasterObject()
     fso.DeleteFile path
 End Sub
 
+Sub TestMultiframeFiles()
+    Dim fso, gifPath, tifPath, c, back, kind
+    Set fso = CreateObject("Scripting.FileSystemObject")
+    gifPath = fso.BuildPath(fso.GetSpecialFolder(2), "rastelle-layers-frames.gif")
+    tifPath = fso.BuildPath(fso.GetSpecialFolder(2), "rastelle-layers-pages.tif")
+    Set c = CreateObject("Rastelle.RasterCollection")
+    c.Add.EmptyImage 3, 2, &HFFFF0000
+    c.Add.EmptyImage 3, 2, &HFF0000FF
+    c.SaveMultiframeImage gifPath, 4
+    expect_no_err "two frames saved as GIF"
+    kind = 3
+    c.SaveMultiframeImage tifPath, kind
+    expect_no_err "two pages saved as TIFF, the type in a variable"
+
+    Set back = CreateObject("Rastelle.RasterCollection")
+    back.LoadMultiframeImage gifPath
+    eq back.Count, 2, "every GIF frame is an item"
+    eq back(1).Pixels(2, 1), &HFF0000FF, "the second frame's pixels"
+    back.LoadMultiframeImage tifPath, False
+    eq back.Count, 4, "TIFF pages appended"
+    eq back(2).Pixels(0, 0), &HFFFF0000, "the first page's pixels"
+    eq back(3).Key, "RasterObject3", "appended items take the next free key"
+
+    On Error Resume Next
+    c.SaveMultiframeImage gifPath, 0
+    expect_err &H80070057, SRC, "Only TIFF and GIF multiframe file formats are supported!", "JPEG refused"
+    c.SaveMultiframeImage gifPath, "GIF"
+    expect_err &H80070057, SRC, "You should pass OutputFileTypes members or TIFFEncoderInfo object!", "a string refused"
+    c(0).IsVisible = False
+    c(1).IsVisible = False
+    c.SaveMultiframeImage gifPath, 4, False
+    expect_err &H80020009, SRC, "No data to save the multiframe image!", "nothing visible to save"
+    On Error GoTo 0
+    Set back = Nothing
+    fso.DeleteFile gifPath
+    fso.DeleteFile tifPath
+End Sub
+
 On Error Resume Next
 TestForEach : group_done "For Each"
 TestItem : group_done "Item"
 TestCombine : group_done "Combine"
 TestItemAsRasterObject : group_done "item as raster object"
+TestMultiframeFiles : group_done "multi-frame files"
 On Error GoTo 0
 finish "vbscript"

@@ -289,11 +289,6 @@ TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
     ExpectError(item->put_RasterObject(nullptr), E_POINTER, L"The raster object of an item cannot be Nothing.",
                 "Rastelle.RasterItem.1", IID_IRasterItem);
     EXPECT_EQ(RasterOf(item.get()).get(), shared.get());
-
-    ClearThreadError();
-    EXPECT_EQ(collection->LoadMultiframeImage(Bstr(L"x.tif").get(), VARIANT_TRUE), E_NOTIMPL);
-    EXPECT_EQ(collection->SaveMultiframeImage(Bstr(L"x.tif").get(), *Var(3L), VARIANT_TRUE), E_NOTIMPL);
-    EXPECT_FALSE(TakeThreadError().present);
 }
 
 }  // namespace

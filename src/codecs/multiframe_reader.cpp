@@ -1,0 +1,131 @@
+#include "codecs/multiframe_reader.h"
+
+#include "image/bitmap_lock.h"
+#include "platform/bitmap_guard.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace rastelle::codecs {
+
+namespace {
+
+// libtiff's RGBA raster starts with the bottom row and keeps red in the low
+// byte; a bitmap starts with the top row and keeps blue there.
+void ToTopDownArgb(std::vector<std::uint32_t>& raster, int width, int height) {
+    const auto argb = [](std::uint32_t v) { return (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu); };
+    const auto w = static_cast<size_t>(width);
+    for (int top = 0, bottom = height - 1; top <= bottom; ++top, --bottom) {
+        std::uint32_t* upper = raster.data() + static_cast<size_t>(top) * w;
+        std::uint32_t* lower = raster.data() + static_cast<size_t>(bottom) * w;
+        for (size_t x = 0; x < w; ++x) {
+            const std::uint32_t first = argb(upper[x]);
+            upper[x] = top == bottom ? first : argb(lower[x]);
+            lower[x] = first;
+        }
+    }
+}
+
+// The page's resolution in dots per inch, when the file states one.
+void ApplyResolution(TIFF* tif, Bitmap& page) {
+    float x = 0;
+    float y = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y)) return;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (!(x > 0 && y > 0) || unit == RESUNIT_NONE) return;
+    const float scale = unit == RESUNIT_CENTIMETER ? 2.54f : 1.0f;
+    gp::GdipBitmapSetResolution(page.native(), x * scale, y * scale);
+}
+
+}  // namespace
+
+bool TiffPageReader::Open(const char* fileName) {
+    options_ = QuietTiffOptions();
+    if (!options_) return false;
+    tif_.reset(TIFFOpenExt(fileName, "r", options_.get()));
+    if (!tif_) return false;
+    // Reading directory 0 again for the first page replaces this with the
+    // file's own fill order.
+    TIFFSetField(tif_.get(), TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+    return true;
+}
+
+std::unique_ptr<Bitmap> TiffPageReader::Next() {
+    if (!tif_) return nullptr;
+    const bool found = started_ ? TIFFReadDirectory(tif_.get()) != 0 : TIFFSetDirectory(tif_.get(), 0) != 0;
+    started_ = true;
+    if (!found) return nullptr;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!TIFFGetField(tif_.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif_.get(), TIFFTAG_IMAGELENGTH, &height))
+        return nullptr;
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
+        !platform::BitmapSizeAllowed(static_cast<int>(width), static_cast<int>(height), 32))
+        return nullptr;
+    std::vector<std::uint32_t> raster;
+    try {
+        raster.resize(static_cast<size_t>(width) * height);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!TIFFReadRGBAImage(tif_.get(), width, height, raster.data(), 0)) return nullptr;
+    const int w = static_cast<int>(width);
+    const int h = static_cast<int>(height);
+    ToTopDownArgb(raster, w, h);
+
+    std::unique_ptr<Bitmap> page(Bitmap::Create(w, h));
+    if (!page || page->lastStatus() != Gdiplus::Ok) return nullptr;
+    PixelLock lock;
+    if (lock.LockFromBuffer(*page, raster.data(), w, h) != Gdiplus::Ok || lock.Unlock() != Gdiplus::Ok)
+        return nullptr;
+    ApplyResolution(tif_.get(), *page);
+    return page;
+}
+
+Status FrameReader::Open(const wchar_t* fileName) noexcept {
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    const Status status = gp::GdipCreateBitmapFromFile(fileName, &bitmap);
+    image_.reset(bitmap);
+    return status;
+}
+
+std::vector<GUID> FrameReader::Dimensions() {
+    UINT count = 0;
+    std::vector<GUID> dimensions;
+    if (gp::GdipImageGetFrameDimensionsCount(image_.get(), &count) != Gdiplus::Ok || count == 0) return dimensions;
+    dimensions.resize(count);
+    if (gp::GdipImageGetFrameDimensionsList(image_.get(), dimensions.data(), count) != Gdiplus::Ok)
+        dimensions.clear();
+    return dimensions;
+}
+
+UINT FrameReader::FrameCount(const GUID& dimension) noexcept {
+    UINT count = 0;
+    if (gp::GdipImageGetFrameCount(image_.get(), &dimension, &count) != Gdiplus::Ok) return 0;
+    return count;
+}
+
+Status FrameReader::CopyFrame(const GUID& dimension, UINT index, std::unique_ptr<Bitmap>& copy) noexcept {
+    Status status = gp::GdipImageSelectActiveFrame(image_.get(), &dimension, index);
+    UINT width = 0;
+    UINT height = 0;
+    if (status == Gdiplus::Ok) status = gp::GdipGetImageWidth(image_.get(), &width);
+    if (status == Gdiplus::Ok) status = gp::GdipGetImageHeight(image_.get(), &height);
+    if (status != Gdiplus::Ok) return status;
+    if (width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
+        !platform::BitmapSizeAllowed(static_cast<int>(width), static_cast<int>(height), 32))
+        return Gdiplus::OutOfMemory;
+    Gdiplus::GpBitmap* native = nullptr;
+    status = gp::GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppARGB,
+                                      static_cast<Gdiplus::GpBitmap*>(image_.get()), &native);
+    if (status != Gdiplus::Ok) {
+        if (native) gp::GdipDisposeImage(native);
+        return status;
+    }
+    copy.reset(Bitmap::Adopt(native, status));
+    return copy ? Gdiplus::Ok : Gdiplus::OutOfMemory;
+}
+
+}  // namespace rastelle::codecs

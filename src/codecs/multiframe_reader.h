@@ -1,0 +1,48 @@
+// Reading every page of a multi-page file: TIFF pages through libtiff's
+// RGBA interface, the frames of any other file through GDI+.
+#pragma once
+
+#include "codecs/tiff_handles.h"
+#include "image/bitmap.h"
+#include "platform/gdiplus_raii.h"
+
+#include <memory>
+#include <vector>
+
+namespace rastelle::codecs {
+
+// The pages of a TIFF file, first to last, each as a new 32-bit ARGB bitmap
+// with the page's resolution.
+class TiffPageReader {
+public:
+    // Opens the file (an ANSI name); false when libtiff cannot read it as TIFF.
+    bool Open(const char* fileName);
+    // The next page, the first one on the first call; null when there is no
+    // further page or it cannot be read (no size, no memory, a decoding
+    // failure).
+    std::unique_ptr<Bitmap> Next();
+
+private:
+    UniqueTiffOptions options_;
+    UniqueTiff tif_;
+    bool started_ = false;
+};
+
+// The frames of any file GDI+ decodes, dimension by dimension.
+class FrameReader {
+public:
+    // Loads the file; the GDI+ status.
+    Status Open(const wchar_t* fileName) noexcept;
+    // The frame dimensions of the file, in the order GDI+ lists them (empty
+    // when it has none). Throws std::bad_alloc.
+    std::vector<GUID> Dimensions();
+    // Frames in a dimension (0 when GDI+ cannot tell).
+    UINT FrameCount(const GUID& dimension) noexcept;
+    // A 32-bit ARGB copy of a frame, with the resolution GDI+ gives the copy.
+    Status CopyFrame(const GUID& dimension, UINT index, std::unique_ptr<Bitmap>& copy) noexcept;
+
+private:
+    UniqueImage image_;
+};
+
+}  // namespace rastelle::codecs

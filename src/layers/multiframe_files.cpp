@@ -1,0 +1,197 @@
+#include "layers/multiframe_files.h"
+
+#include "codecs/encoder_choice.h"
+#include "codecs/multiframe_reader.h"
+#include "codecs/multiframe_writer.h"
+#include "com/automation.h"
+#include "com/errors.h"
+#include "layers/raster_collection.h"
+#include "platform/gdiplus_errors.h"
+
+#include <memory>
+#include <string>
+
+namespace rastelle::layers {
+
+namespace {
+
+constexpr char kObjectName[] = "RasterCollection";
+constexpr char kLoadMethod[] = "LoadMultiframeImage";
+constexpr char kSaveMethod[] = "SaveMultiframeImage";
+
+// GDI+ started for the duration of one call.
+class GdiplusSession {
+public:
+    explicit GdiplusSession(const char* method) {
+        Gdiplus::GdiplusStartupInput input;
+        const Status status = Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+        if (status != Gdiplus::Ok)
+            platform::ThrowGdiplusFailure(status, kObjectName, method, 0, com::kErrGdiplusStartup);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+// --- Loading ------------------------------------------------------------------
+
+void Clear(RasterCollection& collection) {
+    while (collection.count() > 0) {
+        VARIANT first;
+        V_VT(&first) = VT_I4;
+        V_I4(&first) = 0;
+        const HRESULT hr = collection.Remove(first);
+        if (FAILED(hr)) com::ThrowError(hr, L"Cannot clear the collection!");
+    }
+}
+
+// A new last item holding page, with the page's resolution and JPEG as its
+// output type.
+void AppendItem(RasterCollection& collection, std::unique_ptr<Bitmap> page) {
+    com::ComPtr<IRasterItem> item;
+    HRESULT hr = collection.Add(-1, item.put());
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    com::ComPtr<IRasterObject> raster;
+    hr = item->get_RasterObject(raster.put());
+    com::ComPtr<IRasterObjectInternal> internal;
+    if (SUCCEEDED(hr)) hr = raster.As(internal);
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    float horizontal = 0;
+    float vertical = 0;
+    gp::GdipGetImageHorizontalResolution(page->image(), &horizontal);
+    gp::GdipGetImageVerticalResolution(page->image(), &vertical);
+    internal->SetDataPointer(reinterpret_cast<LONG*>(page.release()));
+    raster->put_HorizontalResolution(horizontal);
+    raster->put_VerticalResolution(vertical);
+    raster->put_OutputFileType(oftJPEG);
+}
+
+[[noreturn]] void ThrowLoadFailure(Status status, DWORD win32Error) {
+    platform::ThrowGdiplusFailure(status, kObjectName, kLoadMethod, win32Error);
+}
+
+void LoadFrames(RasterCollection& collection, const wchar_t* fileName, bool clearFirst) {
+    codecs::FrameReader reader;
+    SetLastError(ERROR_SUCCESS);
+    const Status status = reader.Open(fileName);
+    if (status != Gdiplus::Ok) ThrowLoadFailure(status, GetLastError());
+    const std::vector<GUID> dimensions = reader.Dimensions();
+    if (dimensions.empty()) com::ThrowError(E_FAIL, L"No pages are present here!");
+    if (clearFirst) Clear(collection);
+    for (const GUID& dimension : dimensions) {
+        const UINT frames = reader.FrameCount(dimension);
+        for (UINT i = 0; i < frames; ++i) {
+            std::unique_ptr<Bitmap> frame;
+            SetLastError(ERROR_SUCCESS);
+            const Status copied = reader.CopyFrame(dimension, i, frame);
+            if (copied != Gdiplus::Ok) ThrowLoadFailure(copied, GetLastError());
+            AppendItem(collection, std::move(frame));
+        }
+    }
+}
+
+// --- Saving -------------------------------------------------------------------
+
+constexpr wchar_t kOnlyTiffAndGif[] = L"Only TIFF and GIF multiframe file formats are supported!";
+
+// The format and options encoderInfo names: an OutputFileTypes number (its
+// low 16 bits) or a TIFFEncoderInfo object.
+codecs::MultiframeOptions OptionsOf(const VARIANT& encoderInfo) {
+    com::UniqueVariant value;
+    HRESULT hr = VariantCopyInd(value.get(), const_cast<VARIANT*>(&encoderInfo));
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    const VARIANT& v = *value.get();
+    codecs::MultiframeOptions options;
+    ULONG number = 0;
+    switch (V_VT(&v)) {
+    case VT_I1: number = static_cast<ULONG>(V_I1(&v)); break;
+    case VT_UI1: number = V_UI1(&v); break;
+    case VT_I2: number = static_cast<ULONG>(V_I2(&v)); break;
+    case VT_UI2: number = V_UI2(&v); break;
+    case VT_I4: number = static_cast<ULONG>(V_I4(&v)); break;
+    case VT_UI4: number = V_UI4(&v); break;
+    case VT_DISPATCH:
+    case VT_UNKNOWN: {
+        com::ComPtr<ITIFFEncoderInfo> tiff;
+        hr = V_UNKNOWN(&v) ? V_UNKNOWN(&v)->QueryInterface(IID_ITIFFEncoderInfo, tiff.put_void()) : E_NOINTERFACE;
+        if (FAILED(hr))
+            com::ThrowError(hr, L"You must pass only TIFFEncoderInfo object (or OutputFileTypes members)!");
+        LONG colorDepth = 0;
+        LONG compression = 0;
+        ColorSpaces colorSpace = csRGB;
+        com::UniqueBstr profile;
+        hr = codecs::ReadTiffEncoderOptions(tiff.get(), &colorDepth, &compression, &colorSpace, profile.put());
+        if (FAILED(hr)) com::ThrowError(hr, L"Wrong TIFF encoder parameters!");
+        options.compression = static_cast<ULONG>(compression);
+        options.colorDepth = static_cast<ULONG>(colorDepth);
+        return options;
+    }
+    default: com::ThrowError(E_INVALIDARG, L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
+    }
+    switch (number & 0xFFFF) {
+    case oftTIFF: options.type = FileType::TIFF; break;
+    case oftGIF: options.type = FileType::GIF; break;
+    default: com::ThrowError(E_INVALIDARG, kOnlyTiffAndGif);
+    }
+    return options;
+}
+
+// The image an item's raster object lends, or null.
+Bitmap* ImageOf(IRasterItem* item) {
+    com::ComPtr<IRasterObject> raster;
+    HRESULT hr = item->get_RasterObject(raster.put());
+    com::ComPtr<IRasterObjectInternal> internal;
+    if (SUCCEEDED(hr)) hr = raster.As(internal);
+    LONG* data = nullptr;
+    if (SUCCEEDED(hr)) hr = internal->GetDataPointer(&data);
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    return reinterpret_cast<Bitmap*>(data);
+}
+
+// The images to write, in position order; every one must exist.
+std::vector<Bitmap*> FramesOf(const std::vector<com::ComPtr<IRasterItem>>& items, bool ignoreVisibleProperty) {
+    std::vector<Bitmap*> frames;
+    for (const auto& item : items) {
+        VARIANT_BOOL visible = 0;
+        if (!ignoreVisibleProperty && (FAILED(item->get_IsVisible(&visible)) || !visible)) continue;
+        Bitmap* image = ImageOf(item.get());
+        if (!image) {
+            LONG index = 0;
+            item->get_Index(&index);
+            com::ThrowError(E_FAIL, L"Cannot save the multiframe image: item " + std::to_wstring(index) +
+                                   L" has no image. Load or create one first.");
+        }
+        frames.push_back(image);
+    }
+    return frames;
+}
+
+}  // namespace
+
+void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearFirst) {
+    GdiplusSession session(kLoadMethod);
+    const wchar_t* name = fileName ? fileName : L"";
+    codecs::TiffPageReader pages;
+    if (!pages.Open(com::ToAnsi(name).c_str())) {
+        LoadFrames(collection, name, clearFirst);
+        return;
+    }
+    if (clearFirst) Clear(collection);
+    while (std::unique_ptr<Bitmap> page = pages.Next()) AppendItem(collection, std::move(page));
+}
+
+void SaveMultiframeFile(const std::vector<com::ComPtr<IRasterItem>>& items, BSTR fileName, const VARIANT& encoderInfo,
+                        bool ignoreVisibleProperty) {
+    GdiplusSession session(kSaveMethod);
+    const codecs::MultiframeOptions options = OptionsOf(encoderInfo);
+    const std::vector<Bitmap*> frames = FramesOf(items, ignoreVisibleProperty);
+    if (frames.empty()) com::ThrowError(0, L"No data to save the multiframe image!");
+    SetLastError(ERROR_SUCCESS);
+    const Status status = codecs::SaveMultiframe(frames, fileName ? fileName : L"", options);
+    if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, kSaveMethod, GetLastError());
+}
+
+}  // namespace rastelle::layers

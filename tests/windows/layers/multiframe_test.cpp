@@ -1,0 +1,476 @@
+// Multi-frame files through the collection: TIFF pages and GIF frames
+// loaded as items, items saved as pages and frames, the refusals. Inputs are
+// written and outputs read back with libtiff and giflib directly, readers
+// independent of the system's writers.
+#include "layers/layers_test_support.h"
+
+#include "codecs/encoder_probes.h"
+#include "com/errors.h"
+
+#include <gif_lib.h>
+#include <tiffio.h>
+
+#include <memory>
+
+namespace rastelle::test {
+namespace {
+
+using Pixels = std::vector<std::uint32_t>;
+
+struct Page {
+    int width;
+    int height;
+    Pixels argb;
+    float xResolution = 0;
+    float yResolution = 0;
+    std::uint16_t unit = RESUNIT_INCH;
+    std::uint16_t samples = 3;  // RGB with fewer samples is a page the RGBA reader refuses
+};
+
+// A TIFF of opaque RGB pages, top row first, written by libtiff (only the
+// first samples of each pixel when a page has fewer than 3).
+std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages) {
+    const std::wstring path = TempPath(name);
+    TIFF* tif = TIFFOpen(Narrow(path).c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    if (!tif) return path;
+    for (const Page& page : pages) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(page.width));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(page.height));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samples);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+        if (page.xResolution > 0) {
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(page.xResolution));
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(page.yResolution));
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, page.unit);
+        }
+        std::vector<std::uint8_t> row;
+        for (int y = 0; y < page.height; ++y) {
+            row.clear();
+            for (int x = 0; x < page.width; ++x) {
+                const std::uint32_t p = page.argb[static_cast<size_t>(y * page.width + x)];
+                const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                                             static_cast<std::uint8_t>(p)};
+                row.insert(row.end(), rgb, rgb + page.samples);
+            }
+            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return path;
+}
+
+// What libtiff reads from each page of a file.
+struct TiffPageFacts {
+    std::uint16_t samples = 0;
+    std::uint16_t bits = 0;
+    std::uint16_t compression = 0;
+    Pixels argb;  // top row first
+};
+
+std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
+    std::vector<TiffPageFacts> pages;
+    TIFF* tif = TIFFOpen(Narrow(path).c_str(), "r");
+    EXPECT_NE(tif, nullptr) << Narrow(path);
+    if (!tif) return pages;
+    do {
+        TiffPageFacts facts;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &facts.samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &facts.bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &facts.compression);
+        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
+        EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
+        for (const std::uint32_t v : raster)
+            facts.argb.push_back(TIFFGetA(v) << 24 | TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v));
+        pages.push_back(std::move(facts));
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
+};
+using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
+
+UniqueGif OpenGif(const std::wstring& path) {
+    int error = 0;
+    UniqueGif gif(DGifOpenFileName(Narrow(path).c_str(), &error));
+    EXPECT_TRUE(gif) << Narrow(path);
+    if (gif) {
+        EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
+    }
+    return gif;
+}
+
+// An animated GIF of frames of few colours, each with its own colour table
+// and a delay of 10, written by giflib.
+std::wstring WriteGif(const std::wstring& name, int width, int height, const std::vector<Pixels>& frames) {
+    const std::wstring path = TempPath(name);
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(Narrow(path).c_str(), false, &error);
+    EXPECT_NE(gif, nullptr);
+    if (!gif) return path;
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, width, height, 8, 0, nullptr);
+    for (const Pixels& frame : frames) {
+        GifColorType colours[256] = {};
+        std::vector<GifPixelType> indices;
+        int used = 0;
+        for (const std::uint32_t p : frame) {
+            const GifColorType c{static_cast<GifByteType>(p >> 16), static_cast<GifByteType>(p >> 8),
+                                 static_cast<GifByteType>(p)};
+            int i = 0;
+            while (i < used && !(colours[i].Red == c.Red && colours[i].Green == c.Green && colours[i].Blue == c.Blue))
+                ++i;
+            if (i == used) colours[used++] = c;
+            indices.push_back(static_cast<GifPixelType>(i));
+        }
+        ColorMapObject* map = GifMakeMapObject(256, colours);
+        const GifByteType control[4] = {0x08, 10, 0, 0};
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+        EGifPutImageDesc(gif, 0, 0, width, height, false, map);
+        for (int y = 0; y < height; ++y) EGifPutLine(gif, indices.data() + y * width, width);
+        GifFreeMapObject(map);
+    }
+    EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    return path;
+}
+
+// width x height pixels of one colour with a marker colour at (1, 0).
+Pixels Marked(int width, int height, std::uint32_t colour, std::uint32_t marker) {
+    Pixels pixels(static_cast<size_t>(width * height), colour);
+    pixels[1] = marker;
+    return pixels;
+}
+
+std::pair<float, float> ResolutionsOf(IRasterObject* raster) {
+    const Settings settings = SettingsOf(raster);
+    return {std::get<0>(settings), std::get<1>(settings)};
+}
+
+LONG CountOf(IRasterCollection* collection) {
+    LONG count = -1;
+    EXPECT_EQ(collection->get_Count(&count), S_OK);
+    return count;
+}
+
+ComPtr<IRasterObject> RasterAt(IRasterCollection* collection, LONG position) {
+    return RasterOf(ItemAt(collection, Var(position)).get());
+}
+
+HRESULT Load(IRasterCollection* collection, const std::wstring& path, bool clear) {
+    return collection->LoadMultiframeImage(Bstr(path).get(), clear ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+// A collection whose items hold the given images.
+ComPtr<IRasterCollection> CollectionOf(int width, int height, const std::vector<Pixels>& images) {
+    auto collection = NewCollection();
+    for (const Pixels& image : images)
+        EXPECT_EQ(AddItem(collection.get())->put_RasterObject(RasterWith(width, height, image).get()), S_OK);
+    return collection;
+}
+
+HRESULT Save(IRasterCollection* collection, const std::wstring& path, const VARIANT& encoder, bool ignoreVisible = true) {
+    return collection->SaveMultiframeImage(Bstr(path).get(), encoder, ignoreVisible ? VARIANT_TRUE : VARIANT_FALSE);
+}
+
+constexpr wchar_t kOnlyTiffAndGif[] = L"Only TIFF and GIF multiframe file formats are supported!";
+constexpr wchar_t kNoData[] = L"No data to save the multiframe image!";
+
+// ---------------------------------------------------------------------------
+// Loading
+
+TEST(MultiframeLoad, ThreeTiffPagesAppendToTwoItemsWithTheirPixelsAndResolutions) {
+    const std::vector<Page> pages = {
+        {5, 3, NumberedPixels(5, 3), 72, 72},
+        {4, 6, Marked(4, 6, 0xFF0000FFu, 0xFFFF0000u), 300, 150},
+        {2, 2, OpaqueGradient(2, 2), 100, 40, RESUNIT_CENTIMETER},
+    };
+    const std::wstring path = WriteTiff(L"three.tif", pages);
+    auto collection = CollectionOf(2, 1, {{0xFF111111u, 0xFF222222u}, {0xFF333333u, 0xFF444444u}});
+
+    ASSERT_EQ(Load(collection.get(), path, false), S_OK);
+    ASSERT_EQ(CountOf(collection.get()), 5);
+    EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), (Pixels{0xFF111111u, 0xFF222222u}));
+    EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 1).get()), (Pixels{0xFF333333u, 0xFF444444u}));
+    const std::pair<float, float> resolutions[] = {{72.0f, 72.0f}, {300.0f, 150.0f}, {254.0f, 101.6f}};
+    for (LONG i = 0; i < 3; ++i) {
+        auto item = ItemAt(collection.get(), Var(i + 2));
+        EXPECT_EQ(KeyOf(item.get()), L"RasterObject" + std::to_wstring(i + 2));
+        auto raster = RasterOf(item.get());
+        EXPECT_EQ(SizeOf(raster.get()), std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}));
+        // Pure red stays red: the channels and the row order come out as stored.
+        EXPECT_EQ(PixelsOf(raster.get()), pages[i].argb) << "page " << i;
+        const auto [x, y] = ResolutionsOf(raster.get());
+        EXPECT_NEAR(x, resolutions[i].first, 0.01) << "page " << i;
+        EXPECT_NEAR(y, resolutions[i].second, 0.01) << "page " << i;
+        EXPECT_EQ(std::get<2>(SettingsOf(raster.get())), oftJPEG);
+    }
+}
+
+TEST(MultiframeLoad, ClearBeforeLoadEmptiesTheCollectionFirstByDefault) {
+    const std::wstring path = WriteTiff(L"two.tif", {{3, 2, NumberedPixels(3, 2)}, {2, 2, OpaqueGradient(2, 2)}});
+    auto collection = NewCollection();
+    auto old = AddItem(collection.get());
+    AddItem(collection.get());
+    AddItem(collection.get());
+
+    ASSERT_EQ(Load(collection.get(), path, true), S_OK);
+    ASSERT_EQ(CountOf(collection.get()), 2);
+    // Numbering starts again from the emptied collection's count.
+    EXPECT_EQ(KeyOf(ItemAt(collection.get(), Var(0L)).get()), L"RasterObject0");
+    EXPECT_EQ(KeyOf(ItemAt(collection.get(), Var(1L)).get()), L"RasterObject1");
+    EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), NumberedPixels(3, 2));
+    // The removed items were detached, as by Remove.
+    EXPECT_EQ(IndexOf(old.get()), 0);
+    EXPECT_EQ(old->put_Key(Bstr(L"RasterObject1").get()), S_OK);
+}
+
+TEST(MultiframeLoad, TiffReadingStopsSilentlyAtThePageThatCannotBeRead) {
+    const Page good{2, 2, OpaqueGradient(2, 2)};
+    Page unreadable{2, 2, OpaqueGradient(2, 2)};
+    unreadable.samples = 1;
+    auto collection = NewCollection();
+    ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), false), S_OK);
+    ASSERT_EQ(CountOf(collection.get()), 1);
+    EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), good.argb);
+    // No readable page at all still succeeds, after emptying the collection.
+    EXPECT_EQ(Load(collection.get(), WriteTiff(L"first-bad.tif", {unreadable, good}), true), S_OK);
+    EXPECT_EQ(CountOf(collection.get()), 0);
+}
+
+TEST(MultiframeLoad, AnimatedGifLoadsEveryFrameAsAnItem) {
+    const std::vector<Pixels> frames = {Marked(6, 4, 0xFFFF0000u, 0xFF000000u), Marked(6, 4, 0xFF00FF00u, 0xFFFFFFFFu),
+                                        Marked(6, 4, 0xFF0000FFu, 0xFF808080u), Marked(6, 4, 0xFFFFFF00u, 0xFF00FFFFu)};
+    const std::wstring path = WriteGif(L"four.gif", 6, 4, frames);
+    auto collection = NewCollection();
+    ASSERT_EQ(Load(collection.get(), path, true), S_OK);
+    ASSERT_EQ(CountOf(collection.get()), 4);
+    for (LONG i = 0; i < 4; ++i) {
+        auto raster = RasterAt(collection.get(), i);
+        EXPECT_EQ(PixelsOf(raster.get()), frames[static_cast<size_t>(i)]) << "frame " << i;
+        EXPECT_EQ(std::get<2>(SettingsOf(raster.get())), oftJPEG);
+    }
+}
+
+TEST(MultiframeLoad, FilesThatCannotBeOpenedFailWithoutEmptyingTheCollection) {
+    auto collection = NewCollection();
+    AddItem(collection.get());
+    const std::wstring text = WriteFile(L"not-an-image.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+    EXPECT_EQ(Load(collection.get(), text, true), E_FAIL);
+    ThreadError error = TakeThreadError();
+    ASSERT_TRUE(error.present);
+    EXPECT_NE(error.description.find(L"LoadMultiframeImage"), std::wstring::npos) << Narrow(error.description);
+    EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
+    EXPECT_EQ(CountOf(collection.get()), 1);
+
+    EXPECT_EQ(Load(collection.get(), TempPath(L"missing.tif"), true), E_FAIL);
+    error = TakeThreadError();
+    EXPECT_EQ(error.description.rfind(L"Windows error in RasterCollection.LoadMultiframeImage: ", 0), 0u)
+        << Narrow(error.description);
+    EXPECT_EQ(CountOf(collection.get()), 1);
+}
+
+// ---------------------------------------------------------------------------
+// Saving
+
+// giflib's view of an animated GIF.
+struct GifFrameFacts {
+    int delay = -1;
+    int transparentIndex = NO_TRANSPARENT_COLOR;
+    Pixels rgb;  // each pixel's colour-table entry as 0xRRGGBB, or 0x1000000 when it is transparent
+};
+
+std::vector<GifFrameFacts> ReadGifFrames(const std::wstring& path, bool* loops) {
+    std::vector<GifFrameFacts> frames;
+    UniqueGif gif = OpenGif(path);
+    if (!gif) return frames;
+    *loops = false;
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock& block = image.ExtensionBlocks[e];
+            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0")
+                *loops = true;
+        }
+        GifFrameFacts facts;
+        GraphicsControlBlock control{};
+        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
+            facts.delay = control.DelayTime;
+            facts.transparentIndex = control.TransparentColor;
+        }
+        const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
+        EXPECT_NE(image.ImageDesc.ColorMap, nullptr) << "a local colour table per frame";
+        const int count = image.ImageDesc.Width * image.ImageDesc.Height;
+        for (int p = 0; p < count && map; ++p) {
+            const int index = image.RasterBits[p];
+            const GifColorType c = map->Colors[index];
+            facts.rgb.push_back(index == facts.transparentIndex ? 0x1000000u
+                                                                : std::uint32_t{c.Red} << 16 | c.Green << 8 | c.Blue);
+        }
+        frames.push_back(std::move(facts));
+    }
+    return frames;
+}
+
+TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex) {
+    Pixels clear = Marked(5, 3, 0xFF336699u, 0x00000000u);
+    clear[7] = 0x01000000u;  // alpha 1 is transparent too
+    const std::vector<Pixels> images = {NumberedPixels(5, 3), Marked(5, 3, 0xFFFF0000u, 0xFF00FF00u), clear,
+                                        Marked(5, 3, 0xFFFEFDFCu, 0xFF010203u)};
+    auto collection = CollectionOf(5, 3, images);
+    const std::wstring path = TempPath(L"saved.gif");
+    ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftGIF})), S_OK);
+
+    bool loops = false;
+    const std::vector<GifFrameFacts> frames = ReadGifFrames(path, &loops);
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_TRUE(loops);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].delay, 100) << "frame " << i;
+        Pixels expected;
+        for (const std::uint32_t p : images[i]) expected.push_back((p >> 24) <= 1 ? 0x1000000u : p & 0xFFFFFFu);
+        EXPECT_EQ(frames[i].rgb, expected) << "frame " << i;
+    }
+    EXPECT_EQ(frames[0].transparentIndex, NO_TRANSPARENT_COLOR);
+    EXPECT_NE(frames[2].transparentIndex, NO_TRANSPARENT_COLOR);
+
+    // And the collection reads its own file back frame by frame. (What shows
+    // through a transparent pixel of a later frame is the decoder's choice.)
+    auto reloaded = NewCollection();
+    ASSERT_EQ(Load(reloaded.get(), path, true), S_OK);
+    ASSERT_EQ(CountOf(reloaded.get()), 4);
+    for (const LONG i : {0L, 1L, 3L}) EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), i).get()), images[i]) << i;
+    const Pixels third = PixelsOf(RasterAt(reloaded.get(), 2).get());
+    ASSERT_EQ(third.size(), clear.size());
+    for (size_t i = 0; i < clear.size(); ++i) {
+        if ((clear[i] >> 24) > 1) {
+            EXPECT_EQ(third[i], clear[i]) << "pixel " << i;
+        }
+    }
+}
+
+TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
+    const std::vector<Pixels> images = {NumberedPixels(4, 3), OpaqueGradient(4, 3)};
+    auto collection = CollectionOf(4, 3, images);
+    struct Case {
+        TIFFCompressionTypes compression;
+        ColorDepths depth;
+        std::uint16_t tiffCompression;
+        std::uint16_t samples;
+    };
+    for (const Case& c : {Case{tctLZW, cd24bpp, COMPRESSION_LZW, 3}, Case{tctNone, cd32bpp, COMPRESSION_NONE, 4}}) {
+        auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+        tiff->put_CompressionType(c.compression);
+        tiff->put_ColorDepth(c.depth);
+        const std::wstring path = TempPath(L"pages" + std::to_wstring(c.samples) + L".tif");
+        ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
+        const std::vector<TiffPageFacts> pages = ReadTiff(path);
+        ASSERT_EQ(pages.size(), 2u);
+        for (size_t i = 0; i < 2; ++i) {
+            EXPECT_EQ(pages[i].compression, c.tiffCompression);
+            EXPECT_EQ(pages[i].samples, c.samples);
+            EXPECT_EQ(pages[i].bits, 8);
+            EXPECT_EQ(pages[i].argb, images[i]);
+        }
+    }
+
+    // The number alone writes every page too, and the collection reads them back.
+    const std::wstring path = TempPath(L"plain.tif");
+    ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftTIFF})), S_OK);
+    const std::vector<TiffPageFacts> pages = ReadTiff(path);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[1].argb, images[1]);
+    auto reloaded = NewCollection();
+    ASSERT_EQ(Load(reloaded.get(), path, true), S_OK);
+    ASSERT_EQ(CountOf(reloaded.get()), 2);
+    EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), 0).get()), images[0]);
+}
+
+TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
+    const std::vector<Pixels> images = {Pixels(4, 0xFFFF0000u), Pixels(4, 0xFF00FF00u), Pixels(4, 0xFF0000FFu)};
+    auto collection = CollectionOf(2, 2, images);
+    ItemAt(collection.get(), Var(1L))->put_IsVisible(VARIANT_FALSE);
+
+    const std::wstring visible = TempPath(L"visible.tif");
+    ASSERT_EQ(Save(collection.get(), visible, *Var(LONG{oftTIFF}), false), S_OK);
+    const std::vector<TiffPageFacts> two = ReadTiff(visible);
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_EQ(two[1].argb, images[2]);
+
+    const std::wstring all = TempPath(L"all.tif");
+    ASSERT_EQ(Save(collection.get(), all, *Var(LONG{oftTIFF})), S_OK);
+    EXPECT_EQ(ReadTiff(all).size(), 3u);
+
+    ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE);
+    ItemAt(collection.get(), Var(2L))->put_IsVisible(VARIANT_FALSE);
+    ExpectCollectionClassError(Save(collection.get(), TempPath(L"none.tif"), *Var(LONG{oftTIFF}), false),
+                               DISP_E_EXCEPTION, kNoData);
+    ExpectCollectionClassError(Save(NewCollection().get(), TempPath(L"empty.gif"), *Var(LONG{oftGIF})),
+                               DISP_E_EXCEPTION, kNoData);
+}
+
+TEST(MultiframeSave, EncoderInfoOtherThanTiffOrGifIsRefusedBeforeAnythingIsWritten) {
+    auto collection = CollectionOf(2, 1, {{0xFF000000u, 0xFFFFFFFFu}});
+    const std::wstring path = TempPath(L"refused.img");
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(LONG{oftJPEG})), E_INVALIDARG, kOnlyTiffAndGif);
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(LONG{oftSWF})), E_INVALIDARG, kOnlyTiffAndGif);
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(AsDispatch(NewObject<IJPEGEncoderInfo>(
+                                                                CLSID_JPEGEncoderInfo)).get())),
+                               E_NOINTERFACE, L"You must pass only TIFFEncoderInfo object (or OutputFileTypes members)!");
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(L"3")), E_INVALIDARG,
+                               L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(3.0)), E_INVALIDARG,
+                               L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
+    EXPECT_FALSE(FileExists(path));
+
+    // Only the low 16 bits of a number count; a script's variable arrives by reference.
+    ASSERT_EQ(Save(collection.get(), path, *Var(LONG{0x10000 + oftTIFF})), S_OK);
+    EXPECT_EQ(ReadTiff(path).size(), 1u);
+    Var gif(LONG{oftGIF});
+    VARIANT byReference;
+    V_VT(&byReference) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&byReference) = gif.get();
+    const std::wstring gifPath = TempPath(L"byref.gif");
+    ASSERT_EQ(Save(collection.get(), gifPath, byReference), S_OK);
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(gifPath);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::min<size_t>(6, bytes.size())), "GIF89a");
+}
+
+TEST(MultiframeSave, ItemsWithoutImageAndWriteFailuresAreReported) {
+    auto collection = CollectionOf(2, 1, {{0xFF000000u, 0xFFFFFFFFu}});
+    AddItem(collection.get());
+    const std::wstring path = TempPath(L"hole.gif");
+    ExpectCollectionClassError(Save(collection.get(), path, *Var(LONG{oftGIF})), E_FAIL,
+                               L"Cannot save the multiframe image: item 1 has no image. Load or create one first.");
+    EXPECT_FALSE(FileExists(path));
+    // Only the written items need an image.
+    ItemAt(collection.get(), Var(1L))->put_IsVisible(VARIANT_FALSE);
+    EXPECT_EQ(Save(collection.get(), path, *Var(LONG{oftGIF}), false), S_OK);
+
+    const std::wstring noFolder = TempDir() + L"\\no-such-folder\\file.tif";
+    EXPECT_EQ(Save(collection.get(), noFolder, *Var(LONG{oftTIFF}), false), E_FAIL);
+    const ThreadError error = TakeThreadError();
+    EXPECT_NE(error.description.find(L"SaveMultiframeImage"), std::wstring::npos) << Narrow(error.description);
+    EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
+}
+
+TEST(MultiframeSave, WineCannotAnimateGifsButWritesTiffPages) {
+    StartGdiplus();
+    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
+    EXPECT_FALSE(codecs::PlatformWritesAnimatedGif());
+    EXPECT_TRUE(codecs::PlatformWritesMultipageTiff());
+}
+
+}  // namespace
+}  // namespace rastelle::test
