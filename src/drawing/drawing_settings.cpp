@@ -1,7 +1,5 @@
 #include "drawing/drawing_settings.h"
 
-#include <cmath>
-
 #include "com/errors.h"
 #include "com/properties.h"
 

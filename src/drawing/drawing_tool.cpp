@@ -1,8 +1,5 @@
 #include "drawing/drawing_tool.h"
 
-#include <cmath>
-#include <cstdlib>
-
 #include "com/errors.h"
 #include "com/properties.h"
 #include "drawing/drawing_settings.h"
@@ -10,6 +7,9 @@
 #include "drawing/point_array.h"
 #include "image/pixel_exchange.h"
 #include "platform/gdiplus_errors.h"
+
+#include <cmath>
+#include <cstdlib>
 
 namespace rastelle::drawing {
 

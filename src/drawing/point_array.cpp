@@ -1,12 +1,12 @@
 #include "drawing/point_array.h"
 
+#include "com/automation.h"
+#include "com/errors.h"
+
 #include <cmath>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
-
-#include "com/automation.h"
-#include "com/errors.h"
 
 namespace rastelle::drawing {
 

@@ -1,8 +1,8 @@
 #include "drawing/primitives.h"
 
-#include <new>
-
 #include "drawing/shape_antialiasing.h"
+
+#include <new>
 
 namespace rastelle::drawing {
 

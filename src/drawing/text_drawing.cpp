@@ -1,11 +1,13 @@
 // Text primitives, and the probes that decide how they are drawn.
-#include <algorithm>
-#include <cmath>
-#include <vector>
-
 #include "drawing/primitives.h"
 #include "drawing/text_probes.h"
+
 #include "platform/capability_probe.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <vector>
 
 namespace rastelle::drawing {
 
