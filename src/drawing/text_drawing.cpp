@@ -119,8 +119,12 @@ platform::CapabilityProbe gRightToLeftProbe("right-to-left text", &ProbeRightToL
 // covered pixels filled with the brush as runs of whole pixels.
 Status DrawThresholded(Gdiplus::GpGraphics* graphics, const Text& text, const Gdiplus::RectF& layout,
                        Gdiplus::GpStringFormat* format) {
+    const INT length = static_cast<INT>(text.text.size());
+    Gdiplus::RectF measured{};
     UniqueMatrix world;
-    Status status = gp::GdipCreateMatrix(world.put());
+    Status status = gp::GdipMeasureString(graphics, text.text.c_str(), length, text.font.get(), &layout, format,
+                                          &measured, nullptr, nullptr);
+    if (status == Ok) status = gp::GdipCreateMatrix(world.put());
     if (status == Ok) status = gp::GdipGetWorldTransform(graphics, world.get());
     if (status == Ok) status = gp::GdipResetWorldTransform(graphics);
     if (status != Ok) return status;
@@ -130,15 +134,40 @@ Status DrawThresholded(Gdiplus::GpGraphics* graphics, const Text& text, const Gd
         ~Restore() { gp::GdipSetWorldTransform(graphics, world); }
     } restore{graphics, world.get()};
 
+    // The scratch mask covers the measured text, turned as it is drawn, with
+    // a margin for overhangs, within the visible part of the target.
+    Gdiplus::PointF corners[4] = {{measured.X, measured.Y},
+                                  {measured.X + measured.Width, measured.Y},
+                                  {measured.X, measured.Y + measured.Height},
+                                  {measured.X + measured.Width, measured.Y + measured.Height}};
     Gdiplus::RectF visible{};
     Gdiplus::REAL dpiX = 96.0f, dpiY = 96.0f;
-    status = gp::GdipGetVisibleClipBounds(graphics, &visible);
+    status = gp::GdipTransformMatrixPoints(world.get(), corners, 4);
+    if (status == Ok) status = gp::GdipGetVisibleClipBounds(graphics, &visible);
     if (status == Ok) status = gp::GdipGetDpiX(graphics, &dpiX);
     if (status == Ok) status = gp::GdipGetDpiY(graphics, &dpiY);
     if (status != Ok) return status;
-    const int width = std::clamp(static_cast<int>(std::ceil(visible.X + visible.Width)), 0, 1 << 15);
-    const int height = std::clamp(static_cast<int>(std::ceil(visible.Y + visible.Height)), 0, 1 << 15);
-    if (width == 0 || height == 0) return Ok;
+    const float margin = 4.0f + 0.25f * measured.Height;
+    float minX = corners[0].X, maxX = minX, minY = corners[0].Y, maxY = minY;
+    for (const Gdiplus::PointF& c : corners) {
+        minX = std::min(minX, c.X), maxX = std::max(maxX, c.X);
+        minY = std::min(minY, c.Y), maxY = std::max(maxY, c.Y);
+    }
+    auto clamped = [](float value, float low, float high) {
+        return value >= low ? static_cast<int>(std::min(value, high)) : static_cast<int>(low);  // NaN: low
+    };
+    const int left = clamped(std::floor(std::max(minX - margin, visible.X)), 0.0f, 32768.0f);
+    const int top = clamped(std::floor(std::max(minY - margin, visible.Y)), 0.0f, 32768.0f);
+    const int right = clamped(std::ceil(std::min(maxX + margin, visible.X + visible.Width)), 0.0f, 32768.0f);
+    const int bottom = clamped(std::ceil(std::min(maxY + margin, visible.Y + visible.Height)), 0.0f, 32768.0f);
+    const int width = right - left, height = bottom - top;
+    if (width <= 0 || height <= 0) return Ok;
+    UniqueMatrix maskWorld;
+    status = gp::GdipCloneMatrix(world.get(), maskWorld.put());
+    if (status == Ok)
+        status = gp::GdipTranslateMatrix(maskWorld.get(), static_cast<float>(-left), static_cast<float>(-top),
+                                         Gdiplus::MatrixOrderAppend);
+    if (status != Ok) return status;
 
     UniqueImage scratchImage;
     Gdiplus::GpBitmap* scratch = nullptr;
@@ -151,7 +180,7 @@ Status DrawThresholded(Gdiplus::GpGraphics* graphics, const Text& text, const Gd
         Gdiplus::GpSolidFill* black = nullptr;
         status = gp::GdipBitmapSetResolution(scratch, dpiX, dpiY);
         if (status == Ok) status = gp::GdipGetImageGraphicsContext(scratch, mask.put());
-        if (status == Ok) status = gp::GdipSetWorldTransform(mask.get(), world.get());
+        if (status == Ok) status = gp::GdipSetWorldTransform(mask.get(), maskWorld.get());
         if (status == Ok)
             status = gp::GdipSetTextRenderingHint(mask.get(), Gdiplus::TextRenderingHintSingleBitPerPixel);
         if (status == Ok) status = gp::GdipCreateSolidFill(kBlack, &black);
@@ -177,11 +206,12 @@ Status DrawThresholded(Gdiplus::GpGraphics* graphics, const Text& text, const Gd
             }
             const int start = x;
             while (x < width && (row[x] >> 24) >= 0x80) ++x;
-            status = gp::GdipAddPathRectangleI(runs.get(), start, y, x - start, 1);
+            status = gp::GdipAddPathRectangleI(runs.get(), left + start, top + y, x - start, 1);
             any = true;
         }
     }
     if (status != Ok || !any) return status;
+    // The world transform is the identity here: the runs are in pixels.
     return gp::GdipFillPath(graphics, text.brush.get(), runs.get());
 }
 
