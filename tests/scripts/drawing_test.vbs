@@ -31,40 +31,21 @@ Function RowOf(img, y, x0, x1)
 End Function
 
 Sub TestSettings()
-    Dim pen, brush, text, copy
+    Dim pen, brush, copy
     Set pen = CreateObject("Rastelle.Pen")
-    eq pen.Width, 1, "pen width"
-    eq pen.Color, BLACK, "pen colour"
-    eq pen.LineJoinBehaviour, 1, "bevel joins"
-    eq pen.MiterLimit, 10, "miter limit"
     pen.EndCapType = 8
     pen.Width = 2.5
     Set copy = pen.Clone()
-    eq copy.EndCapType, 8, "a clone copies the end cap"
-    eq copy.Width, 2.5, "and the width"
+    eq copy.EndCapType & " " & copy.Width, "8 2.5", "a clone copies the settings"
     On Error Resume Next
     pen.StartCapType = 9
     eq Err.Number, 5, "a cap at the count is refused without text (error 5)"
     Err.Clear
-    On Error GoTo 0
-    pen.DashType = -2
-    eq pen.DashType, -2, "a negative dash type is stored"
-
     Set brush = CreateObject("Rastelle.TextureBrush")
-    eq TypeName(brush.Texture), "IRasterObject", "a texture brush starts with a raster object"
-    On Error Resume Next
     brush.ScaleFactor = 0
     expect_err &H80070057, "Rastelle.TextureBrush.1", "Scale factor must be strictly larger than 0!", "scale factor 0"
     On Error GoTo 0
-    Set copy = brush.Clone()
-    ok copy.Texture Is brush.Texture, "a cloned texture brush shares the texture"
-
-    Set text = CreateObject("Rastelle.TextInfo")
-    eq text.FontName, "Arial", "font name"
-    eq text.FontSize, 10, "font size"
-    eq text.IsBold, False, "not bold"
-    text.IsBold = 5
-    ok text.IsBold, "any non-zero value is true"
+    ok brush.Clone().Texture Is brush.Texture, "a cloned texture brush shares the texture"
 End Sub
 
 Sub TestApplyTransform()
