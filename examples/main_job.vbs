@@ -1,6 +1,6 @@
 ' main_job.vbs - loads an image with Rastelle, describes it, transforms it,
-' combines it as layers over a white ground with a caption strip and saves
-' the result as JPEG, PNG and SWF.
+' combines it as layers over a white ground with a caption strip, draws a
+' captioned box and an arrow on it and saves the result as JPEG, PNG and SWF.
 '
 '   cscript //nologo main_job.vbs [image file [output folder]]
 '
@@ -70,6 +70,23 @@ Set image = layers.Combine()                       : Check "combining the layers
 WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & image.Height & _
     ", corner " & Hex8(image.Pixels(0, 0)) & ", caption rule " & Hex8(image.Pixels(image.Width \ 2, image.Height - stripHeight)) & _
     ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
+
+' Drawing: a caption on a semi-transparent box in the upper left corner, and
+' an arrow with an arrow-anchor head pointing at the picture's centre.
+Dim tool, boxBrush, boxPen, label, ink, arrow
+Set tool = CreateObject("Rastelle.DrawingTool")    : Check "creating Rastelle.DrawingTool"
+Set tool.RasterObject = image                      : Check "giving the drawing tool the picture"
+Set boxBrush = CreateObject("Rastelle.SolidBrush") : boxBrush.Color = &H99000000
+Set boxPen = CreateObject("Rastelle.Pen")          : boxPen.Color = &HCCFFFFFF
+tool.SetRectangle 8, 8, 132, 28, 0, True, boxPen, boxBrush : Check "drawing the caption box"
+Set label = CreateObject("Rastelle.TextInfo")      : label.FontSize = 13 : label.IsBold = True
+Set ink = CreateObject("Rastelle.SolidBrush")      : ink.Color = &HFFFFFFFF
+tool.SetText "Rastelle", 16, 13, 0, label, ink     : Check "writing the caption"
+Set arrow = CreateObject("Rastelle.Pen")           : arrow.Width = 4 : arrow.Color = &HFFE03C31
+arrow.EndCapType = 8                               : Check "choosing the arrow-anchor end cap"
+tool.SetLine 40, 44, image.Width \ 2 - 12, image.Height \ 2 - 12, arrow : Check "drawing the arrow"
+WScript.Echo "Drew a caption box (" & Hex8(image.Pixels(12, 32)) & ") and an arrow (" & _
+    Hex8(image.Pixels(41, 45)) & ")"
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
 ' file type; each file is read back to show what was written.

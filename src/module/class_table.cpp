@@ -1,6 +1,8 @@
 #include "module/class_table.h"
 
 #include "codecs/encoder_options.h"
+#include "drawing/drawing_settings.h"
+#include "drawing/drawing_tool.h"
 #include "layers/raster_collection.h"
 #include "raster/raster_object.h"
 #include "transforms/colour_transforms.h"
@@ -42,17 +44,17 @@ const ClassEntry kClasses[] = {
     {&CLSID_TIFFEncoderInfo, L"Rastelle.TIFFEncoderInfo.1", L"Rastelle.TIFFEncoderInfo",
      L"TIFFEncoderInfo Class", kProgrammable, kClassObject, !kCategory, &codecs::TIFFEncoderInfo::Create},
     {&CLSID_DrawingTool, L"Rastelle.DrawingTool.1", L"Rastelle.DrawingTool", L"DrawingTool Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &drawing::DrawingTool::Create},
     {&CLSID_DrawingPen, L"Rastelle.Pen.1", L"Rastelle.Pen", L"DrawingPen Class", kProgrammable, kClassObject,
-     !kCategory, nullptr},
+     !kCategory, &drawing::DrawingPen::Create},
     {&CLSID_DrawingSolidBrush, L"Rastelle.SolidBrush.1", L"Rastelle.SolidBrush", L"SolidBrush Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &drawing::DrawingSolidBrush::Create},
     {&CLSID_DrawingHatchBrush, L"Rastelle.HatchBrush.1", L"Rastelle.HatchBrush", L"HatchBrush Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &drawing::DrawingHatchBrush::Create},
     {&CLSID_DrawingTextureBrush, L"Rastelle.TextureBrush.1", L"Rastelle.TextureBrush", L"TextureBrush Class",
-     kProgrammable, kClassObject, !kCategory, nullptr},
+     kProgrammable, kClassObject, !kCategory, &drawing::DrawingTextureBrush::Create},
     {&CLSID_TextInfo, L"Rastelle.TextInfo.1", L"Rastelle.TextInfo", L"TextInfo Class", kProgrammable,
-     kClassObject, !kCategory, nullptr},
+     kClassObject, !kCategory, &drawing::TextInfo::Create},
     {&CLSID_TransformTransparentize, L"Rastelle.TransformTransparentize.1", L"Rastelle.TransformTransparentize",
      L"TransformTransparentize Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformTransparentize::Create},
     {&CLSID_SWFEncoderInfo, L"Rastelle.SWFEncoderInfo.1", L"Rastelle.SWFEncoderInfo", L"SWFEncoderInfo Class",

@@ -1,0 +1,328 @@
+// The PointsArray parser on every shape, element type and wrapping a client
+// can send, built here with the SAFEARRAY API as an automation host builds
+// them.
+#include "drawing/point_array.h"
+
+#include "test_support.h"
+
+#include <cmath>
+#include <functional>
+
+namespace rastelle::test {
+namespace {
+
+using drawing::ArrayPoint;
+using drawing::ParsePointArray;
+using drawing::PointArrayFault;
+using Points = std::vector<ArrayPoint>;
+
+const Points kThree{{1, 2}, {30, 40}, {-5, 6}};
+
+// Owns a variant (and whatever it holds) for one case.
+struct Argument {
+    VARIANT value;
+    Argument() { VariantInit(&value); }
+    Argument(const Argument&) = delete;
+    ~Argument() { VariantClear(&value); }
+};
+
+// Stores one number as an element of type vt.
+void PutNumber(SAFEARRAY* array, LONG* indices, VARTYPE vt, double number) {
+    VARIANT element;
+    VariantInit(&element);
+    element.vt = VT_R8;
+    element.dblVal = number;
+    if (vt == VT_VARIANT) {
+        ASSERT_EQ(SafeArrayPutElement(array, indices, &element), S_OK);
+        return;
+    }
+    ASSERT_EQ(VariantChangeType(&element, &element, 0, vt), S_OK);
+    ASSERT_EQ(SafeArrayPutElement(array, indices, &element.lVal), S_OK);
+}
+
+// An array declared (N, 2) as a client declares it: element (i, 0) is x.
+SAFEARRAY* Table(VARTYPE vt, const std::vector<std::pair<double, double>>& points, LONG lowerBound = 0) {
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(points.size()), lowerBound}, {2, lowerBound}};
+    SAFEARRAY* array = SafeArrayCreate(vt, 2, bounds);
+    for (size_t i = 0; i < points.size(); ++i) {
+        LONG x[2] = {static_cast<LONG>(i) + lowerBound, lowerBound}, y[2] = {static_cast<LONG>(i) + lowerBound, lowerBound + 1};
+        PutNumber(array, x, vt, points[i].first);
+        PutNumber(array, y, vt, points[i].second);
+    }
+    return array;
+}
+
+SAFEARRAY* Pair(VARTYPE vt, double x, double y, ULONG size = 2) {
+    SAFEARRAYBOUND bound{size, 0};
+    SAFEARRAY* array = SafeArrayCreate(vt, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(size); ++i) PutNumber(array, &i, vt, i == 0 ? x : y);
+    return array;
+}
+
+// A one-dimensional array of variants, each made by element(i).
+SAFEARRAY* Pairs(size_t count, const std::function<void(size_t, VARIANT&)>& element) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
+        VARIANT value;
+        VariantInit(&value);
+        element(i, value);
+        EXPECT_EQ(SafeArrayPutElement(array, &i, &value), S_OK);
+        VariantClear(&value);
+    }
+    return array;
+}
+
+SAFEARRAY* PairsOf(const Points& points, VARTYPE vt = VT_VARIANT) {
+    return Pairs(points.size(), [&](size_t i, VARIANT& value) {
+        value.vt = VT_ARRAY | vt;
+        value.parray = Pair(vt, points[i].x, points[i].y);
+    });
+}
+
+void Hold(Argument& argument, SAFEARRAY* array, VARTYPE vt) {
+    argument.value.vt = VT_ARRAY | vt;
+    argument.value.parray = array;
+}
+
+struct Outcome {
+    PointArrayFault fault;
+    HRESULT code;
+    Points points;
+    bool operator==(const Outcome&) const = default;
+};
+
+Outcome Parse(const VARIANT& value) {
+    Points points{{99, 99}};
+    const auto result = ParsePointArray(value, points);
+    return {result.fault, result.code, points};
+}
+
+Outcome Good(const Points& points) { return {PointArrayFault::None, S_OK, points}; }
+Outcome Bad(PointArrayFault fault, HRESULT code) { return {fault, code, {}}; }
+
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+    *os << "fault " << static_cast<int>(outcome.fault) << " code " << std::hex << outcome.code << std::dec << " points";
+    for (const auto& p : outcome.points) *os << " (" << p.x << "," << p.y << ")";
+}
+
+std::vector<std::pair<double, double>> AsNumbers(const Points& points) {
+    std::vector<std::pair<double, double>> numbers;
+    for (const auto& p : points) numbers.emplace_back(p.x, p.y);
+    return numbers;
+}
+
+TEST(PointArray, TableOfEveryIntegerTypeAndOfVariantsReadsPointByPoint) {
+    for (VARTYPE vt : {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_VARIANT}) {
+        const bool unsignedType = vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4;
+        const Points expected = unsignedType ? Points{{1, 2}, {30, 40}, {5, 6}} : kThree;
+        Argument argument;
+        Hold(argument, Table(vt, AsNumbers(expected)), vt);
+        EXPECT_EQ(Parse(argument.value), Good(expected)) << "type " << vt;
+    }
+}
+
+TEST(PointArray, PairsOfEveryNumberTypeReadLikeTheTable) {
+    for (VARTYPE vt : {VT_I1, VT_UI1, VT_I2, VT_UI2, VT_I4, VT_UI4, VT_R4, VT_R8, VT_VARIANT}) {
+        const bool unsignedType = vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4;
+        const Points expected = unsignedType ? Points{{1, 2}, {30, 40}, {5, 6}} : kThree;
+        Argument argument;
+        Hold(argument, PairsOf(expected, vt), VT_VARIANT);
+        EXPECT_EQ(Parse(argument.value), Good(expected)) << "type " << vt;
+    }
+}
+
+TEST(PointArray, FloatsTruncateTowardZeroAndOutOfRangeFloatsAreNoNumbers) {
+    Argument table;
+    Hold(table, Table(VT_VARIANT, {{2.9, -2.9}, {-0.5, 0.5}, {2147483647.0, -2147483648.0}}), VT_VARIANT);
+    EXPECT_EQ(Parse(table.value), Good({{2, -2}, {0, 0}, {2147483647, -2147483647 - 1}}));
+
+    for (double bad : {2147483648.0, -2147483649.0, std::nan(""), HUGE_VAL}) {
+        Argument inTable, inPair;
+        Hold(inTable, Table(VT_VARIANT, {{1, 1}, {bad, 0}}), VT_VARIANT);
+        Hold(inPair, PairsOf({{1, 1}}), VT_VARIANT);
+        LONG index = 0;
+        VARIANT* pairVariant = nullptr;
+        SafeArrayPtrOfIndex(inPair.value.parray, &index, reinterpret_cast<void**>(&pairVariant));
+        SafeArrayDestroy(pairVariant->parray);
+        pairVariant->parray = Pair(VT_R8, 0, bad);
+        pairVariant->vt = VT_ARRAY | VT_R8;
+        EXPECT_EQ(Parse(inTable.value), Bad(PointArrayFault::NotANumber, E_FAIL)) << bad;
+        EXPECT_EQ(Parse(inPair.value), Bad(PointArrayFault::NotANumber, static_cast<HRESULT>(0xE000020A))) << bad;
+    }
+}
+
+TEST(PointArray, UnsignedThirtyTwoBitValuesAreTakenBitForBit) {
+    Argument argument;
+    Hold(argument, Table(VT_UI4, {{4294967295.0, 2147483648.0}}), VT_UI4);
+    EXPECT_EQ(Parse(argument.value), Good({{-1, -2147483647 - 1}}));
+}
+
+TEST(PointArray, ArraysByReferenceAndNestedByReferenceVariantsReadLikeArraysByValue) {
+    for (bool pairs : {false, true}) {
+        SAFEARRAY* array = pairs ? PairsOf(kThree) : Table(VT_I4, AsNumbers(kThree));
+        const VARTYPE vt = pairs ? VT_VARIANT : VT_I4;
+        // VT_BYREF | VT_ARRAY, as a script passes a variable.
+        VARIANT byReference;
+        byReference.vt = VT_BYREF | VT_ARRAY | vt;
+        byReference.pparray = &array;
+        EXPECT_EQ(Parse(byReference), Good(kThree)) << pairs;
+        // Wrapped in by-reference variants, three deep.
+        VARIANT level1, level2, level3;
+        level1.vt = VT_BYREF | VT_VARIANT, level1.pvarVal = &byReference;
+        level2.vt = VT_BYREF | VT_VARIANT, level2.pvarVal = &level1;
+        level3.vt = VT_BYREF | VT_VARIANT, level3.pvarVal = &level2;
+        EXPECT_EQ(Parse(level3), Good(kThree)) << pairs;
+        SafeArrayDestroy(array);
+    }
+
+    // Pairs held by reference, and numbers held by reference inside pairs.
+    LONG x = 7, y = -8;
+    SAFEARRAY* inner = Pair(VT_I4, 7, -8);
+    Argument argument;
+    Hold(argument, Pairs(2, [&](size_t i, VARIANT& value) {
+             if (i == 0) {
+                 value.vt = VT_ARRAY | VT_VARIANT;
+                 value.parray = Pairs(2, [&](size_t j, VARIANT& number) {
+                     number.vt = VT_BYREF | VT_I4;
+                     number.plVal = j == 0 ? &x : &y;
+                 });
+             } else {
+                 value.vt = VT_BYREF | VT_ARRAY | VT_I4;
+                 value.pparray = &inner;
+             }
+         }),
+         VT_VARIANT);
+    EXPECT_EQ(Parse(argument.value), Good({{7, -8}, {7, -8}}));
+    SafeArrayDestroy(inner);
+}
+
+TEST(PointArray, LowerBoundsOtherThanZeroAreReadByPosition) {
+    Argument argument;
+    Hold(argument, Table(VT_I2, AsNumbers(kThree), -3), VT_I2);
+    EXPECT_EQ(Parse(argument.value), Good(kThree));
+}
+
+TEST(PointArray, AnythingButAnArrayOfIntegersOrVariantsIsNoPointsArray) {
+    const Outcome notAnArray = Bad(PointArrayFault::NotAnArray, E_INVALIDARG);
+    Argument empty, number, text, doubles, strings, nullArray;
+    number.value.vt = VT_I4;
+    number.value.lVal = 3;
+    text.value.vt = VT_BSTR;
+    text.value.bstrVal = SysAllocString(L"1,2");
+    Hold(doubles, Table(VT_R8, {{1, 2}}), VT_R8);
+    SAFEARRAYBOUND bound{2, 0};
+    Hold(strings, SafeArrayCreate(VT_BSTR, 1, &bound), VT_BSTR);
+    Hold(nullArray, nullptr, VT_I4);
+    for (Argument* argument : {&empty, &number, &text, &doubles, &strings, &nullArray})
+        EXPECT_EQ(Parse(argument->value), notAnArray);
+
+    // A null reference, and a by-reference chain that never ends.
+    VARIANT nullReference;
+    nullReference.vt = VT_BYREF | VT_ARRAY | VT_I4;
+    nullReference.pparray = nullptr;
+    EXPECT_EQ(Parse(nullReference), notAnArray);
+    VARIANT loop;
+    loop.vt = VT_BYREF | VT_VARIANT;
+    loop.pvarVal = &loop;
+    EXPECT_EQ(Parse(loop), notAnArray);
+}
+
+TEST(PointArray, OtherShapesEmptyArraysAndPairsOfOtherSizesAreTheWrongShape) {
+    const Outcome wrongShape = Bad(PointArrayFault::WrongShape, E_INVALIDARG);
+    std::vector<SAFEARRAY*> cases;
+    SAFEARRAYBOUND threeByThree[2] = {{3, 0}, {3, 0}}, flat{6, 0}, none{0, 0}, cube[3] = {{2, 0}, {2, 0}, {2, 0}};
+    SAFEARRAYBOUND noRows[2] = {{0, 0}, {2, 0}};
+    cases.push_back(SafeArrayCreate(VT_I4, 2, threeByThree));
+    cases.push_back(SafeArrayCreate(VT_I4, 1, &flat));  // x, y, x, y... in one dimension
+    cases.push_back(SafeArrayCreate(VT_VARIANT, 1, &none));
+    cases.push_back(SafeArrayCreate(VT_I4, 2, noRows));
+    cases.push_back(SafeArrayCreate(VT_I4, 3, cube));
+    cases.push_back(Pairs(2, [](size_t i, VARIANT& value) {  // a pair of three
+        value.vt = VT_ARRAY | VT_I4;
+        value.parray = Pair(VT_I4, 1, 2, i == 1 ? 3 : 2);
+    }));
+    cases.push_back(Pairs(2, [](size_t i, VARIANT& value) {  // a bare number among pairs
+        value.vt = VT_ARRAY | VT_I4;
+        value.parray = Pair(VT_I4, 1, 2);
+        if (i == 1) VariantClear(&value), value.vt = VT_I4, value.lVal = 5;
+    }));
+    cases.push_back(Pairs(1, [](size_t, VARIANT& value) {  // a 1 x 2 table inside
+        SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
+        value.vt = VT_ARRAY | VT_I4;
+        value.parray = SafeArrayCreate(VT_I4, 2, bounds);
+    }));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        Argument argument;
+        Hold(argument, cases[i], cases[i]->cDims == 1 && i != 1 ? VT_VARIANT : VT_I4);
+        EXPECT_EQ(Parse(argument.value), wrongShape) << "case " << i;
+    }
+}
+
+TEST(PointArray, ElementsThatAreNoNumbersFailWithTheCodeOfTheirShape) {
+    auto withText = [](VARIANT& value) {
+        value.vt = VT_BSTR;
+        value.bstrVal = SysAllocString(L"12");
+    };
+    Argument table;
+    Hold(table, Table(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
+    LONG where[2] = {2, 1};
+    VARIANT text;
+    VariantInit(&text);
+    withText(text);
+    SafeArrayPutElement(table.value.parray, where, &text);
+    VariantClear(&text);
+    EXPECT_EQ(Parse(table.value), Bad(PointArrayFault::NotANumber, E_FAIL));
+
+    Argument pairs;
+    Hold(pairs, Pairs(2, [&](size_t i, VARIANT& value) {
+             value.vt = VT_ARRAY | VT_VARIANT;
+             value.parray = Pairs(2, [&](size_t j, VARIANT& number) {
+                 if (i == 1 && j == 1) return withText(number);
+                 number.vt = VT_I2, number.iVal = 4;
+             });
+         }),
+         VT_VARIANT);
+    EXPECT_EQ(Parse(pairs.value), Bad(PointArrayFault::NotANumber, static_cast<HRESULT>(0xE000020A)));
+
+    // Empty elements, and nested arrays where a number belongs.
+    Argument emptyElement;
+    Hold(emptyElement, Table(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
+    VARIANT nothing;
+    VariantInit(&nothing);
+    SafeArrayPutElement(emptyElement.value.parray, where, &nothing);
+    EXPECT_EQ(Parse(emptyElement.value), Bad(PointArrayFault::NotANumber, E_FAIL));
+}
+
+TEST(PointArray, HugeCountsAreRefusedBeforeAnythingIsRead) {
+    // A descriptor that claims 2^31 rows over a tiny block: N x 2 overflows
+    // 32 bits, and reading it would run far past the block.
+    for (ULONG rows : {0x80000000u, 0xFFFFFFFFu, (1u << 24) + 1}) {
+        SAFEARRAY* array = nullptr;
+        ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_I4, 2, &array), S_OK);
+        LONG block[4] = {1, 2, 3, 4};
+        array->cbElements = 4;
+        array->rgsabound[0] = {2, 0};
+        array->rgsabound[1] = {rows, 0};
+        array->pvData = block;
+        array->fFeatures |= FADF_STATIC;
+        VARIANT argument;
+        argument.vt = VT_ARRAY | VT_I4;
+        argument.parray = array;
+        EXPECT_EQ(Parse(argument), Bad(PointArrayFault::OutOfMemory, E_OUTOFMEMORY)) << rows;
+        array->pvData = nullptr;
+        SafeArrayDestroyDescriptor(array);
+    }
+
+    // The largest count accepted reads every point.
+    Argument large;
+    std::vector<std::pair<double, double>> many(100000);
+    for (size_t i = 0; i < many.size(); ++i) many[i] = {double(i), -double(i)};
+    Hold(large, Table(VT_I4, many), VT_I4);
+    const Outcome outcome = Parse(large.value);
+    ASSERT_EQ(outcome.points.size(), many.size());
+    EXPECT_EQ(outcome.points.back(), (ArrayPoint{99999, -99999}));
+}
+
+}  // namespace
+}  // namespace rastelle::test
