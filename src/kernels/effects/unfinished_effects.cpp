@@ -5,27 +5,17 @@
 
 namespace rastelle::kernels::effects {
 
-void AutoLevel(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
 void Antialias(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
-void Greyscale(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
 void Waddle(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
-void Lightness(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
-void AutoLightness(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
-void Contrast(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
-void AutoContrast(const ConstImageView& in, const ImageView& out) { CopyPixels(in, out); }
-void AddNoise(const ConstImageView& in, const ImageView& out, int, bool) { CopyPixels(in, out); }
 void Spray(const ConstImageView& in, const ImageView& out, int, int, std::uint32_t) { CopyPixels(in, out); }
 void Mosaic(const ConstImageView& in, const ImageView& out, int, int) { CopyPixels(in, out); }
 void Sinusize(const ConstImageView& in, const ImageView& out, const SinusizeParameters&) { CopyPixels(in, out); }
 void Swirl(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
 void EllipseCrop(const ConstImageView& in, const ImageView& out, int, int, int, int, std::uint32_t) { CopyPixels(in, out); }
-void Solarize(const ConstImageView& in, const ImageView& out, std::uint32_t) { CopyPixels(in, out); }
-void HslColorize(const ConstImageView& in, const ImageView& out, int, int, int) { CopyPixels(in, out); }
 void Texturize(const ConstImageView& in, const ImageView& out, int, float) { CopyPixels(in, out); }
 void Sharpen(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
 void Emboss(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
 void EdgeDetect(const ConstImageView& in, const ImageView& out, int) { CopyPixels(in, out); }
-void SwapChannels(const ConstImageView& in, const ImageView& out, int, int, int, int) { CopyPixels(in, out); }
 void Buttonize(const ConstImageView& in, const ImageView& out, int, int, int) { CopyPixels(in, out); }
 void PageCurl(const ConstImageView& in, const ImageView& out, int, int, int, std::uint32_t, std::uint32_t) { CopyPixels(in, out); }
 
