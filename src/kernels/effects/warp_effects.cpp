@@ -1,0 +1,177 @@
+// Warps: every output pixel is sampled from a source position computed in
+// double precision (inverse mapping). The sampling is bilinear and
+// premultiplied, with 7-bit fixed-point weights: within one level per channel
+// of exact bilinear sampling at the same position. Spray, the random
+// displacement, picks whole pixels.
+#include "kernels/simd.h"
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "kernels/effects/effect_detail.h"
+#include "kernels/effects/effects.h"
+
+namespace rastelle::kernels::effects {
+
+using detail::ClampInt;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// Bilinear sampling of `in` at a position in pixel-centre coordinates (pixel
+// (i, j) is the point (i, j)). Outside the image lies either the background
+// colour or, with clampEdges, the nearest edge pixel.
+class Sampler {
+public:
+    Sampler(const ConstImageView& in, std::uint32_t background, bool clampEdges)
+        : in_(in), background_(background), clamp_(clampEdges) {}
+
+    std::uint32_t operator()(double sx, double sy) const {
+        const double maxX = in_.width - 1, maxY = in_.height - 1;
+        if (clamp_) {
+            sx = sx < 0.0 ? 0.0 : (sx > maxX ? maxX : sx);
+            sy = sy < 0.0 ? 0.0 : (sy > maxY ? maxY : sy);
+        } else if (!(sx > -1.0 && sx < in_.width && sy > -1.0 && sy < in_.height)) {
+            return background_;
+        }
+        const double fx0 = std::floor(sx), fy0 = std::floor(sy);
+        const int x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);
+        const std::uint32_t fx = static_cast<std::uint32_t>((sx - fx0) * 128.0);
+        const std::uint32_t fy = static_cast<std::uint32_t>((sy - fy0) * 128.0);
+        if (fx == 0 && fy == 0) return pixel(x0, y0);
+        const std::uint32_t p[4] = {pixel(x0, y0), pixel(x0 + 1, y0), pixel(x0, y0 + 1), pixel(x0 + 1, y0 + 1)};
+        const std::uint32_t w[4] = {(128 - fx) * (128 - fy), fx * (128 - fy), (128 - fx) * fy, fx * fy};
+        std::uint32_t alpha = 0;
+        for (int i = 0; i < 4; ++i) alpha += w[i] * (p[i] >> 24);
+        if (alpha == 0) return 0;
+        std::uint32_t result = ((alpha + 8192) >> 14) << 24;
+        const bool opaque = (p[0] & p[1] & p[2] & p[3]) >> 24 == 0xFF;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            std::uint32_t sum = 0;
+            if (opaque) {
+                for (int i = 0; i < 4; ++i) sum += w[i] * ((p[i] >> shift) & 0xFF);
+                result |= ((sum + 8192) >> 14) << shift;
+            } else {
+                for (int i = 0; i < 4; ++i) sum += w[i] * (p[i] >> 24) * ((p[i] >> shift) & 0xFF);
+                result |= ((sum + alpha / 2) / alpha) << shift;
+            }
+        }
+        return result;
+    }
+
+private:
+    std::uint32_t pixel(int x, int y) const {
+        if (x < 0 || y < 0 || x >= in_.width || y >= in_.height) {
+            if (!clamp_) return background_;
+            x = ClampInt(x, 0, in_.width - 1);
+            y = ClampInt(y, 0, in_.height - 1);
+        }
+        return in_.row(y)[x];
+    }
+
+    ConstImageView in_;
+    std::uint32_t background_;
+    bool clamp_;
+};
+
+// a * sin(2 pi * t / wavelength + phase degrees), or 0 without a wavelength.
+double Wave(double amplitude, int wavelength, int phase, int t) {
+    if (wavelength <= 0) return 0.0;
+    return amplitude * std::sin(2.0 * kPi * t / wavelength + phase * kPi / 180.0);
+}
+
+// The source of (x, y) is (x + shiftX[y], y + shiftY[x]).
+void ShiftWarp(const ConstImageView& in, const ImageView& out, const Sampler& sample, const std::vector<double>& shiftX,
+               const std::vector<double>& shiftY) {
+    for (int y = 0; y < in.height; ++y) {
+        std::uint32_t* d = out.row(y);
+        const double dx = shiftX[static_cast<std::size_t>(y)];
+        for (int x = 0; x < in.width; ++x) d[x] = sample(x + dx, y + shiftY[static_cast<std::size_t>(x)]);
+    }
+}
+
+}  // namespace
+
+void Sinusize(const ConstImageView& in, const ImageView& out, const SinusizeParameters& p) {
+    // The horizontal wave runs along x and moves pixels up and down (as
+    // ImageMagick's -wave); the vertical one runs along y and moves them sideways.
+    std::vector<double> shiftX(static_cast<std::size_t>(in.height)), shiftY(static_cast<std::size_t>(in.width));
+    for (int x = 0; x < in.width; ++x)
+        shiftY[static_cast<std::size_t>(x)] = Wave(p.horizontalAmplitude, p.horizontalWaveLength, p.horizontalStartPhase, x);
+    for (int y = 0; y < in.height; ++y)
+        shiftX[static_cast<std::size_t>(y)] = Wave(p.verticalAmplitude, p.verticalWaveLength, p.verticalStartPhase, y);
+    ShiftWarp(in, out, Sampler(in, p.background, false), shiftX, shiftY);
+}
+
+void Waddle(const ConstImageView& in, const ImageView& out) {
+    // Both waves, scaled to the image: amplitude 1/50 and wavelength 1/5 of
+    // the shorter side (at least 1 and 8 pixels); edges repeat.
+    const int side = in.width < in.height ? in.width : in.height;
+    const double amplitude = side >= 50 ? side / 50.0 : 1.0;
+    const int wavelength = side / 5 > 8 ? side / 5 : 8;
+    std::vector<double> shiftX(static_cast<std::size_t>(in.height)), shiftY(static_cast<std::size_t>(in.width));
+    for (int x = 0; x < in.width; ++x) shiftY[static_cast<std::size_t>(x)] = Wave(amplitude, wavelength, 0, x);
+    for (int y = 0; y < in.height; ++y) shiftX[static_cast<std::size_t>(y)] = Wave(amplitude, wavelength, 90, y);
+    ShiftWarp(in, out, Sampler(in, 0, true), shiftX, shiftY);
+}
+
+void Swirl(const ConstImageView& in, const ImageView& out, int amount) {
+    // As ImageMagick's -swirl: inside the ellipse inscribed in the image,
+    // each pixel turns about the centre by amount degrees times (1 - r/R)^2,
+    // r its distance from the centre (the shorter axis stretched to the
+    // longer) and R the longer half-side. Outside it, nothing moves.
+    const double cx = (in.width - 1) / 2.0, cy = (in.height - 1) / 2.0;
+    const double radius = cx > cy ? cx : cy;
+    const double scaleX = in.height > in.width ? static_cast<double>(in.height) / in.width : 1.0;
+    const double scaleY = in.width > in.height ? static_cast<double>(in.width) / in.height : 1.0;
+    const double degrees = amount * kPi / 180.0;
+    const Sampler sample(in, 0, true);
+    for (int y = 0; y < in.height; ++y) {
+        const std::uint32_t* s = in.row(y);
+        std::uint32_t* d = out.row(y);
+        const double dy = scaleY * (y - cy);
+        for (int x = 0; x < in.width; ++x) {
+            const double dx = scaleX * (x - cx);
+            const double distance = std::sqrt(dx * dx + dy * dy);
+            if (distance >= radius) {
+                d[x] = s[x];
+                continue;
+            }
+            const double factor = 1.0 - distance / radius;
+            const double angle = degrees * factor * factor;
+            const double sine = std::sin(angle), cosine = std::cos(angle);
+            d[x] = sample((cosine * dx - sine * dy) / scaleX + cx, (sine * dx + cosine * dy) / scaleY + cy);
+        }
+    }
+}
+
+void Spray(const ConstImageView& in, const ImageView& out, int amount, int frameWidth, std::uint32_t background) {
+    // Each pixel takes the pixel at a random offset of at most `amount`
+    // (0..1000) pixels in x and in y, the source clamped to the image; then a
+    // frame of frameWidth pixels in the background colour.
+    const int w = in.width, h = in.height;
+    const std::uint32_t radius = static_cast<std::uint32_t>(ClampInt(amount, 0, 1000));
+    const int frame = ClampInt(frameWidth, 0, w > h ? w : h);
+    const std::uint32_t seed = detail::ImageSeed(in);
+    for (int y = 0; y < h; ++y) {
+        std::uint32_t* d = out.row(y);
+        if (y < frame || y >= h - frame) {
+            for (int x = 0; x < w; ++x) d[x] = background;
+            continue;
+        }
+        const std::uint32_t rowKey = detail::RowKey(y);
+        const int left = frame < w ? frame : w, right = w - left > left ? w - left : left;
+        for (int x = 0; x < left; ++x) d[x] = background;
+        for (int x = left; x < right; ++x) {
+            const std::uint32_t r = detail::PixelRandom(seed, x, rowKey);
+            const int dx = static_cast<int>(((r & 0xFFFFu) * (2 * radius + 1)) >> 16) - static_cast<int>(radius);
+            const int dy = static_cast<int>(((r >> 16) * (2 * radius + 1)) >> 16) - static_cast<int>(radius);
+            d[x] = in.row(ClampInt(y + dy, 0, h - 1))[ClampInt(x + dx, 0, w - 1)];
+        }
+        for (int x = right; x < w; ++x) d[x] = background;
+    }
+}
+
+}  // namespace rastelle::kernels::effects
