@@ -84,25 +84,38 @@ public:
 inline std::uint32_t Colour(LONG argb) noexcept { return static_cast<std::uint32_t>(argb); }
 
 // Effects without parameters.
-template <class Itf, ExternalEffect effect, void (*kernel)(const Kin&, const Kout&)>
-class PlainEffect final : public EffectClass<PlainEffect<Itf, effect, kernel>, Itf, effect> {
+template <class Derived, class Itf, ExternalEffect effect, void (*kernel)(const Kin&, const Kout&)>
+class PlainEffect : public EffectClass<Derived, Itf, effect> {
 public:
-    static constexpr char kClassName[] = "Effect";
-    static constexpr wchar_t kTransformName[] = L"effect";
     void RunKernel(Kin in, Kout out) const { kernel(in, out); }
 };
-using AutoLevelEffect = PlainEffect<IAutoLevel, ExternalEffect::AutoLevel, &kernels::effects::AutoLevel>;
-using AntialiasingEffect = PlainEffect<IAntialiasing, ExternalEffect::Antialiasing, &kernels::effects::Antialias>;
-using GreyscaleEffect = PlainEffect<IGreyscale, ExternalEffect::Greyscale, &kernels::effects::Greyscale>;
-using WaddleEffect = PlainEffect<IWaddle, ExternalEffect::Waddle, &kernels::effects::Waddle>;
+
+class AutoLevelEffect final
+    : public PlainEffect<AutoLevelEffect, IAutoLevel, ExternalEffect::AutoLevel, &kernels::effects::AutoLevel> {
+public:
+    RASTELLE_EFFECT_NAMES(AutoLevel);
+};
+class AntialiasingEffect final : public PlainEffect<AntialiasingEffect, IAntialiasing, ExternalEffect::Antialiasing,
+                                                    &kernels::effects::Antialias> {
+public:
+    RASTELLE_EFFECT_NAMES(Antialiasing);
+};
+class GreyscaleEffect final
+    : public PlainEffect<GreyscaleEffect, IGreyscale, ExternalEffect::Greyscale, &kernels::effects::Greyscale> {
+public:
+    RASTELLE_EFFECT_NAMES(Greyscale);
+};
+class WaddleEffect final
+    : public PlainEffect<WaddleEffect, IWaddle, ExternalEffect::Waddle, &kernels::effects::Waddle> {
+public:
+    RASTELLE_EFFECT_NAMES(Waddle);
+};
 
 // Lightness and Contrast: a signed amount, or (AutoMode non-zero) automatic.
-template <class Itf, ExternalEffect effect, void (*byAmount)(const Kin&, const Kout&, int),
+template <class Derived, class Itf, ExternalEffect effect, void (*byAmount)(const Kin&, const Kout&, int),
           void (*automatic)(const Kin&, const Kout&)>
-class AdjustEffect final : public EffectClass<AdjustEffect<Itf, effect, byAmount, automatic>, Itf, effect> {
+class AdjustEffect : public EffectClass<Derived, Itf, effect> {
 public:
-    static constexpr char kClassName[] = "Effect";
-    static constexpr wchar_t kTransformName[] = L"effect";
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
     RASTELLE_EFFECT_PROPERTY(LONG, AutoMode, autoMode_)
     void RunKernel(Kin in, Kout out) const { autoMode_ ? automatic(in, out) : byAmount(in, out, amount_); }
@@ -111,10 +124,17 @@ private:
     LONG amount_ = 20;
     LONG autoMode_ = 0;
 };
-using LightnessEffect = AdjustEffect<ILightness, ExternalEffect::Lightness, &kernels::effects::Lightness,
-                                     &kernels::effects::AutoLightness>;
-using ContrastEffect = AdjustEffect<IContrast, ExternalEffect::Contrast, &kernels::effects::Contrast,
-                                    &kernels::effects::AutoContrast>;
+
+class LightnessEffect final : public AdjustEffect<LightnessEffect, ILightness, ExternalEffect::Lightness,
+                                                  &kernels::effects::Lightness, &kernels::effects::AutoLightness> {
+public:
+    RASTELLE_EFFECT_NAMES(Lightness);
+};
+class ContrastEffect final : public AdjustEffect<ContrastEffect, IContrast, ExternalEffect::Contrast,
+                                                 &kernels::effects::Contrast, &kernels::effects::AutoContrast> {
+public:
+    RASTELLE_EFFECT_NAMES(Contrast);
+};
 
 class AddNoiseEffect final : public EffectClass<AddNoiseEffect, IAddNoise, ExternalEffect::AddNoise> {
 public:

@@ -6,6 +6,7 @@
 #include "effects/effect_calls.h"
 #include "transforms/external_effects.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 
@@ -257,6 +258,105 @@ TEST(EffectMethodsWithTheComponent, EverySucceedsAndKeepsTheSize) {
     auto tiny = RasterWith(1, 1, {0x80402010});
     for (const EffectCall& effect : EffectCalls()) EXPECT_EQ(effect.call(tiny.get()), S_OK) << effect.name;
     EXPECT_EQ(SizeOf(tiny.get()), std::make_pair(LONG{1}, LONG{1}));
+}
+
+// Coarse checks of what each method does to an image (the kernels' own
+// tests check them exactly).
+std::uint32_t Channel(std::uint32_t argb, int shift) { return argb >> shift & 0xFF; }
+
+// Opaque, colourful, of low contrast: every channel in 64..191.
+std::vector<std::uint32_t> Dull(int width, int height) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            pixels.push_back(0xFF000000u | (64u + static_cast<std::uint32_t>(x * 37 % 128)) << 16 |
+                             (64u + static_cast<std::uint32_t>(y * 53 % 128)) << 8 |
+                             (64u + static_cast<std::uint32_t>(x * y * 11 % 128)));
+    return pixels;
+}
+
+std::uint32_t Spread(const std::vector<std::uint32_t>& pixels, int shift) {
+    std::uint32_t low = 255, high = 0;
+    for (std::uint32_t p : pixels) low = std::min(low, Channel(p, shift)), high = std::max(high, Channel(p, shift));
+    return high - low;
+}
+
+TEST(EffectMethodsWithTheComponent, ChangeTheImageAsDocumented) {
+    constexpr int w = 16, h = 12;
+    const auto dull = Dull(w, h);
+    const std::vector<std::uint32_t> flat(w * h, 0xFF507090u);
+    auto run = [&](const std::vector<std::uint32_t>& pixels, auto&& call) {
+        auto raster = RasterWith(w, h, pixels);
+        EXPECT_EQ(call(raster.get()), S_OK);
+        return PixelsOf(raster.get());
+    };
+    auto changed = [&](const char* name, auto&& call) {
+        EXPECT_NE(run(dull, call), dull) << name << " changes the image";
+    };
+
+    auto levelled = run(dull, [](IRasterObject* r) { return r->AutoLevel(); });
+    EXPECT_GT(Spread(levelled, 16), 240u) << "AutoLevel stretches red to the full range";
+    changed("Antialiasing", [](IRasterObject* r) { return r->Antialiasing(); });
+    for (std::uint32_t p : run(dull, [](IRasterObject* r) { return r->Greyscale(); }))
+        ASSERT_TRUE(Channel(p, 16) == Channel(p, 8) && Channel(p, 8) == Channel(p, 0)) << std::hex << p;
+    changed("Waddle", [](IRasterObject* r) { return r->Waddle(); });
+
+    const auto lighter = run(dull, [](IRasterObject* r) { return r->Lightness(50); });
+    for (size_t i = 0; i < dull.size(); ++i) ASSERT_GT(Channel(lighter[i], 8), Channel(dull[i], 8)) << i;
+    const auto darker = run(dull, [](IRasterObject* r) { return r->Lightness(-50); });
+    for (size_t i = 0; i < dull.size(); ++i) ASSERT_LT(Channel(darker[i], 8), Channel(dull[i], 8)) << i;
+    const std::vector<std::uint32_t> dark(w * h, 0xFF202020u);
+    EXPECT_GT(Channel(run(dark, [](IRasterObject* r) { return r->AutoLightness(); })[0], 8), 0x40u);
+    EXPECT_GT(Spread(run(dull, [](IRasterObject* r) { return r->Contrast(50); }), 16), Spread(dull, 16));
+    EXPECT_GT(Spread(run(dull, [](IRasterObject* r) { return r->AutoContrast(); }), 16), Spread(dull, 16));
+
+    auto noise = [](IRasterObject* r) { return r->AddNoise(50, 0); };
+    EXPECT_NE(run(dull, noise), dull);
+    EXPECT_EQ(run(dull, noise), run(dull, noise)) << "the same noise for the same image";
+
+    EXPECT_EQ(run(dull, [](IRasterObject* r) { return r->Spray(2, 2, 0xFF00FF00); })[0], 0xFF00FF00u)
+        << "Spray's frame";
+    const auto cells = run(dull, [](IRasterObject* r) { return r->Mosaic(4, 3); });
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(cells[y * w + x], cells[(y / 3 * 3) * w + x / 4 * 4]) << x << "," << y;
+    changed("Sinusize", [](IRasterObject* r) { return r->Sinusize(3, 8, 0, 3, 8, 0, -1); });
+    const auto swirled = run(dull, [](IRasterObject* r) { return r->Swirl(180); });
+    EXPECT_NE(swirled, dull);
+    EXPECT_EQ(swirled[0], dull[0]) << "Swirl leaves the corners";
+    const auto ellipse = run(dull, [](IRasterObject* r) { return r->EllipseCrop(8, 6, 4, 3, 0xFF0000FF); });
+    EXPECT_EQ(ellipse[0], 0xFF0000FFu) << "background outside the ellipse";
+    EXPECT_EQ(ellipse[6 * w + 8], dull[6 * w + 8]) << "the centre is kept";
+
+    const auto solarized = run(dull, [](IRasterObject* r) { return r->Solarize(0x808080); });
+    for (size_t i = 0; i < dull.size(); ++i) {
+        std::uint32_t expected = 0xFF000000u;
+        for (int shift : {16, 8, 0}) {
+            const std::uint32_t c = Channel(dull[i], shift);
+            expected |= (c > 0x80 ? 255 - c : c) << shift;
+        }
+        ASSERT_EQ(solarized[i], expected) << i;
+    }
+    for (std::uint32_t p : run(dull, [](IRasterObject* r) { return r->HSLColorize(120, 100, 0); }))
+        ASSERT_TRUE(Channel(p, 8) >= Channel(p, 16) && Channel(p, 8) >= Channel(p, 0)) << std::hex << p;
+    changed("Texturize", [](IRasterObject* r) { return r->Texturize(50, 8.0f); });
+
+    EXPECT_EQ(run(flat, [](IRasterObject* r) { return r->Sharpen(32); }), flat) << "nothing to sharpen";
+    changed("Sharpen", [](IRasterObject* r) { return r->Sharpen(32); });
+    changed("Emboss", [](IRasterObject* r) { return r->Emboss(1); });
+    for (std::uint32_t p : run(flat, [](IRasterObject* r) { return r->EdgeDetect(0); }))
+        ASSERT_EQ(p & 0x00FFFFFF, 0u) << "no edge in a flat image";
+
+    const auto swapped = run(dull, [](IRasterObject* r) { return r->SwapChannels(2, 1, 0, 3); });
+    for (size_t i = 0; i < dull.size(); ++i)
+        ASSERT_EQ(swapped[i], (dull[i] & 0xFF00FF00u) | Channel(dull[i], 16) | Channel(dull[i], 0) << 16) << i;
+
+    const auto button = run(dull, [](IRasterObject* r) { return r->Buttonize(0, 3, 70); });
+    EXPECT_EQ(button[6 * w + 8], dull[6 * w + 8]) << "Buttonize leaves the inside";
+    EXPECT_NE(button[6 * w], dull[6 * w]) << "Buttonize draws on the left edge";
+    const auto curled = run(dull, [](IRasterObject* r) { return r->PageCurl(6, 6, 5, -52, -1); });
+    EXPECT_EQ(curled[0], dull[0]) << "mode 5 leaves the top left corner";
+    EXPECT_NE(curled[h * w - 1], dull[h * w - 1]) << "mode 5 curls the bottom right corner";
 }
 
 // ---------------------------------------------------------------------------
