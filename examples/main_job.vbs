@@ -77,7 +77,8 @@ image.Sharpen                                      : Check "sharpening (is Raste
 image.Buttonize 0, 10, 70                          : Check "buttonizing"
 image.PageCurl image.Width \ 4, image.Height \ 4   : Check "curling a corner"
 WScript.Echo "Sharpened, buttonized and curled: " & image.Width & " x " & image.Height & _
-    ", frame " & Hex8(image.Pixels(2, image.Height \ 2)) & ", curled corner " & Hex8(image.Pixels(image.Width - 2, image.Height - 2))
+    ", lower frame " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2)) & _
+    ", under the curl " & Hex8(image.Pixels(image.Width - 2, image.Height - 2))
 
 ' JPEG at quality 85 through an encoder object, then PNG through the output
 ' file type; each file is read back to show what was written.
