@@ -5,6 +5,7 @@
 #pragma once
 
 #include "com/class_factory.h"
+#include "com/module_state.h"
 
 #include <windows.h>
 
@@ -64,3 +65,17 @@ HRESULT RegisterServerClasses(const ServerDescription& server) noexcept;
 HRESULT UnregisterServerClasses(const ServerDescription& server) noexcept;
 
 }  // namespace rastelle::com
+
+// Defines a server's five entry points: DllMain over ServerMain, the class
+// objects of classObjects (a ClassObjectCache), unloading by the module's
+// lock count, and the two registration functions (HRESULT() noexcept).
+#define RASTELLE_SERVER_ENTRY_POINTS(classObjects, registerServer, unregisterServer)                          \
+    extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {                        \
+        return ::rastelle::com::ServerMain(instance, reason, reserved, classObjects);                           \
+    }                                                                                                         \
+    STDAPI DllCanUnloadNow() { return ::rastelle::com::ModuleLockCount() == 0 ? S_OK : S_FALSE; }             \
+    STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {                                       \
+        return classObjects.Get(clsid, iid, out);                                                             \
+    }                                                                                                         \
+    STDAPI DllRegisterServer() { return registerServer(); }                                                   \
+    STDAPI DllUnregisterServer() { return unregisterServer(); }

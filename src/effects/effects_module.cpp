@@ -1,7 +1,6 @@
 // RastelleEffects.dll: the effect component. Its class table, entry points
 // and registration; everything else is shared with Rastelle.dll.
 
-#include "com/module_state.h"
 #include "com/server_classes.h"
 #include "effects/effect_classes.h"
 
@@ -46,6 +45,8 @@ const com::ClassEntry kClasses[] = {
 #undef RASTELLE_EFFECT_ENTRY
 
 com::ServerDescription Server() { return {kClasses, &kLibId, nullptr}; }
+HRESULT RegisterServer() noexcept { return com::RegisterServerClasses(Server()); }
+HRESULT UnregisterServer() noexcept { return com::UnregisterServerClasses(Server()); }
 
 std::atomic<com::ClassFactory*> g_classObjectSlots[std::size(kClasses)] = {};
 com::ClassObjectCache g_classObjects(kClasses, g_classObjectSlots);
@@ -53,16 +54,5 @@ com::ClassObjectCache g_classObjects(kClasses, g_classObjectSlots);
 }  // namespace
 }  // namespace rastelle::effects
 
-using namespace rastelle;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    return com::ServerMain(instance, reason, reserved, effects::g_classObjects);
-}
-
-STDAPI DllCanUnloadNow() { return com::ModuleLockCount() == 0 ? S_OK : S_FALSE; }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) { return effects::g_classObjects.Get(clsid, iid, out); }
-
-STDAPI DllRegisterServer() { return com::RegisterServerClasses(effects::Server()); }
-
-STDAPI DllUnregisterServer() { return com::UnregisterServerClasses(effects::Server()); }
+RASTELLE_SERVER_ENTRY_POINTS(rastelle::effects::g_classObjects, rastelle::effects::RegisterServer,
+                             rastelle::effects::UnregisterServer)

@@ -76,9 +76,8 @@ HRESULT RunExternalEffect(ExternalEffect effect, std::initializer_list<EffectArg
 template <class Apply>
 HRESULT RunExternalEffect(ExternalEffect effect, std::initializer_list<EffectArgument> arguments,
                           Apply& apply) noexcept {
-    return RunExternalEffect(
-        effect, arguments, [](void* context, IDispatch* object) noexcept { return (*static_cast<Apply*>(context))(object); },
-        &apply);
+    auto call = [](void* context, IDispatch* object) noexcept { return (*static_cast<Apply*>(context))(object); };
+    return RunExternalEffect(effect, arguments, call, &apply);
 }
 
 }  // namespace rastelle::transforms

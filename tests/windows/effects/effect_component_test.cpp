@@ -98,6 +98,19 @@ PropertyValue Get(IDispatch* object, const wchar_t* name) {
     return {value->vt, value->vt == VT_I4 ? value->lVal : 0, value->vt == VT_R4 ? value->fltVal : 0.0f};
 }
 
+// Calls Apply by name as the array form (the RasterObject's): the input
+// array itself and the address of an array variable.
+HRESULT ApplyToArray(IDispatch* object, SAFEARRAY* input, SAFEARRAY** output) {
+    VARIANT arguments[2];
+    arguments[1].vt = VT_ARRAY | VT_I4;
+    arguments[1].parray = input;
+    arguments[0].vt = VT_BYREF | VT_ARRAY | VT_I4;
+    arguments[0].pparray = output;
+    DISPPARAMS params{arguments, nullptr, 2, 0};
+    return object->Invoke(IdOf(object, L"Apply"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                          nullptr, nullptr);
+}
+
 TEST(EffectComponentClasses, SetterSlotsLandOnTheNamedProperties) {
     for (const ClassLayout& layout : kClasses) {
         SCOPED_TRACE(Narrow(layout.name));
@@ -180,15 +193,7 @@ TEST(EffectComponentClasses, ServeTheHandOverAndTheAutomationApply) {
         // Apply by name on a PixelArray, as a script calls it.
         com::UniqueSafeArray input(PixelArray(6, 4, OpaqueGradient(6, 4)));
         SAFEARRAY* output = nullptr;
-        VARIANT arguments[2];
-        arguments[1].vt = VT_ARRAY | VT_I4;
-        arguments[1].parray = input.get();
-        arguments[0].vt = VT_BYREF | VT_ARRAY | VT_I4;
-        arguments[0].pparray = &output;
-        DISPPARAMS params{arguments, nullptr, 2, 0};
-        EXPECT_EQ(object->Invoke(IdOf(object.get(), L"Apply"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                 &params, nullptr, nullptr, nullptr),
-                  S_OK);
+        EXPECT_EQ(ApplyToArray(object.get(), input.get(), &output), S_OK);
         com::UniqueSafeArray result(output);
         ASSERT_NE(output, nullptr);
         EXPECT_EQ(output->rgsabound[0].cElements * output->rgsabound[1].cElements, 24u);
@@ -205,15 +210,7 @@ TEST(EffectComponentClasses, ApplyTakesTheVariantReferencesOfScripts) {
     com::UniqueSafeArray input(PixelArray(5, 3, OpaqueGradient(5, 3)));
 
     SAFEARRAY* direct = nullptr;
-    VARIANT arrays[2];
-    arrays[1].vt = VT_ARRAY | VT_I4;
-    arrays[1].parray = input.get();
-    arrays[0].vt = VT_BYREF | VT_ARRAY | VT_I4;
-    arrays[0].pparray = &direct;
-    DISPPARAMS arrayParams{arrays, nullptr, 2, 0};
-    ASSERT_EQ(object->Invoke(apply, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &arrayParams, nullptr, nullptr,
-                             nullptr),
-              S_OK);
+    ASSERT_EQ(ApplyToArray(object.get(), input.get(), &direct), S_OK);
     com::UniqueSafeArray directResult(direct);
 
     VARIANT inputVariable;
