@@ -255,7 +255,7 @@ public:
 
 private:
     LONG amount_ = 50;
-    FLOAT shift_ = 1.0f;
+    FLOAT shift_ = 8.0f;
 };
 
 // Sharpen, Emboss, EdgeDetect: one integer parameter.
