@@ -411,8 +411,8 @@ inline std::uint32_t LatticeValue(int i, int j) {
 // value, 2..64; NaN gives 8.
 int TextureCell(float shift) {
     if (std::isnan(shift)) return 8;
-    const float a = std::fabs(shift);
-    return a >= 64.0f ? 64 : ClampInt(static_cast<int>(a + 0.5f), 2, 64);
+    const double a = std::fabs(static_cast<double>(shift));
+    return a >= 64.0 ? 64 : ClampInt(static_cast<int>(a + 0.5), 2, 64);
 }
 
 // Depth factor in 2^-24 units: a relief of height difference d (unnormalised)

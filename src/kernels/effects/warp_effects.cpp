@@ -1,8 +1,8 @@
 // Warps: every output pixel is sampled from a source position computed in
 // double precision (inverse mapping). The sampling is bilinear and
-// premultiplied, with 7-bit fixed-point weights: within one level per channel
-// of exact bilinear sampling at the same position. Spray, the random
-// displacement, picks whole pixels.
+// premultiplied, with weights in 1/256 pixel: within about one level
+// (premultiplied) of exact bilinear sampling at the same position. Spray, the
+// random displacement, picks whole pixels.
 #include "kernels/simd.h"
 
 #include <cmath>
@@ -36,26 +36,30 @@ public:
         } else if (!(sx > -1.0 && sx < in_.width && sy > -1.0 && sy < in_.height)) {
             return background_;
         }
+        // Weights in 1/256 pixel, rounded: a weight of 256 is the next pixel.
         const double fx0 = std::floor(sx), fy0 = std::floor(sy);
-        const int x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);
-        const std::uint32_t fx = static_cast<std::uint32_t>((sx - fx0) * 128.0);
-        const std::uint32_t fy = static_cast<std::uint32_t>((sy - fy0) * 128.0);
+        int x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);
+        std::uint32_t fx = static_cast<std::uint32_t>((sx - fx0) * 256.0 + 0.5);
+        std::uint32_t fy = static_cast<std::uint32_t>((sy - fy0) * 256.0 + 0.5);
+        if (fx == 256) fx = 0, ++x0;
+        if (fy == 256) fy = 0, ++y0;
         if (fx == 0 && fy == 0) return pixel(x0, y0);
         const std::uint32_t p[4] = {pixel(x0, y0), pixel(x0 + 1, y0), pixel(x0, y0 + 1), pixel(x0 + 1, y0 + 1)};
-        const std::uint32_t w[4] = {(128 - fx) * (128 - fy), fx * (128 - fy), (128 - fx) * fy, fx * fy};
+        const std::uint32_t w[4] = {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
         std::uint32_t alpha = 0;
         for (int i = 0; i < 4; ++i) alpha += w[i] * (p[i] >> 24);
         if (alpha == 0) return 0;
-        std::uint32_t result = ((alpha + 8192) >> 14) << 24;
+        std::uint32_t result = ((alpha + 32768) >> 16) << 24;
         const bool opaque = (p[0] & p[1] & p[2] & p[3]) >> 24 == 0xFF;
         for (int shift = 0; shift <= 16; shift += 8) {
-            std::uint32_t sum = 0;
             if (opaque) {
+                std::uint32_t sum = 0;
                 for (int i = 0; i < 4; ++i) sum += w[i] * ((p[i] >> shift) & 0xFF);
-                result |= ((sum + 8192) >> 14) << shift;
+                result |= ((sum + 32768) >> 16) << shift;
             } else {
-                for (int i = 0; i < 4; ++i) sum += w[i] * (p[i] >> 24) * ((p[i] >> shift) & 0xFF);
-                result |= ((sum + alpha / 2) / alpha) << shift;
+                std::uint64_t sum = 0;
+                for (int i = 0; i < 4; ++i) sum += std::uint64_t{w[i]} * (p[i] >> 24) * ((p[i] >> shift) & 0xFF);
+                result |= static_cast<std::uint32_t>((sum + alpha / 2) / alpha) << shift;
             }
         }
         return result;
