@@ -1,8 +1,8 @@
 // Warps: every output pixel is sampled from a source position computed in
 // double precision (inverse mapping). The sampling is bilinear and
-// premultiplied, with weights in 1/256 pixel: within about one level
-// (premultiplied) of exact bilinear sampling at the same position. Spray, the
-// random displacement, picks whole pixels.
+// premultiplied, at the position rounded to 1/256 pixel: within about one
+// level (premultiplied) of exact bilinear sampling at the exact position.
+// Spray, the random displacement, picks whole pixels.
 #include "kernels/simd.h"
 
 #include <cmath>
@@ -28,21 +28,22 @@ public:
     Sampler(const ConstImageView& in, std::uint32_t background, bool clampEdges)
         : in_(in), background_(background), clamp_(clampEdges) {}
 
-    std::uint32_t operator()(double sx, double sy) const {
-        const double maxX = in_.width - 1, maxY = in_.height - 1;
+    std::uint32_t operator()(double sx, double sy) const { return atFixed(ToFixed(sx), ToFixed(sy)); }
+
+    // A position in 1/256 pixel, rounded.
+    static std::int64_t ToFixed(double v) { return static_cast<std::int64_t>(std::floor(v * 256.0 + 0.5)); }
+
+    // Sampling at (sx, sy) / 256.
+    std::uint32_t atFixed(std::int64_t sx, std::int64_t sy) const {
+        const std::int64_t maxX = std::int64_t{in_.width - 1} * 256, maxY = std::int64_t{in_.height - 1} * 256;
         if (clamp_) {
-            sx = sx < 0.0 ? 0.0 : (sx > maxX ? maxX : sx);
-            sy = sy < 0.0 ? 0.0 : (sy > maxY ? maxY : sy);
-        } else if (!(sx > -1.0 && sx < in_.width && sy > -1.0 && sy < in_.height)) {
+            sx = sx < 0 ? 0 : (sx > maxX ? maxX : sx);
+            sy = sy < 0 ? 0 : (sy > maxY ? maxY : sy);
+        } else if (sx <= -256 || sy <= -256 || sx >= maxX + 256 || sy >= maxY + 256) {
             return background_;
         }
-        // Weights in 1/256 pixel, rounded: a weight of 256 is the next pixel.
-        const double fx0 = std::floor(sx), fy0 = std::floor(sy);
-        int x0 = static_cast<int>(fx0), y0 = static_cast<int>(fy0);
-        std::uint32_t fx = static_cast<std::uint32_t>((sx - fx0) * 256.0 + 0.5);
-        std::uint32_t fy = static_cast<std::uint32_t>((sy - fy0) * 256.0 + 0.5);
-        if (fx == 256) fx = 0, ++x0;
-        if (fy == 256) fy = 0, ++y0;
+        const int x0 = static_cast<int>(sx >> 8), y0 = static_cast<int>(sy >> 8);
+        const std::uint32_t fx = static_cast<std::uint32_t>(sx & 255), fy = static_cast<std::uint32_t>(sy & 255);
         if (fx == 0 && fy == 0) return pixel(x0, y0);
         const std::uint32_t p[4] = {pixel(x0, y0), pixel(x0 + 1, y0), pixel(x0, y0 + 1), pixel(x0 + 1, y0 + 1)};
         const std::uint32_t w[4] = {(256 - fx) * (256 - fy), fx * (256 - fy), (256 - fx) * fy, fx * fy};
@@ -86,13 +87,18 @@ double Wave(double amplitude, int wavelength, int phase, int t) {
     return amplitude * std::sin(2.0 * kPi * t / wavelength + phase * kPi / 180.0);
 }
 
-// The source of (x, y) is (x + shiftX[y], y + shiftY[x]).
+// The source of (x, y) is (x + shiftX[y], y + shiftY[x]): positions in
+// fixed point, from one rounding per row and one per column.
 void ShiftWarp(const ConstImageView& in, const ImageView& out, const Sampler& sample, const std::vector<double>& shiftX,
                const std::vector<double>& shiftY) {
+    std::vector<std::int64_t> columnShift(shiftY.size());
+    for (std::size_t x = 0; x < shiftY.size(); ++x) columnShift[x] = Sampler::ToFixed(shiftY[x]);
     for (int y = 0; y < in.height; ++y) {
         std::uint32_t* d = out.row(y);
-        const double dx = shiftX[static_cast<std::size_t>(y)];
-        for (int x = 0; x < in.width; ++x) d[x] = sample(x + dx, y + shiftY[static_cast<std::size_t>(x)]);
+        const std::int64_t rowShift = Sampler::ToFixed(shiftX[static_cast<std::size_t>(y)]);
+        const std::int64_t sy = std::int64_t{y} * 256;
+        for (int x = 0; x < in.width; ++x)
+            d[x] = sample.atFixed(std::int64_t{x} * 256 + rowShift, sy + columnShift[static_cast<std::size_t>(x)]);
     }
 }
 
