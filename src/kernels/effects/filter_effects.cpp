@@ -429,9 +429,8 @@ void Texturize(const ConstImageView& in, const ImageView& out, int amount, float
     if (w <= 0 || h <= 0) return;
     const int cell = TextureCell(shift);
     const std::int64_t depth = TextureDepth(amount, cell);
-    // Heights of rows y - 1 and y + 1 (clamped), from the lattice rows around them.
-    std::vector<std::int32_t> upper(static_cast<std::size_t>(w)), lower(static_cast<std::size_t>(w));
-    std::vector<std::int32_t> column(static_cast<std::size_t>(w));  // per column: lattice index, then weight
+    // Heights of rows y - 1, y and y + 1 (clamped), each row computed once.
+    std::vector<std::int32_t> upper(static_cast<std::size_t>(w)), middle(upper.size()), lower(upper.size());
     const auto heights = [&](int y, std::vector<std::int32_t>& dst) {
         const int j = y / cell, fy = y % cell;
         int lastI = -1;
@@ -449,9 +448,15 @@ void Texturize(const ConstImageView& in, const ImageView& out, int amount, float
                 static_cast<std::int32_t>(top * static_cast<std::uint32_t>(cell - fy) + bottom * static_cast<std::uint32_t>(fy));
         }
     };
+    heights(0, upper);
+    heights(0, middle);
+    heights(h > 1 ? 1 : 0, lower);
     for (int y = 0; y < h; ++y) {
-        heights(y > 0 ? y - 1 : 0, upper);
-        heights(y + 1 < h ? y + 1 : h - 1, lower);
+        if (y > 0) {
+            upper.swap(middle);
+            middle.swap(lower);
+            heights(y + 1 < h ? y + 1 : h - 1, lower);
+        }
         const std::uint32_t* s = in.row(y);
         std::uint32_t* d = out.row(y);
         for (int x = 0; x < w; ++x) {
