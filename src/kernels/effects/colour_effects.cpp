@@ -220,18 +220,11 @@ void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int g
         });
 }
 
-// n / 100 for every n <= 51050 as ((n >> 2) * 5243) >> 17: floor(n / 4) / 25
-// with a reciprocal whose error stays below 1/25 for quotients under 43690.
-constexpr bool DividesBy100() {
-    for (std::uint32_t n = 0; n <= 51050; ++n)
-        if ((((n >> 2) * 5243) >> 17) != n / 100) return false;
-    return true;
-}
-static_assert(DividesBy100());
-
 void Lightness(const ConstImageView& in, const ImageView& out, int amount) {
     // (c * scale + offset + 50) / 100 in 16-bit lanes (at most 51050); alpha
-    // goes through as (a * 100 + 50) / 100.
+    // goes through as (a * 100 + 50) / 100. n / 100 is ((n >> 2) * 5243) >> 17:
+    // floor(n / 4) / 25 with a reciprocal whose error stays below 1/25 for
+    // quotients under 43690.
     const int a = ClampInt(amount, -100, 100);
     const short scale = static_cast<short>(100 - (a < 0 ? -a : a));
     const short offset = static_cast<short>((a > 0 ? 255 * a : 0) + 50);

@@ -50,6 +50,18 @@ TEST(ColourEffects, MatchTheirReferences) {
     });
 }
 
+TEST(ColourEffects, LightnessReachesEveryLevelOfEveryAmount) {
+    // All 256 values in one row, through every amount: the vector path's
+    // division by 100 against the plain one, beyond what random images hit.
+    PaddedImage ramp(256, 1);
+    for (std::uint32_t c = 0; c < 256; ++c) ramp.at(static_cast<int>(c), 0) = c * 0x01010101u;
+    for (int amount = -100; amount <= 100; ++amount) {
+        PaddedImage expected(256, 1);
+        ref::Lightness(ramp.view(), expected.view(), amount);
+        ASSERT_EQ(FirstDifference(expected, Apply(ramp, [=](auto& i, auto& o) { Lightness(i, o, amount); })), "") << amount;
+    }
+}
+
 TEST(ColourEffects, GreyscaleKeepsGreysAndAlphaAndWeighsGreenMost) {
     PaddedImage image(5, 1);
     const std::uint32_t pixels[5] = {0x00000000u, 0x7F808080u, 0xFFFFFFFFu, 0x12FF0000u, 0xFF00FF00u};
