@@ -352,6 +352,37 @@ void Antialias(const ConstImageView& in, const ImageView& out) {
 
 // ---- mosaic --------------------------------------------------------------------
 
+namespace {
+
+// Runs of up to this many pixels sum in 32-bit lanes (65025 per pixel at most).
+constexpr int kMaxVectorRun = 66000;
+
+struct CellRow {
+    std::uint32_t alpha, red, green, blue;
+};
+
+// Alpha and alpha-weighted channel sums of s[from, to), two pixels a step:
+// each pixel's 16-bit channels times (a, a, a, 1), added in 32-bit lanes.
+CellRow SumCellRow(const std::uint32_t* s, int from, int to) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keepColour = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0), one = _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 1);
+    __m128i sum = zero;
+    const auto add = [&](__m128i pixels) {  // two pixels in the low 8 bytes
+        const __m128i c = _mm_unpacklo_epi8(pixels, zero);
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+        const __m128i weighted = _mm_mullo_epi16(c, _mm_or_si128(_mm_and_si128(a, keepColour), one));
+        sum = _mm_add_epi32(sum, _mm_add_epi32(_mm_unpacklo_epi16(weighted, zero), _mm_unpackhi_epi16(weighted, zero)));
+    };
+    int x = from;
+    for (; x + 2 <= to; x += 2) add(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + x)));
+    if (x < to) add(_mm_cvtsi32_si128(static_cast<int>(s[x])));
+    alignas(16) std::uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), sum);
+    return {lanes[3], lanes[2], lanes[1], lanes[0]};
+}
+
+}  // namespace
+
 void Mosaic(const ConstImageView& in, const ImageView& out, int cellWidth, int cellHeight) {
     const int w = in.width, h = in.height;
     if (w <= 0 || h <= 0) return;
@@ -366,8 +397,14 @@ void Mosaic(const ConstImageView& in, const ImageView& out, int cellWidth, int c
         for (int y = top; y < bottom; ++y) {
             const std::uint32_t* s = in.row(y);
             for (int cell = 0, x = 0; cell < cells; ++cell) {
+                const int end = x + cw < w ? x + cw : w;
                 std::uint64_t a = 0, r = 0, g = 0, b = 0;
-                for (const int end = x + cw < w ? x + cw : w; x < end; ++x) {
+                if (end - x <= kMaxVectorRun) {
+                    const CellRow row = SumCellRow(s, x, end);
+                    a = row.alpha, r = row.red, g = row.green, b = row.blue;
+                    x = end;
+                }
+                for (; x < end; ++x) {
                     const std::uint32_t p = s[x], pa = p >> 24;
                     a += pa;
                     r += pa * ((p >> 16) & 0xFF);
@@ -411,8 +448,8 @@ inline std::uint32_t LatticeValue(int i, int j) {
 // value, 2..64; NaN gives 8.
 int TextureCell(float shift) {
     if (std::isnan(shift)) return 8;
-    const float a = std::fabs(shift);
-    return a >= 64.0f ? 64 : ClampInt(static_cast<int>(a + 0.5f), 2, 64);
+    const double a = std::fabs(static_cast<double>(shift));
+    return a >= 64.0 ? 64 : ClampInt(static_cast<int>(a + 0.5), 2, 64);
 }
 
 // Depth factor in 2^-24 units: a relief of height difference d (unnormalised)
@@ -429,9 +466,8 @@ void Texturize(const ConstImageView& in, const ImageView& out, int amount, float
     if (w <= 0 || h <= 0) return;
     const int cell = TextureCell(shift);
     const std::int64_t depth = TextureDepth(amount, cell);
-    // Heights of rows y - 1 and y + 1 (clamped), from the lattice rows around them.
-    std::vector<std::int32_t> upper(static_cast<std::size_t>(w)), lower(static_cast<std::size_t>(w));
-    std::vector<std::int32_t> column(static_cast<std::size_t>(w));  // per column: lattice index, then weight
+    // Heights of rows y - 1, y and y + 1 (clamped), each row computed once.
+    std::vector<std::int32_t> upper(static_cast<std::size_t>(w)), middle(upper.size()), lower(upper.size());
     const auto heights = [&](int y, std::vector<std::int32_t>& dst) {
         const int j = y / cell, fy = y % cell;
         int lastI = -1;
@@ -449,9 +485,15 @@ void Texturize(const ConstImageView& in, const ImageView& out, int amount, float
                 static_cast<std::int32_t>(top * static_cast<std::uint32_t>(cell - fy) + bottom * static_cast<std::uint32_t>(fy));
         }
     };
+    heights(0, upper);
+    heights(0, middle);
+    heights(h > 1 ? 1 : 0, lower);
     for (int y = 0; y < h; ++y) {
-        heights(y > 0 ? y - 1 : 0, upper);
-        heights(y + 1 < h ? y + 1 : h - 1, lower);
+        if (y > 0) {
+            upper.swap(middle);
+            middle.swap(lower);
+            heights(y + 1 < h ? y + 1 : h - 1, lower);
+        }
         const std::uint32_t* s = in.row(y);
         std::uint32_t* d = out.row(y);
         for (int x = 0; x < w; ++x) {
