@@ -121,7 +121,7 @@ public:
     void RunKernel(Kin in, Kout out) const { autoMode_ ? automatic(in, out) : byAmount(in, out, amount_); }
 
 private:
-    LONG amount_ = 20;
+    LONG amount_ = 0;
     LONG autoMode_ = 0;
 };
 
@@ -144,7 +144,7 @@ public:
     void RunKernel(Kin in, Kout out) const { kernels::effects::AddNoise(in, out, amount_, monochrome_ != 0); }
 
 private:
-    LONG amount_ = 32;
+    LONG amount_ = 20;
     LONG monochrome_ = 0;
 };
 
@@ -189,7 +189,7 @@ public:
     void RunKernel(Kin in, Kout out) const { kernels::effects::Sinusize(in, out, p_); }
 
 private:
-    kernels::effects::SinusizeParameters p_{10, 60, 0, 10, 60, 0, 0xFFFFFFFFu};
+    kernels::effects::SinusizeParameters p_{10, 100, 0, 0, 100, 0, 0xFFFFFFFFu};
 };
 
 class SwirlEffect final : public EffectClass<SwirlEffect, ISwirl, ExternalEffect::Swirl> {
@@ -241,7 +241,7 @@ public:
     void RunKernel(Kin in, Kout out) const { kernels::effects::HslColorize(in, out, hue_, saturation_, lightness_); }
 
 private:
-    LONG hue_ = 30;
+    LONG hue_ = 0;
     LONG saturation_ = 50;
     LONG lightness_ = 0;
 };
@@ -330,8 +330,8 @@ public:
     }
 
 private:
-    LONG width_ = 80;
-    LONG height_ = 80;
+    LONG width_ = 100;
+    LONG height_ = 100;
     LONG background_ = -1;
     LONG curlColor_ = -52;
     LONG curlMode_ = 5;
