@@ -1,6 +1,7 @@
 #include "transforms/external_effects.h"
 
 #include "com/com_ptr.h"
+#include "com/protected_region.h"
 #include "com/vtable_call.h"
 
 #include <iterator>
@@ -130,9 +131,11 @@ HRESULT RunExternalEffect(ExternalEffect effect, std::initializer_list<EffectArg
     com::ComPtr<IDispatch> object;  // the default interface, dual: it is an IDispatch
     const HRESULT hr = CoCreateInstance(effectClass.clsid, nullptr, CLSCTX_ALL, effectClass.iid, object.put_void());
     if (FAILED(hr)) return hr;
+    // A setter's failure is not seen, and neither is a fault inside a
+    // component's setter: the next setter runs all the same.
     for (const EffectSetter& setter : effectClass.setters) {
         if (setter.slot == 0) break;
-        CallSetter(object.get(), setter, arguments);
+        com::RunProtected([&] { CallSetter(object.get(), setter, arguments); });
     }
     return apply(context, object.get());
 }

@@ -68,7 +68,7 @@ using ApplyEffectFunction = HRESULT (*)(void* context, IDispatch* effect) noexce
 
 // Creates the effect's class (CLSCTX_ALL); on failure returns that HRESULT
 // with nothing else done. Otherwise calls the setters in the table's order
-// (their results are ignored), hands the object to apply, releases it and
+// (their results and faults are ignored), hands the object to apply, releases it and
 // returns what apply returned.
 HRESULT RunExternalEffect(ExternalEffect effect, std::initializer_list<EffectArgument> arguments,
                           ApplyEffectFunction apply, void* context) noexcept;

@@ -31,13 +31,16 @@ class SlotRecorder {
 public:
     static constexpr unsigned kSlots = 25;
 
-    SlotRecorder(REFIID iid, std::initializer_list<unsigned> floatSlots) : iid_(iid) {
+    SlotRecorder(REFIID iid, std::initializer_list<unsigned> floatSlots,
+                 std::initializer_list<unsigned> faultingSlots = {})
+        : iid_(iid) {
         table_ = {reinterpret_cast<const void*>(&QueryInterface), reinterpret_cast<const void*>(&AddRef),
                   reinterpret_cast<const void*>(&Release), reinterpret_cast<const void*>(&GetTypeInfoCount),
                   reinterpret_cast<const void*>(&GetTypeInfo), reinterpret_cast<const void*>(&GetIDsOfNames),
                   reinterpret_cast<const void*>(&Invoke)};
         FillRecorders(std::make_index_sequence<kSlots - 7>{});
         for (unsigned slot : floatSlots) table_[slot] = floatRecorders_[slot - 7];
+        for (unsigned slot : faultingSlots) table_[slot] = reinterpret_cast<const void*>(&Faulting);
         vtable_ = table_.data();
     }
 
@@ -58,6 +61,10 @@ private:
     static HRESULT STDMETHODCALLTYPE RecordFloat(SlotRecorder* self, float value) {
         self->calls.push_back({slot, std::bit_cast<std::uint32_t>(value), true});
         self->appliedAfterSetters = self->applied == 0;
+        return S_OK;
+    }
+    static HRESULT STDMETHODCALLTYPE Faulting(SlotRecorder*, LONG) {
+        Fault();
         return S_OK;
     }
     template <size_t... index>
@@ -230,6 +237,18 @@ TEST(EffectMethods, CreationFailureIsReturnedBareAndLeavesTheImage) {
     EXPECT_FALSE(TakeThreadError().present);
     EXPECT_TRUE(recorder.calls.empty());
     EXPECT_EQ(PixelsOf(raster.get()), pixels);
+}
+
+TEST(EffectMethods, AFaultInASetterIsNotSeen) {
+    SlotRecorder recorder(Guid(kExpected[9].iid), {}, {11});  // Spray sets 11, 9, 13
+    RecorderFactory factory(recorder);
+    ScopedClassObject registered(Guid(kExpected[9].clsid), &factory);
+    auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
+
+    EXPECT_EQ(raster->Spray(1, 2, 3), S_OK);
+    EXPECT_EQ(recorder.calls, (std::vector<SlotCall>{{9, 1}, {13, 2}})) << "the setters after the fault ran";
+    EXPECT_EQ(recorder.applied, 1);
+    EXPECT_EQ(recorder.refs, 1u);
 }
 
 TEST(EffectMethods, WithoutAnImageTheApplyFailureIsReturned) {
