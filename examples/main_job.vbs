@@ -1,6 +1,7 @@
 ' main_job.vbs - loads an image with Rastelle, describes it, transforms it,
-' combines it as layers over a white ground with a caption strip, draws a
-' captioned box and an arrow on it and saves the result as JPEG, PNG and SWF.
+' combines it as layers over a white ground with a caption strip, applies
+' three effects, draws a captioned box and an arrow on it and saves the
+' result as JPEG, PNG, SWF, CMYK TIFF, GIF and a two-frame animated GIF.
 '
 '   cscript //nologo main_job.vbs [image file [output folder]]
 '
@@ -70,6 +71,15 @@ Set image = layers.Combine()                       : Check "combining the layers
 WScript.Echo "Combined " & layers.Count & " layers: " & image.Width & " x " & image.Height & _
     ", corner " & Hex8(image.Pixels(0, 0)) & ", caption rule " & Hex8(image.Pixels(image.Width \ 2, image.Height - stripHeight)) & _
     ", caption strip " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2))
+
+' Effects of the effect component (RastelleEffects.dll): sharpened, framed
+' as a raised button 10 pixels wide, and its lower right corner curled.
+image.Sharpen                                      : Check "sharpening (is RastelleEffects.dll registered?)"
+image.Buttonize 0, 10, 70                          : Check "buttonizing"
+image.PageCurl image.Width \ 4, image.Height \ 4   : Check "curling a corner"
+WScript.Echo "Sharpened, buttonized and curled: " & image.Width & " x " & image.Height & _
+    ", lower frame " & Hex8(image.Pixels(image.Width \ 2, image.Height - 2)) & _
+    ", under the curl " & Hex8(image.Pixels(image.Width - 2, image.Height - 2))
 
 ' Drawing: a caption on a semi-transparent box in the upper left corner, and
 ' an arrow with an arrow-anchor head pointing at the picture's centre.

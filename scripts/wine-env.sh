@@ -2,7 +2,7 @@
 # A private Wine prefix inside the build tree, for running the DLL and its
 # tests. Never touches ~/.wine.
 #
-#   wine-env.sh PREFIX setup DLL     create the prefix if needed, register DLL
+#   wine-env.sh PREFIX setup DLL...  create the prefix if needed, register each DLL
 #   wine-env.sh PREFIX run PROGRAM [ARGS...]   run a Windows program there
 #   wine-env.sh PREFIX cscript SCRIPT [ARGS...] run a script with cscript
 #   wine-env.sh PREFIX suite SCRIPT   run a test suite (.vbs or .js) with the
@@ -71,9 +71,8 @@ run_suite() {
 
 case "$action" in
   setup)
-    dll=$1
     create_prefix
-    wine_cmd regsvr32 /s "$(winepath_of "$dll")"
+    for dll in "$@"; do wine_cmd regsvr32 /s "$(winepath_of "$dll")"; done
     ;;
   run)
     program=$1; shift

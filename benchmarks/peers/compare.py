@@ -51,6 +51,18 @@ What is compared, and how:
   the RGB image, then save(..., "GIF") into a BytesIO. ImageMagick, without
   dithering as the others: `-colors 256` under -bench, and for the save
   `convert in.ppm +dither -colors 256 out.gif` less a plain read of in.ppm.
+- Effects ("effect ..." rows, rastelle_effects_benchmark): each peer's nearest
+  operation at the benchmark's settings (EFFECT_JOBS): grey as Rec. 601 luma
+  (Pillow and OpenCV write one channel); solarize at 128, lightness 20 as
+  +level 20%,100%, contrast 30 as -brightness-contrast 0x30 (OpenCV and Pillow
+  through the same 256-entry tables, libvips `linear`); HSL colorize beside
+  -modulate; sharpen 16 (a 5 x 5 binomial unsharp mask of amount 1) beside
+  unsharp masks of sigma 1; emboss type 0 (the 3 x 3 kernel that Pillow's
+  EMBOSS and the libvips/OpenCV rows use, ImageMagick its own -emboss 1);
+  Sobel edges (Pillow: its 3 x 3 FIND_EDGES, ImageMagick -edge 1); swirl 90
+  degrees; a wave of amplitude 10 and wavelength 100 (ImageMagick's -wave also
+  grows the image); 10 x 10 mosaic cells (peers shrink by area averaging, then
+  enlarge by pixel replication).
 """
 
 import argparse
@@ -164,7 +176,47 @@ def jobs():
     j.append(("gif palette + mapping", "BM_GifPaletteMap/{wh}", False,
               {"pillow": ("quantize", None), "magick": ["-alpha", "off", "+dither", "-colors", "256"]}))
     j.append(("gif save", "BM_GifSave/{wh}", False, {"pillow": ("gif", None), "magickfile": ("gif", None)}))
+    j += [("effect " + title, "BM_%s/{wh}" % name, False, peers) for title, name, peers in EFFECT_JOBS]
     return j
+
+
+# The effect kernels (benchmarks/effects_benchmark.cpp, rastelle_effects_benchmark)
+# beside each peer's nearest operation, with the benchmark's settings.
+CONTRAST_SLOPE = math.tan(math.pi * 1.3 / 4)  # Rastelle's Contrast 30, ImageMagick's 0x30
+EFFECT_JOBS = [
+    ("grey", "Greyscale", {"opencv": ("grey", None), "pillow": ("grey", None), "vips": ["colourspace", "b-w"],
+                           "magick": ["-grayscale", "Rec601Luma"]}),
+    ("solarize", "Solarize", {"opencv": ("lut", "solarize"), "pillow": ("point", "solarize"),
+                              "magick": ["-solarize", "50%"]}),
+    ("swap channels", "SwapChannels", {"opencv": ("swap", None), "pillow": ("swap", None),
+                                       "magick": ["-channel-fx", "red<=>blue"]}),
+    ("lightness", "Lightness", {"opencv": ("lut", "lightness"), "pillow": ("point", "lightness"),
+                                "vips": ("linear", (0.8, 51)), "magick": ["+level", "20%,100%"]}),
+    ("contrast", "Contrast", {"opencv": ("lut", "contrast"), "pillow": ("point", "contrast"),
+                              "vips": ("linear", (CONTRAST_SLOPE, 127.5 * (1 - CONTRAST_SLOPE))),
+                              "magick": ["-brightness-contrast", "0x30"]}),
+    ("modulate (HSL colorize)", "HslColorize", {"magick": ["-modulate", "110,60,30"]}),
+    ("sharpen", "Sharpen", {"opencv": ("unsharp", None), "pillow": ("unsharp", None),
+                            "vips": ("sharpen", 1), "magick": ["-unsharp", "0x1+1+0"]}),
+    ("emboss", "Emboss", {"opencv": ("emboss", None), "pillow": ("emboss", None), "vips": ("emboss", None),
+                          "magick": ["-emboss", "1"]}),
+    ("edge detect", "EdgeDetect", {"opencv": ("sobel", None), "pillow": ("edges", None), "vips": ["sobel"],
+                                   "magick": ["-edge", "1"]}),
+    ("swirl", "Swirl", {"magick": ["-swirl", "90"]}),
+    ("wave", "Sinusize", {"magick": ["-wave", "10x100"]}),
+    ("mosaic", "Mosaic", {"opencv": ("mosaic", 10), "pillow": ("mosaic", 10),
+                          "magick": ["-scale", "10%", "-scale", "1000%"]}),
+]
+
+
+def effect_table(np, name):
+    """The 256-entry maps of the per-pixel effect jobs."""
+    v = np.arange(256, dtype=np.float64)
+    if name == "solarize":
+        return np.where(v > 128, 255 - v, v)
+    if name == "lightness":
+        return np.floor((v * 80 + 255 * 20 + 50) / 100)
+    return np.clip(np.floor(255 * (0.5 + CONTRAST_SLOPE * (v / 255 - 0.5)) + 0.5), 0, 255)
 
 
 # Colour matrix used by every row: B * 1.2 - 0.05, G * 0.9 + 0.1, R * 1.1 (of 255).
@@ -227,6 +279,29 @@ def run_opencv(np, image, op, arg):
             v = np.arange(256) * MATRIX_MUL[c] + MATRIX_ADD[c] * 255
             table[0, :, c] = np.clip(np.rint(v), 0, 255)
         return best_of(lambda: cv2.LUT(image, table))
+    if op == "lut":  # colour channels only, alpha kept
+        t = effect_table(np, arg).astype(np.uint8)
+        table = np.stack([t, t, t, np.arange(256, dtype=np.uint8)], axis=-1).reshape(1, 256, 4)
+        return best_of(lambda: cv2.LUT(image, table))
+    if op == "grey":
+        return best_of(lambda: cv2.cvtColor(image, cv2.COLOR_BGRA2GRAY))
+    if op == "swap":
+        return best_of(lambda: cv2.mixChannels([image], [np.empty_like(image)], [0, 2, 1, 1, 2, 0, 3, 3]))
+    if op == "unsharp":
+        return best_of(lambda: cv2.addWeighted(image, 2.0, cv2.GaussianBlur(image, (0, 0), 1.0), -1.0, 0))
+    if op == "emboss":
+        kernel = np.array([[-1, -1, 0], [-1, 0, 1], [0, 1, 1]], np.float32)
+        return best_of(lambda: cv2.filter2D(image, -1, kernel, delta=128, borderType=cv2.BORDER_REPLICATE))
+    if op == "sobel":
+        def sobel():
+            gx = cv2.Sobel(image, cv2.CV_16S, 1, 0, borderType=cv2.BORDER_REPLICATE)
+            gy = cv2.Sobel(image, cv2.CV_16S, 0, 1, borderType=cv2.BORDER_REPLICATE)
+            return cv2.add(cv2.convertScaleAbs(gx), cv2.convertScaleAbs(gy))
+        return best_of(sobel)
+    if op == "mosaic":
+        h, w = image.shape[:2]
+        return best_of(lambda: cv2.resize(cv2.resize(image, (w // arg, h // arg), interpolation=cv2.INTER_AREA),
+                                          (w, h), interpolation=cv2.INTER_NEAREST))
     return None
 
 
@@ -264,6 +339,24 @@ def run_pillow(np, image, op, arg):
         for c in (2, 1, 0, 3):  # Pillow's bands: R, G, B, A
             lut += [max(0, min(255, round(v * MATRIX_MUL[c] + MATRIX_ADD[c] * 255))) for v in range(256)]
         return best_of(lambda: rgba.point(lut))
+    if op == "point":
+        t = [int(v) for v in effect_table(np, arg)]
+        return best_of(lambda: rgba.point(t * 3 + list(range(256))))
+    if op == "grey":
+        return best_of(lambda: rgba.convert("L"))
+    if op == "swap":
+        def swap():
+            r, g, b, a = rgba.split()
+            return Image.merge("RGBA", (b, g, r, a))
+        return best_of(swap)
+    if op == "unsharp":
+        return best_of(lambda: rgba.filter(ImageFilter.UnsharpMask(1, 100, 0)))
+    if op == "emboss":
+        return best_of(lambda: rgba.filter(ImageFilter.EMBOSS))
+    if op == "edges":
+        return best_of(lambda: rgba.filter(ImageFilter.FIND_EDGES))
+    if op == "mosaic":
+        return best_of(lambda: rgba.reduce(arg).resize(rgba.size, Image.Resampling.NEAREST))
     return None
 
 
@@ -311,6 +404,20 @@ class Vips:
             mul = " ".join(str(m) for m in MATRIX_MUL)
             add = " ".join(str(a * 255) for a in MATRIX_ADD)
             return self._time(["linear", "--uchar", "--", self.input, self.output, mul, add]) - self.baseline
+        if op == "sharpen":  # works in LabS: needs the image tagged as sRGB
+            tagged = os.path.join(self.folder, "srgb.v")
+            if not os.path.exists(tagged):
+                subprocess.run(["vips", "copy", self.input, tagged, "--interpretation", "srgb"], check=True)
+            return self._time(["sharpen", tagged, self.output, "--sigma", str(arg)]) - self.baseline
+        if op == "linear":  # the same line on B, G and R; alpha kept
+            mul, add = arg
+            return self._time(["linear", "--uchar", "--", self.input, self.output, "%g %g %g 1" % (mul, mul, mul),
+                               "%g %g %g 0" % (add, add, add)]) - self.baseline
+        if op == "emboss":  # Rastelle's type 0 kernel, offset 128
+            mask = os.path.join(self.folder, "emboss.mat")
+            with open(mask, "w") as f:
+                f.write("3 3 1 128\n-1 -1 0\n-1 0 1\n0 1 1\n")
+            return self._time(["conv", self.input, self.output, mask, "--precision", "integer"]) - self.baseline
         return None
 
 
@@ -376,7 +483,8 @@ def main():
         vips, magick = Vips(np, image, folder), Magick(image, folder)
         selected = [j for j in jobs() if args.jobs in j[0]]
         suites = {"cmyk": os.path.join(os.path.dirname(args.bench), "rastelle_cmyk_benchmarks"),
-                  "gif": os.path.join(os.path.dirname(args.bench), "rastelle_gif_benchmark")}
+                  "gif": os.path.join(os.path.dirname(args.bench), "rastelle_gif_benchmark"),
+                  "effect": os.path.join(os.path.dirname(args.bench), "rastelle_effects_benchmark")}
 
         def bench_of(title):
             return suites.get(title.split()[0], args.bench)

@@ -86,11 +86,6 @@ static_assert(sizeof(kClasses) / sizeof(kClasses[0]) == kClassCount);
 
 std::span<const ClassEntry> ClassTable() { return kClasses; }
 
-const ClassEntry* FindClass(REFCLSID clsid) {
-    for (const ClassEntry& entry : kClasses) {
-        if (IsEqualCLSID(*entry.clsid, clsid)) return &entry;
-    }
-    return nullptr;
-}
+const ClassEntry* FindClass(REFCLSID clsid) { return com::FindClass(kClasses, clsid); }
 
 }  // namespace rastelle::module

@@ -9,6 +9,7 @@
 #include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
+#include "transforms/external_effects.h"
 
 #include <bit>
 #include <memory>
@@ -416,30 +417,68 @@ STDMETHODIMP RasterObject::Erosion(LONG strength) {
 }
 
 // ---------------------------------------------------------------------------
-// Effects of the separate effect component: not available in this build.
+// Effects, carried out by the classes of the separate effect component.
 
-STDMETHODIMP RasterObject::AutoLevel() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Antialiasing() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Greyscale() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Waddle() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Lightness(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Contrast(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::AutoLightness() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::AutoContrast() { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::AddNoise(LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Spray(LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Mosaic(LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Sinusize(LONG, LONG, LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Swirl(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::EllipseCrop(LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Solarize(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::HSLColorize(LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Texturize(LONG, FLOAT) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Sharpen(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Emboss(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::EdgeDetect(LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::SwapChannels(LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::Buttonize(LONG, LONG, LONG) { return E_NOTIMPL; }
-STDMETHODIMP RasterObject::PageCurl(LONG, LONG, LONG, LONG, LONG) { return E_NOTIMPL; }
+namespace {
+
+using Effect = transforms::ExternalEffect;
+
+HRESULT ApplyEffect(RasterObject& self, Effect effect,
+                    std::initializer_list<transforms::EffectArgument> arguments) noexcept {
+    auto apply = [&self](IDispatch* transform) noexcept { return self.ApplyTransform(transform); };
+    return transforms::RunExternalEffect(effect, arguments, apply);
+}
+
+}  // namespace
+
+STDMETHODIMP RasterObject::AutoLevel() { return ApplyEffect(*this, Effect::AutoLevel, {}); }
+STDMETHODIMP RasterObject::Antialiasing() { return ApplyEffect(*this, Effect::Antialiasing, {}); }
+STDMETHODIMP RasterObject::Greyscale() { return ApplyEffect(*this, Effect::Greyscale, {}); }
+STDMETHODIMP RasterObject::Waddle() { return ApplyEffect(*this, Effect::Waddle, {}); }
+STDMETHODIMP RasterObject::Lightness(LONG amount) { return ApplyEffect(*this, Effect::Lightness, {amount}); }
+STDMETHODIMP RasterObject::Contrast(LONG amount) { return ApplyEffect(*this, Effect::Contrast, {amount}); }
+STDMETHODIMP RasterObject::AutoLightness() { return ApplyEffect(*this, Effect::AutoLightness, {}); }
+STDMETHODIMP RasterObject::AutoContrast() { return ApplyEffect(*this, Effect::AutoContrast, {}); }
+STDMETHODIMP RasterObject::AddNoise(LONG amount, LONG isMonochrome) {
+    return ApplyEffect(*this, Effect::AddNoise, {amount, isMonochrome});
+}
+STDMETHODIMP RasterObject::Spray(LONG amount, LONG frameWidth, LONG backgroundColor) {
+    return ApplyEffect(*this, Effect::Spray, {amount, frameWidth, backgroundColor});
+}
+STDMETHODIMP RasterObject::Mosaic(LONG cellWidth, LONG cellHeight) {
+    return ApplyEffect(*this, Effect::Mosaic, {cellWidth, cellHeight});
+}
+STDMETHODIMP RasterObject::Sinusize(LONG horizontalAmplitude, LONG horizontalWaveLength, LONG horizontalStartPhase,
+                                    LONG verticalAmplitude, LONG verticalWaveLength, LONG verticalStartPhase,
+                                    LONG backgroundColor) {
+    return ApplyEffect(*this, Effect::Sinusize, {horizontalAmplitude, horizontalWaveLength, horizontalStartPhase,
+                                          verticalAmplitude, verticalWaveLength, verticalStartPhase, backgroundColor});
+}
+STDMETHODIMP RasterObject::Swirl(LONG amount) { return ApplyEffect(*this, Effect::Swirl, {amount}); }
+STDMETHODIMP RasterObject::EllipseCrop(LONG x, LONG y, LONG horizontalRadius, LONG verticalRadius,
+                                       LONG backgroundColor) {
+    return ApplyEffect(*this, Effect::EllipseCrop, {x, y, horizontalRadius, verticalRadius, backgroundColor});
+}
+STDMETHODIMP RasterObject::Solarize(LONG thresholdColor) {
+    return ApplyEffect(*this, Effect::Solarize, {thresholdColor});
+}
+STDMETHODIMP RasterObject::HSLColorize(LONG hue, LONG saturation, LONG lightness) {
+    return ApplyEffect(*this, Effect::HSLColorize, {hue, saturation, lightness});
+}
+STDMETHODIMP RasterObject::Texturize(LONG amount, FLOAT shift) {
+    return ApplyEffect(*this, Effect::Texturize, {amount, shift});
+}
+STDMETHODIMP RasterObject::Sharpen(LONG strength) { return ApplyEffect(*this, Effect::Sharpen, {strength}); }
+STDMETHODIMP RasterObject::Emboss(LONG type) { return ApplyEffect(*this, Effect::Emboss, {type}); }
+STDMETHODIMP RasterObject::EdgeDetect(LONG type) { return ApplyEffect(*this, Effect::EdgeDetect, {type}); }
+STDMETHODIMP RasterObject::SwapChannels(LONG red, LONG green, LONG blue, LONG alpha) {
+    return ApplyEffect(*this, Effect::SwapChannels, {red, green, blue, alpha});
+}
+STDMETHODIMP RasterObject::Buttonize(LONG type, LONG frameWidth, LONG frameOpacity) {
+    return ApplyEffect(*this, Effect::Buttonize, {type, frameWidth, frameOpacity});
+}
+STDMETHODIMP RasterObject::PageCurl(LONG width, LONG height, LONG curlMode, LONG curlColor, LONG backgroundColor) {
+    return ApplyEffect(*this, Effect::PageCurl, {width, height, curlMode, curlColor, backgroundColor});
+}
 
 }  // namespace rastelle

@@ -1,0 +1,429 @@
+#include "effects_reference.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "kernels/effects/effect_detail.h"
+
+namespace rastelle::kernels::effects::reference {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
+int Byte(std::uint32_t p, int channel) { return static_cast<int>((p >> (8 * channel)) & 0xFF); }  // 0 blue .. 3 alpha
+std::uint32_t Put(int value, int channel) { return static_cast<std::uint32_t>(value) << (8 * channel); }
+int RoundHalfUp(double v) { return static_cast<int>(std::floor(v + 0.5)); }
+
+// Every pixel through f(pixel, x, y).
+template <class F>
+void PerPixel(const ConstImageView& in, const ImageView& out, F f) {
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) out.row(y)[x] = f(in.row(y)[x], x, y);
+}
+
+// The colour channels through f(value, channel), alpha kept.
+template <class F>
+std::uint32_t MapColour(std::uint32_t p, F f) {
+    std::uint32_t r = p & 0xFF000000u;
+    for (int c = 0; c < 3; ++c) r |= Put(f(Byte(p, c), c), c);
+    return r;
+}
+
+int Luma(std::uint32_t p) { return (9798 * Byte(p, 2) + 19235 * Byte(p, 1) + 3735 * Byte(p, 0) + 16384) >> 15; }
+
+std::uint32_t At(const ConstImageView& in, int x, int y) {
+    return in.row(Clamp(y, 0, in.height - 1))[Clamp(x, 0, in.width - 1)];
+}
+
+int LightnessOf(int c, int amount) {
+    amount = Clamp(amount, -100, 100);
+    // Towards white by amount% (ImageMagick's +level amount%,100%), or towards black.
+    return amount >= 0 ? (c * (100 - amount) + 255 * amount + 50) / 100 : (c * (100 + amount) + 50) / 100;
+}
+
+// The value below which at most 0.5 % lie, and the one above which.
+void Tails(std::vector<int> values, int& low, int& high) {
+    if (values.empty()) {
+        low = high = 0;
+        return;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t tail = values.size() * 5 / 1000;
+    low = values[tail];
+    high = values[values.size() - 1 - tail];
+}
+
+int Stretch(int c, int low, int high) {
+    if (high <= low) return c;
+    return Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
+}
+
+}  // namespace
+
+void Greyscale(const ConstImageView& in, const ImageView& out) {
+    PerPixel(in, out, [](std::uint32_t p, int, int) { return MapColour(p, [p](int, int) { return Luma(p); }); });
+}
+
+void Solarize(const ConstImageView& in, const ImageView& out, std::uint32_t threshold) {
+    PerPixel(in, out, [threshold](std::uint32_t p, int, int) {
+        return MapColour(p, [threshold](int v, int c) { return v > Byte(threshold, c) ? 255 - v : v; });
+    });
+}
+
+void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int green, int blue, int alpha) {
+    const int channelOf[4] = {2, 1, 0, 3};  // argument number -> channel index (blue 0 .. alpha 3)
+    const int arguments[4] = {blue, green, red, alpha};
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        std::uint32_t r = 0;
+        for (int c = 0; c < 4; ++c) {
+            const int a = arguments[c];
+            const int value = a == 4 ? 0 : a == 5 ? 255 : (a >= 0 && a < 4) ? Byte(p, channelOf[a]) : Byte(p, c);
+            r |= Put(value, c);
+        }
+        return r;
+    });
+}
+
+void Lightness(const ConstImageView& in, const ImageView& out, int amount) {
+    PerPixel(in, out, [amount](std::uint32_t p, int, int) {
+        return MapColour(p, [amount](int v, int) { return LightnessOf(v, amount); });
+    });
+}
+
+void Contrast(const ConstImageView& in, const ImageView& out, int amount) {
+    const double slope = std::tan(kPi * (Clamp(amount, -100, 100) / 100.0 + 1.0) / 4.0);
+    PerPixel(in, out, [slope](std::uint32_t p, int, int) {
+        return MapColour(p, [slope](int v, int) {
+            const double level = std::floor(255.0 * (0.5 + slope * (v / 255.0 - 0.5)) + 0.5);
+            return static_cast<int>(std::min(255.0, std::max(0.0, level)));
+        });
+    });
+}
+
+void AutoLevel(const ConstImageView& in, const ImageView& out) {
+    int low[3], high[3];
+    for (int c = 0; c < 3; ++c) {
+        std::vector<int> values;
+        PerPixel(in, out, [&](std::uint32_t p, int, int) {
+            if (p >> 24) values.push_back(Byte(p, c));
+            return p;
+        });
+        Tails(values, low[c], high[c]);
+    }
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        return MapColour(p, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
+    });
+}
+
+void AutoContrast(const ConstImageView& in, const ImageView& out) {
+    std::vector<int> values;
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        if (p >> 24) values.push_back(Luma(p));
+        return p;
+    });
+    int low, high;
+    Tails(values, low, high);
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        return MapColour(p, [&](int v, int) { return Stretch(v, low, high); });
+    });
+}
+
+void AutoLightness(const ConstImageView& in, const ImageView& out) {
+    double sum = 0;
+    int count = 0;
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        if (p >> 24) sum += Luma(p), ++count;
+        return p;
+    });
+    int amount = 0;
+    if (count > 0) {
+        const int mean = RoundHalfUp(sum / count);
+        // The lightness that takes the mean to 128.
+        amount = mean < 128 ? RoundHalfUp((128 - mean) * 100.0 / (255 - mean)) : RoundHalfUp(12800.0 / mean) - 100;
+    }
+    Lightness(in, out, amount);
+}
+
+void HslColorize(const ConstImageView& in, const ImageView& out, int hue, int saturation, int lightness) {
+    const double h = ((hue % 360) + 360) % 360;
+    const double s = Clamp(saturation, 0, 100) / 100.0;
+    PerPixel(in, out, [&](std::uint32_t p, int, int) {
+        const int hi = std::max({Byte(p, 0), Byte(p, 1), Byte(p, 2)}), lo = std::min({Byte(p, 0), Byte(p, 1), Byte(p, 2)});
+        const double l = LightnessOf((hi + lo + 1) / 2, lightness) / 255.0;
+        // HSL to RGB (hue in sixths of the circle).
+        const double chroma = (1.0 - std::fabs(2.0 * l - 1.0)) * s;
+        const double sector = h / 60.0;
+        const double x = chroma * (1.0 - std::fabs(std::fmod(sector, 2.0) - 1.0));
+        const double rgb[6][3] = {{chroma, x, 0}, {x, chroma, 0}, {0, chroma, x}, {0, x, chroma}, {x, 0, chroma}, {chroma, 0, x}};
+        const double* c = rgb[static_cast<int>(sector)];
+        const double m = l - chroma / 2.0;
+        const auto level = [m](double v) { return Clamp(RoundHalfUp((v + m) * 255.0), 0, 255); };
+        return (p & 0xFF000000u) | Put(level(c[0]), 2) | Put(level(c[1]), 1) | Put(level(c[2]), 0);
+    });
+}
+
+void AddNoise(const ConstImageView& in, const ImageView& out, int amount, bool monochrome) {
+    const int a = (Clamp(amount, 0, 100) * 255 + 50) / 100;
+    const std::uint32_t seed = detail::ImageSeed(in);
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        const std::uint32_t r = detail::PixelRandom(seed, x, detail::RowKey(y));
+        // Ten random bits per channel (red's for all three when monochrome), spread over -a..a.
+        const int bits[3] = {static_cast<int>((r >> (monochrome ? 0 : 20)) & 1023),
+                             static_cast<int>((r >> (monochrome ? 0 : 10)) & 1023), static_cast<int>(r & 1023)};
+        return MapColour(p, [&](int v, int c) { return Clamp(v + bits[c] * (2 * a + 1) / 1024 - a, 0, 255); });
+    });
+}
+
+void Sharpen(const ConstImageView& in, const ImageView& out, int strength) {
+    const int s = Clamp(strength, 0, 1024);
+    const int b[5] = {1, 4, 6, 4, 1};
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        double weight = 0, sums[3] = {};
+        for (int j = -2; j <= 2; ++j)
+            for (int i = -2; i <= 2; ++i) {
+                const std::uint32_t q = At(in, x + i, y + j);
+                const double w = b[i + 2] * b[j + 2] * Byte(q, 3);
+                weight += w;
+                for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, c);
+            }
+        if (weight == 0) return p;
+        return MapColour(p, [&](int v, int c) {
+            const int blurred = RoundHalfUp(sums[c] / weight);
+            return Clamp(v + static_cast<int>(std::floor((v - blurred) * s / 16.0 + 0.5)), 0, 255);
+        });
+    });
+}
+
+namespace {
+
+struct Kernel {
+    int k[9];
+};
+
+// sum(first) + bias, or |sum(first)| (+ |sum(second)|) when taking magnitudes.
+void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* first, const Kernel* second, int bias,
+                 bool magnitude) {
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        return MapColour(p, [&](int, int c) {
+            int total = 0;
+            for (const Kernel* kernel : {first, second}) {
+                if (kernel == nullptr) continue;
+                int sum = 0;
+                for (int j = 0; j < 3; ++j)
+                    for (int i = 0; i < 3; ++i) sum += kernel->k[3 * j + i] * Byte(At(in, x + i - 1, y + j - 1), c);
+                total += magnitude ? std::abs(sum) : sum;
+            }
+            return Clamp(total + bias, 0, 255);
+        });
+    });
+}
+
+}  // namespace
+
+void Emboss(const ConstImageView& in, const ImageView& out, int type) {
+    static const Kernel grey = {{-1, -1, 0, -1, 0, 1, 0, 1, 1}};
+    static const Kernel colour = {{-2, -1, 0, -1, 1, 1, 0, 1, 2}};
+    static const Kernel fromTop = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
+    static const Kernel fromLeft = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}};
+    switch (Clamp(type, 0, 3)) {
+        case 0: Convolve3x3(in, out, &grey, nullptr, 128, false); break;
+        case 1: Convolve3x3(in, out, &colour, nullptr, 0, false); break;
+        case 2: Convolve3x3(in, out, &fromTop, nullptr, 128, false); break;
+        default: Convolve3x3(in, out, &fromLeft, nullptr, 128, false); break;
+    }
+}
+
+void EdgeDetect(const ConstImageView& in, const ImageView& out, int type) {
+    static const Kernel sobelX = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}, sobelY = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
+    static const Kernel prewittX = {{-1, 0, 1, -1, 0, 1, -1, 0, 1}}, prewittY = {{-1, -1, -1, 0, 0, 0, 1, 1, 1}};
+    static const Kernel laplace4 = {{0, -1, 0, -1, 4, -1, 0, -1, 0}}, laplace8 = {{-1, -1, -1, -1, 8, -1, -1, -1, -1}};
+    switch (Clamp(type, 0, 3)) {
+        case 0: Convolve3x3(in, out, &sobelX, &sobelY, 0, true); break;
+        case 1: Convolve3x3(in, out, &prewittX, &prewittY, 0, true); break;
+        case 2: Convolve3x3(in, out, &laplace4, nullptr, 0, true); break;
+        default: Convolve3x3(in, out, &laplace8, nullptr, 0, true); break;
+    }
+}
+
+void Antialias(const ConstImageView& in, const ImageView& out) {
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        bool edge = false;
+        for (const std::uint32_t q : {At(in, x - 1, y), At(in, x + 1, y), At(in, x, y - 1), At(in, x, y + 1)})
+            for (int c = 0; c < 4; ++c) edge = edge || std::abs(Byte(p, c) - Byte(q, c)) >= 32;
+        if (!edge) return p;
+        // Premultiplied [1 2 1] x [1 2 1] average.
+        double weight = 0, sums[3] = {};
+        for (int j = -1; j <= 1; ++j)
+            for (int i = -1; i <= 1; ++i) {
+                const std::uint32_t q = At(in, x + i, y + j);
+                const double w = (2 - std::abs(i)) * (2 - std::abs(j)) * Byte(q, 3);
+                weight += w;
+                for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, c);
+            }
+        if (weight == 0) return p;
+        std::uint32_t r = Put(RoundHalfUp(weight / 16.0), 3);
+        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp(sums[c] / weight), c);
+        return r;
+    });
+}
+
+void Mosaic(const ConstImageView& in, const ImageView& out, int cellWidth, int cellHeight) {
+    const int cw = Clamp(cellWidth, 1, std::max(in.width, 1)), ch = Clamp(cellHeight, 1, std::max(in.height, 1));
+    PerPixel(in, out, [&](std::uint32_t, int x, int y) {
+        const int left = x / cw * cw, top = y / ch * ch;
+        const int right = std::min(left + cw, in.width), bottom = std::min(top + ch, in.height);
+        double alpha = 0, sums[3] = {};
+        for (int v = top; v < bottom; ++v)
+            for (int u = left; u < right; ++u) {
+                const std::uint32_t q = in.row(v)[u];
+                alpha += Byte(q, 3);
+                for (int c = 0; c < 3; ++c) sums[c] += Byte(q, 3) * Byte(q, c);
+            }
+        if (alpha == 0) return 0u;
+        std::uint32_t r = Put(RoundHalfUp(alpha / ((right - left) * (bottom - top))), 3);
+        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp(sums[c] / alpha), c);
+        return r;
+    });
+}
+
+void Texturize(const ConstImageView& in, const ImageView& out, int amount, float shift) {
+    const int cell = std::isnan(shift) ? 8 : static_cast<int>(std::min(64.0, std::max(2.0, std::floor(std::fabs(shift) + 0.5))));
+    const auto lattice = [](int i, int j) {
+        return static_cast<int>(detail::Hash32(static_cast<std::uint32_t>(i) * 0x9E3779B9u ^
+                                               detail::Hash32(static_cast<std::uint32_t>(j) + 0x632BE5ABu)) &
+                                0xFF);
+    };
+    // The height at (x, y) times cell^2: bilinear between the lattice points around it.
+    const auto height = [&](int x, int y) {
+        x = Clamp(x, 0, in.width - 1), y = Clamp(y, 0, in.height - 1);
+        const int i = x / cell, j = y / cell, fx = x % cell, fy = y % cell;
+        return static_cast<std::int64_t>(lattice(i, j) * (cell - fx) * (cell - fy) + lattice(i + 1, j) * fx * (cell - fy) +
+                                         lattice(i, j + 1) * (cell - fx) * fy + lattice(i + 1, j + 1) * fx * fy);
+    };
+    const std::int64_t depth = (static_cast<std::int64_t>(Clamp(amount, 0, 100)) << 22) / (100 * cell);
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        const int offset = static_cast<int>(((height(x + 1, y + 1) - height(x - 1, y - 1)) * depth) >> 24);
+        return MapColour(p, [offset](int v, int) { return Clamp(v + offset, 0, 255); });
+    });
+}
+
+namespace {
+
+// Exact bilinear, premultiplied, at (sx, sy); outside: background, or the edge.
+std::uint32_t Bilinear(const ConstImageView& in, double sx, double sy, std::uint32_t background, bool clampEdges) {
+    if (clampEdges) {
+        sx = std::min(std::max(sx, 0.0), in.width - 1.0);
+        sy = std::min(std::max(sy, 0.0), in.height - 1.0);
+    }
+    const double x0 = std::floor(sx), y0 = std::floor(sy), fx = sx - x0, fy = sy - y0;
+    double alpha = 0, sums[3] = {};
+    for (int j = 0; j < 2; ++j)
+        for (int i = 0; i < 2; ++i) {
+            const double w = (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
+            if (w == 0) continue;
+            const double x = x0 + i, y = y0 + j;
+            std::uint32_t q;
+            if (x >= 0 && y >= 0 && x < in.width && y < in.height) {
+                q = in.row(static_cast<int>(y))[static_cast<int>(x)];
+            } else {
+                q = clampEdges ? At(in, static_cast<int>(x), static_cast<int>(y)) : background;
+            }
+            alpha += w * Byte(q, 3);
+            for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, 3) * Byte(q, c);
+        }
+    if (alpha == 0) return 0;
+    std::uint32_t r = Put(RoundHalfUp(alpha), 3);
+    for (int c = 0; c < 3; ++c) r |= Put(Clamp(RoundHalfUp(sums[c] / alpha), 0, 255), c);
+    return r;
+}
+
+double Wave(double amplitude, int wavelength, int phase, int t) {
+    return wavelength <= 0 ? 0.0 : amplitude * std::sin(2.0 * kPi * t / wavelength + phase * kPi / 180.0);
+}
+
+}  // namespace
+
+void Sinusize(const ConstImageView& in, const ImageView& out, const SinusizeParameters& p) {
+    PerPixel(in, out, [&](std::uint32_t, int x, int y) {
+        const double sx = x + Wave(p.verticalAmplitude, p.verticalWaveLength, p.verticalStartPhase, y);
+        const double sy = y + Wave(p.horizontalAmplitude, p.horizontalWaveLength, p.horizontalStartPhase, x);
+        if (!(sx > -1 && sy > -1 && sx < in.width && sy < in.height)) return p.background;
+        return Bilinear(in, sx, sy, p.background, false);
+    });
+}
+
+void Waddle(const ConstImageView& in, const ImageView& out) {
+    const int side = std::min(in.width, in.height);
+    const double amplitude = std::max(1.0, side / 50.0);
+    const int wavelength = std::max(8, side / 5);
+    PerPixel(in, out, [&](std::uint32_t, int x, int y) {
+        return Bilinear(in, x + Wave(amplitude, wavelength, 90, y), y + Wave(amplitude, wavelength, 0, x), 0, true);
+    });
+}
+
+void Swirl(const ConstImageView& in, const ImageView& out, int amount) {
+    const double cx = (in.width - 1) / 2.0, cy = (in.height - 1) / 2.0, radius = std::max(cx, cy);
+    const double scaleX = std::max(1.0, static_cast<double>(in.height) / in.width);
+    const double scaleY = std::max(1.0, static_cast<double>(in.width) / in.height);
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        const double dx = scaleX * (x - cx), dy = scaleY * (y - cy), r = std::hypot(dx, dy);
+        if (r >= radius) return p;
+        const double angle = amount * kPi / 180.0 * (1 - r / radius) * (1 - r / radius);
+        return Bilinear(in, (std::cos(angle) * dx - std::sin(angle) * dy) / scaleX + cx,
+                        (std::sin(angle) * dx + std::cos(angle) * dy) / scaleY + cy, 0, true);
+    });
+}
+
+void Spray(const ConstImageView& in, const ImageView& out, int amount, int frameWidth, std::uint32_t background) {
+    const int radius = Clamp(amount, 0, 1000);
+    const std::uint32_t seed = detail::ImageSeed(in);
+    PerPixel(in, out, [&](std::uint32_t, int x, int y) {
+        if (std::min({x, y, in.width - 1 - x, in.height - 1 - y}) < frameWidth) return background;
+        const std::uint32_t r = detail::PixelRandom(seed, x, detail::RowKey(y));
+        const int dx = static_cast<int>((r & 0xFFFF) * (2 * radius + 1) / 65536) - radius;
+        const int dy = static_cast<int>((r >> 16) * (2 * radius + 1) / 65536) - radius;
+        return At(in, x + dx, y + dy);
+    });
+}
+
+void EllipseCrop(const ConstImageView& in, const ImageView& out, int centreX, int centreY, int horizontalRadius,
+                 int verticalRadius, std::uint32_t background) {
+    const auto cap = [](int v, int limit) { return v == INT_MIN ? limit : std::min(std::abs(v), limit); };
+    const double rx = 8.0 * cap(horizontalRadius, 1 << 24), ry = 8.0 * cap(verticalRadius, 1 << 24);
+    const double cx = Clamp(centreX, -(1 << 26), 1 << 26), cy = Clamp(centreY, -(1 << 26), 1 << 26);
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        // 4 x 4 samples at odd eighths of a pixel from its centre.
+        int inside = 0;
+        for (int j = -3; j <= 3; j += 2)
+            for (int i = -3; i <= 3; i += 2) {
+                const double dx = 8 * (x - cx) + i, dy = 8 * (y - cy) + j;
+                if (rx == 0 || ry == 0 || std::fabs(dy) > ry) continue;
+                inside += std::fabs(dx) <= std::floor(rx * std::sqrt(1 - (dy / ry) * (dy / ry)));
+            }
+        if (inside == 16) return p;
+        if (inside == 0) return background;
+        const double pa = Byte(p, 3) * inside, ba = Byte(background, 3) * (16 - inside);
+        if (pa + ba == 0) return 0u;
+        std::uint32_t r = Put(RoundHalfUp((pa + ba) / 16), 3);
+        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp((pa * Byte(p, c) + ba * Byte(background, c)) / (pa + ba)), c);
+        return r;
+    });
+}
+
+void Buttonize(const ConstImageView& in, const ImageView& out, int type, int frameWidth, int frameOpacity) {
+    const int opacity = Clamp(frameOpacity, 0, 100);
+    PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
+        const int top = y, left = x, bottom = in.height - 1 - y, right = in.width - 1 - x;
+        const int nearest = std::min({top, left, bottom, right});
+        if (nearest >= frameWidth) return p;
+        const bool lit = (nearest == top || nearest == left) == (type == 0);
+        return MapColour(p, [&](int v, int) { return LightnessOf(v, lit ? opacity : -opacity); });
+    });
+}
+
+}  // namespace rastelle::kernels::effects::reference
