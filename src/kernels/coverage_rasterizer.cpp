@@ -1,0 +1,319 @@
+#include "coverage_rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "blend.h"
+
+namespace rastelle::kernels {
+
+namespace {
+
+// Cells accumulated at once: larger shapes are rendered in bands of rows, so
+// the buffer never grows past 16 MB whatever the image size.
+constexpr std::size_t kMaxBandCells = std::size_t{1} << 22;
+
+// The part of an edge inside pixel row r: its x at the row's top and bottom
+// (within the edge) and its height there.
+struct RowPiece {
+    double xa, xb, dy;
+};
+
+inline RowPiece PieceInRow(const auto& e, int r, double width) {
+    const double ya = std::max(e.y0, static_cast<double>(r));
+    const double yb = std::min(e.y1, static_cast<double>(r) + 1.0);
+    double xa = ya == e.y0 ? e.x0 : e.x0 + (ya - e.y0) * e.dxdy;
+    double xb = yb == e.y1 ? e.x1 : e.x0 + (yb - e.y0) * e.dxdy;
+    xa = std::clamp(xa, 0.0, width);
+    xb = std::clamp(xb, 0.0, width);
+    return {xa, xb, yb - ya};
+}
+
+// The first and last pixel column a piece from x0 to x1 (x0 <= x1, both in
+// [0, width]) touches; its cells run from c0 to c1 + 1 (the carry into the
+// pixels to its right).
+inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
+    c0 = std::min(static_cast<int>(x0), width - 1);
+    c1 = std::max(c0, std::min(static_cast<int>(std::ceil(x1)) - 1, width - 1));
+}
+
+// Adds a piece's signed area to the cells of its row (cell[c] indexed by
+// pixel column). Pixel c's winding-weighted coverage is the sum of cells up
+// to c: the area of the pixel to the right of the piece, the whole height dy
+// for pixels wholly to its right.
+inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, int width) {
+    const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
+    int c0, c1;
+    Columns(x0, x1, width, c0, c1);
+    const double h = dy * dir;
+    if (c0 == c1) {
+        const double m = (x0 + x1) * 0.5 - c0;
+        cell[c0] += static_cast<float>(h * (1.0 - m));
+        cell[c0 + 1] += static_cast<float>(h * m);
+        return;
+    }
+    // Across columns: in column c the piece has y before c (pixel wholly
+    // right of it) and a trapezoid inside it. The same area by symmetry
+    // whether x grows downwards or upwards.
+    const double dydx = dy / (x1 - x0);
+    double previous = 0.0;
+    for (int c = c0; c <= c1; ++c) {
+        const double left = std::max(x0, static_cast<double>(c));
+        const double right = std::min(x1, static_cast<double>(c) + 1.0);
+        const double value = (left - x0) * dydx + (right - left) * dydx * (c + 1.0 - (left + right) * 0.5);
+        cell[c] += static_cast<float>(dir * (value - previous));
+        previous = value;
+    }
+    cell[c1 + 1] += static_cast<float>(dir * (dy - previous));
+}
+
+inline std::uint8_t NonZeroCoverage(float sum) {
+    const float v = std::min(std::fabs(sum), 1.0f);
+    return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
+}
+
+inline std::uint8_t EvenOddCoverage(float sum) {
+    float v = std::fabs(sum);
+    if (v > 1.0f) {
+        v = std::fmod(v, 2.0f);
+        if (v > 1.0f) v = 2.0f - v;
+    }
+    return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
+}
+
+// round(x / 255) for x in [0, 65025].
+inline std::uint32_t Divide255Rounded(std::uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+inline std::uint32_t Over(std::uint32_t d, std::uint32_t s, std::uint32_t a) {
+    const std::uint32_t keep = Divide255Rounded((d >> 24) * (255 - a));
+    const std::uint32_t na = a + keep;
+    if (keep == 0) return (na << 24) | (s & 0xFFFFFFu);
+    std::uint32_t result = na << 24;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const std::uint32_t c = (s >> shift) & 0xFF, old = (d >> shift) & 0xFF;
+        result |= detail::DivideBy(c * a + old * keep, na) << shift;
+    }
+    return result;
+}
+
+}  // namespace
+
+void CoverageRasterizer::Reset(int width, int height) noexcept {
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    edges_.clear();
+    minX_ = minY_ = std::numeric_limits<double>::max();
+    maxX_ = maxY_ = std::numeric_limits<double>::lowest();
+}
+
+void CoverageRasterizer::AddPolygon(const PointF* points, std::size_t count) {
+    if (count < 2 || width_ == 0 || height_ == 0) return;
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y)) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        const PointF& p = points[i];
+        const PointF& q = points[i + 1 == count ? 0 : i + 1];
+        AddEdge(p.x, p.y, q.x, q.y);
+    }
+}
+
+void CoverageRasterizer::AddEdge(double x0, double y0, double x1, double y1) {
+    if (y0 == y1) return;  // no winding, no area
+    double dir = 1.0;
+    if (y0 > y1) {
+        std::swap(x0, x1);
+        std::swap(y0, y1);
+        dir = -1.0;
+    }
+    const double height = height_, width = width_;
+    if (y1 <= 0.0 || y0 >= height) return;
+    const double dxdy = (x1 - x0) / (y1 - y0);
+    auto xAt = [&](double y) { return y == y0 ? x0 : y == y1 ? x1 : x0 + (y - y0) * dxdy; };
+
+    // Cut where the edge crosses the image's rows and its left and right
+    // sides. Left of the image a piece still carries its winding into every
+    // pixel of its rows: it becomes a vertical piece on the left side. Right
+    // of the image it covers no pixel but closes the rows' runs: a vertical
+    // piece on the right side.
+    double cuts[4];
+    int n = 0;
+    cuts[n++] = std::max(y0, 0.0);
+    for (double side : {0.0, width}) {
+        if ((x0 < side) != (x1 < side) && x0 != x1) {
+            const double y = y0 + (side - x0) / dxdy;
+            if (y > cuts[0] && y < std::min(y1, height)) cuts[n++] = y;
+        }
+    }
+    cuts[n++] = std::min(y1, height);
+    std::sort(cuts + 1, cuts + n - 1);
+    for (int i = 0; i + 1 < n; ++i) {
+        const double ya = cuts[i], yb = cuts[i + 1];
+        if (!(yb > ya)) continue;
+        const double xa = xAt(ya), xb = xAt(yb);
+        const double middle = (xa + xb) * 0.5;
+        if (middle <= 0.0)
+            PushEdge(0.0, ya, 0.0, yb, dir);
+        else if (middle >= width)
+            PushEdge(width, ya, width, yb, dir);
+        else
+            PushEdge(std::clamp(xa, 0.0, width), ya, std::clamp(xb, 0.0, width), yb, dir);
+    }
+}
+
+void CoverageRasterizer::PushEdge(double x0, double y0, double x1, double y1, double dir) {
+    edges_.push_back({x0, y0, x1, y1, (x1 - x0) / (y1 - y0), dir});
+    minX_ = std::min({minX_, x0, x1});
+    maxX_ = std::max({maxX_, x0, x1});
+    minY_ = std::min(minY_, y0);
+    maxY_ = std::max(maxY_, y1);
+}
+
+PixelRect CoverageRasterizer::Bounds() const noexcept {
+    if (edges_.empty()) return {};
+    PixelRect r;
+    r.x = std::min(static_cast<int>(minX_), width_ - 1);
+    r.y = std::min(static_cast<int>(minY_), height_ - 1);
+    const int right = std::clamp(static_cast<int>(std::ceil(maxX_)), r.x + 1, width_);
+    const int bottom = std::clamp(static_cast<int>(std::ceil(maxY_)), r.y + 1, height_);
+    r.width = right - r.x;
+    r.height = bottom - r.y;
+    return r;
+}
+
+void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
+    bounds_ = Bounds();
+    if (bounds_.empty()) return;
+    const PixelRect& bounds = bounds_;
+    const int rows = bounds.height;
+    rowFirst_.assign(static_cast<std::size_t>(rows), std::numeric_limits<int>::max());
+    rowEnd_.assign(static_cast<std::size_t>(rows), 0);
+    rowOffset_.resize(static_cast<std::size_t>(rows));
+    const double width = width_;
+
+    // Each row's cell extent.
+    for (const Edge& e : edges_) {
+        const int first = static_cast<int>(e.y0);
+        const int end = std::min(static_cast<int>(std::ceil(e.y1)), bounds.y + rows);
+        for (int r = first; r < end; ++r) {
+            const RowPiece piece = PieceInRow(e, r, width);
+            if (piece.dy <= 0.0) continue;
+            int c0, c1;
+            Columns(std::min(piece.xa, piece.xb), std::max(piece.xa, piece.xb), width_, c0, c1);
+            const std::size_t i = static_cast<std::size_t>(r - bounds.y);
+            rowFirst_[i] = std::min(rowFirst_[i], c0);
+            rowEnd_[i] = std::max(rowEnd_[i], c1 + 2);
+        }
+    }
+    coverage_.resize(static_cast<std::size_t>(width_) + 1);
+
+    // Bands of rows whose cells fit the buffer; a single row always fits.
+    int bandStart = 0;
+    std::size_t cells = 0;
+    for (int i = 0; i < rows; ++i) {
+        const std::size_t rowCells =
+            rowEnd_[static_cast<std::size_t>(i)] > 0
+                ? static_cast<std::size_t>(rowEnd_[static_cast<std::size_t>(i)] - rowFirst_[static_cast<std::size_t>(i)])
+                : 0;
+        if (cells + rowCells > kMaxBandCells && i > bandStart) {
+            RenderBand(rule, bandStart, i, sink, context);
+            bandStart = i;
+            cells = 0;
+        }
+        cells += rowCells;
+    }
+    RenderBand(rule, bandStart, rows, sink, context);
+}
+
+void CoverageRasterizer::RenderBand(FillRule rule, int firstRow, int endRow, SpanSink sink, void* context) {
+    const int top = bounds_.y;
+    std::size_t total = 0;
+    for (int i = firstRow; i < endRow; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        rowOffset_[k] = total;
+        if (rowEnd_[k] > 0) total += static_cast<std::size_t>(rowEnd_[k] - rowFirst_[k]);
+    }
+    if (total == 0) return;
+    cells_.assign(total, 0.0f);
+    const double width = width_;
+    const int bandTop = top + firstRow, bandEnd = top + endRow;
+    for (const Edge& e : edges_) {
+        const int first = std::max(static_cast<int>(e.y0), bandTop);
+        const int end = std::min(static_cast<int>(std::ceil(e.y1)), bandEnd);
+        for (int r = first; r < end; ++r) {
+            const RowPiece piece = PieceInRow(e, r, width);
+            if (piece.dy <= 0.0) continue;
+            const std::size_t k = static_cast<std::size_t>(r - top);
+            float* cell = cells_.data() + rowOffset_[k] - rowFirst_[k];
+            AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, width_);
+        }
+    }
+
+    const int right = bounds_.x + bounds_.width;
+    for (int i = firstRow; i < endRow; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (rowEnd_[k] <= 0) continue;
+        const int x = rowFirst_[k];
+        const int count = std::min(rowEnd_[k], right) - x;
+        if (count <= 0) continue;
+        const float* cell = cells_.data() + rowOffset_[k];
+        std::uint8_t* out = coverage_.data();
+        float sum = 0.0f;
+        if (rule == FillRule::NonZero) {
+            for (int j = 0; j < count; ++j) out[j] = NonZeroCoverage(sum += cell[j]);
+        } else {
+            for (int j = 0; j < count; ++j) out[j] = EvenOddCoverage(sum += cell[j]);
+        }
+        sink(context, top + i, x, count, out);
+    }
+}
+
+void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count, std::uint32_t colour) noexcept {
+    const std::uint32_t alpha = colour >> 24;
+    if (alpha == 0) return;
+    const std::uint32_t opaque = colour | 0xFF000000u;
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t c = coverage[i];
+        if (c == 0) continue;
+        const std::uint32_t a = Divide255Rounded(alpha * c);
+        if (a == 255) {
+            dst[i] = opaque;
+        } else if (a != 0) {
+            dst[i] = Over(dst[i], colour, a);
+        }
+    }
+}
+
+void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* coverage, int count) noexcept {
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t c = coverage[i];
+        if (c == 0) continue;
+        const std::uint32_t a = Divide255Rounded((src[i] >> 24) * c);
+        if (a == 255) {
+            dst[i] = src[i];
+        } else if (a != 0) {
+            dst[i] = Over(dst[i], src[i], a);
+        }
+    }
+}
+
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, std::uint32_t colour) {
+    auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
+        CompositeSolid(dst.row(y) + x, coverage, count, colour);
+    };
+    shape.Render(rule, span);
+}
+
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, const ConstImageView& brush,
+                   int brushX, int brushY) {
+    auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
+        CompositeRow(dst.row(y) + x, brush.row(y - brushY) + (x - brushX), coverage, count);
+    };
+    shape.Render(rule, span);
+}
+
+}  // namespace rastelle::kernels
