@@ -150,7 +150,7 @@ void CoverageRasterizer::AddEdge(double x0, double y0, double x1, double y1) {
         }
     }
     cuts[n++] = std::min(y1, height);
-    std::sort(cuts + 1, cuts + n - 1);
+    if (n == 4 && cuts[1] > cuts[2]) std::swap(cuts[1], cuts[2]);
     for (int i = 0; i + 1 < n; ++i) {
         const double ya = cuts[i], yb = cuts[i + 1];
         if (!(yb > ya)) continue;
@@ -301,17 +301,19 @@ void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8
     }
 }
 
-void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, std::uint32_t colour) {
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
+                   std::uint32_t colour) {
     auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
-        CompositeSolid(dst.row(y) + x, coverage, count, colour);
+        CompositeSolid(dst.row(y - dstY) + (x - dstX), coverage, count, colour);
     };
     shape.Render(rule, span);
 }
 
-void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, const ConstImageView& brush,
-                   int brushX, int brushY) {
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
+                   const ConstImageView& brush) {
+    assert(brush.width == dst.width && brush.height == dst.height);
     auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
-        CompositeRow(dst.row(y) + x, brush.row(y - brushY) + (x - brushX), coverage, count);
+        CompositeRow(dst.row(y - dstY) + (x - dstX), brush.row(y - dstY) + (x - dstX), coverage, count);
     };
     shape.Render(rule, span);
 }

@@ -105,14 +105,14 @@ void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count,
 // colour and alpha.
 void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* coverage, int count) noexcept;
 
-// Renders the rasteriser's shape onto dst (the rasteriser's size) in a solid
-// colour.
-void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, std::uint32_t colour);
+// Renders the rasteriser's shape in a solid colour onto dst, whose first
+// pixel is the shape's pixel (dstX, dstY) and which covers shape.Bounds().
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
+                   std::uint32_t colour);
 
-// Renders the shape onto dst with the brush image: dst pixel (x, y) takes
-// brush pixel (x - brushX, y - brushY), which must lie inside the brush for
-// every pixel of shape.Bounds().
-void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, const ConstImageView& brush,
-                   int brushX, int brushY);
+// The same with a brush image of the same size and place as dst: each pixel
+// takes the brush pixel at its place.
+void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
+                   const ConstImageView& brush);
 
 }  // namespace rastelle::kernels

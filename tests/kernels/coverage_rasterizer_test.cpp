@@ -247,7 +247,7 @@ TEST(CoverageRasterizer, ClipsAtAndBeyondTheImageEdges) {
     CoverageRasterizer shape;
     shape.Reset(9, 7);
     shape.AddPolygon(triangle.data(), triangle.size());
-    PaintCoverage(shape, FillRule::NonZero, image.view(), 0xFFFFFFFFu);
+    PaintCoverage(shape, FillRule::NonZero, image.view(), 0, 0, 0xFFFFFFFFu);
     EXPECT_TRUE(image.guardsIntact());
 }
 
