@@ -11,10 +11,6 @@ namespace rastelle::kernels {
 
 namespace {
 
-// Cells accumulated at once: larger shapes are rendered in bands of rows, so
-// the buffer never grows past 16 MB whatever the image size.
-constexpr std::size_t kMaxBandCells = std::size_t{1} << 22;
-
 // The part of an edge inside pixel row r: its x at the row's top and bottom
 // (within the edge) and its height there.
 struct RowPiece {
@@ -56,17 +52,23 @@ inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double
     }
     // Across columns: in column c the piece has y before c (pixel wholly
     // right of it) and a trapezoid inside it. The same area by symmetry
-    // whether x grows downwards or upwards.
+    // whether x grows downwards or upwards. Columns crossed whole each add
+    // the same step.
     const double dydx = dy / (x1 - x0);
-    double previous = 0.0;
-    for (int c = c0; c <= c1; ++c) {
-        const double left = std::max(x0, static_cast<double>(c));
-        const double right = std::min(x1, static_cast<double>(c) + 1.0);
-        const double value = (left - x0) * dydx + (right - left) * dydx * (c + 1.0 - (left + right) * 0.5);
-        cell[c] += static_cast<float>(dir * (value - previous));
-        previous = value;
+    const double firstWidth = c0 + 1.0 - x0;
+    double previous = dydx * firstWidth * firstWidth * 0.5;
+    cell[c0] += static_cast<float>(dir * previous);
+    if (c1 > c0 + 1) {
+        const double value = (firstWidth + 0.5) * dydx;
+        cell[c0 + 1] += static_cast<float>(dir * (value - previous));
+        const float step = static_cast<float>(dir * dydx);
+        for (int c = c0 + 2; c < c1; ++c) cell[c] += step;
+        previous = value + (c1 - c0 - 2) * dydx;
     }
-    cell[c1 + 1] += static_cast<float>(dir * (dy - previous));
+    const double lastWidth = x1 - c1;
+    const double last = (c1 - x0) * dydx + lastWidth * dydx * (1.0 - lastWidth * 0.5);
+    cell[c1] += static_cast<float>(dir * (last - previous));
+    cell[c1 + 1] += static_cast<float>(dir * (dy - last));
 }
 
 inline std::uint8_t NonZeroCoverage(float sum) {
@@ -89,7 +91,20 @@ inline std::uint32_t Divide255Rounded(std::uint32_t x) {
     return (x + (x >> 8)) >> 8;
 }
 
+// Over an opaque pixel the new alpha is 255 and each byte
+// (s * a + d * (255 - a)) / 255: blue and red, then green and alpha, as two
+// 16-bit lanes at once (no lane exceeds 65280, and (x + 1 + (x >> 8)) >> 8 is
+// x / 255 for every x up to 255 * 255).
+inline std::uint32_t OverOpaque(std::uint32_t d, std::uint32_t s, std::uint32_t a) {
+    auto lanes = [a](std::uint32_t sl, std::uint32_t dl) {
+        const std::uint32_t x = sl * a + dl * (255 - a);
+        return ((x + 0x00010001u + ((x >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    };
+    return lanes(s & 0x00FF00FFu, d & 0x00FF00FFu) | (lanes((s >> 8) & 0xFFu, (d >> 8) & 0xFFu) << 8) | 0xFF000000u;
+}
+
 inline std::uint32_t Over(std::uint32_t d, std::uint32_t s, std::uint32_t a) {
+    if ((d >> 24) == 255) return OverOpaque(d, s, a);
     const std::uint32_t keep = Divide255Rounded((d >> 24) * (255 - a));
     const std::uint32_t na = a + keep;
     if (keep == 0) return (na << 24) | (s & 0xFFFFFFu);
@@ -186,89 +201,49 @@ PixelRect CoverageRasterizer::Bounds() const noexcept {
 }
 
 void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
-    bounds_ = Bounds();
-    if (bounds_.empty()) return;
-    const PixelRect& bounds = bounds_;
-    const int rows = bounds.height;
-    rowFirst_.assign(static_cast<std::size_t>(rows), std::numeric_limits<int>::max());
-    rowEnd_.assign(static_cast<std::size_t>(rows), 0);
-    rowOffset_.resize(static_cast<std::size_t>(rows));
+    const PixelRect bounds = Bounds();
+    if (bounds.empty()) return;
+    // Edges in the order their rows start; the active ones cross the row.
+    order_.resize(edges_.size());
+    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<std::uint32_t>(i);
+    std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) { return edges_[a].y0 < edges_[b].y0; });
+    active_.clear();
+    // One row of cells (and the carry past the last pixel), left zero after
+    // every row.
+    if (cells_.size() < static_cast<std::size_t>(width_) + 2) cells_.assign(static_cast<std::size_t>(width_) + 2, 0.0f);
+    coverage_.resize(static_cast<std::size_t>(width_) + 1);
+    float* cell = cells_.data();
     const double width = width_;
-
-    // Each row's cell extent.
-    for (const Edge& e : edges_) {
-        const int first = static_cast<int>(e.y0);
-        const int end = std::min(static_cast<int>(std::ceil(e.y1)), bounds.y + rows);
-        for (int r = first; r < end; ++r) {
+    const int right = bounds.x + bounds.width;
+    std::size_t next = 0;
+    for (int r = bounds.y; r < bounds.y + bounds.height; ++r) {
+        while (next < order_.size() && edges_[order_[next]].y0 < r + 1.0) active_.push_back(order_[next++]);
+        int first = std::numeric_limits<int>::max(), end = 0;
+        std::size_t kept = 0;
+        for (std::uint32_t index : active_) {
+            const Edge& e = edges_[index];
+            if (e.y1 <= r) continue;  // ended above this row
+            active_[kept++] = index;
             const RowPiece piece = PieceInRow(e, r, width);
             if (piece.dy <= 0.0) continue;
             int c0, c1;
             Columns(std::min(piece.xa, piece.xb), std::max(piece.xa, piece.xb), width_, c0, c1);
-            const std::size_t i = static_cast<std::size_t>(r - bounds.y);
-            rowFirst_[i] = std::min(rowFirst_[i], c0);
-            rowEnd_[i] = std::max(rowEnd_[i], c1 + 2);
-        }
-    }
-    coverage_.resize(static_cast<std::size_t>(width_) + 1);
-
-    // Bands of rows whose cells fit the buffer; a single row always fits.
-    int bandStart = 0;
-    std::size_t cells = 0;
-    for (int i = 0; i < rows; ++i) {
-        const std::size_t rowCells =
-            rowEnd_[static_cast<std::size_t>(i)] > 0
-                ? static_cast<std::size_t>(rowEnd_[static_cast<std::size_t>(i)] - rowFirst_[static_cast<std::size_t>(i)])
-                : 0;
-        if (cells + rowCells > kMaxBandCells && i > bandStart) {
-            RenderBand(rule, bandStart, i, sink, context);
-            bandStart = i;
-            cells = 0;
-        }
-        cells += rowCells;
-    }
-    RenderBand(rule, bandStart, rows, sink, context);
-}
-
-void CoverageRasterizer::RenderBand(FillRule rule, int firstRow, int endRow, SpanSink sink, void* context) {
-    const int top = bounds_.y;
-    std::size_t total = 0;
-    for (int i = firstRow; i < endRow; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        rowOffset_[k] = total;
-        if (rowEnd_[k] > 0) total += static_cast<std::size_t>(rowEnd_[k] - rowFirst_[k]);
-    }
-    if (total == 0) return;
-    cells_.assign(total, 0.0f);
-    const double width = width_;
-    const int bandTop = top + firstRow, bandEnd = top + endRow;
-    for (const Edge& e : edges_) {
-        const int first = std::max(static_cast<int>(e.y0), bandTop);
-        const int end = std::min(static_cast<int>(std::ceil(e.y1)), bandEnd);
-        for (int r = first; r < end; ++r) {
-            const RowPiece piece = PieceInRow(e, r, width);
-            if (piece.dy <= 0.0) continue;
-            const std::size_t k = static_cast<std::size_t>(r - top);
-            float* cell = cells_.data() + rowOffset_[k] - rowFirst_[k];
+            first = std::min(first, c0);
+            end = std::max(end, c1 + 2);
             AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, width_);
         }
-    }
-
-    const int right = bounds_.x + bounds_.width;
-    for (int i = firstRow; i < endRow; ++i) {
-        const std::size_t k = static_cast<std::size_t>(i);
-        if (rowEnd_[k] <= 0) continue;
-        const int x = rowFirst_[k];
-        const int count = std::min(rowEnd_[k], right) - x;
-        if (count <= 0) continue;
-        const float* cell = cells_.data() + rowOffset_[k];
+        active_.resize(kept);
+        if (end <= first) continue;
+        const int count = std::min(end, right) - first;
         std::uint8_t* out = coverage_.data();
         float sum = 0.0f;
         if (rule == FillRule::NonZero) {
-            for (int j = 0; j < count; ++j) out[j] = NonZeroCoverage(sum += cell[j]);
+            for (int j = 0; j < count; ++j) out[j] = NonZeroCoverage(sum += cell[first + j]);
         } else {
-            for (int j = 0; j < count; ++j) out[j] = EvenOddCoverage(sum += cell[j]);
+            for (int j = 0; j < count; ++j) out[j] = EvenOddCoverage(sum += cell[first + j]);
         }
-        sink(context, top + i, x, count, out);
+        std::fill(cell + first, cell + end, 0.0f);
+        if (count > 0) sink(context, r, first, count, out);
     }
 }
 

@@ -3,8 +3,10 @@
 // count of samples. Edges are walked once per pixel row they cross, adding
 // the signed area each leaves to its right into a row of cells; a running sum
 // along the row then gives every pixel's winding-weighted area, which the
-// fill rule folds into 0..1. Cells are kept only over each row's extent, so
-// thin shapes cost what they touch; buffers are reused from shape to shape.
+// fill rule folds into 0..1. Rows are walked top to bottom with the edges
+// that cross each; only the cells a row's edges touch are summed and
+// cleared, so thin shapes cost what they touch; buffers are reused from
+// shape to shape.
 //
 // Then the compositing: a solid colour or a row of brush pixels laid through
 // the coverage onto 32-bit ARGB pixels, source-over.
@@ -78,19 +80,14 @@ private:
 
     void AddEdge(double x0, double y0, double x1, double y1);
     void PushEdge(double x0, double y0, double x1, double y1, double dir);
-    void RenderBand(FillRule rule, int firstRow, int endRow, SpanSink sink, void* context);
 
     int width_ = 0;
     int height_ = 0;
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
-    PixelRect bounds_;  // of the shape being rendered
     std::vector<Edge> edges_;
-    // Per row of the bounds: the first cell, one past the last cell, and the
-    // row's offset into cells_ within the current band.
-    std::vector<int> rowFirst_;
-    std::vector<int> rowEnd_;
-    std::vector<std::size_t> rowOffset_;
-    std::vector<float> cells_;
+    std::vector<std::uint32_t> order_;   // edges by their first row
+    std::vector<std::uint32_t> active_;  // edges crossing the current row
+    std::vector<float> cells_;           // the current row's signed areas
     std::vector<std::uint8_t> coverage_;
 };
 

@@ -292,7 +292,7 @@ TEST(CoverageRasterizer, AbuttingShapesAddUpAndTheShapeRendersAgain) {
     const auto whole = Rasterise({Rectangle(1.5f, 1.5f, 30.5f, 19.5f)}, FillRule::NonZero, 32, 21);
     for (size_t i = 0; i < whole.size(); ++i) ASSERT_NEAR(a[i] + b[i], whole[i], 1) << i;
 
-    // A shape larger than one band of cells renders the same in bands.
+    // A large shape renders the same twice (the row buffer is left clean).
     CoverageRasterizer shape;
     shape.Reset(3000, 2000);
     const Polygon big = Ellipse(1500, 1000, 1490, 995, 720);
