@@ -1,3 +1,5 @@
+#include "simd.h"
+
 #include "coverage_rasterizer.h"
 
 #include <algorithm>
@@ -83,6 +85,26 @@ inline std::uint8_t EvenOddCoverage(float sum) {
         if (v > 1.0f) v = 2.0f - v;
     }
     return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
+}
+
+// The running sum of a row's cells, folded into coverage. Inside a shape
+// most cells are 0 (no edge in the pixel): four at a time they leave the
+// coverage as it is.
+template <class Fold>
+RASTELLE_ALWAYS_INLINE void SumRow(const float* cell, int count, std::uint8_t* out, Fold fold) {
+    float sum = 0.0f;
+    std::uint8_t value = 0;
+    int j = 0;
+    while (j < count) {
+        if (j + 4 <= count &&
+            _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(cell + j), _mm_setzero_ps())) == 0xF) {
+            std::memset(out + j, value, 4);
+            j += 4;
+            continue;
+        }
+        value = fold(sum += cell[j]);
+        out[j++] = value;
+    }
 }
 
 // round(x / 255) for x in [0, 65025].
@@ -236,12 +258,10 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
         if (end <= first) continue;
         const int count = std::min(end, right) - first;
         std::uint8_t* out = coverage_.data();
-        float sum = 0.0f;
-        if (rule == FillRule::NonZero) {
-            for (int j = 0; j < count; ++j) out[j] = NonZeroCoverage(sum += cell[first + j]);
-        } else {
-            for (int j = 0; j < count; ++j) out[j] = EvenOddCoverage(sum += cell[first + j]);
-        }
+        if (rule == FillRule::NonZero)
+            SumRow(cell + first, count, out, [](float sum) { return NonZeroCoverage(sum); });
+        else
+            SumRow(cell + first, count, out, [](float sum) { return EvenOddCoverage(sum); });
         std::fill(cell + first, cell + end, 0.0f);
         if (count > 0) sink(context, r, first, count, out);
     }
@@ -251,7 +271,28 @@ void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count,
     const std::uint32_t alpha = colour >> 24;
     if (alpha == 0) return;
     const std::uint32_t opaque = colour | 0xFF000000u;
-    for (int i = 0; i < count; ++i) {
+    int i = 0;
+    if (alpha == 255) {
+        // Runs of four wholly covered pixels take the colour as they are.
+        const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
+        for (; i + 4 <= count; i += 4) {
+            std::uint32_t four;
+            std::memcpy(&four, coverage + i, 4);
+            if (four == 0xFFFFFFFFu) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
+                continue;
+            }
+            if (four == 0) continue;
+            for (int k = i; k < i + 4; ++k) {
+                const std::uint32_t c = coverage[k];
+                if (c == 255)
+                    dst[k] = opaque;
+                else if (c != 0)
+                    dst[k] = Over(dst[k], colour, c);
+            }
+        }
+    }
+    for (; i < count; ++i) {
         const std::uint32_t c = coverage[i];
         if (c == 0) continue;
         const std::uint32_t a = Divide255Rounded(alpha * c);

@@ -364,5 +364,42 @@ TEST(Composite, SourceOverThroughCoverage) {
     }
 }
 
+TEST(Composite, PaintingLaysEachPixelThroughItsCoverage) {
+    // An ellipse and a line over a patterned image, opaque and translucent,
+    // onto the whole image and onto a window of it placed at its corner:
+    // every pixel is the source-over of the colour at its coverage.
+    const std::vector<std::vector<Polygon>> shapes{{Ellipse(40.3, 30.8, 33.1, 22.4, 300)},
+                                                   {Line(3.2, 55.1, 77.7, 4.6, 2.0)}};
+    for (const auto& polygons : shapes)
+        for (std::uint32_t colour : {0xFF2060A0u, 0x90E01020u}) {
+            const auto coverage = Rasterise(polygons, FillRule::NonZero, 80, 60);
+            PaddedImage image(80, 60, 2);
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) image.at(x, y) = ((x ^ y) & 4 ? 0xFF000000u : 0x80000000u) | (x * 3 << 8) | y;
+            const PaddedImage before = image;
+            CoverageRasterizer shape;
+            shape.Reset(80, 60);
+            for (const Polygon& p : polygons) shape.AddPolygon(p.data(), p.size());
+            const PixelRect bounds = shape.Bounds();
+            const ImageView window{&image.at(bounds.x, bounds.y), bounds.width, bounds.height, image.view().strideBytes};
+            PaintCoverage(shape, FillRule::NonZero, window, bounds.x, bounds.y, colour);
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) {
+                    const int c = coverage[static_cast<size_t>(y * 80 + x)];
+                    const std::uint32_t got = image.at(x, y), old = before.at(x, y);
+                    if (c == 0) {
+                        ASSERT_EQ(got, old);
+                        continue;
+                    }
+                    const std::uint32_t want = OverReference(old, colour, c);
+                    ASSERT_NEAR(static_cast<int>(got >> 24), static_cast<int>(want >> 24), 1) << x << "," << y;
+                    for (int shift = 0; shift <= 16; shift += 8)
+                        ASSERT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 2)
+                            << x << "," << y;
+                }
+            EXPECT_TRUE(image.guardsIntact());
+        }
+}
+
 }  // namespace
 }  // namespace rastelle::kernels
