@@ -102,6 +102,14 @@ TEST(AntialiasedPaint, FillsAndStrokesCoverTheirExactArea) {
         const double area = std::hypot(170.1 - 20.5, 95.7 - 30.2) * 5;
         EXPECT_NEAR(CoveredArea(pixels), area, 0.02 * area);
         EXPECT_GT(Intermediate(pixels), 200);
+
+        // The pen is in world units: doubled by the world transform, the
+        // line covers four times as much.
+        const auto scaled = NewBitmap(400, 240, kWhite);
+        UniqueMatrix world;
+        gp::GdipCreateMatrix2(2, 0, 0, 2, 0, 0, world.put());
+        ASSERT_EQ(StrokePathAntialiased(AsBitmap(scaled), path.get(), pen.get(), world.get()), Gdiplus::Ok);
+        EXPECT_NEAR(CoveredArea(Pixels(scaled)), 4 * area, 0.02 * 4 * area);
     }
     // Under a world transform: scaled by 2 and 3, a 10 x 10 square covers 600
     // pixels, its translucent colour laid over the target as GDI+ lays it.
