@@ -22,9 +22,9 @@ using kernels::PixelRect;
 constexpr Gdiplus::REAL kFlatness = 0.25f;
 
 // The arrow anchor cap where the platform leaves it flat: an equilateral
-// triangle of side 2 x the pen width, its tip on the line's end point, the
-// line cut back to its base (the anchor caps are as wide as twice the pen,
-// the arrow's point where the line ends).
+// triangle of side 2 x the pen width (so wider than the line, and growing
+// with it), its tip on the line's end point, the line cut back to its base
+// so that no corner of the line's flat end shows beside the point.
 constexpr double kArrowSide = 2.0;
 
 struct Outline {
