@@ -38,13 +38,17 @@ inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
 }
 
 // Adds a piece's signed area to the cells of its row (cell[c] indexed by
-// pixel column). Pixel c's winding-weighted coverage is the sum of cells up
-// to c: the area of the pixel to the right of the piece, the whole height dy
-// for pixels wholly to its right.
-inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, int width) {
+// pixel column) and widens [first, end) to the cells it touched. Pixel c's
+// winding-weighted coverage is the sum of cells up to c: the area of the
+// pixel to the right of the piece, the whole height dy for pixels wholly to
+// its right.
+inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, int width, int& first,
+                            int& end) {
     const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
     int c0, c1;
     Columns(x0, x1, width, c0, c1);
+    first = std::min(first, c0);
+    end = std::max(end, c1 + 2);
     const double h = dy * dir;
     if (c0 == c1) {
         const double m = (x0 + x1) * 0.5 - c0;
@@ -247,12 +251,7 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
             if (e.y1 <= r) continue;  // ended above this row
             active_[kept++] = index;
             const RowPiece piece = PieceInRow(e, r, width);
-            if (piece.dy <= 0.0) continue;
-            int c0, c1;
-            Columns(std::min(piece.xa, piece.xb), std::max(piece.xa, piece.xb), width_, c0, c1);
-            first = std::min(first, c0);
-            end = std::max(end, c1 + 2);
-            AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, width_);
+            if (piece.dy > 0.0) AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, width_, first, end);
         }
         active_.resize(kept);
         if (end <= first) continue;
