@@ -91,11 +91,11 @@ inline std::uint8_t EvenOddCoverage(float sum) {
     return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
 }
 
-// The running sum of a row's cells, folded into coverage. Inside a shape
-// most cells are 0 (no edge in the pixel): four at a time they leave the
-// coverage as it is.
+// The running sum of a row's cells, folded into coverage; the cells are left
+// zero for the next row. Inside a shape most cells are 0 (no edge in the
+// pixel): four at a time they leave the coverage as it is.
 template <class Fold>
-RASTELLE_ALWAYS_INLINE void SumRow(const float* cell, int count, std::uint8_t* out, Fold fold) {
+RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out, Fold fold) {
     float sum = 0.0f;
     std::uint8_t value = 0;
     int j = 0;
@@ -107,6 +107,7 @@ RASTELLE_ALWAYS_INLINE void SumRow(const float* cell, int count, std::uint8_t* o
             continue;
         }
         value = fold(sum += cell[j]);
+        cell[j] = 0.0f;
         out[j++] = value;
     }
 }
@@ -261,7 +262,7 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
             SumRow(cell + first, count, out, [](float sum) { return NonZeroCoverage(sum); });
         else
             SumRow(cell + first, count, out, [](float sum) { return EvenOddCoverage(sum); });
-        std::fill(cell + first, cell + end, 0.0f);
+        std::fill(cell + first + std::max(count, 0), cell + end, 0.0f);  // the carries past the span
         if (count > 0) sink(context, r, first, count, out);
     }
 }
