@@ -5,9 +5,11 @@
 #include "platform/capability_probe.h"
 #include "platform/gdiplus_raii.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace rastelle::drawing {
