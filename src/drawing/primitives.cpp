@@ -1,6 +1,6 @@
 #include "drawing/primitives.h"
 
-#include "drawing/shape_antialiasing.h"
+#include "drawing/antialiased_paint.h"
 
 #include <new>
 

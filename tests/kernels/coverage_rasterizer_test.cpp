@@ -1,0 +1,405 @@
+#include "kernels/coverage_rasterizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "test_images.h"
+
+namespace rastelle::kernels {
+namespace {
+
+using Polygon = std::vector<PointF>;
+
+// The coverage of every pixel of a width x height image, row-major, with a
+// check that spans are reported once per row, top to bottom, inside Bounds.
+std::vector<int> Rasterise(const std::vector<Polygon>& polygons, FillRule rule, int width, int height) {
+    CoverageRasterizer shape;
+    shape.Reset(width, height);
+    for (const Polygon& p : polygons) shape.AddPolygon(p.data(), p.size());
+    const PixelRect bounds = shape.Bounds();
+    std::vector<int> coverage(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    int lastRow = -1;
+    auto sink = [&](int y, int x, int count, const std::uint8_t* values) {
+        EXPECT_GT(y, lastRow);
+        lastRow = y;
+        EXPECT_GE(x, bounds.x);
+        EXPECT_GE(y, bounds.y);
+        EXPECT_LE(x + count, bounds.x + bounds.width);
+        EXPECT_LT(y, bounds.y + bounds.height);
+        ASSERT_GT(count, 0);
+        for (int i = 0; i < count; ++i) coverage[static_cast<size_t>(y * width + x + i)] = values[i];
+    };
+    shape.Render(rule, sink);
+    return coverage;
+}
+
+double Total(const std::vector<int>& coverage) {
+    double sum = 0;
+    for (int c : coverage) sum += c;
+    return sum / 255.0;
+}
+
+// The area of a simple polygon inside the square [x, x+1) x [y, y+1):
+// the polygon clipped by each side of the square in turn, then the shoelace.
+double AreaInPixel(const Polygon& polygon, int px, int py) {
+    std::vector<std::pair<double, double>> poly;
+    for (const PointF& p : polygon) poly.emplace_back(p.x, p.y);
+    auto clip = [&](auto inside, auto cross) {
+        std::vector<std::pair<double, double>> out;
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const auto a = poly[i], b = poly[(i + 1) % poly.size()];
+            const bool ia = inside(a), ib = inside(b);
+            if (ia) out.push_back(a);
+            if (ia != ib) out.push_back(cross(a, b));
+        }
+        poly.swap(out);
+    };
+    auto atX = [](double side) {
+        return [side](std::pair<double, double> a, std::pair<double, double> b) {
+            const double t = (side - a.first) / (b.first - a.first);
+            return std::pair{side, a.second + t * (b.second - a.second)};
+        };
+    };
+    auto atY = [](double side) {
+        return [side](std::pair<double, double> a, std::pair<double, double> b) {
+            const double t = (side - a.second) / (b.second - a.second);
+            return std::pair{a.first + t * (b.first - a.first), side};
+        };
+    };
+    clip([&](auto p) { return p.first >= px; }, atX(px));
+    clip([&](auto p) { return p.first <= px + 1; }, atX(px + 1));
+    clip([&](auto p) { return p.second >= py; }, atY(py));
+    clip([&](auto p) { return p.second <= py + 1; }, atY(py + 1));
+    double area = 0;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const auto a = poly[i], b = poly[(i + 1) % poly.size()];
+        area += a.first * b.second - b.first * a.second;
+    }
+    return std::fabs(area) / 2;
+}
+
+// 16 x 16 samples per pixel under the fill rule: for self-intersecting shapes.
+std::vector<int> Supersample(const std::vector<Polygon>& polygons, FillRule rule, int width, int height) {
+    std::vector<int> coverage(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int inside = 0;
+            for (int sy = 0; sy < 16; ++sy)
+                for (int sx = 0; sx < 16; ++sx) {
+                    const double X = x + (sx + 0.5) / 16, Y = y + (sy + 0.5) / 16;
+                    int winding = 0;
+                    for (const Polygon& p : polygons)
+                        for (size_t i = 0; i < p.size(); ++i) {
+                            const PointF a = p[i], b = p[(i + 1) % p.size()];
+                            if ((a.y <= Y) != (b.y <= Y)) {
+                                const double cx = a.x + (Y - a.y) * (b.x - a.x) / (b.y - a.y);
+                                if (cx > X) winding += a.y < b.y ? 1 : -1;
+                            }
+                        }
+                    inside += rule == FillRule::NonZero ? winding != 0 : (winding & 1);
+                }
+            coverage[static_cast<size_t>(y * width + x)] = (inside * 255 + 128) / 256;
+        }
+    return coverage;
+}
+
+Polygon Rectangle(float x0, float y0, float x1, float y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
+
+Polygon Ellipse(double cx, double cy, double rx, double ry, int n) {
+    Polygon p;
+    for (int i = 0; i < n; ++i) {
+        const double t = 2 * std::numbers::pi * i / n;
+        p.push_back({static_cast<float>(cx + rx * std::cos(t)), static_cast<float>(cy + ry * std::sin(t))});
+    }
+    return p;
+}
+
+// A line from a to b of the given width, as its outline.
+Polygon Line(double ax, double ay, double bx, double by, double width) {
+    const double len = std::hypot(bx - ax, by - ay);
+    const double nx = -(by - ay) / len * width / 2, ny = (bx - ax) / len * width / 2;
+    return {{static_cast<float>(ax + nx), static_cast<float>(ay + ny)},
+            {static_cast<float>(bx + nx), static_cast<float>(by + ny)},
+            {static_cast<float>(bx - nx), static_cast<float>(by - ny)},
+            {static_cast<float>(ax - nx), static_cast<float>(ay - ny)}};
+}
+
+TEST(CoverageRasterizer, AreasAreExact) {
+    // An axis-aligned rectangle with fractional edges: each pixel covers the
+    // product of its overlaps.
+    const auto rect = Rasterise({Rectangle(2.25f, 1.5f, 7.75f, 4.125f)}, FillRule::NonZero, 10, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x) {
+            const double ox = std::max(0.0, std::min(x + 1.0, 7.75) - std::max(x + 0.0, 2.25));
+            const double oy = std::max(0.0, std::min(y + 1.0, 4.125) - std::max(y + 0.0, 1.5));
+            EXPECT_NEAR(rect[static_cast<size_t>(y * 10 + x)], ox * oy * 255, 0.51) << x << "," << y;
+        }
+
+    // A diagonal line integrates to length x width; so does one drawn
+    // backwards, and one nearly horizontal.
+    for (auto [ax, ay, bx, by, w] : {std::tuple{10.3, 12.7, 180.6, 141.2, 3.0}, std::tuple{180.6, 141.2, 10.3, 12.7, 2.0},
+                                     std::tuple{5.0, 40.0, 190.0, 43.5, 1.0}}) {
+        const double area = Total(Rasterise({Line(ax, ay, bx, by, w)}, FillRule::NonZero, 200, 150));
+        EXPECT_NEAR(area, std::hypot(bx - ax, by - ay) * w, 0.002 * area);
+    }
+
+    // A circle (a 4096-gon: its area differs from pi r^2 by 4e-7).
+    const double r = 61.3;
+    const double circle = Total(Rasterise({Ellipse(70.4, 68.9, r, r, 4096)}, FillRule::EvenOdd, 140, 140));
+    EXPECT_NEAR(circle, std::numbers::pi * r * r, 0.0005 * circle);
+}
+
+TEST(CoverageRasterizer, MatchesExactAreaOnRandomPolygons) {
+    // Star-shaped (so simple) polygons with random vertices, partly outside
+    // the image, against the area of each pixel clipped from the polygon.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 40; ++round) {
+        const int width = 5 + static_cast<int>(unit(random) * 30), height = 5 + static_cast<int>(unit(random) * 30);
+        const double cx = unit(random) * width, cy = unit(random) * height;
+        const int n = 3 + static_cast<int>(unit(random) * 12);
+        std::vector<double> angles(static_cast<size_t>(n));
+        for (double& a : angles) a = unit(random) * 2 * std::numbers::pi;
+        std::sort(angles.begin(), angles.end());
+        if (round & 1) std::reverse(angles.begin(), angles.end());  // either winding direction
+        Polygon polygon;
+        for (double a : angles) {
+            const double radius = 1 + unit(random) * 25;
+            polygon.push_back({static_cast<float>(cx + radius * std::cos(a)), static_cast<float>(cy + radius * std::sin(a))});
+        }
+        for (FillRule rule : {FillRule::NonZero, FillRule::EvenOdd}) {
+            const auto coverage = Rasterise({polygon}, rule, width, height);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_NEAR(coverage[static_cast<size_t>(y * width + x)], AreaInPixel(polygon, x, y) * 255, 0.52)
+                        << "round " << round << " pixel " << x << "," << y;
+        }
+    }
+}
+
+TEST(CoverageRasterizer, FillRulesOnCrossingAndNestedOutlines) {
+    // A pentagram: its inner pentagon has winding 2.
+    Polygon star;
+    for (int i = 0; i < 5; ++i) {
+        const double t = -std::numbers::pi / 2 + i * 4 * std::numbers::pi / 5;
+        star.push_back({static_cast<float>(50 + 45 * std::cos(t)), static_cast<float>(50 + 45 * std::sin(t))});
+    }
+    const auto nonZero = Rasterise({star}, FillRule::NonZero, 100, 100);
+    const auto evenOdd = Rasterise({star}, FillRule::EvenOdd, 100, 100);
+    EXPECT_EQ(nonZero[50 * 100 + 50], 255);
+    EXPECT_EQ(evenOdd[50 * 100 + 50], 0);
+    EXPECT_EQ(nonZero[12 * 100 + 50], 255);  // in the top point: winding 1
+    EXPECT_EQ(evenOdd[12 * 100 + 50], 255);
+
+    // Both rules against point sampling over the whole star: only pixels
+    // that edges cross can differ, and then by less than a pixel's worth.
+    for (FillRule rule : {FillRule::NonZero, FillRule::EvenOdd}) {
+        const auto exact = rule == FillRule::NonZero ? nonZero : evenOdd;
+        const auto sampled = Supersample({star}, rule, 100, 100);
+        double difference = 0;
+        for (size_t i = 0; i < exact.size(); ++i) difference += std::abs(exact[i] - sampled[i]);
+        EXPECT_LT(difference / exact.size(), 0.5);
+        EXPECT_NEAR(Total(exact), Total(sampled), 0.002 * Total(exact));
+    }
+
+    // Nested rectangles: the inner one fills under non-zero when it runs the
+    // same way, and is a hole under even-odd, or under both when reversed.
+    const Polygon outer = Rectangle(2, 2, 38, 38);
+    const Polygon inner = Rectangle(10.5f, 10.5f, 29.5f, 29.5f);
+    const Polygon reversed(inner.rbegin(), inner.rend());
+    EXPECT_EQ(Rasterise({outer, inner}, FillRule::NonZero, 40, 40)[20 * 40 + 20], 255);
+    EXPECT_EQ(Rasterise({outer, inner}, FillRule::EvenOdd, 40, 40)[20 * 40 + 20], 0);
+    EXPECT_EQ(Rasterise({outer, reversed}, FillRule::NonZero, 40, 40)[20 * 40 + 20], 0);
+    const auto ring = Rasterise({outer, inner}, FillRule::EvenOdd, 40, 40);
+    EXPECT_EQ(ring[10 * 40 + 20], 128);  // the hole's half-covered edge
+    EXPECT_NEAR(Total(ring), 36.0 * 36 - 19.0 * 19, 80 * 0.5 / 255);  // half-pixels round up
+}
+
+TEST(CoverageRasterizer, ClipsAtAndBeyondTheImageEdges) {
+    // Wholly covering, from far outside: every pixel full.
+    for (float far : {1.0f, 1e4f, 3e38f}) {
+        const auto all = Rasterise({Rectangle(-far, -far, 9 + far, 7 + far)}, FillRule::NonZero, 9, 7);
+        for (int c : all) ASSERT_EQ(c, 255);
+    }
+    // Exactly on the edges, and wholly outside on each side.
+    for (int c : Rasterise({Rectangle(0, 0, 9, 7)}, FillRule::NonZero, 9, 7)) ASSERT_EQ(c, 255);
+    for (const Polygon& outside : {Rectangle(-5, 1, 0, 6), Rectangle(9, 1, 20, 6), Rectangle(1, -9, 8, 0),
+                                   Rectangle(1, 7, 8, 70)})
+        for (int c : Rasterise({outside}, FillRule::NonZero, 9, 7)) ASSERT_EQ(c, 0);
+
+    // A triangle across the corners is cut exactly: the pixels keep their
+    // part of the area, including where an edge runs left of the image.
+    const Polygon triangle{{-6.3f, -2.1f}, {14.7f, 3.9f}, {1.2f, 12.8f}};
+    const auto coverage = Rasterise({triangle}, FillRule::NonZero, 9, 7);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x)
+            EXPECT_NEAR(coverage[static_cast<size_t>(y * 9 + x)], AreaInPixel(triangle, x, y) * 255, 0.52);
+
+    // Painting touches no pixel outside the image.
+    PaddedImage image(9, 7, 3);
+    image.fill(0xFF102030);
+    CoverageRasterizer shape;
+    shape.Reset(9, 7);
+    shape.AddPolygon(triangle.data(), triangle.size());
+    PaintCoverage(shape, FillRule::NonZero, image.view(), 0, 0, 0xFFFFFFFFu);
+    EXPECT_TRUE(image.guardsIntact());
+}
+
+TEST(CoverageRasterizer, DegenerateInputDrawsNothingOrIsSkipped) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const std::vector<std::vector<Polygon>> nothing{
+        {{}},
+        {{{3, 3}}},
+        {{{1, 1}, {8, 6}}},                               // two vertices: no area
+        {{{1, 1}, {8, 1}, {4, 1}}},                       // flat
+        {Rectangle(1, 1, 6, nan)},                        // not a number: skipped whole
+        {{{1, 1}, {inf, 2}, {3, 6}}},                     // infinite: skipped whole
+        {{{-inf, -inf}, {inf, -inf}, {inf, inf}, {-inf, inf}}}};
+    for (const auto& polygons : nothing)
+        for (int c : Rasterise(polygons, FillRule::NonZero, 10, 8)) ASSERT_EQ(c, 0);
+
+    // A skipped polygon does not disturb the others.
+    const auto mixed = Rasterise({Rectangle(1, 1, 6, nan), Rectangle(2, 2, 4, 4)}, FillRule::NonZero, 10, 8);
+    EXPECT_NEAR(Total(mixed), 4.0, 1e-9);
+
+    // Huge finite coordinates: a thin sliver through the image is clipped
+    // without overflow and keeps its area.
+    const Polygon sliver{{-3e37f, 3.5f}, {3e37f, 3.5f}, {3e37f, 4.25f}, {-3e37f, 4.25f}};
+    EXPECT_NEAR(Total(Rasterise({sliver}, FillRule::NonZero, 10, 8)), 10 * 0.75, 0.05);
+
+    // No image: nothing reported, nothing touched.
+    CoverageRasterizer empty;
+    empty.Reset(0, 5);
+    const Polygon r = Rectangle(0, 0, 3, 3);
+    empty.AddPolygon(r.data(), r.size());
+    EXPECT_TRUE(empty.Bounds().empty());
+    int calls = 0;
+    auto count = [&](int, int, int, const std::uint8_t*) { ++calls; };
+    empty.Render(FillRule::NonZero, count);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(CoverageRasterizer, AbuttingShapesAddUpAndTheShapeRendersAgain) {
+    // Two triangles sharing a diagonal: their coverages add up to the square.
+    const auto a = Rasterise({{{1.5f, 1.5f}, {30.5f, 1.5f}, {30.5f, 19.5f}}}, FillRule::NonZero, 32, 21);
+    const auto b = Rasterise({{{1.5f, 1.5f}, {30.5f, 19.5f}, {1.5f, 19.5f}}}, FillRule::NonZero, 32, 21);
+    const auto whole = Rasterise({Rectangle(1.5f, 1.5f, 30.5f, 19.5f)}, FillRule::NonZero, 32, 21);
+    for (size_t i = 0; i < whole.size(); ++i) ASSERT_NEAR(a[i] + b[i], whole[i], 1) << i;
+
+    // A large shape renders the same twice (the row buffer is left clean).
+    CoverageRasterizer shape;
+    shape.Reset(3000, 2000);
+    const Polygon big = Ellipse(1500, 1000, 1490, 995, 720);
+    shape.AddPolygon(big.data(), big.size());
+    double total = 0;
+    auto sum = [&](int, int, int count, const std::uint8_t* values) {
+        for (int i = 0; i < count; ++i) total += values[i];
+    };
+    shape.Render(FillRule::NonZero, sum);
+    const double first = total;
+    total = 0;
+    shape.Render(FillRule::NonZero, sum);
+    EXPECT_EQ(total, first);
+    const double polygonArea = 0.5 * 720 * 1490 * 995 * std::sin(2 * std::numbers::pi / 720);
+    EXPECT_NEAR(first / 255, polygonArea, 1e-4 * polygonArea);
+}
+
+// Source-over in real numbers, for the compositing kernels.
+std::uint32_t OverReference(std::uint32_t d, std::uint32_t s, int coverage) {
+    const double a = (s >> 24) * coverage / (255.0 * 255.0), da = (d >> 24) / 255.0;
+    const double na = a + da * (1 - a);
+    if (na <= 0) return d;
+    std::uint32_t result = static_cast<std::uint32_t>(std::lround(na * 255)) << 24;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double c = ((s >> shift) & 0xFF) * a + ((d >> shift) & 0xFF) * da * (1 - a);
+        result |= static_cast<std::uint32_t>(std::lround(c / na)) << shift;
+    }
+    return result;
+}
+
+TEST(Composite, SourceOverThroughCoverage) {
+    std::mt19937 random(5);
+    constexpr int kCount = 4000;
+    std::vector<std::uint32_t> dst(kCount), src(kCount);
+    std::vector<std::uint8_t> coverage(kCount);
+    const std::uint32_t alphas[] = {0, 1, 128, 254, 255};
+    for (int i = 0; i < kCount; ++i) {
+        dst[i] = (static_cast<std::uint32_t>(random()) & 0xFFFFFF) | (alphas[random() % 5] << 24);
+        src[i] = (static_cast<std::uint32_t>(random()) & 0xFFFFFF) | (alphas[random() % 5] << 24);
+        coverage[i] = static_cast<std::uint8_t>(i % 3 == 0 ? alphas[random() % 5] : random());
+    }
+    // Alpha within 1 and each colour byte weighted by its alpha within 2
+    // (the kernel truncates, as the other blends do): a faint pixel's colour
+    // carries little.
+    auto expectClose = [](std::uint32_t got, std::uint32_t want, int i) {
+        const int ga = static_cast<int>(got >> 24), wa = static_cast<int>(want >> 24);
+        ASSERT_NEAR(ga, wa, 1) << std::hex << "pixel " << i << " got " << got << " want " << want;
+        for (int shift = 0; shift <= 16; shift += 8)
+            ASSERT_NEAR(static_cast<int>((got >> shift) & 0xFF) * ga / 255.0,
+                        static_cast<int>((want >> shift) & 0xFF) * wa / 255.0, 2.0)
+                << std::hex << "pixel " << i << " got " << got << " want " << want;
+    };
+
+    auto row = dst;
+    CompositeRow(row.data(), src.data(), coverage.data(), kCount);
+    for (int i = 0; i < kCount; ++i) {
+        if (coverage[i] == 0 || (src[i] >> 24) == 0) {
+            ASSERT_EQ(row[i], dst[i]);
+        } else if (coverage[i] == 255 && (src[i] >> 24) == 255) {
+            ASSERT_EQ(row[i], src[i]);
+        } else {
+            expectClose(row[i], OverReference(dst[i], src[i], coverage[i]), i);
+        }
+    }
+    for (std::uint32_t colour : {0xFF3080C0u, 0x80FF0000u, 0x00FFFFFFu, 0x01020304u}) {
+        auto solid = dst;
+        CompositeSolid(solid.data(), coverage.data(), kCount, colour);
+        for (int i = 0; i < kCount; ++i) expectClose(solid[i], OverReference(dst[i], colour, coverage[i]), i);
+    }
+}
+
+TEST(Composite, PaintingLaysEachPixelThroughItsCoverage) {
+    // An ellipse and a line over a patterned image, opaque and translucent,
+    // onto the whole image and onto a window of it placed at its corner:
+    // every pixel is the source-over of the colour at its coverage.
+    const std::vector<std::vector<Polygon>> shapes{{Ellipse(40.3, 30.8, 33.1, 22.4, 300)},
+                                                   {Line(3.2, 55.1, 77.7, 4.6, 2.0)}};
+    for (const auto& polygons : shapes)
+        for (std::uint32_t colour : {0xFF2060A0u, 0x90E01020u}) {
+            const auto coverage = Rasterise(polygons, FillRule::NonZero, 80, 60);
+            PaddedImage image(80, 60, 2);
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) image.at(x, y) = ((x ^ y) & 4 ? 0xFF000000u : 0x80000000u) | (x * 3 << 8) | y;
+            const PaddedImage before = image;
+            CoverageRasterizer shape;
+            shape.Reset(80, 60);
+            for (const Polygon& p : polygons) shape.AddPolygon(p.data(), p.size());
+            const PixelRect bounds = shape.Bounds();
+            const ImageView window{&image.at(bounds.x, bounds.y), bounds.width, bounds.height, image.view().strideBytes};
+            PaintCoverage(shape, FillRule::NonZero, window, bounds.x, bounds.y, colour);
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) {
+                    const int c = coverage[static_cast<size_t>(y * 80 + x)];
+                    const std::uint32_t got = image.at(x, y), old = before.at(x, y);
+                    if (c == 0) {
+                        ASSERT_EQ(got, old);
+                        continue;
+                    }
+                    const std::uint32_t want = OverReference(old, colour, c);
+                    ASSERT_NEAR(static_cast<int>(got >> 24), static_cast<int>(want >> 24), 1) << x << "," << y;
+                    for (int shift = 0; shift <= 16; shift += 8)
+                        ASSERT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((want >> shift) & 0xFF), 2)
+                            << x << "," << y;
+                }
+            EXPECT_TRUE(image.guardsIntact());
+        }
+}
+
+}  // namespace
+}  // namespace rastelle::kernels
