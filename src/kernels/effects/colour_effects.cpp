@@ -264,34 +264,35 @@ void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int g
     constexpr int kShiftOf[4] = {detail::kRedShift, detail::kGreenShift, detail::kBlueShift, detail::kAlphaShift};
     const int sources[4] = {blue, green, red, alpha};
     const int ownSource[4] = {2, 1, 0, 3};
-    int fromShift[4], toShift[4], count = 0;
-    std::uint32_t constant = 0;
+    // Four terms (p >> from & mask) << to; a constant channel has mask 0.
+    int fromShift[4], toShift[4];
+    std::uint32_t mask[4], constant = 0;
     for (int i = 0; i < 4; ++i) {
         int s = sources[i];
-        if (s == 4) continue;
-        if (s == 5) {
-            constant |= 0xFFu << (8 * i);
-            continue;
-        }
         if (s < 0 || s > 5) s = ownSource[i];
-        fromShift[count] = kShiftOf[s];
-        toShift[count] = 8 * i;
-        ++count;
+        fromShift[i] = s < 4 ? kShiftOf[s] : 0;
+        toShift[i] = 8 * i;
+        mask[i] = s < 4 ? 0xFFu : 0u;
+        if (s == 5) constant |= 0xFFu << (8 * i);
     }
-    const __m128i byte = _mm_set1_epi32(0xFF), fixed = _mm_set1_epi32(static_cast<int>(constant));
+    __m128i from[4], to[4], masks[4];
+    for (int i = 0; i < 4; ++i) {
+        from[i] = _mm_cvtsi32_si128(fromShift[i]);
+        to[i] = _mm_cvtsi32_si128(toShift[i]);
+        masks[i] = _mm_set1_epi32(static_cast<int>(mask[i]));
+    }
+    const __m128i fixed = _mm_set1_epi32(static_cast<int>(constant));
     ForEachPixel(
         in, out,
         [&](__m128i p) {
             __m128i r = fixed;
-            for (int k = 0; k < count; ++k) {
-                const __m128i c = _mm_and_si128(_mm_srl_epi32(p, _mm_cvtsi32_si128(fromShift[k])), byte);
-                r = _mm_or_si128(r, _mm_sll_epi32(c, _mm_cvtsi32_si128(toShift[k])));
-            }
+            for (int k = 0; k < 4; ++k)
+                r = _mm_or_si128(r, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(p, from[k]), masks[k]), to[k]));
             return r;
         },
         [&](std::uint32_t p) {
             std::uint32_t r = constant;
-            for (int k = 0; k < count; ++k) r |= ((p >> fromShift[k]) & 0xFFu) << toShift[k];
+            for (int k = 0; k < 4; ++k) r |= ((p >> fromShift[k]) & mask[k]) << toShift[k];
             return r;
         });
 }
