@@ -53,7 +53,8 @@ What is compared, and how:
   `convert in.ppm +dither -colors 256 out.gif` less a plain read of in.ppm.
 - Effects ("effect ..." rows, rastelle_effects_benchmark): each peer's nearest
   operation at the benchmark's settings (EFFECT_JOBS): grey as Rec. 601 luma
-  (Pillow and OpenCV write one channel); solarize at 128, lightness 20 as
+  (Pillow and OpenCV make the same four channels: grey, and the alpha kept;
+  libvips writes grey and alpha); solarize at 128, lightness 20 as
   +level 20%,100%, contrast 30 as -brightness-contrast 0x30 (OpenCV and Pillow
   through the same 256-entry tables, libvips `linear`); HSL colorize beside
   -modulate; sharpen 16 (a 5 x 5 binomial unsharp mask of amount 1) beside
@@ -283,8 +284,11 @@ def run_opencv(np, image, op, arg):
         t = effect_table(np, arg).astype(np.uint8)
         table = np.stack([t, t, t, np.arange(256, dtype=np.uint8)], axis=-1).reshape(1, 256, 4)
         return best_of(lambda: cv2.LUT(image, table))
-    if op == "grey":
-        return best_of(lambda: cv2.cvtColor(image, cv2.COLOR_BGRA2GRAY))
+    if op == "grey":  # the same four channels: grey colour, alpha kept
+        def grey():
+            g = cv2.cvtColor(image, cv2.COLOR_BGRA2GRAY)
+            return cv2.merge([g, g, g, image[..., 3]])
+        return best_of(grey)
     if op == "swap":
         return best_of(lambda: cv2.mixChannels([image], [np.empty_like(image)], [0, 2, 1, 1, 2, 0, 3, 3]))
     if op == "unsharp":
@@ -343,7 +347,10 @@ def run_pillow(np, image, op, arg):
         t = [int(v) for v in effect_table(np, arg)]
         return best_of(lambda: rgba.point(t * 3 + list(range(256))))
     if op == "grey":
-        return best_of(lambda: rgba.convert("L"))
+        def grey():
+            g = rgba.convert("L")
+            return Image.merge("RGBA", (g, g, g, rgba.getchannel("A")))
+        return best_of(grey)
     if op == "swap":
         def swap():
             r, g, b, a = rgba.split()

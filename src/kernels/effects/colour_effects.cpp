@@ -4,13 +4,13 @@
 // maps run four pixels at a time in SSE2. Alpha is never changed.
 #include "kernels/simd.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 
 #include "kernels/effects/effect_detail.h"
 #include "kernels/effects/effects.h"
-#include "kernels/fill_copy.h"
 
 namespace rastelle::kernels::effects {
 
@@ -27,20 +27,6 @@ inline std::uint32_t Luma(std::uint32_t p) {
     return (kLumaRed * ((p >> 16) & 0xFF) + kLumaGreen * ((p >> 8) & 0xFF) + kLumaBlue * (p & 0xFF) + 16384) >> 15;
 }
 
-// Runs the three colour channels of every pixel through their tables.
-void MapChannels(const ConstImageView& in, const ImageView& out, const Table& red, const Table& green,
-                 const Table& blue) {
-    for (int y = 0; y < in.height; ++y) {
-        const std::uint32_t* s = in.row(y);
-        std::uint32_t* d = out.row(y);
-        for (int x = 0; x < in.width; ++x) {
-            const std::uint32_t p = s[x];
-            d[x] = (p & 0xFF000000u) | std::uint32_t{red[(p >> 16) & 0xFF]} << 16 |
-                   std::uint32_t{green[(p >> 8) & 0xFF]} << 8 | blue[p & 0xFF];
-        }
-    }
-}
-
 // Every row in four-pixel vectors and a scalar tail.
 template <class Vector, class Scalar>
 void ForEachPixel(const ConstImageView& in, const ImageView& out, Vector vector, Scalar scalar) {
@@ -53,6 +39,96 @@ void ForEachPixel(const ConstImageView& in, const ImageView& out, Vector vector,
                              vector(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x))));
         for (; x < in.width; ++x) d[x] = scalar(s[x]);
     }
+}
+
+// The pixel's three colour channels through their tables.
+inline std::uint32_t MapPixel(std::uint32_t p, const Table& red, const Table& green, const Table& blue) {
+    return (p & 0xFF000000u) | std::uint32_t{red[(p >> 16) & 0xFF]} << 16 | std::uint32_t{green[(p >> 8) & 0xFF]} << 8 |
+           blue[p & 0xFF];
+}
+
+// A table as a clamped straight line: t[c] = clamp((c * scale + offset) >> shift).
+struct Line {
+    int scale = 0;
+    std::int64_t offset = 0;
+};
+
+// The offset that makes (c * scale + offset) >> shift, clamped to 0..255,
+// reproduce every entry of t, if there is one.
+bool FitOffset(const Table& t, int scale, int shift, std::int64_t& offset) {
+    std::int64_t lowest = -(std::int64_t{1} << 40), highest = std::int64_t{1} << 40;
+    const std::int64_t unit = std::int64_t{1} << shift;
+    for (int c = 0; c < 256; ++c) {
+        const std::int64_t product = std::int64_t{c} * scale;
+        if (t[c] > 0) lowest = std::max(lowest, t[c] * unit - product);
+        if (t[c] < 255) highest = std::min(highest, (t[c] + 1) * unit - 1 - product);
+    }
+    // Any offset in [lowest, highest] does; the one nearest zero keeps the
+    // 32-bit lanes far from overflow (c * scale is below 2^23).
+    offset = std::max(lowest, std::min(highest, std::int64_t{0}));
+    return lowest <= highest && offset > -(std::int64_t{1} << 29) && offset < (std::int64_t{1} << 29);
+}
+
+// The lines of three tables with one shift as large as 16-bit scales allow
+// (at most 14, so that alpha's identity scale 2^shift fits too); false when
+// some table is not such a line.
+bool FitLines(const Table* const tables[3], Line lines[3], int& shift) {
+    double slopes[3];
+    for (int i = 0; i < 3; ++i) {
+        // The slope through the unclamped entries; steep when there are few.
+        int first = -1, last = -1;
+        for (int c = 0; c < 256; ++c)
+            if ((*tables[i])[c] > 0 && (*tables[i])[c] < 255) (first < 0 ? first : last) = c;
+        slopes[i] = first >= 0 && last > first ? static_cast<double>((*tables[i])[last] - (*tables[i])[first]) / (last - first) : 255.0;
+    }
+    for (shift = 14; shift >= 0; --shift) {
+        bool all = true;
+        for (int i = 0; i < 3 && all; ++i) {
+            const int guess = static_cast<int>(std::floor(slopes[i] * (1 << shift) + 0.5));
+            bool found = false;
+            for (int d = 0; d <= 6 && !found; ++d) {
+                const int scale = guess + (d % 2 ? (d + 1) / 2 : -d / 2);
+                if (scale < 0 || scale > 32767) continue;
+                found = FitOffset(*tables[i], scale, shift, lines[i].offset);
+                lines[i].scale = scale;
+            }
+            all = found;
+        }
+        if (all) return true;
+    }
+    return false;
+}
+
+void MapChannels(const ConstImageView& in, const ImageView& out, const Table& red, const Table& green,
+                 const Table& blue) {
+    const Table* const tables[3] = {&blue, &green, &red};
+    Line lines[3];
+    int shift = 0;
+    if (!FitLines(tables, lines, shift)) {
+        for (int y = 0; y < in.height; ++y) {
+            const std::uint32_t* s = in.row(y);
+            std::uint32_t* d = out.row(y);
+            for (int x = 0; x < in.width; ++x) d[x] = MapPixel(s[x], red, green, blue);
+        }
+        return;
+    }
+    // Each channel widened to 32 bits, times its scale (madd with a zero
+    // partner), plus its offset, shifted; packing clamps to bytes.
+    const __m128i scales = _mm_setr_epi16(static_cast<short>(lines[0].scale), 0, static_cast<short>(lines[1].scale), 0,
+                                          static_cast<short>(lines[2].scale), 0, static_cast<short>(1 << shift), 0);
+    const __m128i offsets = _mm_setr_epi32(static_cast<int>(lines[0].offset), static_cast<int>(lines[1].offset),
+                                           static_cast<int>(lines[2].offset), 0);
+    const __m128i zero = _mm_setzero_si128(), count = _mm_cvtsi32_si128(shift);
+    const auto line = [&](__m128i c) { return _mm_sra_epi32(_mm_add_epi32(_mm_madd_epi16(c, scales), offsets), count); };
+    ForEachPixel(
+        in, out,
+        [&](__m128i p) {
+            const __m128i lo = _mm_unpacklo_epi8(p, zero), hi = _mm_unpackhi_epi8(p, zero);
+            return _mm_packus_epi16(
+                _mm_packs_epi32(line(_mm_unpacklo_epi16(lo, zero)), line(_mm_unpackhi_epi16(lo, zero))),
+                _mm_packs_epi32(line(_mm_unpacklo_epi16(hi, zero)), line(_mm_unpackhi_epi16(hi, zero))));
+        },
+        [&](std::uint32_t p) { return MapPixel(p, red, green, blue); });
 }
 
 // The straight line through (0, offset/100) and (255, (offset + 255 * scale)/100),
@@ -188,34 +264,35 @@ void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int g
     constexpr int kShiftOf[4] = {detail::kRedShift, detail::kGreenShift, detail::kBlueShift, detail::kAlphaShift};
     const int sources[4] = {blue, green, red, alpha};
     const int ownSource[4] = {2, 1, 0, 3};
-    int fromShift[4], toShift[4], count = 0;
-    std::uint32_t constant = 0;
+    // Four terms (p >> from & mask) << to; a constant channel has mask 0.
+    int fromShift[4], toShift[4];
+    std::uint32_t mask[4], constant = 0;
     for (int i = 0; i < 4; ++i) {
         int s = sources[i];
-        if (s == 4) continue;
-        if (s == 5) {
-            constant |= 0xFFu << (8 * i);
-            continue;
-        }
         if (s < 0 || s > 5) s = ownSource[i];
-        fromShift[count] = kShiftOf[s];
-        toShift[count] = 8 * i;
-        ++count;
+        fromShift[i] = s < 4 ? kShiftOf[s] : 0;
+        toShift[i] = 8 * i;
+        mask[i] = s < 4 ? 0xFFu : 0u;
+        if (s == 5) constant |= 0xFFu << (8 * i);
     }
-    const __m128i byte = _mm_set1_epi32(0xFF), fixed = _mm_set1_epi32(static_cast<int>(constant));
+    __m128i from[4], to[4], masks[4];
+    for (int i = 0; i < 4; ++i) {
+        from[i] = _mm_cvtsi32_si128(fromShift[i]);
+        to[i] = _mm_cvtsi32_si128(toShift[i]);
+        masks[i] = _mm_set1_epi32(static_cast<int>(mask[i]));
+    }
+    const __m128i fixed = _mm_set1_epi32(static_cast<int>(constant));
     ForEachPixel(
         in, out,
         [&](__m128i p) {
             __m128i r = fixed;
-            for (int k = 0; k < count; ++k) {
-                const __m128i c = _mm_and_si128(_mm_srl_epi32(p, _mm_cvtsi32_si128(fromShift[k])), byte);
-                r = _mm_or_si128(r, _mm_sll_epi32(c, _mm_cvtsi32_si128(toShift[k])));
-            }
+            for (int k = 0; k < 4; ++k)
+                r = _mm_or_si128(r, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(p, from[k]), masks[k]), to[k]));
             return r;
         },
         [&](std::uint32_t p) {
             std::uint32_t r = constant;
-            for (int k = 0; k < count; ++k) r |= ((p >> fromShift[k]) & 0xFFu) << toShift[k];
+            for (int k = 0; k < 4; ++k) r |= ((p >> fromShift[k]) & mask[k]) << toShift[k];
             return r;
         });
 }
@@ -238,10 +315,7 @@ void Lightness(const ConstImageView& in, const ImageView& out, int amount) {
     const Table t = LightnessTable(amount);
     ForEachPixel(
         in, out, [&](__m128i p) { return _mm_packus_epi16(half(_mm_unpacklo_epi8(p, zero)), half(_mm_unpackhi_epi8(p, zero))); },
-        [&t](std::uint32_t p) {
-            return (p & 0xFF000000u) | std::uint32_t{t[(p >> 16) & 0xFF]} << 16 | std::uint32_t{t[(p >> 8) & 0xFF]} << 8 |
-                   t[p & 0xFF];
-        });
+        [&t](std::uint32_t p) { return MapPixel(p, t, t, t); });
 }
 
 void Contrast(const ConstImageView& in, const ImageView& out, int amount) {

@@ -5,17 +5,16 @@
 // fall back to the plain per-pixel arithmetic where alpha varies.
 #include "kernels/simd.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "kernels/aligned_buffer.h"
 #include "kernels/effects/effect_detail.h"
 #include "kernels/effects/effects.h"
-#include "kernels/fill_copy.h"
 
 namespace rastelle::kernels::effects {
 
@@ -127,6 +126,9 @@ void Apply3x3(const ConstImageView& in, const ImageView& out) {
             return (a < 0 ? -a : a) + (b < 0 ? -b : b);
         }
     };
+    // Column sums and differences of the gradient kernels, one pixel of
+    // padding either side and a vector's slack.
+    AlignedVector<std::int16_t> smooth(static_cast<std::size_t>(w + 2) * 4 + 16), difference(smooth.size());
     ring[0].load(in.row(0));
     ring[1].load(in.row(0));
     for (int y = 0; y < h; ++y) {
@@ -135,6 +137,28 @@ void Apply3x3(const ConstImageView& in, const ImageView& out) {
         const std::uint32_t* s = in.row(y);
         std::uint32_t* d = out.row(y);
         int x = 0;
+        if constexpr (Mode == Combine::AbsoluteSum) {
+            // The gradient pairs are separable: the smoothed column sums V
+            // and the vertical differences D of the three rows give
+            // gx = V[x+1] - V[x-1] and gy = D[x-1] + k D[x] + D[x+1].
+            static_assert(A[0] == -1 && A[2] == 1 && A[3] == -A[5] && A[6] == -1 && A[8] == 1 && B[1] == -A[5] &&
+                          B[7] == A[5] && B[0] == -1 && B[6] == 1);
+            const __m128i k = _mm_set1_epi16(static_cast<short>(A[5]));
+            for (int i = -4; i < 4 * (w + 1); i += 8) {
+                const __m128i up = Load8(rows[0]->at(0) + i), mid = Load8(rows[1]->at(0) + i), down = Load8(rows[2]->at(0) + i);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(smooth.data() + 4 + i),
+                                 _mm_add_epi16(_mm_add_epi16(up, down), _mm_mullo_epi16(mid, k)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(difference.data() + 4 + i), _mm_sub_epi16(down, up));
+            }
+            const std::int16_t* v = smooth.data() + 4;
+            const std::int16_t* dv = difference.data() + 4;
+            for (; x + 2 <= w; x += 2) {
+                const __m128i gx = _mm_sub_epi16(Load8(v + 4 * (x + 1)), Load8(v + 4 * (x - 1)));
+                const __m128i gy = _mm_add_epi16(_mm_add_epi16(Load8(dv + 4 * (x - 1)), Load8(dv + 4 * (x + 1))),
+                                                 _mm_mullo_epi16(Load8(dv + 4 * x), k));
+                StoreWithAlpha(d + x, s + x, _mm_add_epi16(Abs16(gx), Abs16(gy)));
+            }
+        }
         for (; x + 2 <= w; x += 2) {
             const __m128i a = Convolve<A>(rows, x);
             __m128i r;

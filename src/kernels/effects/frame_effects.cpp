@@ -1,9 +1,9 @@
 // Effects drawn into the image: the elliptical crop, the bevelled button
 // frame and the page curl. Each touches only part of the image and copies
 // the rest; the image keeps its size.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "kernels/effects/effect_detail.h"
@@ -172,7 +172,6 @@ double Clamp01(double v) { return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v); }
 // The geometry of one curl, in corner coordinates: u and v are the distances
 // of a pixel's centre from the corner's two edges.
 struct Curl {
-    double width, height;
     double normalU, normalV;  // unit normal of the fold line, pointing away from the corner
     double depth;             // distance of the corner from the fold line
     double shadow;            // width of the soft shadow
@@ -215,7 +214,6 @@ void PageCurl(const ConstImageView& in, const ImageView& out, int width, int hei
     const int mode = curlMode & 7;
     const bool right = (mode & 1) != 0, top = (mode & 2) != 0;
     Curl curl{};
-    curl.width = cw, curl.height = ch;
     const double nu = 1.0 / cw, nv = 1.0 / ch, length = std::sqrt(nu * nu + nv * nv);
     curl.normalU = nu / length, curl.normalV = nv / length;
     curl.depth = 1.0 / length;
@@ -225,8 +223,8 @@ void PageCurl(const ConstImageView& in, const ImageView& out, int width, int hei
     curl.background = Premultiply(background);
     curl.backgroundPixel = background;
     // The flap reaches at most twice the curl's size from the corner.
-    const int reachU = ClampInt(static_cast<int>(2.0 * cw + curl.shadow) + 2, 0, w);
-    const int reachV = ClampInt(static_cast<int>(2.0 * ch + curl.shadow) + 2, 0, h);
+    const int reachU = static_cast<int>(std::fmin(2.0 * cw + curl.shadow + 2.0, w));
+    const int reachV = static_cast<int>(std::fmin(2.0 * ch + curl.shadow + 2.0, h));
     for (int j = 0; j < reachV; ++j) {
         const int y = top ? j : h - 1 - j;
         const std::uint32_t* s = in.row(y);

@@ -50,15 +50,19 @@ TEST(ColourEffects, MatchTheirReferences) {
     });
 }
 
-TEST(ColourEffects, LightnessReachesEveryLevelOfEveryAmount) {
-    // All 256 values in one row, through every amount: the vector path's
-    // division by 100 against the plain one, beyond what random images hit.
+TEST(ColourEffects, LevelMapsReachEveryLevelOfEveryAmount) {
+    // All 256 values in one row (alpha too), through every amount: the
+    // vector paths (lightness's division by 100, the straight lines fitted to
+    // the contrast tables) against the plain arithmetic, beyond what random
+    // images hit.
     PaddedImage ramp(256, 1);
     for (std::uint32_t c = 0; c < 256; ++c) ramp.at(static_cast<int>(c), 0) = c * 0x01010101u;
     for (int amount = -100; amount <= 100; ++amount) {
         PaddedImage expected(256, 1);
         ref::Lightness(ramp.view(), expected.view(), amount);
         ASSERT_EQ(FirstDifference(expected, Apply(ramp, [=](auto& i, auto& o) { Lightness(i, o, amount); })), "") << amount;
+        ref::Contrast(ramp.view(), expected.view(), amount);
+        ASSERT_EQ(FirstDifference(expected, Apply(ramp, [=](auto& i, auto& o) { Contrast(i, o, amount); })), "") << amount;
     }
 }
 

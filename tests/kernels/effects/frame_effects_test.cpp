@@ -23,6 +23,14 @@ TEST(FrameEffects, MatchTheirReferences) {
         return BoundKernels{[=](auto& i, auto& out) { Buttonize(i, out, t, f, o); },
                             [=](auto& i, auto& out) { ref::Buttonize(i, out, t, f, o); }, Describe({t, f, o})};
     });
+    // The page curl is its own per-pixel evaluation: the sweep checks that any
+    // arguments keep it inside its image and give the same pixels bottom-up.
+    Sweep(300, [](std::mt19937& r) {
+        const int w = r() % 2 ? static_cast<int>(r() % 50) : RandomArgument(r), h = RandomArgument(r), m = RandomArgument(r);
+        const std::uint32_t c = r(), b = r();
+        const auto curl = [=](auto& i, auto& o) { PageCurl(i, o, w, h, m, c, b); };
+        return BoundKernels{curl, curl, Describe({w, h, m})};
+    });
 }
 
 TEST(FrameEffects, EllipseKeepsItsInsideAndFillsTheOutside) {
