@@ -82,7 +82,7 @@ WScript.Echo "Sharpened, buttonized and curled: " & image.Width & " x " & image.
     ", under the curl " & Hex8(image.Pixels(image.Width - 2, image.Height - 2))
 
 ' Drawing: a caption on a semi-transparent box in the upper left corner, and
-' an arrow with an arrow-anchor head pointing at the picture's centre.
+' a white arrow with an arrow-anchor head pointing at the red disc in the middle.
 Dim tool, boxBrush, boxPen, label, ink, arrow
 Set tool = CreateObject("Rastelle.DrawingTool")    : Check "creating Rastelle.DrawingTool"
 Set tool.RasterObject = image                      : Check "giving the drawing tool the picture"
@@ -92,9 +92,9 @@ tool.SetRectangle 8, 8, 132, 28, 0, True, boxPen, boxBrush : Check "drawing the 
 Set label = CreateObject("Rastelle.TextInfo")      : label.FontSize = 13 : label.IsBold = True
 Set ink = CreateObject("Rastelle.SolidBrush")      : ink.Color = &HFFFFFFFF
 tool.SetText "Rastelle", 16, 13, 0, label, ink     : Check "writing the caption"
-Set arrow = CreateObject("Rastelle.Pen")           : arrow.Width = 4 : arrow.Color = &HFFE03C31
+Set arrow = CreateObject("Rastelle.Pen")           : arrow.Width = 4 : arrow.Color = &HFFFFFFFF
 arrow.EndCapType = 8                               : Check "choosing the arrow-anchor end cap"
-tool.SetLine 40, 44, image.Width \ 2 - 12, image.Height \ 2 - 12, arrow : Check "drawing the arrow"
+tool.SetLine 40, 44, image.Width \ 2 - 30, image.Height \ 2 - 26, arrow : Check "drawing the arrow"
 WScript.Echo "Drew a caption box (" & Hex8(image.Pixels(12, 32)) & ") and an arrow (" & _
     Hex8(image.Pixels(41, 45)) & ")"
 
