@@ -80,6 +80,16 @@ private:
     CompiledPage& page_;
 };
 
+// Where "Option Explicit" starts when it is the block's first statement.
+size_t FindOptionExplicit(const std::wstring& code) {
+    const size_t start = code.find_first_not_of(L" \t\r\n");
+    if (start == std::wstring::npos || code.size() - start < 15) return std::wstring::npos;
+    if (!EqualsIgnoreCase(std::wstring_view(code).substr(start, 6), L"option")) return std::wstring::npos;
+    const size_t word = code.find_first_not_of(L" \t", start + 6);
+    if (word != start + 7 || !EqualsIgnoreCase(std::wstring_view(code).substr(word, 8), L"explicit")) return std::wstring::npos;
+    return start;
+}
+
 int CountLines(std::wstring_view text) {
     int n = 0;
     for (wchar_t c : text)
@@ -105,6 +115,7 @@ CompiledPage CompilePage(std::wstring_view page) {
     const bool jscript = IsJScript(compiled.language);
 
     Emitter emit(compiled);
+    int optionExplicitLine = 0;
     int line = 1;
     size_t pos = 0;
     while (pos < page.size()) {
@@ -131,10 +142,22 @@ CompiledPage CompilePage(std::wstring_view page) {
                 if (c == L'\r' || c == L'\n') c = L' ';
             emit.Code(call + L")", line);
         } else {
-            emit.Code(block, line);
+            // Option Explicit must be the program's first statement, but
+            // the page's literal text comes before it: move it to the top.
+            std::wstring code(block);
+            const size_t at = jscript ? std::wstring::npos : FindOptionExplicit(code);
+            if (at != std::wstring::npos) {
+                code.replace(at, 15, 15, L' ');
+                optionExplicitLine = line;
+            }
+            emit.Code(code, line);
         }
         line += CountLines(block);
         pos = close + 2;
+    }
+    if (optionExplicitLine) {
+        compiled.program.insert(0, L"Option Explicit\r\n");
+        compiled.pageLine.insert(compiled.pageLine.begin(), optionExplicitLine);
     }
     return compiled;
 }

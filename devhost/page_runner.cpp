@@ -127,6 +127,7 @@ public:
             if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
             if (info.bstrSource) failure.source = info.bstrSource;
             if (info.bstrDescription) failure.description = info.bstrDescription;
+            if (failure.description.empty()) failure.description = L"The page's script could not be compiled or run.";
             failure.code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
             SysFreeString(info.bstrSource);
             SysFreeString(info.bstrDescription);
