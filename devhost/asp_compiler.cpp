@@ -155,6 +155,13 @@ CompiledPage CompilePage(std::wstring_view page) {
         line += CountLines(block);
         pos = close + 2;
     }
+    if (!jscript) {
+        // The host's named item for Request becomes a variable (see
+        // page_runner.cpp); after Option Explicit, which must come first.
+        compiled.program.insert(0, L"Dim Request : Set Request = RastelleDevHostRequest\r\n");
+        compiled.pageLine.insert(compiled.pageLine.begin(), 0);
+        compiled.requestVariable = true;
+    }
     if (optionExplicitLine) {
         compiled.program.insert(0, L"Option Explicit\r\n");
         compiled.pageLine.insert(compiled.pageLine.begin(), optionExplicitLine);

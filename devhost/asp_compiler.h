@@ -15,6 +15,7 @@ struct CompiledPage {
     std::wstring program;
     std::vector<int> pageLine;  // program line (0-based) -> page line (1-based)
     std::wstring error;         // set when the page cannot be compiled
+    bool requestVariable = false;  // the program sets Request from the host's item
 
     int PageLineOf(unsigned long programLine) const {
         return programLine < pageLine.size() ? pageLine[programLine] : 0;

@@ -26,6 +26,12 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {
         HRESULT hr = rastelle::com::Dispatch<Itf>::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        // Wine's VBScript calls Request("name") as a method only; the
+        // default member is a property.
+        if (hr == DISP_E_MEMBERNOTFOUND && flags == DISPATCH_METHOD) {
+            flags = DISPATCH_PROPERTYGET;
+            hr = rastelle::com::Dispatch<Itf>::Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        }
         if (hr != DISP_E_BADPARAMCOUNT || !params || params->cArgs == 0 || !(flags & DISPATCH_PROPERTYGET) ||
             params->cNamedArgs != 0)
             return hr;

@@ -63,6 +63,13 @@ void RunningScript::Reset() {
 
 namespace {
 
+std::wstring SystemMessage(HRESULT code);
+
+// Wine's VBScript cannot call a named item's default member with arguments
+// (Request("name")), but can a variable's: VBScript pages get Request as a
+// variable set from a named item of this name (see CompilePage).
+constexpr const wchar_t* kRequestItem = L"RastelleDevHostRequest";
+
 struct ScriptFailure {
     bool happened = false;
     std::wstring source, description, lineText;
@@ -75,7 +82,7 @@ struct ScriptFailure {
 class ScriptSite final : public IActiveScriptSite {
 public:
     ScriptSite(const Intrinsics& objects, const CompiledPage& page, const PageContext& context)
-        : objects_(objects), page_(page), context_(context) {}
+        : objects_(objects), page_(page), context_(context), language_(page.language) {}
 
     ScriptFailure failure;
 
@@ -103,7 +110,9 @@ public:
         if (info) *info = nullptr;
         IUnknown* object = nullptr;
         if (name && EqualsIgnoreCase(std::wstring_view(name), L"Response")) object = objects_.response;
-        else if (name && EqualsIgnoreCase(std::wstring_view(name), L"Request")) object = objects_.request;
+        else if (name && (EqualsIgnoreCase(std::wstring_view(name), L"Request") ||
+                          EqualsIgnoreCase(std::wstring_view(name), kRequestItem)))
+            object = objects_.request;
         else if (name && EqualsIgnoreCase(std::wstring_view(name), L"Server")) object = objects_.server;
         if (!object) return TYPE_E_ELEMENTNOTFOUND;
         if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
@@ -126,9 +135,10 @@ public:
         if (SUCCEEDED(error->GetExceptionInfo(&info))) {
             if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
             if (info.bstrSource) failure.source = info.bstrSource;
+            if (failure.source.empty()) failure.source = language_ + L" runtime error";
             if (info.bstrDescription) failure.description = info.bstrDescription;
-            if (failure.description.empty()) failure.description = L"The page's script could not be compiled or run.";
             failure.code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode);
+            if (failure.description.empty()) failure.description = SystemMessage(failure.code);
             SysFreeString(info.bstrSource);
             SysFreeString(info.bstrDescription);
             SysFreeString(info.bstrHelpFile);
@@ -149,7 +159,26 @@ private:
     const Intrinsics& objects_;
     const CompiledPage& page_;
     const PageContext& context_;
+    std::wstring language_;
 };
+
+// A description for the common codes whose text Wine's engines leave
+// empty, else a general one.
+std::wstring SystemMessage(HRESULT code) {
+    static const struct {
+        HRESULT code;
+        const wchar_t* text;
+    } kMessages[] = {
+        {DISP_E_DIVBYZERO, L"Division by zero"}, {DISP_E_OVERFLOW, L"Overflow"},
+        {DISP_E_TYPEMISMATCH, L"Type mismatch"},  {DISP_E_BADINDEX, L"Subscript out of range"},
+        {static_cast<HRESULT>(0x800A000B), L"Division by zero"}, {static_cast<HRESULT>(0x800A000D), L"Type mismatch"},
+        {static_cast<HRESULT>(0x800A0006), L"Overflow"}, {static_cast<HRESULT>(0x800A0009), L"Subscript out of range"},
+        {static_cast<HRESULT>(0x800A01F4), L"Variable is undefined"},
+    };
+    for (const auto& entry : kMessages)
+        if (entry.code == code) return entry.text;
+    return L"The page's script could not be compiled or run.";
+}
 
 // The text of line `line` (1-based) of the page file.
 std::wstring PageLineText(const std::wstring& path, int line) {
@@ -229,7 +258,7 @@ void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& conte
         if (SUCCEEDED(hr)) hr = engine.As(parser);
         if (SUCCEEDED(hr)) hr = engine->SetScriptSite(&site);
         if (SUCCEEDED(hr)) hr = parser->InitNew();
-        for (const wchar_t* name : {L"Response", L"Request", L"Server"})
+        for (const wchar_t* name : {L"Response", page.requestVariable ? kRequestItem : L"Request", L"Server"})
             if (SUCCEEDED(hr)) hr = engine->AddNamedItem(name, SCRIPTITEM_ISVISIBLE);
         if (FAILED(hr) && !site.failure.happened) {
             site.failure = {true, L"Active Server Pages", L"The script engine for " + page.language + L" could not be started.",

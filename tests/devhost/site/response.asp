@@ -1,0 +1,42 @@
+<%@ Language="VBScript" %><%
+' One Response feature per ?mode=.
+Select Case Request.QueryString("mode")
+Case "status"
+    Response.Status = "404 Not Here"
+    Response.Write "gone"
+Case "header"
+    Response.AddHeader "X-Test", "one"
+    Response.ContentType = "application/json"
+    Response.Write "{}"
+Case "redirect"
+    Response.Write "dropped"
+    Response.Redirect "echo.asp?from=redirect"
+    Response.Write "never"
+Case "end"
+    Response.Write "before"
+    Response.End
+    Response.Write "after"
+Case "end-resume"
+    On Error Resume Next
+    Response.Write "before"
+    Response.End
+    Response.Write "after"
+Case "clear"
+    Response.Write "dropped"
+    Response.Clear
+    Response.Write "kept"
+Case "flush"
+    Response.Write "first;"
+    Response.Flush
+    Response.Write "second"
+Case "binary"
+    Response.ContentType = "application/octet-stream"
+    Response.BinaryWrite Request.BinaryRead(Request.TotalBytes)
+Case "bad-status"
+    Response.Status = "abc"
+Case "types"
+    Response.Write True & "|" & 2.5 & "|" & Null & "|" & Empty & "|" & 7
+End Select
+' The page's own line break after the block would join the body.
+Response.End
+%>
