@@ -6,7 +6,9 @@
 #include "com/dispatch.h"
 #include "text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace devhost {
 
@@ -334,12 +336,24 @@ public:
     STDMETHODIMP get_ContentType(BSTR* type) override { return ReturnString(Widen(state().contentType), type); }
     STDMETHODIMP put_ContentType(BSTR type) override { return SetHeaderField(state().contentType, type); }
     STDMETHODIMP get_Expires(VARIANT*) override { return E_NOTIMPL; }
+    // Minutes from now; the header carries the date.
     STDMETHODIMP put_Expires(LONG minutes) override {
-        AddHeaderText("Expires", minutes <= 0 ? "0" : std::to_string(minutes * 60) + " s");
-        return S_OK;
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER ticks{{now.dwLowDateTime, now.dwHighDateTime}};
+        ticks.QuadPart += static_cast<ULONGLONG>(static_cast<LONGLONG>(minutes) * 60 * 10000000LL);
+        const FILETIME then{ticks.LowPart, ticks.HighPart};
+        SYSTEMTIME time;
+        if (!FileTimeToSystemTime(&then, &time)) return E_INVALIDARG;
+        return SetExpires(time);
     }
     STDMETHODIMP get_ExpiresAbsolute(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_ExpiresAbsolute(DATE) override { return E_NOTIMPL; }
+    // A script date, taken as UTC.
+    STDMETHODIMP put_ExpiresAbsolute(DATE date) override {
+        SYSTEMTIME time;
+        if (!VariantTimeToSystemTime(date, &time)) return E_INVALIDARG;
+        return SetExpires(time);
+    }
     STDMETHODIMP get_Cookies(IRequestDictionary**) override { return E_NOTIMPL; }
     STDMETHODIMP get_Status(BSTR* status) override { return ReturnString(Widen(state().status), status); }
     // "404 Not Found": a three-digit code, then the reason.
@@ -425,6 +439,21 @@ private:
     ResponseState& state() { return context->response; }
 
     void AddHeaderText(const std::string& name, const std::string& value) { state().headers.emplace_back(name, value); }
+
+    // Expires as an HTTP date; a later setting replaces an earlier one.
+    HRESULT SetExpires(const SYSTEMTIME& time) {
+        if (state().HeadersSent()) return Fail(E_FAIL, L"Response object", L"The HTTP headers are already written.");
+        static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+        static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        char text[64];
+        wsprintfA(text, "%s, %02u %s %04u %02u:%02u:%02u GMT", kDays[time.wDayOfWeek % 7], time.wDay,
+                  kMonths[(time.wMonth + 11) % 12], time.wYear, time.wHour, time.wMinute, time.wSecond);
+        auto& headers = state().headers;
+        std::erase_if(headers, [](const auto& header) { return EqualsIgnoreCase(header.first, "Expires"); });
+        AddHeaderText("Expires", text);
+        return S_OK;
+    }
 
     HRESULT SetHeaderField(std::string& field, BSTR value) {
         if (state().HeadersSent()) return Fail(E_FAIL, L"Response object", L"The HTTP headers are already written.");

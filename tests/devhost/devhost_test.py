@@ -142,6 +142,7 @@ def test_response_object(host):
     equal(body, data, "BinaryRead and BinaryWrite round trip")
     equal(host.get("/response.asp?mode=bad-status")[0], 500, "a malformed status is a script error")
     equal(host.get("/response.asp?mode=types")[2], b"True|2.5|||7", "Write converts as VBScript prints")
+    equal(host.get("/response.asp?mode=expires")[1].get("expires"), "Wed, 02 Jan 2030 03:04:05 GMT", "ExpiresAbsolute")
 
 
 def test_server_object(host, site):

@@ -1,4 +1,5 @@
-<%@ Language="VBScript" %><%
+<%@ Language="VBScript" %>
+<% Option Explicit %><%
 ' Writes what the page received, one "name=value" line each, for the tests
 ' to compare with what they sent.
 Response.ContentType = "text/plain"

@@ -1,5 +1,5 @@
 <%@ Language="VBScript" %>
-<html><body>
+<html><body><% Option Explicit %>
 <%
 Dim a
 a = 1

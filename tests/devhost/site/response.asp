@@ -34,6 +34,10 @@ Case "binary"
     Response.BinaryWrite Request.BinaryRead(Request.TotalBytes)
 Case "bad-status"
     Response.Status = "abc"
+Case "expires"
+    Response.Expires = 10
+    ' 2030-01-02 03:04:05 as a script date; the later setting wins.
+    Response.ExpiresAbsolute = 47485.12783564815
 Case "types"
     Response.Write True & "|" & 2.5 & "|" & Null & "|" & Empty & "|" & 7
 End Select
