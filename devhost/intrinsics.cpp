@@ -328,9 +328,10 @@ public:
         return S_OK;
     }
     STDMETHODIMP put_Buffer(VARIANT_BOOL on) override {
-        if (state().HeadersSent() && !on != !state().buffer)
+        const bool buffer = on != VARIANT_FALSE;
+        if (state().HeadersSent() && buffer != state().buffer)
             return Fail(E_FAIL, L"Response object", L"The buffer cannot be changed after the response has been sent.");
-        state().buffer = on != VARIANT_FALSE;
+        state().buffer = buffer;
         return S_OK;
     }
     STDMETHODIMP get_ContentType(BSTR* type) override { return ReturnString(Widen(state().contentType), type); }

@@ -137,6 +137,8 @@ def test_response_object(host):
     equal(host.get("/response.asp?mode=clear")[2], b"kept", "Clear")
     status, headers, body = host.get("/response.asp?mode=flush")
     equal((status, body, "content-length" in headers), (200, b"first;second", False), "Flush sends early, no length")
+    status, headers, body = host.get("/response.asp?mode=unbuffered")
+    equal((body, "content-length" in headers), (b"a;b;clear:80004005", False), "Buffer = False")
     data = bytes(range(256)) * 40
     status, _, body = host.request("POST", "/response.asp?mode=binary", data)
     equal(body, data, "BinaryRead and BinaryWrite round trip")

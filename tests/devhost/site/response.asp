@@ -29,6 +29,13 @@ Case "flush"
     Response.Write "first;"
     Response.Flush
     Response.Write "second"
+Case "unbuffered"
+    Response.Buffer = False
+    Response.Write "a;"
+    Response.Write "b;"
+    On Error Resume Next
+    Response.Clear
+    Response.Write "clear:" & Hex(Err.Number)
 Case "binary"
     Response.ContentType = "application/octet-stream"
     Response.BinaryWrite Request.BinaryRead(Request.TotalBytes)
