@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import sys
 
-from hostlib import HERE, REPO, Host, Runner, copy_site
+from hostlib import HERE, REPO, Host, Runner, copy_site, jpeg_size, multipart
 
 SKIPPED = 77
 PHOTO = (320, 240)
@@ -67,6 +67,14 @@ def main():
         equal(sizes(report), [PHOTO], "index")
         report = load(host, work, "thumbnail.asp")
         equal(sizes(report), [(64, 48), (120, 90), (200, 150)], "thumbnails")
+        # The page's upload form, posted as a browser posts it.
+        with open(os.path.join(site, "images", "photo.jpg"), "rb") as f:
+            body, content_type = multipart({}, {"photo": ("photo.jpg", "image/jpeg", f.read())})
+        status, headers, jpeg = host.request("POST", "/thumbnail.asp?size=100", body, headers={"Content-Type": content_type})
+        equal((status, headers["content-type"], jpeg_size(jpeg)), (200, "image/jpeg", (100, 75)), "uploaded thumbnail")
+        body, content_type = multipart({}, {"photo": ("notes.txt", "text/plain", b"not a picture")})
+        status, _, answer = host.request("POST", "/thumbnail.asp", body, headers={"Content-Type": content_type})
+        equal(status, 415, "a file that is no picture: " + answer.decode("utf-8", "replace")[:200])
 
     def test_format_gallery(host):
         report = load(host, work, "formats.asp")

@@ -10,7 +10,7 @@ import sys
 import time
 import urllib.parse
 
-from hostlib import HERE, Host, Runner, copy_site, make_png
+from hostlib import HERE, Host, Runner, copy_site, make_png, multipart
 
 MAX_REQUEST_MB = 8
 
@@ -69,16 +69,6 @@ def test_query_strings_forms_and_cookies(host):
     equal((values["method"], values["f:name"], values["f:text"]), ("POST", "Form Value", "<b>&"), "URL-encoded form")
     equal(values["total"], str(len(form)), "TotalBytes")
     equal(values["item"], "Form Value", "Request(name) falls back to the form")
-
-
-def multipart(fields, files, boundary="----devhost-test-7f3a"):
-    body = b""
-    for name, value in fields.items():
-        body += f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n{value}\r\n'.encode()
-    for name, (file_name, content_type, data) in files.items():
-        body += (f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"; filename="{file_name}"\r\n'
-                 f"Content-Type: {content_type}\r\n\r\n").encode() + data + b"\r\n"
-    return body + f"--{boundary}--\r\n".encode(), f"multipart/form-data; boundary={boundary}"
 
 
 def test_multipart_upload_of_a_few_megabytes(host):

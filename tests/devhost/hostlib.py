@@ -101,6 +101,16 @@ def parse_response(data, head_only=False):
     return status, headers, body
 
 
+def multipart(fields, files, boundary="----devhost-test-7f3a"):
+    body = b""
+    for name, value in fields.items():
+        body += f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"\r\n\r\n{value}\r\n'.encode()
+    for name, (file_name, content_type, data) in files.items():
+        body += (f'--{boundary}\r\nContent-Disposition: form-data; name="{name}"; filename="{file_name}"\r\n'
+                 f"Content-Type: {content_type}\r\n\r\n").encode() + data + b"\r\n"
+    return body + f"--{boundary}--\r\n".encode(), f"multipart/form-data; boundary={boundary}"
+
+
 def make_png(width, height, pixel):
     """An RGBA PNG whose pixel(x, y) gives (r, g, b, a)."""
     rows = bytearray()
@@ -112,6 +122,18 @@ def make_png(width, height, pixel):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(bytes(rows), 1)) + chunk(b"IEND", b""))
+
+
+def jpeg_size(data):
+    """(width, height) from a JPEG's start-of-frame marker."""
+    pos = 2
+    while pos + 9 < len(data):
+        marker, length = data[pos + 1], struct.unpack(">H", data[pos + 2:pos + 4])[0]
+        if 0xC0 <= marker <= 0xC3:
+            height, width = struct.unpack(">HH", data[pos + 5:pos + 9])
+            return width, height
+        pos += 2 + length
+    raise AssertionError("no frame header in the JPEG")
 
 
 def copy_site(source, target):
