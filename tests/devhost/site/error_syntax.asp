@@ -1,0 +1,4 @@
+<%@ Language="VBScript" %>
+<p>text</p>
+<% If True Then %>
+<p>unterminated</p>

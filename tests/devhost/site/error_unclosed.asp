@@ -1,0 +1,2 @@
+<p>line one</p>
+<% Response.Write "no end"
