@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Serves the example site (examples/site) on the development host: builds
-# Rastelle.dll and rastelle-devhost.exe if needed (installing what is
-# missing), registers the DLL in the build's private Wine prefix, starts the
+# Rastelle.dll, RastelleEffects.dll and rastelle-devhost.exe if needed
+# (installing what is missing), registers both DLLs in the build's private
+# Wine prefix, starts the
 # host under Wine and prints the address. Ctrl-C stops it.
 #
 #   bash scripts/serve-examples.sh [port]      (default 8080)
@@ -14,12 +15,12 @@ port=${1:-8080}
 cd "$root"
 bash scripts/bootstrap.sh
 mkdir -p build/logs
-{ cmake --preset mingw-x64 && cmake --build --preset mingw-x64 --target Rastelle rastelle-devhost; } \
+{ cmake --preset mingw-x64 && cmake --build --preset mingw-x64 --target Rastelle RastelleEffects rastelle-devhost; } \
   >build/logs/serve-examples-build.log 2>&1 ||
   { tail -n 40 build/logs/serve-examples-build.log; exit 1; }
 
 prefix=$root/build/mingw-x64/wine-prefix
-bash scripts/wine-env.sh "$prefix" setup build/mingw-x64/bin/Rastelle.dll
+bash scripts/wine-env.sh "$prefix" setup build/mingw-x64/bin/Rastelle.dll build/mingw-x64/bin/RastelleEffects.dll
 site="Z:$(sed 's|/|\\|g' <<<"$root/examples/site")"
 
 bash scripts/wine-env.sh "$prefix" run build/mingw-x64/bin/rastelle-devhost.exe --port "$port" --site "$site" &
