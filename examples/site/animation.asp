@@ -1,10 +1,11 @@
 <%@ Language="VBScript" %><%
 Option Explicit
 Const rqtHighQualityBicubicMode = 4
+Const oftGIF = 4
 
 ' Eight frames of the photo, each turned a further 45 degrees, saved as one
 ' animated GIF in output/ (multi-frame files are written to files).
-Dim layers, frame, angle, gif, problem, path
+Dim layers, frame, angle, problem, path
 path = "output/animation.gif"
 On Error Resume Next
 Set layers = Server.CreateObject("Rastelle.RasterCollection")
@@ -15,8 +16,7 @@ For angle = 0 To 315 Step 45
     frame.Rotate angle, &HFFFFFFFF
     frame.Resize 150, 150, rqtHighQualityBicubicMode
 Next
-Set gif = Server.CreateObject("Rastelle.GIFEncoderInfo")
-layers.SaveMultiframeImage Server.MapPath(path), gif
+layers.SaveMultiframeImage Server.MapPath(path), oftGIF
 If Err.Number <> 0 Then problem = Err.Description & " (" & Hex(Err.Number) & ")"
 On Error GoTo 0
 %>

@@ -24,7 +24,7 @@ Function TextLayer(layers, width, height, background, text, size, colour, x, y)
     font.FontName = "Arial"
     font.FontSize = size
     font.IsBold = True
-    Set brush = Server.CreateObject("Rastelle.DrawingSolidBrush")
+    Set brush = Server.CreateObject("Rastelle.SolidBrush")
     brush.Color = colour
     Set tool.RasterObject = item.RasterObject
     tool.SetText text, x, y, 0, font, brush
