@@ -13,6 +13,15 @@ HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** out) noexcept;
 // Releases the cached type library and type information (module unload).
 void ReleaseTypeInfoCache() noexcept;
 
+// Whether the arguments of a call convert to the parameters of the member it
+// names: DISP_E_TYPEMISMATCH (and the argument's index in argError) when one
+// does not, S_OK otherwise. Wine's ITypeInfo::Invoke converts the arguments
+// in order and, when one fails, returns without freeing the conversions
+// already made (an object's reference, a string's copy): a script passing a
+// wrong type after an object would leak it on every call. Checked first, no
+// call reaches it with an argument that does not convert.
+HRESULT CheckArgumentTypes(ITypeInfo* info, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argError) noexcept;
+
 // Mixin implementing IDispatch for the dual interface Itf.
 template <class Itf>
 class Dispatch : public Itf {
@@ -46,12 +55,16 @@ public:
         ComPtr<ITypeInfo> info;
         const HRESULT hr = GetTypeInfoOf(__uuidof(Itf), info.put());
         if (FAILED(hr)) return hr;
-        HRESULT invoked = info->Invoke(static_cast<Itf*>(this), id, flags, params, result, exception, argError);
+        HRESULT invoked = CheckArgumentTypes(info.get(), id, flags, params, argError);
+        if (FAILED(invoked)) return invoked;
+        invoked = info->Invoke(static_cast<Itf*>(this), id, flags, params, result, exception, argError);
         // Object-valued properties are declared propput; a client's
         // "Set x.P = o" asks for put-by-reference, which means the same here.
         if (invoked == DISP_E_MEMBERNOTFOUND && (flags & DISPATCH_PROPERTYPUTREF)) {
             const WORD asPut = static_cast<WORD>((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
-            invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, params, result, exception, argError);
+            invoked = CheckArgumentTypes(info.get(), id, asPut, params, argError);
+            if (SUCCEEDED(invoked))
+                invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, params, result, exception, argError);
         }
         return invoked;
     }
