@@ -4,6 +4,8 @@
 
 #include <oleauto.h>
 
+#include <utility>
+
 namespace rastelle::com {
 
 namespace {
@@ -123,26 +125,36 @@ bool InvokedAs(INVOKEKIND kind, WORD flags) {
     return false;
 }
 
-HRESULT CheckAgainst(ITypeInfo* info, const FUNCDESC& func, const DISPPARAMS& params, UINT* argError) {
-    const UINT named = params.cNamedArgs;
-    const UINT positional = params.cArgs - named;
-    const UINT count = static_cast<UINT>(func.cParams);
-    auto fail = [&](UINT index) {
-        if (argError) *argError = index;
-        return DISP_E_TYPEMISMATCH;
-    };
-    for (UINT i = 0; i < positional && i < count; ++i) {  // rgvarg holds the positional arguments last first
-        if (!Converts(info, func.lprgelemdescParam[i], params.rgvarg[params.cArgs - 1 - i])) return fail(params.cArgs - 1 - i);
-    }
-    const bool putValue = named == 1 && params.rgdispidNamedArgs && params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
-    if (putValue && count > 0 && !Converts(info, func.lprgelemdescParam[count - 1], params.rgvarg[0])) return fail(0);
-    return S_OK;
+// Whether a type names an interface (through aliases, such as stdole's
+// Picture for IPictureDisp).
+bool IsInterface(ITypeInfo* info, const TYPEDESC& type, int depth = 0) {
+    if (type.vt != VT_USERDEFINED || depth > 4) return false;
+    ComPtr<ITypeInfo> ref;
+    if (FAILED(info->GetRefTypeInfo(type.hreftype, ref.put()))) return false;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(ref->GetTypeAttr(&attr))) return false;
+    const bool result = attr->typekind == TKIND_INTERFACE || attr->typekind == TKIND_DISPATCH ||
+                        (attr->typekind == TKIND_ALIAS && IsInterface(ref.get(), attr->tdescAlias, depth + 1));
+    ref->ReleaseTypeAttr(attr);
+    return result;
+}
+
+// Whether a parameter is a pointer to an interface.
+bool IsInterfaceParameter(ITypeInfo* info, const TYPEDESC& type) {
+    return type.vt == VT_PTR && type.lptdesc && IsInterface(info, *type.lptdesc);
 }
 
 }  // namespace
 
-HRESULT CheckArgumentTypes(ITypeInfo* info, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argError) noexcept {
-    if (!params || params->cArgs < 2 || !params->rgvarg || params->cNamedArgs > params->cArgs) return S_OK;
+PreparedArguments::~PreparedArguments() {
+    for (size_t i = 0; i < owned_.size(); ++i)
+        if (owned_[i]) VariantClear(&arguments_[i]);
+}
+
+HRESULT PreparedArguments::Prepare(ITypeInfo* info, DISPID id, WORD flags, DISPPARAMS* params,
+                                   UINT* argError) noexcept {
+    params_ = params;
+    if (!params || !params->rgvarg || params->cArgs == 0 || params->cNamedArgs > params->cArgs) return S_OK;
     TYPEATTR* attr = nullptr;
     if (FAILED(info->GetTypeAttr(&attr))) return S_OK;
     const WORD functions = attr->cFuncs;
@@ -150,11 +162,70 @@ HRESULT CheckArgumentTypes(ITypeInfo* info, DISPID id, WORD flags, const DISPPAR
     for (UINT f = 0; f < functions; ++f) {
         FUNCDESC* func = nullptr;
         if (FAILED(info->GetFuncDesc(f, &func))) continue;
-        const bool match = func->memid == id && InvokedAs(func->invkind, flags);
-        const HRESULT hr = match ? CheckAgainst(info, *func, *params, argError) : S_OK;
+        if (func->memid != id || !InvokedAs(func->invkind, flags)) {
+            info->ReleaseFuncDesc(func);
+            continue;
+        }
+        HRESULT hr = S_OK;
+        try {
+            hr = Against(info, *func, argError);
+        } catch (...) {  // no memory for the copy: the call goes ahead with the caller's arguments
+            params_ = params;
+        }
         info->ReleaseFuncDesc(func);
-        if (match) return hr;
+        return hr;
     }
+    return S_OK;
+}
+
+// Pairs each argument with its parameter: the positional ones (rgvarg holds
+// them last first) with the first parameters, a property put's value with
+// the last.
+HRESULT PreparedArguments::Against(ITypeInfo* info, const FUNCDESC& func, UINT* argError) {
+    const DISPPARAMS& params = *params_;
+    const UINT positional = params.cArgs - params.cNamedArgs;
+    const UINT count = static_cast<UINT>(func.cParams);
+    const bool putValue =
+        params.cNamedArgs == 1 && params.rgdispidNamedArgs && params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT;
+    std::vector<std::pair<UINT, const ELEMDESC*>> pairs;  // argument index, parameter
+    for (UINT i = 0; i < positional && i < count; ++i) pairs.emplace_back(params.cArgs - 1 - i, &func.lprgelemdescParam[i]);
+    if (putValue && count > 0) pairs.emplace_back(0, &func.lprgelemdescParam[count - 1]);
+
+    if (params.cArgs >= 2) {  // a single argument has no conversion before it
+        for (const auto& [index, parameter] : pairs) {
+            if (Converts(info, *parameter, params.rgvarg[index])) continue;
+            if (argError) *argError = index;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    for (const auto& [index, parameter] : pairs) {
+        // An object passed as IUnknown or by reference (directly or in a
+        // variant); an IDispatch passed by value is converted without a leak.
+        const VARIANT* value = &params.rgvarg[index];
+        const bool byReference = V_VT(value) & VT_BYREF;
+        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+        IUnknown* object = nullptr;
+        switch (V_VT(value)) {
+        case VT_UNKNOWN: object = V_UNKNOWN(value); break;
+        case VT_DISPATCH: object = byReference ? V_DISPATCH(value) : nullptr; break;
+        case VT_BYREF | VT_UNKNOWN: object = V_UNKNOWNREF(value) ? *V_UNKNOWNREF(value) : nullptr; break;
+        case VT_BYREF | VT_DISPATCH: object = V_DISPATCHREF(value) ? *V_DISPATCHREF(value) : nullptr; break;
+        default: break;
+        }
+        if (!object || !IsInterfaceParameter(info, parameter->tdesc)) continue;
+        IDispatch* dispatch = nullptr;
+        if (FAILED(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) continue;
+        if (arguments_.empty()) {
+            arguments_.assign(params.rgvarg, params.rgvarg + params.cArgs);
+            owned_.assign(params.cArgs, false);
+            copy_ = params;
+            copy_.rgvarg = arguments_.data();
+        }
+        V_VT(&arguments_[index]) = VT_DISPATCH;
+        V_DISPATCH(&arguments_[index]) = dispatch;
+        owned_[index] = true;
+    }
+    if (!arguments_.empty()) params_ = &copy_;
     return S_OK;
 }
 

@@ -5,6 +5,8 @@
 
 #include <oaidl.h>
 
+#include <vector>
+
 namespace rastelle::com {
 
 // The type information of interface iid, loaded from the module's own type
@@ -13,14 +15,36 @@ HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** out) noexcept;
 // Releases the cached type library and type information (module unload).
 void ReleaseTypeInfoCache() noexcept;
 
-// Whether the arguments of a call convert to the parameters of the member it
-// names: DISP_E_TYPEMISMATCH (and the argument's index in argError) when one
-// does not, S_OK otherwise. Wine's ITypeInfo::Invoke converts the arguments
-// in order and, when one fails, returns without freeing the conversions
-// already made (an object's reference, a string's copy): a script passing a
-// wrong type after an object would leak it on every call. Checked first, no
-// call reaches it with an argument that does not convert.
-HRESULT CheckArgumentTypes(ITypeInfo* info, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argError) noexcept;
+// The arguments of a late-bound call as Wine's ITypeInfo::Invoke is to see
+// them. It converts the arguments in order and, when one cannot be
+// converted, returns without freeing the conversions already made (an
+// object's reference, a string's copy); and it keeps a reference to an object
+// passed as VT_UNKNOWN for a parameter of an interface type. Either would
+// leak an object on every such call a script makes. So every argument of a
+// call with two or more is first tried with VariantChangeType against its
+// parameter (one that does not convert fails the call with
+// DISP_E_TYPEMISMATCH and its index), and an object passed as VT_UNKNOWN for
+// an interface parameter is handed over as its IDispatch, released after the
+// call.
+class PreparedArguments {
+public:
+    PreparedArguments() noexcept = default;
+    PreparedArguments(const PreparedArguments&) = delete;
+    PreparedArguments& operator=(const PreparedArguments&) = delete;
+    ~PreparedArguments();
+
+    HRESULT Prepare(ITypeInfo* info, DISPID id, WORD flags, DISPPARAMS* params, UINT* argError) noexcept;
+    // The caller's arguments, or a copy with objects handed over as IDispatch.
+    DISPPARAMS* params() const noexcept { return params_; }
+
+private:
+    HRESULT Against(ITypeInfo* info, const FUNCDESC& func, UINT* argError);
+
+    DISPPARAMS* params_ = nullptr;
+    DISPPARAMS copy_{};
+    std::vector<VARIANT> arguments_;
+    std::vector<bool> owned_;
+};
 
 // Mixin implementing IDispatch for the dual interface Itf.
 template <class Itf>
@@ -55,16 +79,19 @@ public:
         ComPtr<ITypeInfo> info;
         const HRESULT hr = GetTypeInfoOf(__uuidof(Itf), info.put());
         if (FAILED(hr)) return hr;
-        HRESULT invoked = CheckArgumentTypes(info.get(), id, flags, params, argError);
+        PreparedArguments arguments;
+        HRESULT invoked = arguments.Prepare(info.get(), id, flags, params, argError);
         if (FAILED(invoked)) return invoked;
-        invoked = info->Invoke(static_cast<Itf*>(this), id, flags, params, result, exception, argError);
+        invoked = info->Invoke(static_cast<Itf*>(this), id, flags, arguments.params(), result, exception, argError);
         // Object-valued properties are declared propput; a client's
         // "Set x.P = o" asks for put-by-reference, which means the same here.
         if (invoked == DISP_E_MEMBERNOTFOUND && (flags & DISPATCH_PROPERTYPUTREF)) {
             const WORD asPut = static_cast<WORD>((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
-            invoked = CheckArgumentTypes(info.get(), id, asPut, params, argError);
+            PreparedArguments asPutArguments;
+            invoked = asPutArguments.Prepare(info.get(), id, asPut, params, argError);
             if (SUCCEEDED(invoked))
-                invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, params, result, exception, argError);
+                invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, asPutArguments.params(), result,
+                                       exception, argError);
         }
         return invoked;
     }
