@@ -159,6 +159,10 @@ public:
     template <class T>
     const T& Pick(const std::vector<T>& items) { return items[random_() % items.size()]; }
 
+    // Set for members that take image sizes: their any-32-bit values stay
+    // below 4097 (a 1 x 470000000 image is valid, and takes long to make).
+    bool sizes = false;
+
     // An integer: mostly small (image sizes stay small), sometimes one at a
     // limit of its type.
     LONG Integer() {
@@ -169,7 +173,7 @@ public:
             case 0: return static_cast<LONG>(random_() % 4);
             case 1: return static_cast<LONG>(random_() % 64);
             case 2: return static_cast<LONG>(random_() % 513) - 16;
-            default: return static_cast<LONG>(random_());  // any 32 bits (colours)
+            default: return static_cast<LONG>(sizes ? random_() % 4097 : random_());  // any 32 bits (colours)
         }
     }
 
@@ -537,6 +541,9 @@ bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member
 
     CallStorage storage;
     const int count = static_cast<int>(member.params.size());
+    random_.sizes = false;
+    for (const char* word : {"Resize", "Crop", "EmptyImage", "Width", "Height"})
+        random_.sizes = random_.sizes || member.name.find(word) != std::string::npos;
     // Optional trailing parameters are left out now and then.
     int passed = count;
     if (member.required < count && random_.Chance(40))
