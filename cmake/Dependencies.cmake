@@ -1,7 +1,7 @@
 # Static third-party libraries cross-built by scripts/bootstrap.sh.
 #
 # Defines the IMPORTED targets
-#   deps::tiff   libtiff (links deps::zlib)
+#   deps::tiff   libtiff (links deps::jpeg and deps::zlib)
 #   deps::lcms2  Little CMS 2
 #   deps::jpeg   libjpeg-turbo (libjpeg API)
 #   deps::gif    giflib
@@ -82,7 +82,9 @@ while(_i LESS _n)
   endif()
   math(EXPR _i "${_i} + 2")
 endwhile()
-set_property(TARGET deps::tiff PROPERTY INTERFACE_LINK_LIBRARIES deps::zlib)
+# libtiff calls libjpeg (its JPEG codecs) and zlib, so they follow it on the
+# link line.
+set_property(TARGET deps::tiff PROPERTY INTERFACE_LINK_LIBRARIES deps::jpeg deps::zlib)
 
 if(EXISTS "${RASTELLE_DEPS_PREFIX}/deps.txt")
   file(STRINGS "${RASTELLE_DEPS_PREFIX}/deps.txt" _rastelle_deps_list)

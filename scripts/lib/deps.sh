@@ -28,7 +28,8 @@ readonly DEB_PACKAGES=(
 )
 
 readonly DEPS_TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)
-readonly DEPS_SOURCE_PACKAGES=(tiff lcms2 libjpeg-turbo giflib)
+# libjpeg-turbo comes before tiff: libtiff's JPEG codecs are built over it.
+readonly DEPS_SOURCE_PACKAGES=(libjpeg-turbo tiff lcms2 giflib)
 
 _DEPS_SH=$(readlink -f "${BASH_SOURCE[0]}")
 _DEPS_REPO=$(cd "$(dirname "$_DEPS_SH")/../.." && pwd)
@@ -267,12 +268,18 @@ _deps_cmake_common() {
 }
 
 _deps_build_tiff() {
-  local triple=$1 src=$2 build=$3 dest=$4
-  # Of the optional codecs only zlib (Deflate, PixarLog), taken from mingw's
-  # static libz.a so that the DLL needs no zlib1.dll.
+  local triple=$1 src=$2 build=$3 dest=$4 jpeg
+  # Of the optional codecs zlib (Deflate, PixarLog), taken from mingw's static
+  # libz.a so that the DLL needs no zlib1.dll, and JPEG and old-style JPEG
+  # over our own libjpeg-turbo (built first), so that libtiff reads the JPEG
+  # TIFFs the platform's decoder cannot.
+  jpeg=$(ls -d "$(deps_cache_dir)/$triple/libjpeg-turbo-"[0-9]* | tail -n 1)
+  [ -f "$jpeg/lib/libjpeg.a" ]
   _deps_cmake_common "$triple" "$src" "$build" "$dest" \
     -DBUILD_SHARED_LIBS=OFF \
-    -Djpeg=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF \
+    -Djpeg=ON -Dold-jpeg=ON -Djpeg12=OFF \
+    -DJPEG_LIBRARY="$jpeg/lib/libjpeg.a" -DJPEG_INCLUDE_DIR="$jpeg/include" \
+    -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF \
     -Dlerc=OFF -Dlibdeflate=OFF \
     -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
     -Dzlib=ON \
@@ -282,6 +289,8 @@ _deps_build_tiff() {
   cmake --install "$build"
   # The build must really have zlib support compiled in.
   grep -q '^#define ZIP_SUPPORT' "$dest/include/tiffconf.h"
+  grep -q '^#define JPEG_SUPPORT' "$dest/include/tiffconf.h"
+  grep -q '^#define OJPEG_SUPPORT' "$dest/include/tiffconf.h"
 }
 
 _deps_build_lcms2() {

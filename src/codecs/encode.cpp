@@ -86,7 +86,10 @@ Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const wchar_t* file
     if (!UsesOwnEncoder(type, parameters)) return gp::GdipSaveImageToFile(image, fileName, &clsid, parameters);
     std::vector<std::uint8_t> bytes;
     const Status status = EncodeOwn(image, type, parameters, bytes);
-    if (status != Gdiplus::Ok) return status;
+    if (status != Gdiplus::Ok) {
+        SetLastError(ERROR_SUCCESS);  // no Win32 failure: nothing of the locks' calls may be reported
+        return status;
+    }
     return WriteFileBytes(fileName, bytes);
 }
 

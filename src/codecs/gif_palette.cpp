@@ -5,6 +5,7 @@
 #include "com/protected_region.h"
 #include "com/unique_any.h"
 #include "image/bitmap_lock.h"
+#include "image/gdi_handles.h"
 #include "kernels/octree_palette.h"
 #include "kernels/palette_search.h"
 #include "platform/gdiplus_raii.h"
@@ -16,8 +17,8 @@ namespace rastelle::codecs {
 
 namespace {
 
-using UniqueGdiObject = com::UniqueAny<HGDIOBJ, &DeleteObject>;
-using UniqueDc = com::UniqueAny<HDC, &DeleteDC>;
+using UniqueHgdiobj = UniqueGdiObject<HGDIOBJ>;
+using UniqueDc = CountedHolder<HDC, &DeleteDC, &GdiHolderCounts>;
 
 constexpr unsigned kOctreeColours = 236;
 constexpr unsigned kOctreeBits = 8;
@@ -98,14 +99,14 @@ Status BuildIndexedImage(Bitmap& source, UINT colourCount, bool transparent, boo
 
     if (antialiasingPreprocess) FlattenAgainstBackground(source);
 
-    UniqueGdiObject gdiBitmap;
+    UniqueHgdiobj gdiBitmap;
     {
         HBITMAP handle = nullptr;
         const Status status = source.record(gp::GdipCreateHBITMAPFromBitmap(source.native(), &handle, 0xFF000000u));
         if (status != Gdiplus::Ok) return status;
         gdiBitmap.reset(handle);
     }
-    UniqueGdiObject palette;
+    UniqueHgdiobj palette;
     switch (paletteType) {
     case ptOctree: {
         HPALETTE made = nullptr;

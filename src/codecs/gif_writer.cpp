@@ -184,12 +184,23 @@ Status SaveGif(Bitmap& source, const Destination& to, const CLSID& clsid, UINT c
         return status;
     }
     if (PlatformWritesGifTransparency()) {
-        return to.stream ? gp::GdipSaveImageToStream(indexed.bitmap->native(), to.stream, &clsid, nullptr)
-                         : gp::GdipSaveImageToFile(indexed.bitmap->native(), to.fileName, &clsid, nullptr);
+        // The indexed bitmap is disposed of before returning, and the save's
+        // error code put back afterwards.
+        SetLastError(ERROR_SUCCESS);
+        status = to.stream ? gp::GdipSaveImageToStream(indexed.bitmap->native(), to.stream, &clsid, nullptr)
+                           : gp::GdipSaveImageToFile(indexed.bitmap->native(), to.fileName, &clsid, nullptr);
+        const DWORD error = GetLastError();
+        indexed.bitmap.reset();
+        SetLastError(error);
+        return status;
     }
     std::vector<std::uint8_t> bytes;
     status = EncodeOwnGif(indexed, bytes);
-    if (status != Gdiplus::Ok) return status;
+    indexed.bitmap.reset();
+    if (status != Gdiplus::Ok) {
+        SetLastError(ERROR_SUCCESS);
+        return status;
+    }
     return to.stream ? WriteStreamBytes(to.stream, bytes) : WriteFileBytes(to.fileName, bytes);
 }
 

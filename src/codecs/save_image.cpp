@@ -55,6 +55,16 @@ Status CloneWhole(Gdiplus::GpBitmap* bitmap, Gdiplus::PixelFormat format, const 
     return Gdiplus::Ok;
 }
 
+// Runs one platform save with the thread's last error cleared before it and
+// read right after it, before any clean-up call can change it.
+template <class Save>
+Status SaveReadingError(DWORD& win32Error, Save&& save) {
+    SetLastError(ERROR_SUCCESS);
+    const Status status = save();
+    win32Error = GetLastError();
+    return status;
+}
+
 // --- Files ------------------------------------------------------------------
 
 void MapFileStatus(Status status, DWORD win32Error) {
@@ -86,35 +96,37 @@ void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::
     }
     gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
     const std::string ansiName = com::ToAnsi(fileName ? fileName : L"");
-    const Status status = WriteCmykTiff(ansiName.c_str(), *cmyk);
-    MapFileStatus(status, GetLastError());
+    DWORD win32Error = ERROR_SUCCESS;
+    const Status status = SaveReadingError(win32Error, [&] { return WriteCmykTiff(ansiName.c_str(), *cmyk); });
+    MapFileStatus(status, win32Error);
 }
 
 // Encodes for a file save; win32Error receives the thread's error code
 // right after the save call.
 Status EncodeFile(const SaveSource& source, const SavePlan& plan, const wchar_t* fileName, DWORD& win32Error) {
     Bitmap& image = *source.bitmap;
-    Status status = Gdiplus::Ok;
+    win32Error = ERROR_SUCCESS;
     switch (plan.type) {
     case FileType::BMP:
         if (plan.bmpColorDepth == cd24bpp) {
             std::unique_ptr<Bitmap> rgb;
-            status = CloneWhole(image.native(), PixelFormat24bppRGB, source, rgb);
-            if (status == Gdiplus::Ok) status = gp::GdipSaveImageToFile(rgb->native(), fileName, &plan.clsid, nullptr);
-        } else {
-            status = gp::GdipSaveImageToFile(image.native(), fileName, &plan.clsid, nullptr);
+            const Status status = CloneWhole(image.native(), PixelFormat24bppRGB, source, rgb);
+            if (status != Gdiplus::Ok) return status;
+            return SaveReadingError(win32Error,
+                                    [&] { return gp::GdipSaveImageToFile(rgb->native(), fileName, &plan.clsid, nullptr); });
         }
-        break;
+        return SaveReadingError(win32Error,
+                                [&] { return gp::GdipSaveImageToFile(image.native(), fileName, &plan.clsid, nullptr); });
     case FileType::GIF:
-        status = SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
-                                    plan.gifAntialiasingPreprocess, plan.paletteType);
-        break;
+        return SaveReadingError(win32Error, [&] {
+            return SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
+                                      plan.gifAntialiasingPreprocess, plan.paletteType);
+        });
     default:
-        status = EncodeToFile(image.native(), plan.type, fileName, plan.clsid, plan.parameters.get());
-        break;
+        return SaveReadingError(win32Error, [&] {
+            return EncodeToFile(image.native(), plan.type, fileName, plan.clsid, plan.parameters.get());
+        });
     }
-    win32Error = GetLastError();
-    return status;
 }
 
 // --- Streams ----------------------------------------------------------------

@@ -5,6 +5,8 @@
 
 #include <oaidl.h>
 
+#include <vector>
+
 namespace rastelle::com {
 
 // The type information of interface iid, loaded from the module's own type
@@ -12,6 +14,37 @@ namespace rastelle::com {
 HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** out) noexcept;
 // Releases the cached type library and type information (module unload).
 void ReleaseTypeInfoCache() noexcept;
+
+// The arguments of a late-bound call as Wine's ITypeInfo::Invoke is to see
+// them. It converts the arguments in order and, when one cannot be
+// converted, returns without freeing the conversions already made (an
+// object's reference, a string's copy); and it keeps a reference to an object
+// passed as VT_UNKNOWN for a parameter of an interface type. Either would
+// leak an object on every such call a script makes. So every argument of a
+// call with two or more is first tried with VariantChangeType against its
+// parameter (one that does not convert fails the call with
+// DISP_E_TYPEMISMATCH and its index), and an object passed as VT_UNKNOWN for
+// an interface parameter is handed over as its IDispatch, released after the
+// call.
+class PreparedArguments {
+public:
+    PreparedArguments() noexcept = default;
+    PreparedArguments(const PreparedArguments&) = delete;
+    PreparedArguments& operator=(const PreparedArguments&) = delete;
+    ~PreparedArguments();
+
+    HRESULT Prepare(ITypeInfo* info, DISPID id, WORD flags, DISPPARAMS* params, UINT* argError) noexcept;
+    // The caller's arguments, or a copy with objects handed over as IDispatch.
+    DISPPARAMS* params() const noexcept { return params_; }
+
+private:
+    HRESULT Against(ITypeInfo* info, const FUNCDESC& func, UINT* argError);
+
+    DISPPARAMS* params_ = nullptr;
+    DISPPARAMS copy_{};
+    std::vector<VARIANT> arguments_;
+    std::vector<bool> owned_;
+};
 
 // Mixin implementing IDispatch for the dual interface Itf.
 template <class Itf>
@@ -46,12 +79,19 @@ public:
         ComPtr<ITypeInfo> info;
         const HRESULT hr = GetTypeInfoOf(__uuidof(Itf), info.put());
         if (FAILED(hr)) return hr;
-        HRESULT invoked = info->Invoke(static_cast<Itf*>(this), id, flags, params, result, exception, argError);
+        PreparedArguments arguments;
+        HRESULT invoked = arguments.Prepare(info.get(), id, flags, params, argError);
+        if (FAILED(invoked)) return invoked;
+        invoked = info->Invoke(static_cast<Itf*>(this), id, flags, arguments.params(), result, exception, argError);
         // Object-valued properties are declared propput; a client's
         // "Set x.P = o" asks for put-by-reference, which means the same here.
         if (invoked == DISP_E_MEMBERNOTFOUND && (flags & DISPATCH_PROPERTYPUTREF)) {
             const WORD asPut = static_cast<WORD>((flags & ~DISPATCH_PROPERTYPUTREF) | DISPATCH_PROPERTYPUT);
-            invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, params, result, exception, argError);
+            PreparedArguments asPutArguments;
+            invoked = asPutArguments.Prepare(info.get(), id, asPut, params, argError);
+            if (SUCCEEDED(invoked))
+                invoked = info->Invoke(static_cast<Itf*>(this), id, asPut, asPutArguments.params(), result,
+                                       exception, argError);
         }
         return invoked;
     }

@@ -18,7 +18,9 @@ thread_local void (*t_fillHook)() = nullptr;
 }  // namespace
 
 Bitmap::~Bitmap() {
-    if (native_) gp::GdipDisposeImage(native_);
+    if (!native_) return;
+    gp::GdipDisposeImage(native_);
+    GdiplusHolderCounts().letGo.fetch_add(1, std::memory_order_relaxed);
 }
 
 Bitmap* Bitmap::Create(int width, int height, Gdiplus::PixelFormat format) noexcept {

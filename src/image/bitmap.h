@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/gdiplus.h"
+#include "platform/gdiplus_raii.h"
 
 #include <utility>
 
@@ -27,7 +28,9 @@ class Bitmap {
 public:
     // Takes ownership of native (which may be null when creation failed).
     explicit Bitmap(Gdiplus::GpBitmap* native, Status lastStatus = Gdiplus::Ok) noexcept
-        : native_(native), lastStatus_(lastStatus) {}
+        : native_(native), lastStatus_(lastStatus) {
+        if (native_) GdiplusHolderCounts().taken.fetch_add(1, std::memory_order_relaxed);
+    }
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
     ~Bitmap();

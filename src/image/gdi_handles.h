@@ -2,7 +2,7 @@
 // OLE_HANDLE values, and owning holders for the handles the system deletes.
 #pragma once
 
-#include "com/unique_any.h"
+#include "platform/gdiplus_raii.h"
 
 #include <windows.h>
 #include <ocidl.h>
@@ -22,8 +22,14 @@ inline OLE_HANDLE OleHandleOf(HANDLE handle) noexcept {
     return static_cast<OLE_HANDLE>(reinterpret_cast<ULONG_PTR>(handle));
 }
 
+// What the GDI object holders took and let go of, for the leak checks.
+inline HolderCounts& GdiHolderCounts() noexcept {
+    static HolderCounts counts;
+    return counts;
+}
+
 // A GDI object (bitmap, palette, ...) deleted with DeleteObject.
 template <class Handle>
-using UniqueGdiObject = com::UniqueAny<Handle, &DeleteObject>;
+using UniqueGdiObject = CountedHolder<Handle, &DeleteObject, &GdiHolderCounts>;
 
 }  // namespace rastelle

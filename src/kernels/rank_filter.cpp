@@ -35,10 +35,12 @@
 //
 // Medians: 3 x 3 and 5 x 5 by sorting networks over columns sorted once and
 // shared by the windows they belong to. The networks rank windows cut by the
-// image's borders too (see MedianNetwork). Larger byte medians (r <= 127)
-// keep a histogram per column and take constant time per pixel
-// (Perreault/Hebert); larger 16-bit ones slide a three-level histogram along
-// each row (Huang), at a cost that grows with r, not r^2.
+// image's borders too (see MedianNetwork). Larger byte medians keep a
+// histogram per column and take constant time per pixel at any radius
+// (Perreault/Hebert); so do larger 16-bit ones where the band holds at most
+// 4096 distinct values (replaced by their ranks among them). Beyond that a
+// three-level histogram slides along each row (Huang), at a cost that grows
+// with the clipped window's height.
 //
 // The vector passes (minimum, maximum and the median networks) exist for
 // SSE2, 16 bytes at a time, and for AVX2, 32 bytes at a time; each call takes
@@ -323,6 +325,25 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r, OutputRow
         return E::Index(v);
     };
     SlidingHistogram<kBits> hist;
+    if (r >= w - 1) {
+        // Every window of a row spans the whole row: the row's outputs are one
+        // value, and the histogram slides down a row at a time.
+        auto countRow = [&](int k, bool add) {
+            for (int x = 0; x < w; ++x) add ? hist.Add(value(x, k)) : hist.Remove(value(x, k));
+        };
+        // Rows top..bottom are counted; windows move down by at most a row.
+        int top = std::max(0, range.first - r), bottom = top - 1;
+        for (int y = range.first; y <= range.last; ++y) {
+            const int y0 = std::max(0, y - r), y1 = y < h - r ? y + r : h - 1;
+            for (; top < y0; ++top) countRow(top, false);
+            while (bottom < y1) countRow(++bottom, true);
+            const std::uint32_t n = static_cast<std::uint32_t>(y1 - y0 + 1) * static_cast<std::uint32_t>(w);
+            const T v = E::FromIndex(hist.Select(n / 2));
+            std::byte* dst = out.row(y) + offset;
+            for (int x = 0; x < w; ++x) std::memcpy(dst + static_cast<size_t>(x) * out.unit, &v, sizeof v);
+        }
+        return;
+    }
     for (int y = range.first; y <= range.last; ++y) {
         const int y0 = std::max(0, y - r), y1 = std::min(h - 1, y + r);
         const std::uint32_t rows = static_cast<std::uint32_t>(y1 - y0 + 1);
@@ -344,80 +365,108 @@ void HistogramMedian(const Rows& in, const Rows& out, int lane, int r, OutputRow
     }
 }
 
-// Median of one byte per pixel (`lane` of each) in constant time per pixel
-// (Perreault and Hebert): every column keeps a histogram of its 2r + 1 rows,
-// moved down a row by one removal and one addition when the window reaches
-// it; the window's histogram gains the entering column's and loses the
-// leaving one's. Counts are kept in 16 coarse and 16 x 16 fine bins; the fine
-// bins of the window are brought up to date only for the coarse bin where
-// the median lies. Counts are 16-bit: for r <= 127 only.
-constexpr int kConstantTimeRadius = 127;
+// Adds (or subtracts) n counts of 16 or 32 bits, n a multiple of 16.
+template <class Count>
+void AddCounts(Count* k, const Count* f, size_t n, bool add) {
+    constexpr bool wide = sizeof(Count) == 4;
+    for (size_t i = 0; i < n; i += 16 / sizeof(Count)) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(f + i));
+        const __m128i sum = wide ? (add ? _mm_add_epi32(a, b) : _mm_sub_epi32(a, b))
+                                 : (add ? _mm_add_epi16(a, b) : _mm_sub_epi16(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(k + i), sum);
+    }
+}
 
+// The values a constant-time median ranks: bytes (lane `lane` of each
+// element), or 16-bit values below 4096 (one an element).
+struct ByteValues {
+    using T = std::uint8_t;
+    static constexpr unsigned kBits = 8;
+};
+struct TwelveBitValues {
+    using T = std::uint16_t;
+    static constexpr unsigned kBits = 12;
+};
+
+// Median in constant time per pixel (Perreault and Hebert): every column
+// keeps a histogram of its 2r + 1 rows, moved down a row by one removal and
+// one addition when the window reaches it; the window's histogram gains the
+// entering column's and loses the leaving one's. Counts are kept in coarse
+// and fine bins (16 x 16 for bytes, 64 x 64 for 12 bits); the fine bins of
+// the window are brought up to date only for the coarse bin where the median
+// lies. Windows of fewer than 65536 pixels count in 16 bits, larger ones in
+// 32.
+template <class Count, class V>
 void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
+    using T = typename V::T;
+    constexpr unsigned kFineBits = V::kBits / 2;
+    constexpr size_t kCoarse = size_t{1} << (V::kBits - kFineBits), kFine = size_t{1} << kFineBits;
+    constexpr size_t kBins = kCoarse * kFine;
     const int w = in.width, h = in.height;
-    const size_t stride = static_cast<size_t>(in.unit);
-    std::vector<std::uint16_t> colCoarse(static_cast<size_t>(w) * 16), colFine(static_cast<size_t>(w) * 256);
+    const size_t stride = static_cast<size_t>(in.unit), offset = static_cast<size_t>(lane) * sizeof(T);
+    std::vector<Count> colCoarse(static_cast<size_t>(w) * kCoarse), colFine(static_cast<size_t>(w) * kBins);
     std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column histogram is centred on
-    auto byteAt = [&](int x, int y) {
-        return static_cast<unsigned>(std::to_integer<std::uint8_t>(in.row(y)[static_cast<size_t>(x) * stride + lane]));
+    auto valueAt = [&](int x, int y) {
+        T v;
+        std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * stride + offset, sizeof v);
+        return static_cast<unsigned>(v);
     };
-    auto count = [&](int j, unsigned v, int delta) {
-        colCoarse[static_cast<size_t>(j) * 16 + (v >> 4)] += static_cast<std::uint16_t>(delta);
-        colFine[static_cast<size_t>(j) * 256 + v] += static_cast<std::uint16_t>(delta);
+    auto count = [&](int j, unsigned v, bool add) {
+        Count& c = colCoarse[static_cast<size_t>(j) * kCoarse + (v >> kFineBits)];
+        Count& f = colFine[static_cast<size_t>(j) * kBins + v];
+        c = static_cast<Count>(add ? c + 1 : c - 1);
+        f = static_cast<Count>(add ? f + 1 : f - 1);
     };
+    // Moves column j's histogram to rows y - r .. y + r: slid when that is
+    // shorter than counting afresh, so a window taller than the image costs
+    // nothing per row.
     auto bringColumn = [&](int j, int y) {
         int& at = colRow[static_cast<size_t>(j)];
-        if (at >= 0 && y - at <= 2 * r) {
+        if (at >= 0 && y - at <= std::min(2 * r, h)) {
             for (int t = at + 1; t <= y; ++t) {
-                if (t - r - 1 >= 0) count(j, byteAt(j, t - r - 1), -1);
-                if (t + r < h) count(j, byteAt(j, t + r), +1);
+                if (t - r - 1 >= 0) count(j, valueAt(j, t - r - 1), false);
+                if (t < h - r) count(j, valueAt(j, t + r), true);
             }
         } else {
-            std::fill_n(&colCoarse[static_cast<size_t>(j) * 16], 16, std::uint16_t{0});
-            std::fill_n(&colFine[static_cast<size_t>(j) * 256], 256, std::uint16_t{0});
-            for (int t = std::max(0, y - r); t <= std::min(h - 1, y + r); ++t) count(j, byteAt(j, t), +1);
+            std::fill_n(&colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
+            std::fill_n(&colFine[static_cast<size_t>(j) * kBins], kBins, Count{0});
+            const int last = y < h - r ? y + r : h - 1;
+            for (int t = std::max(0, y - r); t <= last; ++t) count(j, valueAt(j, t), true);
         }
         at = y;
     };
-    auto load = [&](const std::uint16_t* p) { return Sse2Vector::Load(reinterpret_cast<const std::byte*>(p)); };
-    auto store = [&](std::uint16_t* p, __m128i v) { Sse2Vector::Store(reinterpret_cast<std::byte*>(p), v); };
 
-    alignas(16) std::uint16_t kernelFine[256];
-    int fineLo[16], fineHi[16];  // the columns each coarse bin's fine counts cover
+    alignas(16) Count coarse[kCoarse];
+    std::vector<Count> kernelFine(kBins);
+    int fineLo[kCoarse], fineHi[kCoarse];  // the columns each coarse bin's fine counts cover
     for (int y = range.first; y <= range.last; ++y) {
-        const std::uint32_t rows = static_cast<std::uint32_t>(std::min(h - 1, y + r) - std::max(0, y - r) + 1);
-        __m128i coarse0 = _mm_setzero_si128(), coarse1 = _mm_setzero_si128();
+        const int rowLast = y < h - r ? y + r : h - 1;
+        const std::uint32_t rows = static_cast<std::uint32_t>(rowLast - std::max(0, y - r) + 1);
+        std::fill(std::begin(coarse), std::end(coarse), Count{0});
         auto addCoarse = [&](int j, bool add) {
-            const std::uint16_t* c = &colCoarse[static_cast<size_t>(j) * 16];
-            coarse0 = add ? _mm_add_epi16(coarse0, load(c)) : _mm_sub_epi16(coarse0, load(c));
-            coarse1 = add ? _mm_add_epi16(coarse1, load(c + 8)) : _mm_sub_epi16(coarse1, load(c + 8));
+            AddCounts(coarse, &colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, add);
         };
         auto fineBin = [&](int j, unsigned b, bool add) {
-            const std::uint16_t* f = &colFine[static_cast<size_t>(j) * 256 + b * 16];
-            std::uint16_t* k = kernelFine + b * 16;
-            store(k, add ? _mm_add_epi16(load(k), load(f)) : _mm_sub_epi16(load(k), load(f)));
-            store(k + 8, add ? _mm_add_epi16(load(k + 8), load(f + 8)) : _mm_sub_epi16(load(k + 8), load(f + 8)));
+            AddCounts(&kernelFine[b * kFine], &colFine[static_cast<size_t>(j) * kBins + b * kFine], kFine, add);
         };
         std::fill(std::begin(fineLo), std::end(fineLo), 0);
         std::fill(std::begin(fineHi), std::end(fineHi), -1);
-        std::fill(std::begin(kernelFine), std::end(kernelFine), std::uint16_t{0});
+        std::fill(kernelFine.begin(), kernelFine.end(), Count{0});
         int x0 = 0, x1 = std::min(w - 1, r);
         for (int j = x0; j <= x1; ++j) {
             bringColumn(j, y);
             addCoarse(j, true);
         }
-        std::byte* dst = out.row(y) + lane;
+        std::byte* dst = out.row(y) + offset;
         for (int x = 0; x < w; ++x) {
             const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
-            alignas(16) std::uint16_t coarse[16];
-            _mm_store_si128(reinterpret_cast<__m128i*>(coarse), coarse0);
-            _mm_store_si128(reinterpret_cast<__m128i*>(coarse + 8), coarse1);
             unsigned b = 0;
             std::uint32_t below = 0;
             while (below + coarse[b] <= k) below += coarse[b++];
             // Bring bin b's fine counts from columns [fineLo, fineHi] to [x0, x1].
             if (fineHi[b] < x0 || fineLo[b] > x1 || fineHi[b] < fineLo[b]) {
-                std::fill_n(kernelFine + b * 16, 16, std::uint16_t{0});
+                std::fill_n(&kernelFine[b * kFine], kFine, Count{0});
                 for (int j = x0; j <= x1; ++j) fineBin(j, b, true);
             } else {
                 for (int j = fineLo[b]; j < x0; ++j) fineBin(j, b, false);
@@ -425,17 +474,85 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, Output
             }
             fineLo[b] = x0;
             fineHi[b] = x1;
-            const std::uint16_t* fine = kernelFine + b * 16;
+            const Count* fine = &kernelFine[b * kFine];
             unsigned f = 0;
             while (below + fine[f] <= k) below += fine[f++];
-            dst[static_cast<size_t>(x) * out.unit] = static_cast<std::byte>(b * 16 + f);
+            const T v = static_cast<T>(b * kFine + f);
+            std::memcpy(dst + static_cast<size_t>(x) * out.unit, &v, sizeof v);
             if (x - r >= 0) addCoarse(x0++, false);
-            if (x + r + 1 < w) {
+            if (x < w - 1 - r) {
                 bringColumn(++x1, y);
                 addCoarse(x1, true);
             }
         }
     }
+}
+
+// Whether the largest window of an image fits 16-bit counts.
+bool WindowFitsSixteenBits(int w, int h, int r) {
+    const std::int64_t side = 2 * std::int64_t{r} + 1;
+    return std::min<std::int64_t>(side, w) * std::min<std::int64_t>(side, h) <= 65535;
+}
+
+template <class V>
+void ConstantTimeMedianOf(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
+    if (WindowFitsSixteenBits(in.width, in.height, r))
+        ConstantTimeMedian<std::uint16_t, V>(in, out, lane, r, range);
+    else
+        ConstantTimeMedian<std::uint32_t, V>(in, out, lane, r, range);
+}
+
+// Median of 16-bit positions in constant time per pixel, when the rows hold
+// few distinct ones (as images of a few alphas do): the positions are
+// replaced by their ranks among those present, which fit a byte (up to 256)
+// or 12 bits (up to 4096, while the column histograms stay within 64 MB),
+// filtered, and mapped back. False, with nothing written, otherwise.
+bool RankedMedian(const Rows& in, const Rows& out, int r, OutputRows range) {
+    const int w = in.width, h = in.height;
+    std::vector<std::uint16_t> rankOf(65536, 0);
+    for (int y = 0; y < h; ++y) {
+        const std::byte* row = in.row(y);
+        for (int x = 0; x < w; ++x) {
+            std::int16_t v;
+            std::memcpy(&v, row + static_cast<size_t>(x) * 2, 2);
+            rankOf[Words::Index(v)] = 1;
+        }
+    }
+    std::vector<std::int16_t> valueOf;
+    for (unsigned i = 0; i < 65536; ++i)
+        if (rankOf[i]) {
+            rankOf[i] = static_cast<std::uint16_t>(valueOf.size());
+            valueOf.push_back(Words::FromIndex(i));
+        }
+    const bool bytes = valueOf.size() <= 256;
+    const size_t columnBytes = (bytes ? 256 + 16 : 4096 + 64) * (WindowFitsSixteenBits(w, h, r) ? 2 : 4);
+    if (valueOf.size() > 4096 || columnBytes * static_cast<size_t>(w) > (size_t{64} << 20)) return false;
+
+    const int unit = bytes ? 1 : 2;
+    const size_t planeBytes = static_cast<size_t>(w) * static_cast<size_t>(h) * static_cast<size_t>(unit);
+    std::vector<std::byte> ranks(planeBytes), filtered(planeBytes);
+    const Rows rankRows{ranks.data(), static_cast<std::ptrdiff_t>(w) * unit, w, h, unit};
+    const Rows filteredRows{filtered.data(), static_cast<std::ptrdiff_t>(w) * unit, w, h, unit};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::int16_t v;
+            std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * 2, 2);
+            const std::uint16_t rank = rankOf[Words::Index(v)];
+            std::byte* d = rankRows.row(y) + static_cast<size_t>(x) * unit;
+            if (bytes) *d = static_cast<std::byte>(rank);
+            else std::memcpy(d, &rank, 2);
+        }
+    if (bytes) ConstantTimeMedianOf<ByteValues>(rankRows, filteredRows, 0, r, range);
+    else ConstantTimeMedianOf<TwelveBitValues>(rankRows, filteredRows, 0, r, range);
+    for (int y = range.first; y <= range.last; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint16_t rank = 0;
+            const std::byte* f = filteredRows.row(y) + static_cast<size_t>(x) * unit;
+            if (bytes) rank = std::to_integer<std::uint8_t>(*f);
+            else std::memcpy(&rank, f, 2);
+            std::memcpy(out.row(y) + static_cast<size_t>(x) * 2, &valueOf[rank], 2);
+        }
+    return true;
 }
 
 // --- Drivers -------------------------------------------------------------------
@@ -461,12 +578,10 @@ bool FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
     if (!in.admit(std::min(in.height - 1, range.last + r))) return false;
     for (int lane = 0; lane < medianLanes; ++lane) {
         if constexpr (kBits == 8) {
-            if (r <= kConstantTimeRadius) {
-                ConstantTimeMedian(in, out, lane, r, range);
-                continue;
-            }
+            ConstantTimeMedianOf<ByteValues>(in, out, lane, r, range);
+        } else {
+            if (!RankedMedian(in, out, r, range)) HistogramMedian<E, kBits>(in, out, lane, r, range);
         }
-        HistogramMedian<E, kBits>(in, out, lane, r, range);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "codecs/picture_exchange.h"
 #include "codecs/save_image.h"
+#include "codecs/tiff_reader.h"
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
@@ -13,6 +14,7 @@
 
 #include <bit>
 #include <memory>
+#include <vector>
 #include <cstdint>
 
 namespace rastelle {
@@ -98,18 +100,40 @@ void RasterObject::Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const ch
     gp::GdipGetImageVerticalResolution(copy->image(), &verticalResolution_);
 }
 
+bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method) {
+    std::unique_ptr<Bitmap> decoded;
+    const Status status = codecs::DecodeTiff(tiff, decoded);
+    if (status == Gdiplus::OutOfMemory) platform::ThrowGdiplusFailure(status, kObjectName, method, 0);
+    if (status != Gdiplus::Ok) return false;
+    ReplaceBitmap(decoded.release());
+    currentFileType_ = FileType::TIFF;
+    // The resolution a new bitmap gets, as for the platform's images.
+    gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
+    gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
+    return true;
+}
+
 STDMETHODIMP RasterObject::LoadFile(BSTR fileName) {
     return com::Boundary(kOrigin, [&] {
         ReplaceBitmap(nullptr);
         const wchar_t* path = fileName ? fileName : L"";
+        const platform::LeadingBytes lead = platform::ReadLeadingBytes(path);
+        // TIFFs are read whole: libtiff decodes those the platform misreads,
+        // and those it cannot read.
+        std::vector<std::uint8_t> tiff;
+        if (codecs::IsTiff(lead) && codecs::ReadWholeFile(path, tiff) && codecs::PlatformMisreadsTiff(tiff) &&
+            AdoptOwnTiff(tiff, "LoadFile"))
+            return S_OK;
         Gdiplus::GpImage* loaded = nullptr;
+        SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
         const Status status = gp::GdipLoadImageFromFileICM(path, &loaded);
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             if (loaded) gp::GdipDisposeImage(loaded);
+            if (!tiff.empty() && AdoptOwnTiff(tiff, "LoadFile")) return S_OK;
             platform::ThrowGdiplusFailure(status, kObjectName, "LoadFile", win32Error);
         }
-        Adopt(loaded, platform::IsIconOrCursor(platform::ReadLeadingBytes(path)), "LoadFile");
+        Adopt(loaded, platform::IsIconOrCursor(lead), "LoadFile");
         return S_OK;
     });
 }
@@ -121,12 +145,19 @@ STDMETHODIMP RasterObject::LoadStream(IUnknown* inputStream) {
         const HRESULT hr = inputStream->QueryInterface(IID_IStream, stream.put_void());
         if (FAILED(hr)) ThrowError(hr, L"Cannot query IStream interface. ");
         ReplaceBitmap(nullptr);
-        const bool isIconOrCursor = platform::IsIconOrCursor(platform::PeekLeadingBytes(stream.get()));
+        const platform::LeadingBytes lead = platform::PeekLeadingBytes(stream.get());
+        std::vector<std::uint8_t> tiff;
+        if (codecs::IsTiff(lead) && codecs::ReadRestOfStream(stream.get(), tiff) && codecs::PlatformMisreadsTiff(tiff) &&
+            AdoptOwnTiff(tiff, "LoadStream"))
+            return S_OK;
+        const bool isIconOrCursor = platform::IsIconOrCursor(lead);
         Gdiplus::GpImage* loaded = nullptr;
+        SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
         const Status status = gp::GdipLoadImageFromStreamICM(stream.get(), &loaded);
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             if (loaded) gp::GdipDisposeImage(loaded);
+            if (!tiff.empty() && AdoptOwnTiff(tiff, "LoadStream")) return S_OK;
             platform::ThrowGdiplusFailure(status, kObjectName, "LoadStream", win32Error);
         }
         Adopt(loaded, isIconOrCursor, "LoadStream");

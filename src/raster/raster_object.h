@@ -11,6 +11,9 @@
 #include "raster/raster_object_methods.h"
 #include "rastelle_h.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace rastelle {
 
 class RasterObject final
@@ -40,6 +43,8 @@ private:
 
     codecs::SaveSource SaveSourceOf() const noexcept;
     void Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const char* method);
+    // Takes the first page of a TIFF decoded by the system; false when it cannot.
+    bool AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method);
     // Creates a transform of class clsid, lets configure set its properties
     // and applies it to this object.
     template <class Itf, class Configure>

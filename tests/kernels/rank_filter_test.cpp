@@ -99,6 +99,20 @@ TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
             }
 }
 
+TEST_P(RankFilterAtLevel, MediansOfFewAndOfManyDistinctPositions) {
+    // Beyond r = 2 the 16-bit medians rank the positions an image holds: up
+    // to 256 of them in bytes, up to 4096 in 12 bits, and more by a sliding
+    // histogram along the rows.
+    std::mt19937 random(29);
+    PaddedImage few(23, 19), some(37, 29), many(80, 60);
+    FillOpaqueAndTransparent(few, random);
+    FillRandom(some, random);
+    FillRandom(many, random);
+    for (const PaddedImage* image : {&few, &some, &many})
+        for (int radius : {3, 11, 25})
+            if (image != &many || radius < 25) ExpectSameAsReference(*image, radius, RankMode::Median, radius != 11);
+}
+
 TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
     // Images with alphas that differ are filtered in bands of at least 64 rows.
     std::mt19937 random(25);
@@ -153,13 +167,86 @@ TEST_P(RankFilterAtLevel, OnePixelOfAnotherAlphaIsNoticedWhereverItIs) {
     }
 }
 
-TEST(RankFilter, WindowsWiderThanTheHistogramCountsAllow) {
-    // Past a radius of 127 the byte medians count in 32 bits.
+// Medians of an image of one alpha, by another route than the filter's:
+// per row, the histograms of each column's rows summed across the window
+// through prefix sums. The alpha is copied.
+PaddedImage MediansByPrefixSums(const PaddedImage& image, int r) {
+    const int w = image.width, h = image.height;
+    PaddedImage out = CopyOf(image, 0);
+    std::vector<std::uint32_t> prefix(static_cast<size_t>(w + 1) * 256);
+    for (int channel = 0; channel < 3; ++channel)
+        for (int y = 0; y < h; ++y) {
+            const int y0 = std::max(0, y - r), y1 = std::min(h - 1, y + r);
+            std::fill(prefix.begin(), prefix.end(), 0u);
+            for (int x = 0; x < w; ++x) {
+                std::copy_n(&prefix[static_cast<size_t>(x) * 256], 256, &prefix[static_cast<size_t>(x + 1) * 256]);
+                for (int k = y0; k <= y1; ++k) ++prefix[static_cast<size_t>(x + 1) * 256 + (image.at(x, k) >> 8 * channel & 0xFF)];
+            }
+            for (int x = 0; x < w; ++x) {
+                const int x0 = std::max(0, x - r), x1 = std::min(w - 1, x + r);
+                const std::uint32_t k = static_cast<std::uint32_t>((y1 - y0 + 1) * (x1 - x0 + 1) / 2);
+                std::uint32_t below = 0;
+                unsigned v = 0;
+                for (;; ++v) {
+                    const std::uint32_t n = prefix[static_cast<size_t>(x1 + 1) * 256 + v] - prefix[static_cast<size_t>(x0) * 256 + v];
+                    if (below + n > k) break;
+                    below += n;
+                }
+                out.at(x, y) = (out.at(x, y) & ~(0xFFu << 8 * channel)) | v << 8 * channel;
+            }
+        }
+    return out;
+}
+
+TEST(RankFilter, MediansOfWindowsBeyondSixteenBitCounts) {
+    // Windows of up to 401 x 170 pixels: the byte medians count in 32 bits.
     std::mt19937 random(24);
-    PaddedImage image(300, 2);
-    FillRandom(image, random);
+    PaddedImage image(400, 170);
+    FillRandom(image, random, true);
     for (auto& p : image.memory) p |= 0xFF000000u;
-    ExpectSameAsReference(image, 150, RankMode::Median, false);
+    PaddedImage actual = CopyOf(image, 0);
+    NoiseRemoveImage(image.view(), actual.view(), 200);
+    EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), actual), "");
+}
+
+// The median of every pixel's ranking position in a channel, as a byte.
+std::uint32_t ChannelMedian(const PaddedImage& image, int channel) {
+    std::vector<std::uint16_t> orders;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            orders.push_back(RankOrderOf(static_cast<std::uint8_t>(image.at(x, y) >> 24),
+                                         static_cast<std::uint8_t>(image.at(x, y) >> 8 * channel)));
+    std::nth_element(orders.begin(), orders.begin() + static_cast<std::ptrdiff_t>(orders.size() / 2), orders.end());
+    return ByteOfRankOrder(orders[orders.size() / 2]);
+}
+
+TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
+    // Any radius from the larger side up is the whole image: every pixel takes
+    // the image's median of each channel, at a cost that does not grow with
+    // the radius (a huge one once took minutes). Opaque (the byte path) and
+    // of many alphas (the ranking positions).
+    std::mt19937 random(28);
+    PaddedImage opaque(1200, 800), mixed(300, 200), cutOut(400, 300);
+    FillRandom(opaque, random);
+    for (auto& p : opaque.memory) p |= 0xFF000000u;
+    FillRandom(mixed, random, true);
+    FillOpaqueAndTransparent(cutOut, random);  // few distinct alphas: ranked positions
+    for (const PaddedImage* image : {&opaque, &mixed, &cutOut}) {
+        std::uint32_t rgb = 0;
+        for (int channel = 0; channel < 3; ++channel) rgb |= ChannelMedian(*image, channel) << 8 * channel;
+        for (int radius : {std::max(image->width, image->height), INT_MAX}) {
+            PaddedImage out = CopyOf(*image, 0);
+            NoiseRemoveImage(image->view(), out.view(), radius);
+            for (int y = 0; y < image->height; ++y)
+                for (int x = 0; x < image->width; ++x)
+                    ASSERT_EQ(out.at(x, y), (image->at(x, y) & 0xFF000000u) | rgb)
+                        << image->width << "x" << image->height << " r " << radius << " at " << x << "," << y;
+        }
+    }
+    // Windows that span every column but not every row slide down the image.
+    PaddedImage tall(17, 70);
+    FillRandom(tall, random, true);
+    for (int radius : {16, 30, 69}) ExpectSameAsReference(tall, radius, RankMode::Median, false);
 }
 
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
