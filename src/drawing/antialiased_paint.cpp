@@ -352,8 +352,9 @@ Status StrokePathAntialiased(Gdiplus::GpBitmap* target, Gdiplus::GpPath* path, G
             Gdiplus::ARGB colour = 0;
             UniqueBrush solid;
             status = gp::GdipGetPenColor(pen, &colour);
-            if (status == Gdiplus::Ok)
-                status = gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(solid.put()));
+            Gdiplus::GpSolidFill* made = nullptr;
+            if (status == Gdiplus::Ok) status = gp::GdipCreateSolidFill(colour, &made);
+            solid.reset(made);
             return status == Gdiplus::Ok ? Paint(target, shape, FillRule::NonZero, solid.get(), world) : status;
         }
         UniqueBrush brush;

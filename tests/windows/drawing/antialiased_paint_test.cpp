@@ -64,9 +64,9 @@ UniquePath LinePath(float x0, float y0, float x1, float y1) {
 }
 
 UniqueBrush SolidBrush(Gdiplus::ARGB colour) {
-    UniqueBrush brush;
-    EXPECT_EQ(gp::GdipCreateSolidFill(colour, reinterpret_cast<Gdiplus::GpSolidFill**>(brush.put())), Gdiplus::Ok);
-    return brush;
+    Gdiplus::GpSolidFill* made = nullptr;
+    EXPECT_EQ(gp::GdipCreateSolidFill(colour, &made), Gdiplus::Ok);
+    return UniqueBrush(made);
 }
 
 TEST(AntialiasedPaint, ProbeReportsWinesMissingSmoothing) {
@@ -193,10 +193,10 @@ void ExpectSameInside(Gdiplus::GpBrush* brush, const Gdiplus::GpMatrix* world) {
 }
 
 TEST(AntialiasedPaint, HatchAndTextureBrushesLieAsGdiplusLaysThem) {
-    UniqueBrush hatch;
-    ASSERT_EQ(gp::GdipCreateHatchBrush(Gdiplus::HatchStyleDiagonalCross, 0xFFFF0000, 0xFF0000FF,
-                                       reinterpret_cast<Gdiplus::GpHatch**>(hatch.put())),
+    Gdiplus::GpHatch* madeHatch = nullptr;
+    ASSERT_EQ(gp::GdipCreateHatchBrush(Gdiplus::HatchStyleDiagonalCross, 0xFFFF0000, 0xFF0000FF, &madeHatch),
               Gdiplus::Ok);
+    UniqueBrush hatch(madeHatch);
     ExpectSameInside(hatch.get(), nullptr);
 
     // A texture of distinct pixels, tiled, under a translation and a scale.
@@ -206,9 +206,9 @@ TEST(AntialiasedPaint, HatchAndTextureBrushesLieAsGdiplusLaysThem) {
     ASSERT_EQ(gp::GdipCreateBitmapFromScan0(4, 4, 16, PixelFormat32bppARGB, reinterpret_cast<BYTE*>(texels.data()), &pattern),
               Gdiplus::Ok);
     UniqueImage patternOwner(pattern);
-    UniqueBrush texture;
-    ASSERT_EQ(gp::GdipCreateTexture(pattern, Gdiplus::WrapModeTile, reinterpret_cast<Gdiplus::GpTexture**>(texture.put())),
-              Gdiplus::Ok);
+    Gdiplus::GpTexture* madeTexture = nullptr;
+    ASSERT_EQ(gp::GdipCreateTexture(pattern, Gdiplus::WrapModeTile, &madeTexture), Gdiplus::Ok);
+    UniqueBrush texture(madeTexture);
     ExpectSameInside(texture.get(), nullptr);
     UniqueMatrix world;
     gp::GdipCreateMatrix2(2, 0, 0, 2, 3, 1, world.put());
