@@ -42,7 +42,7 @@ constexpr std::uint32_t PixelRandom(std::uint32_t seed, int x, std::uint32_t row
     return Hash32(seed ^ Hash32(static_cast<std::uint32_t>(x) * 0x9E3779B9u + rowKey));
 }
 
-// The seed of an image: its size and a sample of its pixels (the first row
+// A seed made from an image: its size and a sample of its pixels (the first row
 // and the first column, at most 64 of each), so that one image always gets
 // the same noise and different images different noise.
 inline std::uint32_t ImageSeed(const ConstImageView& in) {
