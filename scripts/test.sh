@@ -54,7 +54,7 @@ run_ctest() {  # run_ctest PRESET: runs its suites, adds their case counts
   while read -r n; do passed=$((passed + n)); done < <(sed -nE 's/^([0-9]+: )?\[  PASSED  \] ([0-9]+) tests?.*/\2/p' "$log")
   while read -r n; do failed=$((failed + n)); done < <(sed -nE 's/^([0-9]+: )?\[  FAILED  \] ([0-9]+) tests?, listed below.*/\2/p' "$log")
   while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done \
-    < <(sed -nE 's/^([0-9]+: )?[A-Za-z]+: ([0-9]+) passed, ([0-9]+) failed.*/\2 \3/p' "$log")
+    < <(sed -nE 's/^([0-9]+: )?[A-Za-z_]+: ([0-9]+) passed, ([0-9]+) failed.*/\2 \3/p' "$log")
   local p=$((passed - passed0)) f=$((failed - failed0)) s=$((suites_failed - suites0))
   [ "$f" -eq 0 ] && f=$s
   summaries+=("$(printf '%-10s %d passed, %d failed' "$preset:" "$p" "$f")")
