@@ -11,9 +11,9 @@ namespace {
 constexpr std::uint32_t kHeaderSize = 21;
 
 // 16.16 scale that stretches `pixels` across `twips` (edge lengths include
-// the end point, hence + 1).
+// the end point, hence + 1). A bitmap of no pixels scales as one of a pixel.
 std::int32_t FillScale(std::int32_t twips, int pixels) {
-    return static_cast<std::int32_t>((static_cast<std::int64_t>(twips + 1) * 65536) / pixels);
+    return static_cast<std::int32_t>((static_cast<std::int64_t>(twips + 1) * 65536) / (pixels > 0 ? pixels : 1));
 }
 
 }  // namespace
