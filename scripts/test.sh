@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the DLL for x86_64 and i686 and the native
-# kernel suites, runs every test (native kernels under ASan/UBSan; the DLL's
+# kernel suites, runs every test (native kernels under ASan/UBSan, short
+# libFuzzer runs of clang builds of the kernels and the SWF writer; the DLL's
 # C++ suite and the VBScript/JScript suites under 64-bit Wine and, for the
 # i686 DLL, under 32-bit Wine in an i386 chroot) and ends with a pass/fail
 # summary per architecture and one for the whole run.
@@ -25,7 +26,7 @@ step() {  # step NAME COMMAND...: runs quietly, shows the log on failure
   fi
 }
 
-for preset in native mingw-x64 mingw-x86; do
+for preset in native native-fuzz mingw-x64 mingw-x86; do
   step "configure-$preset" cmake --preset "$preset"
   step "build-$preset" cmake --build --preset "$preset"
 done
@@ -56,11 +57,17 @@ run_ctest() {  # run_ctest PRESET: runs its suites, adds their case counts
   while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done \
     < <(sed -nE 's/^([0-9]+: )?[A-Za-z_]+: ([0-9]+) passed, ([0-9]+) failed.*/\2 \3/p' "$log")
   local p=$((passed - passed0)) f=$((failed - failed0)) s=$((suites_failed - suites0))
+  if [ "$p" -eq 0 ] && [ "$f" -eq 0 ]; then
+    # Suites without case counts (the fuzz runs): each ctest entry is a case.
+    p=$(( $(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line") - s ))
+    passed=$((passed + p))
+  fi
   [ "$f" -eq 0 ] && f=$s
   summaries+=("$(printf '%-10s %d passed, %d failed' "$preset:" "$p" "$f")")
 }
 
 [[ " ${failed_steps[*]} " == *" build-native "* ]] || run_ctest native
+[[ " ${failed_steps[*]} " == *" build-native-fuzz "* ]] || run_ctest native-fuzz
 [[ " ${failed_steps[*]} " == *" build-mingw-x64 "* ]] || run_ctest mingw-x64
 bash scripts/wine-env.sh build/mingw-x64/wine-prefix stop
 # 32-bit Wine lives in an i386 chroot; bootstrap.sh has made it.
