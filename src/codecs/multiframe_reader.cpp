@@ -70,7 +70,10 @@ std::unique_ptr<Bitmap> TiffPageReader::Next() {
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    if (!TIFFReadRGBAImage(tif_.get(), width, height, raster.data(), 0)) return nullptr;
+    // Stop at the first strip or tile that cannot be read: a page whose data
+    // is missing from the file is a page that cannot be read, and the next
+    // pages of such a file would each cost a full-size raster for nothing.
+    if (!TIFFReadRGBAImage(tif_.get(), width, height, raster.data(), 1)) return nullptr;
     const int w = static_cast<int>(width);
     const int h = static_cast<int>(height);
     ToTopDownArgb(raster, w, h);
