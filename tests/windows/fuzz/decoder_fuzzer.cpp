@@ -3,7 +3,7 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Takes the seed files embedded in this program (small valid PNG, JPEG, GIF,
+// Takes seed files embedded in this program (small valid PNG, JPEG, GIF,
 // TIFF, BMP and ICO files: resource type SEED) and the inputs that once
 // failed (type REGRESSION), replays each as it is, then makes N mutants of
 // randomly chosen seeds: cut short, bit flips, runs of one byte, header
@@ -23,7 +23,7 @@
 // leak nothing, and
 // once every object is released DllCanUnloadNow answers S_OK. The input of a
 // crash or hang stays in the temporary folder (its path is printed) for the
-// regressions folder; --save N PATH writes mutant N of the seed to PATH.
+// regressions folder; --save N PATH writes mutant N of that seed to PATH.
 #include <windows.h>
 #include <oleauto.h>
 #include <psapi.h>
