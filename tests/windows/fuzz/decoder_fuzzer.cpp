@@ -25,6 +25,8 @@
 // crash or hang stays in the temporary folder (its path is printed) for the
 // regressions folder; --save N PATH writes mutant N of that seed to PATH.
 #include <windows.h>
+
+#include "fuzz_support.h"
 #include <oleauto.h>
 #include <psapi.h>
 #include <shlwapi.h>
@@ -91,14 +93,7 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
 
 // --- COM helpers --------------------------------------------------------------------
 
-template <class T>
-struct Releaser {
-    void operator()(T* p) const {
-        if (p) p->Release();
-    }
-};
-template <class T>
-using Ref = std::unique_ptr<T, Releaser<T>>;
+using rastelle::fuzz::Ref;
 
 struct Variant : VARIANT {
     Variant() { VariantInit(this); }
@@ -566,12 +561,7 @@ private:
     long inputs_ = 0, images_ = 0, pages_ = 0, failures_ = 0, faults_ = 0;
 };
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
+using rastelle::fuzz::ProgramFolder;
 
 }  // namespace
 

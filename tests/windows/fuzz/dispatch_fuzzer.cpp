@@ -20,6 +20,8 @@
 // seed gives the same calls; --trace prints each call before making it, to
 // find the one that crashes.
 #include <windows.h>
+
+#include "fuzz_support.h"
 #include <oleauto.h>
 
 #include <algorithm>
@@ -77,14 +79,7 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
 
 // --- COM helpers --------------------------------------------------------------------
 
-template <class T>
-struct Releaser {
-    void operator()(T* p) const {
-        if (p) p->Release();
-    }
-};
-template <class T>
-using Ref = std::unique_ptr<T, Releaser<T>>;
+using rastelle::fuzz::Ref;
 
 std::string Narrow(const wchar_t* text) {
     std::string out;
@@ -672,12 +667,7 @@ IClassFactory* FactoryOf(REFCLSID clsid) {
     return factory;
 }
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
-}
+using rastelle::fuzz::ProgramFolder;
 
 }  // namespace
 
