@@ -2,6 +2,7 @@
 
 #include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
+#include "platform/file_signature.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -88,6 +89,7 @@ std::unique_ptr<Bitmap> TiffPageReader::Next() {
 }
 
 Status FrameReader::Open(const wchar_t* fileName) noexcept {
+    if (platform::DeclaresOversizedFrame(fileName)) return Gdiplus::OutOfMemory;
     Gdiplus::GpBitmap* bitmap = nullptr;
     const Status status = gp::GdipCreateBitmapFromFile(fileName, &bitmap);
     image_.reset(bitmap);

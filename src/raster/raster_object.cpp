@@ -124,6 +124,8 @@ STDMETHODIMP RasterObject::LoadFile(BSTR fileName) {
         if (codecs::IsTiff(lead) && codecs::ReadWholeFile(path, tiff) && codecs::PlatformMisreadsTiff(tiff) &&
             AdoptOwnTiff(tiff, "LoadFile"))
             return S_OK;
+        if (platform::DeclaresOversizedFrame(path))
+            platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, "LoadFile", 0);
         Gdiplus::GpImage* loaded = nullptr;
         SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
         const Status status = gp::GdipLoadImageFromFileICM(path, &loaded);
@@ -150,6 +152,8 @@ STDMETHODIMP RasterObject::LoadStream(IUnknown* inputStream) {
         if (codecs::IsTiff(lead) && codecs::ReadRestOfStream(stream.get(), tiff) && codecs::PlatformMisreadsTiff(tiff) &&
             AdoptOwnTiff(tiff, "LoadStream"))
             return S_OK;
+        if (platform::DeclaresOversizedFrame(stream.get()))
+            platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, "LoadStream", 0);
         const bool isIconOrCursor = platform::IsIconOrCursor(lead);
         Gdiplus::GpImage* loaded = nullptr;
         SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
