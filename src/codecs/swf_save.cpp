@@ -70,6 +70,9 @@ HRESULT WriteSwf(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* info)
     const SwfOptions options = ReadOptions(info);
     const int width = image.width();
     const int height = image.height();
+    // A bitmap tag holds its size in 16 bits: a larger image would be written
+    // with a wrapped size, so it is refused before the file is opened.
+    if (width > 0xFFFF || height > 0xFFFF) return E_INVALIDARG;
     // The pixel or JPEG bytes outlive the movie: its bitmap tag points at the JPEG.
     std::vector<std::uint8_t> bytes;
     std::unique_ptr<swf::SwfTag> bitmap;

@@ -10,7 +10,8 @@ namespace rastelle::codecs {
 // object (defaults when null): S_OK; E_FAIL when the pixels cannot be
 // locked, the JPEG cannot be encoded, the pixels cannot be compressed or the
 // file cannot be opened; E_OUTOFMEMORY; or the failure of a memory-stream
-// call. Write errors after the file opened are not detected.
+// call; E_INVALIDARG, with no file written, for an image wider or taller
+// than 65 535 pixels. Write errors after the file opened are not detected.
 HRESULT WriteSwfFile(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* options) noexcept;
 
 }  // namespace rastelle::codecs
