@@ -93,15 +93,22 @@ inline std::uint8_t EvenOddCoverage(float sum) {
 
 // The running sum of a row's cells, folded into coverage; the cells are left
 // zero for the next row. Inside a shape most cells are 0 (no edge in the
-// pixel): four at a time they leave the coverage as it is.
+// pixel): sixteen or four at a time they leave the coverage as it is.
 template <class Fold>
 RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out, Fold fold) {
     float sum = 0.0f;
     std::uint8_t value = 0;
     int j = 0;
+    const __m128 zero = _mm_setzero_ps();
+    const auto allZero = [&](int at) { return _mm_cmpeq_ps(_mm_loadu_ps(cell + at), zero); };
     while (j < count) {
-        if (j + 4 <= count &&
-            _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(cell + j), _mm_setzero_ps())) == 0xF) {
+        if (j + 16 <= count && _mm_movemask_ps(_mm_and_ps(_mm_and_ps(allZero(j), allZero(j + 4)),
+                                                          _mm_and_ps(allZero(j + 8), allZero(j + 12)))) == 0xF) {
+            std::memset(out + j, value, 16);
+            j += 16;
+            continue;
+        }
+        if (j + 4 <= count && _mm_movemask_ps(allZero(j)) == 0xF) {
             std::memset(out + j, value, 4);
             j += 4;
             continue;
@@ -273,9 +280,20 @@ void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count,
     const std::uint32_t opaque = colour | 0xFF000000u;
     int i = 0;
     if (alpha == 255) {
-        // Runs of four wholly covered pixels take the colour as they are.
+        // Runs of sixteen or four wholly covered pixels take the colour as
+        // they are.
         const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
+        const __m128i full = _mm_set1_epi32(-1);
+        const auto sixteenCovered = [&] {
+            const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + i));
+            return _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, full)) == 0xFFFF;
+        };
         for (; i + 4 <= count; i += 4) {
+            if (i + 16 <= count && sixteenCovered()) {
+                for (int k = 0; k < 16; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + k), fill);
+                i += 12;
+                continue;
+            }
             std::uint32_t four;
             std::memcpy(&four, coverage + i, 4);
             if (four == 0xFFFFFFFFu) {
@@ -317,9 +335,42 @@ void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8
     }
 }
 
+namespace {
+
+// Thin shapes (lines above all) touch a few pixels of many rows, and
+// compositing would wait on each row's first load. Spans move smoothly from
+// row to row, so the span kPrefetchRows rows down is asked for early, where
+// the current span's drift from the last one predicts it.
+constexpr int kPrefetchRows = 8;
+
+class RowPrefetcher {
+public:
+    explicit RowPrefetcher(const ImageView& dst) : dst_(dst) {}
+    void Ahead(int row, int x, int count) {
+        if (previousX_ != kNone && row + kPrefetchRows < dst_.height) {
+            const int drift = (x - previousX_) * kPrefetchRows;
+            const int first = std::clamp(x + drift, 0, dst_.width - 1);
+            const int last = std::clamp(x + drift + count - 1, 0, dst_.width - 1);
+            const std::uint32_t* ahead = dst_.row(row + kPrefetchRows);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead + first), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(ahead + last), _MM_HINT_T0);
+        }
+        previousX_ = x;
+    }
+
+private:
+    static constexpr int kNone = std::numeric_limits<int>::min();
+    const ImageView& dst_;
+    int previousX_ = kNone;
+};
+
+}  // namespace
+
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
                    std::uint32_t colour) {
+    RowPrefetcher prefetcher(dst);
     auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
+        prefetcher.Ahead(y - dstY, x - dstX, count);
         CompositeSolid(dst.row(y - dstY) + (x - dstX), coverage, count, colour);
     };
     shape.Render(rule, span);
