@@ -182,7 +182,7 @@ def main():
     except OSError:
         cairo = None
 
-    print("| job | Rastelle | %s | Pillow ImageDraw (no antialiasing) | Rastelle / fastest peer (median of runs) |"
+    print("| job | Rastelle | %s | Pillow ImageDraw (no antialiasing) | Rastelle / fastest peer (median of runs, range) |"
           % (cairo.name if cairo else "Cairo"))
     print("|---|---|---|---|---|")
     for lines in (True, False):
@@ -201,7 +201,8 @@ def main():
         valid = [r for r in ratios if r is not None]
         print("| %s | %s | %s | %s | %s |" % ("10 000 lines, width 2" if lines else "1 000 filled ellipses",
                                               med(ours), med(theirs), med(pil),
-                                              "%.2f" % statistics.median(valid) if valid else "-"))
+                                              "%.2f (%.2f–%.2f)" % (statistics.median(valid), min(valid), max(valid))
+                                              if valid else "-"))
     print("\nCPU ms, %d interleaved runs, medians; %d x %d image." % (args.runs, SIZE, SIZE))
 
 
