@@ -34,7 +34,9 @@ inline RowPiece PieceInRow(const auto& e, int r, double width) {
 // pixels to its right).
 inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
     c0 = std::min(static_cast<int>(x0), width - 1);
-    c1 = std::max(c0, std::min(static_cast<int>(std::ceil(x1)) - 1, width - 1));
+    const int whole = static_cast<int>(x1);  // x1 >= 0: truncation is the floor
+    const int lastTouched = static_cast<double>(whole) < x1 ? whole : whole - 1;
+    c1 = std::max(c0, std::min(lastTouched, width - 1));
 }
 
 // Adds a piece's signed area to the cells of its row (cell[c] indexed by
@@ -340,8 +342,11 @@ namespace {
 // Thin shapes (lines above all) touch a few pixels of many rows, and
 // compositing would wait on each row's first load. Spans move smoothly from
 // row to row, so the span kPrefetchRows rows down is asked for early, where
-// the current span's drift from the last one predicts it.
+// the current span's drift from the last one predicts it, whole (a short
+// row's lines come too late for the processor's own prefetching; a long
+// row's are streamed in by the processor once the row is under way).
 constexpr int kPrefetchRows = 8;
+constexpr int kWholeSpanPixels = 256;
 
 class RowPrefetcher {
 public:
@@ -352,7 +357,8 @@ public:
             const int first = std::clamp(x + drift, 0, dst_.width - 1);
             const int last = std::clamp(x + drift + count - 1, 0, dst_.width - 1);
             const std::uint32_t* ahead = dst_.row(row + kPrefetchRows);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead + first), _MM_HINT_T0);
+            const int step = last - first <= kWholeSpanPixels ? 16 : last - first;  // a cache line each
+            for (int p = first; p < last; p += step) _mm_prefetch(reinterpret_cast<const char*>(ahead + p), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(ahead + last), _MM_HINT_T0);
         }
         previousX_ = x;
