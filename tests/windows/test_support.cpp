@@ -24,6 +24,26 @@ ThreadError TakeThreadError() {
 
 void ClearThreadError() { SetErrorInfo(0, nullptr); }
 
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result,
+                   UINT* argError) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); FAILED(hr)) return hr;
+    std::reverse(args.begin(), args.end());  // rgvarg holds them last first
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool named = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS params{args.data(), named ? &put : nullptr, static_cast<UINT>(args.size()), named ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, argError);
+}
+
+VARIANT LongVariant(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
 std::vector<HRESULT> Answers(IUnknown* object, std::initializer_list<IID> iids) {
     std::vector<HRESULT> answers;
     for (const IID& iid : iids) {
