@@ -3,27 +3,20 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Takes seed files embedded in this program (small valid PNG, JPEG, GIF,
-// TIFF, BMP and ICO files: resource type SEED) and the inputs that once
-// failed (type REGRESSION), replays each as it is, then makes N mutants of
-// randomly chosen seeds: cut short, bit flips, runs of one byte, header
-// fields patched to claim 100 000 x 100 000 or 0 x 0 pixels, TIFF entry
-// counts and offsets patched, GIF frames repeated hundreds of times, empty.
-// Every input goes through a RasterObject's LoadFile (from a temporary
-// file) and LoadStream (from a memory stream) and a RasterCollection's
-// LoadMultiframeImage.
+// Replays the seed files embedded in this program (small valid PNG, JPEG,
+// GIF, TIFF, BMP and ICO files: resource type SEED) and the inputs that once
+// failed (type REGRESSION), then N mutants of random seeds: cut short, bit
+// flips, byte runs, headers claiming 100 000 x 100 000, 0 x 0 or odd sizes,
+// TIFF directories patched, GIF frames repeated, empty. Each goes through
+// RasterObject.LoadFile and LoadStream and RasterCollection.LoadMultiframeImage.
 //
-// Passes when no call crashes or hangs (a watchdog stops the run when one
-// call takes longer than the limit), every call returns S_OK or a failing
-// HRESULT (an exception carries a failing code and a description), a
-// successful load gives an image whose Width, Height and Pixels(0, 0) and
-// Pixels(Width - 1, Height - 1) can be read, no load leaves its file open
-// unless the platform's own decoder leaves it open too, private bytes grow
-// by less than the bound over the mutants on which the platform's own loads
-// leak nothing, and
-// once every object is released DllCanUnloadNow answers S_OK. The input of a
-// crash or hang stays in the temporary folder (its path is printed) for the
-// regressions folder; --save N PATH writes mutant N of that seed to PATH.
+// Passes when no call crashes or hangs, every call returns S_OK or a failing
+// HRESULT with a text, a loaded image's size and corner pixels read back, no
+// load leaves its file open unless the platform's own decoder does too,
+// private bytes grow by less than the bound over the mutants on which the
+// platform's own loads leak nothing, and DllCanUnloadNow answers S_OK at the
+// end. A crash or hang names the file that keeps its input, for the
+// regressions folder; --save N PATH writes mutant N to PATH instead.
 #include "fuzz_support.h"
 
 #include <gdiplus.h>
