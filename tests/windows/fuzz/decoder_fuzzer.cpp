@@ -336,8 +336,7 @@ public:
     // next input goes to a new file.
     bool PlatformLeavesOpen(const Bytes& input, bool asBitmap) {
         const std::wstring locked = g_inputPath;
-        NextFile();
-        Save(g_inputPath, input);
+        CopyToNextFile(input);
         Gdiplus::GpImage* image = nullptr;
         Gdiplus::GpBitmap* bitmap = nullptr;
         if (asBitmap) Gdiplus::DllExports::GdipCreateBitmapFromFile(g_inputPath.c_str(), &bitmap);
@@ -355,8 +354,7 @@ public:
     // on many failures (800 KB a load of a PNG claiming 100 000 x 100 000
     // pixels), which the DLL cannot free, having no image to dispose of.
     bool PlatformKeepsMemory(const Bytes& input) {
-        NextFile();
-        Save(g_inputPath, input);
+        CopyToNextFile(input);
         const SIZE_T before = PrivateBytes();
         Gdiplus::GpImage* image = nullptr;
         if (Gdiplus::DllExports::GdipLoadImageFromFile(g_inputPath.c_str(), &image) == Gdiplus::Ok && image)
@@ -376,6 +374,7 @@ public:
 
 private:
     void NextFile() { g_inputPath = session_.work() + L"\\input" + std::to_wstring(fileIndex_++) + L".bin"; }
+    void CopyToNextFile(const Bytes& input) { NextFile(), Save(g_inputPath, input); }
 
     bool Fault(const std::string& label, const std::string& what) {
         std::fprintf(stderr, "decoder fuzzer: FAULT: %s: %s\n", label.c_str(), what.c_str());
@@ -439,9 +438,10 @@ int main(int argc, char** argv) {
         }
         // Seeds as they are, then every input that once failed, then the
         // mutants; private bytes are measured once the replay warmed up.
-        for (const Input& input : saveMutant < 0 ? seeds : std::vector<Input>{}) fuzzer.Run(input.bytes, "seed " + input.name);
-        for (const Input& input : saveMutant < 0 ? regressions : std::vector<Input>{})
-            fuzzer.Run(input.bytes, "regression " + input.name);
+        if (saveMutant < 0) {
+            for (const Input& input : seeds) fuzzer.Run(input.bytes, "seed " + input.name);
+            for (const Input& input : regressions) fuzzer.Run(input.bytes, "regression " + input.name);
+        }
         // Growth is summed over the inputs whose loads the platform ended
         // cleanly; the inputs on which its decoders kept their file, or on
         // which its own loads keep memory too, are summed apart, as the
@@ -480,9 +480,9 @@ int main(int argc, char** argv) {
         std::printf("decoder fuzzer: %ld files the platform's own decoders left open, %ld JPEGs left out that crash "
                     "Wine's decoder\n",
                     fuzzer.platformLeftOpen(), platformCrashes);
-        std::printf("decoder fuzzer: private bytes %zu KB after the replay, %zu KB after the mutants: %lld KB on "
+        std::printf("decoder fuzzer: private bytes %llu KB after the replay, %llu KB after the mutants: %lld KB on "
                     "inputs the platform ended cleanly, %lld KB on those it leaks on\n",
-                    before / 1024, PrivateBytes() / 1024, ownGrowth / 1024, platformGrowth / 1024);
+                    before / 1024ull, PrivateBytes() / 1024ull, ownGrowth / 1024, platformGrowth / 1024);
         if (ownGrowth > growthMb * 1024ll * 1024) {
             std::fprintf(stderr, "decoder fuzzer: private bytes grew by more than %ld MB\n", growthMb);
             result = 1;

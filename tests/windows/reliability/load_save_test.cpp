@@ -36,7 +36,9 @@ TEST(FailureTexts, SavesToAMissingFolderNameThePathWhateverTheEncoder) {
     for (auto [clsid, depth, name] : {std::tuple{&CLSID_BMPEncoderInfo, 0, L"out.bmp"}, {&CLSID_BMPEncoderInfo, 1, L"out.bmp"},
                                       {&CLSID_GIFEncoderInfo, -1, L"out.gif"}, {&CLSID_TIFFEncoderInfo, -1, L"out.tif"}}) {
         auto encoder = NewObject<IDispatch>(*clsid);
-        if (depth >= 0) ASSERT_EQ(CallByName(encoder.get(), L"ColorDepth", DISPATCH_PROPERTYPUT, {LongVariant(depth)}), S_OK);
+        if (depth >= 0) {
+            ASSERT_EQ(CallByName(encoder.get(), L"ColorDepth", DISPATCH_PROPERTYPUT, {LongVariant(depth)}), S_OK);
+        }
         const std::wstring target = TempPath(std::wstring(L"no such folder\\") + name);
         EXPECT_EQ(Narrow(ErrorText(raster->SaveFile(Bstr(target).get(), encoder.get()))), expected) << Narrow(name);
     }
