@@ -24,6 +24,26 @@ ThreadError TakeThreadError() {
 
 void ClearThreadError() { SetErrorInfo(0, nullptr); }
 
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result,
+                   UINT* argError) {
+    DISPID id = 0;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id); FAILED(hr)) return hr;
+    std::reverse(args.begin(), args.end());  // rgvarg holds them last first
+    DISPID put = DISPID_PROPERTYPUT;
+    const bool named = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS params{args.data(), named ? &put : nullptr, static_cast<UINT>(args.size()), named ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, argError);
+}
+
+VARIANT LongVariant(LONG value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
 std::vector<HRESULT> Answers(IUnknown* object, std::initializer_list<IID> iids) {
     std::vector<HRESULT> answers;
     for (const IID& iid : iids) {
@@ -51,16 +71,26 @@ ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::u
     return raster;
 }
 
+namespace {
+
+// width x height pixels, row by row, each what `at` gives for its position.
+template <class At>
+std::vector<std::uint32_t> Pixels(int width, int height, At at) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(static_cast<std::uint32_t>(at(x, y)));
+    return pixels;
+}
+
+}  // namespace
+
 std::vector<std::uint32_t> PixelsOf(IRasterObject* raster) {
     const auto [width, height] = SizeOf(raster);
-    std::vector<std::uint32_t> pixels;
-    for (LONG y = 0; y < height; ++y)
-        for (LONG x = 0; x < width; ++x) {
-            LONG value = 0;
-            raster->get_Pixels(x, y, &value);
-            pixels.push_back(static_cast<std::uint32_t>(value));
-        }
-    return pixels;
+    return Pixels(width, height, [&](int x, int y) {
+        LONG value = 0;
+        raster->get_Pixels(x, y, &value);
+        return value;
+    });
 }
 
 std::pair<LONG, LONG> SizeOf(IRasterObject* raster) {
@@ -88,21 +118,13 @@ Settings SettingsOf(IRasterObject* raster) {
 }
 
 std::vector<std::uint32_t> NumberedPixels(int width, int height) {
-    std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels.push_back(0xFF000000u | static_cast<std::uint32_t>(y) << 8 | static_cast<std::uint32_t>(x));
-    return pixels;
+    return Pixels(width, height, [](int x, int y) { return 0xFF000000u | unsigned(y) << 8 | unsigned(x); });
 }
 
 std::vector<std::uint32_t> OpaqueGradient(int width, int height) {
-    std::vector<std::uint32_t> pixels;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels.push_back(0xFF000000u | static_cast<std::uint32_t>((x * 37) & 0xFF) << 16 |
-                             static_cast<std::uint32_t>((y * 53) & 0xFF) << 8 |
-                             static_cast<std::uint32_t>((x * y * 11) & 0xFF));
-    return pixels;
+    return Pixels(width, height, [](int x, int y) {
+        return 0xFF000000u | unsigned(x * 37 & 0xFF) << 16 | unsigned(y * 53 & 0xFF) << 8 | unsigned(x * y * 11 & 0xFF);
+    });
 }
 
 SAFEARRAY* PixelArray(int width, int height, const std::vector<std::uint32_t>& argb) {
@@ -210,9 +232,8 @@ std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::ve
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
     Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs);
     const CLSID* encoder = nullptr;
-    for (UINT i = 0; i < count; ++i) {
+    for (UINT i = 0; i < count; ++i)
         if (wcscmp(codecs[i].MimeType, mimeType) == 0) encoder = &codecs[i].Clsid;
-    }
     EXPECT_NE(encoder, nullptr) << Narrow(mimeType);
     if (!encoder) return {};
 
@@ -265,13 +286,12 @@ std::vector<std::uint8_t> BytesOf(IStream* stream) {
 }
 
 void StartGdiplus() {
-    static ULONG_PTR token = [] {
-        ULONG_PTR t = 0;
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&t, &input, nullptr);
-        return t;
+    static const bool started = [] {
+        ULONG_PTR token = 0;
+        const Gdiplus::GdiplusStartupInput input;
+        return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
     }();
-    (void)token;
+    (void)started;
 }
 
 std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes) {
@@ -316,17 +336,11 @@ DWORD WINAPI RunBody(void* body) { return reinterpret_cast<DWORD (*)()>(body)();
 
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {
     std::vector<HANDLE> threads;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         threads.push_back(CreateThread(nullptr, 0, &RunBody, reinterpret_cast<void*>(body), 0, nullptr));
-    }
     WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
-    std::vector<DWORD> results;
-    for (HANDLE thread : threads) {
-        DWORD result = 0;
-        GetExitCodeThread(thread, &result);
-        results.push_back(result);
-        CloseHandle(thread);
-    }
+    std::vector<DWORD> results(threads.size());
+    for (size_t i = 0; i < threads.size(); ++i) GetExitCodeThread(threads[i], &results[i]), CloseHandle(threads[i]);
     return results;
 }
 

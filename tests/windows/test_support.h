@@ -47,6 +47,13 @@ ComPtr<IDispatch> AsDispatch(const ComPtr<Itf>& object) {
     return dispatch;
 }
 
+// A late-bound call by member name, as a script makes it: the arguments
+// first to last; argError gets Invoke's puArgErr.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {},
+                   VARIANT* result = nullptr, UINT* argError = nullptr);
+// A VARIANT of type VT_I4.
+VARIANT LongVariant(LONG value);
+
 // For each interface in turn: the object's QueryInterface result, and what
 // its ISupportErrorInfo says of it.
 std::vector<HRESULT> Answers(IUnknown* object, std::initializer_list<IID> iids);

@@ -56,12 +56,6 @@ public:
     void* const address;
 };
 
-TEST(ProtectedRegion, CompletedRegionReportsSuccessAndRunsItsCode) {
-    int calls = 0;
-    EXPECT_TRUE(RunProtected([&] { ++calls; }));
-    EXPECT_EQ(calls, 1);
-}
-
 TEST(ProtectedRegion, FaultsAndExceptionsAbandonTheRegion) {
     int after = 0;
     EXPECT_FALSE(RunProtected([&] { ReadNull(); ++after; }));
@@ -115,6 +109,8 @@ TEST(ProtectedRegion, RepeatedFaultsLeaveTheThreadUsable) {
     EXPECT_TRUE(RunProtected([] {}));
 }
 
+// A completed region runs its code and reports success; an inner region's
+// fault does not end the outer one.
 TEST(ProtectedRegion, InnerRegionFaultDoesNotEndTheOuterOne) {
     bool innerResult = true;
     int afterInner = 0;

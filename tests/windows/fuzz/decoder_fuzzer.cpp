@@ -3,143 +3,36 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Takes seed files embedded in this program (small valid PNG, JPEG, GIF,
-// TIFF, BMP and ICO files: resource type SEED) and the inputs that once
-// failed (type REGRESSION), replays each as it is, then makes N mutants of
-// randomly chosen seeds: cut short, bit flips, runs of one byte, header
-// fields patched to claim 100 000 x 100 000 or 0 x 0 pixels, TIFF entry
-// counts and offsets patched, GIF frames repeated hundreds of times, empty.
-// Every input goes through a RasterObject's LoadFile (from a temporary
-// file) and LoadStream (from a memory stream) and a RasterCollection's
-// LoadMultiframeImage.
+// Replays the seed files embedded in this program (small valid PNG, JPEG,
+// GIF, TIFF, BMP and ICO files: resource type SEED) and the inputs that once
+// failed (type REGRESSION), then N mutants of random seeds: cut short, bit
+// flips, byte runs, headers claiming 100 000 x 100 000, 0 x 0 or odd sizes,
+// TIFF directories patched, GIF frames repeated, empty. Each goes through
+// RasterObject.LoadFile and LoadStream and RasterCollection.LoadMultiframeImage.
 //
-// Passes when no call crashes or hangs (a watchdog stops the run when one
-// call takes longer than the limit), every call returns S_OK or a failing
-// HRESULT (an exception carries a failing code and a description), a
-// successful load gives an image whose Width, Height and Pixels(0, 0) and
-// Pixels(Width - 1, Height - 1) can be read, no load leaves its file open
-// unless the platform's own decoder leaves it open too, private bytes grow
-// by less than the bound over the mutants on which the platform's own loads
-// leak nothing, and
-// once every object is released DllCanUnloadNow answers S_OK. The input of a
-// crash or hang stays in the temporary folder (its path is printed) for the
-// regressions folder; --save N PATH writes mutant N of that seed to PATH.
-#include <windows.h>
-
+// Passes when no call crashes or hangs, every call returns S_OK or a failing
+// HRESULT with a text, a loaded image's size and corner pixels read back, no
+// load leaves its file open unless the platform's own decoder does too,
+// private bytes grow by less than the bound over the mutants on which the
+// platform's own loads leak nothing, and DllCanUnloadNow answers S_OK at the
+// end. A crash or hang names the file that keeps its input, for the
+// regressions folder; --save N PATH writes mutant N to PATH instead.
 #include "fuzz_support.h"
-#include <oleauto.h>
+
+#include <gdiplus.h>
 #include <psapi.h>
 #include <shlwapi.h>
-#include <gdiplus.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <exception>
-#include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
+using namespace rastelle::fuzz;
 using Bytes = std::vector<std::uint8_t>;
-
-struct Settings {
-    std::uint32_t seed = 1;
-    long mutants = 300;
-    DWORD limitSeconds = 20;
-    SIZE_T growthBytes = 32u * 1024 * 1024;
-    bool trace = false;
-    long saveMutant = -1;  // write this mutant to savePath instead of running
-    std::string savePath;
-};
-
-// --- Watchdog and crash report --------------------------------------------------
-
-char g_current[256] = "(no call yet)";
-std::wstring g_inputPath;  // the file that holds the current input
-std::atomic<ULONGLONG> g_callStarted{0};
-std::atomic<bool> g_finished{false};
-
-void Die(const char* what, int code) {
-    std::fprintf(stderr, "decoder fuzzer: %s during %s; input kept in ", what, g_current);
-    for (wchar_t c : g_inputPath) std::fputc(c < 128 ? static_cast<char>(c) : '?', stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
-}
-
-DWORD WINAPI Watchdog(void* parameter) {
-    const ULONGLONG limit = static_cast<ULONGLONG>(*static_cast<DWORD*>(parameter)) * 1000;
-    while (!g_finished.load()) {
-        Sleep(250);
-        const ULONGLONG started = g_callStarted.load();
-        if (started != 0 && GetTickCount64() - started > limit) Die("HANG", 3);
-    }
-    return 0;
-}
-
-LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-    char what[64];
-    std::snprintf(what, sizeof what, "CRASH (exception 0x%08lX)",
-                  static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
-    Die(what, 4);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-// --- COM helpers --------------------------------------------------------------------
-
-using rastelle::fuzz::Ref;
-
-struct Variant : VARIANT {
-    Variant() { VariantInit(this); }
-    ~Variant() { VariantClear(this); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
-
-// A call through IDispatch by member name; a failure's EXCEPINFO is checked
-// here: it must carry a failing code and a description.
-struct CallResult {
-    HRESULT hr = E_FAIL;
-    bool wellFormed = true;
-};
-
-CallResult Invoke(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
-    CallResult out;
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    out.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(out.hr)) return out;
-    std::reverse(args.begin(), args.end());  // DISPPARAMS takes them last first
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
-    EXCEPINFO exception{};
-    g_callStarted.store(GetTickCount64());
-    out.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, nullptr);
-    g_callStarted.store(0);
-    if (out.hr == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-        out.wellFormed = FAILED(exception.scode) && exception.bstrDescription && *exception.bstrDescription;
-    }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    return out;
-}
-
-VARIANT Long(long value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
-    return v;
-}
-
-// --- Inputs ---------------------------------------------------------------------------
 
 struct Input {
     std::string name;
@@ -162,8 +55,6 @@ std::vector<Input> Embedded(const wchar_t* type) {
     EnumResourceNamesW(nullptr, type, &CollectResource, reinterpret_cast<LONG_PTR>(&inputs));
     return inputs;
 }
-
-// --- Mutations -------------------------------------------------------------------------
 
 class Mutator {
 public:
@@ -345,11 +236,6 @@ private:
     std::mt19937 random_;
 };
 
-// --- Loading ------------------------------------------------------------------------------
-
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-
 // The process's committed private memory. Windows reports it as both
 // PrivateUsage and PagefileUsage; Wine fills in only PagefileUsage.
 SIZE_T PrivateBytes() {
@@ -359,35 +245,44 @@ SIZE_T PrivateBytes() {
     return counters.PagefileUsage;
 }
 
+bool Save(const std::wstring& path, const Bytes& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    const bool saved = file != INVALID_HANDLE_VALUE &&
+                       WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                       written == bytes.size();
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return saved;
+}
+
+// A load must not keep its file open (a handle leaked on a failure path
+// would lock the file until the process ends).
+bool FileIsClosed(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+// Wine's CreateStreamOnHGlobal streams read past their end after a seek
+// beyond it (and the platform's decoders seek to any offset a file names),
+// so memory streams are shlwapi's, which keep to their bounds as both
+// platforms' streams should.
+Ref<IStream> MemoryStream(const Bytes& bytes) {
+    return Ref<IStream>(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+}
+
 class Fuzzer {
 public:
-    Fuzzer(const Settings& settings, std::wstring work) : settings_(settings), work_(std::move(work)) { NextFile(); }
-
-    bool Create(GetClassObjectFn getClassObject, ITypeLib* library) {
-        for (UINT i = 0; i < library->GetTypeInfoCount(); ++i) {
-            TYPEKIND kind;
-            BSTR name = nullptr;
-            if (FAILED(library->GetTypeInfoType(i, &kind)) || kind != TKIND_COCLASS) continue;
-            library->GetDocumentation(static_cast<INT>(i), &name, nullptr, nullptr, nullptr);
-            const std::wstring className = name ? name : L"";
-            SysFreeString(name);
-            Ref<IDispatch>* target = className == L"RasterObject" ? &object_ : className == L"RasterCollection" ? &collection_ : nullptr;
-            ITypeInfo* rawInfo = nullptr;
-            if (!target || FAILED(library->GetTypeInfo(i, &rawInfo))) continue;
-            Ref<ITypeInfo> info(rawInfo);
-            TYPEATTR* attr = nullptr;
-            if (FAILED(info->GetTypeAttr(&attr))) continue;
-            const CLSID clsid = attr->guid;
-            info->ReleaseTypeAttr(attr);
-            IClassFactory* rawFactory = nullptr;
-            if (FAILED(getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&rawFactory)))) continue;
-            Ref<IClassFactory> factory(rawFactory);
-            IDispatch* object = nullptr;
-            if (SUCCEEDED(factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object)))) target->reset(object);
+    Fuzzer(const Session& session, bool trace) : session_(session), trace_(trace) {
+        NextFile();
+        for (const Session::Coclass& cls : session.Coclasses()) {
+            if (cls.name == "RasterObject") object_ = session.Create(cls.clsid);
+            if (cls.name == "RasterCollection") collection_ = session.Create(cls.clsid);
         }
-        return object_ && collection_;
     }
-
+    bool created() const { return object_ && collection_; }
     void Release() {
         object_.reset();
         collection_.reset();
@@ -396,75 +291,43 @@ public:
     // Runs one input through the three loads; false on a fault (printed).
     bool Run(const Bytes& input, const std::string& label) {
         ++inputs_;
-        if (settings_.trace) {
-            std::printf("%s\n", label.c_str());
-            std::fflush(stdout);
-        }
-        HANDLE file = CreateFileW(g_inputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        const bool saved = file != INVALID_HANDLE_VALUE &&
-                           WriteFile(file, input.data(), static_cast<DWORD>(input.size()), &written, nullptr) &&
-                           written == input.size();
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (!saved) return Fault(label, "cannot write the input file");
-
-        bool ok = true;
+        if (trace_) std::printf("%s\n", label.c_str()), std::fflush(stdout);
+        if (!Save(g_inputPath, input)) return Fault(label, "cannot write the input file");
         Variant name;
         name.vt = VT_BSTR;
         name.bstrVal = SysAllocString(g_inputPath.c_str());
 
-        std::snprintf(g_current, sizeof g_current, "LoadFile of %s", label.c_str());
-        ok &= Check(label, "LoadFile", Invoke(object_.get(), L"LoadFile", DISPATCH_METHOD, {name}, nullptr), true);
+        SetCurrent("LoadFile of " + label);
+        bool ok = Check(label, "LoadFile", Invoke(object_.get(), L"LoadFile", DISPATCH_METHOD, {name}, nullptr), true);
         if (!FileIsClosed(g_inputPath) && !PlatformLeavesOpen(input, false)) return Fault(label, "LoadFile left the file open");
 
-        std::snprintf(g_current, sizeof g_current, "LoadStream of %s", label.c_str());
-        // Wine's CreateStreamOnHGlobal streams read past their end after a
-        // seek beyond it (and the platform's decoders seek to any offset a
-        // file names), so the memory stream is shlwapi's, which keeps to
-        // its bounds as both platforms' streams should.
-        Ref<IStream> stream(SHCreateMemStream(input.data(), static_cast<UINT>(input.size())));
-        if (!stream) return Fault(label, "no stream");
+        SetCurrent("LoadStream of " + label);
         Variant source;
         source.vt = VT_UNKNOWN;
-        source.punkVal = stream.release();
+        if (!(source.punkVal = MemoryStream(input).release())) return Fault(label, "no stream");
         ok &= Check(label, "LoadStream", Invoke(object_.get(), L"LoadStream", DISPATCH_METHOD, {source}, nullptr), true);
 
-        std::snprintf(g_current, sizeof g_current, "LoadMultiframeImage of %s", label.c_str());
-        const CallResult pages = Invoke(collection_.get(), L"LoadMultiframeImage", DISPATCH_METHOD, {name}, nullptr);
+        SetCurrent("LoadMultiframeImage of " + label);
+        const Outcome pages = Invoke(collection_.get(), L"LoadMultiframeImage", DISPATCH_METHOD, {name}, nullptr);
         ok &= Check(label, "LoadMultiframeImage", pages, false);
         if (!FileIsClosed(g_inputPath) && !PlatformLeavesOpen(input, true))
             return Fault(label, "LoadMultiframeImage left the file open");
-        if (SUCCEEDED(pages.hr)) {
-            Variant count;
-            if (FAILED(Invoke(collection_.get(), L"Count", DISPATCH_PROPERTYGET, {}, &count).hr) ||
-                FAILED(VariantChangeType(&count, &count, 0, VT_I4)) || count.lVal < 0)
-                ok &= Fault(label, "Count after LoadMultiframeImage");
-            else
-                pages_ += count.lVal;
-        }
-        g_callStarted.store(0);
+        Variant count;
+        if (SUCCEEDED(pages.hr) && (FAILED(Invoke(collection_.get(), L"Count", DISPATCH_PROPERTYGET, {}, &count).hr) ||
+                                    FAILED(VariantChangeType(&count, &count, 0, VT_I4)) || count.lVal < 0))
+            ok &= Fault(label, "Count after LoadMultiframeImage");
+        else if (SUCCEEDED(pages.hr))
+            pages_ += count.lVal;
         return ok;
     }
 
-    void Report() const {
-        std::printf("decoder fuzzer: seed %u, %ld inputs x 3 loads: %ld images and %ld pages loaded, %ld loads failed "
-                    "with an HRESULT, %ld faults\n",
-                    settings_.seed, inputs_, images_, pages_, failures_, faults_);
+    void Report(std::uint32_t seed) const {
+        std::printf("decoder fuzzer: seed %lu, %ld inputs x 3 loads: %ld images and %ld pages loaded, %ld loads "
+                    "failed with an HRESULT, %ld faults\n",
+                    static_cast<unsigned long>(seed), inputs_, images_, pages_, failures_, faults_);
     }
-
     long faults() const { return faults_; }
     long platformLeftOpen() const { return platformLeftOpen_; }
-
-private:
-    // A load must not keep its file open (a handle leaked on a failure path
-    // would lock the file until the process ends).
-    static bool FileIsClosed(const std::wstring& path) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        CloseHandle(file);
-        return true;
-    }
 
     // Wine's decoders keep the file of some failed loads open although no
     // image came back to dispose of (a BMP claiming 100 000 x 100 000
@@ -473,11 +336,7 @@ private:
     // next input goes to a new file.
     bool PlatformLeavesOpen(const Bytes& input, bool asBitmap) {
         const std::wstring locked = g_inputPath;
-        NextFile();
-        HANDLE file = CreateFileW(g_inputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(file, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-        CloseHandle(file);
+        CopyToNextFile(input);
         Gdiplus::GpImage* image = nullptr;
         Gdiplus::GpBitmap* bitmap = nullptr;
         if (asBitmap) Gdiplus::DllExports::GdipCreateBitmapFromFile(g_inputPath.c_str(), &bitmap);
@@ -485,32 +344,23 @@ private:
         if (bitmap) image = bitmap;
         if (image) Gdiplus::DllExports::GdipDisposeImage(image);
         const bool leftOpen = !FileIsClosed(g_inputPath);
-        if (leftOpen) {
-            ++platformLeftOpen_;
-            NextFile();
-        } else {
-            g_inputPath = locked;  // ours alone: the fault names this file
-        }
+        if (leftOpen) ++platformLeftOpen_, NextFile();
+        else g_inputPath = locked;  // ours alone: the fault names this file
         return leftOpen;
     }
 
-public:
     // Whether the platform's own loads of `input` (from a file, from a
     // stream, as a bitmap) keep private memory: Wine's decoders keep some
     // on many failures (800 KB a load of a PNG claiming 100 000 x 100 000
     // pixels), which the DLL cannot free, having no image to dispose of.
     bool PlatformKeepsMemory(const Bytes& input) {
-        NextFile();
-        HANDLE file = CreateFileW(g_inputPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        WriteFile(file, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-        CloseHandle(file);
+        CopyToNextFile(input);
         const SIZE_T before = PrivateBytes();
         Gdiplus::GpImage* image = nullptr;
         if (Gdiplus::DllExports::GdipLoadImageFromFile(g_inputPath.c_str(), &image) == Gdiplus::Ok && image)
             Gdiplus::DllExports::GdipDisposeImage(image);
         image = nullptr;
-        if (Ref<IStream> stream{SHCreateMemStream(input.data(), static_cast<UINT>(input.size()))};
+        if (Ref<IStream> stream = MemoryStream(input);
             stream && Gdiplus::DllExports::GdipLoadImageFromStream(stream.get(), &image) == Gdiplus::Ok && image)
             Gdiplus::DllExports::GdipDisposeImage(image);
         Gdiplus::GpBitmap* bitmap = nullptr;
@@ -523,102 +373,72 @@ public:
     static constexpr SIZE_T kNoticeableGrowth = 256 * 1024;
 
 private:
-    void NextFile() { g_inputPath = work_ + L"\\input" + std::to_wstring(fileIndex_++) + L".bin"; }
+    void NextFile() { g_inputPath = session_.work() + L"\\input" + std::to_wstring(fileIndex_++) + L".bin"; }
+    void CopyToNextFile(const Bytes& input) { NextFile(), Save(g_inputPath, input); }
 
-    bool Fault(const std::string& label, const char* what) {
-        std::fprintf(stderr, "decoder fuzzer: FAULT: %s: %s\n", label.c_str(), what);
+    bool Fault(const std::string& label, const std::string& what) {
+        std::fprintf(stderr, "decoder fuzzer: FAULT: %s: %s\n", label.c_str(), what.c_str());
         ++faults_;
         return false;
     }
 
     // A load's result: a well-formed failure, or an image whose size and
     // corner pixels can be read.
-    bool Check(const std::string& label, const char* method, const CallResult& load, bool image) {
-        if (settings_.trace) std::printf("  %s: 0x%08lX\n", method, static_cast<unsigned long>(load.hr));
-        if (!load.wellFormed) return Fault(label, (std::string(method) + " raised an exception without a failing code or text").c_str());
+    bool Check(const std::string& label, const std::string& method, const Outcome& load, bool image) {
+        if (trace_) std::printf("  %s: 0x%08lX\n", method.c_str(), static_cast<unsigned long>(load.hr));
+        if (!load.failingCode || !load.described)
+            return Fault(label, method + " raised an exception without a failing code or text");
         if (FAILED(load.hr)) return ++failures_, true;
         if (!image) return true;
         Variant width, height, corner;
         if (FAILED(Invoke(object_.get(), L"Width", DISPATCH_PROPERTYGET, {}, &width).hr) ||
             FAILED(Invoke(object_.get(), L"Height", DISPATCH_PROPERTYGET, {}, &height).hr) ||
             FAILED(VariantChangeType(&width, &width, 0, VT_I4)) || FAILED(VariantChangeType(&height, &height, 0, VT_I4)))
-            return Fault(label, (std::string(method) + " succeeded but the size cannot be read").c_str());
+            return Fault(label, method + " succeeded but the size cannot be read");
         const long w = width.lVal, h = height.lVal;
         if (w <= 0 || h <= 0 || static_cast<double>(w) * h * 4 > 2147483647.0)
-            return Fault(label, (std::string(method) + " gave an image of impossible size").c_str());
+            return Fault(label, method + " gave an image of impossible size");
         if (FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(0), Long(0)}, &corner).hr) ||
             FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(w - 1), Long(h - 1)}, &corner).hr))
-            return Fault(label, (std::string(method) + " succeeded but its corner pixels cannot be read").c_str());
+            return Fault(label, method + " succeeded but its corner pixels cannot be read");
         ++images_;
         return true;
     }
 
-    const Settings& settings_;
-    std::wstring work_;
+    const Session& session_;
+    bool trace_;
     long fileIndex_ = 0;
     long platformLeftOpen_ = 0;
     Ref<IDispatch> object_, collection_;
     long inputs_ = 0, images_ = 0, pages_ = 0, failures_ = 0, faults_ = 0;
 };
 
-using rastelle::fuzz::ProgramFolder;
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    Settings settings;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--seed" && i + 1 < argc) settings.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-        else if (arg == "--mutants" && i + 1 < argc) settings.mutants = std::strtol(argv[++i], nullptr, 10);
-        else if (arg == "--limit" && i + 1 < argc) settings.limitSeconds = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
-        else if (arg == "--growth" && i + 1 < argc) settings.growthBytes = std::strtoul(argv[++i], nullptr, 10) * 1024 * 1024;
-        else if (arg == "--trace") settings.trace = true;
-        else if (arg == "--save" && i + 2 < argc) {
-            settings.saveMutant = std::strtol(argv[++i], nullptr, 10);
-            settings.savePath = argv[++i];
-        }
-        else {
-            std::fprintf(stderr, "usage: %s [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace] [--save N PATH]\n", argv[0]);
-            return 2;
-        }
-    }
-    SetUnhandledExceptionFilter(&ReportCrash);
-    std::set_terminate([] { Die("CRASH (terminate)", 5); });
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    long seed = 1, mutants = 300, limit = 20, growthMb = 32, saveMutant = -1;  // --save: write it, run nothing
+    bool trace = false;
+    std::string savePath;
+    if (!ParseOptions(argc, argv,
+                      {{"--seed", &seed}, {"--mutants", &mutants}, {"--limit", &limit}, {"--growth", &growthMb},
+                       {"--trace", nullptr, &trace}, {"--save", &saveMutant, nullptr, &savePath}},
+                      "[--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace] [--save N PATH]"))
+        return 2;
+    Session session("decoder fuzzer", limit);
     const Gdiplus::GdiplusStartupInput startup;
     ULONG_PTR gdiplusToken = 0;
     Gdiplus::GdiplusStartup(&gdiplusToken, &startup, nullptr);
-
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring work = std::wstring(temp) + L"rastelle_decoder_fuzz_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(work.c_str(), nullptr);
-
-    const std::wstring dllPath = ProgramFolder() + L"Rastelle.dll";
-    HMODULE dll = LoadLibraryW(dllPath.c_str());
-    ITypeLib* rawLibrary = nullptr;
-    if (!dll || FAILED(LoadTypeLibEx(dllPath.c_str(), REGKIND_NONE, &rawLibrary))) {
-        std::fprintf(stderr, "decoder fuzzer: cannot load Rastelle.dll and its type library\n");
-        return 2;
-    }
-    Ref<ITypeLib> library(rawLibrary);
-    const auto getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    const auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-
-    const std::vector<Input> seeds = Embedded(L"SEED");
-    const std::vector<Input> regressions = Embedded(L"REGRESSION");
-    HANDLE watchdog = CreateThread(nullptr, 0, &Watchdog, &settings.limitSeconds, 0, nullptr);
+    const std::vector<Input> seeds = Embedded(L"SEED"), regressions = Embedded(L"REGRESSION");
     int result = 0;
     {
-        Fuzzer fuzzer(settings, work);
-        if (seeds.empty() || !fuzzer.Create(getClassObject, library.get())) {
+        Fuzzer fuzzer(session, trace);
+        if (!session.loaded() || seeds.empty() || !fuzzer.created()) {
             std::fprintf(stderr, "decoder fuzzer: no seeds, or RasterObject and RasterCollection cannot be created\n");
             return 2;
         }
         // Seeds as they are, then every input that once failed, then the
         // mutants; private bytes are measured once the replay warmed up.
-        if (settings.saveMutant < 0) {
+        if (saveMutant < 0) {
             for (const Input& input : seeds) fuzzer.Run(input.bytes, "seed " + input.name);
             for (const Input& input : regressions) fuzzer.Run(input.bytes, "regression " + input.name);
         }
@@ -628,73 +448,50 @@ int main(int argc, char** argv) {
         // platform's leak.
         const SIZE_T before = PrivateBytes();
         long long ownGrowth = 0, platformGrowth = 0;
-        Mutator mutator(settings.seed);
+        Mutator mutator(static_cast<std::uint32_t>(seed));
         long platformCrashes = 0;
-        for (long n = 0; n < settings.mutants; ++n) {
-            const Input& seed = seeds[mutator.Below(seeds.size())];
+        for (long n = 0; n < mutants; ++n) {
+            const Input& from = seeds[mutator.Below(seeds.size())];
             std::string how;
-            const Bytes mutant = n % 50 == 49 ? Bytes() : mutator.Mutate(seed.bytes, how);
-            if (n == settings.saveMutant) {
-                if (FILE* out = std::fopen(settings.savePath.c_str(), "wb")) {
+            const Bytes mutant = n % 50 == 49 ? Bytes() : mutator.Mutate(from.bytes, how);
+            if (n == saveMutant) {
+                if (FILE* out = std::fopen(savePath.c_str(), "wb")) {
                     std::fwrite(mutant.data(), 1, mutant.size(), out);
                     std::fclose(out);
                 }
                 break;
             }
-            if (settings.saveMutant >= 0) continue;
+            if (saveMutant >= 0) continue;
             if (Mutator::CrashesWineJpegDecoder(mutant)) {
                 ++platformCrashes;
                 continue;
             }
             const long leftOpen = fuzzer.platformLeftOpen();
             const SIZE_T start = PrivateBytes();
-            fuzzer.Run(mutant, "mutant " + std::to_string(n) + " of " + seed.name + (mutant.empty() ? " empty" : how));
+            fuzzer.Run(mutant, "mutant " + std::to_string(n) + " of " + from.name + (mutant.empty() ? " empty" : how));
             const long long grown = static_cast<long long>(PrivateBytes()) - static_cast<long long>(start);
             const bool platforms = fuzzer.platformLeftOpen() != leftOpen ||
                                    (grown >= static_cast<long long>(Fuzzer::kNoticeableGrowth) &&
                                     fuzzer.PlatformKeepsMemory(mutant));
             (platforms ? platformGrowth : ownGrowth) += grown;
-            if (settings.trace) std::printf("  private bytes %+lld KB\n", grown / 1024);
+            if (trace) std::printf("  private bytes %+lld KB\n", grown / 1024);
         }
-        const SIZE_T after = PrivateBytes();
-        fuzzer.Report();
+        fuzzer.Report(static_cast<std::uint32_t>(seed));
         std::printf("decoder fuzzer: %ld files the platform's own decoders left open, %ld JPEGs left out that crash "
                     "Wine's decoder\n",
                     fuzzer.platformLeftOpen(), platformCrashes);
-        std::printf("decoder fuzzer: private bytes %zu KB after the replay, %zu KB after the mutants: %lld KB on "
+        std::printf("decoder fuzzer: private bytes %llu KB after the replay, %llu KB after the mutants: %lld KB on "
                     "inputs the platform ended cleanly, %lld KB on those it leaks on\n",
-                    before / 1024, after / 1024, ownGrowth / 1024, platformGrowth / 1024);
-        if (ownGrowth > static_cast<long long>(settings.growthBytes)) {
-            std::fprintf(stderr, "decoder fuzzer: private bytes grew by more than %zu MB\n", settings.growthBytes >> 20);
+                    before / 1024ull, PrivateBytes() / 1024ull, ownGrowth / 1024, platformGrowth / 1024);
+        if (ownGrowth > growthMb * 1024ll * 1024) {
+            std::fprintf(stderr, "decoder fuzzer: private bytes grew by more than %ld MB\n", growthMb);
             result = 1;
         }
         if (fuzzer.faults() != 0) result = 1;
-        std::snprintf(g_current, sizeof g_current, "releasing the objects");
+        SetCurrent("releasing the objects");
         fuzzer.Release();
     }
-    g_finished.store(true);
-    WaitForSingleObject(watchdog, INFINITE);
-    CloseHandle(watchdog);
-    library.reset();
-    const HRESULT unload = canUnload ? canUnload() : E_FAIL;
-    if (unload != S_OK) {
-        std::fprintf(stderr, "decoder fuzzer: DllCanUnloadNow answers 0x%08lX after every object was released\n",
-                     static_cast<unsigned long>(unload));
-        result = 1;
-    }
-    if (result == 0) std::printf("decoder fuzzer: passed\n");
-    // The inputs, except those the platform still holds open.
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((work + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((work + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryW(work.c_str());
+    result = session.Finish(result);
     Gdiplus::GdiplusShutdown(gdiplusToken);
-    CoUninitialize();
-    std::fflush(stdout);
     return result;
 }

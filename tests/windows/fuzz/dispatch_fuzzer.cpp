@@ -2,90 +2,32 @@
 //
 //   rastelle_dispatch_fuzzer.exe [--seed S] [--calls N] [--limit SECONDS] [--trace]
 //
-// Loads Rastelle.dll from the folder of this program and its type library,
-// creates every creatable class through the DLL's class objects and calls
-// IDispatch::Invoke on every member of their dual interfaces (restricted
-// interfaces, whose callers are trusted with raw addresses, are left out)
-// with generated arguments: every VARIANT type a script can produce, values
-// at their limits, arrays of several ranks and bounds, by-reference
-// variants, other objects, missing optionals. Calls go in random order on a
-// shared pool of objects, so that states combine (no image, 1 x 1, large,
-// after a failure); objects a call returns join the pool.
+// Creates every creatable class of Rastelle.dll (beside this program) through
+// its class objects and calls IDispatch::Invoke on every member of their dual
+// interfaces (restricted interfaces, whose callers are trusted with raw
+// addresses, are left out) with generated arguments: every VARIANT type a
+// script can produce, values at their limits, arrays of several ranks and
+// bounds, by-reference variants, other objects, missing optionals. Calls go
+// in random order on a shared pool of objects, so that states combine (no
+// image, 1 x 1, large, after a failure); objects a call returns join the pool.
 //
-// Passes when no call crashes or hangs (a watchdog stops the run when one
-// call takes longer than the limit), every failure is an HRESULT (an
-// exception's EXCEPINFO carries a failing code), every result can be
-// cleared, and at the end, with every object released, DllCanUnloadNow
-// answers S_OK. The same
-// seed gives the same calls; --trace prints each call before making it, to
-// find the one that crashes.
-#include <windows.h>
-
+// Passes when no call crashes or hangs (longer than the limit), every failure
+// is an HRESULT (an exception's EXCEPINFO carries a failing code), every
+// result can be cleared, and with every object released DllCanUnloadNow
+// answers S_OK. The same seed gives the same calls; --trace prints each call
+// before making it, to find the one that crashes.
 #include "fuzz_support.h"
-#include <oleauto.h>
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <exception>
 #include <limits>
-#include <memory>
 #include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
-// --- Run settings and the watchdog ----------------------------------------------
-
-struct Settings {
-    std::uint32_t seed = 1;
-    long calls = 2000;
-    DWORD limitSeconds = 20;
-    bool trace = false;
-};
-
-// What the current call is, for the watchdog and the crash report.
-char g_current[512] = "(no call yet)";
-std::atomic<ULONGLONG> g_callStarted{0};  // tick count; 0 between calls
-std::atomic<bool> g_finished{false};
-
-DWORD WINAPI Watchdog(void* parameter) {
-    const ULONGLONG limit = static_cast<ULONGLONG>(*static_cast<DWORD*>(parameter)) * 1000;
-    while (!g_finished.load()) {
-        Sleep(250);
-        const ULONGLONG started = g_callStarted.load();
-        if (started != 0 && GetTickCount64() - started > limit) {
-            std::fprintf(stderr, "dispatch fuzzer: HANG: call took over %llu s: %s\n", limit / 1000, g_current);
-            std::fflush(stderr);
-            TerminateProcess(GetCurrentProcess(), 3);
-        }
-    }
-    return 0;
-}
-
-LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
-    std::fprintf(stderr, "dispatch fuzzer: CRASH: exception 0x%08lX during: %s\n",
-                 static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode), g_current);
-    std::fflush(stderr);
-    TerminateProcess(GetCurrentProcess(), 4);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-// --- COM helpers --------------------------------------------------------------------
-
-using rastelle::fuzz::Ref;
-
-std::string Narrow(const wchar_t* text) {
-    std::string out;
-    for (; text && *text; ++text) out += *text < 128 ? static_cast<char>(*text) : '?';
-    return out;
-}
+using namespace rastelle::fuzz;
 
 // A member of a dual interface, as the type library describes it.
 struct Member {
@@ -102,13 +44,6 @@ struct Interface {
     std::vector<Member> members;
 };
 
-// A creatable class: how to make it and the interfaces to call.
-struct ClassInfo {
-    CLSID clsid;
-    std::string name;
-    std::vector<const Interface*> interfaces;
-};
-
 std::vector<Member> MembersOf(ITypeInfo* info, const std::string& interfaceName) {
     std::vector<Member> members;
     TYPEATTR* attr = nullptr;
@@ -118,34 +53,26 @@ std::vector<Member> MembersOf(ITypeInfo* info, const std::string& interfaceName)
         if (FAILED(info->GetFuncDesc(i, &func))) continue;
         BSTR name = nullptr;
         info->GetDocumentation(func->memid, &name, nullptr, nullptr, nullptr);
-        const std::string memberName = Narrow(name);
+        Member member{interfaceName + "." + Narrow(name), func->memid, func->invkind, {}, 0};
         SysFreeString(name);
         // IUnknown's and IDispatch's own members come with the dual interface.
         const bool inherited = func->oVft < static_cast<SHORT>(7 * sizeof(void*));
         const bool restrictedWithArguments = (func->wFuncFlags & FUNCFLAG_FRESTRICTED) != 0 && func->cParams > 0;
-        if (!inherited && !restrictedWithArguments) {
-            Member member{interfaceName + "." + memberName, func->memid, func->invkind, {}, 0};
-            for (SHORT p = 0; p < func->cParams; ++p) {
-                const ELEMDESC& e = func->lprgelemdescParam[p];
-                const bool optional = (e.paramdesc.wParamFlags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT)) != 0;
-                const bool out = (e.paramdesc.wParamFlags & PARAMFLAG_FOUT) != 0 &&
-                                 (e.paramdesc.wParamFlags & PARAMFLAG_FIN) == 0;
-                if (out) continue;  // the retval
-                VARTYPE vt = e.tdesc.vt;
-                if (vt == VT_PTR && e.tdesc.lptdesc) vt = static_cast<VARTYPE>(e.tdesc.lptdesc->vt | VT_BYREF);
-                if (vt == VT_USERDEFINED) vt = VT_I4;  // enumerations
-                member.params.push_back(vt);
-                if (!optional) member.required = static_cast<int>(member.params.size());
-            }
-            members.push_back(std::move(member));
+        for (SHORT p = 0; p < func->cParams; ++p) {
+            const ELEMDESC& e = func->lprgelemdescParam[p];
+            const USHORT flags = e.paramdesc.wParamFlags;
+            if ((flags & PARAMFLAG_FOUT) && !(flags & PARAMFLAG_FIN)) continue;  // the retval
+            VARTYPE vt = e.tdesc.vt;
+            if (vt == VT_PTR && e.tdesc.lptdesc) vt = static_cast<VARTYPE>(e.tdesc.lptdesc->vt | VT_BYREF);
+            member.params.push_back(vt == VT_USERDEFINED ? VARTYPE{VT_I4} : vt);  // enumerations
+            if (!(flags & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) member.required = int(member.params.size());
         }
+        if (!inherited && !restrictedWithArguments) members.push_back(std::move(member));
         info->ReleaseFuncDesc(func);
     }
     info->ReleaseTypeAttr(attr);
     return members;
 }
-
-// --- Argument generation ----------------------------------------------------------
 
 class Generator {
 public:
@@ -159,8 +86,7 @@ public:
     // below 4097 (a 1 x 470000000 image is valid, and takes long to make).
     bool sizes = false;
 
-    // An integer: mostly small (image sizes stay small), sometimes one at a
-    // limit of its type.
+    // Mostly small (image sizes stay small), sometimes at a limit of its type.
     LONG Integer() {
         static const std::vector<LONG> limits = {0, -1, 1, INT_MAX, INT_MIN, 32767, -32768, 65535, 65536,
                                                  INT_MAX - 1, INT_MIN + 1, 0x7FFF0000, 255, 256, -255};
@@ -174,60 +100,40 @@ public:
     }
 
     double Real() {
-        static const std::vector<double> specials = {std::numeric_limits<double>::quiet_NaN(),
-                                                     std::numeric_limits<double>::infinity(),
-                                                     -std::numeric_limits<double>::infinity(),
-                                                     std::numeric_limits<double>::max(),
-                                                     -std::numeric_limits<double>::max(),
-                                                     std::numeric_limits<double>::denorm_min(),
-                                                     -0.0, 1e300, -1e300, 2147483648.0, -2147483649.0, 0.5, 2.5};
+        using limits = std::numeric_limits<double>;
+        static const std::vector<double> specials = {limits::quiet_NaN(), limits::infinity(), -limits::infinity(),
+                                                     limits::max(), -limits::max(), limits::denorm_min(), -0.0,
+                                                     1e300, -1e300, 2147483648.0, -2147483649.0, 0.5, 2.5};
         if (Chance(25)) return Pick(specials);
         return (static_cast<double>(random_() % 200001) - 100000.0) / 100.0;
     }
 
     std::wstring Text() {
-        switch (random_() % 10) {
-            case 0: return L"";
-            case 1: return std::wstring(100000 + random_() % 1000, L'x');
-            case 2: return std::wstring(L"a\0b\0", 4);
-            case 3: return L"12";
-            case 4: return L"-1";
-            case 5: return L"1e400";
-            case 6: return L"C:\\no such folder\\x.png";
-            case 7: return L"fuzz_output.bin";
-            case 8: return L"\\\\?\\C:\\";
-            default: {
-                std::wstring s;
-                const unsigned n = random_() % 12;
-                for (unsigned i = 0; i < n; ++i) s += static_cast<wchar_t>(L' ' + random_() % 95);
-                return s;
-            }
-        }
+        static const std::vector<std::wstring> fixed = {
+            L"", L"", L"", L"12", L"-1", L"1e400", L"C:\\no such folder\\x.png", L"fuzz_output.bin", L"\\\\?\\C:\\"};
+        const unsigned kind = random_() % 10;
+        if (kind == 1) return std::wstring(100000 + random_() % 1000, L'x');
+        if (kind == 2) return std::wstring(L"a\0b\0", 4);
+        if (kind < 9) return fixed[kind];
+        std::wstring s;
+        for (unsigned n = random_() % 12; n > 0; --n) s += static_cast<wchar_t>(L' ' + random_() % 95);
+        return s;
     }
 
 private:
     std::mt19937 random_;
 };
 
-// Storage that by-reference arguments point into; lives until the call ends.
-struct CallStorage {
-    std::vector<std::unique_ptr<VARIANT>> variants;
-    std::vector<std::unique_ptr<LONG>> longs;
-    std::vector<std::unique_ptr<BSTR>> strings;
-    std::vector<std::unique_ptr<double>> doubles;
-    ~CallStorage() {
-        for (auto& v : variants) VariantClear(v.get());
-        for (auto& s : strings) SysFreeString(*s);
-    }
-};
+// What by-reference arguments point into; lives until the call ends.
+using CallStorage = std::vector<std::unique_ptr<Variant>>;
 
 class Fuzzer {
 public:
-    Fuzzer(const Settings& settings, IClassFactory* (*factoryOf)(REFCLSID))
-        : settings_(settings), random_(settings.seed), factoryOf_(factoryOf) {}
+    Fuzzer(const Session& session, std::uint32_t seed, bool trace)
+        : session_(session), seed_(seed), random_(seed), trace_(trace) {}
 
-    bool Load(const std::wstring& dllPath);
-    int Run();
+    bool Load();
+    long Run(long calls);
     void ReleaseAll() { pool_.clear(); }
 
 private:
@@ -236,76 +142,62 @@ private:
         std::string name;                          // its class, or "returned object"
         std::vector<const Interface*> interfaces;  // those of the type library it answers
     };
+    struct ClassInfo {
+        CLSID clsid;
+        std::string name;
+        std::vector<const Interface*> interfaces;
+    };
     PoolObject Pooled(Ref<IDispatch> object, const ClassInfo* cls);
-
-    Ref<IDispatch> Create(const ClassInfo& cls);
-    void FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage, int depth = 0);
+    void FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage);
     void AnyVariant(VARIANT& v, CallStorage& storage, int depth);
     SAFEARRAY* AnyArray();
-    IDispatch* AnyObject();
+    IDispatch* AnyObject(bool addRef);
     bool Call(PoolObject& target, const Interface& itf, const Member& member);
     void KeepImagesSmall(IDispatch* object);
 
-    Settings settings_;
+    const Session& session_;
+    std::uint32_t seed_;
     Generator random_;
-    IClassFactory* (*factoryOf_)(REFCLSID);
+    bool trace_;
     std::vector<std::unique_ptr<Interface>> interfaces_;
     std::vector<ClassInfo> classes_;
     std::vector<PoolObject> pool_;
-    long failures_ = 0, successes_ = 0, faults_ = 0;
+    long failures_ = 0, successes_ = 0;
 };
 
-bool Fuzzer::Load(const std::wstring& dllPath) {
-    ITypeLib* rawLib = nullptr;
-    if (FAILED(LoadTypeLibEx(dllPath.c_str(), REGKIND_NONE, &rawLib))) return false;
-    const Ref<ITypeLib> lib(rawLib);
-    for (UINT i = 0; i < lib->GetTypeInfoCount(); ++i) {
-        ITypeInfo* raw = nullptr;
-        if (FAILED(lib->GetTypeInfo(i, &raw))) continue;
-        const Ref<ITypeInfo> info(raw);
+bool Fuzzer::Load() {
+    for (const Session::Coclass& coclass : session_.Coclasses()) {
+        ClassInfo cls{coclass.clsid, coclass.name, {}};
         TYPEATTR* attr = nullptr;
-        if (FAILED(info->GetTypeAttr(&attr))) continue;
-        const bool creatable = attr->typekind == TKIND_COCLASS && (attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0;
-        ClassInfo cls{attr->guid, {}, {}};
+        if (FAILED(coclass.info->GetTypeAttr(&attr))) continue;
         const WORD implemented = attr->cImplTypes;
-        info->ReleaseTypeAttr(attr);
-        if (!creatable) continue;
-        BSTR name = nullptr;
-        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
-        cls.name = Narrow(name);
-        SysFreeString(name);
+        coclass.info->ReleaseTypeAttr(attr);
         for (UINT k = 0; k < implemented; ++k) {
             HREFTYPE href = 0;
-            ITypeInfo* rawItf = nullptr;
-            if (FAILED(info->GetRefTypeOfImplType(k, &href)) || FAILED(info->GetRefTypeInfo(href, &rawItf))) continue;
-            Ref<ITypeInfo> itfInfo(rawItf);
-            TYPEATTR* itfAttr = nullptr;
-            if (FAILED(itfInfo->GetTypeAttr(&itfAttr))) continue;
-            const IID iid = itfAttr->guid;
-            const bool dual = (itfAttr->wTypeFlags & TYPEFLAG_FDUAL) != 0;
-            const bool restricted = (itfAttr->wTypeFlags & TYPEFLAG_FRESTRICTED) != 0;
-            itfInfo->ReleaseTypeAttr(itfAttr);
-            if (!dual || restricted) continue;
-            {  // the interface form of a dual interface describes its vtable members
-                HREFTYPE vtable = 0;
-                ITypeInfo* rawVtable = nullptr;
-                if (SUCCEEDED(itfInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable)) &&
-                    SUCCEEDED(itfInfo->GetRefTypeInfo(vtable, &rawVtable)))
-                    itfInfo.reset(rawVtable);
-            }
-            const Interface* known = nullptr;
-            for (const auto& existing : interfaces_)
-                if (IsEqualIID(existing->iid, iid)) known = existing.get();
-            if (!known) {
-                BSTR itfName = nullptr;
-                itfInfo->GetDocumentation(MEMBERID_NIL, &itfName, nullptr, nullptr, nullptr);
-                auto added = std::make_unique<Interface>(Interface{iid, Narrow(itfName), {}});
-                SysFreeString(itfName);
+            ITypeInfo* raw = nullptr;
+            if (FAILED(coclass.info->GetRefTypeOfImplType(k, &href)) || FAILED(coclass.info->GetRefTypeInfo(href, &raw)))
+                continue;
+            Ref<ITypeInfo> itfInfo(raw);
+            if (FAILED(itfInfo->GetTypeAttr(&attr))) continue;
+            const IID iid = attr->guid;
+            const bool wanted = (attr->wTypeFlags & TYPEFLAG_FDUAL) && !(attr->wTypeFlags & TYPEFLAG_FRESTRICTED);
+            itfInfo->ReleaseTypeAttr(attr);
+            if (!wanted) continue;
+            // The interface form of a dual interface describes its vtable members.
+            if (SUCCEEDED(itfInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &href)) &&
+                SUCCEEDED(itfInfo->GetRefTypeInfo(href, &raw)))
+                itfInfo.reset(raw);
+            auto known = std::find_if(interfaces_.begin(), interfaces_.end(),
+                                      [&](const auto& existing) { return IsEqualIID(existing->iid, iid); });
+            if (known == interfaces_.end()) {
+                BSTR name = nullptr;
+                itfInfo->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+                auto added = std::make_unique<Interface>(Interface{iid, Narrow(name), {}});
+                SysFreeString(name);
                 added->members = MembersOf(itfInfo.get(), added->name);
-                known = added.get();
-                interfaces_.push_back(std::move(added));
+                known = interfaces_.insert(interfaces_.end(), std::move(added));
             }
-            cls.interfaces.push_back(known);
+            cls.interfaces.push_back(known->get());
         }
         if (!cls.interfaces.empty()) classes_.push_back(std::move(cls));
     }
@@ -314,13 +206,10 @@ bool Fuzzer::Load(const std::wstring& dllPath) {
 
 Fuzzer::PoolObject Fuzzer::Pooled(Ref<IDispatch> object, const ClassInfo* cls) {
     PoolObject pooled{std::move(object), cls ? cls->name : "returned object", {}};
-    if (cls) {
-        pooled.interfaces = cls->interfaces;
-        return pooled;
-    }
+    if (cls) pooled.interfaces = cls->interfaces;
     for (const auto& itf : interfaces_) {
         IUnknown* answer = nullptr;
-        if (SUCCEEDED(pooled.dispatch->QueryInterface(itf->iid, reinterpret_cast<void**>(&answer))) && answer) {
+        if (!cls && SUCCEEDED(pooled.dispatch->QueryInterface(itf->iid, reinterpret_cast<void**>(&answer))) && answer) {
             answer->Release();
             pooled.interfaces.push_back(itf.get());
         }
@@ -328,18 +217,11 @@ Fuzzer::PoolObject Fuzzer::Pooled(Ref<IDispatch> object, const ClassInfo* cls) {
     return pooled;
 }
 
-Ref<IDispatch> Fuzzer::Create(const ClassInfo& cls) {
-    IClassFactory* factory = factoryOf_(cls.clsid);
-    if (!factory) return nullptr;
-    IDispatch* object = nullptr;
-    factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object));
-    factory->Release();
-    return Ref<IDispatch>(object);
-}
-
-IDispatch* Fuzzer::AnyObject() {
+IDispatch* Fuzzer::AnyObject(bool addRef) {
     if (pool_.empty() || random_.Chance(10)) return nullptr;  // Nothing
-    return random_.Pick(pool_).dispatch.get();
+    IDispatch* object = random_.Pick(pool_).dispatch.get();
+    if (addRef) object->AddRef();
+    return object;
 }
 
 SAFEARRAY* Fuzzer::AnyArray() {
@@ -354,9 +236,8 @@ SAFEARRAY* Fuzzer::AnyArray() {
         total *= bounds[d].cElements;
     }
     SAFEARRAY* array = SafeArrayCreate(vt, rank, bounds);
-    if (!array || total == 0) return array;
     void* data = nullptr;
-    if (FAILED(SafeArrayAccessData(array, &data))) return array;
+    if (!array || total == 0 || FAILED(SafeArrayAccessData(array, &data))) return array;
     for (ULONG i = 0; i < total; ++i) {
         switch (vt) {
             case VT_I4: static_cast<LONG*>(data)[i] = random_.Integer(); break;
@@ -365,20 +246,12 @@ SAFEARRAY* Fuzzer::AnyArray() {
             case VT_BOOL: static_cast<VARIANT_BOOL*>(data)[i] = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
             case VT_R8: static_cast<double*>(data)[i] = random_.Real(); break;
             case VT_BSTR: static_cast<BSTR*>(data)[i] = SysAllocString(random_.Chance(50) ? L"7" : L"x"); break;
-            case VT_DISPATCH: {
-                IDispatch* object = AnyObject();
-                if (object) object->AddRef();
-                static_cast<IDispatch**>(data)[i] = object;
-                break;
-            }
+            case VT_DISPATCH: static_cast<IDispatch**>(data)[i] = AnyObject(true); break;
             default: {
                 VARIANT& v = static_cast<VARIANT*>(data)[i];
                 v.vt = VT_I4;
                 v.lVal = random_.Integer();
-                if (random_.Chance(10)) {
-                    v.vt = VT_BSTR;
-                    v.bstrVal = SysAllocString(L"-3");
-                }
+                if (random_.Chance(10)) v.vt = VT_BSTR, v.bstrVal = SysAllocString(L"-3");
             }
         }
     }
@@ -406,128 +279,74 @@ void Fuzzer::AnyVariant(VARIANT& v, CallStorage& storage, int depth) {
         case 11: v.vt = VT_CY; v.cyVal.int64 = static_cast<LONGLONG>(random_.Next()) << (random_.Next() % 32); break;
         case 12: v.vt = VT_ERROR; v.scode = random_.Chance(70) ? DISP_E_PARAMNOTFOUND : E_FAIL; break;
         case 13: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(random_.Next()); break;
-        case 14: case 15: {
-            IDispatch* object = AnyObject();
-            if (object) object->AddRef();
-            v.vt = VT_DISPATCH;
-            v.pdispVal = object;
-            break;
-        }
-        case 16: {
-            IDispatch* object = AnyObject();
-            if (object) object->AddRef();
-            v.vt = VT_UNKNOWN;
-            v.punkVal = object;
-            break;
-        }
+        case 14: case 15: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(true); break;
+        case 16: v.vt = VT_UNKNOWN; v.punkVal = AnyObject(true); break;
         case 17: case 18: {
-            SAFEARRAY* array = AnyArray();
-            if (!array) break;
             VARTYPE element = VT_EMPTY;
-            SafeArrayGetVartype(array, &element);
-            v.vt = static_cast<VARTYPE>(VT_ARRAY | element);
-            v.parray = array;
+            if (SAFEARRAY* array = AnyArray()) {
+                SafeArrayGetVartype(array, &element);
+                v.vt = static_cast<VARTYPE>(VT_ARRAY | element);
+                v.parray = array;
+            }
             break;
         }
         case 19: v.vt = VT_I8; v.llVal = random_.Chance(50) ? LLONG_MIN : static_cast<LONGLONG>(random_.Integer()) * 4096; break;
-        case 20: v.vt = VT_DECIMAL; v.decVal.Lo64 = random_.Next(); v.decVal.scale = static_cast<BYTE>(random_.Next() % 29); v.decVal.sign = random_.Chance(50) ? DECIMAL_NEG : 0; break;
-        default: {
+        case 20:
+            v.vt = VT_DECIMAL;
+            v.decVal.Lo64 = random_.Next();
+            v.decVal.scale = static_cast<BYTE>(random_.Next() % 29);
+            v.decVal.sign = random_.Chance(50) ? DECIMAL_NEG : 0;
+            break;
+        default:
             if (depth > 1) break;
             // By reference, as scripts pass variables to ByRef parameters.
-            auto target = std::make_unique<VARIANT>();
-            AnyVariant(*target, storage, depth + 1);
+            storage.push_back(std::make_unique<Variant>());
+            AnyVariant(*storage.back(), storage, depth + 1);
             v.vt = VT_BYREF | VT_VARIANT;
-            v.pvarVal = target.get();
-            storage.variants.push_back(std::move(target));
-        }
+            v.pvarVal = storage.back().get();
     }
 }
 
-void Fuzzer::FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage, int depth) {
-    if (random_.Chance(30)) {
-        AnyVariant(v, storage, depth);
-        return;
-    }
+void Fuzzer::FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage) {
+    if (random_.Chance(30)) return AnyVariant(v, storage, 0);
     VariantInit(&v);
     switch (declared & ~VT_BYREF) {
         case VT_I2: case VT_I4: case VT_INT: case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT: case VT_HRESULT:
             v.vt = VT_I4;
             v.lVal = random_.Integer();
             break;
-        case VT_R4: case VT_R8: case VT_DATE: case VT_CY:
-            v.vt = VT_R8;
-            v.dblVal = random_.Real();
-            break;
-        case VT_BOOL:
-            v.vt = VT_BOOL;
-            v.boolVal = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE;
-            break;
+        case VT_R4: case VT_R8: case VT_DATE: case VT_CY: v.vt = VT_R8; v.dblVal = random_.Real(); break;
+        case VT_BOOL: v.vt = VT_BOOL; v.boolVal = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
         case VT_BSTR: {
             const std::wstring text = random_.Text();
             v.vt = VT_BSTR;
             v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             break;
         }
-        case VT_DISPATCH: case VT_UNKNOWN: {
-            IDispatch* object = AnyObject();
-            if (object) object->AddRef();
-            v.vt = VT_DISPATCH;
-            v.pdispVal = object;
-            break;
-        }
-        default: AnyVariant(v, storage, depth); return;
+        case VT_DISPATCH: case VT_UNKNOWN: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(true); break;
+        default: return AnyVariant(v, storage, 0);
     }
     // Sometimes by reference: a script variable passed to the parameter.
-    if (random_.Chance(15) && v.vt == VT_I4) {
-        auto target = std::make_unique<LONG>(v.lVal);
-        v.vt = VT_BYREF | VT_I4;
-        v.plVal = target.get();
-        storage.longs.push_back(std::move(target));
-    } else if (random_.Chance(15) && v.vt == VT_BSTR) {
-        auto target = std::make_unique<BSTR>(v.bstrVal);
-        v.vt = VT_BYREF | VT_BSTR;
-        v.pbstrVal = target.get();
-        storage.strings.push_back(std::move(target));
-    } else if (random_.Chance(10) && v.vt == VT_R8) {
-        auto target = std::make_unique<double>(v.dblVal);
-        v.vt = VT_BYREF | VT_R8;
-        v.pdblVal = target.get();
-        storage.doubles.push_back(std::move(target));
+    const bool byRef = (random_.Chance(15) && v.vt == VT_I4) || (random_.Chance(15) && v.vt == VT_BSTR) ||
+                       (random_.Chance(10) && v.vt == VT_R8);
+    if (byRef) {
+        storage.push_back(std::make_unique<Variant>());
+        static_cast<VARIANT&>(*storage.back()) = v;  // the target owns the value now
+        v.vt |= VT_BYREF;
+        v.byref = &storage.back()->lVal;
     }
 }
 
 // Replaces an image whose size would make later calls slow: many pixels, or
 // a long side (turning a 32767 x 40 image makes one of 345 megapixels).
 void Fuzzer::KeepImagesSmall(IDispatch* object) {
-    auto property = [&](const wchar_t* name) -> LONG {
-        DISPID id = 0;
-        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-        if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return 0;
-        DISPPARAMS none{};
-        VARIANT result;
-        VariantInit(&result);
-        if (FAILED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr,
-                                  nullptr)))
-            return 0;
-        const LONG value = result.vt == VT_I4 ? result.lVal : 0;
-        VariantClear(&result);
-        return value;
-    };
-    const LONG width = property(L"Width"), height = property(L"Height");
-    if (static_cast<LONGLONG>(width) * height <= 1200 * 1200 && std::max(width, height) <= 4096) return;
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"EmptyImage")};
-    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return;
-    VARIANT args[3];
-    for (VARIANT& a : args) {
-        VariantInit(&a);
-        a.vt = VT_I4;
-    }
-    args[0].lVal = static_cast<LONG>(random_.Next());  // colour
-    args[1].lVal = 1 + static_cast<LONG>(random_.Next() % 40);
-    args[2].lVal = 1 + static_cast<LONG>(random_.Next() % 40);
-    DISPPARAMS params{args, nullptr, 3, 0};
-    object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    Variant width, height;
+    Invoke(object, L"Width", DISPATCH_PROPERTYGET, {}, &width);
+    Invoke(object, L"Height", DISPATCH_PROPERTYGET, {}, &height);
+    const LONG w = width.vt == VT_I4 ? width.lVal : 0, h = height.vt == VT_I4 ? height.lVal : 0;
+    if (static_cast<LONGLONG>(w) * h <= 1200 * 1200 && std::max(w, h) <= 4096) return;
+    const long colour = static_cast<long>(random_.Next()), rows = 1 + random_.Next() % 40;
+    Invoke(object, L"EmptyImage", DISPATCH_METHOD, {Long(1 + random_.Next() % 40), Long(rows), Long(colour)}, nullptr);
 }
 
 bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member) {
@@ -548,75 +367,49 @@ bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member
     for (int i = 0; i < passed; ++i)  // rgvarg holds the arguments last first
         FillArgument(args[static_cast<size_t>(passed - 1 - i)], member.params[static_cast<size_t>(i)], storage);
 
-    WORD flags = DISPATCH_METHOD;
+    const bool put = member.kind == INVOKE_PROPERTYPUT || member.kind == INVOKE_PROPERTYPUTREF;
+    if (put && passed == 0) return true;
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(passed), 0};
-    if (member.kind == INVOKE_PROPERTYGET) flags = DISPATCH_PROPERTYGET | (passed ? DISPATCH_METHOD : 0);
-    if (member.kind == INVOKE_PROPERTYPUT || member.kind == INVOKE_PROPERTYPUTREF) {
-        if (passed == 0) return true;
-        flags = member.kind == INVOKE_PROPERTYPUT ? DISPATCH_PROPERTYPUT : DISPATCH_PROPERTYPUTREF;
-        params.rgdispidNamedArgs = &named;
-        params.cNamedArgs = 1;
-    }
+    DISPPARAMS params{args.data(), put ? &named : nullptr, static_cast<UINT>(passed), put ? 1u : 0u};
+    const WORD flags = member.kind == INVOKE_PROPERTYPUT      ? DISPATCH_PROPERTYPUT
+                       : member.kind == INVOKE_PROPERTYPUTREF ? DISPATCH_PROPERTYPUTREF
+                       : member.kind == INVOKE_PROPERTYGET    ? DISPATCH_PROPERTYGET | (passed ? DISPATCH_METHOD : 0)
+                                                              : DISPATCH_METHOD;
 
-    std::snprintf(g_current, sizeof g_current, "%s on a %s with %d argument(s) (first type %d)", member.name.c_str(),
-                  target.name.c_str(), passed,
-                  passed ? static_cast<int>(args[static_cast<size_t>(passed - 1)].vt) : -1);
-    if (settings_.trace) {
-        // Every argument's type, and the class of each object passed.
+    const std::string call = member.name + " on a " + target.name + " with " + std::to_string(passed) +
+                             " argument(s) (first type " + std::to_string(passed ? args.back().vt : -1) + ")";
+    SetCurrent(call);
+    if (trace_) {
+        // Every argument's type and value, and the class of each object passed.
         std::string detail;
-        for (int i = passed - 1; i >= 0; --i) {
-            const VARIANT& a = args[static_cast<size_t>(i)];
-            detail += " " + std::to_string(a.vt);
-            if (a.vt == VT_I4) detail += "=" + std::to_string(a.lVal);
-            if (a.vt == (VT_BYREF | VT_I4)) detail += "=" + std::to_string(*a.plVal);
-            if (a.vt == VT_R8) detail += "=" + std::to_string(a.dblVal);
-            if (a.vt == (VT_BYREF | VT_R8)) detail += "=" + std::to_string(*a.pdblVal);
-            if (a.vt == (VT_BYREF | VT_VARIANT)) detail += "->" + std::to_string(a.pvarVal->vt);
-            if ((a.vt == VT_DISPATCH || a.vt == VT_UNKNOWN) && a.punkVal) {
-                for (const PoolObject& p : pool_)
-                    if (static_cast<IUnknown*>(p.dispatch.get()) == a.punkVal) detail += "(" + p.name + ")";
-            }
+        for (auto a = args.rbegin(); a != args.rend(); ++a) {
+            detail += " " + std::to_string(a->vt);
+            if (a->vt == VT_I4 || a->vt == (VT_BYREF | VT_I4)) detail += "=" + std::to_string(a->vt == VT_I4 ? a->lVal : *a->plVal);
+            if (a->vt == VT_R8 || a->vt == (VT_BYREF | VT_R8)) detail += "=" + std::to_string(a->vt == VT_R8 ? a->dblVal : *a->pdblVal);
+            if (a->vt == (VT_BYREF | VT_VARIANT)) detail += "->" + std::to_string(a->pvarVal->vt);
+            for (const PoolObject& p : pool_)
+                if ((a->vt == VT_DISPATCH || a->vt == VT_UNKNOWN) && a->punkVal && a->punkVal == p.dispatch.get())
+                    detail += "(" + p.name + ")";
         }
-        std::fprintf(stderr, "%s:%s\n", g_current, detail.c_str());
+        std::fprintf(stderr, "%s:%s\n", call.c_str(), detail.c_str());
         std::fflush(stderr);
     }
 
-    VARIANT result;
-    VariantInit(&result);
-    EXCEPINFO exception{};
-    UINT argError = 0;
-    g_callStarted.store(GetTickCount64());
-    const HRESULT hr = dispatch->Invoke(member.id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                        member.kind == INVOKE_PROPERTYPUT || member.kind == INVOKE_PROPERTYPUTREF
-                                            ? nullptr
-                                            : &result,
-                                        &exception, &argError);
-    g_callStarted.store(0);
-
-    bool ok = true;
-    if (hr == DISP_E_EXCEPTION) {
-        if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-        if (SUCCEEDED(exception.scode) && exception.wCode == 0) {
-            std::fprintf(stderr, "dispatch fuzzer: FAULT: %s raised an exception without a failing code\n", g_current);
-            ok = false;
-        }
-    }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    if (FAILED(hr)) ++failures_;
-    else ++successes_;
+    Variant result;
+    const Outcome outcome = Invoke(dispatch.get(), member.id, flags, &params, put ? nullptr : &result);
+    bool ok = outcome.failingCode;
+    if (!ok) std::fprintf(stderr, "dispatch fuzzer: FAULT: %s raised an exception without a failing code\n", call.c_str());
+    ++(FAILED(outcome.hr) ? failures_ : successes_);
 
     // An object that came back joins the pool (the oldest returned one leaves
     // when it is full).
-    if (SUCCEEDED(hr) && result.vt == VT_DISPATCH && result.pdispVal) {
+    if (SUCCEEDED(outcome.hr) && result.vt == VT_DISPATCH && result.pdispVal) {
         result.pdispVal->AddRef();
         if (pool_.size() >= 24) pool_.erase(pool_.begin() + 8 + static_cast<std::ptrdiff_t>(random_.Next() % 16));
         pool_.push_back(Pooled(Ref<IDispatch>(result.pdispVal), nullptr));
     }
     if (FAILED(VariantClear(&result))) {
-        std::fprintf(stderr, "dispatch fuzzer: FAULT: %s returned a variant that cannot be cleared\n", g_current);
+        std::fprintf(stderr, "dispatch fuzzer: FAULT: %s returned a variant that cannot be cleared\n", call.c_str());
         ok = false;
     }
     for (VARIANT& a : args) VariantClear(&a);
@@ -624,21 +417,20 @@ bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member
     return ok;
 }
 
-int Fuzzer::Run() {
+// Makes `calls` calls; returns the number of faults, or -1 when nothing could be created.
+long Fuzzer::Run(long calls) {
     for (const ClassInfo& cls : classes_)
         for (int copies = 0; copies < (cls.name == "RasterObject" ? 4 : 1); ++copies)
-            if (Ref<IDispatch> object = Create(cls)) pool_.push_back(Pooled(std::move(object), &cls));
-    if (pool_.empty()) {
-        std::fprintf(stderr, "dispatch fuzzer: no class could be created\n");
-        return 2;
-    }
-    long calls = 0;
+            if (Ref<IDispatch> object = session_.Create(cls.clsid)) pool_.push_back(Pooled(std::move(object), &cls));
+    if (pool_.empty()) return -1;
+    long made = 0, faults = 0;
     std::vector<std::pair<const Interface*, const Member*>> targets;
-    while (calls < settings_.calls) {
+    while (made < calls) {
         // Now and then a fresh object of some class replaces one of the pool.
         if (random_.Chance(2)) {
             const ClassInfo& cls = random_.Pick(classes_);
-            if (Ref<IDispatch> object = Create(cls)) pool_[random_.Next() % pool_.size()] = Pooled(std::move(object), &cls);
+            if (Ref<IDispatch> object = session_.Create(cls.clsid))
+                pool_[random_.Next() % pool_.size()] = Pooled(std::move(object), &cls);
         }
         PoolObject& target = pool_[random_.Next() % pool_.size()];
         targets.clear();
@@ -646,100 +438,31 @@ int Fuzzer::Run() {
             for (const Member& m : itf->members) targets.emplace_back(itf, &m);
         if (targets.empty()) continue;
         const auto [itf, member] = targets[random_.Next() % targets.size()];
-        if (!Call(target, *itf, *member)) ++faults_;
-        ++calls;
+        faults += Call(target, *itf, *member) ? 0 : 1;
+        ++made;
     }
-    std::printf("dispatch fuzzer: seed %u, %ld calls on %zu classes (%zu interfaces): %ld succeeded, %ld failed "
+    std::printf("dispatch fuzzer: seed %lu, %ld calls on %zu classes (%zu interfaces): %ld succeeded, %ld failed "
                 "with an HRESULT, %ld faults\n",
-                settings_.seed, calls, classes_.size(), interfaces_.size(), successes_, failures_, faults_);
-    return faults_ == 0 ? 0 : 1;
+                static_cast<unsigned long>(seed_), made, classes_.size(), interfaces_.size(), successes_, failures_, faults);
+    return faults;
 }
-
-// --- The DLL ------------------------------------------------------------------------
-
-using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-GetClassObjectFn g_getClassObject = nullptr;
-
-IClassFactory* FactoryOf(REFCLSID clsid) {
-    IClassFactory* factory = nullptr;
-    if (FAILED(g_getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return nullptr;
-    return factory;
-}
-
-using rastelle::fuzz::ProgramFolder;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Settings settings;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--seed" && i + 1 < argc) settings.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
-        else if (arg == "--calls" && i + 1 < argc) settings.calls = std::strtol(argv[++i], nullptr, 10);
-        else if (arg == "--limit" && i + 1 < argc) settings.limitSeconds = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
-        else if (arg == "--trace") settings.trace = true;
-        else {
-            std::fprintf(stderr, "usage: %s [--seed S] [--calls N] [--limit SECONDS] [--trace]\n", argv[0]);
-            return 2;
-        }
-    }
-    SetUnhandledExceptionFilter(&ReportCrash);
-    std::set_terminate([] {
-        std::fprintf(stderr, "dispatch fuzzer: CRASH: terminate during: %s\n", g_current);
-        std::fflush(stderr);
-        TerminateProcess(GetCurrentProcess(), 5);
-    });
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
-    // Files the calls write land in a folder of their own.
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring work = std::wstring(temp) + L"rastelle_fuzz_" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(work.c_str(), nullptr);
-    SetCurrentDirectoryW(work.c_str());
-
-    const std::wstring dllPath = ProgramFolder() + L"Rastelle.dll";
-    HMODULE dll = LoadLibraryW(dllPath.c_str());
-    if (!dll) {
-        std::fprintf(stderr, "dispatch fuzzer: cannot load %s\n", Narrow(dllPath.c_str()).c_str());
+    long seed = 1, calls = 2000, limit = 20;
+    bool trace = false;
+    if (!ParseOptions(argc, argv, {{"--seed", &seed}, {"--calls", &calls}, {"--limit", &limit}, {"--trace", nullptr, &trace}},
+                      "[--seed S] [--calls N] [--limit SECONDS] [--trace]"))
         return 2;
-    }
-    g_getClassObject = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    const auto canUnload = reinterpret_cast<CanUnloadFn>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-
-    HANDLE watchdog = CreateThread(nullptr, 0, &Watchdog, &settings.limitSeconds, 0, nullptr);
-    int result = 2;
+    Session session("dispatch fuzzer", limit);
+    long faults = -1;
     {
-        Fuzzer fuzzer(settings, &FactoryOf);
-        if (fuzzer.Load(dllPath)) result = fuzzer.Run();
-        else std::fprintf(stderr, "dispatch fuzzer: cannot read the type library\n");
-        std::snprintf(g_current, sizeof g_current, "releasing the objects");
+        Fuzzer fuzzer(session, static_cast<std::uint32_t>(seed), trace);
+        if (!session.loaded() || !fuzzer.Load()) std::fprintf(stderr, "dispatch fuzzer: cannot read the type library\n");
+        else if ((faults = fuzzer.Run(calls)) < 0) std::fprintf(stderr, "dispatch fuzzer: no class could be created\n");
+        SetCurrent("releasing the objects");
         fuzzer.ReleaseAll();
     }
-    g_finished.store(true);
-    WaitForSingleObject(watchdog, INFINITE);
-    CloseHandle(watchdog);
-    const HRESULT unload = canUnload ? canUnload() : E_FAIL;
-    if (unload != S_OK) {
-        std::fprintf(stderr, "dispatch fuzzer: DllCanUnloadNow answers 0x%08lX after every object was released\n",
-                     static_cast<unsigned long>(unload));
-        result = 1;
-    }
-    if (result == 0) std::printf("dispatch fuzzer: passed\n");
-
-    // Clean up the work folder (the calls' files and the folder itself).
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((work + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((work + L"\\" + found.cFileName).c_str());
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-    }
-    SetCurrentDirectoryW(temp);
-    RemoveDirectoryW(work.c_str());
-    CoUninitialize();
-    std::fflush(stdout);
-    return result;
+    return session.Finish(faults < 0 ? 2 : faults > 0 ? 1 : 0);
 }

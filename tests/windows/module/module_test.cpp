@@ -105,96 +105,75 @@ TEST(ModuleExports, EveryProgIdFormCreatesItsClass) {
 }
 
 // The 27 classes as clients know them, written out independently of the
-// module's own class table.
+// module's own class table: ProgID Rastelle.<name>.1 (<cut>.1 where the name
+// is cut), version-independent Rastelle.<name>, description "<named> Class".
 struct KnownClass {
-    const wchar_t* progId;
-    const wchar_t* versionIndependentProgId;
+    const wchar_t* name;
     const wchar_t* clsid;
-    const wchar_t* description;
+    const wchar_t* cut = nullptr;
+    const wchar_t* named = nullptr;
+    std::wstring ProgId() const { return std::wstring(L"Rastelle.") + (cut ? cut : name) + L".1"; }
+    std::wstring Independent() const { return std::wstring(L"Rastelle.") + name; }
+    std::wstring Description() const { return std::wstring(named ? named : name) + L" Class"; }
 };
 
-constexpr KnownClass kKnownClasses[] = {
-    {L"Rastelle.RasterObject.1", L"Rastelle.RasterObject", L"{A6670551-2F7E-46A9-B5D0-3F25C25E9B29}",
-     L"RasterObject Class"},
-    {L"Rastelle.TransformFlipAndRotate.1", L"Rastelle.TransformFlipAndRotate",
-     L"{4EB8951C-2D2C-4E02-AB07-D8AAB1F2F6A8}", L"TransformFlipAndRotate Class"},
-    {L"Rastelle.RasterCollection.1", L"Rastelle.RasterCollection", L"{271AD987-96A0-4643-88D8-11220DF0A159}",
-     L"RasterCollection Class"},
-    {L"Rastelle.RasterItem.1", L"Rastelle.RasterItem", L"{E8EAB500-51F3-4989-9340-7A3057939A6C}",
-     L"RasterItem Class"},
-    {L"Rastelle.TransformResize.1", L"Rastelle.TransformResize", L"{CFC7D428-4BA4-4998-9D7A-8467AAAE8121}",
-     L"TransformResize Class"},
-    {L"Rastelle.TransformCrop.1", L"Rastelle.TransformCrop", L"{1C135F65-E11F-4A43-96E1-010E30D51CD1}",
-     L"TransformCrop Class"},
-    {L"Rastelle.TransformEquali.1", L"Rastelle.TransformEqualize", L"{9A5B2C47-DEB8-4ED3-8720-64355DB1AF5C}",
-     L"TransformEqualize Class"},
-    {L"Rastelle.TransformRotate.1", L"Rastelle.TransformRotate", L"{1F1FEC93-BEC7-4548-B4F1-07D234A69FC2}",
-     L"TransformRotate Class"},
-    {L"Rastelle.JPEGEncoderInfo.1", L"Rastelle.JPEGEncoderInfo", L"{3721B7C7-B48D-4F46-92AA-86F3D9B0689D}",
-     L"JPEGEncoderInfo Class"},
-    {L"Rastelle.TIFFEncoderInfo.1", L"Rastelle.TIFFEncoderInfo", L"{869B5A4D-CD1E-43CF-AC5F-BBF4413CDE0E}",
-     L"TIFFEncoderInfo Class"},
-    {L"Rastelle.DrawingTool.1", L"Rastelle.DrawingTool", L"{C582D7AB-EC41-42C1-9993-6072F971CA48}",
-     L"DrawingTool Class"},
-    {L"Rastelle.Pen.1", L"Rastelle.Pen", L"{CFACD5F5-1720-4067-A8EF-E23B1D781689}", L"DrawingPen Class"},
-    {L"Rastelle.SolidBrush.1", L"Rastelle.SolidBrush", L"{2C44F8DB-4C13-49A8-BFA3-1976EB45755D}",
-     L"SolidBrush Class"},
-    {L"Rastelle.HatchBrush.1", L"Rastelle.HatchBrush", L"{E68715CA-45E1-4720-BABB-6633896A7265}",
-     L"HatchBrush Class"},
-    {L"Rastelle.TextureBrush.1", L"Rastelle.TextureBrush", L"{A1E366B8-5269-4406-B94F-DAA349789598}",
-     L"TextureBrush Class"},
-    {L"Rastelle.TextInfo.1", L"Rastelle.TextInfo", L"{CA7E173C-AD5E-4301-AC6D-7F8A505F8FC4}", L"TextInfo Class"},
-    {L"Rastelle.TransformTransparentize.1", L"Rastelle.TransformTransparentize",
-     L"{519607F8-FD9B-4A42-B64F-8BCC14E54AD4}", L"TransformTransparentize Class"},
-    {L"Rastelle.SWFEncoderInfo.1", L"Rastelle.SWFEncoderInfo", L"{EFB9CA16-4B9C-474B-84D4-B6984DA19959}",
-     L"SWFEncoderInfo Class"},
-    {L"Rastelle.GIFEncoderInfo.1", L"Rastelle.GIFEncoderInfo", L"{05EC364C-B5C3-4360-9DA2-68440D71F649}",
-     L"GIFEncoderInfo Class"},
-    {L"Rastelle.GDIplusCodec.1", L"Rastelle.GDIplusCodec", L"{D56E9950-F223-4480-89C7-9C8EE4A6CE6F}",
-     L"GDIplusCodec Class"},
-    {L"Rastelle.TransformFastBl.1", L"Rastelle.TransformFastBlur", L"{37DE67C8-9268-4F60-B1A9-373DAEC95565}",
-     L"TransformFastBlur Class"},
-    {L"Rastelle.TransformGlow.1", L"Rastelle.TransformGlow", L"{722DF2E5-B752-45CC-8601-FEC3B472844F}",
-     L"TransformGlow Class"},
-    {L"Rastelle.TransformShadow.1", L"Rastelle.TransformShadow", L"{6B3EDC16-3E63-4DF9-97CB-F8664D3A093E}",
-     L"TransformShadow Class"},
-    {L"Rastelle.TransformNoiseRemove.1", L"Rastelle.TransformNoiseRemove",
-     L"{793FB755-9431-449B-BFF5-FBC257ECBA5C}", L"TransformNoiseRemove Class"},
-    {L"Rastelle.TransformErosio.1", L"Rastelle.TransformErosion", L"{1FF6037D-B69B-4223-997F-5552180D75B4}",
-     L"TransformErosion Class"},
-    {L"Rastelle.TransformExpand.1", L"Rastelle.TransformExpand", L"{1EE0261A-19A4-4752-BF22-D4208668A1C9}",
-     L"TransformExpand Class"},
-    {L"Rastelle.BMPEncoderInfo.1", L"Rastelle.BMPEncoderInfo", L"{68980056-E2DE-4BD2-AFC2-E4D59FEF6C8D}",
-     L"BMPEncoderInfo Class"},
+const KnownClass kKnownClasses[] = {
+    {L"RasterObject", L"{A6670551-2F7E-46A9-B5D0-3F25C25E9B29}"},
+    {L"TransformFlipAndRotate", L"{4EB8951C-2D2C-4E02-AB07-D8AAB1F2F6A8}"},
+    {L"RasterCollection", L"{271AD987-96A0-4643-88D8-11220DF0A159}"},
+    {L"RasterItem", L"{E8EAB500-51F3-4989-9340-7A3057939A6C}"},
+    {L"TransformResize", L"{CFC7D428-4BA4-4998-9D7A-8467AAAE8121}"},
+    {L"TransformCrop", L"{1C135F65-E11F-4A43-96E1-010E30D51CD1}"},
+    {L"TransformEqualize", L"{9A5B2C47-DEB8-4ED3-8720-64355DB1AF5C}", L"TransformEquali"},
+    {L"TransformRotate", L"{1F1FEC93-BEC7-4548-B4F1-07D234A69FC2}"},
+    {L"JPEGEncoderInfo", L"{3721B7C7-B48D-4F46-92AA-86F3D9B0689D}"},
+    {L"TIFFEncoderInfo", L"{869B5A4D-CD1E-43CF-AC5F-BBF4413CDE0E}"},
+    {L"DrawingTool", L"{C582D7AB-EC41-42C1-9993-6072F971CA48}"},
+    {L"Pen", L"{CFACD5F5-1720-4067-A8EF-E23B1D781689}", nullptr, L"DrawingPen"},
+    {L"SolidBrush", L"{2C44F8DB-4C13-49A8-BFA3-1976EB45755D}"},
+    {L"HatchBrush", L"{E68715CA-45E1-4720-BABB-6633896A7265}"},
+    {L"TextureBrush", L"{A1E366B8-5269-4406-B94F-DAA349789598}"},
+    {L"TextInfo", L"{CA7E173C-AD5E-4301-AC6D-7F8A505F8FC4}"},
+    {L"TransformTransparentize", L"{519607F8-FD9B-4A42-B64F-8BCC14E54AD4}"},
+    {L"SWFEncoderInfo", L"{EFB9CA16-4B9C-474B-84D4-B6984DA19959}"},
+    {L"GIFEncoderInfo", L"{05EC364C-B5C3-4360-9DA2-68440D71F649}"},
+    {L"GDIplusCodec", L"{D56E9950-F223-4480-89C7-9C8EE4A6CE6F}"},
+    {L"TransformFastBlur", L"{37DE67C8-9268-4F60-B1A9-373DAEC95565}", L"TransformFastBl"},
+    {L"TransformGlow", L"{722DF2E5-B752-45CC-8601-FEC3B472844F}"},
+    {L"TransformShadow", L"{6B3EDC16-3E63-4DF9-97CB-F8664D3A093E}"},
+    {L"TransformNoiseRemove", L"{793FB755-9431-449B-BFF5-FBC257ECBA5C}"},
+    {L"TransformErosion", L"{1FF6037D-B69B-4223-997F-5552180D75B4}", L"TransformErosio"},
+    {L"TransformExpand", L"{1EE0261A-19A4-4752-BF22-D4208668A1C9}"},
+    {L"BMPEncoderInfo", L"{68980056-E2DE-4BD2-AFC2-E4D59FEF6C8D}"},
 };
 constexpr const wchar_t kCodecCategoryKey[] = L"{FDCDC031-CDD1-4C61-BE20-866C367B1A0D}";
-constexpr const wchar_t kGdiplusCodecClsid[] = L"{D56E9950-F223-4480-89C7-9C8EE4A6CE6F}";
 
 // Checks every key of one class's registration.
 void ExpectRegistered(const KnownClass& known) {
-    SCOPED_TRACE(Narrow(known.progId));
+    SCOPED_TRACE(Narrow(known.ProgId()));
     const std::wstring clsidKey = std::wstring(L"CLSID\\") + known.clsid;
-    const bool codec = std::wstring(known.clsid) == kGdiplusCodecClsid;
-    EXPECT_EQ(Value(known.progId), known.description);
-    EXPECT_EQ(Value(std::wstring(known.progId) + L"\\CLSID"), known.clsid);
-    EXPECT_EQ(Value(known.versionIndependentProgId), known.description);
-    EXPECT_EQ(Value(std::wstring(known.versionIndependentProgId) + L"\\CLSID"), known.clsid);
-    EXPECT_EQ(Value(std::wstring(known.versionIndependentProgId) + L"\\CurVer"), known.progId);
-    EXPECT_EQ(Value(clsidKey), known.description);
-    EXPECT_EQ(Value(clsidKey + L"\\ProgID"), known.progId);
-    EXPECT_EQ(Value(clsidKey + L"\\VersionIndependentProgID"), known.versionIndependentProgId);
+    const bool codec = std::wstring(known.name) == L"GDIplusCodec";
+    const std::wstring expected[][3] = {
+        {known.ProgId(), L"", known.Description()},
+        {known.ProgId() + L"\\CLSID", L"", known.clsid},
+        {known.Independent(), L"", known.Description()},
+        {known.Independent() + L"\\CLSID", L"", known.clsid},
+        {known.Independent() + L"\\CurVer", L"", known.ProgId()},
+        {clsidKey, L"", known.Description()},
+        {clsidKey + L"\\ProgID", L"", known.ProgId()},
+        {clsidKey + L"\\VersionIndependentProgID", L"", known.Independent()},
+        {clsidKey + L"\\InprocServer32", L"", DllPath()},
+        {clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Both"},
+        {clsidKey + L"\\TypeLib", L"", L"{9AAC3E0E-8B1D-4D3A-9EF9-465BA8D31B12}"}};
+    for (const auto& [key, name, value] : expected)
+        EXPECT_EQ(Narrow(Value(key, name.empty() ? nullptr : name.c_str())), Narrow(value)) << Narrow(key);
     EXPECT_EQ(KeyExists(clsidKey + L"\\Programmable"), !codec);
-    EXPECT_EQ(Narrow(Value(clsidKey + L"\\InprocServer32")), Narrow(DllPath()));
-    EXPECT_EQ(Value(clsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Both");
-    EXPECT_EQ(Value(clsidKey + L"\\TypeLib"), L"{9AAC3E0E-8B1D-4D3A-9EF9-465BA8D31B12}");
     EXPECT_EQ(KeyExists(clsidKey + L"\\Implemented Categories\\" + kCodecCategoryKey), codec);
 }
 
 void ExpectUnregistered(const KnownClass& known) {
-    SCOPED_TRACE(Narrow(known.progId));
-    EXPECT_FALSE(KeyExists(known.progId));
-    EXPECT_FALSE(KeyExists(known.versionIndependentProgId));
-    EXPECT_FALSE(KeyExists(std::wstring(L"CLSID\\") + known.clsid));
+    for (const std::wstring& key : {known.ProgId(), known.Independent(), std::wstring(L"CLSID\\") + known.clsid})
+        EXPECT_FALSE(KeyExists(key)) << Narrow(key);
 }
 
 TEST(ModuleRegistration, RegisterWritesEveryScriptAndUnregisterRemovesThem) {

@@ -75,21 +75,16 @@ TEST(PlatformProbes, InterpolationModesCollapseUnderWine) {
 }
 
 TEST(FileSignature, RecognisesIconsAndCursorsOnly) {
-    platform::LeadingBytes lead;
+    // An icon's first bytes with one byte changed (index, value) or cut short.
     const auto icon = MakeIcon();
-    std::copy(icon.begin(), icon.begin() + 8, lead.bytes);
-    lead.size = 8;
-    EXPECT_TRUE(platform::IsIconOrCursor(lead));
-    lead.bytes[2] = 2;  // cursor
-    EXPECT_TRUE(platform::IsIconOrCursor(lead));
-    lead.bytes[2] = 3;
-    EXPECT_FALSE(platform::IsIconOrCursor(lead));
-    lead.bytes[2] = 1;
-    lead.bytes[4] = 0;  // no images
-    EXPECT_FALSE(platform::IsIconOrCursor(lead));
-    lead.size = 5;
-    EXPECT_FALSE(platform::IsIconOrCursor(lead));
-
+    for (auto [index, value, size, expected] : {std::tuple{0, 0, 8, true}, {2, 2, 8, true} /* a cursor */,
+                                                {2, 3, 8, false}, {4, 0, 8, false} /* no images */, {0, 0, 5, false}}) {
+        platform::LeadingBytes lead;
+        std::copy(icon.begin(), icon.begin() + 8, lead.bytes);
+        lead.bytes[index] = static_cast<std::uint8_t>(value);
+        lead.size = static_cast<decltype(lead.size)>(size);
+        EXPECT_EQ(platform::IsIconOrCursor(lead), expected) << index << " " << value << " " << size;
+    }
     const auto bmp = MakeBmp(1, 1, {0});
     EXPECT_FALSE(platform::IsIconOrCursor(platform::ReadLeadingBytes(WriteFile(L"sig.bmp", bmp).c_str())));
     EXPECT_TRUE(platform::IsIconOrCursor(platform::ReadLeadingBytes(WriteFile(L"sig.ico", icon).c_str())));

@@ -28,12 +28,6 @@ struct Output {
     bool operator==(const Output&) const = default;
 };
 
-ComPtr<IStream> NewMemoryStream() {
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
-    return stream;
-}
-
 template <class Itf>
 ComPtr<Itf> Create(REFCLSID clsid) {
     ComPtr<Itf> object;
@@ -63,7 +57,8 @@ Output Job(const std::vector<std::uint8_t>& png, IDispatch* sharedTransform, int
     }
     if (!step(hr, "transform")) return out;
     if (!step(raster->ApplyTransform(sharedTransform), "ApplyTransform")) return out;
-    ComPtr<IStream> saved = NewMemoryStream();
+    ComPtr<IStream> saved;
+    CreateStreamOnHGlobal(nullptr, TRUE, saved.put());
     if (!step(raster->put_OutputFileType(oftPNG), "OutputFileType") ||
         !step(raster->SaveStream(saved.get(), nullptr), "SaveStream"))
         return out;
@@ -81,9 +76,7 @@ Output Job(const std::vector<std::uint8_t>& png, IDispatch* sharedTransform, int
     }
     ComPtr<IRasterObject> combined;
     if (!step(layers->Combine(combined.put()), "Combine")) return out;
-    LONG width = 0, height = 0;
-    combined->get_Width(&width);
-    combined->get_Height(&height);
+    const auto [width, height] = SizeOf(combined.get());
     for (LONG y = 0; y < height; y += 3)
         for (LONG x = 0; x < width; x += 3) {
             LONG argb = 0;
@@ -137,8 +130,6 @@ TEST_F(ThreadStress, EightThreadsGiveTheSingleThreadedOutputs) {
     EXPECT_EQ(RunThreads(8, 12), std::vector<std::string>{});
 }
 
-using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
-
 // The process's committed private memory. Windows reports it as both
 // PrivateUsage and PagefileUsage; Wine fills in only PagefileUsage.
 SIZE_T PrivateBytes() {
@@ -153,7 +144,7 @@ TEST_F(ThreadStress, ManyOperationsLeaveNoObjectAndNoGrowth) {
     // memory, as GetProcessMemoryInfo reports it) after a warm-up of the
     // same work, and after 8 x 60 jobs more (about 10^4 calls: a job makes
     // some twenty); a leak of one bitmap a job would be several megabytes.
-    const auto canUnload = reinterpret_cast<CanUnloadFn>(
+    const auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(DllModule(), "DllCanUnloadNow")));
     ASSERT_NE(canUnload, nullptr);
     ASSERT_EQ(RunThreads(8, 10), std::vector<std::string>{});
