@@ -20,10 +20,9 @@ const char* Name(RankMode mode) {
 }
 
 void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, bool rankAlpha) {
-    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 2);
-    reference::RankFilter(image.view(), expected.view(), radius, mode, rankAlpha);
+    PaddedImage actual = CopyOf(image, 2);
     RankFilter(image.view(), actual.view(), radius, mode, rankAlpha);
-    ASSERT_EQ(FirstDifference(expected, actual), "")
+    ASSERT_EQ(FirstDifference(Filtered(image, reference::RankFilter, radius, mode, rankAlpha), actual), "")
         << image.width << "x" << image.height << " r " << radius << " " << Name(mode) << " alpha "
         << (rankAlpha ? "ranked" : "copied");
     ASSERT_TRUE(actual.guardsIntact());
@@ -55,16 +54,11 @@ TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     // the blue byte, ascending.
     PaddedImage image(3, 1), clear(3, 1);
     image.memory = {0x02000064u, 0x64000002u, 0x00000032u};
-    for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}}) {
-        PaddedImage out = CopyOf(image, 0);
-        RankFilter(image.view(), out.view(), 1, mode, true);
-        EXPECT_EQ(out.at(1, 0) & 0xFF, blue) << Name(mode);
-    }
+    for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}})
+        EXPECT_EQ(Filtered(image, RankFilter, 1, mode, true).at(1, 0) & 0xFF, blue) << Name(mode);
     // Transparent pixels: all key 0, ranked by their bytes.
     clear.memory = {0x00000090u, 0x00000010u, 0x00000050u};
-    PaddedImage out = CopyOf(clear, 0);
-    RankFilter(clear.view(), out.view(), 1, RankMode::Median, false);
-    EXPECT_EQ(out.at(1, 0), 0x00000050u);
+    EXPECT_EQ(Filtered(clear, RankFilter, 1, RankMode::Median, false).at(1, 0), 0x00000050u);
 }
 
 using RankFilterAtLevel = EverySimdLevel;
@@ -204,9 +198,7 @@ TEST(RankFilter, MediansOfWindowsBeyondSixteenBitCounts) {
     PaddedImage image(400, 170);
     FillRandom(image, random, true);
     for (auto& p : image.memory) p |= 0xFF000000u;
-    PaddedImage actual = CopyOf(image, 0);
-    NoiseRemoveImage(image.view(), actual.view(), 200);
-    EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), actual), "");
+    EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), Filtered(image, NoiseRemoveImage, 200)), "");
 }
 
 // The median of every pixel's ranking position in a channel, as a byte.
@@ -235,12 +227,10 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
         std::uint32_t rgb = 0;
         for (int channel = 0; channel < 3; ++channel) rgb |= ChannelMedian(*image, channel) << 8 * channel;
         for (int radius : {std::max(image->width, image->height), INT_MAX}) {
-            PaddedImage out = CopyOf(*image, 0);
-            NoiseRemoveImage(image->view(), out.view(), radius);
-            for (int y = 0; y < image->height; ++y)
-                for (int x = 0; x < image->width; ++x)
-                    ASSERT_EQ(out.at(x, y), (image->at(x, y) & 0xFF000000u) | rgb)
-                        << image->width << "x" << image->height << " r " << radius << " at " << x << "," << y;
+            const PaddedImage out = Filtered(*image, NoiseRemoveImage, radius);
+            for (size_t i = 0; i < out.memory.size(); ++i)
+                ASSERT_EQ(out.memory[i], (image->memory[i] & 0xFF000000u) | rgb)
+                    << image->width << "x" << image->height << " r " << radius << " at " << i;
         }
     }
     // Windows that span every column but not every row slide down the image.
@@ -252,58 +242,37 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
     PaddedImage image(3, 1);
     image.memory = {0xFF123456u, 0x40123456u, 0x00123456u};
-    for (int radius : {0, -1, INT_MIN}) {
-        PaddedImage out = CopyOf(image, 0);
-        ExpandImage(image.view(), out.view(), radius);
-        EXPECT_EQ(out.memory, (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
-    }
-}
-
-PaddedImage Opaque(int w, int h, std::uint32_t colour) {
-    PaddedImage image(w, h);
-    image.fill(colour | 0xFF000000u);
-    return image;
+    for (int radius : {0, -1, INT_MIN})
+        EXPECT_EQ(Filtered(image, ExpandImage, radius).memory,
+                  (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
 }
 
 TEST(NoiseRemoveImage, RemovesSpecksAndKeepsEachAlpha) {
-    PaddedImage black = Opaque(7, 7, 0), white = Opaque(7, 7, 0xFFFFFF);
+    PaddedImage black = Filled(7, 7, 0xFF000000u), white = Filled(7, 7, 0xFFFFFFFFu);
     black.at(3, 3) = 0xFFFFFFFFu;
     white.at(3, 3) = 0xFF000000u;
-    for (PaddedImage* image : {&black, &white}) {
-        PaddedImage out = CopyOf(*image, 0);
-        NoiseRemoveImage(image->view(), out.view(), 1);
-        EXPECT_EQ(out.at(3, 3), image->at(0, 0));
-    }
+    for (PaddedImage* image : {&black, &white}) EXPECT_EQ(Filtered(*image, NoiseRemoveImage, 1).at(3, 3), image->at(0, 0));
     // Corner window of four: the element at index 2 of the sorted four.
-    PaddedImage corner = Opaque(5, 5, 0x101010);
+    PaddedImage corner = Filled(5, 5, 0xFF101010u);
     corner.at(0, 0) = 0xFF404040u, corner.at(1, 0) = 0xFF303030u, corner.at(0, 1) = 0xFF202020u;
-    PaddedImage out = CopyOf(corner, 0);
-    NoiseRemoveImage(corner.view(), out.view(), 1);
-    EXPECT_EQ(out.at(0, 0), 0xFF303030u);
+    EXPECT_EQ(Filtered(corner, NoiseRemoveImage, 1).at(0, 0), 0xFF303030u);
 
     std::mt19937 random(23);
     PaddedImage mixed(11, 8);
     FillRandom(mixed, random);
-    out = CopyOf(mixed, 0);
-    NoiseRemoveImage(mixed.view(), out.view(), 2);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 11; ++x) EXPECT_EQ(out.at(x, y) >> 24, mixed.at(x, y) >> 24);
+    const PaddedImage out = Filtered(mixed, NoiseRemoveImage, 2);
+    for (size_t i = 0; i < out.memory.size(); ++i) EXPECT_EQ(out.memory[i] >> 24, mixed.memory[i] >> 24);
 }
 
 TEST(ExpandAndErosion, GrowAndShrinkDarkShapes) {
-    PaddedImage dot = Opaque(9, 9, 0xFFFFFF);
+    const PaddedImage white = Filled(9, 9, 0xFFFFFFFFu);
+    PaddedImage dot = white, square = white;
     dot.at(4, 4) = 0xFF000000u;
-    PaddedImage grown = CopyOf(dot, 0);
-    ExpandImage(dot.view(), grown.view(), 1);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x)
-            EXPECT_EQ(grown.at(x, y), std::abs(x - 4) <= 1 && std::abs(y - 4) <= 1 ? 0xFF000000u : 0xFFFFFFFFu);
-    PaddedImage shrunk = CopyOf(grown, 0);
-    ErosionImage(grown.view(), shrunk.view(), 1);
-    EXPECT_EQ(FirstDifference(dot, shrunk), "");
-    PaddedImage gone = CopyOf(dot, 0);
-    ErosionImage(dot.view(), gone.view(), 1);
-    EXPECT_EQ(FirstDifference(Opaque(9, 9, 0xFFFFFF), gone), "");
+    for (int y = 3; y <= 5; ++y)
+        for (int x = 3; x <= 5; ++x) square.at(x, y) = 0xFF000000u;
+    EXPECT_EQ(Filtered(dot, ExpandImage, 1).memory, square.memory);
+    EXPECT_EQ(Filtered(square, ErosionImage, 1).memory, dot.memory);
+    EXPECT_EQ(Filtered(dot, ErosionImage, 1).memory, white.memory);
 }
 
 TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
@@ -311,9 +280,7 @@ TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 12; ++x) image.at(x, y) = x < 6 ? 0xFF336699u : 0x00336699u;
     for (int r : {1, 2, 4}) {
-        PaddedImage eroded = CopyOf(image, 0), expanded = CopyOf(image, 0);
-        ErosionImage(image.view(), eroded.view(), r);
-        ExpandImage(image.view(), expanded.view(), r);
+        const PaddedImage eroded = Filtered(image, ErosionImage, r), expanded = Filtered(image, ExpandImage, r);
         for (int x = 0; x < 12; ++x) {
             EXPECT_EQ(eroded.at(x, 2) >> 24, x < 6 + r ? 255u : 0u) << x;
             EXPECT_EQ(expanded.at(x, 2) >> 24, x < 6 - r ? 255u : 0u) << x;

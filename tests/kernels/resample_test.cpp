@@ -26,13 +26,10 @@ using Image = PaddedImage;
 Image RandomImage(int w, int h, std::uint32_t seed) {
     std::mt19937 rng(seed);
     Image image(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            std::uint32_t p = rng() & 0xFFFFFF;
-            const std::uint32_t kind = rng() % 4;
-            const std::uint32_t a = kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256;
-            image.at(x, y) = a << 24 | p;
-        }
+    for (std::uint32_t& p : image.memory) {
+        const std::uint32_t rgb = rng() & 0xFFFFFF, kind = rng() % 4;
+        p = (kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256) << 24 | rgb;
+    }
     return image;
 }
 
@@ -93,17 +90,14 @@ std::vector<std::uint32_t> RefResample(const ConstImageView& src, SourceRect r, 
                                        ResampleMode mode, std::uint32_t background) {
     std::vector<std::uint32_t> out(static_cast<size_t>(outW) * outH, background);
     if (r.width <= 0 || r.height <= 0) return out;
-    std::vector<std::map<int, double>> columns, rows;
-    if (mode != ResampleMode::NearestNeighbor) {
-        for (int X = 0; X < outW; ++X)
-            columns.push_back(RefCovered(X, r.x, r.width, outW, src.width)
-                                  ? RefWeights(X, r.x, r.width, outW, src.width, mode)
-                                  : std::map<int, double>{});
-        for (int Y = 0; Y < outH; ++Y)
-            rows.push_back(RefCovered(Y, r.y, r.height, outH, src.height)
-                               ? RefWeights(Y, r.y, r.height, outH, src.height, mode)
-                               : std::map<int, double>{});
-    }
+    const auto weights = [mode](std::int64_t x, std::int64_t w, int outN, int size) {
+        std::vector<std::map<int, double>> all(static_cast<size_t>(outN));
+        for (int X = 0; X < outN; ++X)
+            if (mode != ResampleMode::NearestNeighbor && RefCovered(X, x, w, outN, size))
+                all[static_cast<size_t>(X)] = RefWeights(X, x, w, outN, size, mode);
+        return all;
+    };
+    const auto columns = weights(r.x, r.width, outW, src.width), rows = weights(r.y, r.height, outH, src.height);
     for (int Y = 0; Y < outH; ++Y) {
         if (!RefCovered(Y, r.y, r.height, outH, src.height)) continue;
         for (int X = 0; X < outW; ++X) {
@@ -142,12 +136,11 @@ std::vector<std::uint32_t> RefResample(const ConstImageView& src, SourceRect r, 
 std::vector<std::uint32_t> Resample(const Image& src, SourceRect r, int outW, int outH, ResampleMode mode,
                                     std::uint32_t bg, bool bottomUp = false) {
     Image dst(outW, outH, 3);
-    const ImageView view = bottomUp ? dst.flipped() : dst.view();
-    ResampleOver(src.view(), r, view, mode, bg);
+    ResampleOver(src.view(), r, bottomUp ? dst.flipped() : dst.view(), mode, bg);
     EXPECT_TRUE(dst.guardsIntact()) << "wrote past a row";
     std::vector<std::uint32_t> out;
     for (int y = 0; y < outH; ++y)
-        for (int x = 0; x < outW; ++x) out.push_back(view.row(y)[x]);
+        for (int x = 0; x < outW; ++x) out.push_back(dst.at(x, bottomUp ? outH - 1 - y : y));
     return out;
 }
 

@@ -58,6 +58,15 @@ void Tails(std::vector<int> values, int& low, int& high) {
     high = values[values.size() - 1 - tail];
 }
 
+// The pixels that are not wholly transparent, in row order.
+std::vector<std::uint32_t> Visible(const ConstImageView& in) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            if (in.row(y)[x] >> 24) pixels.push_back(in.row(y)[x]);
+    return pixels;
+}
+
 int Stretch(int c, int low, int high) {
     if (high <= low) return c;
     return Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
@@ -109,10 +118,7 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
     int low[3], high[3];
     for (int c = 0; c < 3; ++c) {
         std::vector<int> values;
-        PerPixel(in, out, [&](std::uint32_t p, int, int) {
-            if (p >> 24) values.push_back(Byte(p, c));
-            return p;
-        });
+        for (const std::uint32_t p : Visible(in)) values.push_back(Byte(p, c));
         Tails(values, low[c], high[c]);
     }
     PerPixel(in, out, [&](std::uint32_t p, int, int) {
@@ -122,10 +128,7 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
 
 void AutoContrast(const ConstImageView& in, const ImageView& out) {
     std::vector<int> values;
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        if (p >> 24) values.push_back(Luma(p));
-        return p;
-    });
+    for (const std::uint32_t p : Visible(in)) values.push_back(Luma(p));
     int low, high;
     Tails(values, low, high);
     PerPixel(in, out, [&](std::uint32_t p, int, int) {
@@ -135,14 +138,11 @@ void AutoContrast(const ConstImageView& in, const ImageView& out) {
 
 void AutoLightness(const ConstImageView& in, const ImageView& out) {
     double sum = 0;
-    int count = 0;
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        if (p >> 24) sum += Luma(p), ++count;
-        return p;
-    });
+    const std::vector<std::uint32_t> visible = Visible(in);
+    for (const std::uint32_t p : visible) sum += Luma(p);
     int amount = 0;
-    if (count > 0) {
-        const int mean = RoundHalfUp(sum / count);
+    if (!visible.empty()) {
+        const int mean = RoundHalfUp(sum / static_cast<double>(visible.size()));
         // The lightness that takes the mean to 128.
         amount = mean < 128 ? RoundHalfUp((128 - mean) * 100.0 / (255 - mean)) : RoundHalfUp(12800.0 / mean) - 100;
     }
@@ -226,28 +226,24 @@ void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* f
 }  // namespace
 
 void Emboss(const ConstImageView& in, const ImageView& out, int type) {
-    static const Kernel grey = {{-1, -1, 0, -1, 0, 1, 0, 1, 1}};
-    static const Kernel colour = {{-2, -1, 0, -1, 1, 1, 0, 1, 2}};
-    static const Kernel fromTop = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
-    static const Kernel fromLeft = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}};
-    switch (Clamp(type, 0, 3)) {
-        case 0: Convolve3x3(in, out, &grey, nullptr, 128, false); break;
-        case 1: Convolve3x3(in, out, &colour, nullptr, 0, false); break;
-        case 2: Convolve3x3(in, out, &fromTop, nullptr, 128, false); break;
-        default: Convolve3x3(in, out, &fromLeft, nullptr, 128, false); break;
-    }
+    // Grey relief, colour, lit from the top, lit from the left.
+    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}},
+                                      {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
+                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}},
+                                      {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
+    const int t = Clamp(type, 0, 3);
+    Convolve3x3(in, out, &kernels[t], nullptr, t == 1 ? 0 : 128, false);
 }
 
 void EdgeDetect(const ConstImageView& in, const ImageView& out, int type) {
-    static const Kernel sobelX = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}, sobelY = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
-    static const Kernel prewittX = {{-1, 0, 1, -1, 0, 1, -1, 0, 1}}, prewittY = {{-1, -1, -1, 0, 0, 0, 1, 1, 1}};
-    static const Kernel laplace4 = {{0, -1, 0, -1, 4, -1, 0, -1, 0}}, laplace8 = {{-1, -1, -1, -1, 8, -1, -1, -1, -1}};
-    switch (Clamp(type, 0, 3)) {
-        case 0: Convolve3x3(in, out, &sobelX, &sobelY, 0, true); break;
-        case 1: Convolve3x3(in, out, &prewittX, &prewittY, 0, true); break;
-        case 2: Convolve3x3(in, out, &laplace4, nullptr, 0, true); break;
-        default: Convolve3x3(in, out, &laplace8, nullptr, 0, true); break;
-    }
+    // Sobel and Prewitt in x and y, the 4- and 8-neighbour Laplacians.
+    static const Kernel kernels[4][2] = {
+        {{{-1, 0, 1, -2, 0, 2, -1, 0, 1}}, {{-1, -2, -1, 0, 0, 0, 1, 2, 1}}},
+        {{{-1, 0, 1, -1, 0, 1, -1, 0, 1}}, {{-1, -1, -1, 0, 0, 0, 1, 1, 1}}},
+        {{{0, -1, 0, -1, 4, -1, 0, -1, 0}}, {}},
+        {{{-1, -1, -1, -1, 8, -1, -1, -1, -1}}, {}}};
+    const int t = Clamp(type, 0, 3);
+    Convolve3x3(in, out, &kernels[t][0], t < 2 ? &kernels[t][1] : nullptr, 0, true);
 }
 
 void Antialias(const ConstImageView& in, const ImageView& out) {
