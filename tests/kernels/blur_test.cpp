@@ -237,7 +237,7 @@ TEST(ShadowImage, DefaultsLeaveAnOpaqueImageAlone) {
     std::mt19937 random(5);
     PaddedImage image(100, 100);
     FillRandom(image, random);
-    for (auto& p : image.memory) p |= 0xFF000000u;
+    MakeOpaque(image);
     EXPECT_EQ(FirstDifference(image, Filtered(image, ShadowImage, 0xFF808080u, 2, 10, 10)), "");
 }
 

@@ -19,6 +19,8 @@ const char* Name(RankMode mode) {
     return mode == RankMode::Median ? "median" : mode == RankMode::Minimum ? "minimum" : "maximum";
 }
 
+constexpr RankMode kModes[] = {RankMode::Median, RankMode::Minimum, RankMode::Maximum};
+
 void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, bool rankAlpha) {
     PaddedImage actual = CopyOf(image, 2);
     RankFilter(image.view(), actual.view(), radius, mode, rankAlpha);
@@ -29,23 +31,18 @@ void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, 
 }
 
 TEST(RankOrder, RanksByKeyThenByByte) {
+    // p is alpha << 8 | byte; its key alpha * byte, then the byte.
+    const auto order = [](std::uint32_t p) { return RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)); };
+    const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
     std::vector<std::uint32_t> pairs(65536);
-    for (std::uint32_t p = 0; p < 65536; ++p) pairs[p] = p;  // alpha << 8 | byte
-    std::sort(pairs.begin(), pairs.end(), [](std::uint32_t a, std::uint32_t b) {
-        return RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) <
-               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
-    });
+    std::iota(pairs.begin(), pairs.end(), 0u);
+    std::sort(pairs.begin(), pairs.end(), [&](std::uint32_t a, std::uint32_t b) { return order(a) < order(b); });
     for (size_t i = 1; i < pairs.size(); ++i) {
         const std::uint32_t a = pairs[i - 1], b = pairs[i];
-        const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
         ASSERT_LE(key(a), key(b));
-        const bool sameOrder = RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) ==
-                               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
-        ASSERT_EQ(sameOrder, key(a) == key(b));
+        ASSERT_EQ(order(a) == order(b), key(a) == key(b));
     }
-    for (std::uint32_t p = 0; p < 65536; ++p)
-        ASSERT_EQ(ByteOfRankOrder(RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p))),
-                  p & 0xFF);
+    for (std::uint32_t p = 0; p < 65536; ++p) ASSERT_EQ(ByteOfRankOrder(order(p)), p & 0xFF);
     EXPECT_EQ(RankOrderOf(255, 255), 65280);
 }
 
@@ -73,7 +70,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceOnRandomImages) {
             PaddedImage image(w, h);
             FillRandom(image, random, trial % 2 == 0);
             const int radius = radii[random() % std::size(radii)];
-            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+            for (RankMode mode : kModes)
                 ExpectSameAsReference(image, radius, mode, trial % 3 != 0);
         }
 }
@@ -88,7 +85,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
                 PaddedImage image(w, h);
                 FillRandom(image, random, radius % 2 == 0);
                 for (auto& p : image.memory) p = (p & 0xFFFFFFu) | alpha << 24;
-                for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+                for (RankMode mode : kModes)
                     ExpectSameAsReference(image, radius, mode, radius % 3 != 0);
             }
 }
@@ -113,7 +110,7 @@ TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
     PaddedImage image(7, 150);
     FillRandom(image, random, true);
     for (int radius : {1, 2, 3, 17, 40})
-        for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+        for (RankMode mode : kModes)
             ExpectSameAsReference(image, radius, mode, radius != 2);
 }
 
@@ -151,12 +148,12 @@ TEST_P(RankFilterAtLevel, OnePixelOfAnotherAlphaIsNoticedWhereverItIs) {
     std::mt19937 random(27);
     PaddedImage image(37, 11);
     FillRandom(image, random);
-    for (auto& p : image.memory) p |= 0xFF000000u;
+    MakeOpaque(image);
     for (auto [x, y] : {std::pair{36, 10}, std::pair{3, 5}, std::pair{33, 0}}) {
         PaddedImage odd = CopyOf(image, 0);
         odd.at(x, y) &= 0x7FFFFFFFu;  // alpha 127: one bit less
         for (int radius : {1, 2, 4})
-            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+            for (RankMode mode : kModes)
                 ExpectSameAsReference(odd, radius, mode, true);
     }
 }
@@ -197,7 +194,7 @@ TEST(RankFilter, MediansOfWindowsBeyondSixteenBitCounts) {
     std::mt19937 random(24);
     PaddedImage image(400, 170);
     FillRandom(image, random, true);
-    for (auto& p : image.memory) p |= 0xFF000000u;
+    MakeOpaque(image);
     EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), Filtered(image, NoiseRemoveImage, 200)), "");
 }
 
@@ -220,7 +217,7 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
     std::mt19937 random(28);
     PaddedImage opaque(1200, 800), mixed(300, 200), cutOut(400, 300);
     FillRandom(opaque, random);
-    for (auto& p : opaque.memory) p |= 0xFF000000u;
+    MakeOpaque(opaque);
     FillRandom(mixed, random, true);
     FillOpaqueAndTransparent(cutOut, random);  // few distinct alphas: ranked positions
     for (const PaddedImage* image : {&opaque, &mixed, &cutOut}) {

@@ -82,6 +82,11 @@ inline void FillOpaqueAndTransparent(PaddedImage& image, std::mt19937& random) {
         }
 }
 
+inline void MakeOpaque(PaddedImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) image.at(x, y) |= 0xFF000000u;
+}
+
 inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
     PaddedImage copy(image.width, image.height, pad);
     for (int y = 0; y < image.height; ++y)
