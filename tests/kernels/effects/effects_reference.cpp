@@ -34,6 +34,12 @@ std::uint32_t MapColour(std::uint32_t p, F f) {
     return r;
 }
 
+// The colour channels of every pixel through f(value, channel), alpha kept.
+template <class F>
+void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
+    PerPixel(in, out, [&f](std::uint32_t p, int, int) { return MapColour(p, f); });
+}
+
 int Luma(std::uint32_t p) { return (9798 * Byte(p, 2) + 19235 * Byte(p, 1) + 3735 * Byte(p, 0) + 16384) >> 15; }
 
 std::uint32_t At(const ConstImageView& in, int x, int y) {
@@ -79,9 +85,7 @@ void Greyscale(const ConstImageView& in, const ImageView& out) {
 }
 
 void Solarize(const ConstImageView& in, const ImageView& out, std::uint32_t threshold) {
-    PerPixel(in, out, [threshold](std::uint32_t p, int, int) {
-        return MapColour(p, [threshold](int v, int c) { return v > Byte(threshold, c) ? 255 - v : v; });
-    });
+    PerChannel(in, out, [threshold](int v, int c) { return v > Byte(threshold, c) ? 255 - v : v; });
 }
 
 void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int green, int blue, int alpha) {
@@ -99,18 +103,14 @@ void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int g
 }
 
 void Lightness(const ConstImageView& in, const ImageView& out, int amount) {
-    PerPixel(in, out, [amount](std::uint32_t p, int, int) {
-        return MapColour(p, [amount](int v, int) { return LightnessOf(v, amount); });
-    });
+    PerChannel(in, out, [amount](int v, int) { return LightnessOf(v, amount); });
 }
 
 void Contrast(const ConstImageView& in, const ImageView& out, int amount) {
     const double slope = std::tan(kPi * (Clamp(amount, -100, 100) / 100.0 + 1.0) / 4.0);
-    PerPixel(in, out, [slope](std::uint32_t p, int, int) {
-        return MapColour(p, [slope](int v, int) {
-            const double level = std::floor(255.0 * (0.5 + slope * (v / 255.0 - 0.5)) + 0.5);
-            return static_cast<int>(std::min(255.0, std::max(0.0, level)));
-        });
+    PerChannel(in, out, [slope](int v, int) {
+        const double level = std::floor(255.0 * (0.5 + slope * (v / 255.0 - 0.5)) + 0.5);
+        return static_cast<int>(std::min(255.0, std::max(0.0, level)));
     });
 }
 
@@ -121,9 +121,7 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
         for (const std::uint32_t p : Visible(in)) values.push_back(Byte(p, c));
         Tails(values, low[c], high[c]);
     }
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        return MapColour(p, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
-    });
+    PerChannel(in, out, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
 }
 
 void AutoContrast(const ConstImageView& in, const ImageView& out) {
@@ -131,9 +129,7 @@ void AutoContrast(const ConstImageView& in, const ImageView& out) {
     for (const std::uint32_t p : Visible(in)) values.push_back(Luma(p));
     int low, high;
     Tails(values, low, high);
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        return MapColour(p, [&](int v, int) { return Stretch(v, low, high); });
-    });
+    PerChannel(in, out, [&](int v, int) { return Stretch(v, low, high); });
 }
 
 void AutoLightness(const ConstImageView& in, const ImageView& out) {
