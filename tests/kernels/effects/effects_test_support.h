@@ -128,6 +128,7 @@ void Sweep(int rounds, Make makeKernels, Tolerance tolerance = {}) {
     EXPECT_LE(static_cast<double>(beyond), tolerance.share * static_cast<double>(pixels)) << "pixels beyond the tolerance";
 }
 
+// How an argument reads in a failure message.
 inline std::string Text(const SinusizeParameters& p) {
     return std::to_string(p.horizontalAmplitude) + "/" + std::to_string(p.horizontalWaveLength) + "/" +
            std::to_string(p.horizontalStartPhase) + " " + std::to_string(p.verticalAmplitude) + "/" +
@@ -149,7 +150,8 @@ BoundKernels Bind(EffectKernel<P...> fast, EffectKernel<P...> reference, std::ty
     return {[=](auto& i, auto& o) { fast(i, o, args...); }, [=](auto& i, auto& o) { reference(i, o, args...); }, text};
 }
 
-// The output of a kernel with the given arguments on a copy of `image`.
+// The output of a kernel with the given arguments on `image`, into a fresh
+// image of its size.
 template <class... P>
 PaddedImage Apply(const PaddedImage& image, EffectKernel<P...> kernel, std::type_identity_t<P>... args) {
     PaddedImage out(image.width, image.height);
