@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FuzzInput data(bytes, size);
     const int which = data.Byte() % 24;
     GuardedImage in = GuardedImage::From(data, 64, 64);
-    GuardedImage out(in.width(), in.height(), 1 + data.Byte() % 4, data.Bool());
+    GuardedImage out = GuardedImage::Sized(data, in.width(), in.height());
     const auto src = in.cview();
     const auto dst = out.view();
     try {
@@ -33,18 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         case 8: e::AddNoise(src, dst, data.Int(), data.Bool()); break;
         case 9: e::Spray(src, dst, data.Int(), data.Int(), data.U32()); break;
         case 10: e::Mosaic(src, dst, data.Int(), data.Int()); break;
-        case 11: {
-            e::SinusizeParameters p;
-            p.horizontalAmplitude = data.Int();
-            p.horizontalWaveLength = data.Int();
-            p.horizontalStartPhase = data.Int();
-            p.verticalAmplitude = data.Int();
-            p.verticalWaveLength = data.Int();
-            p.verticalStartPhase = data.Int();
-            p.background = data.U32();
-            e::Sinusize(src, dst, p);
+        case 11:  // a braced list reads its arguments in order
+            e::Sinusize(src, dst, {data.Int(), data.Int(), data.Int(), data.Int(), data.Int(), data.Int(), data.U32()});
             break;
-        }
         case 12: e::Swirl(src, dst, data.Int()); break;
         case 13: e::EllipseCrop(src, dst, data.Int(), data.Int(), data.Int(), data.Int(), data.U32()); break;
         case 14: e::Solarize(src, dst, data.U32()); break;
@@ -62,7 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     } catch (const std::bad_alloc&) {
         // The effects may report memory they cannot get; nothing else escapes.
     }
-    in.CheckGuards();
-    out.CheckGuards();
+    rastelle::fuzz::CheckGuards(in, out);
     return 0;
 }

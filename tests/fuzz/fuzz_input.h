@@ -76,12 +76,17 @@ public:
 
     // Sizes, layout and pixels taken from the input.
     static GuardedImage From(FuzzInput& in, int maxWidth, int maxHeight) {
-        const int w = in.Range(0, maxWidth);
-        const int h = in.Range(0, maxHeight);
+        const int w = in.Range(0, maxWidth), h = in.Range(0, maxHeight);
         const std::uint8_t layout = in.Byte();
         GuardedImage image(w, h, 1 + (layout & 3), (layout & 4) != 0);
         image.Fill(in);
         return image;
+    }
+    // An image of the given size whose layout (padding, then direction) the
+    // input gives.
+    static GuardedImage Sized(FuzzInput& in, int width, int height) {
+        const int padding = 1 + in.Byte() % 4;
+        return GuardedImage(width, height, padding, in.Bool());
     }
 
     void Fill(FuzzInput& in) {
@@ -100,10 +105,9 @@ public:
 
     kernels::ImageView view() {
         std::uint32_t* first = storage_.data() + 1 + rowLength_;
-        if (height_ == 0) return {first, width_, 0, static_cast<std::ptrdiff_t>(rowLength_ * 4)};
-        if (!bottomUp_) return {first, width_, height_, static_cast<std::ptrdiff_t>(rowLength_ * 4)};
-        return {first + (static_cast<std::size_t>(height_) - 1) * rowLength_, width_, height_,
-                -static_cast<std::ptrdiff_t>(rowLength_ * 4)};
+        const auto stride = static_cast<std::ptrdiff_t>(rowLength_ * 4);
+        if (height_ == 0 || !bottomUp_) return {first, width_, height_, stride};
+        return {first + (static_cast<std::size_t>(height_) - 1) * rowLength_, width_, height_, -stride};
     }
     kernels::ConstImageView cview() { return view(); }
 
@@ -126,6 +130,12 @@ private:
     std::vector<std::uint32_t> storage_;
     bool bottomUp_;
 };
+
+// Aborts when any of the images had a pixel outside its rows written.
+template <class... Images>
+void CheckGuards(const Images&... images) {
+    (images.CheckGuards(), ...);
+}
 
 // Copies the pixels of src into dst (same size); layouts may differ.
 inline void CopyPixels(const kernels::ConstImageView& src, const kernels::ImageView& dst) {

@@ -21,6 +21,7 @@
 #include "kernels/transparency.h"
 
 namespace k = rastelle::kernels;
+using rastelle::fuzz::CheckGuards;
 using rastelle::fuzz::CopyPixels;
 using rastelle::fuzz::FuzzInput;
 using rastelle::fuzz::GuardedImage;
@@ -30,7 +31,7 @@ namespace {
 
 // An output of the input's size holding a copy of it, as the filters expect.
 GuardedImage CopyOf(GuardedImage& in, FuzzInput& data) {
-    GuardedImage out(in.width(), in.height(), 1 + data.Byte() % 4, data.Bool());
+    GuardedImage out = GuardedImage::Sized(data, in.width(), in.height());
     CopyPixels(in.cview(), out.view());
     return out;
 }
@@ -54,8 +55,7 @@ void Blur(FuzzInput& data) {
     case 2: k::GlowImage(in.cview(), out.view(), data.U32(), data.Double(), data.Double()); break;
     default: k::ShadowImage(in.cview(), out.view(), data.U32(), data.Double(), data.Int(), data.Int()); break;
     }
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
 }
 
 void Rank(FuzzInput& data) {
@@ -68,23 +68,18 @@ void Rank(FuzzInput& data) {
     case 2: k::ErosionImage(in.cview(), out.view(), radius); break;
     default: k::ExpandImage(in.cview(), out.view(), radius); break;
     }
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
 }
 
 void Resample(FuzzInput& data) {
     GuardedImage in = GuardedImage::From(data, 24, 24);
-    k::SourceRect from;
-    from.x = data.Int();
-    from.y = data.Int();
-    from.width = data.Int();
-    from.height = data.Int();
-    GuardedImage out(data.Range(0, 40), data.Range(0, 40), 1 + data.Byte() % 4, data.Bool());
+    const k::SourceRect from{data.Int(), data.Int(), data.Int(), data.Int()};  // read in order
+    const int width = data.Range(0, 40), height = data.Range(0, 40);
+    GuardedImage out = GuardedImage::Sized(data, width, height);
     const auto mode = static_cast<k::ResampleMode>(data.Byte() % 5);
     const std::uint32_t background = data.U32();
     k::ResampleOver(in.cview(), from, out.view(), mode, background);
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
     // A rectangle that covers nothing shows the background everywhere.
     if (from.width <= 0 || from.height <= 0 || in.width() == 0 || in.height() == 0) {
         const k::ImageView v = out.view();
@@ -97,11 +92,9 @@ void Rotate(FuzzInput& data) {
     GuardedImage in = GuardedImage::From(data, 32, 32);
     const auto type = static_cast<k::RotateFlip>(data.Byte() % 8);
     const bool swap = k::SwapsAxes(type);
-    GuardedImage out(swap ? in.height() : in.width(), swap ? in.width() : in.height(), 1 + data.Byte() % 4,
-                     data.Bool());
+    GuardedImage out = GuardedImage::Sized(data, swap ? in.height() : in.width(), swap ? in.width() : in.height());
     k::RotateFlipImage(in.cview(), out.view(), type);
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
     // Every source pixel lands once: the sums of the pixel values agree.
     std::uint64_t sumIn = 0, sumOut = 0;
     for (int y = 0; y < in.height(); ++y)
@@ -122,20 +115,18 @@ void Combine(FuzzInput& data) {
     {
         const int sw = data.Range(0, 2147483647), sh = data.Range(0, 2147483647);
         const int dw = data.Range(0, 2147483647), dh = data.Range(0, 2147483647);
-        const k::LayerOverlap o = k::ClipLayer(sw, sh, dw, dh, data.Int(), data.Int());
+        const int ox = data.Int();
+        const k::LayerOverlap o = k::ClipLayer(sw, sh, dw, dh, ox, data.Int());
+        const auto within = [](int from, int length, int size) { return from >= 0 && std::int64_t{from} + length <= size; };
         Require(o.width >= 0 && o.height >= 0);
-        if (o.width > 0 && o.height > 0) {
-            Require(o.sourceX >= 0 && o.sourceY >= 0 && o.backgroundX >= 0 && o.backgroundY >= 0);
-            Require(static_cast<std::int64_t>(o.sourceX) + o.width <= sw);
-            Require(static_cast<std::int64_t>(o.sourceY) + o.height <= sh);
-            Require(static_cast<std::int64_t>(o.backgroundX) + o.width <= dw);
-            Require(static_cast<std::int64_t>(o.backgroundY) + o.height <= dh);
-        }
+        Require(o.width == 0 || o.height == 0 ||
+                (within(o.sourceX, o.width, sw) && within(o.sourceY, o.height, sh) && within(o.backgroundX, o.width, dw) &&
+                 within(o.backgroundY, o.height, dh)));
     }
     GuardedImage layer = GuardedImage::From(data, 24, 24);
     GuardedImage background = GuardedImage::From(data, 24, 24);
-    const k::LayerOverlap o =
-        k::ClipLayer(layer.width(), layer.height(), background.width(), background.height(), data.Int(), data.Int());
+    const int ox = data.Int();
+    const k::LayerOverlap o = k::ClipLayer(layer.width(), layer.height(), background.width(), background.height(), ox, data.Int());
     const auto mode = static_cast<k::CombineMode>(data.Byte() % 6);
     const int opacity = data.Int();
     if (o.width > 0 && o.height > 0) {
@@ -143,16 +134,14 @@ void Combine(FuzzInput& data) {
         const k::ImageView b = Part(background.view(), o.backgroundX, o.backgroundY, o.width, o.height);
         k::CombineLayer(mode, l, b, opacity);
     }
-    layer.CheckGuards();
-    background.CheckGuards();
+    CheckGuards(layer, background);
 }
 
 void Transparency(FuzzInput& data) {
     GuardedImage in = GuardedImage::From(data, 32, 32);
     GuardedImage out = CopyOf(in, data);
     k::TransparencyKernel(in.cview(), out.view(), data.U32(), data.Byte());
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
 }
 
 void Flatten(FuzzInput& data) {
@@ -198,10 +187,9 @@ void Palette(FuzzInput& data) {
 
 void Cmyk(FuzzInput& data) {
     GuardedImage in = GuardedImage::From(data, 32, 32);
-    GuardedImage out(in.width(), in.height(), 1 + data.Byte() % 4, data.Bool());
+    GuardedImage out = GuardedImage::Sized(data, in.width(), in.height());
     k::SeparateCmykDefault(in.cview(), out.view());
-    in.CheckGuards();
-    out.CheckGuards();
+    CheckGuards(in, out);
     // The bulk path gives what the per-pixel rule gives.
     for (int y = 0; y < in.height(); ++y)
         for (int x = 0; x < in.width(); ++x)

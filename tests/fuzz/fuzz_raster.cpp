@@ -67,12 +67,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             const int w = whole ? width : bounds.width, h = whole ? height : bounds.height;
             const int dstX = whole ? 0 : bounds.x, dstY = whole ? 0 : bounds.y;
             if (w <= 0 || h <= 0) break;
-            GuardedImage canvas(w, h, 1 + data.Byte() % 4, data.Bool());
+            GuardedImage canvas = GuardedImage::Sized(data, w, h);
             canvas.Fill(data);
             if (selector % 3 == 1) {
                 k::PaintCoverage(shape, rule, canvas.view(), dstX, dstY, data.U32());
             } else {
-                GuardedImage brush(w, h, 1 + data.Byte() % 4, data.Bool());
+                GuardedImage brush = GuardedImage::Sized(data, w, h);
                 brush.Fill(data);
                 k::PaintCoverage(shape, rule, canvas.view(), dstX, dstY, brush.cview());
                 brush.CheckGuards();

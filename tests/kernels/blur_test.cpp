@@ -61,14 +61,32 @@ TEST(BlurParameters, SumsOfTheTentAndOutOfRangeValuesTamed) {
 // Runs the kernel and the reference on copies of `image` (the destination
 // starting as a copy, as the transform frame leaves it) and compares.
 void ExpectSameAsReference(const PaddedImage& image, const BlurParams& params) {
-    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 3);
-    reference::BlurKernel(image.view(), expected.view(), params);
+    PaddedImage actual = CopyOf(image, 3);
     BlurKernel(image.view(), actual.view(), params);
-    ASSERT_EQ(FirstDifference(expected, actual), "")
+    ASSERT_EQ(FirstDifference(Filtered(image, reference::BlurKernel, params), actual), "")
         << image.width << "x" << image.height << " rx " << params.radiusX << " ry " << params.radiusY << " offsets "
         << params.offsetX << "," << params.offsetY << (params.glowColor ? " glow" : "") << " intensity "
         << params.intensity;
     ASSERT_TRUE(actual.guardsIntact());
+}
+
+// Radii (the same in y when `square`), offsets when `offset`, a glow colour
+// (with `opaque` bits set) and intensity when `glow`; drawn in this order.
+template <size_t R, size_t O, class Intensity>
+BlurParams RandomParams(std::mt19937& random, const double (&radii)[R], bool square, const int (&offsets)[O], bool offset,
+                        bool glow, Intensity intensity, std::uint32_t opaque = 0) {
+    BlurParams params;
+    params.radiusX = radii[random() % R];
+    params.radiusY = square ? params.radiusX : radii[random() % R];
+    if (glow) {
+        params.glowColor = random() | opaque;
+        params.intensity = intensity();
+    }
+    if (offset) {
+        params.offsetX = offsets[random() % O];
+        params.offsetY = offsets[random() % O];
+    }
+    return params;
 }
 
 TEST(BlurKernel, MatchesReferenceOnRandomImages) {
@@ -81,18 +99,8 @@ TEST(BlurKernel, MatchesReferenceOnRandomImages) {
         for (int trial = 0; trial < 40; ++trial) {
             PaddedImage image(w, h);
             FillRandom(image, random, trial % 2 == 0);
-            BlurParams params;
-            params.radiusX = radii[random() % std::size(radii)];
-            params.radiusY = trial % 3 == 0 ? params.radiusX : radii[random() % std::size(radii)];
-            if (trial % 2) {
-                params.glowColor = random();
-                params.intensity = intensities[random() % std::size(intensities)];
-            }
-            if (trial % 4 >= 2) {
-                params.offsetX = offsets[random() % std::size(offsets)];
-                params.offsetY = offsets[random() % std::size(offsets)];
-            }
-            ExpectSameAsReference(image, params);
+            ExpectSameAsReference(image, RandomParams(random, radii, trial % 3 == 0, offsets, trial % 4 >= 2, trial % 2 != 0,
+                                                      [&] { return intensities[random() % std::size(intensities)]; }));
         }
     }
 }
@@ -124,18 +132,9 @@ TEST_P(BlurOnOpaqueAreas, MatchesReference) {
         for (int trial = 0; trial < 12; ++trial) {
             PaddedImage image(w, 1 + static_cast<int>(random() % 23));
             FillOpaqueAndTransparent(image, random);
-            BlurParams params;
-            params.radiusX = radii[random() % std::size(radii)];
-            params.radiusY = trial % 3 ? params.radiusX : radii[random() % std::size(radii)];
-            if (trial % 4 == 1) {
-                params.glowColor = trial % 8 == 1 ? random() : random() | 0xFF000000u;
-                params.intensity = trial % 3 == 0 ? 1 : 1 + random() % 20;
-            }
-            if (trial % 4 >= 2) {
-                params.offsetX = offsets[random() % std::size(offsets)];
-                params.offsetY = offsets[random() % std::size(offsets)];
-            }
-            ExpectSameAsReference(image, params);
+            ExpectSameAsReference(image, RandomParams(random, radii, trial % 3 != 0, offsets, trial % 4 >= 2, trial % 4 == 1,
+                                                      [&] { return trial % 3 == 0 ? 1.0 : 1.0 + random() % 20; },
+                                                      trial % 8 == 1 ? 0 : 0xFF000000u));
         }
     }
 }
@@ -174,11 +173,9 @@ TEST(BlurKernel, WideRadiiTakeTheSixtyFourBitPath) {
 }
 
 TEST(BlurKernel, SinglePixelSpreadsAsTheTentProduct) {
-    PaddedImage image(21, 21);
-    image.fill(0);
+    PaddedImage image = Filled(21, 21, 0);
     image.at(10, 10) = 0xFF000000u;
-    PaddedImage out = CopyOf(image, 0);
-    FastBlurImage(image.view(), out.view(), 2);
+    const PaddedImage out = Filtered(image, FastBlurImage, 2);
     const int w[] = {1, 2, 3, 2, 1};
     for (int y = 0; y < 21; ++y)
         for (int x = 0; x < 21; ++x) {
@@ -194,9 +191,8 @@ TEST(BlurKernel, SinglePixelSpreadsAsTheTentProduct) {
 TEST(BlurKernel, AlphaFallsOffAtTheBorders) {
     // Onto a transparent destination the blurred alpha shows as it is: the
     // first two columns of an opaque image come out at 170 and 226.
-    PaddedImage image(12, 12), out(12, 12);
-    image.fill(0xFF404040u);
-    out.fill(0);
+    const PaddedImage image = Filled(12, 12, 0xFF404040u);
+    PaddedImage out = Filled(12, 12, 0);
     BlurKernel(image.view(), out.view(), BlurParams{0, 0, std::nullopt, 1, 2, 2});
     EXPECT_EQ((std::vector<std::uint32_t>{out.at(0, 6) >> 24, out.at(1, 6) >> 24, out.at(2, 6) >> 24,
                                           out.at(6, 0) >> 24, out.at(0, 0) >> 24}),
@@ -204,51 +200,35 @@ TEST(BlurKernel, AlphaFallsOffAtTheBorders) {
 }
 
 TEST(BlurKernel, UniformColourLosesAUnitOnlyWhereRoundingSaysSo) {
-    PaddedImage image(30, 20);
-    image.fill(0xFFFEFEFEu);
-    PaddedImage out = CopyOf(image, 0);
-    FastBlurImage(image.view(), out.view(), 2);
+    const PaddedImage out = Filtered(Filled(30, 20, 0xFFFEFEFEu), FastBlurImage, 2);
     EXPECT_EQ(std::make_pair(out.at(0, 0), out.at(15, 10)), std::make_pair(0xFFFDFDFDu, 0xFFFEFEFEu));
-
-    image.fill(0xFF000001u);  // blue 1
-    out = CopyOf(image, 0);
-    FastBlurImage(image.view(), out.view(), 10);
-    EXPECT_EQ(out.at(15, 10), 0xFF000000u);
+    EXPECT_EQ(Filtered(Filled(30, 20, 0xFF000001u), FastBlurImage, 10).at(15, 10), 0xFF000000u);  // blue 1
 }
 
 TEST(BlurKernel, NonPositiveRadiusOnlyRaisesPartialAlpha) {
-    PaddedImage image(4, 1), out(4, 1);
+    PaddedImage image(4, 1);
     image.memory = {0xFF102030u, 0x00102030u, 0x40102030u, 0xA0102030u};
-    for (double radius : {0.0, -0.5, -2.0, kNaN}) {
-        out = CopyOf(image, 0);
-        FastBlurImage(image.view(), out.view(), radius);
-        EXPECT_EQ(out.memory, (std::vector<std::uint32_t>{0xFF102030u, 0x00102030u, 0x80102030u, 0xFF102030u})) << radius;
-    }
+    for (double radius : {0.0, -0.5, -2.0, kNaN})
+        EXPECT_EQ(Filtered(image, FastBlurImage, radius).memory,
+                  (std::vector<std::uint32_t>{0xFF102030u, 0x00102030u, 0x80102030u, 0xFF102030u})) << radius;
 }
 
 TEST(GlowImage, LowIntensityActsAsOneAndTransparentColourLaysNothing) {
     std::mt19937 random(4);
     PaddedImage image(25, 19);
     FillRandom(image, random, true);
-    PaddedImage half = CopyOf(image, 0), one = CopyOf(image, 0);
-    GlowImage(image.view(), half.view(), 0xFFFFFF00u, 0.5, 2);
-    GlowImage(image.view(), one.view(), 0xFFFFFF00u, 1.0, 2);
-    EXPECT_EQ(FirstDifference(one, half), "");
+    EXPECT_EQ(Filtered(image, GlowImage, 0xFFFFFF00u, 0.5, 2).memory, Filtered(image, GlowImage, 0xFFFFFF00u, 1.0, 2).memory);
 
     // No partly transparent pixel, glow alpha 0: the image comes back as it was.
     for (auto& p : image.memory) p = (p >> 24) >= 128 ? p | 0xFF000000u : p & 0xFFFFFFu;
-    PaddedImage out = CopyOf(image, 0);
-    GlowImage(image.view(), out.view(), 0x00FFFF00u, 10, 3);
-    EXPECT_EQ(FirstDifference(image, out), "");
+    EXPECT_EQ(FirstDifference(image, Filtered(image, GlowImage, 0x00FFFF00u, 10, 3)), "");
 }
 
 TEST(GlowImage, SurroundsOpaquePartsAndKeepsThem) {
-    PaddedImage image(15, 15);
-    image.fill(0);
+    PaddedImage image = Filled(15, 15, 0);
     for (int y = 5; y < 10; ++y)
         for (int x = 5; x < 10; ++x) image.at(x, y) = 0xFF0000FFu;
-    PaddedImage out = CopyOf(image, 0);
-    GlowImage(image.view(), out.view(), 0xFFFFFF00u, 10, 2);
+    const PaddedImage out = Filtered(image, GlowImage, 0xFFFFFF00u, 10, 2);
     // Opaque input unchanged, the glow colour beside it saturated by intensity 10, nothing out of reach.
     EXPECT_EQ(std::make_tuple(out.at(7, 7), out.at(4, 7), out.at(0, 0)), std::make_tuple(0xFF0000FFu, 0xFFFFFF00u, 0u));
 }
@@ -257,19 +237,15 @@ TEST(ShadowImage, DefaultsLeaveAnOpaqueImageAlone) {
     std::mt19937 random(5);
     PaddedImage image(100, 100);
     FillRandom(image, random);
-    for (auto& p : image.memory) p |= 0xFF000000u;
-    PaddedImage out = CopyOf(image, 0);
-    ShadowImage(image.view(), out.view(), 0xFF808080u, 2, 10, 10);
-    EXPECT_EQ(FirstDifference(image, out), "");
+    MakeOpaque(image);
+    EXPECT_EQ(FirstDifference(image, Filtered(image, ShadowImage, 0xFF808080u, 2, 10, 10)), "");
 }
 
 TEST(ShadowImage, ShiftsASoftGreySquare) {
-    PaddedImage image(60, 60);
-    image.fill(0);
+    PaddedImage image = Filled(60, 60, 0);
     for (int y = 20; y < 40; ++y)
         for (int x = 20; x < 40; ++x) image.at(x, y) = 0xFF000000u;
-    PaddedImage out = CopyOf(image, 0);
-    ShadowImage(image.view(), out.view(), 0xFF808080u, 2, 10, 10);
+    const PaddedImage out = Filtered(image, ShadowImage, 0xFF808080u, 2, 10, 10);
     // The square itself, the shadow's solid inside, beyond its tent, nothing up and left; a soft edge.
     EXPECT_EQ(std::make_tuple(out.at(30, 30), out.at(45, 45), out.at(53, 53) >> 24, out.at(15, 15)),
               std::make_tuple(0xFF000000u, 0xFF808080u, 0u, 0u));
@@ -285,11 +261,9 @@ TEST(BlurKernel, NegativeRadiusWithColourLaysNoLayer) {
     std::mt19937 random(6);
     PaddedImage image(9, 7);
     FillRandom(image, random);
-    for (double radius : {-1.0, -3.0, -kInf}) {
-        PaddedImage out = CopyOf(image, 0);
-        BlurKernel(image.view(), out.view(), BlurParams{0, 0, 0xFFFFFFFFu, 1, radius, radius});
-        EXPECT_EQ(FirstDifference(image, out), "") << radius;
-    }
+    for (double radius : {-1.0, -3.0, -kInf})
+        EXPECT_EQ(FirstDifference(image, Filtered(image, BlurKernel, BlurParams{0, 0, 0xFFFFFFFFu, 1, radius, radius})), "")
+            << radius;
 }
 
 TEST(BlurKernel, ReadsAndWritesBottomUpRows) {
@@ -299,8 +273,8 @@ TEST(BlurKernel, ReadsAndWritesBottomUpRows) {
     PaddedImage image(17, 11);
     FillRandom(image, random);
     const BlurParams params{0, 0, std::nullopt, 1, 2, 2};
-    PaddedImage expected = CopyOf(image, 0), source(17, 11, 1), out(17, 11, 2);
-    BlurKernel(image.view(), expected.view(), params);
+    const PaddedImage expected = Filtered(image, BlurKernel, params);
+    PaddedImage source(17, 11, 1), out(17, 11, 2);
     const ImageView from = source.flipped(), to = out.flipped();
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 17; ++x) from.row(y)[x] = to.row(y)[x] = image.at(x, y);

@@ -22,17 +22,14 @@ std::uint32_t ReferenceInks(std::uint32_t argb) {
 }
 
 TEST(CmykSeparation, KnownColours) {
-    EXPECT_EQ(SeparateCmykPixel(0xFFFFFFFFu), 0x00000000u);  // white: no ink
-    EXPECT_EQ(SeparateCmykPixel(0xFF000000u), 0xFF000000u);  // black: K only
-    EXPECT_EQ(SeparateCmykPixel(0xFFFF0000u), 0x00FFFF00u);  // red: M + Y
-    EXPECT_EQ(SeparateCmykPixel(0xFF00FF00u), 0x00FF00FFu);  // green: C + Y
-    EXPECT_EQ(SeparateCmykPixel(0xFF0000FFu), 0x0000FFFFu);  // blue: C + M
-    EXPECT_EQ(SeparateCmykPixel(0xFF808080u), 0x7F000000u);  // grey: K only
-    // m = 200, K = 55; C = round(100 * 255 / 200) = 128 (127.5 rounds up),
-    // M = round(200 * 255 / 200) = 255, Y = 0.
-    EXPECT_EQ(SeparateCmykPixel(0xFF6400C8u), 0x3700FF80u);
-    // Alpha takes no part.
-    EXPECT_EQ(SeparateCmykPixel(0x00FF0000u), SeparateCmykPixel(0xFFFF0000u));
+    // White: no ink; black and grey: K only; red M + Y, green C + Y, blue C +
+    // M. 0xFF6400C8: m = 200, K = 55; C = round(100 * 255 / 200) = 128 (127.5
+    // rounds up), M = round(200 * 255 / 200) = 255, Y = 0. Alpha takes no part.
+    std::vector<std::uint32_t> inks;
+    for (std::uint32_t p : {0xFFFFFFFFu, 0xFF000000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF808080u, 0xFF6400C8u, 0x00FF0000u})
+        inks.push_back(SeparateCmykPixel(p));
+    EXPECT_EQ(inks, (std::vector<std::uint32_t>{0, 0xFF000000u, 0x00FFFF00u, 0x00FF00FFu, 0x0000FFFFu, 0x7F000000u, 0x3700FF80u,
+                                                0x00FFFF00u}));
 }
 
 TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {

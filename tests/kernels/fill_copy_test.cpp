@@ -15,8 +15,7 @@ TEST(FillPixels, SetsEveryPixelAndNothingElse) {
     for (auto [w, h, pad] : {std::tuple{1, 1, 0}, std::tuple{7, 3, 2}, std::tuple{1, 9, 1}, std::tuple{33, 1, 0}}) {
         PaddedImage image(w, h, pad);
         FillPixels(image.view(), 0x80FF0001u);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) EXPECT_EQ(image.view().row(y)[x], 0x80FF0001u);
+        EXPECT_EQ(FirstDifference(Filled(w, h, 0x80FF0001u), image), "");
         EXPECT_TRUE(image.guardsIntact());
     }
 }
@@ -26,7 +25,7 @@ TEST(CopyPixels, CopiesAcrossStridesAndDirections) {
     for (auto [w, h] : {std::pair{1, 1}, std::pair{5, 4}, std::pair{17, 3}, std::pair{2, 11}}) {
         PaddedImage source(w, h, 3);
         for (auto& pixel : source.memory) pixel = static_cast<std::uint32_t>(random());
-        for (int pad : {0, 1}) {
+        for (int pad : {0, 1})
             for (bool flip : {false, true}) {
                 PaddedImage target(w, h, pad);
                 const ImageView to = flip ? target.flipped() : target.view();
@@ -35,7 +34,6 @@ TEST(CopyPixels, CopiesAcrossStridesAndDirections) {
                     for (int x = 0; x < w; ++x) ASSERT_EQ(to.row(y)[x], source.view().row(y)[x]);
                 EXPECT_TRUE(target.guardsIntact());
             }
-        }
     }
 }
 

@@ -5,6 +5,8 @@
 #include <random>
 #include <vector>
 
+#include "test_images.h"
+
 namespace rastelle::kernels {
 namespace {
 
@@ -71,15 +73,12 @@ TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirection
             }
             const auto expected = ReferenceFlatten(packed, w, h);
             for (bool bottomUp : {false, true}) {
-                const int rowPixels = w + 3;  // padded rows, whose padding must stay
-                std::vector<std::uint32_t> memory(static_cast<size_t>(rowPixels * h), 0xDEADBEEF);
-                ImageView view{memory.data(), w, h, static_cast<std::ptrdiff_t>(rowPixels) * 4};
-                if (bottomUp) view = {memory.data() + (h - 1) * rowPixels, w, h, -view.strideBytes};
+                PaddedImage image(w, h, 3);  // padded rows, whose padding must stay
+                const ImageView view = bottomUp ? image.flipped() : image.view();
                 for (int i = 0; i < w * h; ++i) view.row(i / w)[i % w] = packed[static_cast<size_t>(i)];
                 FlattenAgainstBackground(view);
                 for (int i = 0; i < w * h; ++i) ASSERT_EQ(view.row(i / w)[i % w], expected[static_cast<size_t>(i)]);
-                for (int y = 0; y < h; ++y)
-                    for (int x = w; x < rowPixels; ++x) ASSERT_EQ(memory[static_cast<size_t>(y * rowPixels + x)], 0xDEADBEEFu);
+                ASSERT_TRUE(image.guardsIntact());
             }
         }
     }

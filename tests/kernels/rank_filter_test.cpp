@@ -19,34 +19,30 @@ const char* Name(RankMode mode) {
     return mode == RankMode::Median ? "median" : mode == RankMode::Minimum ? "minimum" : "maximum";
 }
 
+constexpr RankMode kModes[] = {RankMode::Median, RankMode::Minimum, RankMode::Maximum};
+
 void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, bool rankAlpha) {
-    PaddedImage expected = CopyOf(image, 0), actual = CopyOf(image, 2);
-    reference::RankFilter(image.view(), expected.view(), radius, mode, rankAlpha);
+    PaddedImage actual = CopyOf(image, 2);
     RankFilter(image.view(), actual.view(), radius, mode, rankAlpha);
-    ASSERT_EQ(FirstDifference(expected, actual), "")
+    ASSERT_EQ(FirstDifference(Filtered(image, reference::RankFilter, radius, mode, rankAlpha), actual), "")
         << image.width << "x" << image.height << " r " << radius << " " << Name(mode) << " alpha "
         << (rankAlpha ? "ranked" : "copied");
     ASSERT_TRUE(actual.guardsIntact());
 }
 
 TEST(RankOrder, RanksByKeyThenByByte) {
+    // p is alpha << 8 | byte; its key alpha * byte, then the byte.
+    const auto order = [](std::uint32_t p) { return RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)); };
+    const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
     std::vector<std::uint32_t> pairs(65536);
-    for (std::uint32_t p = 0; p < 65536; ++p) pairs[p] = p;  // alpha << 8 | byte
-    std::sort(pairs.begin(), pairs.end(), [](std::uint32_t a, std::uint32_t b) {
-        return RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) <
-               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
-    });
+    std::iota(pairs.begin(), pairs.end(), 0u);
+    std::sort(pairs.begin(), pairs.end(), [&](std::uint32_t a, std::uint32_t b) { return order(a) < order(b); });
     for (size_t i = 1; i < pairs.size(); ++i) {
         const std::uint32_t a = pairs[i - 1], b = pairs[i];
-        const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
         ASSERT_LE(key(a), key(b));
-        const bool sameOrder = RankOrderOf(static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a)) ==
-                               RankOrderOf(static_cast<std::uint8_t>(b >> 8), static_cast<std::uint8_t>(b));
-        ASSERT_EQ(sameOrder, key(a) == key(b));
+        ASSERT_EQ(order(a) == order(b), key(a) == key(b));
     }
-    for (std::uint32_t p = 0; p < 65536; ++p)
-        ASSERT_EQ(ByteOfRankOrder(RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p))),
-                  p & 0xFF);
+    for (std::uint32_t p = 0; p < 65536; ++p) ASSERT_EQ(ByteOfRankOrder(order(p)), p & 0xFF);
     EXPECT_EQ(RankOrderOf(255, 255), 65280);
 }
 
@@ -55,16 +51,11 @@ TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     // the blue byte, ascending.
     PaddedImage image(3, 1), clear(3, 1);
     image.memory = {0x02000064u, 0x64000002u, 0x00000032u};
-    for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}}) {
-        PaddedImage out = CopyOf(image, 0);
-        RankFilter(image.view(), out.view(), 1, mode, true);
-        EXPECT_EQ(out.at(1, 0) & 0xFF, blue) << Name(mode);
-    }
+    for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}})
+        EXPECT_EQ(Filtered(image, RankFilter, 1, mode, true).at(1, 0) & 0xFF, blue) << Name(mode);
     // Transparent pixels: all key 0, ranked by their bytes.
     clear.memory = {0x00000090u, 0x00000010u, 0x00000050u};
-    PaddedImage out = CopyOf(clear, 0);
-    RankFilter(clear.view(), out.view(), 1, RankMode::Median, false);
-    EXPECT_EQ(out.at(1, 0), 0x00000050u);
+    EXPECT_EQ(Filtered(clear, RankFilter, 1, RankMode::Median, false).at(1, 0), 0x00000050u);
 }
 
 using RankFilterAtLevel = EverySimdLevel;
@@ -79,7 +70,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceOnRandomImages) {
             PaddedImage image(w, h);
             FillRandom(image, random, trial % 2 == 0);
             const int radius = radii[random() % std::size(radii)];
-            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+            for (RankMode mode : kModes)
                 ExpectSameAsReference(image, radius, mode, trial % 3 != 0);
         }
 }
@@ -94,7 +85,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
                 PaddedImage image(w, h);
                 FillRandom(image, random, radius % 2 == 0);
                 for (auto& p : image.memory) p = (p & 0xFFFFFFu) | alpha << 24;
-                for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+                for (RankMode mode : kModes)
                     ExpectSameAsReference(image, radius, mode, radius % 3 != 0);
             }
 }
@@ -119,7 +110,7 @@ TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
     PaddedImage image(7, 150);
     FillRandom(image, random, true);
     for (int radius : {1, 2, 3, 17, 40})
-        for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+        for (RankMode mode : kModes)
             ExpectSameAsReference(image, radius, mode, radius != 2);
 }
 
@@ -157,12 +148,12 @@ TEST_P(RankFilterAtLevel, OnePixelOfAnotherAlphaIsNoticedWhereverItIs) {
     std::mt19937 random(27);
     PaddedImage image(37, 11);
     FillRandom(image, random);
-    for (auto& p : image.memory) p |= 0xFF000000u;
+    MakeOpaque(image);
     for (auto [x, y] : {std::pair{36, 10}, std::pair{3, 5}, std::pair{33, 0}}) {
         PaddedImage odd = CopyOf(image, 0);
         odd.at(x, y) &= 0x7FFFFFFFu;  // alpha 127: one bit less
         for (int radius : {1, 2, 4})
-            for (RankMode mode : {RankMode::Median, RankMode::Minimum, RankMode::Maximum})
+            for (RankMode mode : kModes)
                 ExpectSameAsReference(odd, radius, mode, true);
     }
 }
@@ -203,10 +194,8 @@ TEST(RankFilter, MediansOfWindowsBeyondSixteenBitCounts) {
     std::mt19937 random(24);
     PaddedImage image(400, 170);
     FillRandom(image, random, true);
-    for (auto& p : image.memory) p |= 0xFF000000u;
-    PaddedImage actual = CopyOf(image, 0);
-    NoiseRemoveImage(image.view(), actual.view(), 200);
-    EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), actual), "");
+    MakeOpaque(image);
+    EXPECT_EQ(FirstDifference(MediansByPrefixSums(image, 200), Filtered(image, NoiseRemoveImage, 200)), "");
 }
 
 // The median of every pixel's ranking position in a channel, as a byte.
@@ -228,19 +217,17 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
     std::mt19937 random(28);
     PaddedImage opaque(1200, 800), mixed(300, 200), cutOut(400, 300);
     FillRandom(opaque, random);
-    for (auto& p : opaque.memory) p |= 0xFF000000u;
+    MakeOpaque(opaque);
     FillRandom(mixed, random, true);
     FillOpaqueAndTransparent(cutOut, random);  // few distinct alphas: ranked positions
     for (const PaddedImage* image : {&opaque, &mixed, &cutOut}) {
         std::uint32_t rgb = 0;
         for (int channel = 0; channel < 3; ++channel) rgb |= ChannelMedian(*image, channel) << 8 * channel;
         for (int radius : {std::max(image->width, image->height), INT_MAX}) {
-            PaddedImage out = CopyOf(*image, 0);
-            NoiseRemoveImage(image->view(), out.view(), radius);
-            for (int y = 0; y < image->height; ++y)
-                for (int x = 0; x < image->width; ++x)
-                    ASSERT_EQ(out.at(x, y), (image->at(x, y) & 0xFF000000u) | rgb)
-                        << image->width << "x" << image->height << " r " << radius << " at " << x << "," << y;
+            const PaddedImage out = Filtered(*image, NoiseRemoveImage, radius);
+            for (size_t i = 0; i < out.memory.size(); ++i)
+                ASSERT_EQ(out.memory[i], (image->memory[i] & 0xFF000000u) | rgb)
+                    << image->width << "x" << image->height << " r " << radius << " at " << i;
         }
     }
     // Windows that span every column but not every row slide down the image.
@@ -252,58 +239,37 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
     PaddedImage image(3, 1);
     image.memory = {0xFF123456u, 0x40123456u, 0x00123456u};
-    for (int radius : {0, -1, INT_MIN}) {
-        PaddedImage out = CopyOf(image, 0);
-        ExpandImage(image.view(), out.view(), radius);
-        EXPECT_EQ(out.memory, (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
-    }
-}
-
-PaddedImage Opaque(int w, int h, std::uint32_t colour) {
-    PaddedImage image(w, h);
-    image.fill(colour | 0xFF000000u);
-    return image;
+    for (int radius : {0, -1, INT_MIN})
+        EXPECT_EQ(Filtered(image, ExpandImage, radius).memory,
+                  (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
 }
 
 TEST(NoiseRemoveImage, RemovesSpecksAndKeepsEachAlpha) {
-    PaddedImage black = Opaque(7, 7, 0), white = Opaque(7, 7, 0xFFFFFF);
+    PaddedImage black = Filled(7, 7, 0xFF000000u), white = Filled(7, 7, 0xFFFFFFFFu);
     black.at(3, 3) = 0xFFFFFFFFu;
     white.at(3, 3) = 0xFF000000u;
-    for (PaddedImage* image : {&black, &white}) {
-        PaddedImage out = CopyOf(*image, 0);
-        NoiseRemoveImage(image->view(), out.view(), 1);
-        EXPECT_EQ(out.at(3, 3), image->at(0, 0));
-    }
+    for (PaddedImage* image : {&black, &white}) EXPECT_EQ(Filtered(*image, NoiseRemoveImage, 1).at(3, 3), image->at(0, 0));
     // Corner window of four: the element at index 2 of the sorted four.
-    PaddedImage corner = Opaque(5, 5, 0x101010);
+    PaddedImage corner = Filled(5, 5, 0xFF101010u);
     corner.at(0, 0) = 0xFF404040u, corner.at(1, 0) = 0xFF303030u, corner.at(0, 1) = 0xFF202020u;
-    PaddedImage out = CopyOf(corner, 0);
-    NoiseRemoveImage(corner.view(), out.view(), 1);
-    EXPECT_EQ(out.at(0, 0), 0xFF303030u);
+    EXPECT_EQ(Filtered(corner, NoiseRemoveImage, 1).at(0, 0), 0xFF303030u);
 
     std::mt19937 random(23);
     PaddedImage mixed(11, 8);
     FillRandom(mixed, random);
-    out = CopyOf(mixed, 0);
-    NoiseRemoveImage(mixed.view(), out.view(), 2);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 11; ++x) EXPECT_EQ(out.at(x, y) >> 24, mixed.at(x, y) >> 24);
+    const PaddedImage out = Filtered(mixed, NoiseRemoveImage, 2);
+    for (size_t i = 0; i < out.memory.size(); ++i) EXPECT_EQ(out.memory[i] >> 24, mixed.memory[i] >> 24);
 }
 
 TEST(ExpandAndErosion, GrowAndShrinkDarkShapes) {
-    PaddedImage dot = Opaque(9, 9, 0xFFFFFF);
+    const PaddedImage white = Filled(9, 9, 0xFFFFFFFFu);
+    PaddedImage dot = white, square = white;
     dot.at(4, 4) = 0xFF000000u;
-    PaddedImage grown = CopyOf(dot, 0);
-    ExpandImage(dot.view(), grown.view(), 1);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x)
-            EXPECT_EQ(grown.at(x, y), std::abs(x - 4) <= 1 && std::abs(y - 4) <= 1 ? 0xFF000000u : 0xFFFFFFFFu);
-    PaddedImage shrunk = CopyOf(grown, 0);
-    ErosionImage(grown.view(), shrunk.view(), 1);
-    EXPECT_EQ(FirstDifference(dot, shrunk), "");
-    PaddedImage gone = CopyOf(dot, 0);
-    ErosionImage(dot.view(), gone.view(), 1);
-    EXPECT_EQ(FirstDifference(Opaque(9, 9, 0xFFFFFF), gone), "");
+    for (int y = 3; y <= 5; ++y)
+        for (int x = 3; x <= 5; ++x) square.at(x, y) = 0xFF000000u;
+    EXPECT_EQ(Filtered(dot, ExpandImage, 1).memory, square.memory);
+    EXPECT_EQ(Filtered(square, ErosionImage, 1).memory, dot.memory);
+    EXPECT_EQ(Filtered(dot, ErosionImage, 1).memory, white.memory);
 }
 
 TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
@@ -311,9 +277,7 @@ TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 12; ++x) image.at(x, y) = x < 6 ? 0xFF336699u : 0x00336699u;
     for (int r : {1, 2, 4}) {
-        PaddedImage eroded = CopyOf(image, 0), expanded = CopyOf(image, 0);
-        ErosionImage(image.view(), eroded.view(), r);
-        ExpandImage(image.view(), expanded.view(), r);
+        const PaddedImage eroded = Filtered(image, ErosionImage, r), expanded = Filtered(image, ExpandImage, r);
         for (int x = 0; x < 12; ++x) {
             EXPECT_EQ(eroded.at(x, 2) >> 24, x < 6 + r ? 255u : 0u) << x;
             EXPECT_EQ(expanded.at(x, 2) >> 24, x < 6 - r ? 255u : 0u) << x;

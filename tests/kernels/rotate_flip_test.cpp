@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "test_images.h"
+
 namespace rastelle::kernels {
 namespace {
 
@@ -34,17 +36,15 @@ TEST(RotateFlipImage, EveryTypeOnOddSizesAndBottomUpRows) {
             const bool swap = SwapsAxes(static_cast<RotateFlip>(type));
             const int ow = swap ? height : width, oh = swap ? width : height;
             // A padded, bottom-up target: rows run backwards in memory.
-            const int stride = ow + 2;
-            std::vector<std::uint32_t> memory(static_cast<size_t>(stride * oh), 0xDEADBEEF);
-            const ImageView to{memory.data() + (oh - 1) * stride, ow, oh, -static_cast<std::ptrdiff_t>(stride) * 4};
+            PaddedImage target(ow, oh, 2);
+            const ImageView to = target.flipped();
             RotateFlipImage(from, to, static_cast<RotateFlip>(type));
-            for (int y = 0; y < oh; ++y) {
+            for (int y = 0; y < oh; ++y)
                 for (int x = 0; x < ow; ++x) {
                     const auto [sx, sy] = SourceOf(type, x, y, width, height);
                     ASSERT_EQ(to.row(y)[x], from.row(sy)[sx]) << "type " << type << " at " << x << "," << y;
                 }
-                EXPECT_EQ(to.row(y)[ow], 0xDEADBEEFu) << "padding untouched";
-            }
+            EXPECT_TRUE(target.guardsIntact());
         }
     }
 }

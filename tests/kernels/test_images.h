@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "kernels/cpu_features.h"
@@ -81,11 +82,32 @@ inline void FillOpaqueAndTransparent(PaddedImage& image, std::mt19937& random) {
         }
 }
 
+inline void MakeOpaque(PaddedImage& image) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) image.at(x, y) |= 0xFF000000u;
+}
+
 inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
     PaddedImage copy(image.width, image.height, pad);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) copy.at(x, y) = image.at(x, y);
     return copy;
+}
+
+inline PaddedImage Filled(int w, int h, std::uint32_t argb) {
+    PaddedImage image(w, h);
+    image.fill(argb);
+    return image;
+}
+
+// kernel(image, out, args...) into a copy of `image`, as the filters expect
+// (they blend onto what the destination holds).
+template <class... P>
+PaddedImage Filtered(const PaddedImage& image, void (*kernel)(const ConstImageView&, const ImageView&, P...),
+                     std::type_identity_t<P>... args) {
+    PaddedImage out = CopyOf(image, 0);
+    kernel(image.view(), out.view(), args...);
+    return out;
 }
 
 // Empty when equal; otherwise where and how the first difference lies.

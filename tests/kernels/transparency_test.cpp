@@ -11,10 +11,7 @@ namespace rastelle::kernels {
 namespace {
 
 std::uint32_t Transparentize(std::uint32_t pixel, std::uint32_t color = 0xFFFFFFu, std::uint8_t threshold = 50) {
-    PaddedImage image(1, 1), out(1, 1);
-    image.at(0, 0) = pixel;
-    TransparencyKernel(image.view(), out.view(), color, threshold);
-    return out.at(0, 0);
+    return Filtered(Filled(1, 1, pixel), TransparencyKernel, color, threshold).at(0, 0);
 }
 
 TEST(TransparencyKernel, AlphaGrowsWithTheDistance) {
@@ -41,13 +38,14 @@ TEST(TransparencyKernel, MatchesReferenceForEveryThreshold) {
         // Pixels near the colour, so that every threshold is crossed.
         for (auto& p : image.memory)
             if (random() % 2) p = (color & 0xFFFFFF) ^ (random() & 0x1F1F1Fu) ^ (p & 0xFF000000u);
-        PaddedImage expected(w, h), actual(w, h, 2);
-        reference::TransparencyKernel(image.view(), expected.view(), color, static_cast<std::uint8_t>(threshold));
-        TransparencyKernel(image.view(), actual.view(), color, static_cast<std::uint8_t>(threshold));
+        const auto t = static_cast<std::uint8_t>(threshold);
+        const PaddedImage expected = Filtered(image, reference::TransparencyKernel, color, t);
+        PaddedImage actual(w, h, 2);
+        TransparencyKernel(image.view(), actual.view(), color, t);
         ASSERT_EQ(FirstDifference(expected, actual), "") << "threshold " << threshold;
         ASSERT_TRUE(actual.guardsIntact());
         // In place gives the same.
-        TransparencyKernel(image.view(), image.view(), color, static_cast<std::uint8_t>(threshold));
+        TransparencyKernel(image.view(), image.view(), color, t);
         ASSERT_EQ(FirstDifference(expected, image), "");
     }
 }

@@ -8,6 +8,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,24 +98,16 @@ TEST(SwfBuffer, WritesBitsMostSignificantFirstAndPlacesChunksAtTheirPosition) {
 }
 
 TEST(SwfRecords, BitCountsAndRecordHeaders) {
-    EXPECT_EQ(SignedBitCount({0, 0}), 1);
-    EXPECT_EQ(SignedBitCount({2000, 0}), 12);
-    EXPECT_EQ(SignedBitCount({-2001, 5}), 12);
-    EXPECT_EQ(SignedBitCount({0xA0000}), 21);
-    EXPECT_EQ(UnsignedBitCount(0), 0);
-    EXPECT_EQ(UnsignedBitCount(1), 1);
-    EXPECT_EQ(UnsignedBitCount(2), 2);
-
-    SwfBuffer shortHeader;
-    WriteRecordHeader(shortHeader, 36, 62);
-    EXPECT_EQ(shortHeader.Flatten(), (Bytes{0x3E, 0x09}));
-    SwfBuffer longHeader;
-    WriteRecordHeader(longHeader, 36, 63);
-    EXPECT_EQ(longHeader.Flatten(), (Bytes{0x3F, 0x09, 63, 0, 0, 0}));
-
-    SwfBuffer stage;
-    WriteRect(stage, {0, 11000, 0, 8000});
-    EXPECT_EQ(stage.Flatten(), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
+    EXPECT_EQ((std::vector<int>{SignedBitCount({0, 0}), SignedBitCount({2000, 0}), SignedBitCount({-2001, 5}),
+                                SignedBitCount({0xA0000}), UnsignedBitCount(0), UnsignedBitCount(1), UnsignedBitCount(2)}),
+              (std::vector<int>{1, 12, 12, 21, 0, 1, 2}));
+    // A short and a long record header, and the stage rectangle.
+    SwfBuffer records;
+    WriteRecordHeader(records, 36, 62);
+    WriteRecordHeader(records, 36, 63);
+    WriteRect(records, {0, 11000, 0, 8000});
+    EXPECT_EQ(records.Flatten(),
+              (Bytes{0x3E, 0x09, 0x3F, 0x09, 63, 0, 0, 0, 0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
 }
 
 TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
@@ -128,17 +122,13 @@ TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
     ASSERT_EQ(tags.size(), 6u);
     EXPECT_EQ(Slice(file, tags[0].header, 5), (Bytes{0x43, 0x02, 0xFF, 0xFF, 0xFF}));
 
-    EXPECT_EQ(tags[1].code, 36);
-    EXPECT_EQ(tags[1].body, tags[1].header + 6);  // long header
+    EXPECT_EQ(std::make_pair(tags[1].code, tags[1].body), std::make_pair(36, tags[1].header + 6));  // long header
     EXPECT_EQ(Slice(file, tags[1].body, 7), (Bytes{1, 0, 5, 100, 0, 50, 0}));
     const Bytes pixels = Inflate(file.data() + tags[1].body + 7, tags[1].length - 7, 100 * 50 * 4);
-    const auto source = Gradient(100, 50);
-    ASSERT_EQ(pixels.size(), 100u * 50 * 4);
-    for (std::size_t i = 0; i < source.size(); ++i)
-        ASSERT_EQ(static_cast<std::uint32_t>(pixels[4 * i] << 24 | pixels[4 * i + 1] << 16 |
-                                             pixels[4 * i + 2] << 8 | pixels[4 * i + 3]),
-                  source[i])
-            << i;
+    std::vector<std::uint32_t> argb(pixels.size() / 4);
+    for (std::size_t i = 0; i < argb.size(); ++i)
+        argb[i] = static_cast<std::uint32_t>(pixels[4 * i] << 24 | pixels[4 * i + 1] << 16 | pixels[4 * i + 2] << 8 | pixels[4 * i + 3]);
+    EXPECT_EQ(argb, Gradient(100, 50));
 
     const Bytes shape{0x34, 0x08, 0x02, 0x00, 0x60, 0x00, 0x3E, 0x80, 0x00, 0x1F, 0x40, 0x02, 0x41, 0xFF,
                       0xFF, 0xD5, 0x40, 0x00, 0x0A, 0x00, 0x00, 0x04, 0x41, 0x01, 0x00, 0xD9, 0x40, 0x28,
@@ -172,20 +162,15 @@ TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
     const Bytes file = movie->SaveToBytes();
     const auto tags = WalkTags(file);
     ASSERT_EQ(tags.size(), 6u);
-    EXPECT_EQ(tags[1].code, 21);
-    EXPECT_EQ(tags[1].length, jpeg.size() + 8);
+    EXPECT_EQ(std::make_pair(tags[1].code, tags[1].length), std::make_pair(21, jpeg.size() + 8));
     EXPECT_EQ(Slice(file, tags[1].body, tags[1].length),
               (Bytes{1, 0, 0xFF, 0xD9, 0xFF, 0xD8, 0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9, 0xFF, 0xD9}));
 }
 
 // The IDs of the bitmap and the shape of a saved file.
 std::pair<int, int> SavedIds(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    EXPECT_NE(f, nullptr);
-    if (!f) return {-1, -1};
-    Bytes file(1 << 16);
-    file.resize(std::fread(file.data(), 1, file.size(), f));
-    std::fclose(f);
+    std::ifstream in(path, std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const auto tags = WalkTags(file);
     if (tags.size() < 3) return {-1, -1};
     return {file[tags[1].body] | file[tags[1].body + 1] << 8, file[tags[2].body] | file[tags[2].body + 1] << 8};
@@ -217,19 +202,15 @@ TEST(SwfCharacterIds, ConcurrentSavesKeepTheirOwnNumbers) {
     auto worker = [](int index, bool* allOneAndTwo) {
         const std::string path = TempFile("rastelle_swf_thread" + std::to_string(index) + ".swf");
         *allOneAndTwo = true;
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100; ++i)
             if (SaveSmallMovie(path) != 0 || SavedIds(path) != std::make_pair(1, 2)) *allOneAndTwo = false;
-        }
         std::remove(path.c_str());
     };
-    bool first = false;
-    bool second = false;
-    std::thread a(worker, 0, &first);
-    std::thread b(worker, 1, &second);
+    bool first = false, second = false;
+    std::thread a(worker, 0, &first), b(worker, 1, &second);
     a.join();
     b.join();
-    EXPECT_TRUE(first);
-    EXPECT_TRUE(second);
+    EXPECT_TRUE(first && second);
 }
 
 }  // namespace

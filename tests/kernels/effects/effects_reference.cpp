@@ -34,6 +34,12 @@ std::uint32_t MapColour(std::uint32_t p, F f) {
     return r;
 }
 
+// The colour channels of every pixel through f(value, channel), alpha kept.
+template <class F>
+void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
+    PerPixel(in, out, [&f](std::uint32_t p, int, int) { return MapColour(p, f); });
+}
+
 int Luma(std::uint32_t p) { return (9798 * Byte(p, 2) + 19235 * Byte(p, 1) + 3735 * Byte(p, 0) + 16384) >> 15; }
 
 std::uint32_t At(const ConstImageView& in, int x, int y) {
@@ -58,6 +64,15 @@ void Tails(std::vector<int> values, int& low, int& high) {
     high = values[values.size() - 1 - tail];
 }
 
+// The pixels that are not wholly transparent, in row order.
+std::vector<std::uint32_t> Visible(const ConstImageView& in) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x)
+            if (in.row(y)[x] >> 24) pixels.push_back(in.row(y)[x]);
+    return pixels;
+}
+
 int Stretch(int c, int low, int high) {
     if (high <= low) return c;
     return Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
@@ -70,9 +85,7 @@ void Greyscale(const ConstImageView& in, const ImageView& out) {
 }
 
 void Solarize(const ConstImageView& in, const ImageView& out, std::uint32_t threshold) {
-    PerPixel(in, out, [threshold](std::uint32_t p, int, int) {
-        return MapColour(p, [threshold](int v, int c) { return v > Byte(threshold, c) ? 255 - v : v; });
-    });
+    PerChannel(in, out, [threshold](int v, int c) { return v > Byte(threshold, c) ? 255 - v : v; });
 }
 
 void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int green, int blue, int alpha) {
@@ -90,18 +103,14 @@ void SwapChannels(const ConstImageView& in, const ImageView& out, int red, int g
 }
 
 void Lightness(const ConstImageView& in, const ImageView& out, int amount) {
-    PerPixel(in, out, [amount](std::uint32_t p, int, int) {
-        return MapColour(p, [amount](int v, int) { return LightnessOf(v, amount); });
-    });
+    PerChannel(in, out, [amount](int v, int) { return LightnessOf(v, amount); });
 }
 
 void Contrast(const ConstImageView& in, const ImageView& out, int amount) {
     const double slope = std::tan(kPi * (Clamp(amount, -100, 100) / 100.0 + 1.0) / 4.0);
-    PerPixel(in, out, [slope](std::uint32_t p, int, int) {
-        return MapColour(p, [slope](int v, int) {
-            const double level = std::floor(255.0 * (0.5 + slope * (v / 255.0 - 0.5)) + 0.5);
-            return static_cast<int>(std::min(255.0, std::max(0.0, level)));
-        });
+    PerChannel(in, out, [slope](int v, int) {
+        const double level = std::floor(255.0 * (0.5 + slope * (v / 255.0 - 0.5)) + 0.5);
+        return static_cast<int>(std::min(255.0, std::max(0.0, level)));
     });
 }
 
@@ -109,40 +118,27 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
     int low[3], high[3];
     for (int c = 0; c < 3; ++c) {
         std::vector<int> values;
-        PerPixel(in, out, [&](std::uint32_t p, int, int) {
-            if (p >> 24) values.push_back(Byte(p, c));
-            return p;
-        });
+        for (const std::uint32_t p : Visible(in)) values.push_back(Byte(p, c));
         Tails(values, low[c], high[c]);
     }
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        return MapColour(p, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
-    });
+    PerChannel(in, out, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
 }
 
 void AutoContrast(const ConstImageView& in, const ImageView& out) {
     std::vector<int> values;
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        if (p >> 24) values.push_back(Luma(p));
-        return p;
-    });
+    for (const std::uint32_t p : Visible(in)) values.push_back(Luma(p));
     int low, high;
     Tails(values, low, high);
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        return MapColour(p, [&](int v, int) { return Stretch(v, low, high); });
-    });
+    PerChannel(in, out, [&](int v, int) { return Stretch(v, low, high); });
 }
 
 void AutoLightness(const ConstImageView& in, const ImageView& out) {
     double sum = 0;
-    int count = 0;
-    PerPixel(in, out, [&](std::uint32_t p, int, int) {
-        if (p >> 24) sum += Luma(p), ++count;
-        return p;
-    });
+    const std::vector<std::uint32_t> visible = Visible(in);
+    for (const std::uint32_t p : visible) sum += Luma(p);
     int amount = 0;
-    if (count > 0) {
-        const int mean = RoundHalfUp(sum / count);
+    if (!visible.empty()) {
+        const int mean = RoundHalfUp(sum / static_cast<double>(visible.size()));
         // The lightness that takes the mean to 128.
         amount = mean < 128 ? RoundHalfUp((128 - mean) * 100.0 / (255 - mean)) : RoundHalfUp(12800.0 / mean) - 100;
     }
@@ -226,28 +222,24 @@ void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* f
 }  // namespace
 
 void Emboss(const ConstImageView& in, const ImageView& out, int type) {
-    static const Kernel grey = {{-1, -1, 0, -1, 0, 1, 0, 1, 1}};
-    static const Kernel colour = {{-2, -1, 0, -1, 1, 1, 0, 1, 2}};
-    static const Kernel fromTop = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
-    static const Kernel fromLeft = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}};
-    switch (Clamp(type, 0, 3)) {
-        case 0: Convolve3x3(in, out, &grey, nullptr, 128, false); break;
-        case 1: Convolve3x3(in, out, &colour, nullptr, 0, false); break;
-        case 2: Convolve3x3(in, out, &fromTop, nullptr, 128, false); break;
-        default: Convolve3x3(in, out, &fromLeft, nullptr, 128, false); break;
-    }
+    // Grey relief, colour, lit from the top, lit from the left.
+    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}},
+                                      {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
+                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}},
+                                      {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
+    const int t = Clamp(type, 0, 3);
+    Convolve3x3(in, out, &kernels[t], nullptr, t == 1 ? 0 : 128, false);
 }
 
 void EdgeDetect(const ConstImageView& in, const ImageView& out, int type) {
-    static const Kernel sobelX = {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}, sobelY = {{-1, -2, -1, 0, 0, 0, 1, 2, 1}};
-    static const Kernel prewittX = {{-1, 0, 1, -1, 0, 1, -1, 0, 1}}, prewittY = {{-1, -1, -1, 0, 0, 0, 1, 1, 1}};
-    static const Kernel laplace4 = {{0, -1, 0, -1, 4, -1, 0, -1, 0}}, laplace8 = {{-1, -1, -1, -1, 8, -1, -1, -1, -1}};
-    switch (Clamp(type, 0, 3)) {
-        case 0: Convolve3x3(in, out, &sobelX, &sobelY, 0, true); break;
-        case 1: Convolve3x3(in, out, &prewittX, &prewittY, 0, true); break;
-        case 2: Convolve3x3(in, out, &laplace4, nullptr, 0, true); break;
-        default: Convolve3x3(in, out, &laplace8, nullptr, 0, true); break;
-    }
+    // Sobel and Prewitt in x and y, the 4- and 8-neighbour Laplacians.
+    static const Kernel kernels[4][2] = {
+        {{{-1, 0, 1, -2, 0, 2, -1, 0, 1}}, {{-1, -2, -1, 0, 0, 0, 1, 2, 1}}},
+        {{{-1, 0, 1, -1, 0, 1, -1, 0, 1}}, {{-1, -1, -1, 0, 0, 0, 1, 1, 1}}},
+        {{{0, -1, 0, -1, 4, -1, 0, -1, 0}}, {}},
+        {{{-1, -1, -1, -1, 8, -1, -1, -1, -1}}, {}}};
+    const int t = Clamp(type, 0, 3);
+    Convolve3x3(in, out, &kernels[t][0], t < 2 ? &kernels[t][1] : nullptr, 0, true);
 }
 
 void Antialias(const ConstImageView& in, const ImageView& out) {

@@ -12,6 +12,9 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <type_traits>
+
+#include "kernels/effects/effects.h"
 
 #include "../test_images.h"
 
@@ -125,22 +128,41 @@ void Sweep(int rounds, Make makeKernels, Tolerance tolerance = {}) {
     EXPECT_LE(static_cast<double>(beyond), tolerance.share * static_cast<double>(pixels)) << "pixels beyond the tolerance";
 }
 
-inline std::string Describe(std::initializer_list<long long> values) {
-    std::string s;
-    for (const long long v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
-    return "arguments " + s;
+// How an argument reads in a failure message.
+inline std::string Text(const SinusizeParameters& p) {
+    return std::to_string(p.horizontalAmplitude) + "/" + std::to_string(p.horizontalWaveLength) + "/" +
+           std::to_string(p.horizontalStartPhase) + " " + std::to_string(p.verticalAmplitude) + "/" +
+           std::to_string(p.verticalWaveLength) + "/" + std::to_string(p.verticalStartPhase);
+}
+template <class T>
+std::string Text(const T& v) {
+    return std::to_string(v);
 }
 
-// The output of a kernel on a copy of `image`.
-inline PaddedImage Apply(const PaddedImage& image, const Kernel& kernel) {
+template <class... P>
+using EffectKernel = void (*)(const ConstImageView&, const ImageView&, P...);
+
+// The fast and the reference kernel bound to the same arguments.
+template <class... P>
+BoundKernels Bind(EffectKernel<P...> fast, EffectKernel<P...> reference, std::type_identity_t<P>... args) {
+    std::string text = "arguments";
+    ((text += " " + Text(args)), ...);
+    return {[=](auto& i, auto& o) { fast(i, o, args...); }, [=](auto& i, auto& o) { reference(i, o, args...); }, text};
+}
+
+// The output of a kernel with the given arguments on `image`, into a fresh
+// image of its size.
+template <class... P>
+PaddedImage Apply(const PaddedImage& image, EffectKernel<P...> kernel, std::type_identity_t<P>... args) {
     PaddedImage out(image.width, image.height);
-    kernel(image.view(), out.view());
+    kernel(image.view(), out.view(), args...);
     return out;
 }
 
-inline PaddedImage Filled(int w, int h, std::uint32_t argb) {
-    PaddedImage image(w, h);
-    image.fill(argb);
+// One row of the given pixels.
+inline PaddedImage Row(std::initializer_list<std::uint32_t> pixels) {
+    PaddedImage image(static_cast<int>(pixels.size()), 1);
+    image.memory.assign(pixels);
     return image;
 }
 
