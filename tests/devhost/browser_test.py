@@ -13,7 +13,7 @@ import shutil
 import subprocess
 import sys
 
-from hostlib import HERE, REPO, Host, Runner, copy_site, jpeg_size, multipart
+from hostlib import HERE, REPO, Host, Runner, copy_site, equal, jpeg_size, multipart
 
 SKIPPED = 77
 PHOTO = (320, 240)
@@ -45,11 +45,6 @@ def decoded(report):
     broken = [i["src"] for i in report["images"] if not (i["width"] and i["height"])]
     if broken:
         raise AssertionError("images that did not decode: " + ", ".join(broken))
-
-
-def equal(actual, expected, what):
-    if actual != expected:
-        raise AssertionError(f"{what}: expected {expected!r}, got {actual!r}")
 
 
 def main():

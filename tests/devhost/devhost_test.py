@@ -10,7 +10,7 @@ import sys
 import time
 import urllib.parse
 
-from hostlib import HERE, Host, Runner, copy_site, make_png, multipart
+from hostlib import HERE, Host, Runner, check, copy_site, equal, make_png, multipart
 
 MAX_REQUEST_MB = 8
 
@@ -19,13 +19,9 @@ def lines(body):
     return dict(line.split("=", 1) for line in body.decode("utf-8").split("\n") if "=" in line)
 
 
-def check(condition, message):
-    if not condition:
-        raise AssertionError(message)
-
-
-def equal(actual, expected, what):
-    check(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
+def fields(values, expected, what):
+    """The named fields of an answer, compared at once."""
+    equal({name: values.get(name) for name in expected}, expected, what)
 
 
 def test_static_files(host):
@@ -49,26 +45,20 @@ def test_static_files(host):
 def test_query_strings_forms_and_cookies(host):
     query = "name=J%C3%BCrgen+M&tag=a&tag=b&plain=1%2B1%3D2&empty="
     status, _, body = host.get("/echo.asp?" + query, headers={"Cookie": "theme=dark; id=42", "User-Agent": "tester/1"})
-    values = lines(body)
     equal(status, 200, "status")
-    equal(values["query"], "name=J%C3%BCrgen+M&tag=a&tag=b&plain=1%2B1%3D2&empty=", "the collection's own text")
-    equal(values["q:name"], "Jürgen M", "UTF-8 and '+' decoded")
-    equal(values["q:tag"], "a, b", "repeated names joined as ASP does")
-    equal(values["q:plain"], "1+1=2", "escaped '+' and '='")
-    equal(values["q:empty"], "", "empty value")
-    equal((values["c:theme"], values["c:id"]), ("dark", "42"), "cookies")
-    equal(values["item"], "Jürgen M", "Request(name) searches the query string first")
-    equal(values["missing"], "[]", "a missing name reads as empty")
-    equal(values["agent"], "tester/1", "HTTP_ server variables")
-    equal(values["script"], "/echo.asp", "SCRIPT_NAME")
+    # The collection's own text; UTF-8, '+' and escapes decoded; repeated names
+    # joined as ASP does; Request(name) searches the query string first; a
+    # missing name reads as empty; HTTP_ server variables and SCRIPT_NAME.
+    fields(lines(body), {"query": query, "q:name": "Jürgen M", "q:tag": "a, b", "q:plain": "1+1=2", "q:empty": "",
+                         "c:theme": "dark", "c:id": "42", "item": "Jürgen M", "missing": "[]", "agent": "tester/1",
+                         "script": "/echo.asp"}, "query string, cookies and server variables")
 
     form = "name=Form+Value&text=%3Cb%3E%26"
     status, _, body = host.request("POST", "/echo.asp?q=1", form.encode(),
                                    headers={"Content-Type": "application/x-www-form-urlencoded"})
-    values = lines(body)
-    equal((values["method"], values["f:name"], values["f:text"]), ("POST", "Form Value", "<b>&"), "URL-encoded form")
-    equal(values["total"], str(len(form)), "TotalBytes")
-    equal(values["item"], "Form Value", "Request(name) falls back to the form")
+    # Request(name) falls back to the form.
+    fields(lines(body), {"method": "POST", "f:name": "Form Value", "f:text": "<b>&", "total": str(len(form)),
+                         "item": "Form Value"}, "URL-encoded form")
 
 
 def test_multipart_upload_of_a_few_megabytes(host):
@@ -83,14 +73,12 @@ def test_multipart_upload_of_a_few_megabytes(host):
     check(len(png) > 2_000_000, "the upload should be a few megabytes")
     body, content_type = multipart({"title": "holiday"}, {"picture": ("noise.png", "image/png", png)})
     status, _, answer = host.request("POST", "/upload.asp", body, headers={"Content-Type": content_type}, timeout=60)
-    values = lines(answer)
     equal(status, 200, "status: " + answer.decode("utf-8", "replace")[:300])
-    equal((values["name"], values["type"], values["size"], values["title"]),
-          ("noise.png", "image/png", str(len(png)), "holiday"), "upload fields")
-    equal(values["image"], "1100x800", "decoded size")
     argb = lambda p: "FF%02X%02X%02X" % p[:3]
-    equal(values["pixels"], ",".join([argb(pixel(0, 0)), argb(pixel(1099, 799)), argb(pixel(550, 400))]),
-          "pixels of the decoded upload")
+    fields(lines(answer), {"name": "noise.png", "type": "image/png", "size": str(len(png)), "title": "holiday",
+                           "image": "1100x800",
+                           "pixels": ",".join(argb(pixel(x, y)) for x, y in [(0, 0), (1099, 799), (550, 400)])},
+           "upload fields, decoded size and pixels")
 
 
 def test_script_errors(host):
@@ -140,12 +128,11 @@ def test_response_object(host):
 def test_server_object(host, site):
     values = lines(host.get("/server.asp")[2])
     root = "Z:" + os.path.abspath(site).replace("/", "\\")
-    equal(values["root"], root, "MapPath of /")
-    equal(values["here"], root + "\\echo.asp", "MapPath relative to the page")
-    equal(values["sub"], root + "\\sub\\page.asp", "MapPath of a rooted path")
-    equal(values["html"], "&lt;a href=&quot;x&quot;&gt;&amp;&#233;&lt;/a&gt;", "HTMLEncode")
-    equal(values["url"], "a+b%26c%2Fd%C3%A9", "URLEncode")
-    equal(values["timeout"], "5", "ScriptTimeout from the command line")
+    # MapPath of /, relative to the page and of a rooted path; the encoders;
+    # ScriptTimeout from the command line.
+    fields(values, {"root": root, "here": root + "\\echo.asp", "sub": root + "\\sub\\page.asp",
+                    "html": "&lt;a href=&quot;x&quot;&gt;&amp;&#233;&lt;/a&gt;", "url": "a+b%26c%2Fd%C3%A9",
+                    "timeout": "5"}, "Server")
     check(values["outside"].startswith("-2147024809:") and "inside the site" in values["outside"], values["outside"])
     check(values["create"].startswith("800401F3:") and "Server.CreateObject Failed" in values["create"], values["create"])
 

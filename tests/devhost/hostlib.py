@@ -14,6 +14,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 
 
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def equal(actual, expected, what):
+    check(actual == expected, f"{what}: expected {expected!r}, got {actual!r}")
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 

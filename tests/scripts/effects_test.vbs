@@ -33,28 +33,18 @@ Sub TestEveryClassByProgId()
     Next
 End Sub
 
+' Properties by name (the C++ suite checks every default and slot).
 Sub TestPropertiesByName()
     Dim e
     On Error Resume Next
-    Set e = CreateObject("RastelleEffects.Sharpen")
-    eq e.Strength, 16, "Sharpen.Strength starts at the method's default"
-    e.Strength = 40
-    eq e.Strength, 40, "Sharpen.Strength is set by name"
     Set e = CreateObject("RastelleEffects.PageCurl")
-    eq e.CurlMode, 5, "PageCurl.CurlMode default"
-    eq e.CurlColor, -52, "PageCurl.CurlColor default"
-    eq e.BackgroundColor, -1, "PageCurl.BackgroundColor default"
+    eq e.CurlMode & " " & e.CurlColor, "5 -52", "PageCurl defaults"
     e.Width = 3 : e.Height = 2
     eq e.Width & "x" & e.Height, "3x2", "PageCurl size set by name"
     Set e = CreateObject("RastelleEffects.Texturize")
     e.Shift = 1.5
     eq VarType(e.Shift), vbSingle, "Texturize.Shift is a Single"
     eq e.Shift, CSng(1.5), "Texturize.Shift set by name"
-    Set e = CreateObject("RastelleEffects.Sinusize")
-    e.HorizontalAmplitude = 3 : e.VerticalWaveLength = 7
-    eq e.HorizontalAmplitude + e.VerticalWaveLength, 10, "Sinusize properties by name"
-    Set e = CreateObject("RastelleEffects.Lightness")
-    eq e.AutoMode, 0, "Lightness starts with Amount, not automatic"
     expect_no_err "properties raised nothing"
 End Sub
 

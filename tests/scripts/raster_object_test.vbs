@@ -5,12 +5,6 @@ Const SRC = "Rastelle.RasterObject.1"
 Const E_FAIL = &H80004005
 Const E_INVALIDARG = &H80070057
 Const NO_WIDTH = "Cannot get image width, because there is no any data. Create new image or load it first."
-Const NO_CLONE = "Cannot clone the object: there is no raster any data to be cloned!"
-Const BAD_GET = "Cannot get pixel at this coordinates. It possible they are out of bounds!"
-Const BAD_PUT = "Cannot put pixel at this coordinates. It possible they are out of bounds!"
-Const BAD_SIZE = "Width and Height must be > 0."
-Const BAD_OUTPUT_TYPE = "This output file type is unsupported!"
-Const UNKNOWN_TYPE = "Unknown file type."
 
 Const oftUnknown = -1, oftJPEG = 0, oftBMP = 1, oftPNG = 2, oftTIFF = 3, oftGIF = 4, oftSWF = 5
 
@@ -53,8 +47,7 @@ Sub TestCreation()
     Dim a, b
     Set a = CreateObject("Rastelle.RasterObject")
     Set b = CreateObject("Rastelle.RasterObject.1")
-    eq TypeName(a), "IRasterObject", "version-independent ProgID gives a RasterObject"
-    eq TypeName(b), "IRasterObject", "versioned ProgID gives a RasterObject"
+    eq TypeName(a) & " " & TypeName(b), "IRasterObject IRasterObject", "either ProgID gives a RasterObject"
     a.EmptyImage 2, 1
     b.EmptyImage 5, 4
     size_is a, 2, 1, "objects created by either ProgID are separate"
@@ -69,20 +62,12 @@ Sub TestErrors()
     On Error Resume Next
     v = r.Width
     expect_err E_FAIL, SRC, NO_WIDTH, "new object: Width"
-    Set v = r.Clone()
-    expect_err E_FAIL, SRC, NO_CLONE, "new object: Clone"
     r.EmptyImage 4, 3, 0
-    v = r.Pixels(4, 0)
-    expect_err E_FAIL, SRC, BAD_GET, "Pixels get at x = width"
     r.Pixels(-1, -1) = -1
-    expect_err E_FAIL, SRC, BAD_PUT, "Pixels put at -1, -1"
-    r.EmptyImage -3, 5
-    expect_err E_FAIL, SRC, BAD_SIZE, "EmptyImage -3, 5"
+    expect_err E_FAIL, SRC, "Cannot put pixel at this coordinates. It possible they are out of bounds!", _
+        "Pixels put at -1, -1"
     r.OutputFileType = 7
-    expect_err E_INVALIDARG, SRC, BAD_OUTPUT_TYPE, "OutputFileType refuses 7"
-    r.EmptyImage 40000, 40000
-    expect_err E_FAIL, SRC, "GDI+ error occured in EmptyImage method of the RasterObject object.*", _
-        "EmptyImage 40000, 40000 is refused"
+    expect_err E_INVALIDARG, SRC, "This output file type is unsupported!", "OutputFileType refuses 7"
     On Error GoTo 0
 End Sub
 
@@ -118,9 +103,8 @@ Sub TestLoadFile()
             Case "pixels_4x3.bmp", "pixels_4x3.tif": pixels_are r, 4, OPAQUE_PIXELS, f(0) & ": pixels"
             Case "photo_16x8_300dpi.jpg": eq r.Pixels(0, 0) And &HFF000000, &HFF000000, f(0) & ": opaque"
             Case "palette_5x4.gif"
-                eq r.Pixels(0, 0), &HFFFF0000, f(0) & ": top left pixel"
-                eq r.Pixels(2, 1), &HFF00FF00, f(0) & ": inner pixel"
-                eq r.Pixels(4, 3), &HFF0000FF, f(0) & ": bottom right pixel"
+                eq Hex(r.Pixels(0, 0)) & " " & Hex(r.Pixels(2, 1)) & " " & Hex(r.Pixels(4, 3)), _
+                    "FFFF0000 FF00FF00 FF0000FF", f(0) & ": corner and inner pixels"
         End Select
     Next
     eq r.OutputFileType, oftGIF, "LoadFile keeps OutputFileType"
@@ -129,11 +113,9 @@ Sub TestLoadFile()
     r.HorizontalResolution = 123
     On Error Resume Next
     r.LoadFile fixture("icon_16x16.ico")
-    expect_err E_FAIL, SRC, UNKNOWN_TYPE, "LoadFile of an icon"
+    expect_err E_FAIL, SRC, "Unknown file type.", "LoadFile of an icon"
     v = r.Width
     expect_err E_FAIL, SRC, NO_WIDTH, "LoadFile of an icon leaves no image"
-    r.LoadFile fixture("no_such_file.png")
-    expect_err E_FAIL, SRC, "Windows error in RasterObject.LoadFile: *", "LoadFile of a missing file"
     On Error GoTo 0
     eq r.HorizontalResolution, 123, "a failed LoadFile keeps the resolution"
 End Sub

@@ -27,17 +27,12 @@ Sub TestEncoderObjects()
     eq TypeName(jpeg), "IJPEGEncoderInfo", "JPEGEncoderInfo by ProgID"
     eq jpeg.Quality & " " & tiff.CompressionType & tiff.ColorDepth & tiff.ColorSpace & " " & gif.PaletteType, _
         "75 110 0", "defaults of JPEG quality, TIFF options and GIF palette"
-    eq tiff.ICCProfileFilename, "", "TIFF default profile"
-    eq gif.IsTransparent Or gif.AntialiasingPreprocessOn, False, "GIF default flags"
     eq swf.BackgroundColor & " " & swf.JPEGQuality & " " & swf.CompressionType, "-1 75 0", "SWF defaults"
     jpeg.Quality = 150
     eq jpeg.Quality, 100, "quality is clamped"
     On Error Resume Next
     tiff.ColorDepth = 3
     expect_err &H80070057, "Rastelle.TIFFEncoderInfo.1", "This color depth is not supported!", "TIFF depth 3"
-    swf.CompressionType = 2
-    expect_err &H80070057, "Rastelle.SWFEncoderInfo.1", _
-        "Wrong compression type! It must be either lossless (0) or JPEG (1)...", "SWF compression 2"
     On Error GoTo 0
 End Sub
 
@@ -71,21 +66,10 @@ Sub TestSaveAndReload()
     eq Reload(OutPath("really-tiff.png")).CurrentFileType, oftTIFF, "an encoder object decides the format"
 End Sub
 
-Sub TestCmykTiff()
-    Dim r, tiff, loaded
-    Set r = CreateObject("Rastelle.RasterObject")
-    r.EmptyImage 5, 3, &HFF2080C0
-    Set tiff = CreateObject("Rastelle.TIFFEncoderInfo")
-    tiff.ColorSpace = 1
-    r.SaveFile OutPath("cmyk.tif"), tiff
-    ' 5 x 3 x 4 bytes of ink after the 8-byte header.
-    ok fso.GetFile(OutPath("cmyk.tif")).Size > 68, "csCMYK writes a file"
-    Set loaded = Reload(OutPath("cmyk.tif"))
-    eq loaded.CurrentFileType & " " & loaded.Width & "x" & loaded.Height, oftTIFF & " 5x3", "the CMYK TIFF loads back"
-End Sub
-
+' A GIF with its options left out and with an encoder object (the C++ suite
+' checks palettes and transparency byte by byte).
 Sub TestGif()
-    Dim r, gif, loaded, alpha
+    Dim r, gif, loaded
     Set r = CreateObject("Rastelle.RasterObject")
     r.EmptyImage 4, 3, &HFF2080C0
     r.Pixels(1, 1) = &HFFFF0000
@@ -93,29 +77,12 @@ Sub TestGif()
     r.OutputFileType = oftGIF
     r.SaveFile OutPath("plain.gif")
     Set loaded = Reload(OutPath("plain.gif"))
-    eq loaded.CurrentFileType & " " & Hex(loaded.Pixels(1, 1)) & " " & Hex(loaded.Pixels(0, 2)), _
-        oftGIF & " FFFF0000 FF2080C0", "GIF keeps a few colours exactly"
-    ' The palette is built from the image over black, so this pixel's entry is black.
-    eq Hex(loaded.Pixels(2, 0)), "FF000000", "without IsTransparent every pixel is opaque"
-
+    eq loaded.CurrentFileType & " " & Hex(loaded.Pixels(1, 1)) & " " & Hex(loaded.Pixels(2, 0)), _
+        oftGIF & " FFFF0000 FF000000", "GIF keeps a few colours exactly; without IsTransparent all is opaque"
     Set gif = CreateObject("Rastelle.GIFEncoderInfo")
     gif.IsTransparent = True
     r.SaveFile OutPath("clear.gif"), gif
-    Set loaded = Reload(OutPath("clear.gif"))
-    alpha = loaded.Pixels(2, 0) And &HFF000000
-    eq alpha, 0, "IsTransparent: a pixel of alpha 1 is transparent"
-    eq Hex(loaded.Pixels(1, 1)), "FFFF0000", "IsTransparent: other colours stay opaque"
-
-    gif.PaletteType = 1
-    gif.IsTransparent = False
-    r.SaveFile OutPath("halftone.gif"), gif
-    eq Reload(OutPath("halftone.gif")).CurrentFileType, oftGIF, "the halftone palette writes a GIF"
-    gif.PaletteType = 5
-    On Error Resume Next
-    r.SaveFile OutPath("unknown.gif"), gif
-    expect_err &HE0000202, SRC, "GDI+ error occured in SaveFile method of the RasterObject object.*", _
-        "an unknown palette type"
-    On Error GoTo 0
+    eq Reload(OutPath("clear.gif")).Pixels(2, 0) And &HFF000000, 0, "IsTransparent: a pixel of alpha 1 is transparent"
 End Sub
 
 Sub TestFailuresAndPictures()
@@ -131,11 +98,6 @@ Sub TestFailuresAndPictures()
 
     Set dict = CreateObject("Scripting.Dictionary")
     On Error Resume Next
-    CreateObject("Rastelle.RasterObject").SaveFile OutPath("none.png")
-    expect_err &HE0000202, SRC, "Cannot save image to file, because there is no any data. Create new image or load it first.", _
-        "SaveFile without image"
-    r.SaveFile fso.BuildPath(OutPath("no-such-folder"), "x.png")
-    expect_err &HE0000202, SRC, "Windows error in RasterObject.SaveFile: *", "saving into a missing folder"
     r.SaveFile OutPath("bad.png"), dict
     expect_err &H80004002, SRC, "Wrong Encoder object!", "an object that is no encoder"
     r.SaveStream dict
@@ -146,7 +108,6 @@ End Sub
 On Error Resume Next
 TestEncoderObjects : group_done "encoder objects"
 TestSaveAndReload : group_done "save and reload"
-TestCmykTiff : group_done "CMYK TIFF"
 TestGif : group_done "GIF"
 TestFailuresAndPictures : group_done "failures and pictures"
 fso.DeleteFolder workDir, True

@@ -12,6 +12,7 @@
 #include <tiffio.h>
 
 #include <fstream>
+#include <tuple>
 
 namespace rastelle::test {
 namespace {
@@ -88,19 +89,12 @@ TEST_F(CmykTiffTest, WritesAnUncompressedSeparatedFileOneRowAStrip) {
     ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"cmyk.tif")).get(), CmykTiff().get()), S_OK);
 
     const CmykFile file = ReadCmyk(L"cmyk.tif");
-    EXPECT_EQ(file.photometric, PHOTOMETRIC_SEPARATED);
-    EXPECT_EQ(file.samples, 4);
-    EXPECT_EQ(file.bits, 8);
-    EXPECT_EQ(file.orientation, ORIENTATION_TOPLEFT);
-    EXPECT_EQ(file.compression, COMPRESSION_NONE);
-    EXPECT_EQ(file.planar, PLANARCONFIG_CONTIG);
-    EXPECT_EQ(file.inkset, INKSET_CMYK);
-    EXPECT_EQ(file.width, 3u);
-    EXPECT_EQ(file.height, 2u);
-    EXPECT_EQ(file.rowsPerStrip, 1u);
-    EXPECT_EQ(file.strips, 2u);
-    EXPECT_EQ(file.xResolution, 300.0f);
-    EXPECT_EQ(file.yResolution, 150.0f);
+    EXPECT_EQ(std::tie(file.photometric, file.samples, file.bits, file.orientation, file.compression, file.planar,
+                       file.inkset),
+              std::make_tuple(PHOTOMETRIC_SEPARATED, 4, 8, ORIENTATION_TOPLEFT, COMPRESSION_NONE, PLANARCONFIG_CONTIG,
+                              INKSET_CMYK));
+    EXPECT_EQ(std::tie(file.width, file.height, file.rowsPerStrip, file.strips, file.xResolution, file.yResolution),
+              std::make_tuple(3u, 2u, 1u, 2u, 300.0f, 150.0f));
     ASSERT_EQ(file.inks.size(), kColours.size());
     EXPECT_EQ(file.inks[0], 0x00000000u);  // white: no ink
     if (!OwnSeparation()) return;          // the platform's own inks

@@ -69,11 +69,9 @@ TEST(DrawingSettings, PenCapsAndDashCapsMapToTheirGdiplusValues) {
         UniquePen converted;
         ASSERT_EQ(drawing::ConvertPen(pen.get(), converted), Gdiplus::Ok);
         const PenState state = StateOf(converted.get());
-        EXPECT_EQ(state.start, lineCaps[cap]);
-        EXPECT_EQ(state.end, lineCaps[8 - cap]);
-        EXPECT_EQ(state.dashCap, dashCaps[cap % 3]);
-        EXPECT_EQ(state.dash, Gdiplus::DashStyle(cap % 5));
-        EXPECT_EQ(state.join, Gdiplus::LineJoin(cap % 4));
+        EXPECT_EQ(std::make_tuple(state.start, state.end, state.dashCap, state.dash, state.join),
+                  std::make_tuple(lineCaps[cap], lineCaps[8 - cap], dashCaps[cap % 3], Gdiplus::DashStyle(cap % 5),
+                                  Gdiplus::LineJoin(cap % 4)));
     }
 }
 
@@ -81,11 +79,11 @@ TEST(DrawingSettings, EnumeratedSettersRefuseTheCountAndAboveButStoreNegativesWh
     StartGdiplus();
     auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
     ClearThreadError();
-    EXPECT_EQ(pen->put_StartCapType(lctEnumCount), E_INVALIDARG);
-    EXPECT_EQ(pen->put_EndCapType(static_cast<LineCapTypes>(100)), E_INVALIDARG);
-    EXPECT_EQ(pen->put_DashType(dstEnumCount), E_INVALIDARG);
-    EXPECT_EQ(pen->put_LineJoinBehaviour(ljtEnumCount), E_INVALIDARG);
-    EXPECT_EQ(pen->put_DashCapType(dctEnumCount), E_INVALIDARG);
+    EXPECT_EQ((std::vector<HRESULT>{pen->put_StartCapType(lctEnumCount),
+                                    pen->put_EndCapType(static_cast<LineCapTypes>(100)),
+                                    pen->put_DashType(dstEnumCount), pen->put_LineJoinBehaviour(ljtEnumCount),
+                                    pen->put_DashCapType(dctEnumCount)}),
+              std::vector<HRESULT>(5, E_INVALIDARG));
     EXPECT_FALSE(TakeThreadError().present);
     LineCapTypes cap{};
     pen->get_StartCapType(&cap);
@@ -176,9 +174,8 @@ TEST(DrawingSettings, ClonesCopyEverySettingAndATextureBrushSharesItsTexture) {
     solid->put_Color(0x0BADF00D);
     ComPtr<IDrawingSolidBrush> solidCopy;
     ASSERT_EQ(solid->Clone(solidCopy.put()), S_OK);
-    LONG color = 0;
-    solidCopy->get_Color(&color);
-    EXPECT_EQ(color, 0x0BADF00D);
+    solidCopy->get_Color(&fore);
+    EXPECT_EQ(fore, 0x0BADF00D);
 
     auto texture = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
     texture->put_ScaleFactor(0.5f), texture->put_RotateFactor(30.0f), texture->put_WrapMode(wmClamp);

@@ -9,70 +9,59 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <tuple>
 
 namespace rastelle::test {
 namespace {
 
 using transforms::ExternalEffect;
 
-struct Setter {
-    unsigned slot;
-    const wchar_t* property;
-};
-
 // Each class, and which property each setter slot the effect methods call
-// must reach (what the value means to the effect method).
+// must reach: the setters take every other slot from the first one.
 struct ClassLayout {
     ExternalEffect effect;
     const wchar_t* name;
-    std::vector<Setter> setters;
+    unsigned firstSetter;
+    std::vector<const wchar_t*> properties;
 };
 
+using E = ExternalEffect;
 const ClassLayout kClasses[] = {
-    {ExternalEffect::AutoLevel, L"AutoLevel", {}},
-    {ExternalEffect::Antialiasing, L"Antialiasing", {}},
-    {ExternalEffect::Greyscale, L"Greyscale", {}},
-    {ExternalEffect::Waddle, L"Waddle", {}},
-    {ExternalEffect::Lightness, L"Lightness", {{9, L"Amount"}, {11, L"AutoMode"}}},
-    {ExternalEffect::Contrast, L"Contrast", {{9, L"Amount"}, {11, L"AutoMode"}}},
-    {ExternalEffect::AddNoise, L"AddNoise", {{9, L"Amount"}, {11, L"IsMonochrome"}}},
-    {ExternalEffect::Spray, L"Spray", {{9, L"Amount"}, {11, L"BackgroundColor"}, {13, L"FrameWidth"}}},
-    {ExternalEffect::Mosaic, L"Mosaic", {{9, L"CellHeight"}, {11, L"CellWidth"}}},
-    {ExternalEffect::Sinusize,
-     L"Sinusize",
-     {{9, L"HorizontalAmplitude"},
-      {11, L"VerticalAmplitude"},
-      {13, L"HorizontalWaveLength"},
-      {15, L"VerticalWaveLength"},
-      {17, L"HorizontalStartPhase"},
-      {19, L"VerticalStartPhase"},
-      {21, L"BackgroundColor"}}},
-    {ExternalEffect::Swirl, L"Swirl", {{9, L"Amount"}}},
-    {ExternalEffect::EllipseCrop,
-     L"EllipseCrop",
-     {{9, L"VerticalRadius"}, {11, L"HorizontalRadius"}, {13, L"BackgroundColor"}, {15, L"X"}, {17, L"Y"}}},
-    {ExternalEffect::Solarize, L"Solarize", {{9, L"ThresholdColor"}}},
-    {ExternalEffect::HSLColorize, L"HSLColorize", {{9, L"Hue"}, {11, L"Saturation"}, {13, L"Lightness"}}},
-    {ExternalEffect::Texturize, L"Texturize", {{9, L"Amount"}, {11, L"Shift"}}},
-    {ExternalEffect::Sharpen, L"Sharpen", {{9, L"Strength"}}},
-    {ExternalEffect::Emboss, L"Emboss", {{9, L"Type"}}},
-    {ExternalEffect::EdgeDetect, L"EdgeDetect", {{9, L"Type"}}},
-    {ExternalEffect::SwapChannels, L"SwapChannels", {{9, L"Red"}, {11, L"Green"}, {13, L"Blue"}, {15, L"Alpha"}}},
-    {ExternalEffect::Buttonize, L"Buttonize", {{9, L"FrameOpacity"}, {11, L"FrameWidth"}, {13, L"Type"}}},
-    {ExternalEffect::PageCurl,
-     L"PageCurl",
-     {{8, L"Width"}, {10, L"Height"}, {12, L"BackgroundColor"}, {14, L"CurlColor"}, {16, L"CurlMode"}}},
+    {E::AutoLevel, L"AutoLevel", 9, {}},
+    {E::Antialiasing, L"Antialiasing", 9, {}},
+    {E::Greyscale, L"Greyscale", 9, {}},
+    {E::Waddle, L"Waddle", 9, {}},
+    {E::Lightness, L"Lightness", 9, {L"Amount", L"AutoMode"}},
+    {E::Contrast, L"Contrast", 9, {L"Amount", L"AutoMode"}},
+    {E::AddNoise, L"AddNoise", 9, {L"Amount", L"IsMonochrome"}},
+    {E::Spray, L"Spray", 9, {L"Amount", L"BackgroundColor", L"FrameWidth"}},
+    {E::Mosaic, L"Mosaic", 9, {L"CellHeight", L"CellWidth"}},
+    {E::Sinusize, L"Sinusize", 9, {L"HorizontalAmplitude", L"VerticalAmplitude", L"HorizontalWaveLength",
+                                   L"VerticalWaveLength", L"HorizontalStartPhase", L"VerticalStartPhase",
+                                   L"BackgroundColor"}},
+    {E::Swirl, L"Swirl", 9, {L"Amount"}},
+    {E::EllipseCrop, L"EllipseCrop", 9, {L"VerticalRadius", L"HorizontalRadius", L"BackgroundColor", L"X", L"Y"}},
+    {E::Solarize, L"Solarize", 9, {L"ThresholdColor"}},
+    {E::HSLColorize, L"HSLColorize", 9, {L"Hue", L"Saturation", L"Lightness"}},
+    {E::Texturize, L"Texturize", 9, {L"Amount", L"Shift"}},
+    {E::Sharpen, L"Sharpen", 9, {L"Strength"}},
+    {E::Emboss, L"Emboss", 9, {L"Type"}},
+    {E::EdgeDetect, L"EdgeDetect", 9, {L"Type"}},
+    {E::SwapChannels, L"SwapChannels", 9, {L"Red", L"Green", L"Blue", L"Alpha"}},
+    {E::Buttonize, L"Buttonize", 9, {L"FrameOpacity", L"FrameWidth", L"Type"}},
+    {E::PageCurl, L"PageCurl", 8, {L"Width", L"Height", L"BackgroundColor", L"CurlColor", L"CurlMode"}},
 };
 
 const CLSID& ClsidOf(const ClassLayout& layout) { return transforms::ExternalEffectClassOf(layout.effect).clsid; }
 const IID& IidOf(const ClassLayout& layout) { return transforms::ExternalEffectClassOf(layout.effect).iid; }
 
-ComPtr<IDispatch> NewEffect(const ClassLayout& layout) {
+ComPtr<IDispatch> NewEffect(ExternalEffect effect) {
+    const auto& info = transforms::ExternalEffectClassOf(effect);
     ComPtr<IDispatch> object;
-    EXPECT_EQ(CoCreateInstance(ClsidOf(layout), nullptr, CLSCTX_INPROC_SERVER, IidOf(layout), object.put_void()),
-              S_OK);
+    EXPECT_EQ(CoCreateInstance(info.clsid, nullptr, CLSCTX_INPROC_SERVER, info.iid, object.put_void()), S_OK);
     return object;
 }
+ComPtr<IDispatch> NewEffect(const ClassLayout& layout) { return NewEffect(layout.effect); }
 
 DISPID IdOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
@@ -101,11 +90,9 @@ PropertyValue Get(IDispatch* object, const wchar_t* name) {
 // Calls Apply by name as the array form (the RasterObject's): the input
 // array itself and the address of an array variable.
 HRESULT ApplyToArray(IDispatch* object, SAFEARRAY* input, SAFEARRAY** output) {
-    VARIANT arguments[2];
-    arguments[1].vt = VT_ARRAY | VT_I4;
-    arguments[1].parray = input;
-    arguments[0].vt = VT_BYREF | VT_ARRAY | VT_I4;
-    arguments[0].pparray = output;
+    VARIANT arguments[2]{};
+    arguments[1].vt = VT_ARRAY | VT_I4, arguments[1].parray = input;
+    arguments[0].vt = VT_BYREF | VT_ARRAY | VT_I4, arguments[0].pparray = output;
     DISPPARAMS params{arguments, nullptr, 2, 0};
     return object->Invoke(IdOf(object, L"Apply"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
                           nullptr, nullptr);
@@ -126,51 +113,40 @@ TEST(EffectComponentClasses, SetterSlotsLandOnTheNamedProperties) {
         TYPEATTR* attributes = nullptr;
         ASSERT_EQ(info->GetTypeAttr(&attributes), S_OK);
         EXPECT_EQ(attributes->guid, IidOf(layout));
-        EXPECT_EQ(attributes->cbSizeVft, (8 + 2 * layout.setters.size()) * sizeof(void*));
+        EXPECT_EQ(attributes->cbSizeVft, (8 + 2 * layout.properties.size()) * sizeof(void*));
         info->ReleaseTypeAttr(attributes);
 
-        for (size_t i = 0; i < layout.setters.size(); ++i) {
-            const Setter& setter = layout.setters[i];
-            const HRESULT set = setter.property == std::wstring_view(L"Shift")
-                                    ? com::CallSlot(object.get(), setter.slot, 2.5f)
-                                    : com::CallSlot(object.get(), setter.slot, static_cast<LONG>(-1000 - i));
-            EXPECT_EQ(set, S_OK);
+        auto isShift = [](const wchar_t* property) { return property == std::wstring_view(L"Shift"); };
+        for (unsigned i = 0; i < layout.properties.size(); ++i) {
+            const unsigned slot = layout.firstSetter + 2 * i;
+            EXPECT_EQ(isShift(layout.properties[i]) ? com::CallSlot(object.get(), slot, 2.5f)
+                                                    : com::CallSlot(object.get(), slot, static_cast<LONG>(-1000 - i)),
+                      S_OK);
         }
-        for (size_t i = 0; i < layout.setters.size(); ++i) {
-            const Setter& setter = layout.setters[i];
-            auto value = Get(object.get(), setter.property);
-            if (setter.property == std::wstring_view(L"Shift")) {
-                ASSERT_EQ(value.vt, VT_R4);
-                EXPECT_EQ(value.fltVal, 2.5f);
-            } else {
-                ASSERT_EQ(value.vt, VT_I4) << Narrow(setter.property);
-                EXPECT_EQ(value.lVal, static_cast<LONG>(-1000 - i)) << Narrow(setter.property);
-            }
+        for (unsigned i = 0; i < layout.properties.size(); ++i) {
+            const auto value = Get(object.get(), layout.properties[i]);
+            const bool shift = isShift(layout.properties[i]);
+            EXPECT_EQ(std::make_tuple(value.vt, value.lVal, value.fltVal),
+                      std::make_tuple(VARTYPE(shift ? VT_R4 : VT_I4), shift ? 0 : LONG(-1000 - i), shift ? 2.5f : 0.0f))
+                << Narrow(layout.properties[i]);
         }
     }
 }
 
 TEST(EffectComponentClasses, StartWithTheDefaultsOfTheEffectMethods) {
-    auto find = [](ExternalEffect effect) -> const ClassLayout& {
-        for (const ClassLayout& layout : kClasses)
-            if (layout.effect == effect) return layout;
-        throw std::logic_error("no such class");
-    };
     const struct {
         ExternalEffect effect;
         const wchar_t* property;
         LONG value;
     } defaults[] = {
-        {ExternalEffect::Sharpen, L"Strength", 16},        {ExternalEffect::Emboss, L"Type", 1},
-        {ExternalEffect::EdgeDetect, L"Type", 0},          {ExternalEffect::Buttonize, L"Type", 0},
-        {ExternalEffect::Buttonize, L"FrameWidth", 10},    {ExternalEffect::Buttonize, L"FrameOpacity", 70},
-        {ExternalEffect::PageCurl, L"CurlMode", 5},        {ExternalEffect::PageCurl, L"CurlColor", -52},
-        {ExternalEffect::PageCurl, L"BackgroundColor", -1}, {ExternalEffect::AddNoise, L"IsMonochrome", 0},
-        {ExternalEffect::SwapChannels, L"Blue", 2},        {ExternalEffect::Lightness, L"AutoMode", 0},
+        {E::Sharpen, L"Strength", 16},       {E::Emboss, L"Type", 1},          {E::EdgeDetect, L"Type", 0},
+        {E::Buttonize, L"Type", 0},          {E::Buttonize, L"FrameWidth", 10}, {E::Buttonize, L"FrameOpacity", 70},
+        {E::PageCurl, L"CurlMode", 5},       {E::PageCurl, L"CurlColor", -52},  {E::PageCurl, L"BackgroundColor", -1},
+        {E::AddNoise, L"IsMonochrome", 0},   {E::SwapChannels, L"Blue", 2},    {E::Lightness, L"AutoMode", 0},
     };
     for (const auto& expected : defaults) {
-        auto object = NewEffect(find(expected.effect));
-        EXPECT_EQ(Get(object.get(), expected.property).lVal, expected.value) << Narrow(expected.property);
+        EXPECT_EQ(Get(NewEffect(expected.effect).get(), expected.property).lVal, expected.value)
+            << Narrow(expected.property);
     }
 }
 
@@ -213,34 +189,29 @@ TEST(EffectComponentClasses, ApplyTakesTheVariantReferencesOfScripts) {
     ASSERT_EQ(ApplyToArray(object.get(), input.get(), &direct), S_OK);
     com::UniqueSafeArray directResult(direct);
 
-    VARIANT inputVariable;
-    inputVariable.vt = VT_ARRAY | VT_I4;
-    inputVariable.parray = input.get();
+    VARIANT inputVariable{};
+    inputVariable.vt = VT_ARRAY | VT_I4, inputVariable.parray = input.get();
     com::UniqueVariant outputVariable;
-    outputVariable->vt = VT_BSTR;
-    outputVariable->bstrVal = SysAllocString(L"held before");
-    VARIANT references[2];
-    references[1].vt = VT_BYREF | VT_VARIANT;
-    references[1].pvarVal = &inputVariable;
-    references[0].vt = VT_BYREF | VT_VARIANT;
-    references[0].pvarVal = outputVariable.get();
+    outputVariable->vt = VT_BSTR, outputVariable->bstrVal = SysAllocString(L"held before");
+    VARIANT references[2]{};
+    references[1].vt = references[0].vt = VT_BYREF | VT_VARIANT;
+    references[1].pvarVal = &inputVariable, references[0].pvarVal = outputVariable.get();
     DISPPARAMS scriptParams{references, nullptr, 2, 0};
-    ASSERT_EQ(object->Invoke(apply, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &scriptParams, nullptr, nullptr,
-                             nullptr),
-              S_OK);
+    auto invoke = [&] {
+        return object->Invoke(apply, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &scriptParams, nullptr, nullptr,
+                              nullptr);
+    };
+    ASSERT_EQ(invoke(), S_OK);
     ASSERT_EQ(outputVariable->vt, VT_ARRAY | VT_I4);
     EXPECT_EQ(outputVariable->parray->rgsabound[0].cElements * outputVariable->parray->rgsabound[1].cElements, 15u);
     EXPECT_EQ(ArrayValues(outputVariable->parray), ArrayValues(direct));
 
     // Something other than a PixelArray is refused with the class's error.
-    VARIANT notAnArray;
-    notAnArray.vt = VT_I4;
-    notAnArray.lVal = 5;
+    VARIANT notAnArray{};
+    notAnArray.vt = VT_I4, notAnArray.lVal = 5;
     references[1].pvarVal = &notAnArray;
     ClearThreadError();
-    EXPECT_EQ(object->Invoke(apply, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &scriptParams, nullptr, nullptr,
-                             nullptr),
-              static_cast<HRESULT>(0xE0000205));
+    EXPECT_EQ(invoke(), static_cast<HRESULT>(0xE0000205));
     EXPECT_EQ(Narrow(TakeThreadError().source), "RastelleEffects.Mosaic.1");
     EXPECT_EQ(outputVariable->vt, VT_ARRAY | VT_I4) << "a failure leaves the output";
 }

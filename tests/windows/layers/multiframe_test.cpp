@@ -35,13 +35,12 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
     EXPECT_NE(tif, nullptr);
     if (!tif) return path;
     for (const Page& page : pages) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(page.width));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(page.height));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, page.samples);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+        const std::pair<ttag_t, int> fields[] = {
+            {TIFFTAG_IMAGEWIDTH, page.width},      {TIFFTAG_IMAGELENGTH, page.height},
+            {TIFFTAG_BITSPERSAMPLE, 8},            {TIFFTAG_SAMPLESPERPIXEL, page.samples},
+            {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+            {TIFFTAG_ROWSPERSTRIP, 1}};
+        for (auto [tag, value] : fields) TIFFSetField(tif, tag, value);
         if (page.xResolution > 0) {
             TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(page.xResolution));
             TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(page.yResolution));
@@ -50,12 +49,9 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
         std::vector<std::uint8_t> row;
         for (int y = 0; y < page.height; ++y) {
             row.clear();
-            for (int x = 0; x < page.width; ++x) {
-                const std::uint32_t p = page.argb[static_cast<size_t>(y * page.width + x)];
-                const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
-                                             static_cast<std::uint8_t>(p)};
-                row.insert(row.end(), rgb, rgb + page.samples);
-            }
+            for (int x = 0; x < page.width; ++x)
+                for (int s = 0; s < page.samples; ++s)
+                    row.push_back(std::uint8_t(page.argb[size_t(y * page.width + x)] >> (16 - 8 * s)));
             TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
         }
         TIFFWriteDirectory(tif);
@@ -79,8 +75,7 @@ std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
     if (!tif) return pages;
     do {
         TiffPageFacts facts;
-        std::uint32_t width = 0;
-        std::uint32_t height = 0;
+        std::uint32_t width = 0, height = 0;
         TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
         TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
         TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &facts.samples);
@@ -105,9 +100,7 @@ UniqueGif OpenGif(const std::wstring& path) {
     int error = 0;
     UniqueGif gif(DGifOpenFileName(Narrow(path).c_str(), &error));
     EXPECT_TRUE(gif) << Narrow(path);
-    if (gif) {
-        EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
-    }
+    if (gif) EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
     return gif;
 }
 
@@ -152,11 +145,6 @@ Pixels Marked(int width, int height, std::uint32_t colour, std::uint32_t marker)
     return pixels;
 }
 
-std::pair<float, float> ResolutionsOf(IRasterObject* raster) {
-    const Settings settings = SettingsOf(raster);
-    return {std::get<0>(settings), std::get<1>(settings)};
-}
-
 LONG CountOf(IRasterCollection* collection) {
     LONG count = -1;
     EXPECT_EQ(collection->get_Count(&count), S_OK);
@@ -183,6 +171,7 @@ HRESULT Save(IRasterCollection* collection, const std::wstring& path, const VARI
     return collection->SaveMultiframeImage(Bstr(path).get(), encoder, ignoreVisible ? VARIANT_TRUE : VARIANT_FALSE);
 }
 
+constexpr std::uint16_t kEight = 8;
 constexpr wchar_t kOnlyTiffAndGif[] = L"Only TIFF and GIF multiframe file formats are supported!";
 constexpr wchar_t kNoData[] = L"No data to save the multiframe image!";
 
@@ -210,14 +199,14 @@ TEST(MultiframeLoad, ThreeTiffPagesAppendToTwoItemsWithTheirPixelsAndResolutions
         EXPECT_EQ(SizeOf(raster.get()), std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}));
         // Pure red stays red: the channels and the row order come out as stored.
         EXPECT_EQ(PixelsOf(raster.get()), pages[i].argb) << "page " << i;
-        const auto [x, y] = ResolutionsOf(raster.get());
+        const auto [x, y, output, current] = SettingsOf(raster.get());
         EXPECT_NEAR(x, resolutions[i].first, 0.01) << "page " << i;
         EXPECT_NEAR(y, resolutions[i].second, 0.01) << "page " << i;
-        EXPECT_EQ(std::get<2>(SettingsOf(raster.get())), oftJPEG);
+        EXPECT_EQ(output, oftJPEG);
     }
 }
 
-TEST(MultiframeLoad, ClearBeforeLoadEmptiesTheCollectionFirstByDefault) {
+TEST(MultiframeLoad, ClearBeforeLoadEmptiesFirstAndReadingStopsSilentlyAtAnUnreadablePage) {
     const std::wstring path = WriteTiff(L"two.tif", {{3, 2, NumberedPixels(3, 2)}, {2, 2, OpaqueGradient(2, 2)}});
     auto collection = NewCollection();
     auto old = AddItem(collection.get());
@@ -227,20 +216,18 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesTheCollectionFirstByDefault) {
     ASSERT_EQ(Load(collection.get(), path, true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 2);
     // Numbering starts again from the emptied collection's count.
-    EXPECT_EQ(KeyOf(ItemAt(collection.get(), Var(0L)).get()), L"RasterObject0");
-    EXPECT_EQ(KeyOf(ItemAt(collection.get(), Var(1L)).get()), L"RasterObject1");
+    EXPECT_EQ(KeyOf(ItemAt(collection.get(), Var(0L)).get()) + KeyOf(ItemAt(collection.get(), Var(1L)).get()),
+              L"RasterObject0RasterObject1");
     EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), NumberedPixels(3, 2));
     // The removed items were detached, as by Remove.
     EXPECT_EQ(IndexOf(old.get()), 0);
     EXPECT_EQ(old->put_Key(Bstr(L"RasterObject1").get()), S_OK);
-}
 
-TEST(MultiframeLoad, TiffReadingStopsSilentlyAtThePageThatCannotBeRead) {
+    // Reading stops silently at the page that cannot be read.
     const Page good{2, 2, OpaqueGradient(2, 2)};
     Page unreadable{2, 2, OpaqueGradient(2, 2)};
     unreadable.samples = 1;
-    auto collection = NewCollection();
-    ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), false), S_OK);
+    ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 1);
     EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), good.argb);
     // No readable page at all still succeeds, after emptying the collection.
@@ -268,7 +255,6 @@ TEST(MultiframeLoad, FilesThatCannotBeOpenedFailWithoutEmptyingTheCollection) {
     const std::wstring text = WriteFile(L"not-an-image.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
     EXPECT_EQ(Load(collection.get(), text, true), E_FAIL);
     ThreadError error = TakeThreadError();
-    ASSERT_TRUE(error.present);
     EXPECT_NE(error.description.find(L"LoadMultiframeImage"), std::wstring::npos) << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
     EXPECT_EQ(CountOf(collection.get()), 1);
@@ -353,11 +339,8 @@ TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex
     for (const LONG i : {0L, 1L, 3L}) EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), i).get()), images[i]) << i;
     const Pixels third = PixelsOf(RasterAt(reloaded.get(), 2).get());
     ASSERT_EQ(third.size(), clear.size());
-    for (size_t i = 0; i < clear.size(); ++i) {
-        if ((clear[i] >> 24) > 1) {
-            EXPECT_EQ(third[i], clear[i]) << "pixel " << i;
-        }
-    }
+    for (size_t i = 0; i < clear.size(); ++i)
+        if ((clear[i] >> 24) > 1) EXPECT_EQ(third[i], clear[i]) << "pixel " << i;
 }
 
 TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
@@ -377,12 +360,9 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
         ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
         const std::vector<TiffPageFacts> pages = ReadTiff(path);
         ASSERT_EQ(pages.size(), 2u);
-        for (size_t i = 0; i < 2; ++i) {
-            EXPECT_EQ(pages[i].compression, c.tiffCompression);
-            EXPECT_EQ(pages[i].samples, c.samples);
-            EXPECT_EQ(pages[i].bits, 8);
-            EXPECT_EQ(pages[i].argb, images[i]);
-        }
+        for (size_t i = 0; i < 2; ++i)
+            EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
+                      std::tie(c.tiffCompression, c.samples, kEight, images[i]));
     }
 
     // The number alone writes every page too, and the collection reads them back.
@@ -428,10 +408,9 @@ TEST(MultiframeSave, EncoderInfoOtherThanTiffOrGifIsRefusedBeforeAnythingIsWritt
     ExpectCollectionClassError(Save(collection.get(), path, *Var(AsDispatch(NewObject<IJPEGEncoderInfo>(
                                                                 CLSID_JPEGEncoderInfo)).get())),
                                E_NOINTERFACE, L"You must pass only TIFFEncoderInfo object (or OutputFileTypes members)!");
-    ExpectCollectionClassError(Save(collection.get(), path, *Var(L"3")), E_INVALIDARG,
-                               L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
-    ExpectCollectionClassError(Save(collection.get(), path, *Var(3.0)), E_INVALIDARG,
-                               L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
+    for (const Var& other : {Var(L"3"), Var(3.0)})
+        ExpectCollectionClassError(Save(collection.get(), path, *other), E_INVALIDARG,
+                                   L"You should pass OutputFileTypes members or TIFFEncoderInfo object!");
     EXPECT_FALSE(FileExists(path));
 
     // Only the low 16 bits of a number count; a script's variable arrives by reference.
