@@ -249,8 +249,10 @@ STDMETHODIMP RasterObject::get_Pixels(LONG x, LONG y, LONG* value) {
     return com::Boundary(kOrigin, [&] {
         if (!value) ThrowSilent(E_INVALIDARG);
         if (!bitmap_) ThrowError(E_FAIL, kNoPixels);
+        // An out-of-bounds pixel fails this call only: the status is not
+        // left on the image, where it would fail later saves and combines.
         Gdiplus::ARGB argb = 0;
-        if (bitmap_->record(gp::GdipBitmapGetPixel(bitmap_->native(), x, y, &argb)) != Gdiplus::Ok)
+        if (gp::GdipBitmapGetPixel(bitmap_->native(), x, y, &argb) != Gdiplus::Ok)
             ThrowError(E_FAIL, L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
         *value = static_cast<LONG>(argb);
         return S_OK;
@@ -260,8 +262,7 @@ STDMETHODIMP RasterObject::get_Pixels(LONG x, LONG y, LONG* value) {
 STDMETHODIMP RasterObject::put_Pixels(LONG x, LONG y, LONG value) {
     return com::Boundary(kOrigin, [&] {
         if (!bitmap_) ThrowError(E_FAIL, kNoPixels);
-        if (bitmap_->record(gp::GdipBitmapSetPixel(bitmap_->native(), x, y, static_cast<Gdiplus::ARGB>(value))) !=
-            Gdiplus::Ok)
+        if (gp::GdipBitmapSetPixel(bitmap_->native(), x, y, static_cast<Gdiplus::ARGB>(value)) != Gdiplus::Ok)
             ThrowError(E_FAIL, L"Cannot put pixel at this coordinates. It possible they are out of bounds!");
         return S_OK;
     });

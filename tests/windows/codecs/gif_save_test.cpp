@@ -53,7 +53,9 @@ GifFacts ParseGif(const std::vector<std::uint8_t>& bytes) {
         ++p;
     }
     EXPECT_LT(p, bytes.size());
-    if (p < bytes.size()) EXPECT_EQ(bytes[p], 0x2C) << "image descriptor";
+    if (p < bytes.size()) {
+        EXPECT_EQ(bytes[p], 0x2C) << "image descriptor";
+    }
     return facts;
 }
 

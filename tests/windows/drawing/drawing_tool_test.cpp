@@ -108,7 +108,9 @@ TEST(DrawingTool, RecordedShapesAreDrawnByALaterApply) {
         const Image image = Applied(tool.get(), 20, 20);
         EXPECT_LT(image.darkestAround(5, 5), 128) << antialiased;
         EXPECT_EQ(image.at({{15, 5}, {5, 15}}), (Px{kWhite, kWhite}));
-        if (!antialiased) EXPECT_EQ(image.colours(), (Px{kBlack, kWhite}));
+        if (!antialiased) {
+            EXPECT_EQ(image.colours(), (Px{kBlack, kWhite}));
+        }
     }
     // A rotated filled rectangle turns about its centre: the centre, inside
     // the turned rectangle only, inside the unturned one only, outside.
@@ -282,7 +284,8 @@ TEST(DrawingTool, ATargetSetLaterGetsOnlyLaterPrimitivesOnItsImageOfTheMoment) {
 }
 
 TEST(DrawingTool, DrawsOnADeviceContext) {
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 16, -16 /* top-down */, 1, 32, BI_RGB}};
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16 /* top-down */, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

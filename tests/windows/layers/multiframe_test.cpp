@@ -100,7 +100,9 @@ UniqueGif OpenGif(const std::wstring& path) {
     int error = 0;
     UniqueGif gif(DGifOpenFileName(Narrow(path).c_str(), &error));
     EXPECT_TRUE(gif) << Narrow(path);
-    if (gif) EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
+    if (gif) {
+        EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
+    }
     return gif;
 }
 
@@ -339,8 +341,11 @@ TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex
     for (const LONG i : {0L, 1L, 3L}) EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), i).get()), images[i]) << i;
     const Pixels third = PixelsOf(RasterAt(reloaded.get(), 2).get());
     ASSERT_EQ(third.size(), clear.size());
-    for (size_t i = 0; i < clear.size(); ++i)
-        if ((clear[i] >> 24) > 1) EXPECT_EQ(third[i], clear[i]) << "pixel " << i;
+    for (size_t i = 0; i < clear.size(); ++i) {
+        if ((clear[i] >> 24) > 1) {
+            EXPECT_EQ(third[i], clear[i]) << "pixel " << i;
+        }
+    }
 }
 
 TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
@@ -398,6 +403,18 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
                                DISP_E_EXCEPTION, kNoData);
     ExpectCollectionClassError(Save(NewCollection().get(), TempPath(L"empty.gif"), *Var(LONG{oftGIF})),
                                DISP_E_EXCEPTION, kNoData);
+}
+
+// A failed pixel call is reported by that call and leaves no error state on
+// the image for the save to trip over.
+TEST(MultiframeSave, OutOfBoundsPixelCallsLeaveTheImageSavable) {
+    auto collection = CollectionOf(2, 2, {Pixels(4, 0xFFFF0000u)});
+    auto item = ItemAt(collection.get(), Var(0L));
+    LONG value = 0;
+    EXPECT_EQ(item->put_Pixels(5, 5, 1), E_FAIL);
+    EXPECT_EQ(item->get_Pixels(-1, 0, &value), E_FAIL);
+    ClearThreadError();
+    EXPECT_EQ(Save(collection.get(), TempPath(L"after_pixels.tif"), *Var(LONG{oftTIFF})), S_OK);
 }
 
 TEST(MultiframeSave, EncoderInfoOtherThanTiffOrGifIsRefusedBeforeAnythingIsWritten) {

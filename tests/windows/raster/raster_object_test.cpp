@@ -156,7 +156,9 @@ TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbWithAlphaAndReportsItsType) {
             // bitmap's, not the file's 72 dpi.
             const auto [horizontal, vertical, output, current] = SettingsOf(raster.get());
             EXPECT_EQ(std::make_tuple(horizontal, output, current), std::make_tuple(96.0f, oftPNG, c.type));
-            if (c.lossless) EXPECT_EQ(PixelsOf(raster.get()), pixels);
+            if (c.lossless) {
+                EXPECT_EQ(PixelsOf(raster.get()), pixels);
+            }
         }
     }
     // A transparent PNG keeps its alpha.
