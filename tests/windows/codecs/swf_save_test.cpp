@@ -169,5 +169,16 @@ TEST(SaveSwf, UnopenableFileFailsAndTheNextMovieNumbersOn) {
     EXPECT_EQ(Le(swf.tags[1].body, 0, 2), 1u);
 }
 
+// A bitmap tag holds its size in 16 bits: a wider image is refused before
+// the file is opened.
+TEST(SaveSwf, ImagesOverSixteenBitSizesAreRefused) {
+    auto raster = NewRaster();
+    ASSERT_EQ(raster->EmptyImage(65536, 1, -1), S_OK);
+    raster->put_OutputFileType(oftSWF);
+    ExpectError(SaveSwf(raster.get(), L"too_wide.swf"), com::kErrSaveFile,
+                L"Cannot save SWF file. It is possible permissions problem or wrong path.");
+    EXPECT_FALSE(FileExists(TempPath(L"too_wide.swf")));
+}
+
 }  // namespace
 }  // namespace rastelle::test
