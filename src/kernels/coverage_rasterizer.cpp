@@ -44,8 +44,8 @@ inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
 // winding-weighted coverage is the sum of cells up to c: the area of the
 // pixel to the right of the piece, the whole height dy for pixels wholly to
 // its right.
-inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, int width, int& first,
-                            int& end) {
+inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, double dydx, int width,
+                            int& first, int& end) {
     const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
     int c0, c1;
     Columns(x0, x1, width, c0, c1);
@@ -61,8 +61,7 @@ inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double
     // Across columns: in column c the piece has y before c (pixel wholly
     // right of it) and a trapezoid inside it. The same area by symmetry
     // whether x grows downwards or upwards. Columns crossed whole each add
-    // the same step.
-    const double dydx = dy / (x1 - x0);
+    // the same step. dydx is the edge's rows per column.
     const double firstWidth = c0 + 1.0 - x0;
     double previous = dydx * firstWidth * firstWidth * 0.5;
     cell[c0] += static_cast<float>(dir * previous);
@@ -217,7 +216,7 @@ void CoverageRasterizer::AddEdge(double x0, double y0, double x1, double y1) {
 }
 
 void CoverageRasterizer::PushEdge(double x0, double y0, double x1, double y1, double dir) {
-    edges_.push_back({x0, y0, x1, y1, (x1 - x0) / (y1 - y0), dir});
+    edges_.push_back({x0, y0, x1, y1, (x1 - x0) / (y1 - y0), x1 != x0 ? std::fabs((y1 - y0) / (x1 - x0)) : 0.0, dir});
     minX_ = std::min({minX_, x0, x1});
     maxX_ = std::max({maxX_, x0, x1});
     minY_ = std::min(minY_, y0);
@@ -261,7 +260,7 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
             if (e.y1 <= r) continue;  // ended above this row
             active_[kept++] = index;
             const RowPiece piece = PieceInRow(e, r, width);
-            if (piece.dy > 0.0) AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, width_, first, end);
+            if (piece.dy > 0.0) AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, e.dydx, width_, first, end);
         }
         active_.resize(kept);
         if (end <= first) continue;

@@ -75,7 +75,7 @@ private:
     // Runs downwards (y0 < y1) with x inside [0, width]; dir is +1 for an
     // edge that ran downwards in the polygon, -1 for one that ran upwards.
     struct Edge {
-        double x0, y0, x1, y1, dxdy, dir;
+        double x0, y0, x1, y1, dxdy, dydx, dir;  // dydx: |1 / dxdy|, 0 for a vertical edge
     };
 
     void AddEdge(double x0, double y0, double x1, double y1);
