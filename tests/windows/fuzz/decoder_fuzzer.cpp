@@ -3,7 +3,7 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Replays the seed files embedded in this program (small valid PNG, JPEG,
+// Replays every seed file embedded in this program (small valid PNG, JPEG,
 // GIF, TIFF, BMP and ICO files: resource type SEED) and the inputs that once
 // failed (type REGRESSION), then N mutants of random seeds: cut short, bit
 // flips, byte runs, headers claiming 100 000 x 100 000, 0 x 0 or odd sizes,
