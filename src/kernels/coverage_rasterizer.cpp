@@ -292,7 +292,7 @@ void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count,
         for (; i + 4 <= count; i += 4) {
             if (i + 16 <= count && sixteenCovered()) {
                 for (int k = 0; k < 16; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + k), fill);
-                i += 12;
+                i += 12;  // and 4 more by the loop
                 continue;
             }
             std::uint32_t four;
