@@ -63,11 +63,10 @@ IRasterItem* RasterCollection::ItemAt(LONG position) const noexcept {
 // Finding items
 
 LONG RasterCollection::FindKey(std::wstring_view key) const {
-    const std::string wanted = com::ToAnsi(key);
+    const AnsiKey wanted = AnsiKey::Of(key);
     for (size_t i = 0; i < items_.size(); ++i) {
         const RasterItem* item = RasterItem::From(items_[i].get());
-        if (item->hasKey() && lstrcmpiA(com::ToAnsi(item->key()).c_str(), wanted.c_str()) == 0)
-            return static_cast<LONG>(i);
+        if (item->hasKey() && item->ansiKey().SameAs(wanted)) return static_cast<LONG>(i);
     }
     return -1;
 }

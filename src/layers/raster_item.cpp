@@ -6,6 +6,9 @@
 #include "platform/gdiplus.h"
 #include "platform/gdiplus_errors.h"
 
+#include <algorithm>
+#include <new>
+
 namespace rastelle::layers {
 
 using com::ThrowError;
@@ -37,6 +40,25 @@ HRESULT RasterItem::FinalConstruct() noexcept {
     return CreateMarshaler();
 }
 
+AnsiKey AnsiKey::Of(std::wstring_view key) {
+    AnsiKey ansi{com::ToAnsi(key)};
+    ansi.plain = std::all_of(ansi.text.begin(), ansi.text.end(),
+                             [](char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); });
+    return ansi;
+}
+
+bool AnsiKey::SameAs(const AnsiKey& other) const noexcept {
+    if (plain && other.plain)
+        return text.size() == other.text.size() &&
+               std::equal(text.begin(), text.end(), other.text.begin(), [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+    return lstrcmpiA(text.c_str(), other.text.c_str()) == 0;
+}
+
+void RasterItem::AdoptKey(com::UniqueBstr key) {
+    ansiKey_ = key ? AnsiKey::Of(key.view()) : AnsiKey{};
+    key_ = std::move(key);
+}
+
 RasterItem::~RasterItem() {
     inner_.reset();
     if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
@@ -59,13 +81,16 @@ STDMETHODIMP RasterItem::put_Key(BSTR value) {
         com::RaiseCollectionError(IID_IRasterItem);
         return com::kErrCollectionName;
     }
-    if (!value) {
-        key_.reset();
-        return S_OK;
+    com::UniqueBstr copy;
+    if (value) {
+        copy = com::UniqueBstr(std::wstring_view(value, SysStringLen(value)));
+        if (!copy.ok()) return E_OUTOFMEMORY;
     }
-    com::UniqueBstr copy(std::wstring_view(value, SysStringLen(value)));
-    if (!copy.ok()) return E_OUTOFMEMORY;
-    key_ = std::move(copy);
+    try {
+        AdoptKey(std::move(copy));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 

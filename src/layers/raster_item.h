@@ -11,9 +11,24 @@
 #include "raster/raster_object_methods.h"
 #include "rastelle_h.h"
 
+#include <string>
+
 namespace rastelle::layers {
 
 class RasterCollection;
+
+// A key as keys are compared: its ANSI text, case-insensitively as
+// lstrcmpiA compares. Texts of ASCII letters and digits only are equal under
+// it exactly when they are equal ignoring ASCII case, which is checked
+// without the call: filling a collection compares every new default key
+// with every key present.
+struct AnsiKey {
+    std::string text;
+    bool plain = false;
+
+    static AnsiKey Of(std::wstring_view key);  // may throw std::bad_alloc
+    bool SameAs(const AnsiKey& other) const noexcept;
+};
 
 class RasterItem final
     : public com::ComObject<RasterItem, RasterObjectForwarder<RasterItem, com::Dispatch<IRasterItem>>,
@@ -56,12 +71,15 @@ public:
     void SetIndex(LONG index) noexcept { index_ = index; }
     std::wstring_view key() const noexcept { return key_.view(); }
     bool hasKey() const noexcept { return static_cast<bool>(key_); }
-    void AdoptKey(com::UniqueBstr key) noexcept { key_ = std::move(key); }
+    const AnsiKey& ansiKey() const noexcept { return ansiKey_; }
+    // May throw std::bad_alloc.
+    void AdoptKey(com::UniqueBstr key);
 
 private:
     RasterCollection* owner_ = nullptr;  // not counted: the owner holds the item
     LONG index_ = 0;
     com::UniqueBstr key_;
+    AnsiKey ansiKey_;  // key_ as it is compared
     // The stored "true" is 1, not VARIANT_TRUE; any non-zero value counts.
     VARIANT_BOOL visible_ = 1;
     BYTE opacity_ = 255;

@@ -129,6 +129,9 @@ TEST(RasterLayers, ItemResolvesKeysNumbersAndOtherVariants) {
     auto collection = NewCollection();
     for (int i = 0; i < 6; ++i) AddItem(collection.get());
     ASSERT_EQ(PutKey(ItemAt(collection.get(), Var(3L)).get(), L"7"), S_OK) << "7 is no position of six items";
+    // Keys beyond ASCII letters and digits compare as the system's
+    // case-insensitive comparison of their ANSI texts does.
+    ASSERT_EQ(PutKey(ItemAt(collection.get(), Var(5L)).get(), L"\u00e9b\u00e8ne-1"), S_OK);
     AddItem(collection.get());
     AddItem(collection.get());
 
@@ -136,7 +139,8 @@ TEST(RasterLayers, ItemResolvesKeysNumbersAndOtherVariants) {
         Var index;
         LONG expected;
     } found[] = {{Var(L"rasterobject1"), 1}, {Var(L"2"), 2} /* a number in a string */, {Var(2.6), 3},
-                 {Var(L"7"), 3} /* a key wins over a position */, {DefaultValue::New(L"RasterObject2", S_OK), 2}};
+                 {Var(L"7"), 3} /* a key wins over a position */, {DefaultValue::New(L"RasterObject2", S_OK), 2},
+                 {Var(L"\u00c9B\u00c8NE-1"), 5}};
     for (const auto& c : found) EXPECT_EQ(IndexOf(ItemAt(collection.get(), c.index).get()), c.expected);
     // Script hosts pass variables by reference; a string by reference is still a key.
     Var target(1L), byRef;
@@ -151,7 +155,7 @@ TEST(RasterLayers, ItemResolvesKeysNumbersAndOtherVariants) {
     const struct {
         Var index;
         HRESULT expected;
-    } refused[] = {{Var(L"abc"), kNoKey},
+    } refused[] = {{Var(L"abc"), kNoKey}, {Var(L"ebene-1"), kNoKey} /* accents count */,
                    {Var(8L), kNoPosition},
                    {Var(), kEmptyIndex},
                    {Var::OfType(VT_NULL), kEmptyIndex},
