@@ -9,39 +9,82 @@
 
 namespace rastelle::platform {
 
-LeadingBytes ReadLeadingBytes(const wchar_t* path) noexcept {
+namespace {
+
+// Bytes of a file read at offsets from its start.
+class FileBytes {
+public:
+    explicit FileBytes(const wchar_t* path) noexcept
+        : file_(path ? CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                     : INVALID_HANDLE_VALUE) {}
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    ~FileBytes() {
+        if (open()) CloseHandle(file_);
+    }
+    bool open() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) const noexcept {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        return ReadFile(file_, into, static_cast<DWORD>(size), &read, &at) ? std::size_t{read} : std::size_t{0};
+    }
+
+private:
+    HANDLE file_;
+};
+
+std::uint64_t StreamPosition(IStream* stream, std::uint64_t offset, DWORD origin) {
+    LARGE_INTEGER move;
+    move.QuadPart = static_cast<LONGLONG>(offset);
+    ULARGE_INTEGER now{};
+    return SUCCEEDED(stream->Seek(move, origin, &now)) ? now.QuadPart : ~0ull;
+}
+
+// Bytes of a stream read at offsets from its current position, which it
+// gets back at the end. Some streams hand out data past their end, so reads
+// stop at the end the stream reports.
+class StreamBytes {
+public:
+    explicit StreamBytes(IStream* stream) noexcept
+        : stream_(stream), start_(stream ? StreamPosition(stream, 0, STREAM_SEEK_CUR) : ~0ull) {
+        STATSTG stat{};
+        if (open() && SUCCEEDED(stream_->Stat(&stat, STATFLAG_NONAME))) end_ = stat.cbSize.QuadPart;
+    }
+    StreamBytes(const StreamBytes&) = delete;
+    StreamBytes& operator=(const StreamBytes&) = delete;
+    ~StreamBytes() {
+        if (open()) StreamPosition(stream_, start_, STREAM_SEEK_SET);
+    }
+    bool open() const noexcept { return start_ != ~0ull; }
+    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) const noexcept {
+        const std::uint64_t at = start_ + offset;
+        if (at >= end_ || StreamPosition(stream_, at, STREAM_SEEK_SET) != at) return 0;
+        ULONG read = 0;
+        const auto want = static_cast<ULONG>(std::min<std::uint64_t>(size, end_ - at));
+        return SUCCEEDED(stream_->Read(into, want, &read)) ? std::size_t{read} : std::size_t{0};
+    }
+
+private:
+    IStream* stream_;
+    std::uint64_t start_;
+    std::uint64_t end_ = ~0ull;
+};
+
+template <class Source>
+LeadingBytes LeadingBytesOf(const Source& source) noexcept {
     LeadingBytes lead;
-    if (!path) return lead;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return lead;
-    DWORD read = 0;
-    if (ReadFile(file, lead.bytes, sizeof(lead.bytes), &read, nullptr)) lead.size = read;
-    CloseHandle(file);
+    if (source.open()) lead.size = source.ReadAt(0, lead.bytes, sizeof(lead.bytes));
     return lead;
 }
 
-LeadingBytes PeekLeadingBytes(IStream* stream) noexcept {
-    LeadingBytes lead;
-    if (!stream) return lead;
-    LARGE_INTEGER zero{};
-    ULARGE_INTEGER start{};
-    if (FAILED(stream->Seek(zero, STREAM_SEEK_CUR, &start))) return lead;
-    // Some streams hand out data past their end, so never ask for more than
-    // the stream says it holds.
-    STATSTG stat{};
-    ULONG want = sizeof(lead.bytes);
-    if (SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME))) {
-        const ULONGLONG left = stat.cbSize.QuadPart > start.QuadPart ? stat.cbSize.QuadPart - start.QuadPart : 0;
-        if (left < want) want = static_cast<ULONG>(left);
-    }
-    ULONG read = 0;
-    if (want > 0 && SUCCEEDED(stream->Read(lead.bytes, want, &read))) lead.size = read;
-    LARGE_INTEGER back;
-    back.QuadPart = static_cast<LONGLONG>(start.QuadPart);
-    stream->Seek(back, STREAM_SEEK_SET, nullptr);
-    return lead;
-}
+}  // namespace
+
+LeadingBytes ReadLeadingBytes(const wchar_t* path) noexcept { return LeadingBytesOf(FileBytes(path)); }
+
+LeadingBytes PeekLeadingBytes(IStream* stream) noexcept { return LeadingBytesOf(StreamBytes(stream)); }
 
 bool IsIconOrCursor(const LeadingBytes& lead) noexcept {
     if (lead.size < 6) return false;
@@ -123,13 +166,6 @@ DeclaredSize IconImages(const ReadAt& read, std::uint32_t count) {
     return largest;
 }
 
-std::uint64_t StreamPosition(IStream* stream, std::uint64_t offset, DWORD origin) {
-    LARGE_INTEGER move;
-    move.QuadPart = static_cast<LONGLONG>(offset);
-    ULARGE_INTEGER now{};
-    return SUCCEEDED(stream->Seek(move, origin, &now)) ? now.QuadPart : ~0ull;
-}
-
 bool Oversized(DeclaredSize size) {
     // 32-bit pixels, as every bitmap of ours holds; each factor is below 2^32.
     return size.width * 4 > kMaxBitmapBytes || size.height * size.width * 4 > kMaxBitmapBytes;
@@ -151,47 +187,24 @@ DeclaredSize LargestDeclaredFrame(const ReadAt& read) {
     return {};
 }
 
-bool DeclaresOversizedFrame(const wchar_t* path) noexcept {
-    if (!path) return false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool oversized = false;
+namespace {
+
+template <class Source>
+bool DeclaresOversizedFrameIn(const Source& source) noexcept {
+    if (!source.open()) return false;
     try {
-        oversized = Oversized(LargestDeclaredFrame([file](std::uint64_t offset, std::uint8_t* into, std::size_t size) {
-            OVERLAPPED at{};
-            at.Offset = static_cast<DWORD>(offset);
-            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-            DWORD read = 0;
-            return ReadFile(file, into, static_cast<DWORD>(size), &read, &at) ? std::size_t{read} : std::size_t{0};
+        return Oversized(LargestDeclaredFrame([&](std::uint64_t offset, std::uint8_t* into, std::size_t size) {
+            return source.ReadAt(offset, into, size);
         }));
-    } catch (...) {  // out of memory for an icon's directory: let the decoder judge the file
+    } catch (...) {  // out of memory for an icon's directory: let the decoder judge the data
+        return false;
     }
-    CloseHandle(file);
-    return oversized;
 }
 
-bool DeclaresOversizedFrame(IStream* stream) noexcept {
-    if (!stream) return false;
-    const std::uint64_t start = StreamPosition(stream, 0, STREAM_SEEK_CUR);
-    if (start == ~0ull) return false;
-    // Some streams hand out data past their end, so reads stop at the end
-    // the stream reports.
-    STATSTG stat{};
-    const std::uint64_t end = SUCCEEDED(stream->Stat(&stat, STATFLAG_NONAME)) ? stat.cbSize.QuadPart : ~0ull;
-    bool oversized = false;
-    try {
-        oversized = Oversized(LargestDeclaredFrame([&](std::uint64_t offset, std::uint8_t* into, std::size_t size) {
-            const std::uint64_t at = start + offset;
-            if (at >= end || StreamPosition(stream, at, STREAM_SEEK_SET) != at) return std::size_t{0};
-            const auto want = static_cast<ULONG>(std::min<std::uint64_t>(size, end - at));
-            ULONG read = 0;
-            return SUCCEEDED(stream->Read(into, want, &read)) ? std::size_t{read} : std::size_t{0};
-        }));
-    } catch (...) {
-    }
-    StreamPosition(stream, start, STREAM_SEEK_SET);
-    return oversized;
-}
+}  // namespace
+
+bool DeclaresOversizedFrame(const wchar_t* path) noexcept { return DeclaresOversizedFrameIn(FileBytes(path)); }
+
+bool DeclaresOversizedFrame(IStream* stream) noexcept { return DeclaresOversizedFrameIn(StreamBytes(stream)); }
 
 }  // namespace rastelle::platform
