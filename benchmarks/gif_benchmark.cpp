@@ -38,7 +38,9 @@ struct Job {
     void Map() {
         // A fresh search each time, as every save starts with an empty cache.
         kernels::NearestPaletteSearch search(palette);
-        for (size_t i = 0; i < pixels.size(); ++i) indices[i] = static_cast<std::uint8_t>(search.Find(pixels[i]));
+        for (int y = 0; y < height; ++y)
+            search.FindRow(pixels.data() + static_cast<size_t>(y) * width, indices.data() + static_cast<size_t>(y) * width,
+                           width);
     }
     bool Encode();
 };

@@ -66,12 +66,10 @@ void MapPixels(const kernels::ConstImageView& source, const Gdiplus::BitmapData&
     for (int y = 0; y < source.height; ++y) {
         const std::uint32_t* in = source.row(y);
         auto* out = static_cast<std::uint8_t*>(target.Scan0) + static_cast<std::ptrdiff_t>(y) * target.Stride;
-        for (int x = 0; x < source.width; ++x) {
-            const std::uint32_t pixel = in[x];
-            const unsigned index = search.Find(pixel);
-            out[x] = static_cast<std::uint8_t>(index);
-            if (transparent && (pixel >> 24) <= 1) entries[index] &= 0x00FFFFFFu;
-        }
+        search.FindRow(in, out, source.width);
+        if (transparent)
+            for (int x = 0; x < source.width; ++x)
+                if ((in[x] >> 24) <= 1) entries[out[x]] &= 0x00FFFFFFu;
     }
 }
 

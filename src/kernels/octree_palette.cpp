@@ -113,6 +113,10 @@ public:
         return true;
     }
 
+    // The table entry of a position: a leaf (LeafOf) when bit 0 is set.
+    std::uint32_t JumpEntry(std::size_t position) const { return jump_[position]; }
+    static std::int32_t LeafOf(std::uint32_t entry) { return static_cast<std::int32_t>(entry >> 1) - 1; }
+
     std::size_t leaves() const { return leaves_; }
     std::size_t nodeCount() const { return nodes_.size(); }
 
@@ -196,6 +200,13 @@ private:
     std::size_t leaves_ = 0;
 };
 
+// One pixel as the lanes of its sums: blue, green, red, count.
+inline __m128i PixelLanes(std::uint32_t colour) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(colour | 0x01000000u));
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
+}
+
 // Sums of pixels not yet added to their leaves, in a few banks that pixels
 // take in turn: a run of pixels on one leaf then adds to different memory,
 // so the adds do not wait for each other.
@@ -205,11 +216,9 @@ public:
 
     // Lanes: blue, green, red, count.
     void Add(unsigned bank, std::int32_t leaf, std::uint32_t colour) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(colour | 0x01000000u));
-        const __m128i lanes = _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero);
         __m128i& s = banks_[bank][static_cast<std::size_t>(leaf)].v;
-        s = _mm_add_epi32(s, lanes);
+        s = _mm_add_epi32(s, PixelLanes(colour));
+        dirty_ = true;
     }
 
     // Makes room for nodes up to count; the pending sums stay.
@@ -220,6 +229,8 @@ public:
 
     // Adds every pending sum to its leaf; before the tree changes.
     void FlushInto(Octree& tree) {
+        if (!dirty_) return;
+        dirty_ = false;
         for (auto& bank : banks_)
             for (std::size_t i = 0; i < bank.size(); ++i) {
                 alignas(16) std::uint32_t lanes[4];
@@ -232,22 +243,32 @@ public:
 
 private:
     std::array<AlignedVector<Slot<__m128i>>, kBanks> banks_;
+    bool dirty_ = false;
 };
 
 }  // namespace
 
 // Only a colour whose descent is missing nodes changes the tree; every other
-// pixel just adds to the leaf its descent ends at.
+// pixel just adds to the leaf its descent ends at. Which nodes merge never
+// depends on the sums, and a leaf only ever merges upwards, so a pixel whose
+// table position already ends at a leaf adds to that position's sums
+// instead: at the end, the leaf then covering the position takes them.
 bool BuildOctreePalette(ConstImageView pixels, unsigned maxColours, unsigned colourBits,
                         std::vector<PaletteColour>& palette) {
     palette.clear();
     if (colourBits > 8) return false;
     Octree tree(colourBits);
     PendingSums pending;
+    AlignedVector<Slot<__m128i>> positionSums(kJumpEntries, Slot<__m128i>{_mm_setzero_si128()});
     for (int y = 0; y < pixels.height; ++y) {
         const std::uint32_t* row = pixels.row(y);
         for (int x = 0; x < pixels.width; ++x) {
             const std::uint32_t colour = row[x] & 0xFFFFFFu;
+            const std::size_t position = JumpIndex(colour);
+            if (tree.JumpEntry(position) & 1u) [[likely]] {
+                positionSums[position].v = _mm_add_epi32(positionSums[position].v, PixelLanes(colour));
+                continue;
+            }
             const std::int32_t leaf = tree.KnownLeaf(colour);
             if (leaf != kNone) {
                 pending.Add(static_cast<unsigned>(x) & (PendingSums::kBanks - 1), leaf, colour);
@@ -261,6 +282,12 @@ bool BuildOctreePalette(ConstImageView pixels, unsigned maxColours, unsigned col
         }
     }
     pending.FlushInto(tree);
+    for (std::size_t position = 0; position < kJumpEntries; ++position) {
+        alignas(16) std::uint32_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), positionSums[position].v);
+        if (lanes[3] != 0)
+            tree.AddTo(Octree::LeafOf(tree.JumpEntry(position)), {lanes[3], lanes[2], lanes[1], lanes[0]});
+    }
     if (tree.leaves() > maxColours) return false;
     tree.Collect(palette);
     return true;

@@ -1,7 +1,11 @@
+#include "kernels/simd.h"
+
 #include "kernels/palette_search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstring>
 
 namespace rastelle::kernels {
 
@@ -13,7 +17,7 @@ struct Box {
     int high[3];
 };
 
-Box BoxOf(std::uint32_t rgb, unsigned cellBits) {
+Box ColourBox(std::uint32_t rgb, unsigned cellBits) {
     const unsigned shift = 8 - cellBits;
     const int channel[3] = {static_cast<int>(rgb >> 16 & 0xFFu), static_cast<int>(rgb >> 8 & 0xFFu),
                             static_cast<int>(rgb & 0xFFu)};
@@ -57,6 +61,8 @@ bool AlwaysChosenOver(const int a[3], unsigned indexA, const int b[3], unsigned 
 
 NearestPaletteSearch::NearestPaletteSearch(const std::vector<PaletteColour>& palette)
     : cells_(std::size_t{1} << (3 * kCellBits), kUnknown),
+      boxes_(std::size_t{1} << (3 * kBoxBits), kNoEntry),
+      boxLearnt_(std::size_t{1} << (3 * kBoxBits), false),
       coarse_(std::size_t{1} << (3 * kCoarseBits)),
       coarseKnown_(std::size_t{1} << (3 * kCoarseBits), false) {
     assert(!palette.empty() && palette.size() <= 256);
@@ -65,7 +71,112 @@ NearestPaletteSearch::NearestPaletteSearch(const std::vector<PaletteColour>& pal
         red_[i] = palette[i].red;
         green_[i] = palette[i].green;
         blue_[i] = palette[i].blue;
+        lanes_[i] = std::uint64_t{palette[i].red} << 32 | std::uint64_t{palette[i].green} << 16 | palette[i].blue;
     }
+}
+
+// Three passes: every pixel takes its box's entry; the pixels of boxes
+// without one are collected; those are worked out four at a time, after
+// each box they fall into has been looked at once.
+void NearestPaletteSearch::FindRow(const std::uint32_t* in, std::uint8_t* out, int count) {
+    const std::uint8_t* boxes = boxes_.data();
+    const __m128i redBits = _mm_set1_epi32(0x1FC000);
+    const __m128i greenBits = _mm_set1_epi32(0x3F80);
+    const __m128i blueBits = _mm_set1_epi32(0x7F);
+    int x = 0;
+    for (; x + 4 <= count; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        const __m128i box = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 3), redBits),
+                                                      _mm_and_si128(_mm_srli_epi32(p, 2), greenBits)),
+                                         _mm_and_si128(_mm_srli_epi32(p, 1), blueBits));
+        out[x] = boxes[_mm_cvtsi128_si32(box)];
+        out[x + 1] = boxes[_mm_cvtsi128_si32(_mm_shuffle_epi32(box, 1))];
+        out[x + 2] = boxes[_mm_cvtsi128_si32(_mm_shuffle_epi32(box, 2))];
+        out[x + 3] = boxes[_mm_cvtsi128_si32(_mm_shuffle_epi32(box, 3))];
+    }
+    for (; x < count; ++x) out[x] = boxes[BoxOf(in[x])];
+
+    if (pending_.size() < static_cast<std::size_t>(count)) pending_.resize(static_cast<std::size_t>(count));
+    int* pending = pending_.data();
+    std::size_t n = 0;
+    const __m128i none = _mm_set1_epi8(static_cast<char>(kNoEntry));
+    for (x = 0; x + 16 <= count; x += 16) {
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(out + x)), none)));
+        for (; mask != 0; mask &= mask - 1) pending[n++] = x + std::countr_zero(mask);
+    }
+    for (; x < count; ++x)
+        if (out[x] == kNoEntry) pending[n++] = x;
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t rgb = in[pending[i]];
+        if (!boxLearnt_[BoxOf(rgb)]) LearnBox(rgb);
+    }
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) FindFour(in, pending + i, out);
+    for (; i < n; ++i) out[pending[i]] = static_cast<std::uint8_t>(Find(in[pending[i]]));
+}
+
+// Four pixels without a branch per pixel: the three squared distances of
+// each are worked out side by side, and the least of the keys
+// distance << 8 | index wins. A group that meets a long list goes through
+// Find.
+void NearestPaletteSearch::FindFour(const std::uint32_t* in, const int* at, std::uint8_t* out) {
+    const std::uint32_t p[4] = {in[at[0]] & 0xFFFFFFu, in[at[1]] & 0xFFFFFFu, in[at[2]] & 0xFFFFFFu,
+                                in[at[3]] & 0xFFFFFFu};
+    const std::uint32_t w[4] = {cells_[CellOf(p[0])], cells_[CellOf(p[1])], cells_[CellOf(p[2])],
+                                cells_[CellOf(p[3])]};
+    if ((w[0] | w[1] | w[2] | w[3]) >= kLongList) {
+        for (int k = 0; k < 4; ++k) out[at[k]] = static_cast<std::uint8_t>(Find(p[k]));
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi32(0xFF);
+    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    const __m128i low = _mm_unpacklo_epi8(pixels, zero);
+    const __m128i high = _mm_unpackhi_epi8(pixels, zero);
+    __m128i best = _mm_set1_epi32(0x7FFFFFFF);
+    for (unsigned shift = 0; shift < 24; shift += 8) {
+        const auto lanesOf = [&](int k) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&lanes_[w[k] >> shift & 0xFFu]));
+        };
+        const __m128i d01 = _mm_sub_epi16(_mm_unpacklo_epi64(lanesOf(0), lanesOf(1)), low);
+        const __m128i d23 = _mm_sub_epi16(_mm_unpacklo_epi64(lanesOf(2), lanesOf(3)), high);
+        // Per pixel blue^2 + green^2 and red^2 + 0, then their sums.
+        const __m128 s01 = _mm_castsi128_ps(_mm_madd_epi16(d01, d01));
+        const __m128 s23 = _mm_castsi128_ps(_mm_madd_epi16(d23, d23));
+        const __m128i distance = _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(s01, s23, _MM_SHUFFLE(2, 0, 2, 0))),
+                                               _mm_castps_si128(_mm_shuffle_ps(s01, s23, _MM_SHUFFLE(3, 1, 3, 1))));
+        const __m128i key = _mm_or_si128(_mm_slli_epi32(distance, 8),
+                                         _mm_and_si128(_mm_srli_epi32(words, static_cast<int>(shift)), byteMask));
+        const __m128i less = _mm_cmplt_epi32(key, best);
+        best = _mm_or_si128(_mm_and_si128(less, key), _mm_andnot_si128(less, best));
+    }
+    alignas(16) std::uint32_t keys[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(keys), best);
+    for (int k = 0; k < 4; ++k) out[at[k]] = static_cast<std::uint8_t>(keys[k]);
+}
+
+// Notes a box's entry when one entry is nearest to all its colours: the
+// entry nearest to rgb, if it is chosen over every other candidate of the
+// cell everywhere in the box.
+void NearestPaletteSearch::LearnBox(std::uint32_t rgb) {
+    boxLearnt_[BoxOf(rgb)] = true;
+    const unsigned winner = Find(rgb);
+    if (winner == kNoEntry) return;
+    const std::uint32_t cell = cells_[CellOf(rgb)];
+    std::uint16_t triple[4] = {3, static_cast<std::uint16_t>(cell & 0xFFu), static_cast<std::uint16_t>(cell >> 8 & 0xFFu),
+                               static_cast<std::uint16_t>(cell >> 16 & 0xFFu)};
+    const std::uint16_t* list = cell >= kLongList ? lists_.data() + (cell - kLongList) : triple;
+    const Box box = ColourBox(rgb, kBoxBits);
+    const int w[3] = {red_[winner], green_[winner], blue_[winner]};
+    for (unsigned i = 1; i <= list[0]; ++i) {
+        const unsigned other = list[i];
+        const int o[3] = {red_[other], green_[other], blue_[other]};
+        if (other != winner && !AlwaysChosenOver(w, winner, o, other, box)) return;
+    }
+    boxes_[BoxOf(rgb)] = static_cast<std::uint8_t>(winner);
 }
 
 unsigned NearestPaletteSearch::FindInList(std::uint32_t offset, std::uint32_t rgb) const {
@@ -93,7 +204,7 @@ unsigned NearestPaletteSearch::FindInList(std::uint32_t offset, std::uint32_t rg
 // the cell.
 unsigned NearestPaletteSearch::FindInNewCell(std::uint32_t rgb) {
     const std::vector<std::uint16_t>& coarse = CoarseCandidates(rgb);
-    const Box box = BoxOf(rgb, kCellBits);
+    const Box box = ColourBox(rgb, kCellBits);
     auto colourOf = [this](std::uint16_t i, int out[3]) {
         out[0] = red_[i];
         out[1] = green_[i];
@@ -129,9 +240,7 @@ unsigned NearestPaletteSearch::FindInNewCell(std::uint32_t rgb) {
         scratch_.push_back(i);
     }
     std::uint32_t& cell = cells_[CellOf(rgb)];
-    if (scratch_.size() == 1) {
-        cell = scratch_.front();
-    } else if (scratch_.size() <= 3) {
+    if (scratch_.size() <= 3) {
         const std::uint32_t last = scratch_.back();
         cell = scratch_[0] | (scratch_.size() > 1 ? scratch_[1] : last) << 8 | last << 16;
     } else {
@@ -147,7 +256,7 @@ const std::vector<std::uint16_t>& NearestPaletteSearch::CoarseCandidates(std::ui
                               (rgb >> (8 - kCoarseBits) & 7u);
     std::vector<std::uint16_t>& list = coarse_[index];
     if (coarseKnown_[index]) return list;
-    const Box box = BoxOf(rgb, kCoarseBits);
+    const Box box = ColourBox(rgb, kCoarseBits);
     int bound = 0x7FFFFFFF;
     for (std::size_t i = 0; i < size_; ++i) {
         const int c[3] = {red_[i], green_[i], blue_[i]};

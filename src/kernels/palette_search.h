@@ -4,8 +4,10 @@
 //
 // Colour space is cut into cells of 4 x 4 x 4 colours. The first colour that
 // falls into a cell works out which entries can be nearest to any colour of
-// that cell; most cells have one to three, which the cell's word holds, so most
-// pixels cost one table read and three distances without a branch.
+// that cell; most cells have one to three, which the cell's word holds. A
+// finer table of boxes of 2 x 2 x 2 colours names the entry of every box
+// known to have one nearest entry, so most pixels of a row cost one table
+// read, and the rest three distances worked out four pixels at a time.
 #pragma once
 
 #include "kernels/octree_palette.h"
@@ -24,37 +26,42 @@ public:
     // ignored).
     unsigned Find(std::uint32_t rgb) {
         const std::uint32_t cell = cells_[CellOf(rgb)];
-        if (cell < 0x100u) return cell;
         if (cell >= kLongList) return cell == kUnknown ? FindInNewCell(rgb) : FindInList(cell - kLongList, rgb);
-        // Up to three candidates in index order, the last repeated to fill
-        // the three places; the first of equally near ones wins.
+        // Three candidates (fewer repeat the last), keyed by distance, then
+        // index: the least key is the nearest entry with the lowest index.
         const int r = static_cast<int>(rgb >> 16 & 0xFFu);
         const int g = static_cast<int>(rgb >> 8 & 0xFFu);
         const int b = static_cast<int>(rgb & 0xFFu);
-        const unsigned first = cell & 0xFFu;
-        const unsigned second = cell >> 8 & 0xFFu;
-        const unsigned third = cell >> 16 & 0xFFu;
-        unsigned best = first;
-        int least = Distance(first, r, g, b);
-        const int d2 = Distance(second, r, g, b);
-        best = d2 < least ? second : best;
-        least = d2 < least ? d2 : least;
-        const int d3 = Distance(third, r, g, b);
-        return d3 < least ? third : best;
+        std::uint32_t best = 0xFFFFFFFFu;
+        for (unsigned shift = 0; shift < 24; shift += 8) {
+            const unsigned i = cell >> shift & 0xFFu;
+            const std::uint32_t key = static_cast<std::uint32_t>(Distance(i, r, g, b)) << 8 | i;
+            best = key < best ? key : best;
+        }
+        return best & 0xFFu;
     }
 
+    // The indices of count pixels (0x..RRGGBB) into out.
+    void FindRow(const std::uint32_t* in, std::uint8_t* out, int count);
+
 private:
-    // A cell's word: the index of its only candidate, or three candidate
-    // indices in its low bytes, or kLongList +
-    // the offset of a longer candidate list in lists_ (its length first), or
+    // A cell's word: three candidate indices in its low bytes, in index
+    // order, the last repeated where there are fewer; or kLongList + the
+    // offset of a longer candidate list in lists_ (its length first); or
     // kUnknown for a cell no colour has fallen into yet.
     static constexpr std::uint32_t kLongList = 0x01000000u;
     static constexpr std::uint32_t kUnknown = 0xFFFFFFFFu;
     static constexpr unsigned kCellBits = 6;
+    static constexpr unsigned kBoxBits = 7;
     static constexpr unsigned kCoarseBits = 3;
+    // A box with no single known entry (or whose entry is 255).
+    static constexpr std::uint8_t kNoEntry = 0xFF;
 
     static std::uint32_t CellOf(std::uint32_t rgb) {
         return (rgb >> 6 & 0x3F000u) | (rgb >> 4 & 0xFC0u) | (rgb >> 2 & 0x3Fu);
+    }
+    static std::uint32_t BoxOf(std::uint32_t rgb) {
+        return (rgb >> 3 & 0x1FC000u) | (rgb >> 2 & 0x3F80u) | (rgb >> 1 & 0x7Fu);
     }
     int Distance(unsigned i, int r, int g, int b) const {
         const int dr = red_[i] - r;
@@ -66,18 +73,25 @@ private:
     unsigned FindInNewCell(std::uint32_t rgb);
     unsigned FindInList(std::uint32_t offset, std::uint32_t rgb) const;
     const std::vector<std::uint16_t>& CoarseCandidates(std::uint32_t rgb);
+    void LearnBox(std::uint32_t rgb);
+    void FindFour(const std::uint32_t* in, const int* at, std::uint8_t* out);
 
     int red_[256] = {};
     int green_[256] = {};
     int blue_[256] = {};
+    // Each entry as 16-bit lanes blue, green, red, 0.
+    std::uint64_t lanes_[256] = {};
     std::size_t size_ = 0;
     std::vector<std::uint32_t> cells_;
     std::vector<std::uint16_t> lists_;
+    std::vector<std::uint8_t> boxes_;
+    std::vector<bool> boxLearnt_;
     // Candidates of the larger cells (32 x 32 x 32 colours), worked out from
     // every entry and used to work out the small cells inside them.
     std::vector<std::vector<std::uint16_t>> coarse_;
     std::vector<bool> coarseKnown_;
     std::vector<std::uint16_t> scratch_;
+    std::vector<int> pending_;
 };
 
 }  // namespace rastelle::kernels

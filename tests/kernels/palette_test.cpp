@@ -102,6 +102,9 @@ std::vector<PaletteColour> RandomPalette(std::mt19937& random, unsigned size, in
     return palette;
 }
 
+// Rows of odd lengths (the four- and sixteen-pixel steps and their tails),
+// mapped twice so that boxes learnt in the first pass answer the second;
+// single lookups in between.
 TEST(NearestPaletteSearch, MatchesBruteForceIncludingTies) {
     std::mt19937 random(11);
     for (int round = 0; round < 60; ++round) {
@@ -110,12 +113,24 @@ TEST(NearestPaletteSearch, MatchesBruteForceIncludingTies) {
         const int range = round % 3 == 0 ? 4 : round % 3 == 1 ? 40 : 256;
         const auto palette = RandomPalette(random, 1 + random() % 256, range);
         NearestPaletteSearch search(palette);
-        for (int i = 0; i < 3000; ++i) {
-            const std::uint32_t rgb = round % 3 == 2 ? random() : (random() % (range + 2)) << 16 |
-                                                                       (random() % (range + 2)) << 8 |
-                                                                       random() % (range + 2);
-            ASSERT_EQ(search.Find(rgb), reference::NearestEntry(palette, rgb))
-                << "round " << round << " colour " << std::hex << rgb;
+        std::vector<std::uint32_t> row(3001);
+        for (std::uint32_t& rgb : row)
+            rgb = round % 3 == 2 ? random()
+                                 : (random() % (range + 2)) << 16 | (random() % (range + 2)) << 8 | random() % (range + 2);
+        std::vector<std::uint8_t> indices(row.size());
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t at = 0; at < row.size();) {
+                const std::size_t length = std::min<std::size_t>(row.size() - at, 1 + random() % 97);
+                search.FindRow(row.data() + at, indices.data() + at, static_cast<int>(length));
+                at += length;
+            }
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const unsigned expected = reference::NearestEntry(palette, row[i]);
+                ASSERT_EQ(indices[i], expected) << "round " << round << " colour " << std::hex << row[i];
+                if (static_cast<int>(i % 7) == pass) {
+                    ASSERT_EQ(search.Find(row[i]), expected);
+                }
+            }
         }
     }
 }
@@ -129,13 +144,18 @@ TEST(NearestPaletteSearch, ExactOnEveryCellEdge) {
         // the candidate lists are decided.
         std::vector<std::uint32_t> values;
         for (std::uint32_t v = 4 * static_cast<std::uint32_t>(round); v < 256; v += 12) values.insert(values.end(), {v, v + 3});
-        for (const std::uint32_t r : values)
+        for (const std::uint32_t r : values) {
+            std::vector<std::uint32_t> row;
             for (const std::uint32_t g : values)
-                for (const std::uint32_t b : values) {
-                    const std::uint32_t rgb = r << 16 | g << 8 | b;
-                    ASSERT_EQ(search.Find(rgb | 0xFF000000u), reference::NearestEntry(palette, rgb))
-                        << "round " << round << " colour " << std::hex << rgb;
-                }
+                for (const std::uint32_t b : values) row.push_back(0xFF000000u | r << 16 | g << 8 | b);
+            std::vector<std::uint8_t> indices(row.size());
+            search.FindRow(row.data(), indices.data(), static_cast<int>(row.size()));
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                const unsigned expected = reference::NearestEntry(palette, row[i] & 0xFFFFFFu);
+                ASSERT_EQ(indices[i], expected) << "round " << round << " colour " << std::hex << row[i];
+                ASSERT_EQ(search.Find(row[i]), expected) << "round " << round << " colour " << std::hex << row[i];
+            }
+        }
     }
 }
 
