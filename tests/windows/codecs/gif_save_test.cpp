@@ -218,9 +218,15 @@ TEST(NearestPaletteSearch, AgreesWithGetNearestPaletteIndex) {
             EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(10, 0, 0)), 0u);
         }
         kernels::NearestPaletteSearch search(colours);
-        for (int i = 0; i < 2000; ++i) {
-            const std::uint32_t rgb = random() % (range + 3) << 16 | random() % (range + 3) << 8 | random() % (range + 3);
+        std::vector<std::uint32_t> row(2000);
+        for (std::uint32_t& rgb : row)
+            rgb = random() % (range + 3) << 16 | random() % (range + 3) << 8 | random() % (range + 3);
+        std::vector<std::uint8_t> indices(row.size());
+        search.FindRow(row.data(), indices.data(), static_cast<int>(row.size()));
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const std::uint32_t rgb = row[i];
             const UINT expected = GetNearestPaletteIndex(palette, RGB(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF));
+            ASSERT_EQ(indices[i], expected) << "round " << round << " colour " << std::hex << rgb;
             ASSERT_EQ(search.Find(rgb), expected) << "round " << round << " colour " << std::hex << rgb;
         }
         DeleteObject(palette);
