@@ -92,6 +92,8 @@ inline std::uint8_t EvenOddCoverage(float sum) {
     return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
 }
 
+constexpr int kShortSpan = 16;
+
 // The running sum of a row's cells, folded into coverage; the cells are left
 // zero for the next row. Inside a shape most cells are 0 (no edge in the
 // pixel): sixteen or four at a time they leave the coverage as it is.
@@ -100,6 +102,16 @@ RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out, Fo
     float sum = 0.0f;
     std::uint8_t value = 0;
     int j = 0;
+    // A short span (a thin shape's row) is all edge cells, just written:
+    // reading them four at a time would wait for those writes.
+    if (count < kShortSpan) {
+        for (; j < count; ++j) {
+            value = fold(sum += cell[j]);
+            cell[j] = 0.0f;
+            out[j] = value;
+        }
+        return;
+    }
     const __m128 zero = _mm_setzero_ps();
     const auto allZero = [&](int at) { return _mm_cmpeq_ps(_mm_loadu_ps(cell + at), zero); };
     while (j < count) {
@@ -149,6 +161,18 @@ inline std::uint32_t Over(std::uint32_t d, std::uint32_t s, std::uint32_t a) {
         result |= detail::DivideBy(c * a + old * keep, na) << shift;
     }
     return result;
+}
+
+// One pixel of CompositeSolid: the colour's alpha times the coverage, laid
+// over the pixel.
+inline void CompositeSolidPixel(std::uint32_t& d, std::uint32_t c, std::uint32_t alpha, std::uint32_t colour,
+                                std::uint32_t opaque) {
+    if (c == 0) return;
+    const std::uint32_t a = Divide255Rounded(alpha * c);
+    if (a == 255)
+        d = opaque;
+    else if (a != 0)
+        d = Over(d, colour, a);
 }
 
 }  // namespace
@@ -275,52 +299,74 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
     }
 }
 
+namespace {
+
+// Four opaque pixels under the colour at their coverages: the pixel rule of
+// CompositeSolid (alpha * coverage / 255 rounded, then OverOpaque) in 16-bit
+// lanes. Coverage 0 gives the pixel back and full coverage of an opaque
+// colour gives the colour, so no pixel needs a branch.
+inline __m128i OverOpaqueFour(__m128i d, std::uint32_t four, std::uint32_t colour) {
+    const __m128i zero = _mm_setzero_si128();
+    // Each pixel's coverage in the four lanes of its channels.
+    __m128i c = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), zero);
+    c = _mm_unpacklo_epi16(c, c);
+    const __m128i cLow = _mm_unpacklo_epi32(c, c), cHigh = _mm_unpackhi_epi32(c, c);
+    const __m128i alpha = _mm_set1_epi16(static_cast<short>(colour >> 24));
+    const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(colour)), zero);
+    const __m128i source = _mm_unpacklo_epi64(s, s);
+    const __m128i max = _mm_set1_epi16(255), one = _mm_set1_epi16(1), half = _mm_set1_epi16(128);
+    auto blend = [&](__m128i dst, __m128i cover) {
+        __m128i a = _mm_add_epi16(_mm_mullo_epi16(alpha, cover), half);
+        a = _mm_srli_epi16(_mm_add_epi16(a, _mm_srli_epi16(a, 8)), 8);
+        const __m128i x = _mm_add_epi16(_mm_mullo_epi16(source, a), _mm_mullo_epi16(dst, _mm_sub_epi16(max, a)));
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8);
+    };
+    const __m128i low = blend(_mm_unpacklo_epi8(d, zero), cLow);
+    const __m128i high = blend(_mm_unpackhi_epi8(d, zero), cHigh);
+    return _mm_or_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+}
+
+inline bool AllOpaque(__m128i pixels) {
+    const __m128i alphas = _mm_srli_epi32(pixels, 24);
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(alphas, _mm_set1_epi32(255))) == 0xFFFF;
+}
+
+}  // namespace
+
 void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count, std::uint32_t colour) noexcept {
     const std::uint32_t alpha = colour >> 24;
     if (alpha == 0) return;
     const std::uint32_t opaque = colour | 0xFF000000u;
+    const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
+    const __m128i full = _mm_set1_epi32(-1);
+    const auto sixteenCovered = [&](int at) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + at));
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, full)) == 0xFFFF;
+    };
     int i = 0;
-    if (alpha == 255) {
-        // Runs of sixteen or four wholly covered pixels take the colour as
-        // they are.
-        const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
-        const __m128i full = _mm_set1_epi32(-1);
-        const auto sixteenCovered = [&] {
-            const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + i));
-            return _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, full)) == 0xFFFF;
-        };
-        for (; i + 4 <= count; i += 4) {
-            if (i + 16 <= count && sixteenCovered()) {
-                for (int k = 0; k < 16; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + k), fill);
-                i += 12;  // and 4 more by the loop
-                continue;
-            }
-            std::uint32_t four;
-            std::memcpy(&four, coverage + i, 4);
-            if (four == 0xFFFFFFFFu) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
-                continue;
-            }
-            if (four == 0) continue;
-            for (int k = i; k < i + 4; ++k) {
-                const std::uint32_t c = coverage[k];
-                if (c == 255)
-                    dst[k] = opaque;
-                else if (c != 0)
-                    dst[k] = Over(dst[k], colour, c);
-            }
+    for (; i + 4 <= count; i += 4) {
+        // Runs of sixteen or four wholly covered pixels take an opaque
+        // colour as they are.
+        if (alpha == 255 && i + 16 <= count && sixteenCovered(i)) {
+            for (int k = 0; k < 16; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + k), fill);
+            i += 12;  // and 4 more by the loop
+            continue;
         }
-    }
-    for (; i < count; ++i) {
-        const std::uint32_t c = coverage[i];
-        if (c == 0) continue;
-        const std::uint32_t a = Divide255Rounded(alpha * c);
-        if (a == 255) {
-            dst[i] = opaque;
-        } else if (a != 0) {
-            dst[i] = Over(dst[i], colour, a);
+        std::uint32_t four;
+        std::memcpy(&four, coverage + i, 4);
+        if (four == 0) continue;
+        if (alpha == 255 && four == 0xFFFFFFFFu) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
+            continue;
         }
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        if (AllOpaque(d)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), OverOpaqueFour(d, four, colour));
+            continue;
+        }
+        for (int k = i; k < i + 4; ++k) CompositeSolidPixel(dst[k], coverage[k], alpha, colour, opaque);
     }
+    for (; i < count; ++i) CompositeSolidPixel(dst[i], coverage[i], alpha, colour, opaque);
 }
 
 void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* coverage, int count) noexcept {

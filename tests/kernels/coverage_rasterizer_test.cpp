@@ -341,6 +341,13 @@ TEST(Composite, SourceOverThroughCoverage) {
         auto solid = dst;
         CompositeSolid(solid.data(), coverage.data(), kCount, colour);
         for (int i = 0; i < kCount; ++i) ExpectClose(solid[i], OverReference(dst[i], colour, coverage[i]), true, i);
+        // Over opaque pixels four go at once: the same bytes as one by one.
+        auto opaque = dst;
+        for (std::uint32_t& p : opaque) p |= 0xFF000000u;
+        auto fourAtOnce = opaque;
+        CompositeSolid(fourAtOnce.data(), coverage.data(), kCount, colour);
+        for (int i = 0; i < kCount; ++i) CompositeSolid(&opaque[i], &coverage[i], 1, colour);
+        ASSERT_EQ(fourAtOnce, opaque) << std::hex << colour;
     }
 }
 
