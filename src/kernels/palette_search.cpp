@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
-#include <cstring>
 
 namespace rastelle::kernels {
 
@@ -59,10 +58,9 @@ bool AlwaysChosenOver(const int a[3], unsigned indexA, const int b[3], unsigned 
 
 }  // namespace
 
-NearestPaletteSearch::NearestPaletteSearch(const std::vector<PaletteColour>& palette)
+NearestPaletteSearch::NearestPaletteSearch(const std::vector<PaletteColour>& palette, std::size_t boxTableFrom)
     : cells_(std::size_t{1} << (3 * kCellBits), kUnknown),
-      boxes_(std::size_t{1} << (3 * kBoxBits), kNoEntry),
-      boxLearnt_(std::size_t{1} << (3 * kBoxBits), false),
+      boxTableFrom_(boxTableFrom),
       coarse_(std::size_t{1} << (3 * kCoarseBits)),
       coarseKnown_(std::size_t{1} << (3 * kCoarseBits), false) {
     assert(!palette.empty() && palette.size() <= 256);
@@ -75,10 +73,19 @@ NearestPaletteSearch::NearestPaletteSearch(const std::vector<PaletteColour>& pal
     }
 }
 
-// Three passes: every pixel takes its box's entry; the pixels of boxes
+// Past the small images, three passes: every pixel takes its box's entry; the pixels of boxes
 // without one are collected; those are worked out four at a time, after
 // each box they fall into has been looked at once.
 void NearestPaletteSearch::FindRow(const std::uint32_t* in, std::uint8_t* out, int count) {
+    if (boxes_.empty()) {
+        asked_ += static_cast<std::size_t>(std::max(count, 0));
+        if (asked_ <= boxTableFrom_) {
+            for (int x = 0; x < count; ++x) out[x] = static_cast<std::uint8_t>(Find(in[x]));
+            return;
+        }
+        boxes_.assign(std::size_t{1} << (3 * kBoxBits), kNoEntry);
+        boxLearnt_.assign(std::size_t{1} << (3 * kBoxBits), false);
+    }
     const std::uint8_t* boxes = boxes_.data();
     const __m128i redBits = _mm_set1_epi32(0x1FC000);
     const __m128i greenBits = _mm_set1_epi32(0x3F80);
@@ -166,8 +173,9 @@ void NearestPaletteSearch::LearnBox(std::uint32_t rgb) {
     const unsigned winner = Find(rgb);
     if (winner == kNoEntry) return;
     const std::uint32_t cell = cells_[CellOf(rgb)];
-    std::uint16_t triple[4] = {3, static_cast<std::uint16_t>(cell & 0xFFu), static_cast<std::uint16_t>(cell >> 8 & 0xFFu),
-                               static_cast<std::uint16_t>(cell >> 16 & 0xFFu)};
+    const std::uint16_t triple[4] = {3, static_cast<std::uint16_t>(cell & 0xFFu),
+                                     static_cast<std::uint16_t>(cell >> 8 & 0xFFu),
+                                     static_cast<std::uint16_t>(cell >> 16 & 0xFFu)};
     const std::uint16_t* list = cell >= kLongList ? lists_.data() + (cell - kLongList) : triple;
     const Box box = ColourBox(rgb, kBoxBits);
     const int w[3] = {red_[winner], green_[winner], blue_[winner]};

@@ -19,8 +19,12 @@ namespace rastelle::kernels {
 
 class NearestPaletteSearch {
 public:
+    // The box table pays for itself on large images only: FindRow makes it
+    // once it has been asked for this many pixels in all.
+    static constexpr std::size_t kBoxTableFrom = std::size_t{1} << 19;
+
     // palette must hold 1 to 256 entries.
-    explicit NearestPaletteSearch(const std::vector<PaletteColour>& palette);
+    explicit NearestPaletteSearch(const std::vector<PaletteColour>& palette, std::size_t boxTableFrom = kBoxTableFrom);
 
     // The index of the entry nearest to rgb (0x..RRGGBB; the top byte is
     // ignored).
@@ -84,8 +88,10 @@ private:
     std::size_t size_ = 0;
     std::vector<std::uint32_t> cells_;
     std::vector<std::uint16_t> lists_;
-    std::vector<std::uint8_t> boxes_;
+    std::vector<std::uint8_t> boxes_;  // empty until made
     std::vector<bool> boxLearnt_;
+    std::size_t boxTableFrom_ = 0;
+    std::size_t asked_ = 0;  // pixels FindRow was asked for before the box table
     // Candidates of the larger cells (32 x 32 x 32 colours), worked out from
     // every entry and used to work out the small cells inside them.
     std::vector<std::vector<std::uint16_t>> coarse_;

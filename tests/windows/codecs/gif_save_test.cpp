@@ -217,7 +217,7 @@ TEST(NearestPaletteSearch, AgreesWithGetNearestPaletteIndex) {
             EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(5, 0, 5)), 0u);
             EXPECT_EQ(GetNearestPaletteIndex(palette, RGB(10, 0, 0)), 0u);
         }
-        kernels::NearestPaletteSearch search(colours);
+        kernels::NearestPaletteSearch search(colours, 0);
         std::vector<std::uint32_t> row(2000);
         for (std::uint32_t& rgb : row)
             rgb = random() % (range + 3) << 16 | random() % (range + 3) << 8 | random() % (range + 3);
