@@ -38,9 +38,12 @@
 // image's borders too (see MedianNetwork). Larger byte medians keep a
 // histogram per column and take constant time per pixel at any radius
 // (Perreault/Hebert); so do larger 16-bit ones where the band holds at most
-// 4096 distinct values (replaced by their ranks among them). Beyond that a
-// three-level histogram slides along each row (Huang), at a cost that grows
-// with the clipped window's height.
+// 4096 distinct values (replaced by their ranks among them). Beyond that,
+// from radius 24, columns keep their values sorted beside coarse counts
+// (constant histogram work per pixel, one shift of a column's values); below
+// radius 24, or where the sorted columns would pass 64 MB, a three-level
+// histogram slides along each row (Huang), at a cost that grows with the
+// clipped window's height.
 //
 // The vector passes (minimum, maximum and the median networks) exist for
 // SSE2, 16 bytes at a time, and for AVX2, 32 bytes at a time; each call takes
@@ -233,8 +236,9 @@ void StraightMedians(const Rows& in, const Rows& out, OutputRows range) {
             }
 }
 
-constexpr int kDirectRadius = 2;   // minimum and maximum: up to here 2r + 1 rows and columns, beyond, blocks and spans
-constexpr int kNetworkRadius = 2;  // medians: up to here sorting networks, beyond, histograms
+constexpr int kSortedColumnsFrom = 24; // 16-bit medians: below, a histogram slides along the row
+constexpr int kDirectRadius = 2;       // minimum and maximum: up to here 2r + 1 rows and columns, beyond, blocks and spans
+constexpr int kNetworkRadius = 2;      // medians: up to here sorting networks, beyond, histograms
 
 }  // namespace
 }  // namespace rastelle::kernels
@@ -502,6 +506,132 @@ void ConstantTimeMedianOf(const Rows& in, const Rows& out, int lane, int r, Outp
         ConstantTimeMedian<std::uint32_t, V>(in, out, lane, r, range);
 }
 
+// Median of 16-bit values of any spread, in ConstantTimeMedian's manner
+// where a 65 536-bin histogram a column would take 128 KB each: a column
+// keeps its values sorted instead, beside 256 coarse counts, and moving it
+// down a row shifts its values by one place. The window's fine counts for
+// the coarse bin where the median lies come from the values in that bin of
+// the columns entering and leaving it.
+template <class E, class Count>
+void SortedColumnMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
+    using T = typename E::T;
+    constexpr size_t kCoarse = 256, kFine = 256;
+    const int w = in.width, h = in.height;
+    const size_t height = static_cast<size_t>(std::min(2 * std::int64_t{r} + 1, std::int64_t{h}));
+    const size_t offset = static_cast<size_t>(lane) * sizeof(T);
+    std::vector<std::uint16_t> colValues(static_cast<size_t>(w) * height);
+    std::vector<size_t> colSize(static_cast<size_t>(w), 0);
+    std::vector<Count> colCoarse(static_cast<size_t>(w) * kCoarse);
+    std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column is centred on
+    auto valueAt = [&](int x, int y) {
+        T v;
+        std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * in.unit + offset, sizeof v);
+        return static_cast<std::uint16_t>(E::Index(v));
+    };
+    auto values = [&](int j) { return colValues.data() + static_cast<size_t>(j) * height; };
+    auto coarseOf = [&](int j, unsigned v) -> Count& { return colCoarse[static_cast<size_t>(j) * kCoarse + (v >> 8)]; };
+    auto insert = [&](int j, std::uint16_t v) {
+        std::uint16_t* s = values(j);
+        size_t& n = colSize[static_cast<size_t>(j)];
+        std::uint16_t* at = std::upper_bound(s, s + n, v);
+        std::memmove(at + 1, at, static_cast<size_t>(s + n - at) * sizeof *s);
+        *at = v;
+        ++n;
+        ++coarseOf(j, v);
+    };
+    auto erase = [&](int j, std::uint16_t v) {
+        std::uint16_t* s = values(j);
+        size_t& n = colSize[static_cast<size_t>(j)];
+        std::uint16_t* at = std::lower_bound(s, s + n, v);
+        std::memmove(at, at + 1, static_cast<size_t>(s + n - at - 1) * sizeof *s);
+        --n;
+        --coarseOf(j, v);
+    };
+    auto bringColumn = [&](int j, int y) {
+        int& at = colRow[static_cast<size_t>(j)];
+        if (at >= 0 && y - at <= std::min(2 * r, h)) {
+            for (int t = at + 1; t <= y; ++t) {
+                if (t - r - 1 >= 0) erase(j, valueAt(j, t - r - 1));
+                if (t < h - r) insert(j, valueAt(j, t + r));
+            }
+        } else {
+            std::fill_n(&colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
+            std::uint16_t* s = values(j);
+            size_t n = 0;
+            const int last = y < h - r ? y + r : h - 1;
+            for (int t = std::max(0, y - r); t <= last; ++t) {
+                s[n] = valueAt(j, t);
+                ++coarseOf(j, s[n++]);
+            }
+            std::sort(s, s + n);
+            colSize[static_cast<size_t>(j)] = n;
+        }
+        at = y;
+    };
+
+    alignas(16) Count coarse[kCoarse];
+    std::vector<Count> kernelFine(kCoarse * kFine);
+    int fineLo[kCoarse], fineHi[kCoarse];  // the columns each coarse bin's fine counts cover
+    for (int y = range.first; y <= range.last; ++y) {
+        const int rowLast = y < h - r ? y + r : h - 1;
+        const std::uint32_t rows = static_cast<std::uint32_t>(rowLast - std::max(0, y - r) + 1);
+        std::fill(std::begin(coarse), std::end(coarse), Count{0});
+        auto addCoarse = [&](int j, bool add) {
+            AddCounts(coarse, &colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, add);
+        };
+        auto fineBin = [&](int j, unsigned b, bool add) {
+            const std::uint16_t* s = values(j);
+            const std::uint16_t* end = s + colSize[static_cast<size_t>(j)];
+            const std::uint16_t* first = std::lower_bound(s, end, static_cast<std::uint16_t>(b << 8));
+            for (const std::uint16_t* v = first; v != end && (*v >> 8) == b; ++v)
+                kernelFine[*v] = static_cast<Count>(add ? kernelFine[*v] + 1 : kernelFine[*v] - 1);
+        };
+        std::fill(std::begin(fineLo), std::end(fineLo), 0);
+        std::fill(std::begin(fineHi), std::end(fineHi), -1);
+        std::fill(kernelFine.begin(), kernelFine.end(), Count{0});
+        int x0 = 0, x1 = std::min(w - 1, r);
+        for (int j = x0; j <= x1; ++j) {
+            bringColumn(j, y);
+            addCoarse(j, true);
+        }
+        std::byte* dst = out.row(y) + offset;
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
+            unsigned b = 0;
+            std::uint32_t below = 0;
+            while (below + coarse[b] <= k) below += coarse[b++];
+            if (fineHi[b] < x0 || fineLo[b] > x1 || fineHi[b] < fineLo[b]) {
+                std::fill_n(&kernelFine[b * kFine], kFine, Count{0});
+                for (int j = x0; j <= x1; ++j) fineBin(j, b, true);
+            } else {
+                for (int j = fineLo[b]; j < x0; ++j) fineBin(j, b, false);
+                for (int j = fineHi[b] + 1; j <= x1; ++j) fineBin(j, b, true);
+            }
+            fineLo[b] = x0;
+            fineHi[b] = x1;
+            const Count* fine = &kernelFine[b * kFine];
+            unsigned f = 0;
+            while (below + fine[f] <= k) below += fine[f++];
+            const T v = E::FromIndex(b * kFine + f);
+            std::memcpy(dst + static_cast<size_t>(x) * out.unit, &v, sizeof v);
+            if (x - r >= 0) addCoarse(x0++, false);
+            if (x < w - 1 - r) {
+                bringColumn(++x1, y);
+                addCoarse(x1, true);
+            }
+        }
+    }
+}
+
+// Whether SortedColumnMedian takes a window: one narrower than the image
+// (wider ones are whole rows, which the sliding histogram counts once a
+// row), tall enough that sliding a histogram along the row costs more, and
+// columns (sorted values and coarse counts) within 64 MB.
+bool SortedColumnsSuit(int w, int h, int r) {
+    const std::int64_t height = std::min(2 * std::int64_t{r} + 1, std::int64_t{h});
+    return r >= kSortedColumnsFrom && r < w - 1 && (height * 2 + 256 * 4) * w <= (std::int64_t{64} << 20);
+}
+
 // Median of 16-bit positions in constant time per pixel, when the rows hold
 // few distinct ones (as images of a few alphas do): the positions are
 // replaced by their ranks among those present, which fit a byte (up to 256)
@@ -580,7 +710,13 @@ bool FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
         if constexpr (kBits == 8) {
             ConstantTimeMedianOf<ByteValues>(in, out, lane, r, range);
         } else {
-            if (!RankedMedian(in, out, r, range)) HistogramMedian<E, kBits>(in, out, lane, r, range);
+            if (RankedMedian(in, out, r, range)) continue;
+            if (!SortedColumnsSuit(in.width, in.height, r))
+                HistogramMedian<E, kBits>(in, out, lane, r, range);
+            else if (WindowFitsSixteenBits(in.width, in.height, r))
+                SortedColumnMedian<E, std::uint16_t>(in, out, lane, r, range);
+            else
+                SortedColumnMedian<E, std::uint32_t>(in, out, lane, r, range);
         }
     }
     return true;

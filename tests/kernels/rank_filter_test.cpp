@@ -92,16 +92,18 @@ TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
 
 TEST_P(RankFilterAtLevel, MediansOfFewAndOfManyDistinctPositions) {
     // Beyond r = 2 the 16-bit medians rank the positions an image holds: up
-    // to 256 of them in bytes, up to 4096 in 12 bits, and more by a sliding
-    // histogram along the rows.
+    // to 256 of them in bytes, up to 4096 in 12 bits; more (about 5000 here)
+    // by a sliding histogram along the rows below r = 24, by sorted columns
+    // from there.
     std::mt19937 random(29);
-    PaddedImage few(23, 19), some(37, 29), many(80, 60);
+    PaddedImage few(23, 19), some(37, 29), many(100, 46);
     FillOpaqueAndTransparent(few, random);
     FillRandom(some, random);
-    FillRandom(many, random);
+    for (int y = 0; y < many.height; ++y)
+        for (int x = 0; x < many.width; ++x) many.at(x, y) = random() | 0x01000000u;
     for (const PaddedImage* image : {&few, &some, &many})
         for (int radius : {3, 11, 25})
-            if (image != &many || radius < 25) ExpectSameAsReference(*image, radius, RankMode::Median, radius != 11);
+            if (image != &many || radius != 11) ExpectSameAsReference(*image, radius, RankMode::Median, radius != 11);
 }
 
 TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
