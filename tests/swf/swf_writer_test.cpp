@@ -189,18 +189,15 @@ TEST(SwfCharacterIds, RestartAfterASaveAndRunOnAfterAFileThatDidNotOpen) {
 }
 
 TEST(SwfCharacterIds, ConcurrentSavesKeepTheirOwnNumbers) {
-    auto worker = [](int index, bool* allOneAndTwo) {
+    bool allOneAndTwo[2] = {true, true};
+    auto worker = [&allOneAndTwo](int index) {
         const std::string path = TempFile("rastelle_swf_thread" + std::to_string(index) + ".swf");
-        *allOneAndTwo = true;
-        for (int i = 0; i < 100; ++i)
-            if (SaveSmallMovie(path) != 0 || SavedIds(path) != std::make_pair(1, 2)) *allOneAndTwo = false;
+        for (int i = 0; i < 100; ++i) allOneAndTwo[index] &= SaveSmallMovie(path) == 0 && SavedIds(path) == std::make_pair(1, 2);
         std::remove(path.c_str());
     };
-    bool first = false, second = false;
-    std::thread a(worker, 0, &first), b(worker, 1, &second);
-    a.join();
-    b.join();
-    EXPECT_TRUE(first && second);
+    std::thread a(worker, 0), b(worker, 1);
+    a.join(), b.join();
+    EXPECT_TRUE(allOneAndTwo[0] && allOneAndTwo[1]);
 }
 
 }  // namespace
