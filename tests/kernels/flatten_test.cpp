@@ -36,29 +36,26 @@ TEST(FlattenAgainstBackground, TheColourAfterTheFirstTransparentPixelOrYellowIsT
     // Red at alpha 128 over the white that follows the first transparent pixel.
     std::vector<std::uint32_t> image = {0x00000000, 0xFFFFFFFF, 0x80FF0000, 0xFF102030, 0x00ABCDEF,
                                         0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+    // Transparent pixels take the background and keep alpha 0; opaque ones stay.
     FlattenAgainstBackground(PackedView(image.data(), 3, 3));
-    EXPECT_EQ(image[2], 0x80FF7F7Fu);
-    EXPECT_EQ(image[4], 0x00FFFFFFu) << "transparent pixels take the background and keep alpha 0";
-    EXPECT_EQ(image[3], 0xFF102030u) << "opaque pixels stay";
+    EXPECT_EQ(std::make_tuple(image[2], image[3], image[4]), std::make_tuple(0x80FF7F7Fu, 0xFF102030u, 0x00FFFFFFu));
 
     // Black at alpha 128 over yellow; alpha 3 is not nearly transparent.
     std::vector<std::uint32_t> noTransparency = {0x80000000, 0x03FFFFFF, 0xFF00FF00, 0xFF00FF00};
     FlattenAgainstBackground(PackedView(noTransparency.data(), 2, 2));
-    EXPECT_EQ(noTransparency[0], 0x807F7F00u);
-    EXPECT_EQ(noTransparency[1], 0x03FFFF03u);
+    EXPECT_EQ(std::make_pair(noTransparency[0], noTransparency[1]), std::make_pair(0x807F7F00u, 0x03FFFF03u));
 }
 
 TEST(FlattenAgainstBackground, OnlyTheFirstHeightMinusOneTimesWidthMinusOnePixelsAreSearched) {
-    std::vector<std::uint32_t> image(9, 0xFF000000);  // 3 x 3: indexes 0 to 3
-    image[2] = 0x02000000;
-    image[3] = 0xFF00FFFF;
-    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), 0xFF00FFFFu);
-    image[2] = 0xFF000000;
-    image[3] = 0x00000000;  // the last of the run: its follower lies outside
-    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), kDefaultFlattenBackground);
-    image[3] = 0xFF000000;
-    image[5] = 0x00000000;  // beyond the run
-    EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), kDefaultFlattenBackground);
+    // 3 x 3: indexes 0 to 3. A transparent pixel at 2 is followed by cyan;
+    // one at 3 (the last of the run: its follower lies outside) or at 5
+    // (beyond the run) leaves the default.
+    for (auto [at, expected] : {std::pair{2, 0xFF00FFFFu}, {3, kDefaultFlattenBackground}, {5, kDefaultFlattenBackground}}) {
+        std::vector<std::uint32_t> image(9, 0xFF000000);
+        image[at] = at == 2 ? 0x02000000 : 0;
+        if (at == 2) image[3] = 0xFF00FFFF;
+        EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), expected) << at;
+    }
 }
 
 TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirections) {

@@ -6,7 +6,7 @@ namespace {
 
 struct Node {
     bool leaf = false;
-    std::uint32_t count = 0, red = 0, green = 0, blue = 0;
+    std::uint32_t count = 0, sum[3] = {};  // red, green, blue
     Node* children[8] = {};
     Node* next = nullptr;
 };
@@ -23,7 +23,7 @@ void Free(Node* node) {
     delete node;
 }
 
-void AddColour(Tree& tree, unsigned colourBits, unsigned r, unsigned g, unsigned b) {
+void AddColour(Tree& tree, unsigned colourBits, const unsigned (&rgb)[3]) {
     Node** slot = &tree.root;
     for (unsigned level = 0;; ++level) {
         if (!*slot) {
@@ -39,15 +39,11 @@ void AddColour(Tree& tree, unsigned colourBits, unsigned r, unsigned g, unsigned
         Node* node = *slot;
         if (node->leaf) {
             ++node->count;
-            node->red += r;
-            node->green += g;
-            node->blue += b;
+            for (int c = 0; c < 3; ++c) node->sum[c] += rgb[c];
             return;
         }
-        const unsigned mask = 0x80u >> level;
-        const unsigned child = ((r & mask) >> (7 - level)) * 4 + ((g & mask) >> (7 - level)) * 2 +
-                               ((b & mask) >> (7 - level));
-        slot = &node->children[child];
+        const unsigned bit = 7 - level;
+        slot = &node->children[(rgb[0] >> bit & 1) * 4 + (rgb[1] >> bit & 1) * 2 + (rgb[2] >> bit & 1)];
     }
 }
 
@@ -62,9 +58,7 @@ bool Reduce(Tree& tree, unsigned colourBits) {
     for (Node*& child : node->children) {
         if (!child) continue;
         node->count += child->count;
-        node->red += child->red;
-        node->green += child->green;
-        node->blue += child->blue;
+        for (int c = 0; c < 3; ++c) node->sum[c] += child->sum[c];
         Free(child);
         child = nullptr;
         ++children;
@@ -76,9 +70,8 @@ bool Reduce(Tree& tree, unsigned colourBits) {
 
 void Visit(const Node* node, std::vector<PaletteColour>& palette) {
     if (node->leaf) {
-        palette.push_back({static_cast<std::uint8_t>(node->red / node->count),
-                           static_cast<std::uint8_t>(node->green / node->count),
-                           static_cast<std::uint8_t>(node->blue / node->count)});
+        const auto mean = [node](int c) { return static_cast<std::uint8_t>(node->sum[c] / node->count); };
+        palette.push_back({mean(0), mean(1), mean(2)});
         return;
     }
     for (const Node* child : node->children)
@@ -96,7 +89,7 @@ bool OctreePalette(const ConstImageView& pixels, unsigned maxColours, unsigned c
     for (int y = 0; y < pixels.height && ok; ++y)
         for (int x = 0; x < pixels.width && ok; ++x) {
             const std::uint32_t p = pixels.row(y)[x];
-            AddColour(tree, colourBits, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+            AddColour(tree, colourBits, {(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF});
             while (ok && tree.leaves > maxColours) ok = Reduce(tree, colourBits);
         }
     ok = ok && tree.leaves <= maxColours;

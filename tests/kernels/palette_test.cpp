@@ -16,17 +16,16 @@ namespace {
 using Palette = std::vector<PaletteColour>;
 
 // Whether the palette was built, and the palette.
-std::pair<bool, Palette> Fast(const PaddedImage& image, unsigned maxColours, unsigned bits = 8) {
+template <class Build>
+std::pair<bool, Palette> Built(Build build, const PaddedImage& image, unsigned maxColours, unsigned bits) {
     Palette palette;
-    const bool built = BuildOctreePalette(image.view(), maxColours, bits, palette);
+    const bool built = build(image.view(), maxColours, bits, palette);
     return {built, palette};
 }
-
-std::pair<bool, Palette> Reference(const PaddedImage& image, unsigned maxColours, unsigned bits = 8) {
-    Palette palette;
-    const bool built = reference::OctreePalette(image.view(), maxColours, bits, palette);
-    return {built, palette};
-}
+const auto Fast = [](const PaddedImage& image, unsigned maxColours, unsigned bits = 8) { return Built(BuildOctreePalette, image, maxColours, bits); };
+const auto Reference = [](const PaddedImage& image, unsigned maxColours, unsigned bits = 8) {
+    return Built(reference::OctreePalette, image, maxColours, bits);
+};
 
 TEST(OctreePalette, MatchesReferenceOnRandomImages) {
     std::mt19937 random(7);
@@ -47,28 +46,19 @@ TEST(OctreePalette, MatchesReferenceOnRandomImages) {
     }
 }
 
-TEST(OctreePalette, KeepsFewColoursExactlyInTreeOrder) {
+TEST(OctreePalette, WorkedExamples) {
+    // Few colours kept exactly, depth first, children by red bit x 4 + green bit x 2 + blue bit.
     PaddedImage image(5, 3, 1);
     const std::uint32_t colours[] = {0xFFFF0000u, 0x0000FF00u, 0xFF0000FFu, 0xFF102030u, 0xFFFFFFFFu};
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) image.at(x, y) = colours[(x + y) % 5];
-    // Depth first, children by red bit x 4 + green bit x 2 + blue bit.
-    EXPECT_EQ(Fast(image, 236).second,
-              (Palette{{0x10, 0x20, 0x30}, {0, 0, 0xFF}, {0, 0xFF, 0}, {0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}}));
-}
-
-TEST(OctreePalette, MergedLeavesGiveTruncatedMeans) {
-    // Black and two colours that differ from it in the last two bits only.
-    PaddedImage image(3, 1);
-    image.memory = {0xFF000000u, 0xFF000001u, 0xFF000002u};
-    EXPECT_EQ(Fast(image, 1), std::make_pair(true, Palette{{0, 0, 1}}));  // (0 + 1 + 2) / 3
-    EXPECT_EQ(Reference(image, 1), std::make_pair(true, Palette{{0, 0, 1}}));
-}
-
-TEST(OctreePalette, RefusesDepthAboveEightAndEmptyPalettes) {
-    const PaddedImage image = Filled(2, 2, 0xFF123456u);
-    EXPECT_EQ(Fast(image, 236, 9), std::make_pair(false, Palette{}));
-    EXPECT_EQ(Fast(image, 0, 8), std::make_pair(false, Palette{}));
+    for (int i = 0; i < 15; ++i) image.at(i % 5, i / 5) = colours[(i % 5 + i / 5) % 5];
+    EXPECT_EQ(Fast(image, 236).second, (Palette{{0x10, 0x20, 0x30}, {0, 0, 0xFF}, {0, 0xFF, 0}, {0xFF, 0, 0}, {0xFF, 0xFF, 0xFF}}));
+    // Merged leaves give truncated means: black and two colours that differ in the last two bits, (0 + 1 + 2) / 3.
+    const PaddedImage close = Row({0xFF000000u, 0xFF000001u, 0xFF000002u});
+    const auto merged = std::make_pair(true, Palette{{0, 0, 1}});
+    EXPECT_EQ(Fast(close, 1), merged);
+    EXPECT_EQ(Reference(close, 1), merged);
+    // Depth above eight and empty palettes are refused.
+    for (auto [limit, bits] : {std::pair{236u, 9u}, {0u, 8u}}) EXPECT_EQ(Fast(image, limit, bits), std::make_pair(false, Palette{}));
 }
 
 TEST(OctreePalette, ManyColoursReduceToAtMostTheLimit) {
@@ -150,11 +140,10 @@ TEST(NearestPaletteSearch, ExactOnEveryCellEdge) {
                 for (const std::uint32_t b : values) row.push_back(0xFF000000u | r << 16 | g << 8 | b);
             std::vector<std::uint8_t> indices(row.size());
             search.FindRow(row.data(), indices.data(), static_cast<int>(row.size()));
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                const unsigned expected = reference::NearestEntry(palette, row[i] & 0xFFFFFFu);
-                ASSERT_EQ(indices[i], expected) << "round " << round << " colour " << std::hex << row[i];
-                ASSERT_EQ(search.Find(row[i]), expected) << "round " << round << " colour " << std::hex << row[i];
-            }
+            for (std::size_t i = 0; i < row.size(); ++i)
+                ASSERT_EQ(std::make_pair(unsigned{indices[i]}, search.Find(row[i])),
+                          std::make_pair(reference::NearestEntry(palette, row[i] & 0xFFFFFFu), reference::NearestEntry(palette, row[i] & 0xFFFFFFu)))
+                    << "round " << round << " colour " << std::hex << row[i];
         }
     }
 }

@@ -25,8 +25,7 @@ void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, 
     PaddedImage actual = CopyOf(image, 2);
     RankFilter(image.view(), actual.view(), radius, mode, rankAlpha);
     ASSERT_EQ(FirstDifference(Filtered(image, reference::RankFilter, radius, mode, rankAlpha), actual), "")
-        << image.width << "x" << image.height << " r " << radius << " " << Name(mode) << " alpha "
-        << (rankAlpha ? "ranked" : "copied");
+        << image.width << "x" << image.height << " r " << radius << " " << Name(mode) << " ranked alpha " << rankAlpha;
     ASSERT_TRUE(actual.guardsIntact());
 }
 
@@ -49,13 +48,11 @@ TEST(RankOrder, RanksByKeyThenByByte) {
 TEST(RankFilter, EqualKeysAreOrderedByTheirByte) {
     // Blue keys: 2 * 100 = 100 * 2 = 200 and 0 * 50 = 0; the ties are broken by
     // the blue byte, ascending.
-    PaddedImage image(3, 1), clear(3, 1);
-    image.memory = {0x02000064u, 0x64000002u, 0x00000032u};
+    const PaddedImage image = Row({0x02000064u, 0x64000002u, 0x00000032u});
     for (auto [mode, blue] : {std::pair{RankMode::Minimum, 0x32u}, {RankMode::Median, 0x02u}, {RankMode::Maximum, 0x64u}})
         EXPECT_EQ(Filtered(image, RankFilter, 1, mode, true).at(1, 0) & 0xFF, blue) << Name(mode);
     // Transparent pixels: all key 0, ranked by their bytes.
-    clear.memory = {0x00000090u, 0x00000010u, 0x00000050u};
-    EXPECT_EQ(Filtered(clear, RankFilter, 1, RankMode::Median, false).at(1, 0), 0x00000050u);
+    EXPECT_EQ(Filtered(Row({0x00000090u, 0x00000010u, 0x00000050u}), RankFilter, 1, RankMode::Median, false).at(1, 0), 0x00000050u);
 }
 
 using RankFilterAtLevel = EverySimdLevel;
@@ -70,8 +67,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceOnRandomImages) {
             PaddedImage image(w, h);
             FillRandom(image, random, trial % 2 == 0);
             const int radius = radii[random() % std::size(radii)];
-            for (RankMode mode : kModes)
-                ExpectSameAsReference(image, radius, mode, trial % 3 != 0);
+            for (RankMode mode : kModes) ExpectSameAsReference(image, radius, mode, trial % 3 != 0);
         }
 }
 
@@ -85,8 +81,7 @@ TEST_P(RankFilterAtLevel, MatchesReferenceWhenEveryAlphaIsTheSame) {
                 PaddedImage image(w, h);
                 FillRandom(image, random, radius % 2 == 0);
                 for (auto& p : image.memory) p = (p & 0xFFFFFFu) | alpha << 24;
-                for (RankMode mode : kModes)
-                    ExpectSameAsReference(image, radius, mode, radius % 3 != 0);
+                for (RankMode mode : kModes) ExpectSameAsReference(image, radius, mode, radius % 3 != 0);
             }
 }
 
@@ -112,8 +107,7 @@ TEST_P(RankFilterAtLevel, BandsOfRowsJoinSeamlessly) {
     PaddedImage image(7, 150);
     FillRandom(image, random, true);
     for (int radius : {1, 2, 3, 17, 40})
-        for (RankMode mode : kModes)
-            ExpectSameAsReference(image, radius, mode, radius != 2);
+        for (RankMode mode : kModes) ExpectSameAsReference(image, radius, mode, radius != 2);
 }
 
 TEST_P(RankFilterAtLevel, MatchesReferenceAtEveryWidth) {
@@ -133,11 +127,9 @@ TEST_P(RankFilterAtLevel, MatchesReferenceAtEveryWidth) {
             FillRandom(image, random, w % 3 == 0);
             if (oneAlpha)
                 for (auto& p : image.memory) p = (p & 0xFFFFFFu) | (w % 2 ? 0xFF000000u : 0x80000000u);
-            for (int radius : {1, 2, 3 + w % 4}) {
-                if (radius <= 2) ExpectSameAsReference(image, radius, RankMode::Median, w % 2 == 0);
-                ExpectSameAsReference(image, radius, RankMode::Minimum, true);
-                ExpectSameAsReference(image, radius, RankMode::Maximum, true);
-            }
+            for (int radius : {1, 2, 3 + w % 4})
+                for (RankMode mode : kModes)
+                    if (radius <= 2 || mode != RankMode::Median) ExpectSameAsReference(image, radius, mode, mode != RankMode::Median || w % 2 == 0);
         }
     }
 }
@@ -155,8 +147,7 @@ TEST_P(RankFilterAtLevel, OnePixelOfAnotherAlphaIsNoticedWhereverItIs) {
         PaddedImage odd = CopyOf(image, 0);
         odd.at(x, y) &= 0x7FFFFFFFu;  // alpha 127: one bit less
         for (int radius : {1, 2, 4})
-            for (RankMode mode : kModes)
-                ExpectSameAsReference(odd, radius, mode, true);
+            for (RankMode mode : kModes) ExpectSameAsReference(odd, radius, mode, true);
     }
 }
 
@@ -225,12 +216,10 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
     for (const PaddedImage* image : {&opaque, &mixed, &cutOut}) {
         std::uint32_t rgb = 0;
         for (int channel = 0; channel < 3; ++channel) rgb |= ChannelMedian(*image, channel) << 8 * channel;
-        for (int radius : {std::max(image->width, image->height), INT_MAX}) {
-            const PaddedImage out = Filtered(*image, NoiseRemoveImage, radius);
-            for (size_t i = 0; i < out.memory.size(); ++i)
-                ASSERT_EQ(out.memory[i], (image->memory[i] & 0xFF000000u) | rgb)
-                    << image->width << "x" << image->height << " r " << radius << " at " << i;
-        }
+        std::vector<std::uint32_t> expected = image->memory;
+        for (auto& p : expected) p = (p & 0xFF000000u) | rgb;
+        for (int radius : {std::max(image->width, image->height), INT_MAX})
+            ASSERT_EQ(Filtered(*image, NoiseRemoveImage, radius).memory, expected) << image->width << " r " << radius;
     }
     // Windows that span every column but not every row slide down the image.
     PaddedImage tall(17, 70);
@@ -239,8 +228,7 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
 }
 
 TEST(RankFilter, RadiusBelowOneRaisesPartialAlpha) {
-    PaddedImage image(3, 1);
-    image.memory = {0xFF123456u, 0x40123456u, 0x00123456u};
+    const PaddedImage image = Row({0xFF123456u, 0x40123456u, 0x00123456u});
     for (int radius : {0, -1, INT_MIN})
         EXPECT_EQ(Filtered(image, ExpandImage, radius).memory,
                   (std::vector<std::uint32_t>{0xFF123456u, 0x80123456u, 0x00123456u})) << radius;
@@ -259,8 +247,9 @@ TEST(NoiseRemoveImage, RemovesSpecksAndKeepsEachAlpha) {
     std::mt19937 random(23);
     PaddedImage mixed(11, 8);
     FillRandom(mixed, random);
-    const PaddedImage out = Filtered(mixed, NoiseRemoveImage, 2);
-    for (size_t i = 0; i < out.memory.size(); ++i) EXPECT_EQ(out.memory[i] >> 24, mixed.memory[i] >> 24);
+    PaddedImage out = Filtered(mixed, NoiseRemoveImage, 2);
+    for (size_t i = 0; i < out.memory.size(); ++i) out.memory[i] = (out.memory[i] & 0xFF000000u) | (mixed.memory[i] & 0xFFFFFFu);
+    EXPECT_EQ(out.memory, mixed.memory);  // alpha kept
 }
 
 TEST(ExpandAndErosion, GrowAndShrinkDarkShapes) {
@@ -280,10 +269,10 @@ TEST(ExpandAndErosion, OpaqueAreasGrowOrShrinkIntoTransparency) {
         for (int x = 0; x < 12; ++x) image.at(x, y) = x < 6 ? 0xFF336699u : 0x00336699u;
     for (int r : {1, 2, 4}) {
         const PaddedImage eroded = Filtered(image, ErosionImage, r), expanded = Filtered(image, ExpandImage, r);
-        for (int x = 0; x < 12; ++x) {
-            EXPECT_EQ(eroded.at(x, 2) >> 24, x < 6 + r ? 255u : 0u) << x;
-            EXPECT_EQ(expanded.at(x, 2) >> 24, x < 6 - r ? 255u : 0u) << x;
-        }
+        std::vector<std::uint32_t> got, want;
+        for (int x = 0; x < 12; ++x)
+            got.insert(got.end(), {eroded.at(x, 2) >> 24, expanded.at(x, 2) >> 24}), want.insert(want.end(), {x < 6 + r ? 255u : 0u, x < 6 - r ? 255u : 0u});
+        EXPECT_EQ(got, want) << r;
     }
 }
 

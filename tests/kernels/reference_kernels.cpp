@@ -36,8 +36,7 @@ void PassPixel(Pixel pixel, int n, std::int64_t centre, double r, double norm, s
         for (int i = 0; i < 3; ++i) sc[i] += static_cast<double>(Channel(p, i) * Channel(p, 3)) * w;
     }
     if (sa == 0) {
-        colour = 0;
-        alpha = 0;
+        colour = alpha = 0;
         return;
     }
     const double inv = 1 / sa;
@@ -55,6 +54,16 @@ std::uint32_t BlendOver(std::uint32_t d, std::uint32_t colour, std::uint32_t a) 
     return Pack(c[0], c[1], c[2], na);
 }
 
+namespace {
+
+// A filter with nothing to spread: each pixel blended over the destination
+// by its own alpha.
+void BlendEach(const ConstImageView& src, const ImageView& dst) {
+    for (int y = 0; y < src.height; ++y)
+        for (int x = 0; x < src.width; ++x) dst.row(y)[x] = BlendOver(dst.row(y)[x], src.row(y)[x], Channel(src.row(y)[x], 3));
+}
+}  // namespace
+
 std::uint32_t AlphaCurve(std::uint32_t a) {
     return a <= 128 ? a * a / 128 : 255 - (255 - a) * (255 - a) / 127;
 }
@@ -63,12 +72,7 @@ void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParam
     const int w = src.width, h = src.height;
     const double intensity = BlurIntensityUsed(params.intensity);
     const double rx = BlurRadiusUsed(params.radiusX), ry = BlurRadiusUsed(params.radiusY);
-    if (!params.glowColor && rx <= 0 && ry <= 0) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                dst.row(y)[x] = BlendOver(dst.row(y)[x], src.row(y)[x], Channel(src.row(y)[x], 3));
-        return;
-    }
+    if (!params.glowColor && rx <= 0 && ry <= 0) return BlendEach(src, dst);
     std::vector<std::uint32_t> work(static_cast<size_t>(w) * h);
     const double sx = BlurNormalisingSum(rx);
     for (int y = 0; y < h; ++y)
@@ -110,12 +114,7 @@ void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::ui
 
 void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, RankMode mode, bool rankAlpha) {
     const int w = src.width, h = src.height;
-    if (radius < 1) {
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                dst.row(y)[x] = BlendOver(dst.row(y)[x], src.row(y)[x], Channel(src.row(y)[x], 3));
-        return;
-    }
+    if (radius < 1) return BlendEach(src, dst);
     std::vector<std::uint32_t> list;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -128,17 +127,11 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
                 for (int j = x0; j <= x1; ++j) list.push_back(src.row(k)[j]);
             const size_t n = list.size();
             const size_t index = mode == RankMode::Median ? n / 2 : mode == RankMode::Minimum ? 0 : n - 1;
-            std::uint32_t out[4];
-            for (int i = 0; i < 4; ++i) {
-                if (i == 3 && !rankAlpha) {
-                    out[3] = Channel(src.row(y)[x], 3);
-                    break;
-                }
+            std::uint32_t out[4] = {0, 0, 0, Channel(src.row(y)[x], 3)};
+            for (int i = 0; i < (rankAlpha ? 4 : 3); ++i) {
                 // Keys alpha * byte (alpha itself for the alpha channel);
                 // equal keys in the order of the byte.
-                auto key = [i](std::uint32_t p) {
-                    return i == 3 ? Channel(p, 3) : Channel(p, 3) * Channel(p, i);
-                };
+                auto key = [i](std::uint32_t p) { return i == 3 ? Channel(p, 3) : Channel(p, 3) * Channel(p, i); };
                 std::stable_sort(list.begin(), list.end(), [&](std::uint32_t a, std::uint32_t b) {
                     return key(a) != key(b) ? key(a) < key(b) : Channel(a, i) < Channel(b, i);
                 });

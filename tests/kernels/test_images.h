@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -97,6 +98,13 @@ inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
 inline PaddedImage Filled(int w, int h, std::uint32_t argb) {
     PaddedImage image(w, h);
     image.fill(argb);
+    return image;
+}
+
+// One row of the given pixels.
+inline PaddedImage Row(std::initializer_list<std::uint32_t> pixels) {
+    PaddedImage image(static_cast<int>(pixels.size()), 1);
+    image.memory.assign(pixels);
     return image;
 }
 

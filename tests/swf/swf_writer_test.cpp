@@ -73,7 +73,7 @@ std::unique_ptr<SwfTag> LosslessOf(const std::uint32_t* pixels, int width, int h
     return MakeLosslessBitmap(argb.data(), width, height);
 }
 
-Bytes LosslessMovie(int width, int height, std::uint32_t background = 0xFFFFFFFF) {
+Bytes LosslessMovie(int width, int height, std::uint32_t background) {
     const auto pixels = Gradient(width, height);
     auto bitmap = LosslessOf(pixels.data(), width, height);
     return MakeImageMovie(background, std::move(bitmap), width, height)->SaveToBytes();
@@ -92,8 +92,7 @@ TEST(SwfBuffer, WritesBitsMostSignificantFirstAndPlacesChunksAtTheirPosition) {
     SwfBuffer outer;
     outer.WriteByte(0x77);
     outer.Append(buffer);
-    EXPECT_EQ(outer.size(), 11u);
-    EXPECT_EQ(outer.byteCount(), 9u);
+    EXPECT_EQ(std::make_pair(outer.size(), outer.byteCount()), std::make_pair(11u, 9u));
     EXPECT_EQ(outer.Flatten(), (Bytes{0x77, 0xBF, 0x80, 0x34, 0x12, 0xAA, 0xBB, 0x04, 0x03, 0x02, 0x01}));
 }
 
@@ -111,7 +110,7 @@ TEST(SwfRecords, BitCountsAndRecordHeaders) {
 }
 
 TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
-    const Bytes file = LosslessMovie(100, 50);
+    const Bytes file = LosslessMovie(100, 50, 0xFF112233);
     ASSERT_GE(file.size(), 21u);
     EXPECT_EQ(Slice(file, 0, 4), (Bytes{0x46, 0x57, 0x53, 5}));
     EXPECT_EQ(file[4] | file[5] << 8 | file[6] << 16 | static_cast<std::size_t>(file[7]) << 24, file.size());
@@ -120,15 +119,13 @@ TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
 
     const auto tags = WalkTags(file);
     ASSERT_EQ(tags.size(), 6u);
-    EXPECT_EQ(Slice(file, tags[0].header, 5), (Bytes{0x43, 0x02, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Slice(file, tags[0].header, 5), (Bytes{0x43, 0x02, 0x11, 0x22, 0x33}));  // red, green, blue of the ARGB colour
 
     EXPECT_EQ(std::make_pair(tags[1].code, tags[1].body), std::make_pair(36, tags[1].header + 6));  // long header
     EXPECT_EQ(Slice(file, tags[1].body, 7), (Bytes{1, 0, 5, 100, 0, 50, 0}));
-    const Bytes pixels = Inflate(file.data() + tags[1].body + 7, tags[1].length - 7, 100 * 50 * 4);
-    std::vector<std::uint32_t> argb(pixels.size() / 4);
-    for (std::size_t i = 0; i < argb.size(); ++i)
-        argb[i] = static_cast<std::uint32_t>(pixels[4 * i] << 24 | pixels[4 * i + 1] << 16 | pixels[4 * i + 2] << 8 | pixels[4 * i + 3]);
-    EXPECT_EQ(argb, Gradient(100, 50));
+    Bytes argb;
+    for (const std::uint32_t p : Gradient(100, 50)) argb.insert(argb.end(), {0xFF, std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+    EXPECT_EQ(Inflate(file.data() + tags[1].body + 7, tags[1].length - 7, 100 * 50 * 4), argb);
 
     const Bytes shape{0x34, 0x08, 0x02, 0x00, 0x60, 0x00, 0x3E, 0x80, 0x00, 0x1F, 0x40, 0x02, 0x41, 0xFF,
                       0xFF, 0xD5, 0x40, 0x00, 0x0A, 0x00, 0x00, 0x04, 0x41, 0x01, 0x00, 0xD9, 0x40, 0x28,
@@ -141,11 +138,6 @@ TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
     EXPECT_EQ(Slice(file, tags[4].header, 2), (Bytes{0x40, 0x00}));
     EXPECT_EQ(Slice(file, tags[5].header, 2), (Bytes{0x00, 0x00}));
     EXPECT_EQ(tags[5].header + 2, file.size());
-}
-
-TEST(SwfMovie, BackgroundRecordHoldsRedGreenBlueOfTheArgbColour) {
-    const Bytes file = LosslessMovie(2, 2, 0xFF112233);
-    EXPECT_EQ(Slice(file, 21, 5), (Bytes{0x43, 0x02, 0x11, 0x22, 0x33}));
 }
 
 TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
@@ -188,29 +180,24 @@ std::string TempFile(const std::string& name) {
 
 TEST(SwfCharacterIds, RestartAfterASaveAndRunOnAfterAFileThatDidNotOpen) {
     const std::string path = TempFile("rastelle_swf_ids_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".swf");
-    ASSERT_EQ(SaveSmallMovie(path), 0);
-    EXPECT_EQ(SavedIds(path), std::make_pair(1, 2));
-    EXPECT_EQ(SaveSmallMovie(TempFile("no_such_folder_rastelle/x.swf")), -1);
-    ASSERT_EQ(SaveSmallMovie(path), 0);
-    EXPECT_EQ(SavedIds(path), std::make_pair(3, 4));
-    ASSERT_EQ(SaveSmallMovie(path), 0);
-    EXPECT_EQ(SavedIds(path), std::make_pair(1, 2));
+    for (auto [target, saved, ids] : {std::tuple{path, 0, std::pair{1, 2}}, {TempFile("no_such_folder_rastelle/x.swf"), -1, {1, 2}},
+                                      {path, 0, {3, 4}}, {path, 0, {1, 2}}}) {
+        const int result = SaveSmallMovie(target);
+        EXPECT_EQ(std::make_pair(result, SavedIds(path)), std::make_pair(saved, ids)) << target;
+    }
     std::remove(path.c_str());
 }
 
 TEST(SwfCharacterIds, ConcurrentSavesKeepTheirOwnNumbers) {
-    auto worker = [](int index, bool* allOneAndTwo) {
+    bool allOneAndTwo[2] = {true, true};
+    auto worker = [&allOneAndTwo](int index) {
         const std::string path = TempFile("rastelle_swf_thread" + std::to_string(index) + ".swf");
-        *allOneAndTwo = true;
-        for (int i = 0; i < 100; ++i)
-            if (SaveSmallMovie(path) != 0 || SavedIds(path) != std::make_pair(1, 2)) *allOneAndTwo = false;
+        for (int i = 0; i < 100; ++i) allOneAndTwo[index] &= SaveSmallMovie(path) == 0 && SavedIds(path) == std::make_pair(1, 2);
         std::remove(path.c_str());
     };
-    bool first = false, second = false;
-    std::thread a(worker, 0, &first), b(worker, 1, &second);
-    a.join();
-    b.join();
-    EXPECT_TRUE(first && second);
+    std::thread a(worker, 0), b(worker, 1);
+    a.join(), b.join();
+    EXPECT_TRUE(allOneAndTwo[0] && allOneAndTwo[1]);
 }
 
 }  // namespace

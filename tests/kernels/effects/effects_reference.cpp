@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include "kernels/effects/effect_detail.h"
@@ -53,15 +54,11 @@ int LightnessOf(int c, int amount) {
 }
 
 // The value below which at most 0.5 % lie, and the one above which.
-void Tails(std::vector<int> values, int& low, int& high) {
-    if (values.empty()) {
-        low = high = 0;
-        return;
-    }
+std::pair<int, int> Tails(std::vector<int> values) {
+    if (values.empty()) return {0, 0};
     std::sort(values.begin(), values.end());
     const std::size_t tail = values.size() * 5 / 1000;
-    low = values[tail];
-    high = values[values.size() - 1 - tail];
+    return {values[tail], values[values.size() - 1 - tail]};
 }
 
 // The pixels that are not wholly transparent, in row order.
@@ -72,6 +69,24 @@ std::vector<std::uint32_t> Visible(const ConstImageView& in) {
             if (in.row(y)[x] >> 24) pixels.push_back(in.row(y)[x]);
     return pixels;
 }
+
+// A premultiplied mix: weights times alpha summed, and the colours under them.
+struct Mix {
+    double alpha = 0, sums[3] = {};
+    void Add(std::uint32_t q, double weight) {
+        const double w = weight * Byte(q, 3);
+        alpha += w;
+        for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, c);
+    }
+    int Colour(int c) const { return Clamp(RoundHalfUp(sums[c] / alpha), 0, 255); }
+    // Alpha as the summed alpha over `divisor`; `empty` when nothing shows.
+    std::uint32_t Mean(double divisor, std::uint32_t empty) const {
+        if (alpha == 0) return empty;
+        std::uint32_t r = Put(RoundHalfUp(alpha / divisor), 3);
+        for (int c = 0; c < 3; ++c) r |= Put(Colour(c), c);
+        return r;
+    }
+};
 
 int Stretch(int c, int low, int high) {
     if (high <= low) return c;
@@ -119,7 +134,7 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
     for (int c = 0; c < 3; ++c) {
         std::vector<int> values;
         for (const std::uint32_t p : Visible(in)) values.push_back(Byte(p, c));
-        Tails(values, low[c], high[c]);
+        std::tie(low[c], high[c]) = Tails(values);
     }
     PerChannel(in, out, [&](int v, int c) { return Stretch(v, low[c], high[c]); });
 }
@@ -127,8 +142,7 @@ void AutoLevel(const ConstImageView& in, const ImageView& out) {
 void AutoContrast(const ConstImageView& in, const ImageView& out) {
     std::vector<int> values;
     for (const std::uint32_t p : Visible(in)) values.push_back(Luma(p));
-    int low, high;
-    Tails(values, low, high);
+    const auto [low, high] = Tails(values);
     PerChannel(in, out, [&](int v, int) { return Stretch(v, low, high); });
 }
 
@@ -179,19 +193,11 @@ void Sharpen(const ConstImageView& in, const ImageView& out, int strength) {
     const int s = Clamp(strength, 0, 1024);
     const int b[5] = {1, 4, 6, 4, 1};
     PerPixel(in, out, [&](std::uint32_t p, int x, int y) {
-        double weight = 0, sums[3] = {};
+        Mix blur;
         for (int j = -2; j <= 2; ++j)
-            for (int i = -2; i <= 2; ++i) {
-                const std::uint32_t q = At(in, x + i, y + j);
-                const double w = b[i + 2] * b[j + 2] * Byte(q, 3);
-                weight += w;
-                for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, c);
-            }
-        if (weight == 0) return p;
-        return MapColour(p, [&](int v, int c) {
-            const int blurred = RoundHalfUp(sums[c] / weight);
-            return Clamp(v + static_cast<int>(std::floor((v - blurred) * s / 16.0 + 0.5)), 0, 255);
-        });
+            for (int i = -2; i <= 2; ++i) blur.Add(At(in, x + i, y + j), b[i + 2] * b[j + 2]);
+        if (blur.alpha == 0) return p;
+        return MapColour(p, [&](int v, int c) { return Clamp(v + static_cast<int>(std::floor((v - blur.Colour(c)) * s / 16.0 + 0.5)), 0, 255); });
     });
 }
 
@@ -249,18 +255,10 @@ void Antialias(const ConstImageView& in, const ImageView& out) {
             for (int c = 0; c < 4; ++c) edge = edge || std::abs(Byte(p, c) - Byte(q, c)) >= 32;
         if (!edge) return p;
         // Premultiplied [1 2 1] x [1 2 1] average.
-        double weight = 0, sums[3] = {};
+        Mix mix;
         for (int j = -1; j <= 1; ++j)
-            for (int i = -1; i <= 1; ++i) {
-                const std::uint32_t q = At(in, x + i, y + j);
-                const double w = (2 - std::abs(i)) * (2 - std::abs(j)) * Byte(q, 3);
-                weight += w;
-                for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, c);
-            }
-        if (weight == 0) return p;
-        std::uint32_t r = Put(RoundHalfUp(weight / 16.0), 3);
-        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp(sums[c] / weight), c);
-        return r;
+            for (int i = -1; i <= 1; ++i) mix.Add(At(in, x + i, y + j), (2 - std::abs(i)) * (2 - std::abs(j)));
+        return mix.Mean(16.0, p);
     });
 }
 
@@ -269,17 +267,10 @@ void Mosaic(const ConstImageView& in, const ImageView& out, int cellWidth, int c
     PerPixel(in, out, [&](std::uint32_t, int x, int y) {
         const int left = x / cw * cw, top = y / ch * ch;
         const int right = std::min(left + cw, in.width), bottom = std::min(top + ch, in.height);
-        double alpha = 0, sums[3] = {};
+        Mix mix;
         for (int v = top; v < bottom; ++v)
-            for (int u = left; u < right; ++u) {
-                const std::uint32_t q = in.row(v)[u];
-                alpha += Byte(q, 3);
-                for (int c = 0; c < 3; ++c) sums[c] += Byte(q, 3) * Byte(q, c);
-            }
-        if (alpha == 0) return 0u;
-        std::uint32_t r = Put(RoundHalfUp(alpha / ((right - left) * (bottom - top))), 3);
-        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp(sums[c] / alpha), c);
-        return r;
+            for (int u = left; u < right; ++u) mix.Add(in.row(v)[u], 1);
+        return mix.Mean((right - left) * (bottom - top), 0u);
     });
 }
 
@@ -313,25 +304,15 @@ std::uint32_t Bilinear(const ConstImageView& in, double sx, double sy, std::uint
         sy = std::min(std::max(sy, 0.0), in.height - 1.0);
     }
     const double x0 = std::floor(sx), y0 = std::floor(sy), fx = sx - x0, fy = sy - y0;
-    double alpha = 0, sums[3] = {};
+    Mix mix;
     for (int j = 0; j < 2; ++j)
         for (int i = 0; i < 2; ++i) {
-            const double w = (i ? fx : 1 - fx) * (j ? fy : 1 - fy);
+            const double w = (i ? fx : 1 - fx) * (j ? fy : 1 - fy), x = x0 + i, y = y0 + j;
             if (w == 0) continue;
-            const double x = x0 + i, y = y0 + j;
-            std::uint32_t q;
-            if (x >= 0 && y >= 0 && x < in.width && y < in.height) {
-                q = in.row(static_cast<int>(y))[static_cast<int>(x)];
-            } else {
-                q = clampEdges ? At(in, static_cast<int>(x), static_cast<int>(y)) : background;
-            }
-            alpha += w * Byte(q, 3);
-            for (int c = 0; c < 3; ++c) sums[c] += w * Byte(q, 3) * Byte(q, c);
+            const bool inside = x >= 0 && y >= 0 && x < in.width && y < in.height;
+            mix.Add(inside || clampEdges ? At(in, static_cast<int>(x), static_cast<int>(y)) : background, w);
         }
-    if (alpha == 0) return 0;
-    std::uint32_t r = Put(RoundHalfUp(alpha), 3);
-    for (int c = 0; c < 3; ++c) r |= Put(Clamp(RoundHalfUp(sums[c] / alpha), 0, 255), c);
-    return r;
+    return mix.Mean(1, 0);
 }
 
 double Wave(double amplitude, int wavelength, int phase, int t) {
@@ -399,11 +380,9 @@ void EllipseCrop(const ConstImageView& in, const ImageView& out, int centreX, in
             }
         if (inside == 16) return p;
         if (inside == 0) return background;
-        const double pa = Byte(p, 3) * inside, ba = Byte(background, 3) * (16 - inside);
-        if (pa + ba == 0) return 0u;
-        std::uint32_t r = Put(RoundHalfUp((pa + ba) / 16), 3);
-        for (int c = 0; c < 3; ++c) r |= Put(RoundHalfUp((pa * Byte(p, c) + ba * Byte(background, c)) / (pa + ba)), c);
-        return r;
+        Mix mix;
+        mix.Add(p, inside), mix.Add(background, 16 - inside);
+        return mix.Mean(16, 0u);
     });
 }
 
