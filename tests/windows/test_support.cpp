@@ -355,4 +355,54 @@ std::string Narrow(const std::wstring& s) {
     return out;
 }
 
+namespace {
+// Stores one number as an element of type vt.
+void PutNumber(SAFEARRAY* array, LONG* indices, VARTYPE vt, double number) {
+    VARIANT element{};
+    element.vt = VT_R8, element.dblVal = number;
+    if (vt != VT_VARIANT) {
+        ASSERT_EQ(VariantChangeType(&element, &element, 0, vt), S_OK);
+    }
+    ASSERT_EQ(SafeArrayPutElement(array, indices, vt == VT_VARIANT ? static_cast<void*>(&element) : &element.lVal), S_OK);
+}
+}  // namespace
+
+SAFEARRAY* PointTable(VARTYPE vt, const NumberPairs& points, LONG lowerBound) {
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(points.size()), lowerBound}, {2, lowerBound}};
+    SAFEARRAY* array = SafeArrayCreate(vt, 2, bounds);
+    for (size_t i = 0; i < points.size(); ++i) {
+        LONG x[2] = {static_cast<LONG>(i) + lowerBound, lowerBound}, y[2] = {x[0], lowerBound + 1};
+        PutNumber(array, x, vt, points[i].first);
+        PutNumber(array, y, vt, points[i].second);
+    }
+    return array;
+}
+
+SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size) {
+    SAFEARRAYBOUND bound{size, 0};
+    SAFEARRAY* array = SafeArrayCreate(vt, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(size); ++i) PutNumber(array, &i, vt, i == 0 ? x : y);
+    return array;
+}
+
+SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
+        VARIANT value;
+        VariantInit(&value);
+        element(i, value);
+        EXPECT_EQ(SafeArrayPutElement(array, &i, &value), S_OK);
+        VariantClear(&value);
+    }
+    return array;
+}
+
+SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt) {
+    return VariantArray(points.size(), [&](size_t i, VARIANT& value) {
+        value.vt = VT_ARRAY | vt;
+        value.parray = PointPair(vt, points[i].first, points[i].second);
+    });
+}
+
 }  // namespace rastelle::test

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -127,5 +128,22 @@ bool Unlocked(Bitmap& bitmap);
 
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());
+
+// Point arrays as automation clients build them: an (N, 2) table of numbers
+// of type vt (element (i, 0) is x), one pair of numbers, a one-dimensional
+// array of variants each made by element(i), and pairs of numbers in
+// variants; an ArrayArgument owns the variant that holds one.
+struct ArrayArgument {
+    VARIANT value;
+    ArrayArgument() { VariantInit(&value); }
+    ArrayArgument(SAFEARRAY* array, VARTYPE vt) { value.vt = VT_ARRAY | vt, value.parray = array; }
+    ArrayArgument(const ArrayArgument&) = delete;
+    ~ArrayArgument() { VariantClear(&value); }
+};
+using NumberPairs = std::vector<std::pair<double, double>>;
+SAFEARRAY* PointTable(VARTYPE vt, const NumberPairs& points, LONG lowerBound = 0);
+SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size = 2);
+SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element);
+SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt = VT_VARIANT);
 
 }  // namespace rastelle::test

@@ -4,7 +4,6 @@
 // independent of the system's writers.
 #include "layers/layers_test_support.h"
 
-#include "codecs/encoder_probes.h"
 #include "com/errors.h"
 
 #include <gif_lib.h>
@@ -76,11 +75,10 @@ std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
     do {
         TiffPageFacts facts;
         std::uint32_t width = 0, height = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &facts.samples);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &facts.bits);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &facts.compression);
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        for (auto [tag, field] : {std::pair{TIFFTAG_SAMPLESPERPIXEL, &facts.samples},
+                                  std::pair{TIFFTAG_BITSPERSAMPLE, &facts.bits}, std::pair{TIFFTAG_COMPRESSION, &facts.compression}})
+            TIFFGetFieldDefaulted(tif, tag, field);
         std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
         EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
         for (const std::uint32_t v : raster)
@@ -94,17 +92,6 @@ std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
 struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
-using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
-
-UniqueGif OpenGif(const std::wstring& path) {
-    int error = 0;
-    UniqueGif gif(DGifOpenFileName(Narrow(path).c_str(), &error));
-    EXPECT_TRUE(gif) << Narrow(path);
-    if (gif) {
-        EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
-    }
-    return gif;
-}
 
 // An animated GIF of frames of few colours, each with its own colour table
 // and a delay of 10, written by giflib.
@@ -196,11 +183,11 @@ TEST(MultiframeLoad, ThreeTiffPagesAppendToTwoItemsWithTheirPixelsAndResolutions
     const std::pair<float, float> resolutions[] = {{72.0f, 72.0f}, {300.0f, 150.0f}, {254.0f, 101.6f}};
     for (LONG i = 0; i < 3; ++i) {
         auto item = ItemAt(collection.get(), Var(i + 2));
-        EXPECT_EQ(KeyOf(item.get()), L"RasterObject" + std::to_wstring(i + 2));
         auto raster = RasterOf(item.get());
-        EXPECT_EQ(SizeOf(raster.get()), std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}));
         // Pure red stays red: the channels and the row order come out as stored.
-        EXPECT_EQ(PixelsOf(raster.get()), pages[i].argb) << "page " << i;
+        EXPECT_EQ(std::make_tuple(KeyOf(item.get()), SizeOf(raster.get()), PixelsOf(raster.get())),
+                  std::make_tuple(L"RasterObject" + std::to_wstring(i + 2),
+                                  std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}), pages[i].argb));
         const auto [x, y, output, current] = SettingsOf(raster.get());
         EXPECT_NEAR(x, resolutions[i].first, 0.01) << "page " << i;
         EXPECT_NEAR(y, resolutions[i].second, 0.01) << "page " << i;
@@ -256,15 +243,11 @@ TEST(MultiframeLoad, FilesThatCannotBeOpenedFailWithoutEmptyingTheCollection) {
     AddItem(collection.get());
     const std::wstring text = WriteFile(L"not-an-image.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
     EXPECT_EQ(Load(collection.get(), text, true), E_FAIL);
-    ThreadError error = TakeThreadError();
+    const ThreadError error = TakeThreadError();
     EXPECT_NE(error.description.find(L"LoadMultiframeImage"), std::wstring::npos) << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
-    EXPECT_EQ(CountOf(collection.get()), 1);
-
     EXPECT_EQ(Load(collection.get(), TempPath(L"missing.tif"), true), E_FAIL);
-    error = TakeThreadError();
-    EXPECT_EQ(error.description.rfind(L"Windows error in RasterCollection.LoadMultiframeImage: ", 0), 0u)
-        << Narrow(error.description);
+    EXPECT_EQ(TakeThreadError().description.rfind(L"Windows error in RasterCollection.LoadMultiframeImage: ", 0), 0u);
     EXPECT_EQ(CountOf(collection.get()), 1);
 }
 
@@ -280,7 +263,9 @@ struct GifFrameFacts {
 
 std::vector<GifFrameFacts> ReadGifFrames(const std::wstring& path, bool* loops) {
     std::vector<GifFrameFacts> frames;
-    UniqueGif gif = OpenGif(path);
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpenFileName(Narrow(path).c_str(), &error));
+    EXPECT_TRUE(gif && DGifSlurp(gif.get()) == GIF_OK) << Narrow(path);
     if (!gif) return frames;
     *loops = false;
     for (int i = 0; i < gif->ImageCount; ++i) {
@@ -370,16 +355,6 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
                       std::tie(c.tiffCompression, c.samples, kEight, images[i]));
     }
 
-    // The number alone writes every page too, and the collection reads them back.
-    const std::wstring path = TempPath(L"plain.tif");
-    ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftTIFF})), S_OK);
-    const std::vector<TiffPageFacts> pages = ReadTiff(path);
-    ASSERT_EQ(pages.size(), 2u);
-    EXPECT_EQ(pages[1].argb, images[1]);
-    auto reloaded = NewCollection();
-    ASSERT_EQ(Load(reloaded.get(), path, true), S_OK);
-    ASSERT_EQ(CountOf(reloaded.get()), 2);
-    EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), 0).get()), images[0]);
 }
 
 TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
@@ -387,13 +362,11 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
     auto collection = CollectionOf(2, 2, images);
     ItemAt(collection.get(), Var(1L))->put_IsVisible(VARIANT_FALSE);
 
-    const std::wstring visible = TempPath(L"visible.tif");
+    const std::wstring visible = TempPath(L"visible.tif"), all = TempPath(L"all.tif");
     ASSERT_EQ(Save(collection.get(), visible, *Var(LONG{oftTIFF}), false), S_OK);
     const std::vector<TiffPageFacts> two = ReadTiff(visible);
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(two[1].argb, images[2]);
-
-    const std::wstring all = TempPath(L"all.tif");
     ASSERT_EQ(Save(collection.get(), all, *Var(LONG{oftTIFF})), S_OK);
     EXPECT_EQ(ReadTiff(all).size(), 3u);
 
@@ -459,13 +432,6 @@ TEST(MultiframeSave, ItemsWithoutImageAndWriteFailuresAreReported) {
     const ThreadError error = TakeThreadError();
     EXPECT_NE(error.description.find(L"SaveMultiframeImage"), std::wstring::npos) << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
-}
-
-TEST(MultiframeSave, WineCannotAnimateGifsButWritesTiffPages) {
-    StartGdiplus();
-    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
-    EXPECT_FALSE(codecs::PlatformWritesAnimatedGif());
-    EXPECT_TRUE(codecs::PlatformWritesMultipageTiff());
 }
 
 }  // namespace
