@@ -405,4 +405,11 @@ SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt) {
     });
 }
 
+ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->LoadFile(Bstr(path).get()), S_OK) << Narrow(path);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), expectedType) << Narrow(path);
+    return raster;
+}
+
 }  // namespace rastelle::test

@@ -146,4 +146,7 @@ SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size = 2);
 SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element);
 SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt = VT_VARIANT);
 
+// A raster object loaded from the file, whose current file type is checked.
+ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType);
+
 }  // namespace rastelle::test

@@ -21,9 +21,7 @@ namespace {
 ComPtr<IDispatch> CmykTiff(const std::wstring& profile = L"") {
     auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
     // Neither option takes part in a CMYK save.
-    tiff->put_CompressionType(tctLZW);
-    tiff->put_ColorDepth(cd24bpp);
-    tiff->put_ColorSpace(csCMYK);
+    tiff->put_CompressionType(tctLZW), tiff->put_ColorDepth(cd24bpp), tiff->put_ColorSpace(csCMYK);
     tiff->put_ICCProfileFilename(Bstr(profile).get());
     return AsDispatch(tiff);
 }

@@ -131,7 +131,7 @@ TEST(SaveStream, EncodersSeeACopyFlattenedAgainstTheBackground) {
         << "red at alpha 128 over white";
     EXPECT_EQ(PixelsOf(raster.get()), pixels) << "the object's own image is not flattened";
     ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"unflattened.png")).get(), nullptr), S_OK);
-    EXPECT_EQ(PixelsOf(LoadBytes(ReadFileBytes(TempPath(L"unflattened.png"))).get())[2], 0x80FF0000u)
+    EXPECT_EQ(PixelsOf(LoadedFile(TempPath(L"unflattened.png"), oftPNG).get())[2], 0x80FF0000u)
         << "a file save hands the pixels over unchanged";
 
     // 24-bit BMP: flattened before alpha is dropped.

@@ -71,14 +71,6 @@ HRESULT SaveSwf(IRasterObject* raster, const std::wstring& name, IDispatch* enco
     return raster->SaveFile(Bstr(TempPath(name)).get(), encoder);
 }
 
-ComPtr<ISWFEncoderInfo> SwfOptions(SWFCompressionTypes compression, LONG background, LONG quality) {
-    auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
-    swf->put_CompressionType(compression);
-    swf->put_BackgroundColor(background);
-    swf->put_JPEGQuality(quality);
-    return swf;
-}
-
 TEST(SaveSwf, LosslessMovieCarriesTheImagePixelsAsArgb) {
     std::vector<std::uint32_t> pixels = NumberedPixels(7, 5);
     pixels[3] = 0x80FF0000;  // semi-transparent: written with straight alpha
@@ -123,7 +115,9 @@ TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
     const std::vector<std::uint32_t> pixels = Shading(40, 24);
     auto raster = RasterWith(40, 24, pixels);
     raster->put_OutputFileType(oftPNG);
-    auto options = SwfOptions(swfctJPEG, static_cast<LONG>(0xFF102030), 90);
+    auto options = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
+    options->put_CompressionType(swfctJPEG), options->put_BackgroundColor(static_cast<LONG>(0xFF102030));
+    options->put_JPEGQuality(90);
     ASSERT_EQ(SaveSwf(raster.get(), L"photo.png", AsDispatch(options).get()), S_OK);
 
     const SwfFile swf = ReadSwf(ReadFileBytes(TempPath(L"photo.png")));
@@ -136,8 +130,7 @@ TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
 
     // The JPEG inside is a complete file of the image's size.
     const Bytes jpeg(body.begin() + 6, body.end() - 2);
-    auto loaded = NewRaster();
-    ASSERT_EQ(loaded->LoadFile(Bstr(WriteFile(L"inner.jpg", jpeg)).get()), S_OK);
+    auto loaded = LoadedFile(WriteFile(L"inner.jpg", jpeg), oftJPEG);
     EXPECT_EQ(SizeOf(loaded.get()), std::make_pair(40L, 24L));
     const std::uint32_t centre = PixelsOf(loaded.get())[12 * 40 + 20], expected = pixels[12 * 40 + 20];
     for (int shift : {0, 8, 16})

@@ -226,7 +226,7 @@ TEST(DrawingTool, ClearEmptiesTheListAndPaintsTheTarget) {
     ASSERT_EQ(tool->Clear(static_cast<LONG>(0xFF123456)), S_OK);  // no targets: only the list
     EXPECT_EQ(Applied(tool.get(), 12, 12, 0x80FF00FF).colours(), Px{0x80FF00FF});
     auto raster = RasterWith(6, 6, Px(36, kWhite));
-    tool->put_RasterObject(raster.get());
+    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
     ASSERT_EQ(tool->Clear(static_cast<LONG>(0x80123456)), S_OK);
     EXPECT_EQ(PixelsOfRaster(raster.get()).colours(), Px{0x80123456});
 }
@@ -279,21 +279,17 @@ TEST(DrawingTool, TextHasHardEdgesWithoutAntialiasingEndsAtItsOriginRightToLeftA
     const Image image = Applied(tool.get(), 80, 64);
     EXPECT_EQ(image.colours(), (Px{kBlack, kWhite}));
     EXPECT_GT(image.ink()[3], 45);  // the text was drawn
-    tool->Clear(-1);
-    tool->put_AntialiasingOn(VARIANT_TRUE);
+    tool->Clear(-1), tool->put_AntialiasingOn(VARIANT_TRUE);
     tool->SetText(Bstr(L"Wave 42").get(), 2, 40, 0, text.get());
     EXPECT_GT(Applied(tool.get(), 80, 64).colours().size(), 2u);
 
     tool = NewTool(false);
-    text->put_FontSize(12.0f);
-    text->put_TextAlignment(atRight);
+    text->put_FontSize(12.0f), text->put_TextAlignment(atRight);
     ASSERT_EQ(tool->SetText(Bstr(L"WWW").get(), 70, 4, 0, text.get()), S_OK);
     auto ink = Applied(tool.get(), 100, 30).ink();
     EXPECT_LE(ink[2], 72);
     EXPECT_LT(ink[0], 50);
-    tool->Clear(-1);
-    text->put_TextAlignment(atLeft);
-    text->put_IsVertical(VARIANT_TRUE);
+    tool->Clear(-1), text->put_TextAlignment(atLeft), text->put_IsVertical(VARIANT_TRUE);
     ASSERT_EQ(tool->SetText(Bstr(L"WWWW").get(), 40, 4, 0, text.get()), S_OK);
     ink = Applied(tool.get(), 80, 100).ink();
     EXPECT_GT(ink[3] - ink[1], 2 * (ink[2] - ink[0]));

@@ -86,8 +86,7 @@ TEST(PointArray, ArraysByReferenceNestedReferencesAndOtherLowerBoundsReadLikeArr
         const VARTYPE vt = pairs ? VT_VARIANT : VT_I4;
         // VT_BYREF | VT_ARRAY, as a script passes a variable.
         VARIANT byReference;
-        byReference.vt = VT_BYREF | VT_ARRAY | vt;
-        byReference.pparray = &array;
+        byReference.vt = VT_BYREF | VT_ARRAY | vt, byReference.pparray = &array;
         EXPECT_EQ(Parse(byReference), Good(kThree)) << pairs;
         // Wrapped in by-reference variants, three deep.
         VARIANT level1, level2, level3;
@@ -132,26 +131,20 @@ TEST(PointArray, AnythingButAnArrayOfIntegersOrVariantsIsNoPointsArray) {
         EXPECT_EQ(Parse(argument->value), notAnArray);
 
     // A null reference, and a by-reference chain that never ends.
-    VARIANT nullReference;
-    nullReference.vt = VT_BYREF | VT_ARRAY | VT_I4;
-    nullReference.pparray = nullptr;
-    EXPECT_EQ(Parse(nullReference), notAnArray);
-    VARIANT loop;
-    loop.vt = VT_BYREF | VT_VARIANT;
-    loop.pvarVal = &loop;
-    EXPECT_EQ(Parse(loop), notAnArray);
+    VARIANT nullReference, loop;
+    nullReference.vt = VT_BYREF | VT_ARRAY | VT_I4, nullReference.pparray = nullptr;
+    loop.vt = VT_BYREF | VT_VARIANT, loop.pvarVal = &loop;
+    EXPECT_EQ(std::make_pair(Parse(nullReference), Parse(loop)), std::make_pair(notAnArray, notAnArray));
 }
 
 TEST(PointArray, OtherShapesEmptyArraysAndPairsOfOtherSizesAreTheWrongShape) {
     const Outcome wrongShape = Bad(PointArrayFault::WrongShape, E_INVALIDARG);
-    std::vector<SAFEARRAY*> cases;
     SAFEARRAYBOUND threeByThree[2] = {{3, 0}, {3, 0}}, flat{6, 0}, none{0, 0}, cube[3] = {{2, 0}, {2, 0}, {2, 0}};
     SAFEARRAYBOUND noRows[2] = {{0, 0}, {2, 0}};
-    cases.push_back(SafeArrayCreate(VT_I4, 2, threeByThree));
-    cases.push_back(SafeArrayCreate(VT_I4, 1, &flat));  // x, y, x, y... in one dimension
-    cases.push_back(SafeArrayCreate(VT_VARIANT, 1, &none));
-    cases.push_back(SafeArrayCreate(VT_I4, 2, noRows));
-    cases.push_back(SafeArrayCreate(VT_I4, 3, cube));
+    std::vector<SAFEARRAY*> cases{SafeArrayCreate(VT_I4, 2, threeByThree),
+                                  SafeArrayCreate(VT_I4, 1, &flat),  // x, y, x, y... in one dimension
+                                  SafeArrayCreate(VT_VARIANT, 1, &none), SafeArrayCreate(VT_I4, 2, noRows),
+                                  SafeArrayCreate(VT_I4, 3, cube)};
     cases.push_back(VariantArray(2, [](size_t i, VARIANT& value) {  // a pair of three
         value.vt = VT_ARRAY | VT_I4;
         value.parray = PointPair(VT_I4, 1, 2, i == 1 ? 3 : 2);
@@ -201,14 +194,10 @@ TEST(PointArray, HugeCountsAreRefusedBeforeAnythingIsRead) {
         SAFEARRAY* array = nullptr;
         ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_I4, 2, &array), S_OK);
         LONG block[4] = {1, 2, 3, 4};
-        array->cbElements = 4;
-        array->rgsabound[0] = {2, 0};
-        array->rgsabound[1] = {rows, 0};
-        array->pvData = block;
-        array->fFeatures |= FADF_STATIC;
+        array->cbElements = 4, array->rgsabound[0] = {2, 0}, array->rgsabound[1] = {rows, 0};
+        array->pvData = block, array->fFeatures |= FADF_STATIC;
         VARIANT argument;
-        argument.vt = VT_ARRAY | VT_I4;
-        argument.parray = array;
+        argument.vt = VT_ARRAY | VT_I4, argument.parray = array;
         EXPECT_EQ(Parse(argument), Bad(PointArrayFault::OutOfMemory, E_OUTOFMEMORY)) << rows;
         array->pvData = nullptr;
         SafeArrayDestroyDescriptor(array);

@@ -199,8 +199,7 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesFirstAndReadingStopsSilentlyAtAnUnrea
     const std::wstring path = WriteTiff(L"two.tif", {{3, 2, NumberedPixels(3, 2)}, {2, 2, OpaqueGradient(2, 2)}});
     auto collection = NewCollection();
     auto old = AddItem(collection.get());
-    AddItem(collection.get());
-    AddItem(collection.get());
+    AddItem(collection.get()), AddItem(collection.get());
 
     ASSERT_EQ(Load(collection.get(), path, true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 2);
@@ -213,9 +212,7 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesFirstAndReadingStopsSilentlyAtAnUnrea
     EXPECT_EQ(old->put_Key(Bstr(L"RasterObject1").get()), S_OK);
 
     // Reading stops silently at the page that cannot be read.
-    const Page good{2, 2, OpaqueGradient(2, 2)};
-    Page unreadable{2, 2, OpaqueGradient(2, 2)};
-    unreadable.samples = 1;
+    const Page good{2, 2, OpaqueGradient(2, 2)}, unreadable{2, 2, OpaqueGradient(2, 2), 0, 0, RESUNIT_INCH, 1};
     ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 1);
     EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), good.argb);
@@ -370,8 +367,7 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
     ASSERT_EQ(Save(collection.get(), all, *Var(LONG{oftTIFF})), S_OK);
     EXPECT_EQ(ReadTiff(all).size(), 3u);
 
-    ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE);
-    ItemAt(collection.get(), Var(2L))->put_IsVisible(VARIANT_FALSE);
+    ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE), ItemAt(collection.get(), Var(2L))->put_IsVisible(0);
     ExpectCollectionClassError(Save(collection.get(), TempPath(L"none.tif"), *Var(LONG{oftTIFF}), false),
                                DISP_E_EXCEPTION, kNoData);
     ExpectCollectionClassError(Save(NewCollection().get(), TempPath(L"empty.gif"), *Var(LONG{oftGIF})),
