@@ -3,6 +3,8 @@
 #include "image/bitmap_lock.h"
 #include "platform/gdiplus.h"
 
+#include <tiffio.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -410,6 +412,31 @@ ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expec
     EXPECT_EQ(raster->LoadFile(Bstr(path).get()), S_OK) << Narrow(path);
     EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), expectedType) << Narrow(path);
     return raster;
+}
+
+std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
+    std::vector<TiffPage> pages;
+    TIFF* tif = TIFFOpenW(path.c_str(), "r");
+    EXPECT_NE(tif, nullptr) << Narrow(path);
+    if (!tif) return pages;
+    do {
+        TiffPage page;
+        std::uint32_t width = 0, height = 0;
+        std::uint16_t extraCount = 0, *extra = nullptr;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        for (auto [tag, field] : {std::pair{TIFFTAG_SAMPLESPERPIXEL, &page.samples},
+                                  std::pair{TIFFTAG_BITSPERSAMPLE, &page.bits}, std::pair{TIFFTAG_COMPRESSION, &page.compression}})
+            TIFFGetFieldDefaulted(tif, tag, field);
+        page.unassociatedAlpha = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 &&
+                                 extra[0] == EXTRASAMPLE_UNASSALPHA;
+        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
+        EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
+        for (const std::uint32_t v : raster)
+            page.argb.push_back(TIFFGetA(v) << 24 | TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v));
+        pages.push_back(std::move(page));
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
 }
 
 }  // namespace rastelle::test

@@ -149,4 +149,14 @@ SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt = VT_VARIANT);
 // A raster object loaded from the file, whose current file type is checked.
 ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType);
 
+// What libtiff reads from each page of a file: the fields, whether the one
+// extra sample is unassociated alpha, and the pixels (top row first, alpha
+// premultiplied as libtiff's RGBA reader gives it).
+struct TiffPage {
+    std::uint16_t samples = 0, bits = 0, compression = 0;
+    bool unassociatedAlpha = false;
+    std::vector<std::uint32_t> argb;
+};
+std::vector<TiffPage> ReadTiffPages(const std::wstring& path);
+
 }  // namespace rastelle::test

@@ -130,16 +130,11 @@ TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
     for (TIFFCompressionTypes compression : {tctNone, tctLZW}) {
         for (ColorDepths depth : {cd24bpp, cd32bpp}) {
             ASSERT_EQ(Save(raster.get(), L"options.tif", Tiff(compression, depth).get()), S_OK);
-            TIFF* tif = TIFFOpenW(TempPath(L"options.tif").c_str(), "r");
-            ASSERT_TRUE(tif);
-            std::uint16_t scheme = 0, samples = 0, bits = 0, extraCount = 0, *extra = nullptr;
-            TIFFGetField(tif, TIFFTAG_COMPRESSION, &scheme), TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-            TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-            const bool hasExtra = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
-            EXPECT_EQ(std::make_tuple(scheme, bits, samples, hasExtra && extraCount == 1 && extra[0] == EXTRASAMPLE_UNASSALPHA),
+            const auto pages = ReadTiffPages(TempPath(L"options.tif"));
+            ASSERT_EQ(pages.size(), 1u);
+            EXPECT_EQ(std::make_tuple(pages[0].compression, pages[0].bits, pages[0].samples, pages[0].unassociatedAlpha),
                       std::make_tuple(compression == tctLZW ? COMPRESSION_LZW : COMPRESSION_NONE, 8, depth == cd32bpp ? 4 : 3,
                                       depth == cd32bpp));
-            TIFFClose(tif);
 
             auto expected = kAlphaPixels;
             if (depth == cd24bpp)

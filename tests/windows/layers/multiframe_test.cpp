@@ -59,36 +59,6 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
     return path;
 }
 
-// What libtiff reads from each page of a file.
-struct TiffPageFacts {
-    std::uint16_t samples = 0;
-    std::uint16_t bits = 0;
-    std::uint16_t compression = 0;
-    Pixels argb;  // top row first
-};
-
-std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
-    std::vector<TiffPageFacts> pages;
-    TIFF* tif = TIFFOpen(Narrow(path).c_str(), "r");
-    EXPECT_NE(tif, nullptr) << Narrow(path);
-    if (!tif) return pages;
-    do {
-        TiffPageFacts facts;
-        std::uint32_t width = 0, height = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-        for (auto [tag, field] : {std::pair{TIFFTAG_SAMPLESPERPIXEL, &facts.samples},
-                                  std::pair{TIFFTAG_BITSPERSAMPLE, &facts.bits}, std::pair{TIFFTAG_COMPRESSION, &facts.compression}})
-            TIFFGetFieldDefaulted(tif, tag, field);
-        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
-        EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
-        for (const std::uint32_t v : raster)
-            facts.argb.push_back(TIFFGetA(v) << 24 | TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v));
-        pages.push_back(std::move(facts));
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return pages;
-}
-
 struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
@@ -345,7 +315,7 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
         tiff->put_ColorDepth(c.depth);
         const std::wstring path = TempPath(L"pages" + std::to_wstring(c.samples) + L".tif");
         ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
-        const std::vector<TiffPageFacts> pages = ReadTiff(path);
+        const std::vector<TiffPage> pages = ReadTiffPages(path);
         ASSERT_EQ(pages.size(), 2u);
         for (size_t i = 0; i < 2; ++i)
             EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
@@ -361,11 +331,11 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
 
     const std::wstring visible = TempPath(L"visible.tif"), all = TempPath(L"all.tif");
     ASSERT_EQ(Save(collection.get(), visible, *Var(LONG{oftTIFF}), false), S_OK);
-    const std::vector<TiffPageFacts> two = ReadTiff(visible);
+    const std::vector<TiffPage> two = ReadTiffPages(visible);
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(two[1].argb, images[2]);
     ASSERT_EQ(Save(collection.get(), all, *Var(LONG{oftTIFF})), S_OK);
-    EXPECT_EQ(ReadTiff(all).size(), 3u);
+    EXPECT_EQ(ReadTiffPages(all).size(), 3u);
 
     ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE), ItemAt(collection.get(), Var(2L))->put_IsVisible(0);
     ExpectCollectionClassError(Save(collection.get(), TempPath(L"none.tif"), *Var(LONG{oftTIFF}), false),
@@ -401,7 +371,7 @@ TEST(MultiframeSave, EncoderInfoOtherThanTiffOrGifIsRefusedBeforeAnythingIsWritt
 
     // Only the low 16 bits of a number count; a script's variable arrives by reference.
     ASSERT_EQ(Save(collection.get(), path, *Var(LONG{0x10000 + oftTIFF})), S_OK);
-    EXPECT_EQ(ReadTiff(path).size(), 1u);
+    EXPECT_EQ(ReadTiffPages(path).size(), 1u);
     Var gif(LONG{oftGIF});
     VARIANT byReference;
     V_VT(&byReference) = VT_BYREF | VT_VARIANT;
