@@ -3,6 +3,7 @@
 #include "image/bitmap_lock.h"
 #include "platform/gdiplus.h"
 
+#include <gif_lib.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -437,6 +438,37 @@ std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
     } while (TIFFReadDirectory(tif));
     TIFFClose(tif);
     return pages;
+}
+
+GifFile ReadGif(const std::wstring& path) {
+    GifFile file;
+    int error = 0;
+    const auto close = [](GifFileType* gif) { DGifCloseFile(gif, nullptr); };
+    std::unique_ptr<GifFileType, decltype(close)> gif(DGifOpenFileName(Narrow(path).c_str(), &error), close);
+    EXPECT_TRUE(gif && DGifSlurp(gif.get()) == GIF_OK) << Narrow(path);
+    if (!gif) return file;
+    auto rgb = [](const GifColorType& c) { return std::uint32_t{c.Red} << 16 | c.Green << 8 | c.Blue; };
+    for (int i = 0; gif->SColorMap && i < gif->SColorMap->ColorCount; ++i) file.colours.push_back(rgb(gif->SColorMap->Colors[i]));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int e = 0; e < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock& block = image.ExtensionBlocks[e];
+            file.loops |= block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                          std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0";
+        }
+        GifFrame frame;
+        GraphicsControlBlock control{};
+        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK)
+            frame.delay = control.DelayTime, frame.transparentIndex = control.TransparentColor;
+        frame.localTable = image.ImageDesc.ColorMap != nullptr;
+        const ColorMapObject* map = frame.localTable ? image.ImageDesc.ColorMap : gif->SColorMap;
+        for (int p = 0; map && p < image.ImageDesc.Width * image.ImageDesc.Height; ++p) {
+            const int index = image.RasterBits[p];
+            frame.rgb.push_back(index == frame.transparentIndex ? 0x1000000u : rgb(map->Colors[index]));
+        }
+        file.frames.push_back(std::move(frame));
+    }
+    return file;
 }
 
 }  // namespace rastelle::test

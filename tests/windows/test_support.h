@@ -159,4 +159,20 @@ struct TiffPage {
 };
 std::vector<TiffPage> ReadTiffPages(const std::wstring& path);
 
+// What giflib reads from a GIF file: the global colour table (0xRRGGBB),
+// whether a NETSCAPE2.0 block makes it loop, and per frame the delay, the
+// transparent index (-1 for none), whether it has its own colour table and
+// each pixel's colour-table entry (0x1000000 where it is transparent).
+struct GifFrame {
+    int delay = -1, transparentIndex = -1;
+    bool localTable = false;
+    std::vector<std::uint32_t> rgb;
+};
+struct GifFile {
+    std::vector<std::uint32_t> colours;
+    bool loops = false;
+    std::vector<GifFrame> frames;
+};
+GifFile ReadGif(const std::wstring& path);
+
 }  // namespace rastelle::test

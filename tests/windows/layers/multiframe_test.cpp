@@ -59,10 +59,6 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
     return path;
 }
 
-struct GifCloser {
-    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
-};
-
 // An animated GIF of frames of few colours, each with its own colour table
 // and a delay of 10, written by giflib.
 std::wstring WriteGif(const std::wstring& name, int width, int height, const std::vector<Pixels>& frames) {
@@ -221,48 +217,6 @@ TEST(MultiframeLoad, FilesThatCannotBeOpenedFailWithoutEmptyingTheCollection) {
 // ---------------------------------------------------------------------------
 // Saving
 
-// giflib's view of an animated GIF.
-struct GifFrameFacts {
-    int delay = -1;
-    int transparentIndex = NO_TRANSPARENT_COLOR;
-    Pixels rgb;  // each pixel's colour-table entry as 0xRRGGBB, or 0x1000000 when it is transparent
-};
-
-std::vector<GifFrameFacts> ReadGifFrames(const std::wstring& path, bool* loops) {
-    std::vector<GifFrameFacts> frames;
-    int error = 0;
-    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpenFileName(Narrow(path).c_str(), &error));
-    EXPECT_TRUE(gif && DGifSlurp(gif.get()) == GIF_OK) << Narrow(path);
-    if (!gif) return frames;
-    *loops = false;
-    for (int i = 0; i < gif->ImageCount; ++i) {
-        const SavedImage& image = gif->SavedImages[i];
-        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
-            const ExtensionBlock& block = image.ExtensionBlocks[e];
-            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
-                std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0")
-                *loops = true;
-        }
-        GifFrameFacts facts;
-        GraphicsControlBlock control{};
-        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
-            facts.delay = control.DelayTime;
-            facts.transparentIndex = control.TransparentColor;
-        }
-        const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
-        EXPECT_NE(image.ImageDesc.ColorMap, nullptr) << "a local colour table per frame";
-        const int count = image.ImageDesc.Width * image.ImageDesc.Height;
-        for (int p = 0; p < count && map; ++p) {
-            const int index = image.RasterBits[p];
-            const GifColorType c = map->Colors[index];
-            facts.rgb.push_back(index == facts.transparentIndex ? 0x1000000u
-                                                                : std::uint32_t{c.Red} << 16 | c.Green << 8 | c.Blue);
-        }
-        frames.push_back(std::move(facts));
-    }
-    return frames;
-}
-
 TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex) {
     Pixels clear = Marked(5, 3, 0xFF336699u, 0x00000000u);
     clear[7] = 0x01000000u;  // alpha 1 is transparent too
@@ -272,12 +226,12 @@ TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex
     const std::wstring path = TempPath(L"saved.gif");
     ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftGIF})), S_OK);
 
-    bool loops = false;
-    const std::vector<GifFrameFacts> frames = ReadGifFrames(path, &loops);
+    const GifFile gif = ReadGif(path);
+    const std::vector<GifFrame>& frames = gif.frames;
     ASSERT_EQ(frames.size(), 4u);
-    EXPECT_TRUE(loops);
+    EXPECT_TRUE(gif.loops);
     for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(frames[i].delay, 100) << "frame " << i;
+        EXPECT_TRUE(frames[i].delay == 100 && frames[i].localTable) << "frame " << i;
         Pixels expected;
         for (const std::uint32_t p : images[i]) expected.push_back((p >> 24) <= 1 ? 0x1000000u : p & 0xFFFFFFu);
         EXPECT_EQ(frames[i].rgb, expected) << "frame " << i;
