@@ -89,11 +89,9 @@ TEST(PointArray, ArraysByReferenceNestedReferencesAndOtherLowerBoundsReadLikeArr
         byReference.vt = VT_BYREF | VT_ARRAY | vt, byReference.pparray = &array;
         EXPECT_EQ(Parse(byReference), Good(kThree)) << pairs;
         // Wrapped in by-reference variants, three deep.
-        VARIANT level1, level2, level3;
-        level1.vt = VT_BYREF | VT_VARIANT, level1.pvarVal = &byReference;
-        level2.vt = VT_BYREF | VT_VARIANT, level2.pvarVal = &level1;
-        level3.vt = VT_BYREF | VT_VARIANT, level3.pvarVal = &level2;
-        EXPECT_EQ(Parse(level3), Good(kThree)) << pairs;
+        VARIANT levels[3];
+        for (int i = 0; i < 3; ++i) levels[i].vt = VT_BYREF | VT_VARIANT, levels[i].pvarVal = i ? &levels[i - 1] : &byReference;
+        EXPECT_EQ(Parse(levels[2]), Good(kThree)) << pairs;
         SafeArrayDestroy(array);
     }
 
@@ -104,12 +102,10 @@ TEST(PointArray, ArraysByReferenceNestedReferencesAndOtherLowerBoundsReadLikeArr
              if (i == 0) {
                  value.vt = VT_ARRAY | VT_VARIANT;
                  value.parray = VariantArray(2, [&](size_t j, VARIANT& number) {
-                     number.vt = VT_BYREF | VT_I4;
-                     number.plVal = j == 0 ? &x : &y;
+                     number.vt = VT_BYREF | VT_I4, number.plVal = j == 0 ? &x : &y;
                  });
              } else {
-                 value.vt = VT_BYREF | VT_ARRAY | VT_I4;
-                 value.pparray = &inner;
+                 value.vt = VT_BYREF | VT_ARRAY | VT_I4, value.pparray = &inner;
              }
          }),
          VT_VARIANT);

@@ -51,14 +51,10 @@ std::uint32_t Landed(CombineModes mode, std::uint32_t s, std::uint32_t d, int op
     for (int c = 0; c < 4; ++c) {
         const std::int64_t sc = ByteOf(s, c);
         const std::int64_t dc = ByteOf(d, c);
-        std::int64_t r = 0;
-        switch (mode) {
-            case cmAlphaBlend: r = dc + opacity * a * (sc - dc) / 65025; break;  // truncates toward zero
-            case cmXORBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc ^ dc) - dc) * (opacity * a * k))); break;
-            case cmANDBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc & dc) - dc) * (opacity * a * k))); break;
-            case cmORBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc | dc) - dc) * (opacity * a * k))); break;
-            default: r = (sc * a + dc * (255 - a)) / 255; break;
-        }
+        const std::int64_t logic = mode == cmXORBlend ? sc ^ dc : mode == cmANDBlend ? sc & dc : sc | dc;
+        const std::int64_t r = mode == cmAlphaBlend ? dc + opacity * a * (sc - dc) / 65025  // truncates toward zero
+                               : mode == cmDissolve ? (sc * a + dc * (255 - a)) / 255
+                                                    : dc + static_cast<std::int64_t>(std::trunc((logic - dc) * (opacity * a * k)));
         out |= static_cast<std::uint32_t>(r) << (8 * c);
     }
     return out;
