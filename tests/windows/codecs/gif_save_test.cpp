@@ -147,7 +147,7 @@ TEST(NearestPaletteSearch, AgreesWithGetNearestPaletteIndex) {
         logical->palVersion = 0x300;
         logical->palNumEntries = static_cast<WORD>(size);
         for (unsigned i = 0; i < size; ++i) {
-            const std::uint8_t r = random() % range, g = random() % range, b = random() % range;
+            const auto r = std::uint8_t(random() % range), g = std::uint8_t(random() % range), b = std::uint8_t(random() % range);
             colours[i] = round == 0 ? kernels::PaletteColour{std::uint8_t(i == 1 ? 0 : 10), 0, std::uint8_t(i == 1 ? 10 : 0)}
                                     : kernels::PaletteColour{r, g, b};
             logical->palPalEntry[i] = {colours[i].red, colours[i].green, colours[i].blue, 0};
