@@ -3,6 +3,9 @@
 #include "image/bitmap_lock.h"
 #include "platform/gdiplus.h"
 
+#include <gif_lib.h>
+#include <tiffio.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -353,6 +356,119 @@ std::string Narrow(const std::wstring& s) {
     std::string out;
     for (wchar_t c : s) out.push_back(c < 128 ? static_cast<char>(c) : '?');
     return out;
+}
+
+namespace {
+// Stores one number as an element of type vt.
+void PutNumber(SAFEARRAY* array, LONG* indices, VARTYPE vt, double number) {
+    VARIANT element{};
+    element.vt = VT_R8, element.dblVal = number;
+    if (vt != VT_VARIANT) {
+        ASSERT_EQ(VariantChangeType(&element, &element, 0, vt), S_OK);
+    }
+    ASSERT_EQ(SafeArrayPutElement(array, indices, vt == VT_VARIANT ? static_cast<void*>(&element) : &element.lVal), S_OK);
+}
+}  // namespace
+
+SAFEARRAY* PointTable(VARTYPE vt, const NumberPairs& points, LONG lowerBound) {
+    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(points.size()), lowerBound}, {2, lowerBound}};
+    SAFEARRAY* array = SafeArrayCreate(vt, 2, bounds);
+    for (size_t i = 0; i < points.size(); ++i) {
+        LONG x[2] = {static_cast<LONG>(i) + lowerBound, lowerBound}, y[2] = {x[0], lowerBound + 1};
+        PutNumber(array, x, vt, points[i].first);
+        PutNumber(array, y, vt, points[i].second);
+    }
+    return array;
+}
+
+SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size) {
+    SAFEARRAYBOUND bound{size, 0};
+    SAFEARRAY* array = SafeArrayCreate(vt, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(size); ++i) PutNumber(array, &i, vt, i == 0 ? x : y);
+    return array;
+}
+
+SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element) {
+    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
+        VARIANT value;
+        VariantInit(&value);
+        element(i, value);
+        EXPECT_EQ(SafeArrayPutElement(array, &i, &value), S_OK);
+        VariantClear(&value);
+    }
+    return array;
+}
+
+SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt) {
+    return VariantArray(points.size(), [&](size_t i, VARIANT& value) {
+        value.vt = VT_ARRAY | vt;
+        value.parray = PointPair(vt, points[i].first, points[i].second);
+    });
+}
+
+ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->LoadFile(Bstr(path).get()), S_OK) << Narrow(path);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), expectedType) << Narrow(path);
+    return raster;
+}
+
+std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
+    std::vector<TiffPage> pages;
+    TIFF* tif = TIFFOpenW(path.c_str(), "r");
+    EXPECT_NE(tif, nullptr) << Narrow(path);
+    if (!tif) return pages;
+    do {
+        TiffPage page;
+        std::uint32_t width = 0, height = 0;
+        std::uint16_t extraCount = 0, *extra = nullptr;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        for (auto [tag, field] : {std::pair{TIFFTAG_SAMPLESPERPIXEL, &page.samples},
+                                  std::pair{TIFFTAG_BITSPERSAMPLE, &page.bits}, std::pair{TIFFTAG_COMPRESSION, &page.compression}})
+            TIFFGetFieldDefaulted(tif, tag, field);
+        page.unassociatedAlpha = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 &&
+                                 extra[0] == EXTRASAMPLE_UNASSALPHA;
+        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
+        EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
+        for (const std::uint32_t v : raster)
+            page.argb.push_back(TIFFGetA(v) << 24 | TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v));
+        pages.push_back(std::move(page));
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
+}
+
+GifFile ReadGif(const std::wstring& path) {
+    GifFile file;
+    int error = 0;
+    const auto close = [](GifFileType* gif) { DGifCloseFile(gif, nullptr); };
+    std::unique_ptr<GifFileType, decltype(close)> gif(DGifOpenFileName(Narrow(path).c_str(), &error), close);
+    EXPECT_TRUE(gif && DGifSlurp(gif.get()) == GIF_OK) << Narrow(path);
+    if (!gif) return file;
+    auto rgb = [](const GifColorType& c) { return std::uint32_t{c.Red} << 16 | c.Green << 8 | c.Blue; };
+    for (int i = 0; gif->SColorMap && i < gif->SColorMap->ColorCount; ++i) file.colours.push_back(rgb(gif->SColorMap->Colors[i]));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage& image = gif->SavedImages[i];
+        for (int e = 0; e < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock& block = image.ExtensionBlocks[e];
+            file.loops |= block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
+                          std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0";
+        }
+        GifFrame frame;
+        GraphicsControlBlock control{};
+        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK)
+            frame.delay = control.DelayTime, frame.transparentIndex = control.TransparentColor;
+        frame.localTable = image.ImageDesc.ColorMap != nullptr;
+        const ColorMapObject* map = frame.localTable ? image.ImageDesc.ColorMap : gif->SColorMap;
+        for (int p = 0; map && p < image.ImageDesc.Width * image.ImageDesc.Height; ++p) {
+            const int index = image.RasterBits[p];
+            frame.rgb.push_back(index == frame.transparentIndex ? 0x1000000u : rgb(map->Colors[index]));
+        }
+        file.frames.push_back(std::move(frame));
+    }
+    return file;
 }
 
 }  // namespace rastelle::test

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -127,5 +128,51 @@ bool Unlocked(Bitmap& bitmap);
 
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());
+
+// Point arrays as automation clients build them: an (N, 2) table of numbers
+// of type vt (element (i, 0) is x), one pair of numbers, a one-dimensional
+// array of variants each made by element(i), and pairs of numbers in
+// variants; an ArrayArgument owns the variant that holds one.
+struct ArrayArgument {
+    VARIANT value;
+    ArrayArgument() { VariantInit(&value); }
+    ArrayArgument(SAFEARRAY* array, VARTYPE vt) { value.vt = VT_ARRAY | vt, value.parray = array; }
+    ArrayArgument(const ArrayArgument&) = delete;
+    ~ArrayArgument() { VariantClear(&value); }
+};
+using NumberPairs = std::vector<std::pair<double, double>>;
+SAFEARRAY* PointTable(VARTYPE vt, const NumberPairs& points, LONG lowerBound = 0);
+SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size = 2);
+SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element);
+SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt = VT_VARIANT);
+
+// A raster object loaded from the file, whose current file type is checked.
+ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType);
+
+// What libtiff reads from each page of a file: the fields, whether the one
+// extra sample is unassociated alpha, and the pixels (top row first, alpha
+// premultiplied as libtiff's RGBA reader gives it).
+struct TiffPage {
+    std::uint16_t samples = 0, bits = 0, compression = 0;
+    bool unassociatedAlpha = false;
+    std::vector<std::uint32_t> argb;
+};
+std::vector<TiffPage> ReadTiffPages(const std::wstring& path);
+
+// What giflib reads from a GIF file: the global colour table (0xRRGGBB),
+// whether a NETSCAPE2.0 block makes it loop, and per frame the delay, the
+// transparent index (-1 for none), whether it has its own colour table and
+// each pixel's colour-table entry (0x1000000 where it is transparent).
+struct GifFrame {
+    int delay = -1, transparentIndex = -1;
+    bool localTable = false;
+    std::vector<std::uint32_t> rgb;
+};
+struct GifFile {
+    std::vector<std::uint32_t> colours;
+    bool loops = false;
+    std::vector<GifFrame> frames;
+};
+GifFile ReadGif(const std::wstring& path);
 
 }  // namespace rastelle::test

@@ -30,11 +30,8 @@ TEST(Pictures, SaveThenLoadGivesTheImageOverBlackAndThePictureOwnsItsHandle) {
     loaded->put_OutputFileType(oftPNG);
     ASSERT_EQ(loaded->LoadPicture(picture.get()), S_OK);
     EXPECT_EQ(GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP)) << "the caller's picture keeps its image";
-    OutputFileTypes type = oftUnknown;
-    loaded->get_CurrentFileType(&type);
-    EXPECT_EQ(type, oftBMP);
-    loaded->get_OutputFileType(&type);
-    EXPECT_EQ(type, oftPNG);
+    EXPECT_EQ(std::get<2>(SettingsOf(loaded.get())), oftPNG);
+    EXPECT_EQ(std::get<3>(SettingsOf(loaded.get())), oftBMP);
     const auto back = PixelsOf(loaded.get());
     ASSERT_EQ(back.size(), pixels.size());
     for (size_t i = 0; i < pixels.size(); ++i) {

@@ -56,10 +56,12 @@ int Intermediate(const std::vector<Gdiplus::ARGB>& pixels) {
     return count;
 }
 
-UniquePath LinePath(float x0, float y0, float x1, float y1) {
+// A path of the figures `add` puts in it, e.g. gp::GdipAddPathLine with its numbers.
+template <class Add, class... Args>
+UniquePath PathOf(Add add, Args... args) {
     UniquePath path;
     EXPECT_EQ(gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put()), Gdiplus::Ok);
-    gp::GdipAddPathLine(path.get(), x0, y0, x1, y1);
+    add(path.get(), args...);
     return path;
 }
 
@@ -67,6 +69,24 @@ UniqueBrush SolidBrush(Gdiplus::ARGB colour) {
     Gdiplus::GpSolidFill* made = nullptr;
     EXPECT_EQ(gp::GdipCreateSolidFill(colour, &made), Gdiplus::Ok);
     return UniqueBrush(made);
+}
+
+UniquePen BlackPen(float width) {
+    UniquePen pen;
+    EXPECT_EQ(gp::GdipCreatePen1(0xFF000000, width, Gdiplus::UnitPixel, pen.put()), Gdiplus::Ok);
+    return pen;
+}
+
+// Fills a width x height bitmap of one colour with the brush, through GDI+.
+UniqueImage FilledByGdiplus(int width, int height, Gdiplus::ARGB colour, Gdiplus::GpBrush* brush,
+                            Gdiplus::GpPath* path = nullptr, Gdiplus::GpMatrix* world = nullptr) {
+    auto target = NewBitmap(width, height, colour);
+    UniqueGraphics graphics;
+    gp::GdipGetImageGraphicsContext(target.get(), graphics.put());
+    if (world) gp::GdipSetWorldTransform(graphics.get(), world);
+    if (path) gp::GdipFillPath(graphics.get(), brush, path);
+    else gp::GdipFillRectangleI(graphics.get(), brush, 0, 0, width, height);
+    return target;
 }
 
 TEST(AntialiasedPaint, ProbeReportsWinesMissingSmoothing) {
@@ -78,9 +98,7 @@ TEST(AntialiasedPaint, FillsAndStrokesCoverTheirExactArea) {
     // An ellipse: soft edges, and the area pi a b.
     {
         const auto target = NewBitmap(120, 90, kWhite);
-        UniquePath path;
-        gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put());
-        gp::GdipAddPathEllipse(path.get(), 10.3f, 8.6f, 96.0f, 64.4f);
+        const auto path = PathOf(gp::GdipAddPathEllipse, 10.3f, 8.6f, 96.0f, 64.4f);
         const auto black = SolidBrush(0xFF000000);
         ASSERT_EQ(FillPathAntialiased(AsBitmap(target), path.get(), black.get(), Gdiplus::FillModeAlternate, nullptr),
                   Gdiplus::Ok);
@@ -94,9 +112,8 @@ TEST(AntialiasedPaint, FillsAndStrokesCoverTheirExactArea) {
     // A line of width 5 covers length x 5 (flat caps).
     {
         const auto target = NewBitmap(200, 120, kWhite);
-        const auto path = LinePath(20.5f, 30.2f, 170.1f, 95.7f);
-        UniquePen pen;
-        gp::GdipCreatePen1(0xFF000000, 5.0f, Gdiplus::UnitPixel, pen.put());
+        const auto path = PathOf(gp::GdipAddPathLine, 20.5f, 30.2f, 170.1f, 95.7f);
+        const auto pen = BlackPen(5.0f);
         ASSERT_EQ(StrokePathAntialiased(AsBitmap(target), path.get(), pen.get(), nullptr), Gdiplus::Ok);
         const auto pixels = Pixels(target);
         const double area = std::hypot(170.1 - 20.5, 95.7 - 30.2) * 5;
@@ -115,21 +132,13 @@ TEST(AntialiasedPaint, FillsAndStrokesCoverTheirExactArea) {
     // pixels, its translucent colour laid over the target as GDI+ lays it.
     {
         const auto target = NewBitmap(60, 60, 0xFF2040C0);
-        UniquePath path;
-        gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put());
-        gp::GdipAddPathRectangle(path.get(), 2.25f, 3.5f, 10.0f, 10.0f);
+        const auto path = PathOf(gp::GdipAddPathRectangle, 2.25f, 3.5f, 10.0f, 10.0f);
         UniqueMatrix world;
         gp::GdipCreateMatrix2(2, 0, 0, 3, 0.5f, 0, world.put());
         const auto brush = SolidBrush(0x80FF8000);
         ASSERT_EQ(FillPathAntialiased(AsBitmap(target), path.get(), brush.get(), Gdiplus::FillModeWinding, world.get()),
                   Gdiplus::Ok);
-        const auto reference = NewBitmap(1, 1, 0xFF2040C0);
-        {
-            UniqueGraphics graphics;
-            gp::GdipGetImageGraphicsContext(reference.get(), graphics.put());
-            gp::GdipFillRectangleI(graphics.get(), brush.get(), 0, 0, 1, 1);
-        }
-        const Gdiplus::ARGB blended = Pixels(reference)[0];
+        const Gdiplus::ARGB blended = Pixels(FilledByGdiplus(1, 1, 0xFF2040C0, brush.get()))[0];
         const auto pixels = Pixels(target);
         int inside = 0;
         for (Gdiplus::ARGB p : pixels) inside += p == blended;
@@ -144,9 +153,7 @@ TEST(AntialiasedPaint, FillsAndStrokesCoverTheirExactArea) {
 TEST(AntialiasedPaint, FillModesFollowThePath) {
     // Two overlapping squares running the same way: the overlap is inside
     // under winding, outside under alternate.
-    UniquePath path;
-    gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put());
-    gp::GdipAddPathRectangle(path.get(), 5, 5, 30, 30);
+    auto path = PathOf(gp::GdipAddPathRectangle, 5.0f, 5.0f, 30.0f, 30.0f);
     gp::GdipAddPathRectangle(path.get(), 20, 20, 30, 30);
     const auto black = SolidBrush(0xFF000000);
     for (auto [mode, overlap] : {std::pair{Gdiplus::FillModeWinding, Gdiplus::ARGB{0xFF000000}}, std::pair{Gdiplus::FillModeAlternate, kWhite}}) {
@@ -161,19 +168,11 @@ TEST(AntialiasedPaint, FillModesFollowThePath) {
 
 // Fills the same path with the brush through FillPathAntialiased and
 // through GDI+ with hard edges; the pixels well inside the path must match.
-void ExpectSameInside(Gdiplus::GpBrush* brush, const Gdiplus::GpMatrix* world) {
-    UniquePath path;
-    gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put());
-    gp::GdipAddPathRectangle(path.get(), 7.3f, 5.6f, 40.0f, 30.0f);
+void ExpectSameInside(Gdiplus::GpBrush* brush, Gdiplus::GpMatrix* world) {
+    const auto path = PathOf(gp::GdipAddPathRectangle, 7.3f, 5.6f, 40.0f, 30.0f);
     const auto ours = NewBitmap(100, 100, kWhite);
     ASSERT_EQ(FillPathAntialiased(AsBitmap(ours), path.get(), brush, Gdiplus::FillModeAlternate, world), Gdiplus::Ok);
-    const auto theirs = NewBitmap(100, 100, kWhite);
-    {
-        UniqueGraphics graphics;
-        gp::GdipGetImageGraphicsContext(theirs.get(), graphics.put());
-        if (world) gp::GdipSetWorldTransform(graphics.get(), const_cast<Gdiplus::GpMatrix*>(world));
-        gp::GdipFillPath(graphics.get(), brush, path.get());
-    }
+    const auto theirs = FilledByGdiplus(100, 100, kWhite, brush, path.get(), world);
     // The path's pixels, shrunk by two on each side, mapped by the world
     // transform's translation and scale (the tests use no rotation).
     Gdiplus::REAL m[6] = {1, 0, 0, 1, 0, 0};
@@ -220,9 +219,8 @@ TEST(AntialiasedPaint, ArrowAnchorCapsAppear) {
     // reaches beyond the line's half-width near its end, not at its start.
     auto draw = [](Gdiplus::LineCap cap) {
         auto target = NewBitmap(100, 60, kWhite);
-        const auto path = LinePath(20, 30.5f, 80, 30.5f);
-        UniquePen pen;
-        gp::GdipCreatePen1(0xFF000000, 4.0f, Gdiplus::UnitPixel, pen.put());
+        const auto path = PathOf(gp::GdipAddPathLine, 20.0f, 30.5f, 80.0f, 30.5f);
+        const auto pen = BlackPen(4.0f);
         gp::GdipSetPenEndCap(pen.get(), cap);
         EXPECT_EQ(StrokePathAntialiased(AsBitmap(target), path.get(), pen.get(), nullptr), Gdiplus::Ok);
         return Pixels(target);
@@ -241,10 +239,9 @@ TEST(AntialiasedPaint, ArrowAnchorCapsAppear) {
 
 TEST(AntialiasedPaint, RefusesMissingObjects) {
     const auto target = NewBitmap(4, 4, kWhite);
-    const auto path = LinePath(0, 0, 3, 3);
+    const auto path = PathOf(gp::GdipAddPathLine, 0.0f, 0.0f, 3.0f, 3.0f);
     const auto brush = SolidBrush(0xFF000000);
-    UniquePen pen;
-    gp::GdipCreatePen1(0xFF000000, 1.0f, Gdiplus::UnitPixel, pen.put());
+    const auto pen = BlackPen(1.0f);
     EXPECT_EQ(FillPathAntialiased(nullptr, path.get(), brush.get(), Gdiplus::FillModeAlternate, nullptr),
               Gdiplus::InvalidParameter);
     EXPECT_EQ(FillPathAntialiased(AsBitmap(target), path.get(), nullptr, Gdiplus::FillModeAlternate, nullptr),

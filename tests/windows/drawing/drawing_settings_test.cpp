@@ -152,10 +152,8 @@ TEST(DrawingSettings, ClonesCopyEverySettingAndATextureBrushSharesItsTexture) {
     ComPtr<IDrawingPen> penCopy;
     ASSERT_EQ(pen->Clone(penCopy.put()), S_OK);
     StartGdiplus();
-    UniquePen a, b;
-    ASSERT_EQ(drawing::ConvertPen(pen.get(), a), Gdiplus::Ok);
+    UniquePen b;
     ASSERT_EQ(drawing::ConvertPen(penCopy.get(), b), Gdiplus::Ok);
-    EXPECT_EQ(StateOf(b.get()), StateOf(a.get()));
     EXPECT_EQ(StateOf(b.get()), (PenState{0x12345678, 3.5f, 4.0f, Gdiplus::DashStyleDashDot, Gdiplus::LineJoinRound,
                                     Gdiplus::LineCapRoundAnchor, Gdiplus::LineCapDiamondAnchor,
                                     Gdiplus::DashCapTriangle}));
@@ -163,19 +161,17 @@ TEST(DrawingSettings, ClonesCopyEverySettingAndATextureBrushSharesItsTexture) {
 
     auto hatch = NewObject<IDrawingHatchBrush>(CLSID_DrawingHatchBrush);
     hatch->put_HatchColor(0x11223344), hatch->put_BackgroundColor(0x55667788), hatch->put_HatchType(htWeave);
-    ComPtr<IDrawingHatchBrush> hatchCopy;
-    ASSERT_EQ(hatch->Clone(hatchCopy.put()), S_OK);
-    LONG fore = 0, back = 0;
-    HatchTypes style{};
-    hatchCopy->get_HatchColor(&fore), hatchCopy->get_BackgroundColor(&back), hatchCopy->get_HatchType(&style);
-    EXPECT_EQ(std::make_tuple(fore, back, style), std::make_tuple(LONG{0x11223344}, LONG{0x55667788}, htWeave));
-
     auto solid = NewObject<IDrawingSolidBrush>(CLSID_DrawingSolidBrush);
     solid->put_Color(0x0BADF00D);
+    ComPtr<IDrawingHatchBrush> hatchCopy;
     ComPtr<IDrawingSolidBrush> solidCopy;
-    ASSERT_EQ(solid->Clone(solidCopy.put()), S_OK);
-    solidCopy->get_Color(&fore);
-    EXPECT_EQ(fore, 0x0BADF00D);
+    ASSERT_EQ(std::make_pair(hatch->Clone(hatchCopy.put()), solid->Clone(solidCopy.put())), std::make_pair(S_OK, S_OK));
+    LONG fore = 0, back = 0, colour = 0;
+    HatchTypes style{};
+    hatchCopy->get_HatchColor(&fore), hatchCopy->get_BackgroundColor(&back), hatchCopy->get_HatchType(&style);
+    solidCopy->get_Color(&colour);
+    EXPECT_EQ(std::make_tuple(fore, back, style, colour),
+              std::make_tuple(LONG{0x11223344}, LONG{0x55667788}, htWeave, LONG{0x0BADF00D}));
 
     auto texture = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
     texture->put_ScaleFactor(0.5f), texture->put_RotateFactor(30.0f), texture->put_WrapMode(wmClamp);
@@ -183,11 +179,10 @@ TEST(DrawingSettings, ClonesCopyEverySettingAndATextureBrushSharesItsTexture) {
     ASSERT_EQ(texture->Clone(textureCopy.put()), S_OK);
     ComPtr<IRasterObject> original, shared;
     texture->get_Texture(original.put()), textureCopy->get_Texture(shared.put());
-    EXPECT_EQ(original.get(), shared.get());
     float scale = 0, rotation = 0;
     WrapModes wrap{};
     textureCopy->get_ScaleFactor(&scale), textureCopy->get_RotateFactor(&rotation), textureCopy->get_WrapMode(&wrap);
-    EXPECT_EQ(std::make_tuple(scale, rotation, wrap), std::make_tuple(0.5f, 30.0f, wmClamp));
+    EXPECT_EQ(std::make_tuple(scale, rotation, wrap, shared.get()), std::make_tuple(0.5f, 30.0f, wmClamp, original.get()));
 
     EXPECT_EQ(pen->Clone(nullptr), E_INVALIDARG);
     EXPECT_EQ(texture->Clone(nullptr), E_INVALIDARG);
@@ -273,34 +268,32 @@ TEST(DrawingSettings, TextInfoBecomesAFontInPointsWithStyleBitsAndDirectionFlags
     text->put_IsBold(VARIANT_TRUE), text->put_IsUnderlined(1), text->put_FontSize(12.0f);
     UniqueFont font;
     UniqueStringFormat format;
-    ASSERT_EQ(drawing::ConvertTextInfo(text.get(), font, format), Gdiplus::Ok);
+    // The format's flags and alignment after a conversion.
+    auto converted = [&] {
+        EXPECT_EQ(drawing::ConvertTextInfo(text.get(), font, format), Gdiplus::Ok);
+        INT flags = -1;
+        Gdiplus::StringAlignment align{};
+        gp::GdipGetStringFormatFlags(format.get(), &flags), gp::GdipGetStringFormatAlign(format.get(), &align);
+        return std::make_pair(flags, align);
+    };
+    EXPECT_EQ(converted(), std::make_pair(INT{0}, Gdiplus::StringAlignmentNear));
     ASSERT_TRUE(font);
-    INT style = 0, flags = -1;
+    INT style = 0;
     Gdiplus::Unit unit{};
     float size = 0;
-    Gdiplus::StringAlignment align{};
     gp::GdipGetFontStyle(font.get(), &style), gp::GdipGetFontUnit(font.get(), &unit), gp::GdipGetFontSize(font.get(), &size);
-    gp::GdipGetStringFormatFlags(format.get(), &flags), gp::GdipGetStringFormatAlign(format.get(), &align);
-    EXPECT_EQ(std::make_tuple(style, unit, size, flags, align),
-              std::make_tuple(INT{Gdiplus::FontStyleBold | Gdiplus::FontStyleUnderline}, Gdiplus::UnitPoint, 12.0f,
-                              INT{0}, Gdiplus::StringAlignmentNear));
-
+    EXPECT_EQ(std::make_tuple(style, unit, size),
+              std::make_tuple(INT{Gdiplus::FontStyleBold | Gdiplus::FontStyleUnderline}, Gdiplus::UnitPoint, 12.0f));
     text->put_TextAlignment(atRight);
-    drawing::ConvertTextInfo(text.get(), font, format);
-    gp::GdipGetStringFormatFlags(format.get(), &flags), gp::GdipGetStringFormatAlign(format.get(), &align);
-    EXPECT_EQ(std::make_pair(flags, align), std::make_pair(INT{0x0001}, Gdiplus::StringAlignmentNear));
+    EXPECT_EQ(converted(), std::make_pair(INT{0x0001}, Gdiplus::StringAlignmentNear));
     text->put_IsVertical(VARIANT_TRUE);
-    drawing::ConvertTextInfo(text.get(), font, format);
-    gp::GdipGetStringFormatFlags(format.get(), &flags);
-    EXPECT_EQ(flags, 0x0003);
+    EXPECT_EQ(converted(), std::make_pair(INT{0x0003}, Gdiplus::StringAlignmentNear));
     text->put_TextAlignment(atCenter), text->put_IsVertical(0);
-    drawing::ConvertTextInfo(text.get(), font, format);
-    gp::GdipGetStringFormatFlags(format.get(), &flags), gp::GdipGetStringFormatAlign(format.get(), &align);
-    EXPECT_EQ(std::make_pair(flags, align), std::make_pair(INT{0}, Gdiplus::StringAlignmentCenter));
+    EXPECT_EQ(converted(), std::make_pair(INT{0}, Gdiplus::StringAlignmentCenter));
 
     // A family that is not installed converts without a font.
     text->put_FontName(Bstr(L"No Such Family Anywhere").get());
-    EXPECT_EQ(drawing::ConvertTextInfo(text.get(), font, format), Gdiplus::Ok);
+    converted();
     EXPECT_FALSE(font);
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <set>
 
 namespace rastelle::test {
 namespace {
@@ -36,10 +37,8 @@ struct Image {
         return darkest;
     }
     Px colours() const {
-        Px distinct(pixels);
-        std::sort(distinct.begin(), distinct.end());
-        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-        return distinct;
+        const std::set<std::uint32_t> distinct(pixels.begin(), pixels.end());
+        return Px(distinct.begin(), distinct.end());
     }
     // Bounding box of the pixels that are not white: left, top, right, bottom.
     std::array<int, 4> ink() const {
@@ -72,33 +71,9 @@ Image Applied(IDrawingTool* tool, int width, int height, std::uint32_t colour = 
 }
 
 Image PixelsOfRaster(IRasterObject* raster) {
-    auto [width, height] = SizeOf(raster);
+    const auto [width, height] = SizeOf(raster);
     return {int(width), int(height), PixelsOf(raster)};
 }
-
-// A variant holding an (N, columns) array of longs, or N pairs in variants.
-struct PointsArgument {
-    VARIANT value;
-    PointsArgument(const std::vector<std::pair<LONG, LONG>>& points, bool pairs, ULONG columns = 2) {
-        SAFEARRAYBOUND bounds[2] = {{ULONG(points.size()), 0}, {columns, 0}}, two{2, 0};
-        value.vt = VT_ARRAY | (pairs ? VT_VARIANT : VT_I4);
-        value.parray = pairs ? SafeArrayCreate(VT_VARIANT, 1, bounds) : SafeArrayCreate(VT_I4, 2, bounds);
-        for (LONG i = 0; i < LONG(points.size()); ++i) {
-            VARIANT pair{};
-            pair.vt = VT_ARRAY | VT_I4;
-            pair.parray = SafeArrayCreate(VT_I4, 1, &two);
-            for (LONG c = 0; c < 2; ++c) {
-                LONG cell[2] = {i, c};
-                const LONG* number = c == 0 ? &points[i].first : &points[i].second;
-                SafeArrayPutElement(pairs ? pair.parray : value.parray, pairs ? &c : cell, const_cast<LONG*>(number));
-            }
-            if (pairs) SafeArrayPutElement(value.parray, &i, &pair);
-            VariantClear(&pair);
-        }
-    }
-    PointsArgument(const PointsArgument&) = delete;
-    ~PointsArgument() { VariantClear(&value); }
-};
 
 TEST(DrawingTool, RecordedShapesAreDrawnByALaterApply) {
     // A line with the default pen, with antialiasing on and off.
@@ -161,16 +136,17 @@ TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
 }
 
 TEST(DrawingTool, PointArraysOfBothShapesDrawTheSameAndOtherShapesFailWithTheirMessages) {
-    const std::vector<std::pair<LONG, LONG>> points{{2, 2}, {30, 2}, {30, 20}};
+    const NumberPairs points{{2, 2}, {30, 2}, {30, 20}};
     auto table = NewTool(), pairs = NewTool();
-    PointsArgument asTable(points, false), asPairs(points, true);
+    ArrayArgument asTable(PointTable(VT_I4, points), VT_I4), asPairs(PointPairs(points), VT_VARIANT);
     ASSERT_EQ(table->SetPolyline(asTable.value), S_OK);
     ASSERT_EQ(pairs->SetPolyline(asPairs.value), S_OK);
     const Image drawn = Applied(table.get(), 32, 24);
     EXPECT_EQ(drawn.pixels, Applied(pairs.get(), 32, 24).pixels);
     EXPECT_EQ(drawn.at({{16, 2}, {30, 10}, {16, 10}}), (Px{kBlack, kBlack, kWhite}));  // a polyline stays open
 
-    PointsArgument threeByThree(points, false, 3);
+    SAFEARRAYBOUND threeColumns[2] = {{3, 0}, {3, 0}};
+    ArrayArgument threeByThree(SafeArrayCreate(VT_I4, 2, threeColumns), VT_I4);
     Fails(table->SetPolyline(threeByThree.value), E_INVALIDARG, L"Wrong array of points!");
     VARIANT number;
     number.vt = VT_I4, number.lVal = 1;
@@ -178,24 +154,21 @@ TEST(DrawingTool, PointArraysOfBothShapesDrawTheSameAndOtherShapesFailWithTheirM
 
     // A string among the numbers: the polyline's own text, the others' text
     // with the parse's code.
+    ArrayArgument withText(PointTable(VT_VARIANT, points), VT_VARIANT);
     VARIANT text;
     text.vt = VT_BSTR, text.bstrVal = SysAllocString(L"x");
     LONG where[2] = {0, 0};
-    SafeArrayDestroy(asTable.value.parray);
-    SAFEARRAYBOUND bounds[2] = {{3, 0}, {2, 0}};
-    asTable.value.vt = VT_ARRAY | VT_VARIANT;
-    asTable.value.parray = SafeArrayCreate(VT_VARIANT, 2, bounds);
-    SafeArrayPutElement(asTable.value.parray, where, &text);
+    SafeArrayPutElement(withText.value.parray, where, &text);
     VariantClear(&text);
-    Fails(table->SetPolyline(asTable.value), static_cast<HRESULT>(0xE000020A), L"Array must contain numbers only!");
-    Fails(table->SetPolygon(asTable.value), E_FAIL,
+    Fails(table->SetPolyline(withText.value), static_cast<HRESULT>(0xE000020A), L"Array must contain numbers only!");
+    Fails(table->SetPolygon(withText.value), E_FAIL,
           L"Some error occured during SafeArray with points parsing! If you see this error, please contact *");
     EXPECT_EQ(Applied(table.get(), 32, 24).pixels, drawn.pixels);  // the failures recorded nothing
 }
 
 TEST(DrawingTool, CurvesNeedThreePointsAndFillModesAreZeroOrOne) {
     auto tool = NewTool();
-    PointsArgument two({{0, 0}, {5, 5}}, true), three({{2, 2}, {20, 2}, {11, 20}}, false);
+    ArrayArgument two(PointPairs({{0, 0}, {5, 5}}), VT_VARIANT), three(PointTable(VT_I4, {{2, 2}, {20, 2}, {11, 20}}), VT_I4);
     Fails(tool->SetOpenedCurve(two.value, 0.5f), E_INVALIDARG, L"There are must be at least 3 points!");
     Fails(tool->SetClosedCurve(two.value, 0.5f), E_INVALIDARG, L"There are must be at least 3 points!");
     const wchar_t* wrongMode = L"Wrong filling mode! If you see this message, please contact *";
@@ -241,11 +214,9 @@ TEST(DrawingTool, RecordsKeepTheSettingsOfTheirMomentAndTheGivenObjectsWin) {
     auto tool = NewTool();
     auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
     auto brush = NewObject<IDrawingSolidBrush>(CLSID_DrawingSolidBrush);
-    pen->put_Color(static_cast<LONG>(0xFFFF0000));
-    brush->put_Color(static_cast<LONG>(0xFF00FF00));
+    pen->put_Color(static_cast<LONG>(0xFFFF0000)), brush->put_Color(static_cast<LONG>(0xFF00FF00));
     ASSERT_EQ(tool->SetRectangle(2, 2, 10, 10, 0, VARIANT_TRUE, pen.get(), brush.get()), S_OK);
-    pen->put_Color(static_cast<LONG>(0xFF0000FF));
-    brush->put_Color(static_cast<LONG>(0xFF0000FF));
+    pen->put_Color(static_cast<LONG>(0xFF0000FF)), brush->put_Color(static_cast<LONG>(0xFF0000FF));
     EXPECT_EQ(Applied(tool.get(), 16, 16).at({{7, 7}, {2, 7}}), (Px{0xFF00FF00u, 0xFFFF0000u}));
 }
 
@@ -255,7 +226,7 @@ TEST(DrawingTool, ClearEmptiesTheListAndPaintsTheTarget) {
     ASSERT_EQ(tool->Clear(static_cast<LONG>(0xFF123456)), S_OK);  // no targets: only the list
     EXPECT_EQ(Applied(tool.get(), 12, 12, 0x80FF00FF).colours(), Px{0x80FF00FF});
     auto raster = RasterWith(6, 6, Px(36, kWhite));
-    tool->put_RasterObject(raster.get());
+    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
     ASSERT_EQ(tool->Clear(static_cast<LONG>(0x80123456)), S_OK);
     EXPECT_EQ(PixelsOfRaster(raster.get()).colours(), Px{0x80123456});
 }
@@ -295,11 +266,8 @@ TEST(DrawingTool, DrawsOnADeviceContext) {
     ASSERT_EQ(tool->Clear(-1), S_OK);
     ASSERT_EQ(tool->SetLine(0, 8, 15, 8), S_OK);
     GdiFlush();
-    EXPECT_EQ(GetPixel(dc, 8, 8), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, 8, 2), RGB(255, 255, 255));
-    SelectObject(dc, old);
-    DeleteObject(section);
-    DeleteDC(dc);
+    EXPECT_EQ(std::make_pair(GetPixel(dc, 8, 8), GetPixel(dc, 8, 2)), std::make_pair(RGB(0, 0, 0), RGB(255, 255, 255)));
+    SelectObject(dc, old), DeleteObject(section), DeleteDC(dc);
 }
 
 TEST(DrawingTool, TextHasHardEdgesWithoutAntialiasingEndsAtItsOriginRightToLeftAndRunsDownVertically) {
@@ -311,21 +279,17 @@ TEST(DrawingTool, TextHasHardEdgesWithoutAntialiasingEndsAtItsOriginRightToLeftA
     const Image image = Applied(tool.get(), 80, 64);
     EXPECT_EQ(image.colours(), (Px{kBlack, kWhite}));
     EXPECT_GT(image.ink()[3], 45);  // the text was drawn
-    tool->Clear(-1);
-    tool->put_AntialiasingOn(VARIANT_TRUE);
+    tool->Clear(-1), tool->put_AntialiasingOn(VARIANT_TRUE);
     tool->SetText(Bstr(L"Wave 42").get(), 2, 40, 0, text.get());
     EXPECT_GT(Applied(tool.get(), 80, 64).colours().size(), 2u);
 
     tool = NewTool(false);
-    text->put_FontSize(12.0f);
-    text->put_TextAlignment(atRight);
+    text->put_FontSize(12.0f), text->put_TextAlignment(atRight);
     ASSERT_EQ(tool->SetText(Bstr(L"WWW").get(), 70, 4, 0, text.get()), S_OK);
     auto ink = Applied(tool.get(), 100, 30).ink();
     EXPECT_LE(ink[2], 72);
     EXPECT_LT(ink[0], 50);
-    tool->Clear(-1);
-    text->put_TextAlignment(atLeft);
-    text->put_IsVertical(VARIANT_TRUE);
+    tool->Clear(-1), text->put_TextAlignment(atLeft), text->put_IsVertical(VARIANT_TRUE);
     ASSERT_EQ(tool->SetText(Bstr(L"WWWW").get(), 40, 4, 0, text.get()), S_OK);
     ink = Applied(tool.get(), 80, 100).ink();
     EXPECT_GT(ink[3] - ink[1], 2 * (ink[2] - ink[0]));

@@ -6,7 +6,6 @@
 #include "test_support.h"
 
 #include <cmath>
-#include <functional>
 
 namespace rastelle::test {
 namespace {
@@ -18,68 +17,14 @@ using Points = std::vector<ArrayPoint>;
 
 const Points kThree{{1, 2}, {30, 40}, {-5, 6}};
 
-// Owns a variant (and whatever it holds) for one case.
-struct Argument {
-    VARIANT value;
-    Argument() { VariantInit(&value); }
-    Argument(SAFEARRAY* array, VARTYPE vt) { value.vt = VT_ARRAY | vt, value.parray = array; }
-    Argument(const Argument&) = delete;
-    ~Argument() { VariantClear(&value); }
-};
+using Argument = ArrayArgument;
 
-// Stores one number as an element of type vt.
-void PutNumber(SAFEARRAY* array, LONG* indices, VARTYPE vt, double number) {
-    VARIANT element;
-    VariantInit(&element);
-    element.vt = VT_R8;
-    element.dblVal = number;
-    if (vt == VT_VARIANT) {
-        ASSERT_EQ(SafeArrayPutElement(array, indices, &element), S_OK);
-        return;
-    }
-    ASSERT_EQ(VariantChangeType(&element, &element, 0, vt), S_OK);
-    ASSERT_EQ(SafeArrayPutElement(array, indices, &element.lVal), S_OK);
+NumberPairs AsNumbers(const Points& points) {
+    NumberPairs numbers;
+    for (const auto& p : points) numbers.emplace_back(p.x, p.y);
+    return numbers;
 }
-
-// An array declared (N, 2) as a client declares it: element (i, 0) is x.
-SAFEARRAY* Table(VARTYPE vt, const std::vector<std::pair<double, double>>& points, LONG lowerBound = 0) {
-    SAFEARRAYBOUND bounds[2] = {{static_cast<ULONG>(points.size()), lowerBound}, {2, lowerBound}};
-    SAFEARRAY* array = SafeArrayCreate(vt, 2, bounds);
-    for (size_t i = 0; i < points.size(); ++i) {
-        LONG x[2] = {static_cast<LONG>(i) + lowerBound, lowerBound}, y[2] = {static_cast<LONG>(i) + lowerBound, lowerBound + 1};
-        PutNumber(array, x, vt, points[i].first);
-        PutNumber(array, y, vt, points[i].second);
-    }
-    return array;
-}
-
-SAFEARRAY* Pair(VARTYPE vt, double x, double y, ULONG size = 2) {
-    SAFEARRAYBOUND bound{size, 0};
-    SAFEARRAY* array = SafeArrayCreate(vt, 1, &bound);
-    for (LONG i = 0; i < static_cast<LONG>(size); ++i) PutNumber(array, &i, vt, i == 0 ? x : y);
-    return array;
-}
-
-// A one-dimensional array of variants, each made by element(i).
-SAFEARRAY* Pairs(size_t count, const std::function<void(size_t, VARIANT&)>& element) {
-    SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
-    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
-        VARIANT value;
-        VariantInit(&value);
-        element(i, value);
-        EXPECT_EQ(SafeArrayPutElement(array, &i, &value), S_OK);
-        VariantClear(&value);
-    }
-    return array;
-}
-
-SAFEARRAY* PairsOf(const Points& points, VARTYPE vt = VT_VARIANT) {
-    return Pairs(points.size(), [&](size_t i, VARIANT& value) {
-        value.vt = VT_ARRAY | vt;
-        value.parray = Pair(vt, points[i].x, points[i].y);
-    });
-}
+SAFEARRAY* PairsOf(const Points& points, VARTYPE vt = VT_VARIANT) { return PointPairs(AsNumbers(points), vt); }
 
 struct Outcome {
     PointArrayFault fault;
@@ -98,15 +43,10 @@ Outcome Good(const Points& points) { return {PointArrayFault::None, S_OK, points
 Outcome Bad(PointArrayFault fault, HRESULT code) { return {fault, code, {}}; }
 
 void PrintTo(const Outcome& outcome, std::ostream* os) {
-    *os << "fault " << static_cast<int>(outcome.fault) << " code " << std::hex << outcome.code << std::dec << " points";
+    *os << "fault " << int(outcome.fault) << " code " << std::hex << outcome.code << std::dec << " points";
     for (const auto& p : outcome.points) *os << " (" << p.x << "," << p.y << ")";
 }
 
-std::vector<std::pair<double, double>> AsNumbers(const Points& points) {
-    std::vector<std::pair<double, double>> numbers;
-    for (const auto& p : points) numbers.emplace_back(p.x, p.y);
-    return numbers;
-}
 
 // A table of every integer type or of variants, and pairs of every number
 // type, read point by point.
@@ -117,26 +57,24 @@ TEST(PointArray, TablesAndPairsOfEveryElementTypeReadPointByPoint) {
         Argument pairs(PairsOf(expected, vt), VT_VARIANT);
         EXPECT_EQ(Parse(pairs.value), Good(expected)) << "pairs of type " << vt;
         if (vt == VT_R4 || vt == VT_R8) continue;
-        Argument table(Table(vt, AsNumbers(expected)), vt);
+        Argument table(PointTable(vt, AsNumbers(expected)), vt);
         EXPECT_EQ(Parse(table.value), Good(expected)) << "table of type " << vt;
     }
     // Unsigned 32-bit values are taken bit for bit.
-    Argument argument(Table(VT_UI4, {{4294967295.0, 2147483648.0}}), VT_UI4);
+    Argument argument(PointTable(VT_UI4, {{4294967295.0, 2147483648.0}}), VT_UI4);
     EXPECT_EQ(Parse(argument.value), Good({{-1, -2147483647 - 1}}));
 }
 
 TEST(PointArray, FloatsTruncateTowardZeroAndOutOfRangeFloatsAreNoNumbers) {
-    Argument table(Table(VT_VARIANT, {{2.9, -2.9}, {-0.5, 0.5}, {2147483647.0, -2147483648.0}}), VT_VARIANT);
+    Argument table(PointTable(VT_VARIANT, {{2.9, -2.9}, {-0.5, 0.5}, {2147483647.0, -2147483648.0}}), VT_VARIANT);
     EXPECT_EQ(Parse(table.value), Good({{2, -2}, {0, 0}, {2147483647, -2147483647 - 1}}));
 
     for (double bad : {2147483648.0, -2147483649.0, std::nan(""), HUGE_VAL}) {
-        Argument inTable(Table(VT_VARIANT, {{1, 1}, {bad, 0}}), VT_VARIANT), inPair(PairsOf({{1, 1}}), VT_VARIANT);
-        LONG index = 0;
-        VARIANT* pairVariant = nullptr;
-        SafeArrayPtrOfIndex(inPair.value.parray, &index, reinterpret_cast<void**>(&pairVariant));
-        SafeArrayDestroy(pairVariant->parray);
-        pairVariant->parray = Pair(VT_R8, 0, bad);
-        pairVariant->vt = VT_ARRAY | VT_R8;
+        Argument inTable(PointTable(VT_VARIANT, {{1, 1}, {bad, 0}}), VT_VARIANT);
+        Argument inPair(VariantArray(1, [&](size_t, VARIANT& value) {
+                            value.vt = VT_ARRAY | VT_R8, value.parray = PointPair(VT_R8, 0, bad);
+                        }),
+                        VT_VARIANT);
         EXPECT_EQ(Parse(inTable.value), Bad(PointArrayFault::NotANumber, E_FAIL)) << bad;
         EXPECT_EQ(Parse(inPair.value), Bad(PointArrayFault::NotANumber, static_cast<HRESULT>(0xE000020A))) << bad;
     }
@@ -144,49 +82,44 @@ TEST(PointArray, FloatsTruncateTowardZeroAndOutOfRangeFloatsAreNoNumbers) {
 
 TEST(PointArray, ArraysByReferenceNestedReferencesAndOtherLowerBoundsReadLikeArraysByValue) {
     for (bool pairs : {false, true}) {
-        SAFEARRAY* array = pairs ? PairsOf(kThree) : Table(VT_I4, AsNumbers(kThree));
+        SAFEARRAY* array = pairs ? PairsOf(kThree) : PointTable(VT_I4, AsNumbers(kThree));
         const VARTYPE vt = pairs ? VT_VARIANT : VT_I4;
         // VT_BYREF | VT_ARRAY, as a script passes a variable.
         VARIANT byReference;
-        byReference.vt = VT_BYREF | VT_ARRAY | vt;
-        byReference.pparray = &array;
+        byReference.vt = VT_BYREF | VT_ARRAY | vt, byReference.pparray = &array;
         EXPECT_EQ(Parse(byReference), Good(kThree)) << pairs;
         // Wrapped in by-reference variants, three deep.
-        VARIANT level1, level2, level3;
-        level1.vt = VT_BYREF | VT_VARIANT, level1.pvarVal = &byReference;
-        level2.vt = VT_BYREF | VT_VARIANT, level2.pvarVal = &level1;
-        level3.vt = VT_BYREF | VT_VARIANT, level3.pvarVal = &level2;
-        EXPECT_EQ(Parse(level3), Good(kThree)) << pairs;
+        VARIANT levels[3];
+        for (int i = 0; i < 3; ++i) levels[i].vt = VT_BYREF | VT_VARIANT, levels[i].pvarVal = i ? &levels[i - 1] : &byReference;
+        EXPECT_EQ(Parse(levels[2]), Good(kThree)) << pairs;
         SafeArrayDestroy(array);
     }
 
     // Pairs held by reference, and numbers held by reference inside pairs.
     LONG x = 7, y = -8;
-    SAFEARRAY* inner = Pair(VT_I4, 7, -8);
-    Argument argument(Pairs(2, [&](size_t i, VARIANT& value) {
+    SAFEARRAY* inner = PointPair(VT_I4, 7, -8);
+    Argument argument(VariantArray(2, [&](size_t i, VARIANT& value) {
              if (i == 0) {
                  value.vt = VT_ARRAY | VT_VARIANT;
-                 value.parray = Pairs(2, [&](size_t j, VARIANT& number) {
-                     number.vt = VT_BYREF | VT_I4;
-                     number.plVal = j == 0 ? &x : &y;
+                 value.parray = VariantArray(2, [&](size_t j, VARIANT& number) {
+                     number.vt = VT_BYREF | VT_I4, number.plVal = j == 0 ? &x : &y;
                  });
              } else {
-                 value.vt = VT_BYREF | VT_ARRAY | VT_I4;
-                 value.pparray = &inner;
+                 value.vt = VT_BYREF | VT_ARRAY | VT_I4, value.pparray = &inner;
              }
          }),
          VT_VARIANT);
     EXPECT_EQ(Parse(argument.value), Good({{7, -8}, {7, -8}}));
     SafeArrayDestroy(inner);
     // Lower bounds other than zero are read by position.
-    Argument lowered(Table(VT_I2, AsNumbers(kThree), -3), VT_I2);
+    Argument lowered(PointTable(VT_I2, AsNumbers(kThree), -3), VT_I2);
     EXPECT_EQ(Parse(lowered.value), Good(kThree));
 }
 
 TEST(PointArray, AnythingButAnArrayOfIntegersOrVariantsIsNoPointsArray) {
     const Outcome notAnArray = Bad(PointArrayFault::NotAnArray, E_INVALIDARG);
     SAFEARRAYBOUND bound{2, 0};
-    Argument empty, number, text, doubles(Table(VT_R8, {{1, 2}}), VT_R8),
+    Argument empty, number, text, doubles(PointTable(VT_R8, {{1, 2}}), VT_R8),
         strings(SafeArrayCreate(VT_BSTR, 1, &bound), VT_BSTR), nullArray(nullptr, VT_I4);
     number.value.vt = VT_I4, number.value.lVal = 3;
     text.value.vt = VT_BSTR, text.value.bstrVal = SysAllocString(L"1,2");
@@ -194,36 +127,30 @@ TEST(PointArray, AnythingButAnArrayOfIntegersOrVariantsIsNoPointsArray) {
         EXPECT_EQ(Parse(argument->value), notAnArray);
 
     // A null reference, and a by-reference chain that never ends.
-    VARIANT nullReference;
-    nullReference.vt = VT_BYREF | VT_ARRAY | VT_I4;
-    nullReference.pparray = nullptr;
-    EXPECT_EQ(Parse(nullReference), notAnArray);
-    VARIANT loop;
-    loop.vt = VT_BYREF | VT_VARIANT;
-    loop.pvarVal = &loop;
-    EXPECT_EQ(Parse(loop), notAnArray);
+    VARIANT nullReference, loop;
+    nullReference.vt = VT_BYREF | VT_ARRAY | VT_I4, nullReference.pparray = nullptr;
+    loop.vt = VT_BYREF | VT_VARIANT, loop.pvarVal = &loop;
+    EXPECT_EQ(std::make_pair(Parse(nullReference), Parse(loop)), std::make_pair(notAnArray, notAnArray));
 }
 
 TEST(PointArray, OtherShapesEmptyArraysAndPairsOfOtherSizesAreTheWrongShape) {
     const Outcome wrongShape = Bad(PointArrayFault::WrongShape, E_INVALIDARG);
-    std::vector<SAFEARRAY*> cases;
     SAFEARRAYBOUND threeByThree[2] = {{3, 0}, {3, 0}}, flat{6, 0}, none{0, 0}, cube[3] = {{2, 0}, {2, 0}, {2, 0}};
     SAFEARRAYBOUND noRows[2] = {{0, 0}, {2, 0}};
-    cases.push_back(SafeArrayCreate(VT_I4, 2, threeByThree));
-    cases.push_back(SafeArrayCreate(VT_I4, 1, &flat));  // x, y, x, y... in one dimension
-    cases.push_back(SafeArrayCreate(VT_VARIANT, 1, &none));
-    cases.push_back(SafeArrayCreate(VT_I4, 2, noRows));
-    cases.push_back(SafeArrayCreate(VT_I4, 3, cube));
-    cases.push_back(Pairs(2, [](size_t i, VARIANT& value) {  // a pair of three
+    std::vector<SAFEARRAY*> cases{SafeArrayCreate(VT_I4, 2, threeByThree),
+                                  SafeArrayCreate(VT_I4, 1, &flat),  // x, y, x, y... in one dimension
+                                  SafeArrayCreate(VT_VARIANT, 1, &none), SafeArrayCreate(VT_I4, 2, noRows),
+                                  SafeArrayCreate(VT_I4, 3, cube)};
+    cases.push_back(VariantArray(2, [](size_t i, VARIANT& value) {  // a pair of three
         value.vt = VT_ARRAY | VT_I4;
-        value.parray = Pair(VT_I4, 1, 2, i == 1 ? 3 : 2);
+        value.parray = PointPair(VT_I4, 1, 2, i == 1 ? 3 : 2);
     }));
-    cases.push_back(Pairs(2, [](size_t i, VARIANT& value) {  // a bare number among pairs
+    cases.push_back(VariantArray(2, [](size_t i, VARIANT& value) {  // a bare number among pairs
         value.vt = VT_ARRAY | VT_I4;
-        value.parray = Pair(VT_I4, 1, 2);
+        value.parray = PointPair(VT_I4, 1, 2);
         if (i == 1) VariantClear(&value), value.vt = VT_I4, value.lVal = 5;
     }));
-    cases.push_back(Pairs(1, [](size_t, VARIANT& value) {  // a 1 x 2 table inside
+    cases.push_back(VariantArray(1, [](size_t, VARIANT& value) {  // a 1 x 2 table inside
         SAFEARRAYBOUND bounds[2] = {{1, 0}, {2, 0}};
         value.vt = VT_ARRAY | VT_I4;
         value.parray = SafeArrayCreate(VT_I4, 2, bounds);
@@ -235,35 +162,25 @@ TEST(PointArray, OtherShapesEmptyArraysAndPairsOfOtherSizesAreTheWrongShape) {
 }
 
 TEST(PointArray, ElementsThatAreNoNumbersFailWithTheCodeOfTheirShape) {
-    auto withText = [](VARIANT& value) {
-        value.vt = VT_BSTR;
-        value.bstrVal = SysAllocString(L"12");
-    };
-    Argument table(Table(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
-    LONG where[2] = {2, 1};
-    VARIANT text;
-    VariantInit(&text);
-    withText(text);
-    SafeArrayPutElement(table.value.parray, where, &text);
-    VariantClear(&text);
-    EXPECT_EQ(Parse(table.value), Bad(PointArrayFault::NotANumber, E_FAIL));
-
-    Argument pairs(Pairs(2, [&](size_t i, VARIANT& value) {
-             value.vt = VT_ARRAY | VT_VARIANT;
-             value.parray = Pairs(2, [&](size_t j, VARIANT& number) {
-                 if (i == 1 && j == 1) return withText(number);
-                 number.vt = VT_I2, number.iVal = 4;
-             });
-         }),
-         VT_VARIANT);
+    // A text and an empty element in a table of variants.
+    for (VARTYPE vt : {VT_BSTR, VT_EMPTY}) {
+        Argument table(PointTable(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
+        LONG where[2] = {2, 1};
+        VARIANT element{};
+        element.vt = vt, element.bstrVal = vt == VT_BSTR ? SysAllocString(L"12") : nullptr;
+        SafeArrayPutElement(table.value.parray, where, &element);
+        VariantClear(&element);
+        EXPECT_EQ(Parse(table.value), Bad(PointArrayFault::NotANumber, E_FAIL)) << vt;
+    }
+    Argument pairs(VariantArray(2, [&](size_t i, VARIANT& value) {
+                       value.vt = VT_ARRAY | VT_VARIANT;
+                       value.parray = VariantArray(2, [&](size_t j, VARIANT& number) {
+                           if (i == 1 && j == 1) number.vt = VT_BSTR, number.bstrVal = SysAllocString(L"12");
+                           else number.vt = VT_I2, number.iVal = 4;
+                       });
+                   }),
+                   VT_VARIANT);
     EXPECT_EQ(Parse(pairs.value), Bad(PointArrayFault::NotANumber, static_cast<HRESULT>(0xE000020A)));
-
-    // Empty elements, and nested arrays where a number belongs.
-    Argument emptyElement(Table(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
-    VARIANT nothing;
-    VariantInit(&nothing);
-    SafeArrayPutElement(emptyElement.value.parray, where, &nothing);
-    EXPECT_EQ(Parse(emptyElement.value), Bad(PointArrayFault::NotANumber, E_FAIL));
 }
 
 TEST(PointArray, HugeCountsAreRefusedBeforeAnythingIsRead) {
@@ -273,23 +190,19 @@ TEST(PointArray, HugeCountsAreRefusedBeforeAnythingIsRead) {
         SAFEARRAY* array = nullptr;
         ASSERT_EQ(SafeArrayAllocDescriptorEx(VT_I4, 2, &array), S_OK);
         LONG block[4] = {1, 2, 3, 4};
-        array->cbElements = 4;
-        array->rgsabound[0] = {2, 0};
-        array->rgsabound[1] = {rows, 0};
-        array->pvData = block;
-        array->fFeatures |= FADF_STATIC;
+        array->cbElements = 4, array->rgsabound[0] = {2, 0}, array->rgsabound[1] = {rows, 0};
+        array->pvData = block, array->fFeatures |= FADF_STATIC;
         VARIANT argument;
-        argument.vt = VT_ARRAY | VT_I4;
-        argument.parray = array;
+        argument.vt = VT_ARRAY | VT_I4, argument.parray = array;
         EXPECT_EQ(Parse(argument), Bad(PointArrayFault::OutOfMemory, E_OUTOFMEMORY)) << rows;
         array->pvData = nullptr;
         SafeArrayDestroyDescriptor(array);
     }
 
     // The largest count accepted reads every point.
-    std::vector<std::pair<double, double>> many(100000);
+    NumberPairs many(100000);
     for (size_t i = 0; i < many.size(); ++i) many[i] = {double(i), -double(i)};
-    Argument large(Table(VT_I4, many), VT_I4);
+    Argument large(PointTable(VT_I4, many), VT_I4);
     const Outcome outcome = Parse(large.value);
     ASSERT_EQ(outcome.points.size(), many.size());
     EXPECT_EQ(outcome.points.back(), (ArrayPoint{99999, -99999}));

@@ -51,14 +51,10 @@ std::uint32_t Landed(CombineModes mode, std::uint32_t s, std::uint32_t d, int op
     for (int c = 0; c < 4; ++c) {
         const std::int64_t sc = ByteOf(s, c);
         const std::int64_t dc = ByteOf(d, c);
-        std::int64_t r = 0;
-        switch (mode) {
-            case cmAlphaBlend: r = dc + opacity * a * (sc - dc) / 65025; break;  // truncates toward zero
-            case cmXORBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc ^ dc) - dc) * (opacity * a * k))); break;
-            case cmANDBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc & dc) - dc) * (opacity * a * k))); break;
-            case cmORBlend: r = dc + static_cast<std::int64_t>(std::trunc(((sc | dc) - dc) * (opacity * a * k))); break;
-            default: r = (sc * a + dc * (255 - a)) / 255; break;
-        }
+        const std::int64_t logic = mode == cmXORBlend ? sc ^ dc : mode == cmANDBlend ? sc & dc : sc | dc;
+        const std::int64_t r = mode == cmAlphaBlend ? dc + opacity * a * (sc - dc) / 65025  // truncates toward zero
+                               : mode == cmDissolve ? (sc * a + dc * (255 - a)) / 255
+                                                    : dc + static_cast<std::int64_t>(std::trunc((logic - dc) * (opacity * a * k)));
         out |= static_cast<std::uint32_t>(r) << (8 * c);
     }
     return out;
@@ -97,14 +93,10 @@ ComPtr<IRasterCollection> CollectionOf(const std::vector<Layer>& layers) {
     for (const Layer& layer : layers) {
         auto item = AddItem(collection.get());
         if (!layer.pixels.empty()) {
-            auto raster = RasterWith(layer.width, layer.height, layer.pixels);
-            EXPECT_EQ(item->put_RasterObject(raster.get()), S_OK);
+            EXPECT_EQ(item->put_RasterObject(RasterWith(layer.width, layer.height, layer.pixels).get()), S_OK);
         }
-        item->put_OffsetX(layer.offsetX);
-        item->put_OffsetY(layer.offsetY);
-        item->put_Mode(layer.mode);
-        item->put_Opacity(layer.opacity);
-        item->put_IsVisible(layer.visible ? VARIANT_TRUE : VARIANT_FALSE);
+        item->put_OffsetX(layer.offsetX), item->put_OffsetY(layer.offsetY), item->put_Mode(layer.mode);
+        item->put_Opacity(layer.opacity), item->put_IsVisible(layer.visible ? VARIANT_TRUE : VARIANT_FALSE);
     }
     return collection;
 }
@@ -214,9 +206,13 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
     const wchar_t* const prefixes[] = {L"Cannot combine (alpha blend): ", L"Cannot combine (XOR blend): ",
                                        L"Cannot combine (AND blend): ", L"Cannot combine (OR blend): ",
                                        L"Cannot combine (dissolve): "};
+    // A read lock held on an item's bitmap, so that the collection's own lock fails.
+    auto hold = [](PixelLock& held, IRasterItem* item) {
+        ASSERT_EQ(held.Lock(BitmapOf(RasterOf(item).get())->native(), 1, 1, Gdiplus::ImageLockModeRead), Gdiplus::Ok);
+    };
     {
-        PixelLock held;  // so that the collection's own lock fails
-        ASSERT_EQ(held.Lock(BitmapOf(RasterOf(layer.get()).get())->native(), 1, 1, Gdiplus::ImageLockModeRead), Gdiplus::Ok);
+        PixelLock held;
+        hold(held, layer.get());
         for (int mode = cmAlphaBlend; mode <= cmDissolve; ++mode) {
             layer->put_Mode(static_cast<CombineModes>(mode));
             ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL,
@@ -225,9 +221,7 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
     }
     {
         PixelLock held;
-        ASSERT_EQ(held.Lock(BitmapOf(RasterOf(ItemAt(collection.get(), Var(0L)).get()).get())->native(), 1, 1,
-                            Gdiplus::ImageLockModeRead),
-                  Gdiplus::Ok);
+        hold(held, ItemAt(collection.get(), Var(0L)).get());
         ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL, LockFailureText("ObjectCollection"));
     }
     EXPECT_EQ(collection->Combine(result.put()), S_OK) << "the items are usable after the failures";

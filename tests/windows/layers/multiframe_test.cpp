@@ -4,7 +4,6 @@
 // independent of the system's writers.
 #include "layers/layers_test_support.h"
 
-#include "codecs/encoder_probes.h"
 #include "com/errors.h"
 
 #include <gif_lib.h>
@@ -58,52 +57,6 @@ std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages)
     }
     TIFFClose(tif);
     return path;
-}
-
-// What libtiff reads from each page of a file.
-struct TiffPageFacts {
-    std::uint16_t samples = 0;
-    std::uint16_t bits = 0;
-    std::uint16_t compression = 0;
-    Pixels argb;  // top row first
-};
-
-std::vector<TiffPageFacts> ReadTiff(const std::wstring& path) {
-    std::vector<TiffPageFacts> pages;
-    TIFF* tif = TIFFOpen(Narrow(path).c_str(), "r");
-    EXPECT_NE(tif, nullptr) << Narrow(path);
-    if (!tif) return pages;
-    do {
-        TiffPageFacts facts;
-        std::uint32_t width = 0, height = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &facts.samples);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &facts.bits);
-        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &facts.compression);
-        std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
-        EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
-        for (const std::uint32_t v : raster)
-            facts.argb.push_back(TIFFGetA(v) << 24 | TIFFGetR(v) << 16 | TIFFGetG(v) << 8 | TIFFGetB(v));
-        pages.push_back(std::move(facts));
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return pages;
-}
-
-struct GifCloser {
-    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
-};
-using UniqueGif = std::unique_ptr<GifFileType, GifCloser>;
-
-UniqueGif OpenGif(const std::wstring& path) {
-    int error = 0;
-    UniqueGif gif(DGifOpenFileName(Narrow(path).c_str(), &error));
-    EXPECT_TRUE(gif) << Narrow(path);
-    if (gif) {
-        EXPECT_EQ(DGifSlurp(gif.get()), GIF_OK);
-    }
-    return gif;
 }
 
 // An animated GIF of frames of few colours, each with its own colour table
@@ -196,11 +149,11 @@ TEST(MultiframeLoad, ThreeTiffPagesAppendToTwoItemsWithTheirPixelsAndResolutions
     const std::pair<float, float> resolutions[] = {{72.0f, 72.0f}, {300.0f, 150.0f}, {254.0f, 101.6f}};
     for (LONG i = 0; i < 3; ++i) {
         auto item = ItemAt(collection.get(), Var(i + 2));
-        EXPECT_EQ(KeyOf(item.get()), L"RasterObject" + std::to_wstring(i + 2));
         auto raster = RasterOf(item.get());
-        EXPECT_EQ(SizeOf(raster.get()), std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}));
         // Pure red stays red: the channels and the row order come out as stored.
-        EXPECT_EQ(PixelsOf(raster.get()), pages[i].argb) << "page " << i;
+        EXPECT_EQ(std::make_tuple(KeyOf(item.get()), SizeOf(raster.get()), PixelsOf(raster.get())),
+                  std::make_tuple(L"RasterObject" + std::to_wstring(i + 2),
+                                  std::make_pair(LONG{pages[i].width}, LONG{pages[i].height}), pages[i].argb));
         const auto [x, y, output, current] = SettingsOf(raster.get());
         EXPECT_NEAR(x, resolutions[i].first, 0.01) << "page " << i;
         EXPECT_NEAR(y, resolutions[i].second, 0.01) << "page " << i;
@@ -212,8 +165,7 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesFirstAndReadingStopsSilentlyAtAnUnrea
     const std::wstring path = WriteTiff(L"two.tif", {{3, 2, NumberedPixels(3, 2)}, {2, 2, OpaqueGradient(2, 2)}});
     auto collection = NewCollection();
     auto old = AddItem(collection.get());
-    AddItem(collection.get());
-    AddItem(collection.get());
+    AddItem(collection.get()), AddItem(collection.get());
 
     ASSERT_EQ(Load(collection.get(), path, true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 2);
@@ -226,9 +178,7 @@ TEST(MultiframeLoad, ClearBeforeLoadEmptiesFirstAndReadingStopsSilentlyAtAnUnrea
     EXPECT_EQ(old->put_Key(Bstr(L"RasterObject1").get()), S_OK);
 
     // Reading stops silently at the page that cannot be read.
-    const Page good{2, 2, OpaqueGradient(2, 2)};
-    Page unreadable{2, 2, OpaqueGradient(2, 2)};
-    unreadable.samples = 1;
+    const Page good{2, 2, OpaqueGradient(2, 2)}, unreadable{2, 2, OpaqueGradient(2, 2), 0, 0, RESUNIT_INCH, 1};
     ASSERT_EQ(Load(collection.get(), WriteTiff(L"second-bad.tif", {good, unreadable, good}), true), S_OK);
     ASSERT_EQ(CountOf(collection.get()), 1);
     EXPECT_EQ(PixelsOf(RasterAt(collection.get(), 0).get()), good.argb);
@@ -256,60 +206,16 @@ TEST(MultiframeLoad, FilesThatCannotBeOpenedFailWithoutEmptyingTheCollection) {
     AddItem(collection.get());
     const std::wstring text = WriteFile(L"not-an-image.gif", {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
     EXPECT_EQ(Load(collection.get(), text, true), E_FAIL);
-    ThreadError error = TakeThreadError();
+    const ThreadError error = TakeThreadError();
     EXPECT_NE(error.description.find(L"LoadMultiframeImage"), std::wstring::npos) << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
-    EXPECT_EQ(CountOf(collection.get()), 1);
-
     EXPECT_EQ(Load(collection.get(), TempPath(L"missing.tif"), true), E_FAIL);
-    error = TakeThreadError();
-    EXPECT_EQ(error.description.rfind(L"Windows error in RasterCollection.LoadMultiframeImage: ", 0), 0u)
-        << Narrow(error.description);
+    EXPECT_EQ(TakeThreadError().description.rfind(L"Windows error in RasterCollection.LoadMultiframeImage: ", 0), 0u);
     EXPECT_EQ(CountOf(collection.get()), 1);
 }
 
 // ---------------------------------------------------------------------------
 // Saving
-
-// giflib's view of an animated GIF.
-struct GifFrameFacts {
-    int delay = -1;
-    int transparentIndex = NO_TRANSPARENT_COLOR;
-    Pixels rgb;  // each pixel's colour-table entry as 0xRRGGBB, or 0x1000000 when it is transparent
-};
-
-std::vector<GifFrameFacts> ReadGifFrames(const std::wstring& path, bool* loops) {
-    std::vector<GifFrameFacts> frames;
-    UniqueGif gif = OpenGif(path);
-    if (!gif) return frames;
-    *loops = false;
-    for (int i = 0; i < gif->ImageCount; ++i) {
-        const SavedImage& image = gif->SavedImages[i];
-        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
-            const ExtensionBlock& block = image.ExtensionBlocks[e];
-            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11 &&
-                std::string(reinterpret_cast<const char*>(block.Bytes), 11) == "NETSCAPE2.0")
-                *loops = true;
-        }
-        GifFrameFacts facts;
-        GraphicsControlBlock control{};
-        if (DGifSavedExtensionToGCB(gif.get(), i, &control) == GIF_OK) {
-            facts.delay = control.DelayTime;
-            facts.transparentIndex = control.TransparentColor;
-        }
-        const ColorMapObject* map = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
-        EXPECT_NE(image.ImageDesc.ColorMap, nullptr) << "a local colour table per frame";
-        const int count = image.ImageDesc.Width * image.ImageDesc.Height;
-        for (int p = 0; p < count && map; ++p) {
-            const int index = image.RasterBits[p];
-            const GifColorType c = map->Colors[index];
-            facts.rgb.push_back(index == facts.transparentIndex ? 0x1000000u
-                                                                : std::uint32_t{c.Red} << 16 | c.Green << 8 | c.Blue);
-        }
-        frames.push_back(std::move(facts));
-    }
-    return frames;
-}
 
 TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex) {
     Pixels clear = Marked(5, 3, 0xFF336699u, 0x00000000u);
@@ -320,12 +226,12 @@ TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex
     const std::wstring path = TempPath(L"saved.gif");
     ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftGIF})), S_OK);
 
-    bool loops = false;
-    const std::vector<GifFrameFacts> frames = ReadGifFrames(path, &loops);
+    const GifFile gif = ReadGif(path);
+    const std::vector<GifFrame>& frames = gif.frames;
     ASSERT_EQ(frames.size(), 4u);
-    EXPECT_TRUE(loops);
+    EXPECT_TRUE(gif.loops);
     for (size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(frames[i].delay, 100) << "frame " << i;
+        EXPECT_TRUE(frames[i].delay == 100 && frames[i].localTable) << "frame " << i;
         Pixels expected;
         for (const std::uint32_t p : images[i]) expected.push_back((p >> 24) <= 1 ? 0x1000000u : p & 0xFFFFFFu);
         EXPECT_EQ(frames[i].rgb, expected) << "frame " << i;
@@ -363,23 +269,13 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
         tiff->put_ColorDepth(c.depth);
         const std::wstring path = TempPath(L"pages" + std::to_wstring(c.samples) + L".tif");
         ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
-        const std::vector<TiffPageFacts> pages = ReadTiff(path);
+        const std::vector<TiffPage> pages = ReadTiffPages(path);
         ASSERT_EQ(pages.size(), 2u);
         for (size_t i = 0; i < 2; ++i)
             EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
                       std::tie(c.tiffCompression, c.samples, kEight, images[i]));
     }
 
-    // The number alone writes every page too, and the collection reads them back.
-    const std::wstring path = TempPath(L"plain.tif");
-    ASSERT_EQ(Save(collection.get(), path, *Var(LONG{oftTIFF})), S_OK);
-    const std::vector<TiffPageFacts> pages = ReadTiff(path);
-    ASSERT_EQ(pages.size(), 2u);
-    EXPECT_EQ(pages[1].argb, images[1]);
-    auto reloaded = NewCollection();
-    ASSERT_EQ(Load(reloaded.get(), path, true), S_OK);
-    ASSERT_EQ(CountOf(reloaded.get()), 2);
-    EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), 0).get()), images[0]);
 }
 
 TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
@@ -387,18 +283,15 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
     auto collection = CollectionOf(2, 2, images);
     ItemAt(collection.get(), Var(1L))->put_IsVisible(VARIANT_FALSE);
 
-    const std::wstring visible = TempPath(L"visible.tif");
+    const std::wstring visible = TempPath(L"visible.tif"), all = TempPath(L"all.tif");
     ASSERT_EQ(Save(collection.get(), visible, *Var(LONG{oftTIFF}), false), S_OK);
-    const std::vector<TiffPageFacts> two = ReadTiff(visible);
+    const std::vector<TiffPage> two = ReadTiffPages(visible);
     ASSERT_EQ(two.size(), 2u);
     EXPECT_EQ(two[1].argb, images[2]);
-
-    const std::wstring all = TempPath(L"all.tif");
     ASSERT_EQ(Save(collection.get(), all, *Var(LONG{oftTIFF})), S_OK);
-    EXPECT_EQ(ReadTiff(all).size(), 3u);
+    EXPECT_EQ(ReadTiffPages(all).size(), 3u);
 
-    ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE);
-    ItemAt(collection.get(), Var(2L))->put_IsVisible(VARIANT_FALSE);
+    ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE), ItemAt(collection.get(), Var(2L))->put_IsVisible(0);
     ExpectCollectionClassError(Save(collection.get(), TempPath(L"none.tif"), *Var(LONG{oftTIFF}), false),
                                DISP_E_EXCEPTION, kNoData);
     ExpectCollectionClassError(Save(NewCollection().get(), TempPath(L"empty.gif"), *Var(LONG{oftGIF})),
@@ -432,7 +325,7 @@ TEST(MultiframeSave, EncoderInfoOtherThanTiffOrGifIsRefusedBeforeAnythingIsWritt
 
     // Only the low 16 bits of a number count; a script's variable arrives by reference.
     ASSERT_EQ(Save(collection.get(), path, *Var(LONG{0x10000 + oftTIFF})), S_OK);
-    EXPECT_EQ(ReadTiff(path).size(), 1u);
+    EXPECT_EQ(ReadTiffPages(path).size(), 1u);
     Var gif(LONG{oftGIF});
     VARIANT byReference;
     V_VT(&byReference) = VT_BYREF | VT_VARIANT;
@@ -459,13 +352,6 @@ TEST(MultiframeSave, ItemsWithoutImageAndWriteFailuresAreReported) {
     const ThreadError error = TakeThreadError();
     EXPECT_NE(error.description.find(L"SaveMultiframeImage"), std::wstring::npos) << Narrow(error.description);
     EXPECT_EQ(Narrow(error.source), "Rastelle.RasterCollection.1");
-}
-
-TEST(MultiframeSave, WineCannotAnimateGifsButWritesTiffPages) {
-    StartGdiplus();
-    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
-    EXPECT_FALSE(codecs::PlatformWritesAnimatedGif());
-    EXPECT_TRUE(codecs::PlatformWritesMultipageTiff());
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // raster objects.
 #include "layers/layers_test_support.h"
 
-#include "com/com_object.h"
+#include "fake_com.h"
 
 #include <string>
 #include <vector>
@@ -42,27 +42,19 @@ ComPtr<IRasterCollection> Lettered(int count) {
 }
 
 // An automation object whose default value is a text, or fails.
-class DefaultValue final : public com::ComObject<DefaultValue, IDispatch> {
-public:
+struct DefaultValue final : FakeDispatch<IDispatch> {
+    const wchar_t* value = L"";
+    HRESULT failure = S_OK;
     static Var New(const wchar_t* value, HRESULT failure) {
-        ComPtr<IDispatch> object;
-        EXPECT_EQ(com::CreateComObject<DefaultValue>(nullptr, IID_IDispatch, object.put_void()), S_OK);
-        static_cast<DefaultValue*>(object.get())->value_ = value;
-        static_cast<DefaultValue*>(object.get())->failure_ = failure;
-        return Var(object.get());
+        auto object = MakeFake<DefaultValue>();
+        object->value = value, object->failure = failure;
+        return Var(static_cast<IDispatch*>(object.get()));
     }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
-        if (FAILED(failure_) || id != DISPID_VALUE) return FAILED(failure_) ? failure_ : DISP_E_MEMBERNOTFOUND;
-        V_VT(result) = VT_BSTR, V_BSTR(result) = SysAllocString(value_);
+        if (FAILED(failure) || id != DISPID_VALUE) return FAILED(failure) ? failure : DISP_E_MEMBERNOTFOUND;
+        V_VT(result) = VT_BSTR, V_BSTR(result) = SysAllocString(value);
         return S_OK;
     }
-
-private:
-    const wchar_t* value_ = L"";
-    HRESULT failure_ = S_OK;
 };
 
 TEST(RasterLayers, InterfaceMapsOfCollectionAndItem) {
@@ -120,9 +112,7 @@ TEST(RasterLayers, AddDefaultsPositionsAndKeys) {
     EXPECT_EQ(KeyOf(AddItem(collection.get()).get()), L"RasterObject2");
     EXPECT_EQ(KeyOf(AddItem(collection.get()).get()), L"RasterObject4");
     EXPECT_EQ(collection->Add(-1, nullptr), S_OK);
-    LONG count = 0;
-    collection->get_Count(&count);
-    EXPECT_EQ(count, 5);
+    EXPECT_EQ(KeysOf(collection.get()).size(), 5u);
 }
 
 TEST(RasterLayers, ItemResolvesKeysNumbersAndOtherVariants) {
