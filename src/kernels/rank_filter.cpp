@@ -394,75 +394,38 @@ struct TwelveBitValues {
 };
 
 // Median in constant time per pixel (Perreault and Hebert): every column
-// keeps a histogram of its 2r + 1 rows, moved down a row by one removal and
-// one addition when the window reaches it; the window's histogram gains the
-// entering column's and loses the leaving one's. Counts are kept in coarse
-// and fine bins (16 x 16 for bytes, 64 x 64 for 12 bits); the fine bins of
-// the window are brought up to date only for the coarse bin where the median
-// lies. Windows of fewer than 65536 pixels count in 16 bits, larger ones in
-// 32.
-template <class Count, class V>
-void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
-    using T = typename V::T;
-    constexpr unsigned kFineBits = V::kBits / 2;
-    constexpr size_t kCoarse = size_t{1} << (V::kBits - kFineBits), kFine = size_t{1} << kFineBits;
-    constexpr size_t kBins = kCoarse * kFine;
-    const int w = in.width, h = in.height;
-    const size_t stride = static_cast<size_t>(in.unit), offset = static_cast<size_t>(lane) * sizeof(T);
-    std::vector<Count> colCoarse(static_cast<size_t>(w) * kCoarse), colFine(static_cast<size_t>(w) * kBins);
-    std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column histogram is centred on
-    auto valueAt = [&](int x, int y) {
-        T v;
-        std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * stride + offset, sizeof v);
-        return static_cast<unsigned>(v);
-    };
-    auto count = [&](int j, unsigned v, bool add) {
-        Count& c = colCoarse[static_cast<size_t>(j) * kCoarse + (v >> kFineBits)];
-        Count& f = colFine[static_cast<size_t>(j) * kBins + v];
-        c = static_cast<Count>(add ? c + 1 : c - 1);
-        f = static_cast<Count>(add ? f + 1 : f - 1);
-    };
-    // Moves column j's histogram to rows y - r .. y + r: slid when that is
-    // shorter than counting afresh, so a window taller than the image costs
-    // nothing per row.
-    auto bringColumn = [&](int j, int y) {
-        int& at = colRow[static_cast<size_t>(j)];
-        if (at >= 0 && y - at <= std::min(2 * r, h)) {
-            for (int t = at + 1; t <= y; ++t) {
-                if (t - r - 1 >= 0) count(j, valueAt(j, t - r - 1), false);
-                if (t < h - r) count(j, valueAt(j, t + r), true);
-            }
-        } else {
-            std::fill_n(&colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
-            std::fill_n(&colFine[static_cast<size_t>(j) * kBins], kBins, Count{0});
-            const int last = y < h - r ? y + r : h - 1;
-            for (int t = std::max(0, y - r); t <= last; ++t) count(j, valueAt(j, t), true);
-        }
-        at = y;
-    };
-
+// keeps its 2r + 1 rows, moved down a row by one removal and one addition
+// when the window reaches it; the window's coarse counts gain the entering
+// column's and lose the leaving one's, and its fine counts are brought up to
+// date only for the coarse bin where the median lies. Windows of fewer than
+// 65536 pixels count in 16 bits, larger ones in 32. The column store says
+// how a column keeps its values:
+//   kCoarse, kFine: the bins (a value is coarse bin * kFine + fine bin)
+//   Bring(j, y): moves column j to rows y - r .. y + r (BringColumn)
+//   Coarse(j): column j's kCoarse counts
+//   AddFine(j, b, fine, add): adds (or removes) column j's counts of coarse
+//     bin b to the window's kFine counts `fine`
+// write(x, y, value) stores the median of the window at (x, y).
+template <class Count, class Columns, class Write>
+void SlideMedianWindows(Columns& columns, int w, int h, int r, OutputRows range, Write write) {
+    constexpr size_t kCoarse = Columns::kCoarse, kFine = Columns::kFine;
     alignas(16) Count coarse[kCoarse];
-    std::vector<Count> kernelFine(kBins);
+    std::vector<Count> kernelFine(kCoarse * kFine);
     int fineLo[kCoarse], fineHi[kCoarse];  // the columns each coarse bin's fine counts cover
     for (int y = range.first; y <= range.last; ++y) {
         const int rowLast = y < h - r ? y + r : h - 1;
         const std::uint32_t rows = static_cast<std::uint32_t>(rowLast - std::max(0, y - r) + 1);
         std::fill(std::begin(coarse), std::end(coarse), Count{0});
-        auto addCoarse = [&](int j, bool add) {
-            AddCounts(coarse, &colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, add);
-        };
-        auto fineBin = [&](int j, unsigned b, bool add) {
-            AddCounts(&kernelFine[b * kFine], &colFine[static_cast<size_t>(j) * kBins + b * kFine], kFine, add);
-        };
+        auto addCoarse = [&](int j, bool add) { AddCounts(coarse, columns.Coarse(j), kCoarse, add); };
+        auto fineBin = [&](int j, unsigned b, bool add) { columns.AddFine(j, b, &kernelFine[b * kFine], add); };
         std::fill(std::begin(fineLo), std::end(fineLo), 0);
         std::fill(std::begin(fineHi), std::end(fineHi), -1);
         std::fill(kernelFine.begin(), kernelFine.end(), Count{0});
         int x0 = 0, x1 = std::min(w - 1, r);
         for (int j = x0; j <= x1; ++j) {
-            bringColumn(j, y);
+            columns.Bring(j, y);
             addCoarse(j, true);
         }
-        std::byte* dst = out.row(y) + offset;
         for (int x = 0; x < w; ++x) {
             const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
             unsigned b = 0;
@@ -481,15 +444,91 @@ void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, Output
             const Count* fine = &kernelFine[b * kFine];
             unsigned f = 0;
             while (below + fine[f] <= k) below += fine[f++];
-            const T v = static_cast<T>(b * kFine + f);
-            std::memcpy(dst + static_cast<size_t>(x) * out.unit, &v, sizeof v);
+            write(x, y, b * static_cast<unsigned>(kFine) + f);
             if (x - r >= 0) addCoarse(x0++, false);
             if (x < w - 1 - r) {
-                bringColumn(++x1, y);
+                columns.Bring(++x1, y);
                 addCoarse(x1, true);
             }
         }
     }
+}
+
+// Moves column j of a store to rows y - r .. y + r: slid down when that is
+// shorter than taking the rows afresh, so a window taller than the image
+// costs nothing per row. The store: Clear(j), Add(j, v), Remove(j, v), and
+// Done(j) after taking a column afresh; centredOn(j), the row column j is
+// centred on (-1: none); value(x, y), the value to rank.
+template <class Store>
+void BringColumn(Store& store, int j, int y) {
+    const int r = store.r, h = store.h;
+    int& at = store.centredOn[static_cast<size_t>(j)];
+    if (at >= 0 && y - at <= std::min(2 * r, h)) {
+        for (int t = at + 1; t <= y; ++t) {
+            if (t - r - 1 >= 0) store.Remove(j, store.value(j, t - r - 1));
+            if (t < h - r) store.Add(j, store.value(j, t + r));
+        }
+    } else {
+        store.Clear(j);
+        const int last = y < h - r ? y + r : h - 1;
+        for (int t = std::max(0, y - r); t <= last; ++t) store.Add(j, store.value(j, t));
+        store.Done(j);
+    }
+    at = y;
+}
+
+// What the column stores share: the window's geometry and the values.
+template <class Value>
+struct ColumnsOf {
+    Value value;
+    int r, h;
+    std::vector<int> centredOn;
+    ColumnsOf(Value v, int radius, int width, int height) : value(v), r(radius), h(height), centredOn(static_cast<size_t>(width), -1) {}
+};
+
+// Columns as histograms of coarse and fine bins (16 x 16 for bytes, 64 x 64
+// for 12 bits).
+template <class Count, unsigned kBits, class Value>
+struct HistogramColumns : ColumnsOf<Value> {
+    static constexpr size_t kCoarse = size_t{1} << (kBits - kBits / 2), kFine = size_t{1} << (kBits / 2);
+    std::vector<Count> coarse, fine;
+    HistogramColumns(Value v, int r, int w, int h)
+        : ColumnsOf<Value>(v, r, w, h), coarse(static_cast<size_t>(w) * kCoarse),
+          fine(static_cast<size_t>(w) * kCoarse * kFine) {}
+    void Bring(int j, int y) { BringColumn(*this, j, y); }
+    const Count* Coarse(int j) const { return &coarse[static_cast<size_t>(j) * kCoarse]; }
+    void AddFine(int j, unsigned b, Count* window, bool add) const {
+        AddCounts(window, &fine[(static_cast<size_t>(j) * kCoarse + b) * kFine], kFine, add);
+    }
+    void Clear(int j) {
+        std::fill_n(&coarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
+        std::fill_n(&fine[static_cast<size_t>(j) * kCoarse * kFine], kCoarse * kFine, Count{0});
+    }
+    void Add(int j, unsigned v) { Step(j, v, true); }
+    void Remove(int j, unsigned v) { Step(j, v, false); }
+    void Done(int) {}
+    void Step(int j, unsigned v, bool add) {
+        Count& c = coarse[static_cast<size_t>(j) * kCoarse + v / kFine];
+        Count& f = fine[static_cast<size_t>(j) * kCoarse * kFine + v];
+        c = static_cast<Count>(add ? c + 1 : c - 1);
+        f = static_cast<Count>(add ? f + 1 : f - 1);
+    }
+};
+
+template <class Count, class V>
+void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
+    using T = typename V::T;
+    const size_t offset = static_cast<size_t>(lane) * sizeof(T);
+    auto valueAt = [&](int x, int y) {
+        T v;
+        std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * in.unit + offset, sizeof v);
+        return static_cast<unsigned>(v);
+    };
+    HistogramColumns<Count, V::kBits, decltype(valueAt)> columns(valueAt, r, in.width, in.height);
+    SlideMedianWindows<Count>(columns, in.width, in.height, r, range, [&](int x, int y, unsigned v) {
+        const T t = static_cast<T>(v);
+        std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + offset, &t, sizeof t);
+    });
 }
 
 // Whether the largest window of an image fits 16-bit counts.
@@ -506,121 +545,78 @@ void ConstantTimeMedianOf(const Rows& in, const Rows& out, int lane, int r, Outp
         ConstantTimeMedian<std::uint32_t, V>(in, out, lane, r, range);
 }
 
-// Median of 16-bit values of any spread, in ConstantTimeMedian's manner
-// where a 65 536-bin histogram a column would take 128 KB each: a column
-// keeps its values sorted instead, beside 256 coarse counts, and moving it
-// down a row shifts its values by one place. The window's fine counts for
-// the coarse bin where the median lies come from the values in that bin of
-// the columns entering and leaving it.
+// Columns of 16-bit values of any spread, where a 65 536-bin histogram a
+// column would take 128 KB each: a column keeps its values sorted instead,
+// beside 256 coarse counts, and moving it down a row shifts its values by
+// one place. A column's fine counts of a coarse bin are its values in the
+// bin, found by binary search.
+template <class Count, class Value>
+struct SortedColumns : ColumnsOf<Value> {
+    static constexpr size_t kCoarse = 256, kFine = 256;
+    size_t height;
+    std::vector<std::uint16_t> values;
+    std::vector<size_t> size;
+    std::vector<Count> coarse;
+    bool fresh = false;  // taking a column afresh: Add appends, Done sorts
+    SortedColumns(Value v, int r, int w, int h)
+        : ColumnsOf<Value>(v, r, w, h), height(static_cast<size_t>(std::min(2 * std::int64_t{r} + 1, std::int64_t{h}))),
+          values(static_cast<size_t>(w) * height), size(static_cast<size_t>(w), 0),
+          coarse(static_cast<size_t>(w) * kCoarse) {}
+    void Bring(int j, int y) { BringColumn(*this, j, y); }
+    std::uint16_t* Values(int j) { return values.data() + static_cast<size_t>(j) * height; }
+    const std::uint16_t* Values(int j) const { return values.data() + static_cast<size_t>(j) * height; }
+    const Count* Coarse(int j) const { return &coarse[static_cast<size_t>(j) * kCoarse]; }
+    void AddFine(int j, unsigned b, Count* window, bool add) const {
+        const std::uint16_t* end = Values(j) + size[static_cast<size_t>(j)];
+        const auto first = static_cast<std::uint16_t>(b * kFine);
+        for (const std::uint16_t* v = std::lower_bound(Values(j), end, first); v != end && *v / kFine == b; ++v) {
+            Count& n = window[*v - first];
+            n = static_cast<Count>(add ? n + 1 : n - 1);
+        }
+    }
+    void Clear(int j) {
+        std::fill_n(&coarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
+        size[static_cast<size_t>(j)] = 0;
+        fresh = true;
+    }
+    void Done(int j) {
+        std::sort(Values(j), Values(j) + size[static_cast<size_t>(j)]);
+        fresh = false;
+    }
+    void Add(int j, unsigned v) {
+        std::uint16_t* s = Values(j);
+        size_t& n = size[static_cast<size_t>(j)];
+        std::uint16_t* at = fresh ? s + n : std::upper_bound(s, s + n, static_cast<std::uint16_t>(v));
+        std::memmove(at + 1, at, static_cast<size_t>(s + n - at) * sizeof *s);
+        *at = static_cast<std::uint16_t>(v);
+        ++n;
+        ++coarse[static_cast<size_t>(j) * kCoarse + v / kFine];
+    }
+    void Remove(int j, unsigned v) {
+        std::uint16_t* s = Values(j);
+        size_t& n = size[static_cast<size_t>(j)];
+        std::uint16_t* at = std::lower_bound(s, s + n, static_cast<std::uint16_t>(v));
+        std::memmove(at, at + 1, static_cast<size_t>(s + n - at - 1) * sizeof *s);
+        --n;
+        --coarse[static_cast<size_t>(j) * kCoarse + v / kFine];
+    }
+};
+
+// Median of 16-bit values of any spread over sorted columns.
 template <class E, class Count>
 void SortedColumnMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     using T = typename E::T;
-    constexpr size_t kCoarse = 256, kFine = 256;
-    const int w = in.width, h = in.height;
-    const size_t height = static_cast<size_t>(std::min(2 * std::int64_t{r} + 1, std::int64_t{h}));
     const size_t offset = static_cast<size_t>(lane) * sizeof(T);
-    std::vector<std::uint16_t> colValues(static_cast<size_t>(w) * height);
-    std::vector<size_t> colSize(static_cast<size_t>(w), 0);
-    std::vector<Count> colCoarse(static_cast<size_t>(w) * kCoarse);
-    std::vector<int> colRow(static_cast<size_t>(w), -1);  // the row each column is centred on
     auto valueAt = [&](int x, int y) {
         T v;
         std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * in.unit + offset, sizeof v);
-        return static_cast<std::uint16_t>(E::Index(v));
+        return E::Index(v);
     };
-    auto values = [&](int j) { return colValues.data() + static_cast<size_t>(j) * height; };
-    auto coarseOf = [&](int j, unsigned v) -> Count& { return colCoarse[static_cast<size_t>(j) * kCoarse + (v >> 8)]; };
-    auto insert = [&](int j, std::uint16_t v) {
-        std::uint16_t* s = values(j);
-        size_t& n = colSize[static_cast<size_t>(j)];
-        std::uint16_t* at = std::upper_bound(s, s + n, v);
-        std::memmove(at + 1, at, static_cast<size_t>(s + n - at) * sizeof *s);
-        *at = v;
-        ++n;
-        ++coarseOf(j, v);
-    };
-    auto erase = [&](int j, std::uint16_t v) {
-        std::uint16_t* s = values(j);
-        size_t& n = colSize[static_cast<size_t>(j)];
-        std::uint16_t* at = std::lower_bound(s, s + n, v);
-        std::memmove(at, at + 1, static_cast<size_t>(s + n - at - 1) * sizeof *s);
-        --n;
-        --coarseOf(j, v);
-    };
-    auto bringColumn = [&](int j, int y) {
-        int& at = colRow[static_cast<size_t>(j)];
-        if (at >= 0 && y - at <= std::min(2 * r, h)) {
-            for (int t = at + 1; t <= y; ++t) {
-                if (t - r - 1 >= 0) erase(j, valueAt(j, t - r - 1));
-                if (t < h - r) insert(j, valueAt(j, t + r));
-            }
-        } else {
-            std::fill_n(&colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, Count{0});
-            std::uint16_t* s = values(j);
-            size_t n = 0;
-            const int last = y < h - r ? y + r : h - 1;
-            for (int t = std::max(0, y - r); t <= last; ++t) {
-                s[n] = valueAt(j, t);
-                ++coarseOf(j, s[n++]);
-            }
-            std::sort(s, s + n);
-            colSize[static_cast<size_t>(j)] = n;
-        }
-        at = y;
-    };
-
-    alignas(16) Count coarse[kCoarse];
-    std::vector<Count> kernelFine(kCoarse * kFine);
-    int fineLo[kCoarse], fineHi[kCoarse];  // the columns each coarse bin's fine counts cover
-    for (int y = range.first; y <= range.last; ++y) {
-        const int rowLast = y < h - r ? y + r : h - 1;
-        const std::uint32_t rows = static_cast<std::uint32_t>(rowLast - std::max(0, y - r) + 1);
-        std::fill(std::begin(coarse), std::end(coarse), Count{0});
-        auto addCoarse = [&](int j, bool add) {
-            AddCounts(coarse, &colCoarse[static_cast<size_t>(j) * kCoarse], kCoarse, add);
-        };
-        auto fineBin = [&](int j, unsigned b, bool add) {
-            const std::uint16_t* s = values(j);
-            const std::uint16_t* end = s + colSize[static_cast<size_t>(j)];
-            const std::uint16_t* first = std::lower_bound(s, end, static_cast<std::uint16_t>(b << 8));
-            for (const std::uint16_t* v = first; v != end && (*v >> 8) == b; ++v)
-                kernelFine[*v] = static_cast<Count>(add ? kernelFine[*v] + 1 : kernelFine[*v] - 1);
-        };
-        std::fill(std::begin(fineLo), std::end(fineLo), 0);
-        std::fill(std::begin(fineHi), std::end(fineHi), -1);
-        std::fill(kernelFine.begin(), kernelFine.end(), Count{0});
-        int x0 = 0, x1 = std::min(w - 1, r);
-        for (int j = x0; j <= x1; ++j) {
-            bringColumn(j, y);
-            addCoarse(j, true);
-        }
-        std::byte* dst = out.row(y) + offset;
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t k = rows * static_cast<std::uint32_t>(x1 - x0 + 1) / 2;
-            unsigned b = 0;
-            std::uint32_t below = 0;
-            while (below + coarse[b] <= k) below += coarse[b++];
-            if (fineHi[b] < x0 || fineLo[b] > x1 || fineHi[b] < fineLo[b]) {
-                std::fill_n(&kernelFine[b * kFine], kFine, Count{0});
-                for (int j = x0; j <= x1; ++j) fineBin(j, b, true);
-            } else {
-                for (int j = fineLo[b]; j < x0; ++j) fineBin(j, b, false);
-                for (int j = fineHi[b] + 1; j <= x1; ++j) fineBin(j, b, true);
-            }
-            fineLo[b] = x0;
-            fineHi[b] = x1;
-            const Count* fine = &kernelFine[b * kFine];
-            unsigned f = 0;
-            while (below + fine[f] <= k) below += fine[f++];
-            const T v = E::FromIndex(b * kFine + f);
-            std::memcpy(dst + static_cast<size_t>(x) * out.unit, &v, sizeof v);
-            if (x - r >= 0) addCoarse(x0++, false);
-            if (x < w - 1 - r) {
-                bringColumn(++x1, y);
-                addCoarse(x1, true);
-            }
-        }
-    }
+    SortedColumns<Count, decltype(valueAt)> columns(valueAt, r, in.width, in.height);
+    SlideMedianWindows<Count>(columns, in.width, in.height, r, range, [&](int x, int y, unsigned v) {
+        const T t = E::FromIndex(v);
+        std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + offset, &t, sizeof t);
+    });
 }
 
 // Whether SortedColumnMedian takes a window: one narrower than the image
