@@ -41,9 +41,9 @@
 // 4096 distinct values (replaced by their ranks among them). Beyond that,
 // from radius 24, columns keep their values sorted beside coarse counts
 // (constant histogram work per pixel, one shift of a column's values); below
-// radius 24, or where the sorted columns would pass 64 MB, a three-level
-// histogram slides along each row (Huang), at a cost that grows with the
-// clipped window's height.
+// radius 24 (or in bands of 24 rows or fewer) a three-level histogram slides
+// along each row (Huang), at a cost that grows with the clipped window's
+// height.
 //
 // The vector passes (minimum, maximum and the median networks) exist for
 // SSE2, 16 bytes at a time, and for AVX2, 32 bytes at a time; each call takes
@@ -621,11 +621,14 @@ void SortedColumnMedian(const Rows& in, const Rows& out, int lane, int r, Output
 
 // Whether SortedColumnMedian takes a window: one narrower than the image
 // (wider ones are whole rows, which the sliding histogram counts once a
-// row), tall enough that sliding a histogram along the row costs more, and
-// columns (sorted values and coarse counts) within 64 MB.
+// row) and, both ways, large enough that sliding a histogram along the row
+// costs more. Its columns' sorted values never take more than the 16-bit
+// plane they come from; their coarse counts (up to 1 KB a column) may take
+// 64 MB or twice the plane.
 bool SortedColumnsSuit(int w, int h, int r) {
-    const std::int64_t height = std::min(2 * std::int64_t{r} + 1, std::int64_t{h});
-    return r >= kSortedColumnsFrom && r < w - 1 && (height * 2 + 256 * 4) * w <= (std::int64_t{64} << 20);
+    const std::int64_t plane = std::int64_t{w} * h * 2, coarse = std::int64_t{w} * 256 * 4;
+    return r >= kSortedColumnsFrom && r < w - 1 && h > kSortedColumnsFrom &&
+           coarse <= std::max(std::int64_t{64} << 20, 2 * plane);
 }
 
 // Median of 16-bit positions in constant time per pixel, when the rows hold
