@@ -387,10 +387,14 @@ void AddCounts(Count* k, const Count* f, size_t n, bool add) {
 struct ByteValues {
     using T = std::uint8_t;
     static constexpr unsigned kBits = 8;
+    static unsigned Index(T v) { return v; }
+    static T FromIndex(unsigned i) { return static_cast<T>(i); }
 };
 struct TwelveBitValues {
     using T = std::uint16_t;
     static constexpr unsigned kBits = 12;
+    static unsigned Index(T v) { return v; }
+    static T FromIndex(unsigned i) { return static_cast<T>(i); }
 };
 
 // Median in constant time per pixel (Perreault and Hebert): every column
@@ -488,9 +492,9 @@ struct ColumnsOf {
 
 // Columns as histograms of coarse and fine bins (16 x 16 for bytes, 64 x 64
 // for 12 bits).
-template <class Count, unsigned kBits, class Value>
+template <class Count, class V, class Value>
 struct HistogramColumns : ColumnsOf<Value> {
-    static constexpr size_t kCoarse = size_t{1} << (kBits - kBits / 2), kFine = size_t{1} << (kBits / 2);
+    static constexpr size_t kCoarse = size_t{1} << (V::kBits - V::kBits / 2), kFine = size_t{1} << (V::kBits / 2);
     std::vector<Count> coarse, fine;
     HistogramColumns(Value v, int r, int w, int h)
         : ColumnsOf<Value>(v, r, w, h), coarse(static_cast<size_t>(w) * kCoarse),
@@ -515,18 +519,19 @@ struct HistogramColumns : ColumnsOf<Value> {
     }
 };
 
-template <class Count, class V>
-void ConstantTimeMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
+// The median of lane `lane` of every element (values V) over a column store.
+template <class Count, class V, template <class, class, class> class Columns>
+void ColumnMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     using T = typename V::T;
     const size_t offset = static_cast<size_t>(lane) * sizeof(T);
     auto valueAt = [&](int x, int y) {
         T v;
         std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * in.unit + offset, sizeof v);
-        return static_cast<unsigned>(v);
+        return V::Index(v);
     };
-    HistogramColumns<Count, V::kBits, decltype(valueAt)> columns(valueAt, r, in.width, in.height);
+    Columns<Count, V, decltype(valueAt)> columns(valueAt, r, in.width, in.height);
     SlideMedianWindows<Count>(columns, in.width, in.height, r, range, [&](int x, int y, unsigned v) {
-        const T t = static_cast<T>(v);
+        const T t = V::FromIndex(v);
         std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + offset, &t, sizeof t);
     });
 }
@@ -540,9 +545,9 @@ bool WindowFitsSixteenBits(int w, int h, int r) {
 template <class V>
 void ConstantTimeMedianOf(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
     if (WindowFitsSixteenBits(in.width, in.height, r))
-        ConstantTimeMedian<std::uint16_t, V>(in, out, lane, r, range);
+        ColumnMedian<std::uint16_t, V, HistogramColumns>(in, out, lane, r, range);
     else
-        ConstantTimeMedian<std::uint32_t, V>(in, out, lane, r, range);
+        ColumnMedian<std::uint32_t, V, HistogramColumns>(in, out, lane, r, range);
 }
 
 // Columns of 16-bit values of any spread, where a 65 536-bin histogram a
@@ -550,7 +555,7 @@ void ConstantTimeMedianOf(const Rows& in, const Rows& out, int lane, int r, Outp
 // beside 256 coarse counts, and moving it down a row shifts its values by
 // one place. A column's fine counts of a coarse bin are its values in the
 // bin, found by binary search.
-template <class Count, class Value>
+template <class Count, class V, class Value>
 struct SortedColumns : ColumnsOf<Value> {
     static constexpr size_t kCoarse = 256, kFine = 256;
     size_t height;
@@ -602,24 +607,7 @@ struct SortedColumns : ColumnsOf<Value> {
     }
 };
 
-// Median of 16-bit values of any spread over sorted columns.
-template <class E, class Count>
-void SortedColumnMedian(const Rows& in, const Rows& out, int lane, int r, OutputRows range) {
-    using T = typename E::T;
-    const size_t offset = static_cast<size_t>(lane) * sizeof(T);
-    auto valueAt = [&](int x, int y) {
-        T v;
-        std::memcpy(&v, in.row(y) + static_cast<size_t>(x) * in.unit + offset, sizeof v);
-        return E::Index(v);
-    };
-    SortedColumns<Count, decltype(valueAt)> columns(valueAt, r, in.width, in.height);
-    SlideMedianWindows<Count>(columns, in.width, in.height, r, range, [&](int x, int y, unsigned v) {
-        const T t = E::FromIndex(v);
-        std::memcpy(out.row(y) + static_cast<size_t>(x) * out.unit + offset, &t, sizeof t);
-    });
-}
-
-// Whether SortedColumnMedian takes a window: one narrower than the image
+// Whether sorted columns take a window: one narrower than the image
 // (wider ones are whole rows, which the sliding histogram counts once a
 // row) and, both ways, large enough that sliding a histogram along the row
 // costs more. Its columns' sorted values never take more than the 16-bit
@@ -713,9 +701,9 @@ bool FilterRows(const Rows& in, const Rows& out, int r, RankMode mode, int media
             if (!SortedColumnsSuit(in.width, in.height, r))
                 HistogramMedian<E, kBits>(in, out, lane, r, range);
             else if (WindowFitsSixteenBits(in.width, in.height, r))
-                SortedColumnMedian<E, std::uint16_t>(in, out, lane, r, range);
+                ColumnMedian<std::uint16_t, E, SortedColumns>(in, out, lane, r, range);
             else
-                SortedColumnMedian<E, std::uint32_t>(in, out, lane, r, range);
+                ColumnMedian<std::uint32_t, E, SortedColumns>(in, out, lane, r, range);
         }
     }
     return true;
