@@ -79,65 +79,73 @@ inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double
     cell[c1 + 1] += static_cast<float>(dir * (dy - last));
 }
 
-inline std::uint8_t NonZeroCoverage(float sum) {
-    const float v = std::min(std::fabs(sum), 1.0f);
-    return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
-}
-
-inline std::uint8_t EvenOddCoverage(float sum) {
-    float v = std::fabs(sum);
-    if (v > 1.0f) {
-        v = std::fmod(v, 2.0f);
-        if (v > 1.0f) v = 2.0f - v;
+// Coverage 0..255 from four winding-weighted areas at once: non-zero takes
+// |sum| up to 1 (rounded to the nearest 255th), even-odd folds |sum| into a
+// triangle wave of period 2, lane by lane where a sum exceeds 1.
+struct NonZeroFold {
+    static __m128i Four(__m128 sums) {
+        const __m128 v = _mm_min_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), sums), _mm_set1_ps(1.0f));
+        return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(v, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
     }
-    return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
-}
+};
+
+struct EvenOddFold {
+    static std::uint8_t One(float sum) {
+        float v = std::fabs(sum);
+        if (v > 1.0f) {
+            v = std::fmod(v, 2.0f);
+            if (v > 1.0f) v = 2.0f - v;
+        }
+        return static_cast<std::uint8_t>(v * 255.0f + 0.5f);
+    }
+    static __m128i Four(__m128 sums) {
+        const __m128 v = _mm_andnot_ps(_mm_set1_ps(-0.0f), sums);
+        if (_mm_movemask_ps(_mm_cmpgt_ps(v, _mm_set1_ps(1.0f))) == 0) return NonZeroFold::Four(sums);
+        alignas(16) float lanes[4];
+        _mm_store_ps(lanes, sums);
+        return _mm_setr_epi32(One(lanes[0]), One(lanes[1]), One(lanes[2]), One(lanes[3]));
+    }
+};
 
 constexpr int kShortSpan = 16;
 
 // The running sum of a row's cells, folded into coverage; the cells are left
-// zero for the next row. Four cells go at a time, their coverage written as
-// one word, which the compositor then reads at once (a read waits far longer
-// on four byte writes than on one). Inside a shape most cells are 0 (no edge
-// in the pixel): sixteen or four at a time they leave the coverage as it is,
-// checked only in long spans, whose cells were not all just written.
+// zero for the next row. Four cells go at a time, as a prefix sum in one
+// register, their coverage written as one word (which the compositor then
+// reads at once: a read waits far longer on four byte writes than on one).
+// Inside a shape most cells are 0 (no edge in the pixel): sixteen at a time
+// they leave the coverage as it is, checked only in long spans, whose cells
+// were not all just written. count is a multiple of 4.
 template <class Fold>
-RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out, Fold fold) {
-    static_assert(std::endian::native == std::endian::little);
-    float sum = 0.0f;
-    std::uint8_t value = 0;
+RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out) {
+    assert(count % 4 == 0);
+    const __m128 zero = _mm_setzero_ps();
+    __m128 sum = zero;
+    std::uint32_t four = 0;  // the last four pixels' coverage
     const auto sumFour = [&](int at) {
-        std::uint32_t word = 0;
-        for (int k = 0; k < 4; ++k) {
-            value = fold(sum += cell[at + k]);
-            cell[at + k] = 0.0f;
-            word |= std::uint32_t{value} << (8 * k);
-        }
-        std::memcpy(out + at, &word, 4);
+        __m128 v = _mm_loadu_ps(cell + at);
+        v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
+        v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
+        v = _mm_add_ps(v, sum);
+        sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+        _mm_storeu_ps(cell + at, zero);
+        const __m128i words = Fold::Four(v);
+        four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(words, words), words)));
+        std::memcpy(out + at, &four, 4);
     };
+    const auto allZero = [&](int at) { return _mm_cmpeq_ps(_mm_loadu_ps(cell + at), zero); };
     int j = 0;
-    if (count < kShortSpan) {
-        for (; j + 4 <= count; j += 4) sumFour(j);
-    } else {
-        const __m128 zero = _mm_setzero_ps();
-        const auto allZero = [&](int at) { return _mm_cmpeq_ps(_mm_loadu_ps(cell + at), zero); };
-        for (; j + 4 <= count; j += 4) {
-            if (j + 16 <= count && _mm_movemask_ps(_mm_and_ps(_mm_and_ps(allZero(j), allZero(j + 4)),
-                                                              _mm_and_ps(allZero(j + 8), allZero(j + 12)))) == 0xF) {
-                std::memset(out + j, value, 16);
-                j += 12;  // and 4 more by the loop
-            } else if (_mm_movemask_ps(allZero(j)) == 0xF) {
-                std::memset(out + j, value, 4);
-            } else {
-                sumFour(j);
+    if (count >= kShortSpan) {
+        for (; j + 16 <= count; j += 16) {
+            if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(allZero(j), allZero(j + 4)), _mm_and_ps(allZero(j + 8), allZero(j + 12)))) ==
+                0xF) {
+                std::memset(out + j, static_cast<int>(four >> 24), 16);
+                continue;
             }
+            for (int k = j; k < j + 16; k += 4) sumFour(k);
         }
     }
-    for (; j < count; ++j) {
-        value = fold(sum += cell[j]);
-        cell[j] = 0.0f;
-        out[j] = value;
-    }
+    for (; j < count; j += 4) sumFour(j);
 }
 
 // round(x / 255) for x in [0, 65025].
@@ -275,10 +283,11 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
     for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<std::uint32_t>(i);
     std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) { return edges_[a].y0 < edges_[b].y0; });
     active_.clear();
-    // One row of cells (and the carry past the last pixel), left zero after
-    // every row.
-    if (cells_.size() < static_cast<std::size_t>(width_) + 2) cells_.assign(static_cast<std::size_t>(width_) + 2, 0.0f);
-    coverage_.resize(static_cast<std::size_t>(width_) + 1);
+    // One row of cells (the carry past the last pixel, and up to three more
+    // to end a group of four), left zero after every row.
+    const std::size_t rowCells = static_cast<std::size_t>(width_) + 5;
+    if (cells_.size() < rowCells) cells_.assign(rowCells, 0.0f);
+    coverage_.resize(rowCells);
     float* cell = cells_.data();
     const double width = width_;
     const int right = bounds.x + bounds.width;
@@ -296,13 +305,15 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
         }
         active_.resize(kept);
         if (end <= first) continue;
-        const int count = std::min(end, right) - first;
+        // Summed in whole groups of four: the cells from end on hold no
+        // more area.
+        const int summed = (end - first + 3) & ~3;  // cells summed and cleared
         std::uint8_t* out = coverage_.data();
         if (rule == FillRule::NonZero)
-            SumRow(cell + first, count, out, [](float sum) { return NonZeroCoverage(sum); });
+            SumRow<NonZeroFold>(cell + first, summed, out);
         else
-            SumRow(cell + first, count, out, [](float sum) { return EvenOddCoverage(sum); });
-        std::fill(cell + first + std::max(count, 0), cell + end, 0.0f);  // the carries past the span
+            SumRow<EvenOddFold>(cell + first, summed, out);
+        const int count = std::min(end, right) - first;
         if (count > 0) sink(context, r, first, count, out);
     }
 }
