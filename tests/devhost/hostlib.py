@@ -27,17 +27,13 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
 class Host:
     """The host serving `site` on a free loopback port, for a with-block."""
 
     def __init__(self, wine_env, prefix, exe, site, log, *args):
-        self.port = free_port()
+        with socket.socket() as s:
+            s.bind(("127.0.0.1", 0))
+            self.port = s.getsockname()[1]
         self.command = ["bash", wine_env, prefix, "run", exe, "--port", str(self.port),
                         "--site", windows_path(site), *args]
         self.log = log
@@ -48,8 +44,7 @@ class Host:
                                         stdin=subprocess.DEVNULL, start_new_session=True)
         deadline = time.time() + 60
         while time.time() < deadline:
-            if self.process.poll() is not None:
-                raise RuntimeError("the host ended at start-up; see " + self.log)
+            check(self.process.poll() is None, "the host ended at start-up; see " + self.log)
             try:
                 socket.create_connection(("127.0.0.1", self.port), timeout=1).close()
                 return self
@@ -72,42 +67,33 @@ class Host:
             if shut:
                 s.shutdown(socket.SHUT_WR)
             chunks = []
-            while True:
-                try:
-                    chunk = s.recv(65536)
-                except ConnectionResetError:
-                    break
-                if not chunk:
-                    break
-                chunks.append(chunk)
+            try:
+                while chunk := s.recv(65536):
+                    chunks.append(chunk)
+            except ConnectionResetError:
+                pass
             return b"".join(chunks)
 
     def request(self, method, target, body=b"", headers=None, timeout=30):
         """(status, headers as a lower-cased dict, body) of one request."""
         head = f"{method} {target} HTTP/1.1\r\nHost: 127.0.0.1:{self.port}\r\n"
-        for name, value in (headers or {}).items():
-            head += f"{name}: {value}\r\n"
+        head += "".join(f"{name}: {value}\r\n" for name, value in (headers or {}).items())
         if body or method == "POST":
             head += f"Content-Length: {len(body)}\r\n"
-        return parse_response(self.raw(head.encode() + b"\r\n" + body, timeout), method == "HEAD")
+        data = self.raw(head.encode() + b"\r\n" + body, timeout)
+        head, _, body = data.partition(b"\r\n\r\n")
+        lines = head.decode("latin-1").split("\r\n")
+        check(lines[0].startswith("HTTP/1.1 "), "not an HTTP response: %r" % data[:80])
+        fields = {}
+        for line in lines[1:]:
+            name, _, value = line.partition(":")
+            fields.setdefault(name.strip().lower(), value.strip())
+        if "content-length" in fields and method != "HEAD":
+            equal(len(body), int(fields["content-length"]), "body length against Content-Length")
+        return int(lines[0].split(" ")[1]), fields, body
 
     def get(self, target, **kw):
         return self.request("GET", target, **kw)
-
-
-def parse_response(data, head_only=False):
-    head, _, body = data.partition(b"\r\n\r\n")
-    lines = head.decode("latin-1").split("\r\n")
-    if not lines[0].startswith("HTTP/1.1 "):
-        raise AssertionError("not an HTTP response: %r" % data[:80])
-    status = int(lines[0].split(" ")[1])
-    headers = {}
-    for line in lines[1:]:
-        name, _, value = line.partition(":")
-        headers.setdefault(name.strip().lower(), value.strip())
-    if "content-length" in headers and not head_only:
-        assert len(body) == int(headers["content-length"]), "body length differs from Content-Length"
-    return status, headers, body
 
 
 def multipart(fields, files, boundary="----devhost-test-7f3a"):
@@ -120,55 +106,45 @@ def multipart(fields, files, boundary="----devhost-test-7f3a"):
     return body + f"--{boundary}--\r\n".encode(), f"multipart/form-data; boundary={boundary}"
 
 
-def make_png(width, height, pixel):
-    """An RGBA PNG whose pixel(x, y) gives (r, g, b, a)."""
-    rows = bytearray()
-    for y in range(height):
-        rows.append(0)
-        for x in range(width):
-            rows.extend(pixel(x, y))
+def make_png(width, height, rgb):
+    """An opaque RGBA PNG of `rgb`, three bytes a pixel, row by row."""
+    rows = b"".join(b"\0" + b"".join(rgb[i:i + 3] + b"\xff" for i in range(y * width * 3, (y + 1) * width * 3, 3))
+                    for y in range(height))
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(bytes(rows), 1)) + chunk(b"IEND", b""))
+            chunk(b"IDAT", zlib.compress(rows, 1)) + chunk(b"IEND", b""))
 
 
 def jpeg_size(data):
     """(width, height) from a JPEG's start-of-frame marker."""
     pos = 2
     while pos + 9 < len(data):
-        marker, length = data[pos + 1], struct.unpack(">H", data[pos + 2:pos + 4])[0]
-        if 0xC0 <= marker <= 0xC3:
+        if 0xC0 <= data[pos + 1] <= 0xC3:
             height, width = struct.unpack(">HH", data[pos + 5:pos + 9])
             return width, height
-        pos += 2 + length
+        pos += 2 + struct.unpack(">H", data[pos + 2:pos + 4])[0]
     raise AssertionError("no frame header in the JPEG")
 
 
 def copy_site(source, target):
-    if os.path.exists(target):
-        shutil.rmtree(target)
+    shutil.rmtree(target, ignore_errors=True)
     shutil.copytree(source, target)
 
 
-class Runner:
-    """Runs test functions, prints ok / not ok lines and a summary."""
-
-    def __init__(self, name):
-        self.name, self.passed, self.failed = name, 0, 0
-
-    def run(self, tests, *args):
+def run_tests(name, groups):
+    """Runs (tests, args) groups, prints ok / not ok lines and a summary;
+    the exit code."""
+    failed = passed = 0
+    for tests, args in groups:
         for test in tests:
             started = time.time()
             try:
                 test(*args)
-                self.passed += 1
-                print(f"ok - {test.__name__} ({time.time() - started:.1f} s)")
+                passed += 1
+                print(f"ok - {test.__name__} ({time.time() - started:.1f} s)", flush=True)
             except Exception as e:  # every failure is reported, the rest still run
-                self.failed += 1
-                print(f"not ok - {test.__name__}: {type(e).__name__}: {e}")
-            sys.stdout.flush()
-
-    def finish(self):
-        print(f"{self.name}: {self.passed} passed, {self.failed} failed")
-        return 1 if self.failed else 0
+                failed += 1
+                print(f"not ok - {test.__name__}: {type(e).__name__}: {e}", flush=True)
+    print(f"{name}: {passed} passed, {failed} failed")
+    return 1 if failed else 0
