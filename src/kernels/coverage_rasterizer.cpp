@@ -101,8 +101,8 @@ struct EvenOddFold {
     static __m128i Four(__m128 sums) {
         const __m128 v = _mm_andnot_ps(_mm_set1_ps(-0.0f), sums);
         if (_mm_movemask_ps(_mm_cmpgt_ps(v, _mm_set1_ps(1.0f))) == 0) return NonZeroFold::Four(sums);
-        alignas(16) float lanes[4];
-        _mm_store_ps(lanes, sums);
+        float lanes[4];
+        _mm_storeu_ps(lanes, sums);
         return _mm_setr_epi32(One(lanes[0]), One(lanes[1]), One(lanes[2]), One(lanes[3]));
     }
 };
