@@ -1,21 +1,14 @@
-// Type-library-driven fuzzer of the DLL's automation surface.
+// Type-library-driven fuzzer of the DLL's automation surface (README.md,
+// "Reliability").
 //
 //   rastelle_dispatch_fuzzer.exe [--seed S] [--calls N] [--limit SECONDS] [--trace]
 //
-// Creates every creatable class of Rastelle.dll (beside this program) through
-// its class objects and calls IDispatch::Invoke on every member of their dual
-// interfaces (restricted interfaces, whose callers are trusted with raw
-// addresses, are left out) with generated arguments: every VARIANT type a
-// script can produce, values at their limits, arrays of several ranks and
-// bounds, by-reference variants, other objects, missing optionals. Calls go
-// in random order on a shared pool of objects, so that states combine (no
-// image, 1 x 1, large, after a failure); objects a call returns join the pool.
-//
-// Passes when no call crashes or hangs (longer than the limit), every failure
-// is an HRESULT (an exception's EXCEPINFO carries a failing code), every
-// result can be cleared, and with every object released DllCanUnloadNow
-// answers S_OK. The same seed gives the same calls; --trace prints each call
-// before making it, to find the one that crashes.
+// Calls every member of the dual interfaces (restricted ones left out) of
+// every creatable class through IDispatch::Invoke with generated arguments,
+// in random order on a shared pool of objects (returned objects join it).
+// A fault is a crash, a call over the limit, a failure without a failing
+// code, a result that cannot be cleared, or DllCanUnloadNow not answering
+// S_OK at the end. --trace prints each call before making it.
 #include "fuzz_support.h"
 
 #include <algorithm>
@@ -379,17 +372,12 @@ bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member
     const std::string call = member.name + " on a " + target.name + " with " + std::to_string(passed) +
                              " argument(s) (first type " + std::to_string(passed ? args.back().vt : -1) + ")";
     SetCurrent(call);
-    if (trace_) {
-        // Every argument's type and value, and the class of each object passed.
+    if (trace_) {  // each argument's type, and its value when a number
         std::string detail;
         for (auto a = args.rbegin(); a != args.rend(); ++a) {
             detail += " " + std::to_string(a->vt);
-            if (a->vt == VT_I4 || a->vt == (VT_BYREF | VT_I4)) detail += "=" + std::to_string(a->vt == VT_I4 ? a->lVal : *a->plVal);
-            if (a->vt == VT_R8 || a->vt == (VT_BYREF | VT_R8)) detail += "=" + std::to_string(a->vt == VT_R8 ? a->dblVal : *a->pdblVal);
-            if (a->vt == (VT_BYREF | VT_VARIANT)) detail += "->" + std::to_string(a->pvarVal->vt);
-            for (const PoolObject& p : pool_)
-                if ((a->vt == VT_DISPATCH || a->vt == VT_UNKNOWN) && a->punkVal && a->punkVal == p.dispatch.get())
-                    detail += "(" + p.name + ")";
+            if ((a->vt & ~VT_BYREF) == VT_I4) detail += "=" + std::to_string(a->vt & VT_BYREF ? *a->plVal : a->lVal);
+            if ((a->vt & ~VT_BYREF) == VT_R8) detail += "=" + std::to_string(a->vt & VT_BYREF ? *a->pdblVal : a->dblVal);
         }
         std::fprintf(stderr, "%s:%s\n", call.c_str(), detail.c_str());
         std::fflush(stderr);
@@ -450,12 +438,9 @@ long Fuzzer::Run(long calls) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long seed = 1, calls = 2000, limit = 20;
-    bool trace = false;
-    if (!ParseOptions(argc, argv, {{"--seed", &seed}, {"--calls", &calls}, {"--limit", &limit}, {"--trace", nullptr, &trace}},
-                      "[--seed S] [--calls N] [--limit SECONDS] [--trace]"))
-        return 2;
-    Session session("dispatch fuzzer", limit);
+    const long seed = NumberOption(argc, argv, "--seed", 1), calls = NumberOption(argc, argv, "--calls", 2000);
+    const bool trace = FindOption(argc, argv, "--trace") != 0;
+    Session session("dispatch fuzzer", NumberOption(argc, argv, "--limit", 20));
     long faults = -1;
     {
         Fuzzer fuzzer(session, static_cast<std::uint32_t>(seed), trace);
