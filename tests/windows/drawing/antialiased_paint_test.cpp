@@ -64,11 +64,6 @@ UniqueMatrix Matrix(float sx, float sy, float dx, float dy) {
     return world;
 }
 
-TEST(AntialiasedPaint, ProbeReportsWinesMissingSmoothing) {
-    EXPECT_EQ(drawing::ProbeShapeAntialiasing(), !RunningUnderWine());
-    EXPECT_EQ(drawing::PlatformAntialiasesShapes(), drawing::ProbeShapeAntialiasing());
-}
-
 TEST(AntialiasedPaint, StrokesAndFillsUnderTheWorldTransform) {
     // A line of width 5 covers length x 5 (flat caps), with soft edges; the
     // pen is in world units, so doubled by the world it covers four times as much.

@@ -2,7 +2,6 @@
 // and the checks and messages of its set methods. Pixel checks stay away
 // from edges, or draw with antialiasing off, where the result is exact.
 #include "drawing/drawing_tool.h"
-#include "drawing/text_probes.h"
 
 #include "test_support.h"
 
@@ -241,14 +240,6 @@ TEST(DrawingTool, TextInAFontThatIsNotInstalledFailsWhenDrawn) {
     Fails(clean->SetText(Bstr(L"a").get(), 0, 0, 0, text.get()), E_FAIL, L"*");
     clean->put_RasterObject(nullptr);
     EXPECT_EQ(Applied(clean.get(), 4, 4).colours(), Px{kWhite});
-}
-
-TEST(DrawingTool, TextProbesReportWhatWinesGdiplusIgnores) {
-    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps are Wine's";
-    StartGdiplus();
-    EXPECT_FALSE(drawing::PlatformDrawsSingleBitText());
-    EXPECT_FALSE(drawing::PlatformHonoursVerticalText());
-    EXPECT_FALSE(drawing::PlatformHonoursRightToLeftText());
 }
 
 }  // namespace

@@ -80,19 +80,13 @@ TEST(PointArray, FloatsTruncateTowardZeroAndOutOfRangeFloatsAreNoNumbers) {
 }
 
 TEST(PointArray, ArraysByReferenceNestedReferencesAndOtherLowerBoundsReadLikeArraysByValue) {
-    for (bool pairs : {false, true}) {
-        SAFEARRAY* array = pairs ? PairsOf(kThree) : PointTable(VT_I4, AsNumbers(kThree));
-        const VARTYPE vt = pairs ? VT_VARIANT : VT_I4;
-        // VT_BYREF | VT_ARRAY, as a script passes a variable.
-        VARIANT byReference;
-        byReference.vt = VT_BYREF | VT_ARRAY | vt, byReference.pparray = &array;
-        EXPECT_EQ(Parse(byReference), Good(kThree)) << pairs;
-        // Wrapped in by-reference variants, three deep.
-        VARIANT levels[3];
-        for (int i = 0; i < 3; ++i) levels[i].vt = VT_BYREF | VT_VARIANT, levels[i].pvarVal = i ? &levels[i - 1] : &byReference;
-        EXPECT_EQ(Parse(levels[2]), Good(kThree)) << pairs;
-        SafeArrayDestroy(array);
-    }
+    // A script's array variable, wrapped in by-reference variants three deep.
+    SAFEARRAY* array = PointTable(VT_I4, AsNumbers(kThree));
+    VARIANT levels[4];
+    levels[0].vt = VT_BYREF | VT_ARRAY | VT_I4, levels[0].pparray = &array;
+    for (int i = 1; i < 4; ++i) levels[i].vt = VT_BYREF | VT_VARIANT, levels[i].pvarVal = &levels[i - 1];
+    EXPECT_EQ(Parse(levels[3]), Good(kThree));
+    SafeArrayDestroy(array);
 
     // Pairs held by reference, and numbers held by reference inside pairs.
     LONG x = 7, y = -8;

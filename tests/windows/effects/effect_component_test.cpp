@@ -165,6 +165,7 @@ TEST(EffectComponentClasses, ApplyTakesTheVariantReferencesOfScripts) {
     ASSERT_EQ(invoke(), S_OK);
     ASSERT_EQ(outputVariable->vt, VT_ARRAY | VT_I4);
     EXPECT_EQ(ArrayValues(outputVariable->parray), ArrayValues(direct));
+    EXPECT_EQ(ArrayValues(direct).size(), 15u);
 
     // Something other than a PixelArray is refused with the class's error.
     VARIANT notAnArray{};

@@ -219,8 +219,8 @@ TEST(RasterLayers, EnumeratorCursorsClonesAndLifetime) {
     EXPECT_EQ(Next(enumerator.get(), 2), (Fetched{S_FALSE, {L"C"}})) << "fewer than asked";
     EXPECT_EQ(Next(clone.get(), 1), (Fetched{S_OK, {L"C"}})) << "the clone has its own cursor";
     EXPECT_EQ(enumerator->Reset(), S_OK);
-    EXPECT_EQ(enumerator->Skip(3), S_OK) << "reaching the end is not passing it";
-    EXPECT_EQ(enumerator->Skip(1), S_FALSE);
+    EXPECT_EQ(enumerator->Skip(3), S_OK) << "to the end";
+    EXPECT_EQ(enumerator->Skip(1), S_FALSE) << "past it";
 
     // Hosts that ask for _NewEnum as a method get it too, and an enumerator
     // keeps its collection alive.
