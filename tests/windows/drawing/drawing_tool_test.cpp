@@ -1,4 +1,4 @@
-// The drawing tool: recording, immediate drawing on its targets, Apply, Clear
+// The drawing tool: recording, Apply, drawing on a device context, text
 // and the checks and messages of its set methods. Pixel checks stay away
 // from edges, or draw with antialiasing off, where the result is exact.
 #include "drawing/drawing_tool.h"

@@ -19,7 +19,6 @@ using transforms::ExternalEffect;
 // PageCurl, else 9).
 struct ClassLayout {
     ExternalEffect effect;
-    const wchar_t* name;
     const wchar_t* clsid;
     const wchar_t* iid;
     std::vector<const wchar_t*> properties;
@@ -27,47 +26,40 @@ struct ClassLayout {
 
 using E = ExternalEffect;
 const ClassLayout kClasses[] = {
-    {E::AutoLevel, L"AutoLevel", L"{6A6A15E8-4A7A-4148-85E7-451040843112}", L"{EC6A12ED-9635-47F7-ABD2-07B0240736C1}",
-     {}},
-    {E::Antialiasing, L"Antialiasing", L"{CE4E0204-CDC9-4E87-B7C8-9E2D1B50B397}", L"{B8A19AE9-9E93-4E9C-8139-9AA0F57A2B15}",
-     {}},
-    {E::Greyscale, L"Greyscale", L"{5153C576-E488-4F62-BB29-FDA785227107}", L"{EC413265-38B8-4FC4-A78A-BE69DE67B3A2}",
-     {}},
-    {E::Waddle, L"Waddle", L"{9D6478D8-61E8-47D2-A4DE-DE56C206DD6D}", L"{9FD2850C-2827-43D8-91A4-F6967D787ECD}", {}},
-    {E::Lightness, L"Lightness", L"{E1F7B8C5-1013-4526-AFEF-4AF14198D613}", L"{F357BEED-1955-45BE-A9E7-765B7ADDB397}",
+    {E::AutoLevel, L"{6A6A15E8-4A7A-4148-85E7-451040843112}", L"{EC6A12ED-9635-47F7-ABD2-07B0240736C1}", {}},
+    {E::Antialiasing, L"{CE4E0204-CDC9-4E87-B7C8-9E2D1B50B397}", L"{B8A19AE9-9E93-4E9C-8139-9AA0F57A2B15}", {}},
+    {E::Greyscale, L"{5153C576-E488-4F62-BB29-FDA785227107}", L"{EC413265-38B8-4FC4-A78A-BE69DE67B3A2}", {}},
+    {E::Waddle, L"{9D6478D8-61E8-47D2-A4DE-DE56C206DD6D}", L"{9FD2850C-2827-43D8-91A4-F6967D787ECD}", {}},
+    {E::Lightness, L"{E1F7B8C5-1013-4526-AFEF-4AF14198D613}", L"{F357BEED-1955-45BE-A9E7-765B7ADDB397}",
      {L"Amount", L"AutoMode"}},
-    {E::Contrast, L"Contrast", L"{BF8ACCF8-F3E5-4FA2-A3D9-3A8830617A6F}", L"{C8B236AB-196F-471B-8C1D-B94A02F5E8DE}",
+    {E::Contrast, L"{BF8ACCF8-F3E5-4FA2-A3D9-3A8830617A6F}", L"{C8B236AB-196F-471B-8C1D-B94A02F5E8DE}",
      {L"Amount", L"AutoMode"}},
-    {E::AddNoise, L"AddNoise", L"{94EFC591-6D42-4939-A95F-FEBF948D3D9A}", L"{B804547B-5EA6-4686-9C49-EFECAA460220}",
+    {E::AddNoise, L"{94EFC591-6D42-4939-A95F-FEBF948D3D9A}", L"{B804547B-5EA6-4686-9C49-EFECAA460220}",
      {L"Amount", L"IsMonochrome"}},
-    {E::Spray, L"Spray", L"{06AA0B64-79E1-4FED-A9DD-615F869D2781}", L"{A991B0D6-F613-4A07-A385-747B803EC8D2}",
+    {E::Spray, L"{06AA0B64-79E1-4FED-A9DD-615F869D2781}", L"{A991B0D6-F613-4A07-A385-747B803EC8D2}",
      {L"Amount", L"BackgroundColor", L"FrameWidth"}},
-    {E::Mosaic, L"Mosaic", L"{ADA26DED-87E5-4B50-80FD-7DD0289A7666}", L"{267B361F-80E2-45F3-B0B4-825D0CD6AE5F}",
+    {E::Mosaic, L"{ADA26DED-87E5-4B50-80FD-7DD0289A7666}", L"{267B361F-80E2-45F3-B0B4-825D0CD6AE5F}",
      {L"CellHeight", L"CellWidth"}},
-    {E::Sinusize, L"Sinusize", L"{1F9E1584-6751-475D-B42D-FAFABCF23AF1}", L"{2015C0F4-C438-4A7F-9055-30DB950AAD0D}",
+    {E::Sinusize, L"{1F9E1584-6751-475D-B42D-FAFABCF23AF1}", L"{2015C0F4-C438-4A7F-9055-30DB950AAD0D}",
      {L"HorizontalAmplitude", L"VerticalAmplitude", L"HorizontalWaveLength", L"VerticalWaveLength",
       L"HorizontalStartPhase", L"VerticalStartPhase", L"BackgroundColor"}},
-    {E::Swirl, L"Swirl", L"{DB29675A-3AAD-4BA4-A6AF-11BB18551C35}", L"{8EE37FB4-82A6-4ECB-954C-DD8B7EB4DCB7}",
-     {L"Amount"}},
-    {E::EllipseCrop, L"EllipseCrop", L"{E102D8BB-43A5-44CC-BD05-B6B84246B9DC}", L"{F5FADD2C-EE29-4157-B207-36FF1E3DCA63}",
+    {E::Swirl, L"{DB29675A-3AAD-4BA4-A6AF-11BB18551C35}", L"{8EE37FB4-82A6-4ECB-954C-DD8B7EB4DCB7}", {L"Amount"}},
+    {E::EllipseCrop, L"{E102D8BB-43A5-44CC-BD05-B6B84246B9DC}", L"{F5FADD2C-EE29-4157-B207-36FF1E3DCA63}",
      {L"VerticalRadius", L"HorizontalRadius", L"BackgroundColor", L"X", L"Y"}},
-    {E::Solarize, L"Solarize", L"{AF40871E-F7D2-405D-ACE6-BF8216134F93}", L"{1DF0E343-DF10-44DC-8D90-83053D2473B5}",
+    {E::Solarize, L"{AF40871E-F7D2-405D-ACE6-BF8216134F93}", L"{1DF0E343-DF10-44DC-8D90-83053D2473B5}",
      {L"ThresholdColor"}},
-    {E::HSLColorize, L"HSLColorize", L"{7B065ECF-3989-42E9-8821-24DC3050C3C6}", L"{0EC4F78F-09A0-4585-B455-C9AD9C8FFF59}",
+    {E::HSLColorize, L"{7B065ECF-3989-42E9-8821-24DC3050C3C6}", L"{0EC4F78F-09A0-4585-B455-C9AD9C8FFF59}",
      {L"Hue", L"Saturation", L"Lightness"}},
-    {E::Texturize, L"Texturize", L"{539C253D-B3FD-40AE-A91A-64976A3C2291}", L"{A2281B5B-D7E2-4A42-BD90-A3E0668ADEE8}",
+    {E::Texturize, L"{539C253D-B3FD-40AE-A91A-64976A3C2291}", L"{A2281B5B-D7E2-4A42-BD90-A3E0668ADEE8}",
      {L"Amount", L"Shift"}},
-    {E::Sharpen, L"Sharpen", L"{849025F3-B713-45F5-B9ED-A3639CF9EFE0}", L"{1373AF95-15D2-41FC-9C54-0AA2536C7A52}",
-     {L"Strength"}},
-    {E::Emboss, L"Emboss", L"{808AEC9C-76F0-479C-B433-84476ECD1A42}", L"{39E89BF8-707D-4043-BB6E-5FF003C75B1E}",
-     {L"Type"}},
-    {E::EdgeDetect, L"EdgeDetect", L"{0CA7DF4A-9DD6-4E90-B817-826C57B222B8}", L"{1B85D3C3-0299-4A05-9550-94E5A6BDC5E8}",
-     {L"Type"}},
-    {E::SwapChannels, L"SwapChannels", L"{124E0DBA-3EBE-49F1-9AE5-E83F1FD375B7}", L"{8BF15D75-6055-462E-AD51-052B0B7E5B5F}",
+    {E::Sharpen, L"{849025F3-B713-45F5-B9ED-A3639CF9EFE0}", L"{1373AF95-15D2-41FC-9C54-0AA2536C7A52}", {L"Strength"}},
+    {E::Emboss, L"{808AEC9C-76F0-479C-B433-84476ECD1A42}", L"{39E89BF8-707D-4043-BB6E-5FF003C75B1E}", {L"Type"}},
+    {E::EdgeDetect, L"{0CA7DF4A-9DD6-4E90-B817-826C57B222B8}", L"{1B85D3C3-0299-4A05-9550-94E5A6BDC5E8}", {L"Type"}},
+    {E::SwapChannels, L"{124E0DBA-3EBE-49F1-9AE5-E83F1FD375B7}", L"{8BF15D75-6055-462E-AD51-052B0B7E5B5F}",
      {L"Red", L"Green", L"Blue", L"Alpha"}},
-    {E::Buttonize, L"Buttonize", L"{D31CABF6-1311-4B20-AD93-8B4274CB1C19}", L"{978E26E6-AA6B-475A-BA63-A8C089DB20E2}",
+    {E::Buttonize, L"{D31CABF6-1311-4B20-AD93-8B4274CB1C19}", L"{978E26E6-AA6B-475A-BA63-A8C089DB20E2}",
      {L"FrameOpacity", L"FrameWidth", L"Type"}},
-    {E::PageCurl, L"PageCurl", L"{C720302D-4634-479F-A958-96AB5D66CB83}", L"{9E64D23B-CB1A-45EB-8360-8BF84F25A37D}",
+    {E::PageCurl, L"{C720302D-4634-479F-A958-96AB5D66CB83}", L"{9E64D23B-CB1A-45EB-8360-8BF84F25A37D}",
      {L"Width", L"Height", L"BackgroundColor", L"CurlColor", L"CurlMode"}},
 };
 
@@ -111,7 +103,7 @@ HRESULT ApplyToArray(IDispatch* object, SAFEARRAY* input, SAFEARRAY** output) {
 // slot reaches its named property.
 TEST(EffectComponentClasses, ServeTheHandOverAndSetterSlotsLandOnTheNamedProperties) {
     for (const ClassLayout& layout : kClasses) {
-        SCOPED_TRACE(Narrow(layout.name));
+        SCOPED_TRACE(Narrow(layout.clsid));
         auto object = NewEffect(layout.effect);
         EXPECT_EQ(Answers(object.get(), {__uuidof(IGDIPlusTransform), IID_ISupportErrorInfo, IID_IMarshal}),
                   (std::vector<HRESULT>{S_OK, S_OK, S_OK}));
@@ -279,7 +271,7 @@ TEST(EffectComponentModule, UnregisteredTheEffectMethodsFailBareAndRegisteringAg
     for (const ClassLayout& layout : kClasses) {
         ComPtr<IUnknown> object;
         EXPECT_EQ(CoCreateInstance(ClsidOf(layout), nullptr, CLSCTX_ALL, IID_IUnknown, object.put_void()),
-                  REGDB_E_CLASSNOTREG) << Narrow(layout.name);
+                  REGDB_E_CLASSNOTREG) << Narrow(layout.clsid);
     }
     const auto pixels = OpaqueGradient(6, 5);
     auto raster = RasterWith(6, 5, pixels);
