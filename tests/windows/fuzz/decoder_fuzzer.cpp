@@ -269,15 +269,8 @@ public:
     }
     bool created() const { return object_ && collection_; }
     // Fresh objects, so that no input's images outlive its own measurement.
-    void Renew() {
-        Release();
-        object_ = session_.Create(objectClass_);
-        collection_ = session_.Create(collectionClass_);
-    }
-    void Release() {
-        object_.reset();
-        collection_.reset();
-    }
+    void Renew() { Release(), object_ = session_.Create(objectClass_), collection_ = session_.Create(collectionClass_); }
+    void Release() { object_.reset(), collection_.reset(); }
 
     // Runs one input through the three loads; false on a fault (printed).
     bool Run(const Bytes& input, const std::string& label) {
@@ -289,8 +282,7 @@ public:
         if (trace_) std::printf("%s\n", label.c_str()), std::fflush(stdout);
         if (!Save(g_inputPath, input)) return Fault(label, "cannot write the input file");
         Variant name;
-        name.vt = VT_BSTR;
-        name.bstrVal = SysAllocString(g_inputPath.c_str());
+        name.vt = VT_BSTR, name.bstrVal = SysAllocString(g_inputPath.c_str());
 
         SetCurrent("LoadFile of " + label);
         bool ok = Check(label, "LoadFile", Invoke(object_.get(), L"LoadFile", DISPATCH_METHOD, {name}, nullptr), true);
@@ -373,8 +365,7 @@ private:
 
     bool Fault(const std::string& label, const std::string& what) {
         std::fprintf(stderr, "decoder fuzzer: FAULT: %s: %s\n", label.c_str(), what.c_str());
-        ++faults_;
-        return false;
+        return ++faults_, false;
     }
 
     // A load's result: a well-formed failure, or an image whose size and
@@ -396,8 +387,7 @@ private:
         if (FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(0), Long(0)}, &corner).hr) ||
             FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(w - 1), Long(h - 1)}, &corner).hr))
             return Fault(label, method + " succeeded but its corner pixels cannot be read");
-        ++images_;
-        return true;
+        return ++images_, true;
     }
 
     const Session& session_;
