@@ -41,7 +41,7 @@ double CoveredArea(const Argb& pixels) {
     return sum / 255;
 }
 
-UniquePath Path(Gdiplus::GpStatus (*add)(Gdiplus::GpPath*, float, float, float, float), float a, float b, float c,
+UniquePath Path(Gdiplus::GpStatus(WINGDIPAPI* add)(Gdiplus::GpPath*, float, float, float, float), float a, float b, float c,
                 float d) {
     UniquePath path;
     EXPECT_EQ(gp::GdipCreatePath(Gdiplus::FillModeAlternate, path.put()), Gdiplus::Ok);
