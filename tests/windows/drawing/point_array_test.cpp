@@ -136,24 +136,6 @@ TEST(PointArray, OtherShapesEmptyArraysAndPairsOfOtherSizesAreTheWrongShape) {
     }
 }
 
-TEST(PointArray, ElementsThatAreNoNumbersFailWithTheCodeOfTheirShape) {
-    // An empty element in a table of variants, a text in a pair.
-    Argument table(PointTable(VT_VARIANT, AsNumbers(kThree)), VT_VARIANT);
-    LONG where[2] = {2, 1};
-    VARIANT element{};  // empty
-    SafeArrayPutElement(table.value.parray, where, &element);
-    EXPECT_EQ(Parse(table.value), Bad(PointArrayFault::NotANumber, E_FAIL));
-    Argument pairs(VariantArray(2, [&](size_t i, VARIANT& value) {
-                       value.vt = VT_ARRAY | VT_VARIANT;
-                       value.parray = VariantArray(2, [&](size_t j, VARIANT& number) {
-                           if (i == 1 && j == 1) number.vt = VT_BSTR, number.bstrVal = SysAllocString(L"12");
-                           else number.vt = VT_I2, number.iVal = 4;
-                       });
-                   }),
-                   VT_VARIANT);
-    EXPECT_EQ(Parse(pairs.value), Bad(PointArrayFault::NotANumber, static_cast<HRESULT>(0xE000020A)));
-}
-
 TEST(PointArray, HugeCountsAreRefusedBeforeAnythingIsRead) {
     // A descriptor that claims 2^31 rows over a tiny block: N x 2 overflows
     // 32 bits, and reading it would run far past the block.

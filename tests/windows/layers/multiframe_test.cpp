@@ -91,7 +91,6 @@ HRESULT Save(IRasterCollection* collection, const std::wstring& path, const VARI
 }
 
 constexpr std::uint16_t kEight = 8;
-constexpr wchar_t kNoData[] = L"No data to save the multiframe image!";
 
 // ---------------------------------------------------------------------------
 // Loading
@@ -232,9 +231,7 @@ TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {
 
     ItemAt(collection.get(), Var(0L))->put_IsVisible(VARIANT_FALSE), ItemAt(collection.get(), Var(2L))->put_IsVisible(0);
     ExpectCollectionClassError(Save(collection.get(), TempPath(L"none.tif"), *Var(LONG{oftTIFF}), false),
-                               DISP_E_EXCEPTION, kNoData);
-    ExpectCollectionClassError(Save(NewCollection().get(), TempPath(L"empty.gif"), *Var(LONG{oftGIF})),
-                               DISP_E_EXCEPTION, kNoData);
+                               DISP_E_EXCEPTION, L"No data to save the multiframe image!");
 }
 
 // A failed pixel call is reported by that call and leaves no error state on
