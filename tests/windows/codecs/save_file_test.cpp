@@ -3,13 +3,11 @@
 #include "test_support.h"
 #include "fake_com.h"
 
-#include "codecs/encoder_probes.h"
 #include "com/errors.h"
 #include "platform/gdiplus_errors.h"
 
 #include <tiffio.h>
 
-#include <cstdlib>
 
 namespace rastelle::test {
 namespace {
@@ -60,39 +58,19 @@ const std::vector<std::uint32_t> kAlphaPixels = {0xFFFF0000, 0x8000FF00, 0x00000
                                                  0x01FFFFFF, 0xC0ABCDEF, 0xFF000000, 0xFFFFFFFF,
                                                  0x40102030, 0xFF808080, 0x7F7F7F7F, 0xFE010203};
 
-TEST(SaveFile, RoundTripsThroughEachEncoderChosenByOutputFileType) {
-    std::vector<std::uint32_t> smooth;  // 16 x 12, which JPEG keeps closely
-    for (std::uint32_t i = 0; i < 16 * 12; ++i) smooth.push_back(0xFF000080u | (i % 16 * 8) << 16 | (i / 16 * 8) << 8);
-    // The last case goes through an encoder object (the system's own JPEG
-    // encoder where the platform ignores the quality).
-    for (auto [type, name] : {std::pair{oftPNG, L"round.png"}, std::pair{oftTIFF, L"round.tif"},
-                              std::pair{oftBMP, L"round.bmp"}, std::pair{oftJPEG, L"round.jpg"},
-                              std::pair{oftJPEG, L"round-q90.jpg"}}) {
-        // BMP and JPEG have no alpha; JPEG is compared within a tolerance.
-        const bool alpha = type == oftPNG || type == oftTIFF;
-        const auto& pixels = alpha ? kAlphaPixels : smooth;
-        auto raster = RasterWith(alpha ? 4 : 16, alpha ? 3 : 12, pixels);
+// PNG and TIFF keep every alpha; an encoder object decides over the output
+// type and the file name (the script suite reloads PNG and JPEG).
+TEST(SaveFile, RoundTripsAndAnEncoderObjectDecidesTheFormat) {
+    auto raster = RasterWith(4, 3, kAlphaPixels);
+    for (auto [type, name] : {std::pair{oftPNG, L"round.png"}, std::pair{oftTIFF, L"round.tif"}}) {
         raster->put_OutputFileType(type);
-        ASSERT_EQ(Save(raster.get(), name, std::wstring(name) == L"round-q90.jpg" ? Jpeg(90).get() : nullptr), S_OK);
-        const auto back = PixelsOf(Load(name, type).get());
-        ASSERT_EQ(back.size(), pixels.size()) << "the size is kept";
-        if (type != oftJPEG) {
-            EXPECT_EQ(back, pixels) << type;
-            continue;
-        }
-        for (size_t i = 0; i < back.size(); ++i)
-            for (int shift : {0, 8, 16})
-                EXPECT_NEAR(static_cast<int>(back[i] >> shift & 0xFF), static_cast<int>(pixels[i] >> shift & 0xFF), 12);
+        ASSERT_EQ(Save(raster.get(), name), S_OK);
+        EXPECT_EQ(PixelsOf(Load(name, type).get()), kAlphaPixels) << type;
     }
-}
-
-TEST(SaveFile, AnEncoderObjectDecidesOverOutputFileTypeAndFileName) {
-    auto raster = RasterWith(4, 3, OpaqueGradient(4, 3));
+    raster = RasterWith(4, 3, OpaqueGradient(4, 3));
     raster->put_OutputFileType(oftPNG);
-    for (auto [name, encoder, type] : {std::tuple{L"jpeg.gif", Jpeg(90), oftJPEG}, {L"tiff.gif", Tiff(tctLZW, cd32bpp), oftTIFF}}) {
-        ASSERT_EQ(Save(raster.get(), name, encoder.get()), S_OK);
-        Load(name, type);
-    }
+    ASSERT_EQ(Save(raster.get(), L"jpeg.gif", Jpeg(90).get()), S_OK);
+    Load(L"jpeg.gif", oftJPEG);
     ASSERT_EQ(Save(raster.get(), L"bmp24.gif", Bmp(cd24bpp).get()), S_OK);
     EXPECT_EQ(PixelsOf(Load(L"bmp24.gif", oftBMP).get()), OpaqueGradient(4, 3));
     EXPECT_EQ(ReadFileBytes(TempPath(L"bmp24.gif"))[28], 24) << "24 bits per pixel";
@@ -101,46 +79,36 @@ TEST(SaveFile, AnEncoderObjectDecidesOverOutputFileTypeAndFileName) {
     Load(L"bitmap.jpg", oftBMP);
 }
 
-// The luminance table of a JPEG file: its first value scales with quality.
-int FirstQuantisationValue(const std::vector<std::uint8_t>& jpeg) {
-    for (size_t i = 2; i + 5 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDB) return jpeg[i + 5];
-    return -1;
-}
-
-TEST(SaveFile, JpegQualityChangesTheSizeAndTheQuantisationTables) {
-    std::vector<std::uint32_t> noise(32 * 32);
-    std::srand(3);
-    for (auto& p : noise) p = 0xFF000000u | (static_cast<std::uint32_t>(std::rand() * 7919) & 0xFFFFFF);
-    auto raster = RasterWith(32, 32, noise);
-    std::vector<size_t> sizes;
+// The luminance table of a JPEG file: its first value is the IJG scaling of
+// the standard table's 16 at the quality.
+TEST(SaveFile, JpegQualityScalesTheQuantisationTables) {
+    auto raster = RasterWith(8, 8, OpaqueGradient(8, 8));
     std::vector<int> firstValues;
     for (LONG quality : {10, 50, 90}) {
-        const std::wstring name = L"q" + std::to_wstring(quality) + L".jpg";
-        ASSERT_EQ(Save(raster.get(), name, Jpeg(quality).get()), S_OK);
-        sizes.push_back(ReadFileBytes(TempPath(name)).size());
-        firstValues.push_back(FirstQuantisationValue(ReadFileBytes(TempPath(name))));
+        ASSERT_EQ(Save(raster.get(), L"q.jpg", Jpeg(quality).get()), S_OK);
+        const auto jpeg = ReadFileBytes(TempPath(L"q.jpg"));
+        for (size_t i = 2; i + 5 < jpeg.size(); ++i)
+            if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDB) {
+                firstValues.push_back(jpeg[i + 5]);
+                break;
+            }
     }
-    EXPECT_TRUE(sizes[0] < sizes[1] && sizes[1] < sizes[2]) << sizes[0] << " " << sizes[1] << " " << sizes[2];
-    EXPECT_EQ(firstValues, (std::vector<int>{80, 16, 3})) << "the IJG scaling of the standard table";
+    EXPECT_EQ(firstValues, (std::vector<int>{80, 16, 3}));
 }
 
 TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
     auto raster = RasterWith(4, 3, kAlphaPixels);
-    for (TIFFCompressionTypes compression : {tctNone, tctLZW}) {
-        for (ColorDepths depth : {cd24bpp, cd32bpp}) {
-            ASSERT_EQ(Save(raster.get(), L"options.tif", Tiff(compression, depth).get()), S_OK);
-            const auto pages = ReadTiffPages(TempPath(L"options.tif"));
-            ASSERT_EQ(pages.size(), 1u);
-            EXPECT_EQ(std::make_tuple(pages[0].compression, pages[0].bits, pages[0].samples, pages[0].unassociatedAlpha),
-                      std::make_tuple(compression == tctLZW ? COMPRESSION_LZW : COMPRESSION_NONE, 8, depth == cd32bpp ? 4 : 3,
-                                      depth == cd32bpp));
-
-            auto expected = kAlphaPixels;
-            if (depth == cd24bpp)
-                for (auto& p : expected) p |= 0xFF000000u;  // alpha dropped, colours kept
-            EXPECT_EQ(PixelsOf(Load(L"options.tif", oftTIFF).get()), expected);
-        }
+    for (auto [compression, depth] : {std::pair{tctNone, cd24bpp}, std::pair{tctLZW, cd32bpp}}) {
+        ASSERT_EQ(Save(raster.get(), L"options.tif", Tiff(compression, depth).get()), S_OK);
+        const auto pages = ReadTiffPages(TempPath(L"options.tif"));
+        ASSERT_EQ(pages.size(), 1u);
+        EXPECT_EQ(std::make_tuple(pages[0].compression, pages[0].bits, pages[0].samples, pages[0].unassociatedAlpha),
+                  std::make_tuple(compression == tctLZW ? COMPRESSION_LZW : COMPRESSION_NONE, 8, depth == cd32bpp ? 4 : 3,
+                                  depth == cd32bpp));
+        auto expected = kAlphaPixels;
+        if (depth == cd24bpp)
+            for (auto& p : expected) p |= 0xFF000000u;  // alpha dropped, colours kept
+        EXPECT_EQ(PixelsOf(Load(L"options.tif", oftTIFF).get()), expected);
     }
     // A depth the setter accepts but no encoder knows fails before the target
     // is touched; any colour space but CMYK is RGB.
@@ -151,26 +119,13 @@ TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
     EXPECT_EQ(Save(raster.get(), L"space2.tif", Tiff(tctLZW, cd32bpp, static_cast<ColorSpaces>(2)).get()), S_OK);
 }
 
-// The platform probes find Wine's measured gaps, so the system's own writers
-// take over there.
-TEST(SaveFile, WineProbesFindThePlatformsGaps) {
-    StartGdiplus();
-    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps measured here are Wine's";
-    EXPECT_EQ((std::vector<bool>{codecs::PlatformHonoursJpegQuality(), codecs::PlatformHonoursTiffCompression(),
-                                 codecs::PlatformHonoursTiffColorDepth(), codecs::PlatformWritesGifTransparency(),
-                                 codecs::PlatformWritesAnimatedGif(), codecs::PlatformSeparatesOutputChannels()}),
-              std::vector<bool>(6, false));
-    EXPECT_TRUE(codecs::PlatformWritesMultipageTiff());
-}
-
 TEST(SaveFile, TheObjectsResolutionIsWrittenBeforeEverySave) {
     auto raster = RasterWith(4, 3, kAlphaPixels);
     raster->put_HorizontalResolution(150.0f);
     raster->put_VerticalResolution(200.0f);
+    // The platform's encoders, and the system's own JPEG and TIFF writers.
     for (auto [type, encoder] : {std::pair{oftPNG, ComPtr<IDispatch>()}, std::pair{oftBMP, ComPtr<IDispatch>()},
-                                 std::pair{oftTIFF, ComPtr<IDispatch>()}, std::pair{oftJPEG, ComPtr<IDispatch>()},
-                                 std::pair{oftPNG, Jpeg(80)}, std::pair{oftPNG, Tiff(tctNone, cd24bpp)},
-                                 std::pair{oftPNG, Bmp(cd24bpp)}}) {
+                                 std::pair{oftPNG, Jpeg(80)}, std::pair{oftPNG, Tiff(tctNone, cd24bpp)}}) {
         raster->put_OutputFileType(type);
         ASSERT_EQ(Save(raster.get(), L"resolution", encoder.get()), S_OK);
         const auto [horizontal, vertical] = ResolutionOf(ReadFileBytes(TempPath(L"resolution")));
@@ -207,15 +162,11 @@ TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessage) {
     ASSERT_TRUE(CreateDirectoryW(TempPath(L"a-folder.png").c_str(), nullptr));
     const std::wstring locked = WriteFile(L"locked.png", {1});
     HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    // Each through the platform's encoder and through the system's own.
-    for (ComPtr<IDispatch> encoder : {ComPtr<IDispatch>(), Jpeg(50)}) {
-        ExpectError(Save(raster.get(), L"no-such-folder\\image.png", encoder.get()), com::kErrSaveFile,
-                    SaveFailure(Gdiplus::GenericError, ERROR_PATH_NOT_FOUND));
-        ExpectError(Save(raster.get(), L"a-folder.png", encoder.get()), com::kErrSaveFile,
-                    SaveFailure(Gdiplus::GenericError, ERROR_ACCESS_DENIED));
-        ExpectError(Save(raster.get(), L"locked.png", encoder.get()), com::kErrSaveFile,
-                    SaveFailure(Gdiplus::GenericError, ERROR_SHARING_VIOLATION));
-    }
+    // Through the platform's encoder and through the system's own (the
+    // reliability tests check a missing folder with every encoder).
+    ExpectError(Save(raster.get(), L"a-folder.png"), com::kErrSaveFile, SaveFailure(Gdiplus::GenericError, ERROR_ACCESS_DENIED));
+    ExpectError(Save(raster.get(), L"locked.png", Jpeg(50).get()), com::kErrSaveFile,
+                SaveFailure(Gdiplus::GenericError, ERROR_SHARING_VIOLATION));
     CloseHandle(holder);
 
     ExpectError(Save(NewRaster().get(), L"locked.png"), com::kErrSaveFile,

@@ -1,14 +1,14 @@
-// The drawing tool: recording, immediate drawing on its targets, Apply, Clear
+// The drawing tool: recording, Apply, drawing on a device context, text
 // and the checks and messages of its set methods. Pixel checks stay away
 // from edges, or draw with antialiasing off, where the result is exact.
 #include "drawing/drawing_tool.h"
-#include "drawing/text_probes.h"
 
 #include "test_support.h"
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <set>
 
 namespace rastelle::test {
@@ -62,17 +62,12 @@ ComPtr<IDrawingTool> NewTool(bool antialiased = false) {
     return tool;
 }
 
-// Runs Apply on a width x height image of one colour.
-Image Applied(IDrawingTool* tool, int width, int height, std::uint32_t colour = kWhite) {
-    com::UniqueSafeArray input(PixelArray(width, height, Px(size_t(width) * height, colour)));
+// Runs Apply on a white width x height image.
+Image Applied(IDrawingTool* tool, int width, int height) {
+    com::UniqueSafeArray input(PixelArray(width, height, Px(size_t(width) * height, kWhite)));
     com::UniqueSafeArray output;
     EXPECT_EQ(tool->Apply(input.get(), output.put()), S_OK);
     return {width, height, output ? ArrayValues(output.get()) : Px{}};
-}
-
-Image PixelsOfRaster(IRasterObject* raster) {
-    const auto [width, height] = SizeOf(raster);
-    return {int(width), int(height), PixelsOf(raster)};
 }
 
 TEST(DrawingTool, RecordedShapesAreDrawnByALaterApply) {
@@ -83,9 +78,7 @@ TEST(DrawingTool, RecordedShapesAreDrawnByALaterApply) {
         const Image image = Applied(tool.get(), 20, 20);
         EXPECT_LT(image.darkestAround(5, 5), 128) << antialiased;
         EXPECT_EQ(image.at({{15, 5}, {5, 15}}), (Px{kWhite, kWhite}));
-        if (!antialiased) {
-            EXPECT_EQ(image.colours(), (Px{kBlack, kWhite}));
-        }
+        EXPECT_TRUE(antialiased || image.colours() == (Px{kBlack, kWhite}));
     }
     // A rotated filled rectangle turns about its centre: the centre, inside
     // the turned rectangle only, inside the unturned one only, outside.
@@ -102,26 +95,12 @@ TEST(DrawingTool, RecordedShapesAreDrawnByALaterApply) {
     EXPECT_EQ(image.at({{30, 30}, {30, 70}, {70, 30}, {70, 70}}), (Px{kBlack, kBlack, kBlack, kWhite}));
 }
 
-TEST(DrawingTool, EmptyRectanglesAndRadiiAreRefusedWithoutTextAndRecordNothing) {
-    auto tool = NewTool();
-    ClearThreadError();
-    EXPECT_EQ(tool->SetRectangle(0, 0, 0, 10), E_INVALIDARG);
-    EXPECT_EQ(tool->SetEllipseViaRect(0, 0, 10, -1), E_INVALIDARG);
-    EXPECT_EQ(tool->SetEllipseViaRadius(5, 5, 0, 3), E_INVALIDARG);
-    EXPECT_EQ(tool->SetArcViaRectAndAngles(0, 0, 0, 5, 0, 90), E_INVALIDARG);
-    EXPECT_EQ(tool->SetPieViaRectAndVectors(0, 0, 5, 0, 1, 1, 2, 2), E_INVALIDARG);
-    EXPECT_FALSE(TakeThreadError().present);
-    EXPECT_EQ(Applied(tool.get(), 12, 12).colours(), Px{kWhite});
-}
-
 TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
     const struct {
         std::array<LONG, 8> args;
         float start, sweep;
     } cases[] = {
-        {{0, 0, 100, 100, 100, 50, 50, 100}, 0, 90},
-        {{0, 0, 100, 100, 50, 100, 100, 50}, 90, 270},
-        {{0, 0, 100, 100, 50, 0, 0, 50}, 270, 270},
+        {{0, 0, 100, 100, 50, 100, 100, 50}, 90, 270},  // the sweep wraps past 360
         {{0, 0, 100, 100, 0, 50, 50, 50}, 180, 270},  // a point on the centre points down
         {{0, 0, 100, 100, 60, 60, 50, 50}, 45, 45},   // off the axes: atan2 in degrees
         // The centre is taken as its absolute value, halves truncated toward zero.
@@ -130,47 +109,33 @@ TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
     for (const auto& c : cases) {
         const auto [x, y, w, h, x1, y1, x2, y2] = c.args;
         const auto angles = drawing::ArcAnglesFromVectors(x, y, w, h, x1, y1, x2, y2);
-        EXPECT_NEAR(angles.start, c.start, 1e-4) << x1 << "," << y1;
-        EXPECT_NEAR(angles.sweep, c.sweep, 1e-4) << x1 << "," << y1;
+        EXPECT_TRUE(std::abs(angles.start - c.start) < 1e-4 && std::abs(angles.sweep - c.sweep) < 1e-4)
+            << x1 << "," << y1 << ": " << angles.start << " " << angles.sweep;
     }
 }
 
-TEST(DrawingTool, PointArraysOfBothShapesDrawTheSameAndOtherShapesFailWithTheirMessages) {
-    const NumberPairs points{{2, 2}, {30, 2}, {30, 20}};
-    auto table = NewTool(), pairs = NewTool();
-    ArrayArgument asTable(PointTable(VT_I4, points), VT_I4), asPairs(PointPairs(points), VT_VARIANT);
-    ASSERT_EQ(table->SetPolyline(asTable.value), S_OK);
-    ASSERT_EQ(pairs->SetPolyline(asPairs.value), S_OK);
-    const Image drawn = Applied(table.get(), 32, 24);
-    EXPECT_EQ(drawn.pixels, Applied(pairs.get(), 32, 24).pixels);
-    EXPECT_EQ(drawn.at({{16, 2}, {30, 10}, {16, 10}}), (Px{kBlack, kBlack, kWhite}));  // a polyline stays open
-
-    SAFEARRAYBOUND threeColumns[2] = {{3, 0}, {3, 0}};
-    ArrayArgument threeByThree(SafeArrayCreate(VT_I4, 2, threeColumns), VT_I4);
-    Fails(table->SetPolyline(threeByThree.value), E_INVALIDARG, L"Wrong array of points!");
+// The messages of malformed point lists the script suite does not reach:
+// a number for the array, and a string among the numbers for a polygon.
+TEST(DrawingTool, PolygonPointFailuresHaveTheirMessages) {
+    auto tool = NewTool();
     VARIANT number;
     number.vt = VT_I4, number.lVal = 1;
-    Fails(table->SetPolygon(number), E_INVALIDARG, L"Wrong points array!");
-
-    // A string among the numbers: the polyline's own text, the others' text
-    // with the parse's code.
-    ArrayArgument withText(PointTable(VT_VARIANT, points), VT_VARIANT);
+    Fails(tool->SetPolygon(number), E_INVALIDARG, L"Wrong points array!");
+    ArrayArgument withText(PointTable(VT_VARIANT, {{2, 2}, {30, 2}, {30, 20}}), VT_VARIANT);
     VARIANT text;
     text.vt = VT_BSTR, text.bstrVal = SysAllocString(L"x");
     LONG where[2] = {0, 0};
     SafeArrayPutElement(withText.value.parray, where, &text);
     VariantClear(&text);
-    Fails(table->SetPolyline(withText.value), static_cast<HRESULT>(0xE000020A), L"Array must contain numbers only!");
-    Fails(table->SetPolygon(withText.value), E_FAIL,
+    Fails(tool->SetPolygon(withText.value), E_FAIL,
           L"Some error occured during SafeArray with points parsing! If you see this error, please contact *");
-    EXPECT_EQ(Applied(table.get(), 32, 24).pixels, drawn.pixels);  // the failures recorded nothing
+    EXPECT_EQ(Applied(tool.get(), 8, 8).colours(), Px{kWhite}) << "the failures recorded nothing";
 }
 
 TEST(DrawingTool, CurvesNeedThreePointsAndFillModesAreZeroOrOne) {
     auto tool = NewTool();
     ArrayArgument two(PointPairs({{0, 0}, {5, 5}}), VT_VARIANT), three(PointTable(VT_I4, {{2, 2}, {20, 2}, {11, 20}}), VT_I4);
     Fails(tool->SetOpenedCurve(two.value, 0.5f), E_INVALIDARG, L"There are must be at least 3 points!");
-    Fails(tool->SetClosedCurve(two.value, 0.5f), E_INVALIDARG, L"There are must be at least 3 points!");
     const wchar_t* wrongMode = L"Wrong filling mode! If you see this message, please contact *";
     Fails(tool->SetPolygon(three.value, VARIANT_TRUE, static_cast<FillModes>(2)), E_FAIL, wrongMode);
     Fails(tool->SetClosedCurve(three.value, 0.5f, VARIANT_TRUE, static_cast<FillModes>(-1)), E_FAIL, wrongMode);
@@ -187,7 +152,6 @@ TEST(DrawingTool, OnlyTheSystemsPensBrushesAndTextInfosAreTaken) {
     Fails(tool->put_DefaultPen(nullptr), E_INVALIDARG, L"You should not assign Nothing to the DefaultPen property!");
     Fails(tool->put_DefaultTextInfo(nullptr), E_INVALIDARG,
           L"You should not assign Nothing to the DefaultTextInfo property!");
-    Fails(tool->SetLine(0, 0, 1, 1, NewRaster().get()), E_NOINTERFACE, L"Invalid pen object passed!");
     Fails(tool->SetRectangle(0, 0, 5, 5, 0, 0, nullptr, pen.get()), E_INVALIDARG, kWrongBrush);
     Fails(tool->SetText(Bstr(L"a").get(), 0, 0, 0, pen.get()), E_NOINTERFACE, L"Wrong TextInfo object!");
 
@@ -218,40 +182,6 @@ TEST(DrawingTool, RecordsKeepTheSettingsOfTheirMomentAndTheGivenObjectsWin) {
     ASSERT_EQ(tool->SetRectangle(2, 2, 10, 10, 0, VARIANT_TRUE, pen.get(), brush.get()), S_OK);
     pen->put_Color(static_cast<LONG>(0xFF0000FF)), brush->put_Color(static_cast<LONG>(0xFF0000FF));
     EXPECT_EQ(Applied(tool.get(), 16, 16).at({{7, 7}, {2, 7}}), (Px{0xFF00FF00u, 0xFFFF0000u}));
-}
-
-TEST(DrawingTool, ClearEmptiesTheListAndPaintsTheTarget) {
-    auto tool = NewTool();
-    tool->SetLine(0, 0, 10, 10);
-    ASSERT_EQ(tool->Clear(static_cast<LONG>(0xFF123456)), S_OK);  // no targets: only the list
-    EXPECT_EQ(Applied(tool.get(), 12, 12, 0x80FF00FF).colours(), Px{0x80FF00FF});
-    auto raster = RasterWith(6, 6, Px(36, kWhite));
-    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
-    ASSERT_EQ(tool->Clear(static_cast<LONG>(0x80123456)), S_OK);
-    EXPECT_EQ(PixelsOfRaster(raster.get()).colours(), Px{0x80123456});
-}
-
-TEST(DrawingTool, ATargetSetLaterGetsOnlyLaterPrimitivesOnItsImageOfTheMoment) {
-    auto tool = NewTool();
-    ASSERT_EQ(tool->SetRectangle(0, 0, 5, 5, 0, VARIANT_TRUE), S_OK);
-    auto raster = RasterWith(20, 20, Px(400, kWhite));
-    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
-    EXPECT_EQ(PixelsOfRaster(raster.get()).colours(), Px{kWhite});
-    ASSERT_EQ(tool->SetLine(0, 10, 19, 10), S_OK);
-    EXPECT_EQ(PixelsOfRaster(raster.get()).at({{10, 10}, {2, 2}}), (Px{kBlack, kWhite}));
-
-    // The raster object replaces its image: the tool draws on the new one.
-    ASSERT_EQ(raster->EmptyImage(30, 30, static_cast<LONG>(kWhite)), S_OK);
-    ASSERT_EQ(tool->SetLine(25, 0, 25, 29), S_OK);
-    EXPECT_EQ(PixelsOfRaster(raster.get()).at({{25, 15}, {10, 10}}), (Px{kBlack, kWhite}));
-
-    // The tool keeps the raster object alive, and Nothing lets it go.
-    Bitmap* held = BitmapOf(raster.get());
-    raster.reset();
-    EXPECT_EQ(tool->SetLine(0, 0, 1, 1), S_OK);
-    EXPECT_NE(held, nullptr);
-    EXPECT_EQ(tool->put_RasterObject(nullptr), S_OK);
-    EXPECT_EQ(tool->SetLine(0, 0, 1, 1), S_OK);
 }
 
 TEST(DrawingTool, DrawsOnADeviceContext) {
@@ -310,14 +240,6 @@ TEST(DrawingTool, TextInAFontThatIsNotInstalledFailsWhenDrawn) {
     Fails(clean->SetText(Bstr(L"a").get(), 0, 0, 0, text.get()), E_FAIL, L"*");
     clean->put_RasterObject(nullptr);
     EXPECT_EQ(Applied(clean.get(), 4, 4).colours(), Px{kWhite});
-}
-
-TEST(DrawingTool, TextProbesReportWhatWinesGdiplusIgnores) {
-    if (!RunningUnderWine()) GTEST_SKIP() << "the gaps are Wine's";
-    StartGdiplus();
-    EXPECT_FALSE(drawing::PlatformDrawsSingleBitText());
-    EXPECT_FALSE(drawing::PlatformHonoursVerticalText());
-    EXPECT_FALSE(drawing::PlatformHonoursRightToLeftText());
 }
 
 }  // namespace

@@ -1,25 +1,16 @@
-// Mutation fuzzer of the DLL's image decoders.
+// Mutation fuzzer of the DLL's image decoders (README.md, "Reliability").
 //
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Replays every seed file embedded in this program (small valid PNG, JPEG,
-// GIF, TIFF, BMP and ICO files: resource type SEED) and the inputs that once
-// failed (type REGRESSION), then N mutants of random seeds: cut short, bit
-// flips, byte runs, headers claiming 100 000 x 100 000, 0 x 0 or odd sizes,
-// TIFF directories patched, GIF frames repeated, empty. Each goes through
-// RasterObject.LoadFile and LoadStream and RasterCollection.LoadMultiframeImage.
-//
-// Passes when no call crashes or hangs (runs past --limit seconds, 120 by
-// default: Wine takes up to 45 s over a valid JPEG of half a gigapixel,
-// which the mutants' claimed sizes reach), every call returns S_OK or a failing
-// HRESULT with a text, a loaded image's size and corner pixels read back, no
-// load leaves its file open unless the platform's own decoder does too,
-// private bytes grow by less than the bound over the mutants on which the
-// platform's own loads leak nothing (an input that grows them noticeably is
-// run twice and its second run counts), and DllCanUnloadNow answers S_OK at the
-// end. A crash or hang names the file that keeps its input, for the
-// regressions folder; --save N PATH writes mutant N to PATH instead.
+// Replays the seed files embedded in this program (resource type SEED) and
+// the inputs that once failed (REGRESSION), then N mutants of the seeds,
+// each through LoadFile, LoadStream and LoadMultiframeImage. A fault is a
+// crash, a call over --limit seconds, a failure without an HRESULT and text,
+// an image whose size or corners cannot be read, a file left open (unless
+// the platform's own decoder leaves it open too), or private bytes grown by
+// over --growth MB on the inputs the platform's own loads leak nothing on.
+// --save N PATH writes mutant N to PATH and runs nothing.
 #include "fuzz_support.h"
 
 #include <gdiplus.h>
@@ -29,6 +20,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -96,15 +88,13 @@ private:
         std::memset(data.data() + at, values[Below(5)], length);
     }
 
-    static void Put16(Bytes& d, std::size_t at, std::uint32_t v, bool little) {
-        if (at + 2 > d.size()) return;
-        d[at + (little ? 0 : 1)] = static_cast<std::uint8_t>(v);
-        d[at + (little ? 1 : 0)] = static_cast<std::uint8_t>(v >> 8);
+    // A 2- or 4-byte field at `at`, when it fits.
+    static void Put(Bytes& d, std::size_t at, std::uint32_t v, bool little, std::size_t size) {
+        for (std::size_t i = 0; at + size <= d.size() && i < size; ++i)
+            d[at + (little ? i : size - 1 - i)] = static_cast<std::uint8_t>(v >> (8 * i));
     }
-    static void Put32(Bytes& d, std::size_t at, std::uint32_t v, bool little) {
-        if (at + 4 > d.size()) return;
-        for (int i = 0; i < 4; ++i) d[at + (little ? i : 3 - i)] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
+    static void Put16(Bytes& d, std::size_t at, std::uint32_t v, bool little) { Put(d, at, v, little, 2); }
+    static void Put32(Bytes& d, std::size_t at, std::uint32_t v, bool little) { Put(d, at, v, little, 4); }
     static std::uint32_t Get16(const Bytes& d, std::size_t at, bool little) {
         if (at + 2 > d.size()) return 0;
         return little ? d[at] | d[at + 1] << 8 : d[at] << 8 | d[at + 1];
@@ -116,8 +106,7 @@ private:
         return d.size() >= length && std::memcmp(d.data(), magic, length) == 0;
     }
 
-    // Where a JPEG's first frame header (baseline, extended or progressive)
-    // starts; 0 when there is none.
+    // Where a JPEG's first frame header (SOF0 to SOF2) starts; 0 if none.
     static std::size_t JpegFrameHeader(const Bytes& d) {
         if (!Starts(d, "\xFF\xD8", 2)) return 0;
         for (std::size_t at = 2; at + 9 < d.size(); ++at)
@@ -280,15 +269,8 @@ public:
     }
     bool created() const { return object_ && collection_; }
     // Fresh objects, so that no input's images outlive its own measurement.
-    void Renew() {
-        Release();
-        object_ = session_.Create(objectClass_);
-        collection_ = session_.Create(collectionClass_);
-    }
-    void Release() {
-        object_.reset();
-        collection_.reset();
-    }
+    void Renew() { Release(), object_ = session_.Create(objectClass_), collection_ = session_.Create(collectionClass_); }
+    void Release() { object_.reset(), collection_.reset(); }
 
     // Runs one input through the three loads; false on a fault (printed).
     bool Run(const Bytes& input, const std::string& label) {
@@ -300,8 +282,7 @@ public:
         if (trace_) std::printf("%s\n", label.c_str()), std::fflush(stdout);
         if (!Save(g_inputPath, input)) return Fault(label, "cannot write the input file");
         Variant name;
-        name.vt = VT_BSTR;
-        name.bstrVal = SysAllocString(g_inputPath.c_str());
+        name.vt = VT_BSTR, name.bstrVal = SysAllocString(g_inputPath.c_str());
 
         SetCurrent("LoadFile of " + label);
         bool ok = Check(label, "LoadFile", Invoke(object_.get(), L"LoadFile", DISPATCH_METHOD, {name}, nullptr), true);
@@ -384,8 +365,7 @@ private:
 
     bool Fault(const std::string& label, const std::string& what) {
         std::fprintf(stderr, "decoder fuzzer: FAULT: %s: %s\n", label.c_str(), what.c_str());
-        ++faults_;
-        return false;
+        return ++faults_, false;
     }
 
     // A load's result: a well-formed failure, or an image whose size and
@@ -407,8 +387,7 @@ private:
         if (FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(0), Long(0)}, &corner).hr) ||
             FAILED(Invoke(object_.get(), L"Pixels", DISPATCH_PROPERTYGET, {Long(w - 1), Long(h - 1)}, &corner).hr))
             return Fault(label, method + " succeeded but its corner pixels cannot be read");
-        ++images_;
-        return true;
+        return ++images_, true;
     }
 
     const Session& session_;
@@ -423,14 +402,12 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    long seed = 1, mutants = 300, limit = 120, growthMb = 32, saveMutant = -1;  // --save: write it, run nothing
-    bool trace = false;
-    std::string savePath;
-    if (!ParseOptions(argc, argv,
-                      {{"--seed", &seed}, {"--mutants", &mutants}, {"--limit", &limit}, {"--growth", &growthMb},
-                       {"--trace", nullptr, &trace}, {"--save", &saveMutant, nullptr, &savePath}},
-                      "[--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace] [--save N PATH]"))
-        return 2;
+    const long seed = NumberOption(argc, argv, "--seed", 1), mutants = NumberOption(argc, argv, "--mutants", 300);
+    const long limit = NumberOption(argc, argv, "--limit", 120), growthMb = NumberOption(argc, argv, "--growth", 32);
+    const int saveAt = FindOption(argc, argv, "--save");  // write the mutant, run nothing
+    const long saveMutant = saveAt && saveAt + 2 < argc ? std::strtol(argv[saveAt + 1], nullptr, 10) : -1;
+    const std::string savePath = saveMutant >= 0 ? argv[saveAt + 2] : "";
+    const bool trace = FindOption(argc, argv, "--trace") != 0;
     Session session("decoder fuzzer", limit);
     const Gdiplus::GdiplusStartupInput startup;
     ULONG_PTR gdiplusToken = 0;
@@ -492,12 +469,11 @@ int main(int argc, char** argv) {
             if (trace) std::printf("  private bytes %+lld KB\n", grown / 1024);
         }
         fuzzer.Report(static_cast<std::uint32_t>(seed));
-        std::printf("decoder fuzzer: %ld files the platform's own decoders left open\n", fuzzer.platformLeftOpen());
-        std::printf("decoder fuzzer: private bytes %llu KB after the replay, %llu KB after the mutants: %lld KB on "
-                    "inputs the platform ended cleanly, %lld KB on those it leaks on\n",
-                    before / 1024ull, PrivateBytes() / 1024ull, ownGrowth / 1024, platformGrowth / 1024);
-        std::printf("decoder fuzzer: %ld inputs grew by %lld KB on their first run and were run again\n", runsAgain,
-                    firstRunGrowth / 1024);
+        std::printf("decoder fuzzer: %ld files the platform's own decoders left open; private bytes %llu KB after "
+                    "the replay, %llu KB after the mutants: %lld KB on inputs the platform ended cleanly, %lld KB on "
+                    "those it leaks on; %ld inputs grew by %lld KB on their first run and were run again\n",
+                    fuzzer.platformLeftOpen(), before / 1024ull, PrivateBytes() / 1024ull, ownGrowth / 1024,
+                    platformGrowth / 1024, runsAgain, firstRunGrowth / 1024);
         if (ownGrowth > growthMb * 1024ll * 1024) {
             std::fprintf(stderr, "decoder fuzzer: private bytes grew by more than %ld MB\n", growthMb);
             result = 1;

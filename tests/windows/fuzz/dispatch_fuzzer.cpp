@@ -1,21 +1,14 @@
-// Type-library-driven fuzzer of the DLL's automation surface.
+// Type-library-driven fuzzer of the DLL's automation surface (README.md,
+// "Reliability").
 //
 //   rastelle_dispatch_fuzzer.exe [--seed S] [--calls N] [--limit SECONDS] [--trace]
 //
-// Creates every creatable class of Rastelle.dll (beside this program) through
-// its class objects and calls IDispatch::Invoke on every member of their dual
-// interfaces (restricted interfaces, whose callers are trusted with raw
-// addresses, are left out) with generated arguments: every VARIANT type a
-// script can produce, values at their limits, arrays of several ranks and
-// bounds, by-reference variants, other objects, missing optionals. Calls go
-// in random order on a shared pool of objects, so that states combine (no
-// image, 1 x 1, large, after a failure); objects a call returns join the pool.
-//
-// Passes when no call crashes or hangs (longer than the limit), every failure
-// is an HRESULT (an exception's EXCEPINFO carries a failing code), every
-// result can be cleared, and with every object released DllCanUnloadNow
-// answers S_OK. The same seed gives the same calls; --trace prints each call
-// before making it, to find the one that crashes.
+// Calls every member of the dual interfaces (restricted ones left out) of
+// every creatable class through IDispatch::Invoke with generated arguments,
+// in random order on a shared pool of objects (returned objects join it).
+// A fault is a crash, a call over the limit, a failure without a failing
+// code, a result that cannot be cleared, or DllCanUnloadNow not answering
+// S_OK at the end. --trace prints each call before making it.
 #include "fuzz_support.h"
 
 #include <algorithm>
@@ -29,15 +22,16 @@ namespace {
 
 using namespace rastelle::fuzz;
 
-// A member of a dual interface, as the type library describes it.
+// A member of a dual interface, as the type library describes it: its
+// name (Interface.Member), declared parameter types and how many of them
+// have neither a default nor the optional flag.
 struct Member {
-    std::string name;  // Interface.Member
+    std::string name;
     MEMBERID id;
     INVOKEKIND kind;
-    std::vector<VARTYPE> params;  // declared types
-    int required;                 // parameters without default or optional flag
+    std::vector<VARTYPE> params;
+    int required;
 };
-
 struct Interface {
     IID iid;
     std::string name;
@@ -151,7 +145,7 @@ private:
     void FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage);
     void AnyVariant(VARIANT& v, CallStorage& storage, int depth);
     SAFEARRAY* AnyArray();
-    IDispatch* AnyObject(bool addRef);
+    IDispatch* AnyObject();
     bool Call(PoolObject& target, const Interface& itf, const Member& member);
     void KeepImagesSmall(IDispatch* object);
 
@@ -204,24 +198,22 @@ bool Fuzzer::Load() {
     return !classes_.empty();
 }
 
+// A returned object (no class) answers the interfaces it answers.
 Fuzzer::PoolObject Fuzzer::Pooled(Ref<IDispatch> object, const ClassInfo* cls) {
-    PoolObject pooled{std::move(object), cls ? cls->name : "returned object", {}};
-    if (cls) pooled.interfaces = cls->interfaces;
-    for (const auto& itf : interfaces_) {
-        IUnknown* answer = nullptr;
-        if (!cls && SUCCEEDED(pooled.dispatch->QueryInterface(itf->iid, reinterpret_cast<void**>(&answer))) && answer) {
-            answer->Release();
-            pooled.interfaces.push_back(itf.get());
-        }
-    }
+    PoolObject pooled{std::move(object), cls ? cls->name : "returned object",
+                      cls ? cls->interfaces : std::vector<const Interface*>{}};
+    IUnknown* answer = nullptr;
+    for (const auto& itf : interfaces_)
+        if (!cls && SUCCEEDED(pooled.dispatch->QueryInterface(itf->iid, reinterpret_cast<void**>(&answer))) && answer)
+            answer->Release(), pooled.interfaces.push_back(itf.get());
     return pooled;
 }
 
-IDispatch* Fuzzer::AnyObject(bool addRef) {
-    if (pool_.empty() || random_.Chance(10)) return nullptr;  // Nothing
+// A new reference to an object of the pool, or Nothing.
+IDispatch* Fuzzer::AnyObject() {
+    if (pool_.empty() || random_.Chance(10)) return nullptr;
     IDispatch* object = random_.Pick(pool_).dispatch.get();
-    if (addRef) object->AddRef();
-    return object;
+    return object->AddRef(), object;
 }
 
 SAFEARRAY* Fuzzer::AnyArray() {
@@ -246,11 +238,10 @@ SAFEARRAY* Fuzzer::AnyArray() {
             case VT_BOOL: static_cast<VARIANT_BOOL*>(data)[i] = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
             case VT_R8: static_cast<double*>(data)[i] = random_.Real(); break;
             case VT_BSTR: static_cast<BSTR*>(data)[i] = SysAllocString(random_.Chance(50) ? L"7" : L"x"); break;
-            case VT_DISPATCH: static_cast<IDispatch**>(data)[i] = AnyObject(true); break;
+            case VT_DISPATCH: static_cast<IDispatch**>(data)[i] = AnyObject(); break;
             default: {
                 VARIANT& v = static_cast<VARIANT*>(data)[i];
-                v.vt = VT_I4;
-                v.lVal = random_.Integer();
+                v.vt = VT_I4, v.lVal = random_.Integer();
                 if (random_.Chance(10)) v.vt = VT_BSTR, v.bstrVal = SysAllocString(L"-3");
             }
         }
@@ -279,22 +270,17 @@ void Fuzzer::AnyVariant(VARIANT& v, CallStorage& storage, int depth) {
         case 11: v.vt = VT_CY; v.cyVal.int64 = static_cast<LONGLONG>(random_.Next()) << (random_.Next() % 32); break;
         case 12: v.vt = VT_ERROR; v.scode = random_.Chance(70) ? DISP_E_PARAMNOTFOUND : E_FAIL; break;
         case 13: v.vt = VT_UI1; v.bVal = static_cast<BYTE>(random_.Next()); break;
-        case 14: case 15: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(true); break;
-        case 16: v.vt = VT_UNKNOWN; v.punkVal = AnyObject(true); break;
+        case 14: case 15: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(); break;
+        case 16: v.vt = VT_UNKNOWN; v.punkVal = AnyObject(); break;
         case 17: case 18: {
             VARTYPE element = VT_EMPTY;
-            if (SAFEARRAY* array = AnyArray()) {
-                SafeArrayGetVartype(array, &element);
-                v.vt = static_cast<VARTYPE>(VT_ARRAY | element);
-                v.parray = array;
-            }
+            if (SAFEARRAY* array = AnyArray())
+                SafeArrayGetVartype(array, &element), v.vt = static_cast<VARTYPE>(VT_ARRAY | element), v.parray = array;
             break;
         }
         case 19: v.vt = VT_I8; v.llVal = random_.Chance(50) ? LLONG_MIN : static_cast<LONGLONG>(random_.Integer()) * 4096; break;
         case 20:
-            v.vt = VT_DECIMAL;
-            v.decVal.Lo64 = random_.Next();
-            v.decVal.scale = static_cast<BYTE>(random_.Next() % 29);
+            v.vt = VT_DECIMAL, v.decVal.Lo64 = random_.Next(), v.decVal.scale = static_cast<BYTE>(random_.Next() % 29);
             v.decVal.sign = random_.Chance(50) ? DECIMAL_NEG : 0;
             break;
         default:
@@ -302,8 +288,7 @@ void Fuzzer::AnyVariant(VARIANT& v, CallStorage& storage, int depth) {
             // By reference, as scripts pass variables to ByRef parameters.
             storage.push_back(std::make_unique<Variant>());
             AnyVariant(*storage.back(), storage, depth + 1);
-            v.vt = VT_BYREF | VT_VARIANT;
-            v.pvarVal = storage.back().get();
+            v.vt = VT_BYREF | VT_VARIANT, v.pvarVal = storage.back().get();
     }
 }
 
@@ -312,18 +297,16 @@ void Fuzzer::FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage) {
     VariantInit(&v);
     switch (declared & ~VT_BYREF) {
         case VT_I2: case VT_I4: case VT_INT: case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT: case VT_HRESULT:
-            v.vt = VT_I4;
-            v.lVal = random_.Integer();
+            v.vt = VT_I4, v.lVal = random_.Integer();
             break;
         case VT_R4: case VT_R8: case VT_DATE: case VT_CY: v.vt = VT_R8; v.dblVal = random_.Real(); break;
         case VT_BOOL: v.vt = VT_BOOL; v.boolVal = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
         case VT_BSTR: {
             const std::wstring text = random_.Text();
-            v.vt = VT_BSTR;
-            v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+            v.vt = VT_BSTR, v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
             break;
         }
-        case VT_DISPATCH: case VT_UNKNOWN: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(true); break;
+        case VT_DISPATCH: case VT_UNKNOWN: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(); break;
         default: return AnyVariant(v, storage, 0);
     }
     // Sometimes by reference: a script variable passed to the parameter.
@@ -332,8 +315,7 @@ void Fuzzer::FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage) {
     if (byRef) {
         storage.push_back(std::make_unique<Variant>());
         static_cast<VARIANT&>(*storage.back()) = v;  // the target owns the value now
-        v.vt |= VT_BYREF;
-        v.byref = &storage.back()->lVal;
+        v.vt |= VT_BYREF, v.byref = &storage.back()->lVal;
     }
 }
 
@@ -379,17 +361,12 @@ bool Fuzzer::Call(PoolObject& target, const Interface& itf, const Member& member
     const std::string call = member.name + " on a " + target.name + " with " + std::to_string(passed) +
                              " argument(s) (first type " + std::to_string(passed ? args.back().vt : -1) + ")";
     SetCurrent(call);
-    if (trace_) {
-        // Every argument's type and value, and the class of each object passed.
+    if (trace_) {  // each argument's type, and its value when a number
         std::string detail;
         for (auto a = args.rbegin(); a != args.rend(); ++a) {
             detail += " " + std::to_string(a->vt);
-            if (a->vt == VT_I4 || a->vt == (VT_BYREF | VT_I4)) detail += "=" + std::to_string(a->vt == VT_I4 ? a->lVal : *a->plVal);
-            if (a->vt == VT_R8 || a->vt == (VT_BYREF | VT_R8)) detail += "=" + std::to_string(a->vt == VT_R8 ? a->dblVal : *a->pdblVal);
-            if (a->vt == (VT_BYREF | VT_VARIANT)) detail += "->" + std::to_string(a->pvarVal->vt);
-            for (const PoolObject& p : pool_)
-                if ((a->vt == VT_DISPATCH || a->vt == VT_UNKNOWN) && a->punkVal && a->punkVal == p.dispatch.get())
-                    detail += "(" + p.name + ")";
+            if ((a->vt & ~VT_BYREF) == VT_I4) detail += "=" + std::to_string(a->vt & VT_BYREF ? *a->plVal : a->lVal);
+            if ((a->vt & ~VT_BYREF) == VT_R8) detail += "=" + std::to_string(a->vt & VT_BYREF ? *a->pdblVal : a->dblVal);
         }
         std::fprintf(stderr, "%s:%s\n", call.c_str(), detail.c_str());
         std::fflush(stderr);
@@ -450,12 +427,9 @@ long Fuzzer::Run(long calls) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    long seed = 1, calls = 2000, limit = 20;
-    bool trace = false;
-    if (!ParseOptions(argc, argv, {{"--seed", &seed}, {"--calls", &calls}, {"--limit", &limit}, {"--trace", nullptr, &trace}},
-                      "[--seed S] [--calls N] [--limit SECONDS] [--trace]"))
-        return 2;
-    Session session("dispatch fuzzer", limit);
+    const long seed = NumberOption(argc, argv, "--seed", 1), calls = NumberOption(argc, argv, "--calls", 2000);
+    const bool trace = FindOption(argc, argv, "--trace") != 0;
+    Session session("dispatch fuzzer", NumberOption(argc, argv, "--limit", 20));
     long faults = -1;
     {
         Fuzzer fuzzer(session, static_cast<std::uint32_t>(seed), trace);

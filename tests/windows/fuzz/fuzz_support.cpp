@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace rastelle::fuzz {
 
@@ -43,16 +44,8 @@ DWORD WINAPI Watchdog(void*) {
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* info) {
     char what[64];
-    std::snprintf(what, sizeof what, "CRASH (exception 0x%08lX)",
-                  static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
+    std::snprintf(what, sizeof what, "CRASH (exception 0x%08lX)", static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode));
     Die(what, 4);
-}
-
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
 template <class Fn>
@@ -67,8 +60,7 @@ using CanUnloadFn = HRESULT(STDAPICALLTYPE*)();
 VARIANT Long(long value) {
     VARIANT v;
     VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
+    v.vt = VT_I4, v.lVal = value;
     return v;
 }
 
@@ -78,21 +70,15 @@ std::string Narrow(const wchar_t* text) {
     return out;
 }
 
-bool ParseOptions(int argc, char** argv, std::initializer_list<Option> options, const char* usage) {
-    for (int i = 1; i < argc; ++i) {
-        const Option* match = nullptr;
-        for (const Option& option : options)
-            if (std::strcmp(argv[i], option.name) == 0) match = &option;
-        const int values = !match || match->flag ? 0 : match->path ? 2 : 1;
-        if (!match || (values > 0 && i + values >= argc)) {
-            std::fprintf(stderr, "usage: %s %s\n", argv[0], usage);
-            return false;
-        }
-        if (match->flag) *match->flag = true;
-        if (match->number) *match->number = std::strtol(argv[++i], nullptr, 10);
-        if (match->path) *match->path = argv[++i];
-    }
-    return true;
+int FindOption(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0) return i;
+    return 0;
+}
+
+long NumberOption(int argc, char** argv, const char* name, long fallback) {
+    const int at = FindOption(argc, argv, name);
+    return at && at + 1 < argc ? std::strtol(argv[at + 1], nullptr, 10) : fallback;
 }
 
 void SetCurrent(const std::string& what) {
@@ -139,7 +125,10 @@ Session::Session(const char* name, long limitSeconds) {
             std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(work_.c_str(), nullptr);
     SetCurrentDirectoryW(work_.c_str());
-    const std::wstring dllPath = ProgramFolder() + L"Rastelle.dll";
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring dllPath(program);
+    dllPath = dllPath.substr(0, dllPath.find_last_of(L"\\/") + 1) + L"Rastelle.dll";
     dll_ = LoadLibraryW(dllPath.c_str());
     ITypeLib* library = nullptr;
     if (dll_ && SUCCEEDED(LoadTypeLibEx(dllPath.c_str(), REGKIND_NONE, &library))) library_.reset(library);
@@ -151,8 +140,7 @@ void Session::StopWatchdog() {
     if (!watchdog_) return;
     g_finished.store(true);
     WaitForSingleObject(watchdog_, INFINITE);
-    CloseHandle(watchdog_);
-    watchdog_ = nullptr;
+    CloseHandle(std::exchange(watchdog_, nullptr));
 }
 
 Session::~Session() {

@@ -8,7 +8,6 @@
 
 #include <oleauto.h>
 
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,24 +33,17 @@ VARIANT Long(long value);
 
 std::string Narrow(const wchar_t* text);
 
-// A command-line option: `--name` alone sets `flag`; `--name N` sets
-// `number`; `--name N PATH` sets `number` and `path`.
-struct Option {
-    const char* name;
-    long* number = nullptr;
-    bool* flag = nullptr;
-    std::string* path = nullptr;
-};
-// False (after printing `usage`) on an argument no option takes.
-bool ParseOptions(int argc, char** argv, std::initializer_list<Option> options, const char* usage);
+// Where `name` is on the command line (0: absent), and the number after it.
+int FindOption(int argc, char** argv, const char* name);
+long NumberOption(int argc, char** argv, const char* name, long fallback);
 
-// What the program does now, named by the watchdog's and the crash report's
-// message, with the file that holds the current input when there is one.
+// What the program does now, for the watchdog's and the crash report's
+// message, and the file that holds the current input, if any.
 void SetCurrent(const std::string& what);
 extern std::wstring g_inputPath;
 
-// One Invoke, timed by the watchdog. A failure's EXCEPINFO must carry a
-// failing code and a text: `failingCode` and `described` say whether it did.
+// One Invoke, timed by the watchdog; whether a failure's EXCEPINFO carried a
+// failing code and a text.
 struct Outcome {
     HRESULT hr = E_FAIL;
     bool failingCode = true;
@@ -72,7 +64,6 @@ public:
     Session& operator=(const Session&) = delete;
 
     bool loaded() const { return library_ != nullptr; }
-    ITypeLib* library() const { return library_.get(); }
     const std::wstring& work() const { return work_; }
 
     // The creatable classes of the type library.
