@@ -28,18 +28,33 @@ TEST(EncoderOptions, EachClassAnswersItsInterfaceDispatchErrorInfoAndMarshalOnly
     }
 }
 
-// The script suite checks the defaults, the upper clamp and the depth's refusal.
 TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySaysAndGettersRefuseNull) {
     auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
     auto swf = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
-    LONG quality = -1, swfQuality = -1;
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
+    LONG quality = -1, swfQuality = -1, background = 0;
+    TIFFCompressionTypes compression{};
+    ColorDepths depth{};
+    ColorSpaces space{};
+    PaletteTypes palette{};
+    SWFCompressionTypes swfCompression{};
+    jpeg->get_Quality(&quality), swf->get_JPEGQuality(&swfQuality), swf->get_BackgroundColor(&background);
+    tiff->get_CompressionType(&compression), tiff->get_ColorDepth(&depth), tiff->get_ColorSpace(&space);
+    gif->get_PaletteType(&palette), swf->get_CompressionType(&swfCompression);
+    EXPECT_EQ((std::vector<LONG>{quality, swfQuality, background, compression, depth, space, palette, swfCompression}),
+              (std::vector<LONG>{75, 75, -1, 1, 1, 0, 0, 0}));  // the defaults
+
     jpeg->put_Quality(INT32_MIN), swf->put_JPEGQuality(150);
     jpeg->get_Quality(&quality), swf->get_JPEGQuality(&swfQuality);
     EXPECT_EQ(std::make_pair(quality, swfQuality), std::make_pair(LONG{0}, LONG{100}));
+    jpeg->put_Quality(150), jpeg->get_Quality(&quality);
+    EXPECT_EQ(quality, 100);
 
     // Refusals keep the old value; the count member of depth and space passes.
-    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
     const char* source = "Rastelle.TIFFEncoderInfo.1";
+    ExpectError(tiff->put_ColorDepth(static_cast<ColorDepths>(3)), E_INVALIDARG, L"This color depth is not supported!",
+                source, IID_ITIFFEncoderInfo);
     EXPECT_EQ(std::make_pair(tiff->put_ColorDepth(ColorDepths(2)), tiff->put_ColorSpace(ColorSpaces(2))), std::make_pair(S_OK, S_OK));
     ExpectError(tiff->put_CompressionType(static_cast<TIFFCompressionTypes>(2)), E_INVALIDARG,
                 L"This compression type is not supported!", source, IID_ITIFFEncoderInfo);
@@ -48,17 +63,12 @@ TEST(EncoderOptions, SettersClampRefuseOrStoreAsEachPropertySaysAndGettersRefuse
     ExpectError(swf->put_CompressionType(static_cast<SWFCompressionTypes>(2)), E_INVALIDARG,
                 L"Wrong compression type! It must be either lossless (0) or JPEG (1)...", "Rastelle.SWFEncoderInfo.1",
                 IID_ISWFEncoderInfo);
-    TIFFCompressionTypes compression{};
-    ColorSpaces space{};
-    SWFCompressionTypes swfCompression{};
     tiff->get_CompressionType(&compression), tiff->get_ColorSpace(&space), swf->get_CompressionType(&swfCompression);
     EXPECT_EQ(std::make_tuple(compression, int{space}, swfCompression), std::make_tuple(tctLZW, 2, swfctLossless));
 
     // Unchecked properties keep any value, 16-bit flags unchanged.
-    auto gif = NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo);
     auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
     VARIANT_BOOL flag = 0;
-    ColorDepths depth{};
     gif->put_IsTransparent(7), bmp->put_ColorDepth(static_cast<ColorDepths>(-7));
     gif->get_IsTransparent(&flag), bmp->get_ColorDepth(&depth);
     EXPECT_EQ(std::make_pair(int{flag}, int{depth}), std::make_pair(7, -7));

@@ -36,12 +36,16 @@ GifFile SaveGif(IRasterObject* raster, const std::wstring& name, IDispatch* enco
 
 std::vector<std::uint32_t> Reload(const std::wstring& name) { return PixelsOf(LoadedFile(TempPath(name), oftGIF).get()); }
 
-// The script suite checks exact colours and transparency left off; here the
-// file's table and transparent index, and a stream's bytes.
 TEST(GifSave, TransparentEntriesShareTheFilesOneIndexAndStreamsGetTheFileBytes) {
+    // Without IsTransparent every pixel is opaque, its few colours exact.
+    auto raster = RasterWith(3, 2, {0x01FF0000u, 0x0200FF00u, 0xFF0000FFu, 0xFFFF0000u, 0xFF0000FFu, 0xFFFF0000u});
+    SaveGif(raster.get(), L"opaque.gif", Gif(ptOctree, false).get());
+    const auto opaque = Reload(L"opaque.gif");
+    EXPECT_EQ(Alphas(opaque), std::vector<std::uint32_t>(6, 0xFF));
+    EXPECT_EQ(std::make_pair(opaque[2], opaque[3]), std::make_pair(0xFF0000FFu, 0xFFFF0000u));
+
     // Red at alpha 1 lands on the entry of opaque red, which so becomes
     // transparent for both; green at alpha 2 stays opaque.
-    auto raster = RasterWith(3, 2, {0x01FF0000u, 0x0200FF00u, 0xFF0000FFu, 0xFFFF0000u, 0xFF0000FFu, 0xFFFF0000u});
     const GifFile gif = SaveGif(raster.get(), L"clear.gif", Gif(ptOctree, true).get());
     EXPECT_EQ(gif.colours.size(), 256u);
     const size_t transparent = static_cast<size_t>(gif.frames.at(0).transparentIndex);  // -1 wraps round

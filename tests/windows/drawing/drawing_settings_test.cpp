@@ -102,11 +102,11 @@ TEST(DrawingSettings, EnumeratedSettersRefuseTheCountAndAboveButStoreNegativesWh
     EXPECT_EQ(drawing::ConvertTextInfo(text.get(), font, format), Gdiplus::GenericError);
 }
 
-// The script suite checks a scale factor of 0.
 TEST(DrawingSettings, ScaleFactorAndFontNameRefuseWithTheirMessages) {
     auto brush = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
-    ExpectError(brush->put_ScaleFactor(std::numeric_limits<float>::quiet_NaN()), E_INVALIDARG,
-                L"Scale factor must be strictly larger than 0!", kTextureSource, IID_IDrawingTextureBrush);
+    for (float refused : {0.0f, -2.0f, std::numeric_limits<float>::quiet_NaN()})
+        ExpectError(brush->put_ScaleFactor(refused), E_INVALIDARG, L"Scale factor must be strictly larger than 0!",
+                    kTextureSource, IID_IDrawingTextureBrush);
     float kept = 0;
     brush->get_ScaleFactor(&kept);
     EXPECT_EQ(kept, 1.0f);
@@ -124,7 +124,6 @@ TEST(DrawingSettings, ScaleFactorAndFontNameRefuseWithTheirMessages) {
     EXPECT_TRUE(name.ok() && name.view().empty());
 }
 
-// The script suite checks that a texture brush clone shares its texture.
 TEST(DrawingSettings, ClonesCopyEverySetting) {
     auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
     pen->put_Width(3.5f), pen->put_Color(0x12345678), pen->put_MiterLimit(4.0f);

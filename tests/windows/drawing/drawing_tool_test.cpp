@@ -184,6 +184,36 @@ TEST(DrawingTool, RecordsKeepTheSettingsOfTheirMomentAndTheGivenObjectsWin) {
     EXPECT_EQ(Applied(tool.get(), 16, 16).at({{7, 7}, {2, 7}}), (Px{0xFF00FF00u, 0xFFFF0000u}));
 }
 
+TEST(DrawingTool, ClearEmptiesTheListAndPaintsTheTarget) {
+    auto tool = NewTool();
+    tool->SetLine(0, 0, 10, 10);
+    ASSERT_EQ(tool->Clear(static_cast<LONG>(0xFF123456)), S_OK);  // no targets: only the list
+    EXPECT_EQ(Applied(tool.get(), 12, 12).colours(), Px{kWhite});
+    auto raster = RasterWith(6, 6, Px(36, kWhite));
+    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
+    ASSERT_EQ(tool->Clear(static_cast<LONG>(0x80123456)), S_OK);
+    EXPECT_EQ(Image({6, 6, PixelsOf(raster.get())}).colours(), Px{0x80123456});
+}
+
+TEST(DrawingTool, ATargetSetLaterGetsOnlyLaterPrimitivesOnItsImageOfTheMoment) {
+    auto tool = NewTool();
+    ASSERT_EQ(tool->SetRectangle(0, 0, 5, 5, 0, VARIANT_TRUE), S_OK);
+    auto raster = RasterWith(20, 20, Px(400, kWhite));
+    ASSERT_EQ(tool->put_RasterObject(raster.get()), S_OK);
+    ASSERT_EQ(tool->SetLine(0, 10, 19, 10), S_OK);
+    EXPECT_EQ(Image({20, 20, PixelsOf(raster.get())}).at({{2, 2}, {10, 10}}), (Px{kWhite, kBlack}));
+
+    // The raster object replaces its image: the tool draws on the new one,
+    // and keeps the raster object alive until told Nothing.
+    ASSERT_EQ(raster->EmptyImage(30, 30, static_cast<LONG>(kWhite)), S_OK);
+    ASSERT_EQ(tool->SetLine(25, 0, 25, 29), S_OK);
+    EXPECT_EQ(Image({30, 30, PixelsOf(raster.get())}).at({{25, 15}, {10, 10}}), (Px{kBlack, kWhite}));
+    raster.reset();
+    EXPECT_EQ(tool->SetLine(0, 0, 1, 1), S_OK);
+    EXPECT_EQ(tool->put_RasterObject(nullptr), S_OK);
+    EXPECT_EQ(tool->SetLine(0, 0, 1, 1), S_OK);
+}
+
 TEST(DrawingTool, DrawsOnADeviceContext) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16 /* top-down */, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
