@@ -8,9 +8,9 @@ namespace {
 // An icon whose one DIB image claims 32 x 0x8000020 pixels (its height counts
 // colour and mask), and a progressive JPEG of 65535 x 65535 after an APP0
 // segment and fill bytes.
-std::vector<std::uint8_t> kHugeIcon = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 22, 0, 0, 0, 40, 0, 0, 0,
-                                       32, 0, 0, 0, 0x40, 0, 0, 0x10, 1, 0, 32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+const std::vector<std::uint8_t> kHugeIcon = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 22, 0, 0, 0, 40,
+                                             0, 0, 0, 32, 0, 0, 0, 0x40, 0, 0, 0x10, 1, 0, 32, 0, 0, 0, 0, 0, 0, 0, 0,
+                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const std::vector<std::uint8_t> kHugeJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F', 0xFF, 0xFF,
                                              0xC2, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0};
 
