@@ -19,9 +19,8 @@ void* Allocate(std::size_t bytes) noexcept {
 }
 
 void* AllocateOrThrow(std::size_t bytes) {
-    void* p = Allocate(bytes);
-    if (!p) throw std::bad_alloc();
-    return p;
+    if (void* p = Allocate(bytes)) return p;
+    throw std::bad_alloc();
 }
 
 }  // namespace

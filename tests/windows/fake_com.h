@@ -15,8 +15,8 @@ namespace rastelle::test {
 
 // Answers IUnknown (through the first interface), each of Interfaces, and
 // IDispatch when the first derives from it; any other IID goes to
-// `otherwise`, which must AddRef what it hands out. Not thread-safe and not
-// aggregatable. Made by MakeFake; `refs` shows what a callee kept.
+// `otherwise`, which must AddRef what it hands out. Made by MakeFake; `refs`
+// shows what a callee kept.
 template <class... Interfaces>
 class Fake : public Interfaces... {
     using First = std::tuple_element_t<0, std::tuple<Interfaces...>>;
@@ -37,11 +37,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
+    STDMETHODIMP_(ULONG) Release() override { return refs == 1 ? (delete this, 0) : --refs; }
     virtual ~Fake() = default;
 };
 

@@ -17,9 +17,8 @@ ThreadError TakeThreadError() {
     ComPtr<IErrorInfo> info;
     if (GetErrorInfo(0, info.put()) != S_OK || !info) return error;
     error.present = true;
-    com::UniqueBstr text;
+    com::UniqueBstr text, source;
     if (SUCCEEDED(info->GetDescription(text.put())) && text.get()) error.description = text.get();
-    com::UniqueBstr source;
     if (SUCCEEDED(info->GetSource(source.put())) && source.get()) error.source = source.get();
     info->GetGUID(&error.guid);
     return error;
@@ -40,10 +39,8 @@ HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vect
 }
 
 VARIANT LongVariant(LONG value) {
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
+    VARIANT v{};
+    v.vt = VT_I4, v.lVal = value;
     return v;
 }
 
@@ -65,15 +62,6 @@ std::vector<HRESULT> SupportsErrorInfo(IUnknown* object, std::initializer_list<I
     return answers;
 }
 
-ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
-    auto raster = NewRaster();
-    EXPECT_EQ(raster->EmptyImage(width, height, 0), S_OK);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            raster->put_Pixels(x, y, static_cast<LONG>(argb[static_cast<size_t>(y * width + x)]));
-    return raster;
-}
-
 namespace {
 
 // width x height pixels, row by row, each what `at` gives for its position.
@@ -85,7 +73,21 @@ std::vector<std::uint32_t> Pixels(int width, int height, At at) {
     return pixels;
 }
 
+// Appends each value as `bytes` little-endian bytes.
+void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
+    for (std::uint32_t value : values)
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 }  // namespace
+
+ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->EmptyImage(width, height, 0), S_OK);
+    for (int i = 0; i < width * height; ++i)
+        raster->put_Pixels(i % width, i / width, static_cast<LONG>(argb[static_cast<size_t>(i)]));
+    return raster;
+}
 
 std::vector<std::uint32_t> PixelsOf(IRasterObject* raster) {
     const auto [width, height] = SizeOf(raster);
@@ -98,8 +100,7 @@ std::vector<std::uint32_t> PixelsOf(IRasterObject* raster) {
 
 std::pair<LONG, LONG> SizeOf(IRasterObject* raster) {
     LONG width = 0, height = 0;
-    raster->get_Width(&width);
-    raster->get_Height(&height);
+    raster->get_Width(&width), raster->get_Height(&height);
     return {width, height};
 }
 
@@ -113,10 +114,8 @@ Bitmap* BitmapOf(IUnknown* raster) {
 
 Settings SettingsOf(IRasterObject* raster) {
     Settings s{-1.0f, -1.0f, oftSWF, oftSWF};
-    raster->get_HorizontalResolution(&std::get<0>(s));
-    raster->get_VerticalResolution(&std::get<1>(s));
-    raster->get_OutputFileType(&std::get<2>(s));
-    raster->get_CurrentFileType(&std::get<3>(s));
+    raster->get_HorizontalResolution(&std::get<0>(s)), raster->get_VerticalResolution(&std::get<1>(s));
+    raster->get_OutputFileType(&std::get<2>(s)), raster->get_CurrentFileType(&std::get<3>(s));
     return s;
 }
 
@@ -157,32 +156,20 @@ HMODULE DllModule() {
     return module;
 }
 
-namespace {
-
-struct TempFolder {
-    std::filesystem::path path;
-    TempFolder() {
-        wchar_t base[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, base);
-        path = std::filesystem::path(base) / (L"rastelle-tests-" + std::to_wstring(GetCurrentProcessId()));
-        std::filesystem::create_directories(path);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
-// Appends each value as `bytes` little-endian bytes.
-void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
-    for (std::uint32_t value : values)
-        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-}  // namespace
-
 std::wstring TempDir() {
-    static TempFolder folder;
+    static const struct Folder {
+        std::filesystem::path path;
+        Folder() {
+            wchar_t base[MAX_PATH] = {};
+            GetTempPathW(MAX_PATH, base);
+            path = std::filesystem::path(base) / (L"rastelle-tests-" + std::to_wstring(GetCurrentProcessId()));
+            std::filesystem::create_directories(path);
+        }
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } folder;
     return folder.path.wstring();
 }
 
@@ -201,10 +188,9 @@ std::wstring WriteFile(const std::wstring& name, const std::vector<std::uint8_t>
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path) {
-    std::vector<std::uint8_t> bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::vector<std::uint8_t> bytes(GetFileSize(file, nullptr));
     DWORD read = 0;
     ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
     CloseHandle(file);
@@ -228,37 +214,32 @@ std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::
 
 std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
                                             const wchar_t* mimeType) {
-    UINT count = 0;
-    UINT size = 0;
+    UINT count = 0, size = 0;
     Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size);
     std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[size]);
     auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.get());
     Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs);
-    const CLSID* encoder = nullptr;
-    for (UINT i = 0; i < count; ++i)
-        if (wcscmp(codecs[i].MimeType, mimeType) == 0) encoder = &codecs[i].Clsid;
-    EXPECT_NE(encoder, nullptr) << Narrow(mimeType);
-    if (!encoder) return {};
-
+    const auto* codec = std::find_if(codecs, codecs + count, [&](auto& c) { return wcscmp(c.MimeType, mimeType) == 0; });
+    EXPECT_NE(codec, codecs + count) << Narrow(mimeType);
+    if (codec == codecs + count) return {};
     std::vector<std::uint32_t> pixels(argb);
     Gdiplus::GpBitmap* bitmap = nullptr;
     Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                                    reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
     ComPtr<IStream> stream;
     CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
-    EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream.get(), encoder, nullptr), Gdiplus::Ok);
+    EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream.get(), &codec->Clsid, nullptr), Gdiplus::Ok);
     Gdiplus::DllExports::GdipDisposeImage(bitmap);
     return BytesOf(stream.get());
 }
 
 std::vector<std::uint8_t> MakeIcon() {
     constexpr int kSide = 16;
-    const std::uint32_t imageSize = 40 + kSide * kSide * 4 + kSide * 4;
     std::vector<std::uint8_t> out;
     PutLe(out, 2, {0, 1, 1});  // an icon of one image
     PutLe(out, 1, {kSide, kSide, 0, 0});
     PutLe(out, 2, {1, 32});
-    PutLe(out, 4, {imageSize, 22, 40, kSide, kSide * 2});  // the height of colour and mask
+    PutLe(out, 4, {40 + kSide * kSide * 4 + kSide * 4, 22, 40, kSide, kSide * 2});  // the height of colour and mask
     PutLe(out, 2, {1, 32});
     PutLe(out, 4, {0, 0, 0, 0, 0, 0});
     for (int i = 0; i < kSide * kSide; ++i) PutLe(out, 4, {0xFF3366CC});
@@ -271,8 +252,7 @@ ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes) {
     CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
     ULONG written = 0;
     stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     return stream;
 }
 
@@ -280,25 +260,14 @@ std::vector<std::uint8_t> BytesOf(IStream* stream) {
     STATSTG stat{};
     stream->Stat(&stat, STATFLAG_NONAME);
     std::vector<std::uint8_t> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
     ULONG read = 0;
     stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
     bytes.resize(read);
     return bytes;
 }
 
-void StartGdiplus() {
-    static const bool started = [] {
-        ULONG_PTR token = 0;
-        const Gdiplus::GdiplusStartupInput input;
-        return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-    }();
-    (void)started;
-}
-
 std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes) {
-    StartGdiplus();
     std::pair<float, float> resolution{};
     Gdiplus::GpImage* image = nullptr;
     if (Gdiplus::DllExports::GdipLoadImageFromStream(StreamOver(bytes).get(), &image) != Gdiplus::Ok) return {};
@@ -332,9 +301,7 @@ bool Unlocked(Bitmap& bitmap) {
 }
 
 namespace {
-
 DWORD WINAPI RunBody(void* body) { return reinterpret_cast<DWORD (*)()>(body)(); }
-
 }  // namespace
 
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {
@@ -392,8 +359,7 @@ SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)
     SAFEARRAYBOUND bound{static_cast<ULONG>(count), 0};
     SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
     for (LONG i = 0; i < static_cast<LONG>(count); ++i) {
-        VARIANT value;
-        VariantInit(&value);
+        VARIANT value{};
         element(i, value);
         EXPECT_EQ(SafeArrayPutElement(array, &i, &value), S_OK);
         VariantClear(&value);

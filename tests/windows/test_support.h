@@ -22,15 +22,13 @@ namespace rastelle::test {
 
 using com::ComPtr;
 
-// The error object a failing call left on the thread.
+// The error object a failing call left on the thread, taken or cleared.
 struct ThreadError {
     bool present = false;
-    std::wstring description;
-    std::wstring source;
+    std::wstring description, source;
     GUID guid{};
 };
 ThreadError TakeThreadError();
-// Clears any error object left on the thread.
 void ClearThreadError();
 
 // Creates any class, or a RasterObject, through COM (the registered DLL).
@@ -49,10 +47,9 @@ ComPtr<IDispatch> AsDispatch(const ComPtr<Itf>& object) {
 }
 
 // A late-bound call by member name, as a script makes it: the arguments
-// first to last; argError gets Invoke's puArgErr.
+// first to last; argError gets Invoke's puArgErr. And a VT_I4 variant.
 HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD flags, std::vector<VARIANT> args = {},
                    VARIANT* result = nullptr, UINT* argError = nullptr);
-// A VARIANT of type VT_I4.
 VARIANT LongVariant(LONG value);
 
 // For each interface in turn: the object's QueryInterface result, and what
@@ -83,7 +80,6 @@ std::vector<std::uint32_t> ArrayValues(SAFEARRAY* array);
 // Full path of the DLL under test and its loaded module.
 std::wstring DllPath();
 HMODULE DllModule();
-
 // A fresh folder for a test's files, removed with its contents at exit.
 std::wstring TempDir();
 std::wstring TempPath(const std::wstring& name);
@@ -97,15 +93,13 @@ bool FileExists(const std::wstring& path);
 std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::uint32_t>& argb);
 std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
                                             const wchar_t* mimeType);
-// A 16x16 icon file with one 32-bit image.
-std::vector<std::uint8_t> MakeIcon();
-
-// An IStream over a copy of bytes, and the bytes of a stream.
+std::vector<std::uint8_t> MakeIcon();  // 16x16, one 32-bit image
+// An IStream over a copy of bytes, the bytes of a stream, and the resolution
+// GDI+ reads from encoded bytes.
 ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> BytesOf(IStream* stream);
-// The resolution GDI+ reads from encoded bytes.
 std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes);
-void StartGdiplus();
+inline void StartGdiplus() {}  // main() starts GDI+ for every test program
 
 inline com::UniqueBstr Bstr(const std::wstring& s) { return com::UniqueBstr(std::wstring_view(s)); }
 
@@ -116,16 +110,12 @@ void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& description
                  std::string_view progId = "Rastelle.RasterObject.1", REFIID iid = IID_IRasterObject);
 
 std::string Narrow(const std::wstring& s);
-
-// True when the tests run under Wine, whose GDI+ has measured gaps that the
-// platform probes must report.
+// True under Wine, whose GDI+ has measured gaps that the platform probes report.
 bool RunningUnderWine();
-
 // Writes through a null pointer: the machine fault guarded code must survive.
 void Fault();
 // True when nothing holds a lock on the bitmap (it can be locked for writing).
 bool Unlocked(Bitmap& bitmap);
-
 // Runs body on `count` threads at once and returns each thread's result.
 std::vector<DWORD> RunOnThreads(int count, DWORD (*body)());
 

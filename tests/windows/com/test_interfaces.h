@@ -1,12 +1,9 @@
-// Small interfaces and a class of the tests' own, for the object base and
-// the vtable-slot caller: ITestSetters at slots 3-5 and ITestMoreSetters,
-// derived from it, adding slot 6.
+// Small interfaces and a class of the tests' own for the vtable-slot caller:
+// ITestSetters at slots 3-5 and ITestMoreSetters, derived from it, adding
+// slot 6.
 #pragma once
 
 #include "com/com_object.h"
-#include "com/dispatch.h"
-
-#include <cstdint>
 
 MIDL_INTERFACE("5b0d7a43-61c2-4f0e-9d3a-2e8c4b7f1a01")
 ITestSetters : public IUnknown {
@@ -25,19 +22,14 @@ __CRT_UUID_DECL(ITestMoreSetters, 0x5b0d7a43, 0x61c2, 0x4f0e, 0x9d, 0x3a, 0x2e, 
 
 namespace rastelle::test {
 
-// Implements ITestMoreSetters (and what Extra lists) and records what its
-// setters received; each answers with its slot, so a caller sees which
-// method it reached.
-template <class... Extra>
-class TestSetters : public com::ComObject<TestSetters<Extra...>, ITestMoreSetters, Extra...> {
+// Records what its setters received; each answers with its slot, so a
+// caller sees which method it reached.
+class TestSetters : public com::ComObject<TestSetters, ITestMoreSetters> {
 public:
     STDMETHODIMP put_Long(LONG value) override { return longValue = value, calls++, 3; }
     STDMETHODIMP put_Float(FLOAT value) override { return floatValue = value, calls++, 4; }
-    STDMETHODIMP put_Pair(LONG first, FLOAT second) override {
-        return longValue = first, floatValue = second, calls++, 5;
-    }
+    STDMETHODIMP put_Pair(LONG first, FLOAT second) override { return longValue = first, floatValue = second, calls++, 5; }
     STDMETHODIMP put_Other(LONG value) override { return otherValue = value, calls++, 6; }
-
     LONG longValue = 0, otherValue = 0;
     FLOAT floatValue = 0.0f;
     int calls = 0;
