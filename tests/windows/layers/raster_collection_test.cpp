@@ -229,14 +229,27 @@ TEST(RasterLayers, EnumeratorCursorsClonesAndLifetime) {
     EXPECT_EQ(Next(byMethod.get(), 4), (Fetched{S_FALSE, {L"A", L"B", L"C"}}));
 }
 
-// An item's raster object is never Nothing (the script suite checks that
-// the item works on the object it was given).
-TEST(RasterLayers, ItemRefusesNothingForItsRasterObject) {
-    auto item = AddItem(NewCollection().get());
-    auto raster = RasterOf(item.get());
+// An item forwards every call to its raster object (the method list makes
+// the forwarding), which other items may share and which is never Nothing.
+TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
+    auto collection = NewCollection();
+    auto item = AddItem(collection.get());
+    ASSERT_EQ(item->EmptyImage(3, 1, 0x7F00FF00), S_OK);
+    ASSERT_EQ(item->put_Pixels(2, 0, 0x12345678), S_OK);
+    EXPECT_EQ(PixelsOf(RasterOf(item.get()).get()), (Pixels{0x7F00FF00, 0x7F00FF00, 0x12345678}));
+    LONG pixel = 0;
+    ExpectError(item->get_Pixels(3, 0, &pixel), E_FAIL,
+                L"Cannot get pixel at this coordinates. It possible they are out of bounds!");
+
+    auto shared = RasterWith(1, 1, {0xFF0000FF});
+    auto other = AddItem(collection.get());
+    ASSERT_EQ(item->put_RasterObject(shared.get()), S_OK);
+    ASSERT_EQ(other->put_RasterObject(shared.get()), S_OK);
+    ASSERT_EQ(other->put_Pixels(0, 0, 0x01020304), S_OK);
+    EXPECT_EQ(PixelsOf(item.get()), Pixels{0x01020304});
     ExpectError(item->put_RasterObject(nullptr), E_POINTER, L"The raster object of an item cannot be Nothing.",
                 "Rastelle.RasterItem.1", IID_IRasterItem);
-    EXPECT_EQ(RasterOf(item.get()).get(), raster.get());
+    EXPECT_EQ(RasterOf(item.get()).get(), shared.get());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "image/bitmap.h"
 #include "platform/gdiplus_errors.h"
 #include "raster/raster_object.h"
+#include "raster/raster_object_methods.h"
 
 #include <bit>
 
@@ -142,6 +143,34 @@ TEST(RasterObjectClone, CopiesPixelsResolutionsAndOutputTypeButNotTheFileType) {
     EXPECT_EQ(SettingsOf(clone.get()), Settings(150.0f, 75.0f, oftTIFF, oftUnknown));
     clone->put_Pixels(0, 0, 0x12345678);
     EXPECT_EQ(PixelsOf(raster.get()), OpaqueGradient(3, 3)) << "the copy is independent";
+}
+
+// The method list that makes the layer item's forwarding follows the type
+// library's virtual table row by row (a row out of place would forward a
+// call to another method).
+TEST(RasterObjectMethodList, FollowsTheVirtualTableOfTheTypeLibrary) {
+#define RASTELLE_LISTED_NAME(name, params, args) L"" #name,
+    const std::vector<std::wstring> listed = {RASTELLE_RASTER_OBJECT_METHODS(RASTELLE_LISTED_NAME)};
+#undef RASTELLE_LISTED_NAME
+    ComPtr<ITypeInfo> dispatchInfo, info;
+    ASSERT_EQ(NewRaster()->GetTypeInfo(0, LOCALE_USER_DEFAULT, dispatchInfo.put()), S_OK);
+    HREFTYPE interfacePart = 0;
+    ASSERT_EQ(dispatchInfo->GetRefTypeOfImplType(-1, &interfacePart), S_OK) << "IRasterObject is dual";
+    ASSERT_EQ(dispatchInfo->GetRefTypeInfo(interfacePart, info.put()), S_OK);
+    std::vector<std::wstring> spelled;  // get_/put_ for properties, in slot order from slot 7
+    for (UINT i = 0;; ++i) {
+        FUNCDESC* function = nullptr;
+        if (info->GetFuncDesc(i, &function) != S_OK) break;
+        com::UniqueBstr name;
+        info->GetDocumentation(function->memid, name.put(), nullptr, nullptr, nullptr);
+        EXPECT_EQ(static_cast<std::size_t>(function->oVft) / sizeof(void*), 7 + i);
+        spelled.push_back(std::wstring(function->invkind == INVOKE_PROPERTYGET   ? L"get_"
+                                       : function->invkind == INVOKE_PROPERTYPUT ? L"put_"
+                                                                                 : L"") +
+                          std::wstring(name.view()));
+        info->ReleaseFuncDesc(function);
+    }
+    EXPECT_EQ(spelled, listed);
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // Loads under hostile conditions: failure texts that name the real cause,
-// and the largest image this process can hold.
+// TIFFs the platform's decoder misreads, and the largest image this process
+// can hold.
 #include "test_support.h"
 
+#include "codecs/tiff_reader.h"
+
 #include <cstdio>
+#include <cstring>
 
 namespace rastelle::test {
 namespace {
@@ -46,6 +50,54 @@ TEST(FailureTexts, DamagedFilesReportNoCodeLeftByEarlierCalls) {
 // A measurement, not a check (run with --gtest_also_run_disabled_tests):
 // the largest square image EmptyImage accepts in this process, found by
 // bisection on the side.
+// A fixture file embedded in the program.
+std::vector<std::uint8_t> Fixture(const std::wstring& name) {
+    HRSRC found = FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
+    if (!found) return {};
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, found)));
+    return std::vector<std::uint8_t>(data, data + SizeofResource(nullptr, found));
+}
+
+TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
+    // 16-bit samples (big-endian files) and old-style JPEG and JPEG-tiled
+    // TIFFs, from files and from streams, against the build machine's decoding
+    // (<name>.argb: width, height, then every 5th pixel of every 5th row):
+    // within one level (16-bit to 8-bit rounding and JPEG's inverse DCT may
+    // differ by that).
+    for (const std::wstring name : {L"rgb-3c-16b.tiff", L"minisblack-1c-16b.tiff",
+                                    L"ojpeg_zackthecat_subsamp22_single_strip.tiff", L"quad-tile.jpg.tiff"}) {
+        SCOPED_TRACE(Narrow(name));
+        const std::vector<std::uint8_t> bytes = Fixture(name), samples = Fixture(name + L".argb");
+        ASSERT_FALSE(bytes.empty() || samples.size() < 8);
+        std::vector<std::uint32_t> expected(samples.size() / 4);
+        std::memcpy(expected.data(), samples.data(), samples.size());
+        const int width = static_cast<int>(expected[0]), height = static_cast<int>(expected[1]);
+        auto fromFile = NewRaster();
+        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
+        ASSERT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
+                  std::make_tuple(std::pair<LONG, LONG>{width, height}, oftTIFF));
+        const std::vector<std::uint32_t> pixels = PixelsOf(fromFile.get());
+        int largest = 0;
+        size_t i = 2;
+        for (int y = 0; y < height; y += 5)
+            for (int x = 0; x < width; x += 5, ++i)
+                for (int shift = 0; shift < 32; shift += 8)
+                    largest = std::max(largest, std::abs(static_cast<int>(pixels[size_t(y) * width + x] >> shift & 0xFF) -
+                                                         static_cast<int>(expected.at(i) >> shift & 0xFF)));
+        EXPECT_LE(largest, 1);
+        auto fromStream = NewRaster();
+        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
+        EXPECT_EQ(PixelsOf(fromStream.get()), pixels);
+    }
+    // The probe: Wine reads big-endian 16-bit samples as their low bytes, its
+    // little-endian ones right (on Windows both are right).
+    const codecs::TiffDecoderCapabilities platform = codecs::PlatformTiffDecoder();
+    EXPECT_TRUE(platform.sixteenBitLittleEndian);
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+        EXPECT_FALSE(platform.sixteenBitBigEndian);
+    }
+}
+
 TEST(ResourceLimits, DISABLED_LargestSquareImage) {
     auto raster = NewRaster();
     LONG accepted = 1, refused = 46341;  // 46341^2 * 4 bytes is over the limit
