@@ -29,6 +29,10 @@ TEST(ErrorTexts, StatusTextsAndBothFailureMessageForms) {
 TEST(ErrorObjects, RaiseComErrorNamesTheProgIdAndNeverAnswersSuccess) {
     ExpectError(RaiseComError(CLSID_RasterObject, L"Something failed", IID_IRasterObject, S_OK), DISP_E_EXCEPTION,
                 L"Something failed");
+    // The 8-bit form, and a class without a ProgID: no source.
+    const CLSID unregistered = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    ExpectError(RaiseComErrorA(unregistered, "Eight-bit text", IID_NULL, kErrInvalidCall), kErrInvalidCall,
+                L"Eight-bit text", "", IID_NULL);
 }
 
 }  // namespace
