@@ -162,12 +162,18 @@ TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessage) {
     ASSERT_TRUE(CreateDirectoryW(TempPath(L"a-folder.png").c_str(), nullptr));
     const std::wstring locked = WriteFile(L"locked.png", {1});
     HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    // Through the platform's encoder and through the system's own (the
-    // reliability tests check a missing folder with every encoder).
+    // Through the platform's encoder and through the system's own.
     ExpectError(Save(raster.get(), L"a-folder.png"), com::kErrSaveFile, SaveFailure(Gdiplus::GenericError, ERROR_ACCESS_DENIED));
     ExpectError(Save(raster.get(), L"locked.png", Jpeg(50).get()), com::kErrSaveFile,
                 SaveFailure(Gdiplus::GenericError, ERROR_SHARING_VIOLATION));
     CloseHandle(holder);
+
+    // A missing folder, whatever writes the file: BMP at 24 bits (saved from
+    // a 24-bit copy) and 32, GIF, and TIFF (the system's own LZW writer).
+    for (const ComPtr<IDispatch>& encoder : {Bmp(cd24bpp), Bmp(cd32bpp), AsDispatch(NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo)),
+                                             Tiff(tctLZW, cd32bpp)})
+        ExpectError(Save(raster.get(), L"no such folder\\out", encoder.get()), com::kErrSaveFile,
+                    SaveFailure(Gdiplus::Ok, ERROR_PATH_NOT_FOUND));
 
     ExpectError(Save(NewRaster().get(), L"locked.png"), com::kErrSaveFile,
                 L"Cannot save image to file, because there is no any data. Create new image or load it first.");
