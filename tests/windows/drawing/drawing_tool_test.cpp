@@ -116,6 +116,17 @@ TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
 
 // The messages of malformed point lists the script suite does not reach:
 // a number for the array, and a string among the numbers for a polygon.
+TEST(DrawingTool, EmptyRectanglesAndRadiiAreRefusedWithoutTextAndRecordNothing) {
+    auto tool = NewTool();
+    ClearThreadError();
+    EXPECT_EQ((std::vector<HRESULT>{tool->SetRectangle(0, 0, 0, 10), tool->SetEllipseViaRect(0, 0, 10, -1),
+                                    tool->SetEllipseViaRadius(5, 5, 0, 3), tool->SetArcViaRectAndAngles(0, 0, 0, 5, 0, 90),
+                                    tool->SetPieViaRectAndVectors(0, 0, 5, 0, 1, 1, 2, 2)}),
+              std::vector<HRESULT>(5, E_INVALIDARG));
+    EXPECT_FALSE(TakeThreadError().present);
+    EXPECT_EQ(Applied(tool.get(), 12, 12).colours(), Px{kWhite});
+}
+
 TEST(DrawingTool, PolygonPointFailuresHaveTheirMessages) {
     auto tool = NewTool();
     VARIANT number;

@@ -140,6 +140,8 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
 
     auto collection = CollectionOf({{2, 2, Pixels(4, 0xFF000000)}, {1, 1, {0xFFFFFFFF}}});
     auto layer = ItemAt(collection.get(), Var(1L));
+    layer->put_Mode(static_cast<CombineModes>(7));
+    ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL, L"Rastelle does not support such a mode!");
 
     // A lock the layer cannot get fails with the mode's prefix.
     const wchar_t* const prefixes[] = {L"Cannot combine (alpha blend): ", L"Cannot combine (XOR blend): ",
