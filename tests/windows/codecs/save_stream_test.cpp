@@ -97,6 +97,8 @@ TEST(SaveStream, AnIStreamAndAnAspResponseReceiveTheSameValidImage) {
 
 TEST(SaveStream, FailuresOfTheStreamSave) {
     auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
+    ExpectError(raster->SaveStream(NewRaster().get(), nullptr), E_NOINTERFACE,
+                L"Cannot query neigther IStream nor IResponse interface.");
     ExpectError(NewRaster()->SaveStream(nullptr, nullptr), com::kErrSaveStream,
                 L"Cannot save image to the stream, because there is no any data. Create new image or load it first.");
     ClearThreadError();
