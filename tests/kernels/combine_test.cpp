@@ -19,15 +19,9 @@ constexpr CombineMode kModes[] = {CombineMode::AlphaBlend, CombineMode::Xor, Com
 TEST(CombineClipLayer, CutsTheLayerAtEveryEdge) {
     // Layer and background sizes, offset; source x, y, background x, y, width, height.
     const std::array<int, 12> cases[] = {
-        {10, 8, 20, 20, 0, 0, 0, 0, 0, 0, 10, 8},
-        {10, 8, 20, 20, 15, 3, 0, 0, 15, 3, 5, 8},         // past the right edge
-        {10, 8, 20, 20, -5, -7, 5, 7, 0, 0, 5, 1},         // five left columns cut
-        {10, 8, 20, 20, -10, 0, 10, 0, 0, 0, 0, 8},        // just left of the background
         {10, 8, 20, 20, -50, 0, 10, 0, 0, 0, 0, 8},        // far left: the start stops at the layer's end
-        {10, 8, 20, 20, 20, 0, 0, 0, 20, 0, 0, 8},         // just right of it
         {10, 8, 20, 20, 90, 95, 0, 0, 20, 20, 0, 0},       // far right and below
-        {50, 40, 20, 10, -3, -4, 3, 4, 0, 0, 20, 10},      // larger than the background
-        {50, 40, 20, 10, 2, -35, 0, 35, 2, 0, 18, 5},
+        {50, 40, 20, 10, 2, -35, 0, 35, 2, 0, 18, 5},      // larger than the background
         {10, 8, 20, 20, INT_MIN, INT_MAX, 10, 0, 0, 20, 0, 0},
     };
     for (const auto& c : cases) {
@@ -66,43 +60,17 @@ TEST(CombineArithmetic, GeneratorFollowsTheRuntimeSequence) {
     for (int n : expected) EXPECT_EQ(reference::RandomNumber(state = reference::NextRandomState(state)), n);
 }
 
-using CombineAtLevel = EverySimdLevel;
-RASTELLE_FOR_EVERY_SIMD_LEVEL(CombineAtLevel);
-
-TEST_P(CombineAtLevel, KnownPixels) {
-    // Xor: alpha 255 ^ 255 = 0. Alpha blend: trunc(128 * 255 * (s - d) /
-    // 65025) is 128 for 255, -64 for -128, 0 for 1. Dissolve: the first draw
-    // (94) is below 32767 * 255 / 255, so the pixel takes the mix. Opacity is
-    // clamped to 0..255; an unknown mode changes nothing.
-    const std::tuple<CombineMode, std::uint32_t, std::uint32_t, int, std::uint32_t> cases[] = {
-        {CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, 255, 0xFFFEFEFEu},
-        {CombineMode::And, 0xFF000000u, 0xFFFFFFFFu, 255, 0xFF010101u},
-        {CombineMode::Xor, 0xFF0000FFu, 0xFF00FF00u, 255, 0x0100FFFEu},
-        {CombineMode::AlphaBlend, 0xFFFF0001u, 0xFF008000u, 128, 0xFF804000u},
-        {CombineMode::AlphaBlend, 0x80FF0000u, 0x00000000u, 255, 0x40800000u},
-        {CombineMode::AlphaBlend, 0x00FFFFFFu, 0x12345678u, 255, 0x12345678u},
-        {CombineMode::Dissolve, 0x80FF0000u, 0xFF0000FFu, 255, 0xBF80007Fu},
-        {CombineMode::Dissolve, 0x80FF0000u, 0xFF0000FFu, 0, 0xFF0000FFu},
-        {CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, 300, 0xFFFEFEFEu},
-        {CombineMode::Or, 0xFFFFFFFFu, 0xFF000000u, -4, 0xFF000000u},
-        {static_cast<CombineMode>(7), 0xFFFFFFFFu, 0xFF000000u, 255, 0xFF000000u}};
-    for (auto [mode, s, d, opacity, expected] : cases) {
-        PaddedImage background = Filled(1, 1, d);
-        CombineLayer(mode, Filled(1, 1, s).view(), background.view(), opacity);
+TEST(CombineLayer, OpacityIsClampedAndAnUnknownModeChangesNothing) {
+    for (auto [mode, opacity, expected] : {std::tuple{CombineMode::Or, 300, 0xFFFEFEFEu}, {CombineMode::Or, -4, 0xFF000000u},
+                                           {static_cast<CombineMode>(7), 255, 0xFF000000u}}) {
+        PaddedImage background = Filled(1, 1, 0xFF000000u);
+        CombineLayer(mode, Filled(1, 1, 0xFFFFFFFFu).view(), background.view(), opacity);
         EXPECT_EQ(background.at(0, 0), expected) << "mode " << static_cast<int>(mode) << " opacity " << opacity;
     }
 }
 
-TEST_P(CombineAtLevel, DissolveRepeatsItsPattern) {
-    std::mt19937 random(3);
-    PaddedImage layer(37, 11), first(37, 11);
-    FillRandom(layer, random);
-    FillRandom(first, random);
-    PaddedImage second = CopyOf(first, 0);
-    const PaddedImage original = CopyOf(first, 0);
-    for (PaddedImage* image : {&first, &second}) CombineLayer(CombineMode::Dissolve, layer.view(), image->view(), 128);
-    EXPECT_EQ(std::make_pair(FirstDifference(first, second), FirstDifference(original, first).empty()), std::make_pair(std::string(), false));
-}
+using CombineAtLevel = EverySimdLevel;
+RASTELLE_FOR_EVERY_SIMD_LEVEL(CombineAtLevel);
 
 // Every weight o * a with every difference |s - d|, both ways: the blue byte
 // rises from 0 by x, the green falls from 255 by x, the alpha rises by a.
@@ -125,8 +93,8 @@ TEST_P(CombineAtLevel, EveryWeightAndDifferenceMatchesReference) {
 TEST_P(CombineAtLevel, RandomImagesMatchReference) {
     std::mt19937 random(7);
     std::vector<std::array<int, 3>> sizes;  // width, height, padding
-    for (int w = 1; w <= 70; ++w) sizes.push_back({w, 1 + w % 5, w % 3});
-    sizes.insert(sizes.end(), {{1021, 13, 5}, {640, 48, 0}});
+    for (int w = 1; w <= 17; ++w) sizes.push_back({w, 1 + w % 5, w % 3});
+    sizes.insert(sizes.end(), {{33, 4, 1}, {70, 2, 2}, {1021, 13, 5}});
     for (auto [w, h, pad] : sizes)
         for (CombineMode mode : kModes)
             for (int o : {0, 1, 128, 254, 255, static_cast<int>(random() % 256)}) {

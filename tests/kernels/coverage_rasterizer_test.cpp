@@ -83,31 +83,6 @@ void ExpectExactAreas(const Polygon& polygon, FillRule rule, int width, int heig
                 << "pixel " << x << "," << y;
 }
 
-// 16 x 16 samples per pixel under the fill rule: for self-intersecting shapes.
-std::vector<int> Supersample(const std::vector<Polygon>& polygons, FillRule rule, int width, int height) {
-    std::vector<int> coverage(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            int inside = 0;
-            for (int sy = 0; sy < 16; ++sy)
-                for (int sx = 0; sx < 16; ++sx) {
-                    const double X = x + (sx + 0.5) / 16, Y = y + (sy + 0.5) / 16;
-                    int winding = 0;
-                    for (const Polygon& p : polygons)
-                        for (size_t i = 0; i < p.size(); ++i) {
-                            const PointF a = p[i], b = p[(i + 1) % p.size()];
-                            if ((a.y <= Y) != (b.y <= Y)) {
-                                const double cx = a.x + (Y - a.y) * (b.x - a.x) / (b.y - a.y);
-                                if (cx > X) winding += a.y < b.y ? 1 : -1;
-                            }
-                        }
-                    inside += rule == FillRule::NonZero ? winding != 0 : (winding & 1);
-                }
-            coverage[static_cast<size_t>(y * width + x)] = (inside * 255 + 128) / 256;
-        }
-    return coverage;
-}
-
 PointF At(double x, double y) { return {static_cast<float>(x), static_cast<float>(y)}; }
 
 Polygon Rectangle(float x0, float y0, float x1, float y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
@@ -128,22 +103,13 @@ Polygon Line(double ax, double ay, double bx, double by, double width) {
     return {At(ax + nx, ay + ny), At(bx + nx, by + ny), At(bx - nx, by - ny), At(ax - nx, ay - ny)};
 }
 
-TEST(CoverageRasterizer, AreasAreExact) {
-    // An axis-aligned rectangle with fractional edges.
-    ExpectExactAreas(Rectangle(2.25f, 1.5f, 7.75f, 4.125f), FillRule::NonZero, 10, 6);
-
-    // A diagonal line integrates to length x width; so does one drawn
-    // backwards, and one nearly horizontal.
-    for (auto [ax, ay, bx, by, w] : {std::tuple{10.3, 12.7, 180.6, 141.2, 3.0}, std::tuple{180.6, 141.2, 10.3, 12.7, 2.0},
-                                     std::tuple{5.0, 40.0, 190.0, 43.5, 1.0}}) {
-        const double area = Total(Rasterise({Line(ax, ay, bx, by, w)}, FillRule::NonZero, 200, 150));
-        EXPECT_NEAR(area, std::hypot(bx - ax, by - ay) * w, 0.002 * area);
-    }
-
-    // A circle (a 4096-gon: its area differs from pi r^2 by 4e-7).
-    const double r = 61.3;
-    const double circle = Total(Rasterise({Ellipse(70.4, 68.9, r, r, 4096)}, FillRule::EvenOdd, 140, 140));
-    EXPECT_NEAR(circle, std::numbers::pi * r * r, 0.0005 * circle);
+TEST(CoverageRasterizer, LongEdgesAddUpExactly) {
+    // A diagonal line drawn backwards integrates to length x width, a circle
+    // (a 4096-gon, within 4e-7 of pi r^2) to its area.
+    const double area = Total(Rasterise({Line(180.6, 141.2, 10.3, 12.7, 2.0)}, FillRule::NonZero, 200, 150));
+    EXPECT_NEAR(area, std::hypot(170.3, 128.5) * 2, 0.002 * area);
+    const double circle = Total(Rasterise({Ellipse(70.4, 68.9, 61.3, 61.3, 4096)}, FillRule::EvenOdd, 140, 140));
+    EXPECT_NEAR(circle, std::numbers::pi * 61.3 * 61.3, 0.0005 * circle);
 }
 
 TEST(CoverageRasterizer, MatchesExactAreaOnRandomPolygons) {
@@ -164,10 +130,7 @@ TEST(CoverageRasterizer, MatchesExactAreaOnRandomPolygons) {
             const double radius = 1 + unit(random) * 25;
             polygon.push_back(At(cx + radius * std::cos(a), cy + radius * std::sin(a)));
         }
-        for (FillRule rule : {FillRule::NonZero, FillRule::EvenOdd}) {
-            SCOPED_TRACE(round);
-            ExpectExactAreas(polygon, rule, width, height);
-        }
+        for (FillRule rule : {FillRule::NonZero, FillRule::EvenOdd}) ExpectExactAreas(polygon, rule, width, height);
     }
 }
 
@@ -184,17 +147,6 @@ TEST(CoverageRasterizer, FillRulesOnCrossingAndNestedOutlines) {
     EXPECT_EQ((std::vector<int>{nonZero[5050], evenOdd[5050], nonZero[1250], evenOdd[1250]}),
               (std::vector<int>{255, 0, 255, 255}));
 
-    // Both rules against point sampling over the whole star: only pixels
-    // that edges cross can differ, and then by less than a pixel's worth.
-    for (FillRule rule : {FillRule::NonZero, FillRule::EvenOdd}) {
-        const auto exact = rule == FillRule::NonZero ? nonZero : evenOdd;
-        const auto sampled = Supersample({star}, rule, 100, 100);
-        double difference = 0;
-        for (size_t i = 0; i < exact.size(); ++i) difference += std::abs(exact[i] - sampled[i]);
-        EXPECT_LT(difference / exact.size(), 0.5);
-        EXPECT_NEAR(Total(exact), Total(sampled), 0.002 * Total(exact));
-    }
-
     // Nested rectangles: the inner one fills under non-zero when it runs the
     // same way, and is a hole under even-odd, or under both when reversed.
     const Polygon outer = Rectangle(2, 2, 38, 38);
@@ -204,14 +156,11 @@ TEST(CoverageRasterizer, FillRulesOnCrossingAndNestedOutlines) {
                                 Rasterise({outer, inner}, FillRule::EvenOdd, 40, 40)[820],
                                 Rasterise({outer, reversed}, FillRule::NonZero, 40, 40)[820]}),
               (std::vector<int>{255, 0, 0}));  // the centre
-    const auto ring = Rasterise({outer, inner}, FillRule::EvenOdd, 40, 40);
-    EXPECT_EQ(ring[10 * 40 + 20], 128);  // the hole's half-covered edge
-    EXPECT_NEAR(Total(ring), 36.0 * 36 - 19.0 * 19, 80 * 0.5 / 255);  // half-pixels round up
 }
 
 TEST(CoverageRasterizer, ClipsAtAndBeyondTheImageEdges) {
-    // Wholly covering, from far outside: every pixel full.
-    // Exactly on the edges, and wholly outside on each side.
+    // Wholly covering, from exactly on the edges to far outside; wholly
+    // outside on each side.
     const std::vector<int> full(63, 255), none(63, 0);
     for (float far : {0.0f, 1.0f, 1e4f, 3e38f})
         EXPECT_EQ(Rasterise({Rectangle(-far, -far, 9 + far, 7 + far)}, FillRule::NonZero, 9, 7), full) << far;
@@ -222,37 +171,19 @@ TEST(CoverageRasterizer, ClipsAtAndBeyondTheImageEdges) {
     // part of the area, including where an edge runs left of the image.
     const Polygon triangle{{-6.3f, -2.1f}, {14.7f, 3.9f}, {1.2f, 12.8f}};
     ExpectExactAreas(triangle, FillRule::NonZero, 9, 7);
-
-    // Painting touches no pixel outside the image.
-    PaddedImage image(9, 7, 3);
-    image.fill(0xFF102030);
-    CoverageRasterizer shape = Shape({triangle}, 9, 7);
-    PaintCoverage(shape, FillRule::NonZero, image.view(), 0, 0, 0xFFFFFFFFu);
-    EXPECT_TRUE(image.guardsIntact());
 }
 
-TEST(CoverageRasterizer, DegenerateInputDrawsNothingOrIsSkipped) {
+TEST(CoverageRasterizer, DegeneratePolygonsAreSkippedAndHugeOnesClipped) {
+    // Too few vertices, no area, a NaN or an infinity: the polygon is skipped
+    // whole, and the others are drawn as they are.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const std::vector<std::vector<Polygon>> nothing{
-        {{}},
-        {{{3, 3}}},
-        {{{1, 1}, {8, 6}}},                               // two vertices: no area
-        {{{1, 1}, {8, 1}, {4, 1}}},                       // flat
-        {Rectangle(1, 1, 6, nan)},                        // not a number: skipped whole
-        {{{1, 1}, {inf, 2}, {3, 6}}},                     // infinite: skipped whole
-        {{{-inf, -inf}, {inf, -inf}, {inf, inf}, {-inf, inf}}}};
-    for (const auto& polygons : nothing) EXPECT_EQ(Rasterise(polygons, FillRule::NonZero, 10, 8), std::vector<int>(80, 0));
-
-    // A skipped polygon does not disturb the others.
-    const auto mixed = Rasterise({Rectangle(1, 1, 6, nan), Rectangle(2, 2, 4, 4)}, FillRule::NonZero, 10, 8);
+    const auto mixed = Rasterise({{{3, 3}}, {{1, 1}, {8, 1}, {4, 1}}, Rectangle(1, 1, 6, nan), {{1, 1}, {inf, 2}, {3, 6}},
+                                  Rectangle(2, 2, 4, 4)}, FillRule::NonZero, 10, 8);
     EXPECT_NEAR(Total(mixed), 4.0, 1e-9);
-
-    // Huge finite coordinates: a thin sliver through the image is clipped
-    // without overflow and keeps its area.
+    // A thin sliver of huge finite coordinates is clipped without overflow.
     const Polygon sliver{{-3e37f, 3.5f}, {3e37f, 3.5f}, {3e37f, 4.25f}, {-3e37f, 4.25f}};
     EXPECT_NEAR(Total(Rasterise({sliver}, FillRule::NonZero, 10, 8)), 10 * 0.75, 0.05);
-
-    // No image: nothing reported, nothing touched.
+    // No image: nothing reported.
     CoverageRasterizer empty = Shape({Rectangle(0, 0, 3, 3)}, 0, 5);
     int calls = 0;
     auto count = [&](int, int, int, const std::uint8_t*) { ++calls; };

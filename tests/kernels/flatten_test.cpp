@@ -32,20 +32,6 @@ std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, i
     return pixels;
 }
 
-TEST(FlattenAgainstBackground, TheColourAfterTheFirstTransparentPixelOrYellowIsTheBackground) {
-    // Red at alpha 128 over the white that follows the first transparent pixel.
-    std::vector<std::uint32_t> image = {0x00000000, 0xFFFFFFFF, 0x80FF0000, 0xFF102030, 0x00ABCDEF,
-                                        0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
-    // Transparent pixels take the background and keep alpha 0; opaque ones stay.
-    FlattenAgainstBackground(PackedView(image.data(), 3, 3));
-    EXPECT_EQ(std::make_tuple(image[2], image[3], image[4]), std::make_tuple(0x80FF7F7Fu, 0xFF102030u, 0x00FFFFFFu));
-
-    // Black at alpha 128 over yellow; alpha 3 is not nearly transparent.
-    std::vector<std::uint32_t> noTransparency = {0x80000000, 0x03FFFFFF, 0xFF00FF00, 0xFF00FF00};
-    FlattenAgainstBackground(PackedView(noTransparency.data(), 2, 2));
-    EXPECT_EQ(std::make_pair(noTransparency[0], noTransparency[1]), std::make_pair(0x807F7F00u, 0x03FFFF03u));
-}
-
 TEST(FlattenAgainstBackground, OnlyTheFirstHeightMinusOneTimesWidthMinusOnePixelsAreSearched) {
     // 3 x 3: indexes 0 to 3. A transparent pixel at 2 is followed by cyan;
     // one at 3 (the last of the run: its follower lies outside) or at 5
