@@ -12,9 +12,7 @@
 #include "kernels/coverage_rasterizer.h"
 
 namespace k = rastelle::kernels;
-using rastelle::fuzz::FuzzInput;
-using rastelle::fuzz::GuardedImage;
-using rastelle::fuzz::Require;
+using namespace rastelle::fuzz;
 
 namespace {
 
@@ -32,8 +30,7 @@ float Coordinate(FuzzInput& data, int extent) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     FuzzInput data(bytes, size);
     const int selector = data.Byte();
-    const int width = data.Range(0, 64);
-    const int height = data.Range(0, 64);
+    const int width = data.Range(0, 64), height = data.Range(0, 64);
     const auto rule = data.Bool() ? k::FillRule::EvenOdd : k::FillRule::NonZero;
     try {
         k::CoverageRasterizer shape;

@@ -15,9 +15,7 @@
 #include "swf/swf_movie.h"
 
 namespace s = rastelle::swf;
-using rastelle::fuzz::FuzzInput;
-using rastelle::fuzz::GuardedImage;
-using rastelle::fuzz::Require;
+using namespace rastelle::fuzz;
 
 namespace {
 
@@ -41,13 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         if (selector & 1) {
             payload.resize(data.Range(0, 256));
             for (auto& b : payload) b = data.Byte();
-            width = data.Range(0, 64);
-            height = data.Range(0, 64);
+            width = data.Range(0, 64), height = data.Range(0, 64);
             bitmap = std::make_unique<s::JpegBitmapTag>(payload.data(), static_cast<std::uint32_t>(payload.size()));
         } else {
             GuardedImage image = GuardedImage::From(data, 64, 64);
-            width = image.width();
-            height = image.height();
+            width = image.width, height = image.height;
             payload.resize(static_cast<std::size_t>(width) * height * 4);
             s::ToSwfArgb(image.cview(), payload.data());
             image.CheckGuards();

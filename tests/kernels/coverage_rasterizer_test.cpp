@@ -103,15 +103,6 @@ Polygon Line(double ax, double ay, double bx, double by, double width) {
     return {At(ax + nx, ay + ny), At(bx + nx, by + ny), At(bx - nx, by - ny), At(ax - nx, ay - ny)};
 }
 
-TEST(CoverageRasterizer, LongEdgesAddUpExactly) {
-    // A diagonal line drawn backwards integrates to length x width, a circle
-    // (a 4096-gon, within 4e-7 of pi r^2) to its area.
-    const double area = Total(Rasterise({Line(180.6, 141.2, 10.3, 12.7, 2.0)}, FillRule::NonZero, 200, 150));
-    EXPECT_NEAR(area, std::hypot(170.3, 128.5) * 2, 0.002 * area);
-    const double circle = Total(Rasterise({Ellipse(70.4, 68.9, 61.3, 61.3, 4096)}, FillRule::EvenOdd, 140, 140));
-    EXPECT_NEAR(circle, std::numbers::pi * 61.3 * 61.3, 0.0005 * circle);
-}
-
 TEST(CoverageRasterizer, MatchesExactAreaOnRandomPolygons) {
     // Star-shaped (so simple) polygons with random vertices, partly outside
     // the image, against the area of each pixel clipped from the polygon.
@@ -134,19 +125,7 @@ TEST(CoverageRasterizer, MatchesExactAreaOnRandomPolygons) {
     }
 }
 
-TEST(CoverageRasterizer, FillRulesOnCrossingAndNestedOutlines) {
-    // A pentagram: its inner pentagon has winding 2.
-    Polygon star;
-    for (int i = 0; i < 5; ++i) {
-        const double t = -std::numbers::pi / 2 + i * 4 * std::numbers::pi / 5;
-        star.push_back(At(50 + 45 * std::cos(t), 50 + 45 * std::sin(t)));
-    }
-    const auto nonZero = Rasterise({star}, FillRule::NonZero, 100, 100);
-    const auto evenOdd = Rasterise({star}, FillRule::EvenOdd, 100, 100);
-    // The centre, and a pixel in the top point (winding 1).
-    EXPECT_EQ((std::vector<int>{nonZero[5050], evenOdd[5050], nonZero[1250], evenOdd[1250]}),
-              (std::vector<int>{255, 0, 255, 255}));
-
+TEST(CoverageRasterizer, FillRulesOnNestedOutlines) {
     // Nested rectangles: the inner one fills under non-zero when it runs the
     // same way, and is a hole under even-odd, or under both when reversed.
     const Polygon outer = Rectangle(2, 2, 38, 38);
@@ -191,13 +170,7 @@ TEST(CoverageRasterizer, DegeneratePolygonsAreSkippedAndHugeOnesClipped) {
     EXPECT_EQ(std::make_pair(empty.Bounds().empty(), calls), std::make_pair(true, 0));
 }
 
-TEST(CoverageRasterizer, AbuttingShapesAddUpAndTheShapeRendersAgain) {
-    // Two triangles sharing a diagonal: their coverages add up to the square.
-    const auto a = Rasterise({{{1.5f, 1.5f}, {30.5f, 1.5f}, {30.5f, 19.5f}}}, FillRule::NonZero, 32, 21);
-    const auto b = Rasterise({{{1.5f, 1.5f}, {30.5f, 19.5f}, {1.5f, 19.5f}}}, FillRule::NonZero, 32, 21);
-    const auto whole = Rasterise({Rectangle(1.5f, 1.5f, 30.5f, 19.5f)}, FillRule::NonZero, 32, 21);
-    for (size_t i = 0; i < whole.size(); ++i) ASSERT_NEAR(a[i] + b[i], whole[i], 1) << i;
-
+TEST(CoverageRasterizer, LargeShapesRenderTheirAreaAgainAndAgain) {
     // A large shape renders the same twice (the row buffer is left clean).
     CoverageRasterizer shape = Shape({Ellipse(1500, 1000, 1490, 995, 720)}, 3000, 2000);
     double totals[2] = {};

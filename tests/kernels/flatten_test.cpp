@@ -32,18 +32,6 @@ std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, i
     return pixels;
 }
 
-TEST(FlattenAgainstBackground, OnlyTheFirstHeightMinusOneTimesWidthMinusOnePixelsAreSearched) {
-    // 3 x 3: indexes 0 to 3. A transparent pixel at 2 is followed by cyan;
-    // one at 3 (the last of the run: its follower lies outside) or at 5
-    // (beyond the run) leaves the default.
-    for (auto [at, expected] : {std::pair{2, 0xFF00FFFFu}, {3, kDefaultFlattenBackground}, {5, kDefaultFlattenBackground}}) {
-        std::vector<std::uint32_t> image(9, 0xFF000000);
-        image[at] = at == 2 ? 0x02000000 : 0;
-        if (at == 2) image[3] = 0xFF00FFFF;
-        EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), expected) << at;
-    }
-}
-
 TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirections) {
     std::mt19937 random(11);
     for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{7, 5}, std::pair{13, 3}, std::pair{1, 9}}) {

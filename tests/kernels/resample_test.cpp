@@ -218,29 +218,5 @@ TEST(ResampleOver, OneToOneCropsReproduceTheSourceInEveryMode) {
             }
 }
 
-TEST(ResampleOver, TransparentPixelsLendNoColour) {
-    // Transparent red beside opaque blue, over opaque black: no red anywhere.
-    Image src(16, 9);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 16; ++x) src.at(x, y) = (x + y) % 5 < 2 ? 0x00FF0000u : 0xFF0000FFu;
-    for (ResampleMode mode : kAllModes)
-        for (auto [w, h] : {std::pair{5, 3}, std::pair{40, 21}})
-            for (std::uint32_t p : Resample(src, {0, 0, 16, 9}, w, h, mode, 0xFF000000u))
-                ASSERT_EQ(p & 0x00FFFF00u, 0u);
-}
-
-TEST(ResampleOver, NearestNeighbourTakesThePixelUnderEachCentre) {
-    Image src = RandomImage(8, 6, 3);
-    // Enlarged 3 times: every source pixel becomes a 3 x 3 block.
-    // Halved: centres at 2X + 1 pick the odd columns and rows.
-    std::vector<std::uint32_t> big, half;
-    for (int y = 0; y < 18; ++y)
-        for (int x = 0; x < 24; ++x) big.push_back(ComposeOver(Premultiply(src.at(x / 3, y / 3)), 0xFF000000u));
-    for (int y = 1; y < 6; y += 2)
-        for (int x = 1; x < 8; x += 2) half.push_back(ComposeOver(Premultiply(src.at(x, y)), 0xFF000000u));
-    EXPECT_EQ(Resample(src, {0, 0, 8, 6}, 24, 18, ResampleMode::NearestNeighbor, 0xFF000000u), big);
-    EXPECT_EQ(Resample(src, {0, 0, 8, 6}, 4, 3, ResampleMode::NearestNeighbor, 0xFF000000u), half);
-}
-
 }  // namespace
 }  // namespace rastelle::kernels

@@ -116,19 +116,15 @@ inline std::string FirstDifference(const PaddedImage& expected, const PaddedImag
     return {};
 }
 
-// Runs a test at the level the kernels dispatch to on this processor (AVX2
-// where it has it) and at their SSE2 fallback.
-class EverySimdLevel : public testing::TestWithParam<SimdLevel> {
-protected:
-    void SetUp() override {
-        LimitSimdLevel(GetParam());
-        if (ActiveSimdLevel() != GetParam()) GTEST_SKIP() << "this processor lacks the instruction set";
+// Runs f at the level the kernels dispatch to on this processor (AVX2 where
+// it has it) and at their SSE2 fallback.
+template <class F>
+void AtEverySimdLevel(F f) {
+    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+        LimitSimdLevel(level);
+        if (ActiveSimdLevel() == level) f();
     }
-    void TearDown() override { LimitSimdLevel(SimdLevel::Avx2); }
-};
-
-#define RASTELLE_FOR_EVERY_SIMD_LEVEL(Fixture)                                  \
-    INSTANTIATE_TEST_SUITE_P(, Fixture, testing::Values(SimdLevel::Sse2, SimdLevel::Avx2), \
-                             [](const auto& info) { return info.param == SimdLevel::Avx2 ? "Avx2" : "Sse2"; })
+    LimitSimdLevel(SimdLevel::Avx2);
+}
 
 }  // namespace rastelle::kernels

@@ -30,31 +30,25 @@ std::uint32_t Put(int value, int channel) { return static_cast<std::uint32_t>(va
 int RoundHalfUp(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
 // Every pixel through f(pixel, x, y).
-template <class F>
-void PerPixel(const ConstImageView& in, const ImageView& out, F f) {
+template <class F> void PerPixel(const ConstImageView& in, const ImageView& out, F f) {
     for (int y = 0; y < in.height; ++y)
         for (int x = 0; x < in.width; ++x) out.row(y)[x] = f(in.row(y)[x], x, y);
 }
 
 // The colour channels through f(value, channel), alpha kept.
-template <class F>
-std::uint32_t MapColour(std::uint32_t p, F f) {
+template <class F> std::uint32_t MapColour(std::uint32_t p, F f) {
     std::uint32_t r = p & 0xFF000000u;
     for (int c = 0; c < 3; ++c) r |= Put(f(Byte(p, c), c), c);
     return r;
 }
 
-// The colour channels of every pixel through f(value, channel), alpha kept.
-template <class F>
-void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
+template <class F> void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
     PerPixel(in, out, [&f](std::uint32_t p, int, int) { return MapColour(p, f); });
 }
 
 int Luma(std::uint32_t p) { return (9798 * Byte(p, 2) + 19235 * Byte(p, 1) + 3735 * Byte(p, 0) + 16384) >> 15; }
 
-std::uint32_t At(const ConstImageView& in, int x, int y) {
-    return in.row(Clamp(y, 0, in.height - 1))[Clamp(x, 0, in.width - 1)];
-}
+std::uint32_t At(const ConstImageView& in, int x, int y) { return in.row(Clamp(y, 0, in.height - 1))[Clamp(x, 0, in.width - 1)]; }
 
 int LightnessOf(int c, int amount) {
     amount = Clamp(amount, -100, 100);
@@ -98,8 +92,7 @@ struct Mix {
 };
 
 int Stretch(int c, int low, int high) {
-    if (high <= low) return c;
-    return Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
+    return high <= low ? c : Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
 }
 
 void Greyscale(const ConstImageView& in, const ImageView& out) {
@@ -208,9 +201,7 @@ void Sharpen(const ConstImageView& in, const ImageView& out, int strength) {
     });
 }
 
-struct Kernel {
-    int k[9];
-};
+struct Kernel { int k[9]; };
 
 // sum(first) + bias, or |sum(first)| (+ |sum(second)|) when taking magnitudes.
 void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* first, const Kernel* second, int bias,
@@ -232,10 +223,8 @@ void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* f
 
 void Emboss(const ConstImageView& in, const ImageView& out, int type) {
     // Grey relief, colour, lit from the top, lit from the left.
-    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}},
-                                      {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
-                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}},
-                                      {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
+    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}}, {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
+                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}}, {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
     const int t = Clamp(type, 0, 3);
     Convolve3x3(in, out, &kernels[t], nullptr, t == 1 ? 0 : 128, false);
 }
