@@ -29,15 +29,6 @@ TEST(CombineClipLayer, OverlapIsTheIntersectionOfTheRectangles) {
             }
 }
 
-// The double arithmetic of the alpha blend is the truncated integer quotient
-// for every weight o * a and difference s - d; the kernel computes the latter.
-TEST(CombineArithmetic, AlphaBlendDoubleFactorIsTheTruncatedQuotient) {
-    for (int weight = 0; weight <= 65025; ++weight)
-        for (int difference = -255; difference <= 255; ++difference)
-            ASSERT_EQ(reference::AlphaBlendChange(weight, difference), weight * difference / 65025)
-                << weight << " * " << difference;
-}
-
 TEST(CombineArithmetic, GeneratorFollowsTheRuntimeSequence) {
     // 17 * 214013 + 2531011 = 6169232 = 94 * 65536 + 8848.
     const int expected[] = {94, 26602, 30017, 18297, 20363};

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <numeric>
 #include <random>
 #include <vector>
 
@@ -26,20 +25,6 @@ void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, 
             << static_cast<int>(mode) << " ranked alpha " << rankAlpha << " level " << static_cast<int>(ActiveSimdLevel());
         ASSERT_TRUE(actual.guardsIntact());
     });
-}
-
-TEST(RankOrder, RanksByKeyThenByByte) {
-    // p is alpha << 8 | byte; its key alpha * byte, then the byte.
-    const auto order = [](std::uint32_t p) { return RankOrderOf(static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)); };
-    const auto key = [](std::uint32_t p) { return std::pair{(p >> 8) * (p & 0xFF), p & 0xFF}; };
-    std::vector<std::uint32_t> pairs(65536);
-    std::iota(pairs.begin(), pairs.end(), 0u);
-    std::sort(pairs.begin(), pairs.end(), [&](std::uint32_t a, std::uint32_t b) { return order(a) < order(b); });
-    for (size_t i = 1; i < pairs.size(); ++i) {
-        ASSERT_LE(key(pairs[i - 1]), key(pairs[i]));
-        ASSERT_EQ(order(pairs[i - 1]) == order(pairs[i]), key(pairs[i - 1]) == key(pairs[i]));
-    }
-    for (std::uint32_t p = 0; p < 65536; ++p) ASSERT_EQ(ByteOfRankOrder(order(p)), p & 0xFF);
 }
 
 // Every mode: random alphas (the ranking positions),
@@ -85,16 +70,16 @@ TEST(RankFilter, MediansOfFewAndOfManyDistinctPositionsAndBands) {
         for (RankMode mode : kModes) ExpectSameAsReference(tall, radius, mode, radius != 2);
 }
 
-// The median of each channel's ranking positions over a window, as a byte.
+// The median of each channel over a window, ranked by alpha * byte, then byte.
 std::uint32_t WindowMedian(const PaddedImage& image, int x0, int y0, int x1, int y1) {
     std::uint32_t rgb = 0;
     for (int channel = 0; channel < 3; ++channel) {
-        std::vector<std::uint16_t> orders;
+        std::vector<std::uint32_t> keys;
         for (int y = std::max(y0, 0); y <= std::min(y1, image.height - 1); ++y)
             for (int x = std::max(x0, 0); x <= std::min(x1, image.width - 1); ++x)
-                orders.push_back(RankOrderOf(static_cast<std::uint8_t>(image.at(x, y) >> 24), static_cast<std::uint8_t>(image.at(x, y) >> 8 * channel)));
-        std::nth_element(orders.begin(), orders.begin() + static_cast<std::ptrdiff_t>(orders.size() / 2), orders.end());
-        rgb |= std::uint32_t{ByteOfRankOrder(orders[orders.size() / 2])} << 8 * channel;
+                keys.push_back((image.at(x, y) >> 24) * (image.at(x, y) >> 8 * channel & 0xFF) << 8 | (image.at(x, y) >> 8 * channel & 0xFF));
+        std::nth_element(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(keys.size() / 2), keys.end());
+        rgb |= (keys[keys.size() / 2] & 0xFF) << 8 * channel;
     }
     return rgb;
 }

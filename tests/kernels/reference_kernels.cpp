@@ -10,9 +10,7 @@ namespace {
 
 std::uint32_t Channel(std::uint32_t p, int i) { return (p >> (8 * i)) & 0xFF; }
 
-std::uint32_t Pack(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t a) {
-    return a << 24 | r << 16 | g << 8 | b;
-}
+std::uint32_t Pack(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t a) { return a << 24 | r << 16 | g << 8 | b; }
 
 std::uint32_t Clamp255(double v) { return static_cast<std::uint32_t>(std::min(255.0, std::trunc(v))); }
 
@@ -35,10 +33,7 @@ void PassPixel(Pixel pixel, int n, std::int64_t centre, double r, double norm, s
         sa += a * w;
         for (int i = 0; i < 3; ++i) sc[i] += static_cast<double>(Channel(p, i) * Channel(p, 3)) * w;
     }
-    if (sa == 0) {
-        colour = alpha = 0;
-        return;
-    }
+    if (sa == 0) return void(colour = alpha = 0);
     const double inv = 1 / sa;
     colour = Pack(Clamp255(sc[0] * inv), Clamp255(sc[1] * inv), Clamp255(sc[2] * inv), 0);
     alpha = Clamp255(sa / norm);
@@ -141,11 +136,6 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
         }
 }
 
-int AlphaBlendChange(int weight, int difference) {
-    const double inverse = std::bit_cast<double>(std::uint64_t{0x3EF0203040506071});
-    return static_cast<int>(std::trunc(static_cast<double>(weight) * inverse * difference));
-}
-
 std::uint32_t NextRandomState(std::uint32_t state) { return state * 214013u + 2531011u; }
 
 int RandomNumber(std::uint32_t state) { return static_cast<int>((state >> 16) & 0x7FFF); }
@@ -168,7 +158,9 @@ void CombineLayer(CombineMode mode, const ConstImageView& layer, const ImageView
                     const int sc = static_cast<int>(Channel(s, i)), dc = static_cast<int>(Channel(d, i));
                     int change;
                     if (mode == CombineMode::AlphaBlend) {
-                        change = AlphaBlendChange(o * a, sc - dc);
+                        // The double factor o * a * (nearest double to 1/65025) times (s - d), truncated.
+                        const double inverse = std::bit_cast<double>(std::uint64_t{0x3EF0203040506071});
+                        change = static_cast<int>(std::trunc(static_cast<double>(o * a) * inverse * (sc - dc)));
                     } else {
                         const int r = mode == CombineMode::Xor ? sc ^ dc : mode == CombineMode::And ? sc & dc : sc | dc;
                         const double w = static_cast<double>(o * a) * k;
