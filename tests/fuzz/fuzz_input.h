@@ -22,7 +22,6 @@ inline void Require(bool condition) {
 class FuzzInput {
 public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
     std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
     bool Bool() { return Byte() & 1; }
     std::uint32_t U32() {
@@ -99,10 +98,9 @@ struct GuardedImage {
             }
     }
     kernels::ImageView view() {
-        std::uint32_t* first = storage.data() + 1 + rowLength;
         const auto stride = static_cast<std::ptrdiff_t>(rowLength * 4);
-        if (height == 0 || !bottomUp) return {first, width, height, stride};
-        return {first + (std::size_t(height) - 1) * rowLength, width, height, -stride};
+        if (height == 0 || !bottomUp) return {storage.data() + 1 + rowLength, width, height, stride};
+        return {storage.data() + 1 + std::size_t(height) * rowLength, width, height, -stride};
     }
     kernels::ConstImageView cview() { return view(); }
     // Aborts (a finding for the fuzzer) when a pixel outside the rows was written.

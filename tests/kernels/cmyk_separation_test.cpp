@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
-
-#include "test_images.h"
 
 namespace rastelle::kernels {
 namespace {
@@ -30,17 +27,6 @@ TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
                                               0xFF000000u | (v << 16) | (m << 8) | v}) {
                 ASSERT_EQ(SeparateCmykPixel(pixel), ReferenceInks(pixel)) << std::hex << pixel;
             }
-}
-
-TEST(CmykSeparation, RowsWithPaddingAndInPlace) {
-    std::mt19937 random(5);
-    PaddedImage image(37, 9, 3), out(37, 9, 2);
-    FillRandom(image, random);
-    PaddedImage expected = CopyOf(image, 0), same = CopyOf(image, 1);
-    for (auto& p : expected.memory) p = ReferenceInks(p);
-    SeparateCmykDefault(image.view(), out.view());
-    SeparateCmykDefault(same.view(), same.view());
-    EXPECT_EQ(std::make_pair(FirstDifference(expected, out), FirstDifference(expected, same)), std::make_pair(std::string(), std::string()));
 }
 
 }  // namespace

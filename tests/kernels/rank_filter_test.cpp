@@ -118,20 +118,5 @@ TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
     for (int radius : {16, 30, 69}) ExpectSameAsReference(tall, radius, RankMode::Median, false);
 }
 
-TEST(RankFilter, EffectsRankAsDocumented) {
-    // The noise filter is the median with alpha kept, expand the minimum and
-    // erosion the maximum with alpha ranked: expand grows dark shapes.
-    std::mt19937 random(23);
-    PaddedImage mixed(11, 8), dot = Filled(9, 9, 0xFFFFFFFFu), square = dot;
-    FillRandom(mixed, random);
-    dot.at(4, 4) = 0xFF000000u;
-    for (int y = 3; y <= 5; ++y)
-        for (int x = 3; x <= 5; ++x) square.at(x, y) = 0xFF000000u;
-    EXPECT_EQ(Filtered(dot, ExpandImage, 1).memory, square.memory);
-    for (auto [effect, mode, alpha] : {std::tuple{&NoiseRemoveImage, RankMode::Median, false}, {&ExpandImage, RankMode::Minimum, true},
-                                       {&ErosionImage, RankMode::Maximum, true}})
-        EXPECT_EQ(Filtered(mixed, effect, 2).memory, Filtered(mixed, reference::RankFilter, 2, mode, alpha).memory);
-}
-
 }  // namespace
 }  // namespace rastelle::kernels

@@ -13,17 +13,14 @@
 namespace rastelle::kernels {
 namespace {
 
-constexpr ResampleMode kAllModes[] = {ResampleMode::NearestNeighbor, ResampleMode::Bilinear,
-                                      ResampleMode::HighQualityBilinear, ResampleMode::Bicubic,
-                                      ResampleMode::HighQualityBicubic};
-
-using Image = PaddedImage;
+constexpr ResampleMode kAllModes[] = {ResampleMode::NearestNeighbor, ResampleMode::Bilinear, ResampleMode::HighQualityBilinear,
+                                      ResampleMode::Bicubic, ResampleMode::HighQualityBicubic};
 
 // Straight pixels with alphas that are often 0 or 255 and colours that are
 // random even under alpha 0, which must then never show.
-Image RandomImage(int w, int h, std::uint32_t seed) {
+PaddedImage RandomImage(int w, int h, std::uint32_t seed) {
     std::mt19937 rng(seed);
-    Image image(w, h);
+    PaddedImage image(w, h);
     for (std::uint32_t& p : image.memory) {
         const std::uint32_t rgb = rng() & 0xFFFFFF, kind = rng() % 4;
         p = (kind == 0 ? 0 : kind == 1 ? 255 : rng() % 256) << 24 | rgb;
@@ -33,10 +30,7 @@ Image RandomImage(int w, int h, std::uint32_t seed) {
 
 // ---- the plain reference: every output pixel straight from the definition ----
 
-double RefTriangle(double t) {
-    const double r = std::fabs(t);
-    return r < 1.0 ? 1.0 - r : 0.0;
-}
+double RefTriangle(double t) { return std::fabs(t) < 1.0 ? 1.0 - std::fabs(t) : 0.0; }
 
 double RefCubic(double t) {
     const double r = std::fabs(t);
@@ -99,8 +93,7 @@ std::vector<std::uint32_t> RefResample(const ConstImageView& src, SourceRect r, 
             if (!RefCovered(X, r.x, r.width, outW, src.width)) continue;
             std::uint32_t& o = out[static_cast<size_t>(Y) * outW + X];
             if (mode == ResampleMode::NearestNeighbor) {
-                const std::uint32_t p = src.row(RefNearest(Y, r.y, r.height, outH))[RefNearest(X, r.x, r.width, outW)];
-                o = ComposeOver(Premultiply(p), background);
+                o = ComposeOver(Premultiply(src.row(RefNearest(Y, r.y, r.height, outH))[RefNearest(X, r.x, r.width, outW)]), background);
                 continue;
             }
             float sums[4] = {0, 0, 0, 0};
@@ -123,9 +116,9 @@ std::vector<std::uint32_t> RefResample(const ConstImageView& src, SourceRect r, 
 }
 
 // The kernel's output into rows with guards, top-down or bottom-up.
-std::vector<std::uint32_t> Resample(const Image& src, SourceRect r, int outW, int outH, ResampleMode mode,
+std::vector<std::uint32_t> Resample(const PaddedImage& src, SourceRect r, int outW, int outH, ResampleMode mode,
                                     std::uint32_t bg, bool bottomUp = false) {
-    Image dst(outW, outH, 3);
+    PaddedImage dst(outW, outH, 3);
     ResampleOver(src.view(), r, bottomUp ? dst.flipped() : dst.view(), mode, bg);
     EXPECT_TRUE(dst.guardsIntact()) << "wrote past a row";
     std::vector<std::uint32_t> out;
@@ -187,7 +180,7 @@ const Case kCases[] = {
 TEST(ResampleOver, EveryModeMatchesTheReferenceExactly) {
     std::uint32_t seed = 1;
     for (const Case& k : kCases) {
-        Image src = RandomImage(k.srcW, k.srcH, seed++);
+        PaddedImage src = RandomImage(k.srcW, k.srcH, seed++);
         for (ResampleMode mode : kAllModes) {
             for (std::uint32_t bg : {0x01000000u, 0xFF20A0E0u})
                 ASSERT_EQ(Resample(src, k.rect, k.outW, k.outH, mode, bg, /*bottomUp=*/seed % 2 == 0),
@@ -199,23 +192,10 @@ TEST(ResampleOver, EveryModeMatchesTheReferenceExactly) {
 
 TEST(ResampleOver, TallFiltersOverWideOutputsGoInStrips) {
     // 3000 filtered rows per output row are more than one pass keeps at once.
-    Image src = RandomImage(300, 3000, 99);
+    PaddedImage src = RandomImage(300, 3000, 99);
     for (ResampleMode mode : {ResampleMode::HighQualityBilinear, ResampleMode::HighQualityBicubic})
         EXPECT_EQ(Resample(src, {0, 0, 300, 3000}, 300, 1, mode, 0xFF000000u),
                   RefResample(src.view(), {0, 0, 300, 3000}, 300, 1, mode, 0xFF000000u));
-}
-
-TEST(ResampleOver, OneToOneCropsReproduceTheSourceInEveryMode) {
-    Image src = RandomImage(9, 7, 11);
-    for (ResampleMode mode : kAllModes)
-        for (SourceRect r : {SourceRect{0, 0, 9, 7}, SourceRect{2, 1, 5, 4}, SourceRect{-2, -3, 12, 11}})
-            for (std::uint32_t bg : {0x01000000u, 0xFFFFFFFFu, 0x80336699u}) {
-                std::vector<std::uint32_t> expected;
-                for (int sy = r.y; sy < r.y + r.height; ++sy)
-                    for (int sx = r.x; sx < r.x + r.width; ++sx)
-                        expected.push_back(sx >= 0 && sx < 9 && sy >= 0 && sy < 7 ? ComposeOver(Premultiply(src.at(sx, sy)), bg) : bg);
-                ASSERT_EQ(Resample(src, r, r.width, r.height, mode, bg), expected) << "mode " << static_cast<int>(mode);
-            }
 }
 
 }  // namespace

@@ -20,16 +20,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                 bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
 // One tag of a file: its code, where its body starts and the body's length.
 struct TagSpan {
     int code;
-    std::size_t header;
-    std::size_t body;
-    std::size_t length;
+    std::size_t header, body, length;
 };
 
 std::vector<TagSpan> WalkTags(const Bytes& file) {
@@ -115,8 +112,7 @@ TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
 
 TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
     const Bytes jpeg{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
-    auto movie = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2);
-    const Bytes file = movie->SaveToBytes();
+    const Bytes file = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2)->SaveToBytes();
     const auto tags = WalkTags(file);
     ASSERT_EQ(tags.size(), 6u);
     EXPECT_EQ(std::make_pair(tags[1].code, tags[1].length), std::make_pair(21, jpeg.size() + 8));
