@@ -1,7 +1,5 @@
 // libFuzzer harness over the effect kernels: the first byte picks the effect,
-// the rest gives the image (up to 64 x 64, padded rows, bottom-up or not) and
-// every int argument at any value. Each effect must write inside its output
-// only and return, whatever the arguments.
+// the rest gives the image (up to 64 x 64) and every argument at any value.
 #include <cstddef>
 #include <cstdint>
 #include <new>

@@ -1,8 +1,6 @@
-// Shared pieces of the fuzz harnesses: a reader that turns the fuzzer's bytes
-// into sizes, parameters and pixels (zeros once the bytes run out), and an
-// image whose rows sit inside guard pixels, so that a kernel writing outside
-// its view is caught even where AddressSanitizer cannot see it (the padding
-// between rows belongs to the same allocation).
+// The fuzzer's bytes as sizes, parameters and pixels (zeros once they run
+// out), and images inside guard pixels: the padding between rows belongs to
+// the same allocation, where AddressSanitizer cannot see a stray write.
 #pragma once
 
 #include <cstddef>
@@ -36,12 +34,9 @@ public:
     }
     // Mostly near 0, sometimes any int or a limit.
     int Int() {
-        switch (Byte() % 4) {
-        case 0: return Range(-4, 4);
-        case 1: return Range(-300, 300);
-        case 2: return static_cast<std::int32_t>(U32());
-        default: return Byte() % 2 ? 2147483647 : -2147483647 - 1;
-        }
+        const int kind = Byte() % 4;
+        if (kind < 2) return kind ? Range(-300, 300) : Range(-4, 4);
+        return kind == 2 ? static_cast<std::int32_t>(U32()) : Byte() % 2 ? 2147483647 : -2147483647 - 1;
     }
     float Float() {
         const std::uint32_t bits = U32();
@@ -50,12 +45,9 @@ public:
         return f;
     }
     double Double() {
-        switch (Byte() % 4) {
-        case 0: return Range(-8, 8) + Byte() / 256.0;
-        case 1: return static_cast<double>(Float());
-        case 2: return Range(-100, 100) * 0.5;
-        default: return Byte() % 2 ? 1e300 : -1e300;
-        }
+        const int kind = Byte() % 4;
+        if (kind < 2) return kind ? static_cast<double>(Float()) : Range(-8, 8) + Byte() / 256.0;
+        return kind == 2 ? Range(-100, 100) * 0.5 : Byte() % 2 ? 1e300 : -1e300;
     }
     std::size_t remaining() const { return size_ - pos_; }
 

@@ -1,11 +1,9 @@
 // libFuzzer harness over the pixel kernels that take sizes and parameters from
-// a caller: blur, rank filters, resampling, rotation, layer combining,
-// transparency, flattening, the palette quantiser and search, CMYK
-// separation. The first byte picks the entry; the rest gives images (any
-// size up to a small bound, padded rows, bottom-up or not) and arguments.
+// a caller. The first byte picks the entry; the rest gives images and arguments.
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "fuzz_input.h"
@@ -46,14 +44,11 @@ void Filters(FuzzInput& data, bool blur) {
     if (blur) {
         switch (data.Byte() % 4) {
         case 0: {
-            k::BlurParams params;
-            params.offsetX = data.Int();
-            params.offsetY = data.Int();
-            if (data.Bool()) params.glowColor = data.U32();
-            params.intensity = data.Double();
-            params.radiusX = data.Double();
-            params.radiusY = data.Double();
-            k::BlurKernel(in.cview(), out.view(), params);
+            const int offsetX = data.Int(), offsetY = data.Int();
+            std::optional<std::uint32_t> glow;
+            if (data.Bool()) glow = data.U32();
+            // A braced list reads its arguments in order.
+            k::BlurKernel(in.cview(), out.view(), {offsetX, offsetY, glow, data.Double(), data.Double(), data.Double()});
             break;
         }
         case 1: k::FastBlurImage(in.cview(), out.view(), data.Double()); break;
@@ -104,17 +99,14 @@ k::ImageView Part(const k::ImageView& v, int x, int y, int w, int h) {
 
 void Combine(FuzzInput& data) {
     // The clip on its own, with any sizes and offsets: inside both images.
-    {
-        const int sw = data.Range(0, 2147483647), sh = data.Range(0, 2147483647);
-        const int dw = data.Range(0, 2147483647), dh = data.Range(0, 2147483647);
-        const int ox = data.Int();
-        const k::LayerOverlap o = k::ClipLayer(sw, sh, dw, dh, ox, data.Int());
-        const auto within = [](int from, int length, int size) { return from >= 0 && std::int64_t{from} + length <= size; };
-        Require(o.width >= 0 && o.height >= 0);
-        Require(o.width == 0 || o.height == 0 ||
-                (within(o.sourceX, o.width, sw) && within(o.sourceY, o.height, sh) && within(o.backgroundX, o.width, dw) &&
-                 within(o.backgroundY, o.height, dh)));
-    }
+    const int sw = data.Range(0, 2147483647), sh = data.Range(0, 2147483647), dw = data.Range(0, 2147483647),
+              dh = data.Range(0, 2147483647), cx = data.Int();
+    const k::LayerOverlap clip = k::ClipLayer(sw, sh, dw, dh, cx, data.Int());
+    const auto within = [](int from, int length, int size) { return from >= 0 && std::int64_t{from} + length <= size; };
+    Require(clip.width >= 0 && clip.height >= 0);
+    Require(clip.width == 0 || clip.height == 0 ||
+            (within(clip.sourceX, clip.width, sw) && within(clip.sourceY, clip.height, sh) &&
+             within(clip.backgroundX, clip.width, dw) && within(clip.backgroundY, clip.height, dh)));
     GuardedImage layer = GuardedImage::From(data, 24, 24);
     GuardedImage background = GuardedImage::From(data, 24, 24);
     const int ox = data.Int();

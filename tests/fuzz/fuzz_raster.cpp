@@ -1,8 +1,6 @@
 // libFuzzer harness over the antialiasing rasteriser: polygons of any float
-// coordinates (NaN, infinities, huge and denormal values included) on a
-// canvas of up to 64 x 64, rendered under both fill rules and painted with a
-// colour or a brush. Spans must stay on the canvas and painting
-// inside the destination's view.
+// coordinates on a canvas of up to 64 x 64, rendered under both fill rules or
+// painted with a colour or a brush; spans must stay on the canvas.
 #include <cstddef>
 #include <cstdint>
 #include <new>

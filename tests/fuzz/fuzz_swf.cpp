@@ -1,8 +1,6 @@
-// libFuzzer harness over the SWF writer: movies of lossless bitmaps (any
-// pixels, sizes up to 64 x 64, ToSwfArgb from padded or bottom-up views) or
-// JPEG tags of arbitrary bytes, as the image saver builds them or as several
-// frames of shapes with arbitrary bounds and backgrounds. Every movie must
-// come out with a header whose length field is the file's length.
+// libFuzzer harness over the SWF writer: lossless or JPEG bitmaps of any
+// bytes, in the saver's image movie or in frames of shapes; every movie's
+// length field must be the file's length.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <random>
 
 #include "reference_kernels.h"

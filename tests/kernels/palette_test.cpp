@@ -1,6 +1,5 @@
-// The GIF palette kernels against plain references written straight from
-// their rules: an octree of heap nodes with one list of reducible nodes per
-// level, and a scan of every palette entry for the nearest one.
+// The GIF palette kernels against plain references: an octree of heap nodes
+// with a list of reducible nodes per level, and a scan of every entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -27,12 +27,9 @@ void ExpectSameAsReference(const PaddedImage& image, int radius, RankMode mode, 
     });
 }
 
-// Every mode: random alphas (the ranking positions),
-// one alpha for the whole image (the byte path: opaque, transparent, one
-// partial), or all but one pixel in the last row (which must send the image
-// to the general path); every row end in a register of 4 or 8 pixels,
-// windows cut on both sides, radii below one, beyond 2 (blocks and doubled
-// spans), beyond the image.
+// Every mode on random alphas, one alpha (the byte path) or all but one pixel
+// (which must send the image to the general path); every row end in a
+// register; radii below one, beyond 2 and beyond the image.
 TEST(RankFilter, MatchesReferenceOnRandomImages) {
     std::mt19937 random(21);
     const int radii[] = {1, 1, 2, 3, 4, 5, 9, 12, 40, INT_MAX};

@@ -14,11 +14,9 @@ std::uint32_t Pack(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint3
 
 std::uint32_t Clamp255(double v) { return static_cast<std::uint32_t>(std::min(255.0, std::trunc(v))); }
 
-// One output pixel of a pass: `pixel(i)` is the source pixel at line index i
-// (0..n-1), `centre` the index the window is centred on (the position less
-// the offset). The window's first index is floor(centre - r), its end
-// ceil(centre + r + 1); for an integer centre that is centre + floor(-r) and
-// centre + ceil(r) + 1, computed here without rounding.
+// One output pixel of a pass: `pixel(i)` is the source pixel at line index i,
+// `centre` the position less the offset; the window runs from floor(centre - r)
+// to ceil(centre + r + 1), computed without rounding.
 template <class Pixel>
 void PassPixel(Pixel pixel, int n, std::int64_t centre, double r, double norm, std::uint32_t& colour,
                std::uint32_t& alpha) {

@@ -1,6 +1,5 @@
-// Plain versions of the kernels, written straight from their arithmetic and
-// kept here as the measure of the fast ones: no tables, no sliding sums, no
-// SIMD. Slow on purpose.
+// Plain versions of the kernels, straight from their arithmetic: the measure
+// of the fast ones.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,6 @@
 // The effect kernels against plain references written from each effect's
-// definition (per-pixel loops, no tables or SIMD, doubles for the warps), on
-// random images of odd sizes with guard pixels and bottom-up rows, and
-// arguments drawn from the extremes as often as from the plausible range.
-// The kernels must match bit for bit; the warps within a level.
+// definition (per-pixel loops, doubles for the warps) on random images and
+// arguments: bit for bit, the warps within a level.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -423,10 +421,8 @@ int PremultipliedDistance(std::uint32_t a, std::uint32_t b) {
     return worst;
 }
 
-// `rounds` random images (sides 1 to 40: the 4-pixel vector paths and their
-// tails) and argument sets drawn by makeKernels. The fast kernel runs into a
-// padded output and a bottom-up one. With a tolerance, pixels may differ by
-// `level` and a `share` of all pixels by one more.
+// `rounds` random images (sides 1 to 40: vector paths and tails), each into a
+// padded and a bottom-up output; pixels may differ by `level`, a `share` by one more.
 template <class Make>
 void Sweep(int rounds, Make makeKernels, int level = 0, double share = 0) {
     static const int kSides[] = {1, 1, 2, 3, 4, 5, 7, 8, 9, 13, 16, 17, 31, 33, 40};
@@ -526,9 +522,8 @@ TEST(FrameEffects, PageCurlLiftsTheCornerAndCoversItWithTheFlap) {
               std::make_tuple(0xFFu, true, true, 0xFFu, true)) << std::hex << flap << " " << shadow;
 }
 
-// The warps sample with weights in 1/256 pixel: alpha and premultiplied
-// channels within one level of exact bilinear sampling on 99.9 % of pixels
-// (even on random images, whose neighbours differ by up to 255), two at most.
+// The warps sample with weights in 1/256 pixel: within one level of exact
+// bilinear sampling on 99.9 % of pixels, two at most.
 TEST(WarpEffects, MatchTheirDoublePrecisionReferences) {
     Sweep(
         300,
