@@ -62,6 +62,7 @@ TEST(CombineLayer, EveryWeightAndDifferenceMatchesReference) {
                 CombineLayer(mode, layer.view(), actual.view(), o);
                 ASSERT_EQ(FirstDifference(expected, actual), "") << "mode " << static_cast<int>(mode) << " opacity " << o;
             });
+            ASSERT_FALSE(HasFailure());
         }
 }
 

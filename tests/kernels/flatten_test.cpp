@@ -15,12 +15,9 @@ namespace {
 std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, int width, int height) {
     int background[3] = {0, 255, 255};  // blue, green, red: yellow
     const long long count = static_cast<long long>(height - 1) * (width - 1);
-    for (long long i = 0; i < count; ++i) {
-        if ((pixels[static_cast<size_t>(i)] >> 24) > 2) continue;
-        if (i + 1 < count)
-            for (int c = 0; c < 3; ++c) background[c] = static_cast<int>(pixels[static_cast<size_t>(i + 1)] >> (8 * c) & 0xFF);
-        break;
-    }
+    long long i = 0;
+    while (i < count && (pixels[static_cast<size_t>(i)] >> 24) > 2) ++i;
+    for (int c = 0; i + 1 < count && c < 3; ++c) background[c] = static_cast<int>(pixels[static_cast<size_t>(i + 1)] >> (8 * c) & 0xFF);
     for (std::uint32_t& p : pixels) {
         const int a = static_cast<int>(p >> 24);
         std::uint32_t out = p & 0xFF000000u;

@@ -96,12 +96,7 @@ void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::ui
             int sum = 0;
             for (int i = 0; i < 3; ++i) sum += std::abs(static_cast<int>(Channel(p, i)) - static_cast<int>(Channel(color, i)));
             const int dist = sum / 3;
-            std::uint32_t out = p;
-            if (dist < threshold) {
-                const std::uint32_t a = Clamp255(static_cast<double>(dist) / threshold * 255);
-                out = (p & 0xFFFFFF) | a << 24;
-            }
-            dst.row(y)[x] = out;
+            dst.row(y)[x] = dist < threshold ? (p & 0xFFFFFF) | Clamp255(static_cast<double>(dist) / threshold * 255) << 24 : p;
         }
 }
 
@@ -112,10 +107,8 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             list.clear();
-            const int y0 = std::max<std::int64_t>(0, std::int64_t{y} - radius);
-            const int y1 = std::min<std::int64_t>(h - 1, std::int64_t{y} + radius);
-            const int x0 = std::max<std::int64_t>(0, std::int64_t{x} - radius);
-            const int x1 = std::min<std::int64_t>(w - 1, std::int64_t{x} + radius);
+            const int y0 = std::max<std::int64_t>(0, std::int64_t{y} - radius), y1 = std::min<std::int64_t>(h - 1, std::int64_t{y} + radius);
+            const int x0 = std::max<std::int64_t>(0, std::int64_t{x} - radius), x1 = std::min<std::int64_t>(w - 1, std::int64_t{x} + radius);
             for (int k = y0; k <= y1; ++k)
                 for (int j = x0; j <= x1; ++j) list.push_back(src.row(k)[j]);
             const size_t n = list.size();
