@@ -36,28 +36,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         const int polygons = data.Range(0, 4);
         for (int p = 0; p < polygons; ++p) {
             std::vector<k::PointF> points(static_cast<std::size_t>(data.Range(0, 24)));
-            for (auto& point : points) {
-                point.x = Coordinate(data, width);
-                point.y = Coordinate(data, height);
-            }
+            for (auto& point : points) point.x = Coordinate(data, width), point.y = Coordinate(data, height);
             shape.AddPolygon(points.data(), points.size());
         }
         const k::PixelRect bounds = shape.Bounds();
-        if (!bounds.empty()) {
-            Require(bounds.x >= 0 && bounds.y >= 0);
-            Require(bounds.x + bounds.width <= width && bounds.y + bounds.height <= height);
-        }
+        Require(bounds.empty() || (bounds.x >= 0 && bounds.y >= 0 && bounds.x + bounds.width <= width &&
+                                   bounds.y + bounds.height <= height));
         switch (selector % 3) {
         case 0: {
-            auto span = [&](int y, int x, int count, const std::uint8_t*) {
-                Require(y >= 0 && y < height && x >= 0 && count > 0 && x + count <= width);
-            };
+            auto span = [&](int y, int x, int count, const std::uint8_t*) { Require(y >= 0 && y < height && x >= 0 && count > 0 && x + count <= width); };
             shape.Render(rule, span);
             break;
         }
         default: {
-            // The destination covers the shape's bounds: the whole canvas, or
-            // just the bounds.
+            // The destination covers the whole canvas or just the shape's bounds.
             const bool whole = data.Bool();
             const int w = whole ? width : bounds.width, h = whole ? height : bounds.height;
             const int dstX = whole ? 0 : bounds.x, dstY = whole ? 0 : bounds.y;

@@ -47,18 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             image.CheckGuards();
             bitmap = s::MakeLosslessBitmap(payload.data(), width, height);
         }
-        if (selector & 2) {
-            const auto movie = s::MakeImageMovie(data.U32(), std::move(bitmap), width, height);
-            CheckMovie(movie->SaveToBytes());
-            return 0;
-        }
+        if (selector & 2) return CheckMovie(s::MakeImageMovie(data.U32(), std::move(bitmap), width, height)->SaveToBytes()), 0;
         // Several frames, each maybe with a background, the shape placed in one.
         s::SwfMovie movie;
         s::Rect bounds;
-        bounds.xmin = data.Range(-20000, 20000);
-        bounds.ymin = data.Range(-20000, 20000);
-        bounds.xmax = bounds.xmin + data.Range(0, 20000);
-        bounds.ymax = bounds.ymin + data.Range(0, 20000);
+        bounds.xmin = data.Range(-20000, 20000), bounds.ymin = data.Range(-20000, 20000);
+        bounds.xmax = bounds.xmin + data.Range(0, 20000), bounds.ymax = bounds.ymin + data.Range(0, 20000);
         s::SwfBitmapShape shape(bounds, std::move(bitmap), width < 1 ? 1 : width, height < 1 ? 1 : height);
         const int frames = data.Range(1, 6);
         const int placedIn = data.Range(0, frames - 1);

@@ -130,16 +130,6 @@ TEST(CoverageRasterizer, FillRulesOnNestedOutlines) {
               (std::vector<int>{255, 0, 0}));  // the centre
 }
 
-TEST(CoverageRasterizer, ClipsAtAndBeyondTheImageEdges) {
-    // Wholly covering, from exactly on the edges to far outside; wholly
-    // outside on each side.
-    const std::vector<int> full(63, 255), none(63, 0);
-    for (float far : {0.0f, 1.0f, 1e4f, 3e38f})
-        EXPECT_EQ(Rasterise({Rectangle(-far, -far, 9 + far, 7 + far)}, FillRule::NonZero, 9, 7), full) << far;
-    for (const Polygon& outside : {Rectangle(-5, 1, 0, 6), Rectangle(9, 1, 20, 6), Rectangle(1, -9, 8, 0), Rectangle(1, 7, 8, 70)})
-        EXPECT_EQ(Rasterise({outside}, FillRule::NonZero, 9, 7), none);
-}
-
 TEST(CoverageRasterizer, DegeneratePolygonsAreSkippedAndHugeOnesClipped) {
     // Too few vertices, no area, a NaN or an infinity: the polygon is skipped
     // whole, and the others are drawn as they are.

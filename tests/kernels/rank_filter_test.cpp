@@ -45,7 +45,9 @@ TEST(RankFilter, MatchesReferenceOnRandomImages) {
             const int radius = radii[random() % std::size(radii)];
             for (RankMode mode : kModes) ExpectSameAsReference(image, radius, mode, (w + trial) % 3 != 0);
         }
-    for (int radius : {0, INT_MIN}) ExpectSameAsReference(Row({0xFF123456u, 0x40123456u, 0x00123456u}), radius, RankMode::Median, true);
+    PaddedImage image(5, 2);
+    FillRandom(image, random);
+    for (int radius : {0, INT_MIN}) ExpectSameAsReference(image, radius, RankMode::Median, true);
 }
 
 TEST(RankFilter, MediansOfFewAndOfManyDistinctPositionsAndBands) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -83,13 +82,6 @@ inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
 inline PaddedImage Filled(int w, int h, std::uint32_t argb) {
     PaddedImage image(w, h);
     image.memory.assign(image.memory.size(), argb);
-    return image;
-}
-
-// One row of the given pixels.
-inline PaddedImage Row(std::initializer_list<std::uint32_t> pixels) {
-    PaddedImage image(static_cast<int>(pixels.size()), 1);
-    image.memory.assign(pixels);
     return image;
 }
 
