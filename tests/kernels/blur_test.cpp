@@ -117,15 +117,6 @@ TEST(BlurKernel, MatchesReferenceOnOpaqueAreas) {
     blur_detail::SetBytePathChoice(blur_detail::BytePathChoice::WhenItPays);
 }
 
-TEST(BlurKernel, WideRadiiTakeTheSixtyFourBitPath) {
-    // Doubled sums above 31 bits: a normalising sum times 2 * 255 * 255 past 2^31.
-    std::mt19937 random(3);
-    PaddedImage image(200, 5);
-    FillRandom(image, random);
-    ExpectSameAsReference(image, BlurParams{0, 0, std::nullopt, 1, 150, 130.5});
-    ExpectSameAsReference(image, BlurParams{0, 0, 0x80FF0000u, 700, 150, 130.5});
-}
-
 TEST(BlurKernel, ReadsAndWritesBottomUpRows) {
     // Locked bitmaps may run bottom-up: the same pixels through negative strides.
     std::mt19937 random(7);
