@@ -1,7 +1,5 @@
 // libFuzzer harness over the effect kernels: the first byte picks the effect,
-// the rest gives the image (up to 64 x 64, padded rows, bottom-up or not) and
-// every int argument at any value. Each effect must write inside its output
-// only and return, whatever the arguments.
+// the rest gives the image (up to 64 x 64) and every argument at any value.
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -10,16 +8,16 @@
 #include "kernels/effects/effects.h"
 
 namespace e = rastelle::kernels::effects;
-using rastelle::fuzz::FuzzInput;
-using rastelle::fuzz::GuardedImage;
+namespace k = rastelle::kernels;
+using namespace rastelle::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     FuzzInput data(bytes, size);
     const int which = data.Byte() % 24;
     GuardedImage in = GuardedImage::From(data, 64, 64);
-    GuardedImage out = GuardedImage::Sized(data, in.width(), in.height());
-    const auto src = in.cview();
-    const auto dst = out.view();
+    GuardedImage out = GuardedImage::Sized(data, in.width, in.height);
+    const k::ConstImageView src = in.cview();
+    const k::ImageView dst = out.view();
     try {
         switch (which) {
         case 0: e::AutoLevel(src, dst); break;
@@ -53,6 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     } catch (const std::bad_alloc&) {
         // The effects may report memory they cannot get; nothing else escapes.
     }
-    rastelle::fuzz::CheckGuards(in, out);
+    CheckGuards(in, out);
     return 0;
 }

@@ -1,8 +1,6 @@
-// libFuzzer harness over the SWF writer: movies of lossless bitmaps (any
-// pixels, sizes up to 64 x 64, ToSwfArgb from padded or bottom-up views) or
-// JPEG tags of arbitrary bytes, as the image saver builds them or as several
-// frames of shapes with arbitrary bounds and backgrounds. Every movie must
-// come out with a header whose length field is the file's length.
+// libFuzzer harness over the SWF writer: lossless or JPEG bitmaps of any
+// bytes, in the saver's image movie or in frames of shapes; every movie's
+// length field must be the file's length.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -15,9 +13,7 @@
 #include "swf/swf_movie.h"
 
 namespace s = rastelle::swf;
-using rastelle::fuzz::FuzzInput;
-using rastelle::fuzz::GuardedImage;
-using rastelle::fuzz::Require;
+using namespace rastelle::fuzz;
 
 namespace {
 
@@ -41,30 +37,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         if (selector & 1) {
             payload.resize(data.Range(0, 256));
             for (auto& b : payload) b = data.Byte();
-            width = data.Range(0, 64);
-            height = data.Range(0, 64);
+            width = data.Range(0, 64), height = data.Range(0, 64);
             bitmap = std::make_unique<s::JpegBitmapTag>(payload.data(), static_cast<std::uint32_t>(payload.size()));
         } else {
             GuardedImage image = GuardedImage::From(data, 64, 64);
-            width = image.width();
-            height = image.height();
+            width = image.width, height = image.height;
             payload.resize(static_cast<std::size_t>(width) * height * 4);
             s::ToSwfArgb(image.cview(), payload.data());
             image.CheckGuards();
             bitmap = s::MakeLosslessBitmap(payload.data(), width, height);
         }
-        if (selector & 2) {
-            const auto movie = s::MakeImageMovie(data.U32(), std::move(bitmap), width, height);
-            CheckMovie(movie->SaveToBytes());
-            return 0;
-        }
+        if (selector & 2) return CheckMovie(s::MakeImageMovie(data.U32(), std::move(bitmap), width, height)->SaveToBytes()), 0;
         // Several frames, each maybe with a background, the shape placed in one.
         s::SwfMovie movie;
         s::Rect bounds;
-        bounds.xmin = data.Range(-20000, 20000);
-        bounds.ymin = data.Range(-20000, 20000);
-        bounds.xmax = bounds.xmin + data.Range(0, 20000);
-        bounds.ymax = bounds.ymin + data.Range(0, 20000);
+        bounds.xmin = data.Range(-20000, 20000), bounds.ymin = data.Range(-20000, 20000);
+        bounds.xmax = bounds.xmin + data.Range(0, 20000), bounds.ymax = bounds.ymin + data.Range(0, 20000);
         s::SwfBitmapShape shape(bounds, std::move(bitmap), width < 1 ? 1 : width, height < 1 ? 1 : height);
         const int frames = data.Range(1, 6);
         const int placedIn = data.Range(0, frames - 1);

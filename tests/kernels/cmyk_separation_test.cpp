@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
-
-#include "test_images.h"
 
 namespace rastelle::kernels {
 namespace {
@@ -21,17 +18,6 @@ std::uint32_t ReferenceInks(std::uint32_t argb) {
     return ink(r) | (ink(g) << 8) | (ink(b) << 16) | (static_cast<std::uint32_t>(k) << 24);
 }
 
-TEST(CmykSeparation, KnownColours) {
-    // White: no ink; black and grey: K only; red M + Y, green C + Y, blue C +
-    // M. 0xFF6400C8: m = 200, K = 55; C = round(100 * 255 / 200) = 128 (127.5
-    // rounds up), M = round(200 * 255 / 200) = 255, Y = 0. Alpha takes no part.
-    std::vector<std::uint32_t> inks;
-    for (std::uint32_t p : {0xFFFFFFFFu, 0xFF000000u, 0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF808080u, 0xFF6400C8u, 0x00FF0000u})
-        inks.push_back(SeparateCmykPixel(p));
-    EXPECT_EQ(inks, (std::vector<std::uint32_t>{0, 0xFF000000u, 0x00FFFF00u, 0x00FF00FFu, 0x0000FFFFu, 0x7F000000u, 0x3700FF80u,
-                                                0x00FFFF00u}));
-}
-
 TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
     // Every (max, channel) pair, with the other channels at 0 and at max.
     for (std::uint32_t m = 0; m < 256; ++m)
@@ -41,17 +27,6 @@ TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
                                               0xFF000000u | (v << 16) | (m << 8) | v}) {
                 ASSERT_EQ(SeparateCmykPixel(pixel), ReferenceInks(pixel)) << std::hex << pixel;
             }
-}
-
-TEST(CmykSeparation, RowsWithPaddingAndInPlace) {
-    std::mt19937 random(5);
-    PaddedImage image(37, 9, 3), out(37, 9, 2);
-    FillRandom(image, random);
-    PaddedImage expected = CopyOf(image, 0), same = CopyOf(image, 1);
-    for (auto& p : expected.memory) p = ReferenceInks(p);
-    SeparateCmykDefault(image.view(), out.view());
-    SeparateCmykDefault(same.view(), same.view());
-    EXPECT_EQ(std::make_pair(FirstDifference(expected, out), FirstDifference(expected, same)), std::make_pair(std::string(), std::string()));
 }
 
 }  // namespace

@@ -15,12 +15,9 @@ namespace {
 std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, int width, int height) {
     int background[3] = {0, 255, 255};  // blue, green, red: yellow
     const long long count = static_cast<long long>(height - 1) * (width - 1);
-    for (long long i = 0; i < count; ++i) {
-        if ((pixels[static_cast<size_t>(i)] >> 24) > 2) continue;
-        if (i + 1 < count)
-            for (int c = 0; c < 3; ++c) background[c] = static_cast<int>(pixels[static_cast<size_t>(i + 1)] >> (8 * c) & 0xFF);
-        break;
-    }
+    long long i = 0;
+    while (i < count && (pixels[static_cast<size_t>(i)] >> 24) > 2) ++i;
+    for (int c = 0; i + 1 < count && c < 3; ++c) background[c] = static_cast<int>(pixels[static_cast<size_t>(i + 1)] >> (8 * c) & 0xFF);
     for (std::uint32_t& p : pixels) {
         const int a = static_cast<int>(p >> 24);
         std::uint32_t out = p & 0xFF000000u;
@@ -30,32 +27,6 @@ std::vector<std::uint32_t> ReferenceFlatten(std::vector<std::uint32_t> pixels, i
         p = out;
     }
     return pixels;
-}
-
-TEST(FlattenAgainstBackground, TheColourAfterTheFirstTransparentPixelOrYellowIsTheBackground) {
-    // Red at alpha 128 over the white that follows the first transparent pixel.
-    std::vector<std::uint32_t> image = {0x00000000, 0xFFFFFFFF, 0x80FF0000, 0xFF102030, 0x00ABCDEF,
-                                        0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
-    // Transparent pixels take the background and keep alpha 0; opaque ones stay.
-    FlattenAgainstBackground(PackedView(image.data(), 3, 3));
-    EXPECT_EQ(std::make_tuple(image[2], image[3], image[4]), std::make_tuple(0x80FF7F7Fu, 0xFF102030u, 0x00FFFFFFu));
-
-    // Black at alpha 128 over yellow; alpha 3 is not nearly transparent.
-    std::vector<std::uint32_t> noTransparency = {0x80000000, 0x03FFFFFF, 0xFF00FF00, 0xFF00FF00};
-    FlattenAgainstBackground(PackedView(noTransparency.data(), 2, 2));
-    EXPECT_EQ(std::make_pair(noTransparency[0], noTransparency[1]), std::make_pair(0x807F7F00u, 0x03FFFF03u));
-}
-
-TEST(FlattenAgainstBackground, OnlyTheFirstHeightMinusOneTimesWidthMinusOnePixelsAreSearched) {
-    // 3 x 3: indexes 0 to 3. A transparent pixel at 2 is followed by cyan;
-    // one at 3 (the last of the run: its follower lies outside) or at 5
-    // (beyond the run) leaves the default.
-    for (auto [at, expected] : {std::pair{2, 0xFF00FFFFu}, {3, kDefaultFlattenBackground}, {5, kDefaultFlattenBackground}}) {
-        std::vector<std::uint32_t> image(9, 0xFF000000);
-        image[at] = at == 2 ? 0x02000000 : 0;
-        if (at == 2) image[3] = 0xFF00FFFF;
-        EXPECT_EQ(FlattenBackground(PackedView(image.data(), 3, 3)), expected) << at;
-    }
 }
 
 TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirections) {

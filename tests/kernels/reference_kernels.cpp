@@ -10,17 +10,13 @@ namespace {
 
 std::uint32_t Channel(std::uint32_t p, int i) { return (p >> (8 * i)) & 0xFF; }
 
-std::uint32_t Pack(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t a) {
-    return a << 24 | r << 16 | g << 8 | b;
-}
+std::uint32_t Pack(std::uint32_t b, std::uint32_t g, std::uint32_t r, std::uint32_t a) { return a << 24 | r << 16 | g << 8 | b; }
 
 std::uint32_t Clamp255(double v) { return static_cast<std::uint32_t>(std::min(255.0, std::trunc(v))); }
 
-// One output pixel of a pass: `pixel(i)` is the source pixel at line index i
-// (0..n-1), `centre` the index the window is centred on (the position less
-// the offset). The window's first index is floor(centre - r), its end
-// ceil(centre + r + 1); for an integer centre that is centre + floor(-r) and
-// centre + ceil(r) + 1, computed here without rounding.
+// One output pixel of a pass: `pixel(i)` is the source pixel at line index i,
+// `centre` the position less the offset; the window runs from floor(centre - r)
+// to ceil(centre + r + 1), computed without rounding.
 template <class Pixel>
 void PassPixel(Pixel pixel, int n, std::int64_t centre, double r, double norm, std::uint32_t& colour,
                std::uint32_t& alpha) {
@@ -35,10 +31,7 @@ void PassPixel(Pixel pixel, int n, std::int64_t centre, double r, double norm, s
         sa += a * w;
         for (int i = 0; i < 3; ++i) sc[i] += static_cast<double>(Channel(p, i) * Channel(p, 3)) * w;
     }
-    if (sa == 0) {
-        colour = alpha = 0;
-        return;
-    }
+    if (sa == 0) return void(colour = alpha = 0);
     const double inv = 1 / sa;
     colour = Pack(Clamp255(sc[0] * inv), Clamp255(sc[1] * inv), Clamp255(sc[2] * inv), 0);
     alpha = Clamp255(sa / norm);
@@ -103,12 +96,7 @@ void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::ui
             int sum = 0;
             for (int i = 0; i < 3; ++i) sum += std::abs(static_cast<int>(Channel(p, i)) - static_cast<int>(Channel(color, i)));
             const int dist = sum / 3;
-            std::uint32_t out = p;
-            if (dist < threshold) {
-                const std::uint32_t a = Clamp255(static_cast<double>(dist) / threshold * 255);
-                out = (p & 0xFFFFFF) | a << 24;
-            }
-            dst.row(y)[x] = out;
+            dst.row(y)[x] = dist < threshold ? (p & 0xFFFFFF) | Clamp255(static_cast<double>(dist) / threshold * 255) << 24 : p;
         }
 }
 
@@ -119,10 +107,8 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             list.clear();
-            const int y0 = std::max<std::int64_t>(0, std::int64_t{y} - radius);
-            const int y1 = std::min<std::int64_t>(h - 1, std::int64_t{y} + radius);
-            const int x0 = std::max<std::int64_t>(0, std::int64_t{x} - radius);
-            const int x1 = std::min<std::int64_t>(w - 1, std::int64_t{x} + radius);
+            const int y0 = std::max<std::int64_t>(0, std::int64_t{y} - radius), y1 = std::min<std::int64_t>(h - 1, std::int64_t{y} + radius);
+            const int x0 = std::max<std::int64_t>(0, std::int64_t{x} - radius), x1 = std::min<std::int64_t>(w - 1, std::int64_t{x} + radius);
             for (int k = y0; k <= y1; ++k)
                 for (int j = x0; j <= x1; ++j) list.push_back(src.row(k)[j]);
             const size_t n = list.size();
@@ -139,11 +125,6 @@ void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, Ran
             }
             dst.row(y)[x] = Pack(out[0], out[1], out[2], out[3]);
         }
-}
-
-int AlphaBlendChange(int weight, int difference) {
-    const double inverse = std::bit_cast<double>(std::uint64_t{0x3EF0203040506071});
-    return static_cast<int>(std::trunc(static_cast<double>(weight) * inverse * difference));
 }
 
 std::uint32_t NextRandomState(std::uint32_t state) { return state * 214013u + 2531011u; }
@@ -168,7 +149,9 @@ void CombineLayer(CombineMode mode, const ConstImageView& layer, const ImageView
                     const int sc = static_cast<int>(Channel(s, i)), dc = static_cast<int>(Channel(d, i));
                     int change;
                     if (mode == CombineMode::AlphaBlend) {
-                        change = AlphaBlendChange(o * a, sc - dc);
+                        // The double factor o * a * (nearest double to 1/65025) times (s - d), truncated.
+                        const double inverse = std::bit_cast<double>(std::uint64_t{0x3EF0203040506071});
+                        change = static_cast<int>(std::trunc(static_cast<double>(o * a) * inverse * (sc - dc)));
                     } else {
                         const int r = mode == CombineMode::Xor ? sc ^ dc : mode == CombineMode::And ? sc & dc : sc | dc;
                         const double w = static_cast<double>(o * a) * k;

@@ -1,6 +1,5 @@
-// Plain versions of the kernels, written straight from their arithmetic and
-// kept here as the measure of the fast ones: no tables, no sliding sums, no
-// SIMD. Slow on purpose.
+// Plain versions of the kernels, straight from their arithmetic: the measure
+// of the fast ones.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +16,6 @@ std::uint32_t AlphaCurve(std::uint32_t a);
 void BlurKernel(const ConstImageView& src, const ImageView& dst, const BlurParams& params);
 void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::uint32_t color, std::uint8_t threshold);
 void RankFilter(const ConstImageView& src, const ImageView& dst, int radius, RankMode mode, bool rankAlpha);
-// The alpha blend's change of one byte: the double factor o * a * (nearest
-// double to 1/65025) times (s - d), truncated.
-int AlphaBlendChange(int weight, int difference);
 // The C runtime's rand() after srand(seed): its next state and its number.
 std::uint32_t NextRandomState(std::uint32_t state);
 int RandomNumber(std::uint32_t state);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -26,20 +26,11 @@ struct PaddedImage {
     PaddedImage(int w, int h, int p = 0)
         : width(w), height(h), pad(p), memory(static_cast<size_t>((w + p) * h), kGuard) {}
     ImageView view() { return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4}; }
-    ConstImageView view() const {
-        return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4};
-    }
+    ConstImageView view() const { return {memory.data(), width, height, static_cast<std::ptrdiff_t>(width + pad) * 4}; }
     // The same memory seen bottom-up (negative stride), as locked bitmaps can be.
-    ImageView flipped() {
-        return {memory.data() + static_cast<size_t>((height - 1) * (width + pad)), width, height,
-                -static_cast<std::ptrdiff_t>(width + pad) * 4};
-    }
+    ImageView flipped() { return {&at(0, height - 1), width, height, -static_cast<std::ptrdiff_t>(width + pad) * 4}; }
     std::uint32_t& at(int x, int y) { return memory[static_cast<size_t>(y * (width + pad) + x)]; }
     std::uint32_t at(int x, int y) const { return memory[static_cast<size_t>(y * (width + pad) + x)]; }
-    void fill(std::uint32_t argb) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) at(x, y) = argb;
-    }
     bool guardsIntact() const {
         for (int y = 0; y < height; ++y)
             for (int x = width; x < width + pad; ++x)
@@ -50,13 +41,8 @@ struct PaddedImage {
 
 // Alphas weighted towards the values that kernels treat specially.
 inline std::uint32_t RandomAlpha(std::mt19937& random) {
-    switch (random() % 8) {
-        case 0: return 0;
-        case 1: return 1 + random() % 2;  // 1 or 2
-        case 2:
-        case 3: return 255;
-        default: return random() % 256;
-    }
+    const auto kind = random() % 8;
+    return kind == 0 ? 0 : kind == 1 ? 1 + random() % 2 : kind < 4 ? 255 : random() % 256;
 }
 
 // Random pixels; with `blocky`, runs of repeated pixels (uniform areas, where
@@ -65,8 +51,7 @@ inline void FillRandom(PaddedImage& image, std::mt19937& random, bool blocky = f
     std::uint32_t last = 0;
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) {
-            if (!blocky || random() % 4 == 0 || (x == 0 && y == 0))
-                last = (random() & 0xFFFFFFu) | RandomAlpha(random) << 24;
+            if (!blocky || random() % 4 == 0 || (x == 0 && y == 0)) last = (random() & 0xFFFFFFu) | RandomAlpha(random) << 24;
             image.at(x, y) = last;
         }
 }
@@ -90,21 +75,13 @@ inline void MakeOpaque(PaddedImage& image) {
 
 inline PaddedImage CopyOf(const PaddedImage& image, int pad) {
     PaddedImage copy(image.width, image.height, pad);
-    for (int y = 0; y < image.height; ++y)
-        for (int x = 0; x < image.width; ++x) copy.at(x, y) = image.at(x, y);
+    for (int y = 0; y < image.height; ++y) std::copy_n(image.view().row(y), image.width, copy.view().row(y));
     return copy;
 }
 
 inline PaddedImage Filled(int w, int h, std::uint32_t argb) {
     PaddedImage image(w, h);
-    image.fill(argb);
-    return image;
-}
-
-// One row of the given pixels.
-inline PaddedImage Row(std::initializer_list<std::uint32_t> pixels) {
-    PaddedImage image(static_cast<int>(pixels.size()), 1);
-    image.memory.assign(pixels);
+    image.memory.assign(image.memory.size(), argb);
     return image;
 }
 
@@ -131,22 +108,15 @@ inline std::string FirstDifference(const PaddedImage& expected, const PaddedImag
     return {};
 }
 
-// Runs a test once per vector instruction set the kernels can choose (the
-// wider ones only where this processor has them).
-class EverySimdLevel : public testing::TestWithParam<SimdLevel> {
-protected:
-    void SetUp() override {
-        LimitSimdLevel(GetParam());
-        if (ActiveSimdLevel() != GetParam()) GTEST_SKIP() << "this processor lacks the instruction set";
+// Runs f at the level the kernels dispatch to on this processor (AVX2 where
+// it has it) and at their SSE2 fallback.
+template <class F>
+void AtEverySimdLevel(F f) {
+    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+        LimitSimdLevel(level);
+        if (ActiveSimdLevel() == level) f();
     }
-    void TearDown() override { LimitSimdLevel(SimdLevel::Avx2); }
-};
-
-inline std::string SimdLevelName(const testing::TestParamInfo<SimdLevel>& info) {
-    return info.param == SimdLevel::Avx2 ? "Avx2" : "Sse2";
+    LimitSimdLevel(SimdLevel::Avx2);
 }
-
-#define RASTELLE_FOR_EVERY_SIMD_LEVEL(Fixture)                                                            \
-    INSTANTIATE_TEST_SUITE_P(, Fixture, testing::Values(SimdLevel::Sse2, SimdLevel::Avx2), SimdLevelName)
 
 }  // namespace rastelle::kernels

@@ -10,23 +10,6 @@
 namespace rastelle::kernels {
 namespace {
 
-std::uint32_t Transparentize(std::uint32_t pixel, std::uint32_t color = 0xFFFFFFu, std::uint8_t threshold = 50) {
-    return Filtered(Filled(1, 1, pixel), TransparencyKernel, color, threshold).at(0, 0);
-}
-
-TEST(TransparencyKernel, AlphaGrowsWithTheDistance) {
-    // Against white at 50: an exact match; distance 5 gives 25, 49 gives 249, 146
-    // and 50 are left as they were; 45 replaces alpha 10; a transparent match
-    // stays 0, a transparent far one is kept; threshold 0 copies. The key
-    // colour's alpha byte takes no part; the remainder of /3 is dropped.
-    EXPECT_EQ((std::vector<std::uint32_t>{Transparentize(0xFFFFFFFFu), Transparentize(0xFFFAFAFAu), Transparentize(0xFFCECECEu),
-                                          Transparentize(0xFF6D6D6Du), Transparentize(0xFFCDCDCDu), Transparentize(0x0AD2D2D2u),
-                                          Transparentize(0x00FFFFFFu), Transparentize(0x30000000u), Transparentize(0xFFFFFFFFu, 0xFFFFFFu, 0),
-                                          Transparentize(0xFF102032u, 0x00102030u, 10)}),
-              (std::vector<std::uint32_t>{0x00FFFFFFu, 0x19FAFAFAu, 0xF9CECECEu, 0xFF6D6D6Du, 0xFFCDCDCDu, 0xE5D2D2D2u, 0x00FFFFFFu,
-                                          0x30000000u, 0xFFFFFFFFu, 0x00102032u}));
-}
-
 TEST(TransparencyKernel, MatchesReferenceForEveryThreshold) {
     std::mt19937 random(11);
     for (int threshold = 0; threshold < 256; ++threshold) {

@@ -10,7 +10,6 @@
 #include <memory>
 
 namespace rastelle::test {
-
 namespace press_profile {
 
 using UniqueProfile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
@@ -18,16 +17,14 @@ using UniqueTransform = std::unique_ptr<void, decltype(&cmsDeleteTransform)>;
 
 // Lab <-> sRGB transforms in doubles for the samplers.
 struct LabRgb {
-    UniqueTransform toRgb{nullptr, &cmsDeleteTransform};
-    UniqueTransform toLab{nullptr, &cmsDeleteTransform};
+    UniqueTransform toRgb{nullptr, &cmsDeleteTransform}, toLab{nullptr, &cmsDeleteTransform};
 };
 
 // CMYK -> Lab: the ink's complement as sRGB.
 inline cmsInt32Number CmykToLab(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
     const auto& t = *static_cast<LabRgb*>(cargo);
     const double k = in[3] / 65535.0;
-    const double rgb[3] = {(1 - in[0] / 65535.0) * (1 - k), (1 - in[1] / 65535.0) * (1 - k),
-                           (1 - in[2] / 65535.0) * (1 - k)};
+    const double rgb[3] = {(1 - in[0] / 65535.0) * (1 - k), (1 - in[1] / 65535.0) * (1 - k), (1 - in[2] / 65535.0) * (1 - k)};
     cmsCIELab lab;
     cmsDoTransform(t.toLab.get(), rgb, &lab, 1);
     cmsFloat2LabEncoded(out, &lab);
@@ -43,10 +40,8 @@ inline cmsInt32Number LabToCmyk(const cmsUInt16Number in[], cmsUInt16Number out[
     double rgb[3];
     cmsDoTransform(t.toRgb.get(), &lab, rgb, 1);
     const double m = std::clamp(std::max({rgb[0], rgb[1], rgb[2]}), 0.0, 1.0);
-    for (int i = 0; i < 3; ++i) {
-        const double ink = m <= 0 ? 0.0 : std::clamp((m - rgb[i]) / m, 0.0, 1.0) * 0.8;
-        out[i] = static_cast<cmsUInt16Number>(ink * 65535.0 + 0.5);
-    }
+    for (int i = 0; i < 3; ++i)
+        out[i] = static_cast<cmsUInt16Number>((m <= 0 ? 0.0 : std::clamp((m - rgb[i]) / m, 0.0, 1.0) * 0.8) * 65535.0 + 0.5);
     out[3] = static_cast<cmsUInt16Number>((1 - m) * 65535.0 + 0.5);
     return TRUE;
 }

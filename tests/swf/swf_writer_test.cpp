@@ -1,6 +1,6 @@
-// The SWF writer: bit order and chunks of the buffer, the record encodings,
-// every byte of a saved image's movie apart from the compressed pixels, the
-// bitmap tags and the character-ID numbering.
+// The SWF writer: every byte of a saved image's movie apart from the
+// compressed pixels (the bit order, record headers and rectangle with them),
+// the bitmap tags and the character-ID numbering.
 #include "swf/swf_image_movie.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +20,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
-    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                 bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
+    return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
 // One tag of a file: its code, where its body starts and the body's length.
 struct TagSpan {
     int code;
-    std::size_t header;
-    std::size_t body;
-    std::size_t length;
+    std::size_t header, body, length;
 };
 
 std::vector<TagSpan> WalkTags(const Bytes& file) {
@@ -73,44 +70,9 @@ std::unique_ptr<SwfTag> LosslessOf(const std::uint32_t* pixels, int width, int h
     return MakeLosslessBitmap(argb.data(), width, height);
 }
 
-Bytes LosslessMovie(int width, int height, std::uint32_t background) {
-    const auto pixels = Gradient(width, height);
-    auto bitmap = LosslessOf(pixels.data(), width, height);
-    return MakeImageMovie(background, std::move(bitmap), width, height)->SaveToBytes();
-}
-
-TEST(SwfBuffer, WritesBitsMostSignificantFirstAndPlacesChunksAtTheirPosition) {
-    SwfBuffer buffer;
-    buffer.WriteBits(0b101, 3);
-    buffer.WriteBits(0x1FF, 6);  // only the low six bits: 111111
-    buffer.Align();
-    buffer.Align();  // nothing under construction: no byte
-    buffer.WriteU16(0x1234);
-    const std::uint8_t chunk[] = {0xAA, 0xBB};
-    buffer.AddChunk(chunk, 2);
-    buffer.WriteU32(0x01020304);
-    SwfBuffer outer;
-    outer.WriteByte(0x77);
-    outer.Append(buffer);
-    EXPECT_EQ(std::make_pair(outer.size(), outer.byteCount()), std::make_pair(11u, 9u));
-    EXPECT_EQ(outer.Flatten(), (Bytes{0x77, 0xBF, 0x80, 0x34, 0x12, 0xAA, 0xBB, 0x04, 0x03, 0x02, 0x01}));
-}
-
-TEST(SwfRecords, BitCountsAndRecordHeaders) {
-    EXPECT_EQ((std::vector<int>{SignedBitCount({0, 0}), SignedBitCount({2000, 0}), SignedBitCount({-2001, 5}),
-                                SignedBitCount({0xA0000}), UnsignedBitCount(0), UnsignedBitCount(1), UnsignedBitCount(2)}),
-              (std::vector<int>{1, 12, 12, 21, 0, 1, 2}));
-    // A short and a long record header, and the stage rectangle.
-    SwfBuffer records;
-    WriteRecordHeader(records, 36, 62);
-    WriteRecordHeader(records, 36, 63);
-    WriteRect(records, {0, 11000, 0, 8000});
-    EXPECT_EQ(records.Flatten(),
-              (Bytes{0x3E, 0x09, 0x3F, 0x09, 63, 0, 0, 0, 0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
-}
-
 TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
-    const Bytes file = LosslessMovie(100, 50, 0xFF112233);
+    const auto pixels = Gradient(100, 50);
+    const Bytes file = MakeImageMovie(0xFF112233, LosslessOf(pixels.data(), 100, 50), 100, 50)->SaveToBytes();
     ASSERT_GE(file.size(), 21u);
     EXPECT_EQ(Slice(file, 0, 4), (Bytes{0x46, 0x57, 0x53, 5}));
     EXPECT_EQ(file[4] | file[5] << 8 | file[6] << 16 | static_cast<std::size_t>(file[7]) << 24, file.size());
@@ -150,8 +112,7 @@ TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
 
 TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
     const Bytes jpeg{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
-    auto movie = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2);
-    const Bytes file = movie->SaveToBytes();
+    const Bytes file = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2)->SaveToBytes();
     const auto tags = WalkTags(file);
     ASSERT_EQ(tags.size(), 6u);
     EXPECT_EQ(std::make_pair(tags[1].code, tags[1].length), std::make_pair(21, jpeg.size() + 8));
@@ -170,13 +131,10 @@ std::pair<int, int> SavedIds(const std::string& path) {
 
 int SaveSmallMovie(const std::string& path) {
     const std::uint32_t pixel = 0xFF336699;
-    auto bitmap = LosslessOf(&pixel, 1, 1);
-    return MakeImageMovie(0xFFFFFFFF, std::move(bitmap), 1, 1)->Save(path.c_str());
+    return MakeImageMovie(0xFFFFFFFF, LosslessOf(&pixel, 1, 1), 1, 1)->Save(path.c_str());
 }
 
-std::string TempFile(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / name).string();
-}
+std::string TempFile(const std::string& name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
 TEST(SwfCharacterIds, RestartAfterASaveAndRunOnAfterAFileThatDidNotOpen) {
     const std::string path = TempFile("rastelle_swf_ids_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".swf");

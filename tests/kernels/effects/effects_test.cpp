@@ -1,17 +1,24 @@
-#include "effects_reference.h"
+// The effect kernels against plain references written from each effect's
+// definition (per-pixel loops, doubles for the warps) on random images and
+// arguments: bit for bit, the warps within a level.
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
+#include <limits>
 #include <tuple>
 #include <vector>
 
+#include "../test_images.h"
 #include "kernels/effects/effect_detail.h"
+#include "kernels/effects/effects.h"
 
-namespace rastelle::kernels::effects::reference {
-
+namespace rastelle::kernels::effects {
 namespace {
+namespace ref {
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -21,31 +28,25 @@ std::uint32_t Put(int value, int channel) { return static_cast<std::uint32_t>(va
 int RoundHalfUp(double v) { return static_cast<int>(std::floor(v + 0.5)); }
 
 // Every pixel through f(pixel, x, y).
-template <class F>
-void PerPixel(const ConstImageView& in, const ImageView& out, F f) {
+template <class F> void PerPixel(const ConstImageView& in, const ImageView& out, F f) {
     for (int y = 0; y < in.height; ++y)
         for (int x = 0; x < in.width; ++x) out.row(y)[x] = f(in.row(y)[x], x, y);
 }
 
 // The colour channels through f(value, channel), alpha kept.
-template <class F>
-std::uint32_t MapColour(std::uint32_t p, F f) {
+template <class F> std::uint32_t MapColour(std::uint32_t p, F f) {
     std::uint32_t r = p & 0xFF000000u;
     for (int c = 0; c < 3; ++c) r |= Put(f(Byte(p, c), c), c);
     return r;
 }
 
-// The colour channels of every pixel through f(value, channel), alpha kept.
-template <class F>
-void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
+template <class F> void PerChannel(const ConstImageView& in, const ImageView& out, F f) {
     PerPixel(in, out, [&f](std::uint32_t p, int, int) { return MapColour(p, f); });
 }
 
 int Luma(std::uint32_t p) { return (9798 * Byte(p, 2) + 19235 * Byte(p, 1) + 3735 * Byte(p, 0) + 16384) >> 15; }
 
-std::uint32_t At(const ConstImageView& in, int x, int y) {
-    return in.row(Clamp(y, 0, in.height - 1))[Clamp(x, 0, in.width - 1)];
-}
+std::uint32_t At(const ConstImageView& in, int x, int y) { return in.row(Clamp(y, 0, in.height - 1))[Clamp(x, 0, in.width - 1)]; }
 
 int LightnessOf(int c, int amount) {
     amount = Clamp(amount, -100, 100);
@@ -89,11 +90,8 @@ struct Mix {
 };
 
 int Stretch(int c, int low, int high) {
-    if (high <= low) return c;
-    return Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
+    return high <= low ? c : Clamp(RoundHalfUp(static_cast<double>(c - low) * 255.0 / (high - low)), 0, 255);
 }
-
-}  // namespace
 
 void Greyscale(const ConstImageView& in, const ImageView& out) {
     PerPixel(in, out, [](std::uint32_t p, int, int) { return MapColour(p, [p](int, int) { return Luma(p); }); });
@@ -150,13 +148,9 @@ void AutoLightness(const ConstImageView& in, const ImageView& out) {
     double sum = 0;
     const std::vector<std::uint32_t> visible = Visible(in);
     for (const std::uint32_t p : visible) sum += Luma(p);
-    int amount = 0;
-    if (!visible.empty()) {
-        const int mean = RoundHalfUp(sum / static_cast<double>(visible.size()));
-        // The lightness that takes the mean to 128.
-        amount = mean < 128 ? RoundHalfUp((128 - mean) * 100.0 / (255 - mean)) : RoundHalfUp(12800.0 / mean) - 100;
-    }
-    Lightness(in, out, amount);
+    // The lightness that takes the mean to 128.
+    const int mean = visible.empty() ? 128 : RoundHalfUp(sum / static_cast<double>(visible.size()));
+    Lightness(in, out, mean < 128 ? RoundHalfUp((128 - mean) * 100.0 / (255 - mean)) : RoundHalfUp(12800.0 / mean) - 100);
 }
 
 void HslColorize(const ConstImageView& in, const ImageView& out, int hue, int saturation, int lightness) {
@@ -201,11 +195,7 @@ void Sharpen(const ConstImageView& in, const ImageView& out, int strength) {
     });
 }
 
-namespace {
-
-struct Kernel {
-    int k[9];
-};
+struct Kernel { int k[9]; };
 
 // sum(first) + bias, or |sum(first)| (+ |sum(second)|) when taking magnitudes.
 void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* first, const Kernel* second, int bias,
@@ -214,9 +204,8 @@ void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* f
         return MapColour(p, [&](int, int c) {
             int total = 0;
             for (const Kernel* kernel : {first, second}) {
-                if (kernel == nullptr) continue;
                 int sum = 0;
-                for (int j = 0; j < 3; ++j)
+                for (int j = 0; j < 3 && kernel; ++j)
                     for (int i = 0; i < 3; ++i) sum += kernel->k[3 * j + i] * Byte(At(in, x + i - 1, y + j - 1), c);
                 total += magnitude ? std::abs(sum) : sum;
             }
@@ -225,14 +214,10 @@ void Convolve3x3(const ConstImageView& in, const ImageView& out, const Kernel* f
     });
 }
 
-}  // namespace
-
 void Emboss(const ConstImageView& in, const ImageView& out, int type) {
     // Grey relief, colour, lit from the top, lit from the left.
-    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}},
-                                      {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
-                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}},
-                                      {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
+    static const Kernel kernels[4] = {{{-1, -1, 0, -1, 0, 1, 0, 1, 1}}, {{-2, -1, 0, -1, 1, 1, 0, 1, 2}},
+                                      {{-1, -2, -1, 0, 0, 0, 1, 2, 1}}, {{-1, 0, 1, -2, 0, 2, -1, 0, 1}}};
     const int t = Clamp(type, 0, 3);
     Convolve3x3(in, out, &kernels[t], nullptr, t == 1 ? 0 : 128, false);
 }
@@ -277,9 +262,7 @@ void Mosaic(const ConstImageView& in, const ImageView& out, int cellWidth, int c
 void Texturize(const ConstImageView& in, const ImageView& out, int amount, float shift) {
     const int cell = std::isnan(shift) ? 8 : static_cast<int>(std::min(64.0, std::max(2.0, std::floor(std::fabs(shift) + 0.5))));
     const auto lattice = [](int i, int j) {
-        return static_cast<int>(detail::Hash32(static_cast<std::uint32_t>(i) * 0x9E3779B9u ^
-                                               detail::Hash32(static_cast<std::uint32_t>(j) + 0x632BE5ABu)) &
-                                0xFF);
+        return static_cast<int>(detail::Hash32(std::uint32_t(i) * 0x9E3779B9u ^ detail::Hash32(std::uint32_t(j) + 0x632BE5ABu)) & 0xFF);
     };
     // The height at (x, y) times cell^2: bilinear between the lattice points around it.
     const auto height = [&](int x, int y) {
@@ -295,14 +278,9 @@ void Texturize(const ConstImageView& in, const ImageView& out, int amount, float
     });
 }
 
-namespace {
-
 // Exact bilinear, premultiplied, at (sx, sy); outside: background, or the edge.
 std::uint32_t Bilinear(const ConstImageView& in, double sx, double sy, std::uint32_t background, bool clampEdges) {
-    if (clampEdges) {
-        sx = std::min(std::max(sx, 0.0), in.width - 1.0);
-        sy = std::min(std::max(sy, 0.0), in.height - 1.0);
-    }
+    if (clampEdges) sx = std::min(std::max(sx, 0.0), in.width - 1.0), sy = std::min(std::max(sy, 0.0), in.height - 1.0);
     const double x0 = std::floor(sx), y0 = std::floor(sy), fx = sx - x0, fy = sy - y0;
     Mix mix;
     for (int j = 0; j < 2; ++j)
@@ -318,8 +296,6 @@ std::uint32_t Bilinear(const ConstImageView& in, double sx, double sy, std::uint
 double Wave(double amplitude, int wavelength, int phase, int t) {
     return wavelength <= 0 ? 0.0 : amplitude * std::sin(2.0 * kPi * t / wavelength + phase * kPi / 180.0);
 }
-
-}  // namespace
 
 void Sinusize(const ConstImageView& in, const ImageView& out, const SinusizeParameters& p) {
     PerPixel(in, out, [&](std::uint32_t, int x, int y) {
@@ -397,4 +373,180 @@ void Buttonize(const ConstImageView& in, const ImageView& out, int type, int fra
     });
 }
 
-}  // namespace rastelle::kernels::effects::reference
+}  // namespace ref
+
+// An int argument: the edges of every documented range, the int extremes, or
+// anything in between.
+int RandomArgument(std::mt19937& random) {
+    static const int kNotable[] = {INT_MIN, INT_MIN + 1, -100000, -361, -101, -100, -99, -16, -2, -1, 0, 1, 2, 3, 4, 5, 6, 7,
+                                   8, 15, 16, 17, 50, 99, 100, 101, 359, 360, 1000, 1001, 100000, INT_MAX - 1, INT_MAX};
+    switch (random() % 3) {
+        case 0: return kNotable[random() % std::size(kNotable)];
+        case 1: return static_cast<int>(random() % 241) - 120;
+        default: return static_cast<int>(random());
+    }
+}
+
+// Random pixels, or a smooth opaque gradient (where levels vary and the
+// warps' tolerance means something).
+void FillForEffects(PaddedImage& image, std::mt19937& random) {
+    switch (random() % 4) {
+        case 0: return FillRandom(image, random);
+        case 1: return FillRandom(image, random, true);
+        case 2: return FillOpaqueAndTransparent(image, random);
+    }
+    const std::uint32_t r0 = random() % 256, g0 = random() % 256;
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x)
+            image.at(x, y) = 0xFF000000u | (r0 + 3 * x & 255) << 16 | (g0 + 5 * y & 255) << 8 | (x * y & 255);
+}
+
+using Kernel = std::function<void(const ConstImageView&, const ImageView&)>;
+template <class... P>
+using EffectKernel = void (*)(const ConstImageView&, const ImageView&, P...);
+
+// The fast and the reference kernel bound to the same arguments.
+template <class... P>
+std::pair<Kernel, Kernel> Bind(EffectKernel<P...> fast, EffectKernel<P...> reference, std::type_identity_t<P>... args) {
+    return {[=](auto& i, auto& o) { fast(i, o, args...); }, [=](auto& i, auto& o) { reference(i, o, args...); }};
+}
+
+// Largest difference of alpha and premultiplied colour channels.
+int PremultipliedDistance(std::uint32_t a, std::uint32_t b) {
+    const int aa = static_cast<int>(a >> 24), ba = static_cast<int>(b >> 24);
+    int worst = std::abs(aa - ba);
+    for (int shift = 0; shift <= 16; shift += 8)
+        worst = std::max(worst, std::abs((static_cast<int>(a >> shift & 0xFF) * aa + 127) / 255 -
+                                         (static_cast<int>(b >> shift & 0xFF) * ba + 127) / 255));
+    return worst;
+}
+
+// `rounds` random images (sides 1 to 40: vector paths and tails), each into a
+// padded and a bottom-up output; pixels may differ by `level`, a `share` by one more.
+template <class Make>
+void Sweep(int rounds, Make makeKernels, int level = 0, double share = 0) {
+    static const int kSides[] = {1, 1, 2, 3, 4, 5, 7, 8, 9, 13, 16, 17, 31, 33, 40};
+    std::mt19937 random(20261206);
+    long long pixels = 0, beyond = 0;
+    for (int round = 0; round < rounds; ++round) {
+        const int w = kSides[random() % std::size(kSides)], h = kSides[random() % std::size(kSides)];
+        PaddedImage image(w, h);
+        FillForEffects(image, random);
+        const auto [fast, reference] = makeKernels(random);
+        const PaddedImage in = CopyOf(image, static_cast<int>(random() % 3));
+        PaddedImage expected(w, h), actual(w, h, 2), flipped(w, h, 1);
+        reference(in.view(), expected.view());
+        fast(in.view(), actual.view());
+        fast(in.view(), flipped.flipped());
+        ASSERT_TRUE(actual.guardsIntact() && flipped.guardsIntact() && in.guardsIntact()) << "round " << round;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(flipped.at(x, h - 1 - y), actual.at(x, y)) << "bottom-up, round " << round;
+                const int d = level ? PremultipliedDistance(expected.at(x, y), actual.at(x, y)) : 0;
+                if (!level) ASSERT_EQ(actual.at(x, y), expected.at(x, y)) << x << ", " << y << " round " << round;
+                ASSERT_LE(d, level + 1) << x << ", " << y << " round " << round;
+                beyond += d > level;
+            }
+        pixels += w * h;
+    }
+    EXPECT_LE(static_cast<double>(beyond), share * static_cast<double>(pixels)) << "pixels beyond the tolerance";
+}
+
+TEST(ColourAndFilterEffects, MatchTheirReferences) {
+    for (auto [fast, reference] : {std::pair<EffectKernel<>, EffectKernel<>>{Greyscale, ref::Greyscale}, {AutoLevel, ref::AutoLevel},
+                                   {AutoContrast, ref::AutoContrast}, {AutoLightness, ref::AutoLightness}, {Antialias, ref::Antialias}})
+        Sweep(250, [&](std::mt19937&) { return Bind(fast, reference); });
+    for (auto [fast, reference] : {std::pair<EffectKernel<int>, EffectKernel<int>>{Lightness, ref::Lightness}, {Contrast, ref::Contrast},
+                                   {Sharpen, ref::Sharpen}, {Emboss, ref::Emboss}, {EdgeDetect, ref::EdgeDetect}})
+        Sweep(300, [&](std::mt19937& r) { return Bind(fast, reference, RandomArgument(r)); });
+    Sweep(300, [](std::mt19937& r) { return Bind(Solarize, ref::Solarize, r()); });
+    Sweep(400, [](std::mt19937& r) {
+        const int red = static_cast<int>(r() % 9) - 1, green = static_cast<int>(r() % 9) - 1, blue = RandomArgument(r);
+        return Bind(SwapChannels, ref::SwapChannels, red, green, blue, static_cast<int>(r() % 7));
+    });
+    Sweep(300, [](std::mt19937& r) {
+        const int h = RandomArgument(r), s = RandomArgument(r);
+        return Bind(HslColorize, ref::HslColorize, h, s, RandomArgument(r));
+    });
+    Sweep(300, [](std::mt19937& r) {
+        const int a = RandomArgument(r);
+        return Bind(AddNoise, ref::AddNoise, a, r() % 2 != 0);
+    });
+    Sweep(300, [](std::mt19937& r) {
+        const int cw = r() % 2 ? RandomArgument(r) : static_cast<int>(r() % 6);
+        return Bind(Mosaic, ref::Mosaic, cw, RandomArgument(r));
+    });
+    Sweep(300, [](std::mt19937& r) {
+        static const float kShifts[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                                        -std::numeric_limits<float>::infinity(), -3.5f, 0.0f, 1.49f, 2.5f, 7.7f, 63.6f, 1e30f};
+        const int a = RandomArgument(r);
+        return Bind(Texturize, ref::Texturize, a, kShifts[r() % 10]);
+    });
+}
+
+TEST(FrameEffects, MatchTheirReferences) {
+    Sweep(400, [](std::mt19937& r) {
+        const auto near = [&r] { return r() % 3 ? static_cast<int>(r() % 50) - 5 : RandomArgument(r); };
+        const int cx = near(), cy = near(), rx = near(), ry = near();
+        return Bind(EllipseCrop, ref::EllipseCrop, cx, cy, rx, ry, r());
+    });
+    Sweep(300, [](std::mt19937& r) {
+        const int t = r() % 2 ? static_cast<int>(r() % 3) : RandomArgument(r);
+        const int f = r() % 2 ? static_cast<int>(r() % 12) : RandomArgument(r);
+        return Bind(Buttonize, ref::Buttonize, t, f, RandomArgument(r));
+    });
+    // The page curl has no reference: the sweep keeps it inside its image
+    // and the same bottom-up.
+    Sweep(300, [](std::mt19937& r) {
+        const int w = r() % 2 ? static_cast<int>(r() % 50) : RandomArgument(r), h = RandomArgument(r), m = RandomArgument(r);
+        const std::uint32_t c = r();
+        return Bind(PageCurl, PageCurl, w, h, m, c, r());
+    });
+}
+
+TEST(FrameEffects, PageCurlLiftsTheCornerAndCoversItWithTheFlap) {
+    const std::uint32_t page = 0xFF204060u, background = 0xFFFFFFFFu;
+    const PaddedImage image = Filled(60, 40, page);
+    PaddedImage out(60, 40);
+    // Each mode lifts its own corner and leaves the opposite one; mode 5,
+    // the last here, curls the bottom right: inside the fold the flap, the
+    // curl colour shaded (opaque, yellowish), beside it a shadow on the page.
+    for (int mode : {0, 1, 2, 3, 4, 6, 7, 5}) {
+        PageCurl(image.view(), out.view(), 20, 16, mode, 0xFFFFFFCCu, background);
+        const int x = (mode & 1) ? 59 : 0, y = (mode & 2) ? 0 : 39;
+        EXPECT_EQ(std::make_pair(out.at(x, y), out.at(59 - x, 39 - y)), std::make_pair(background, page)) << mode;
+    }
+    const std::uint32_t flap = out.at(44, 31), shadow = out.at(40, 30);
+    EXPECT_EQ(std::make_tuple(flap >> 24, (flap & 0xFF) > 0x60u, (flap >> 16 & 0xFF) >= (flap & 0xFF), shadow >> 24,
+                              (shadow & 0xFF) < (page & 0xFF)),
+              std::make_tuple(0xFFu, true, true, 0xFFu, true)) << std::hex << flap << " " << shadow;
+}
+
+// The warps sample with weights in 1/256 pixel: within one level of exact
+// bilinear sampling on 99.9 % of pixels, two at most.
+TEST(WarpEffects, MatchTheirDoublePrecisionReferences) {
+    Sweep(
+        300,
+        [](std::mt19937& r) {
+            const auto small = [&r](int n, int shift) { return r() % 2 ? RandomArgument(r) : static_cast<int>(r() % n) - shift; };
+            SinusizeParameters p;
+            p.horizontalAmplitude = small(11, 5);
+            p.horizontalWaveLength = RandomArgument(r);
+            p.horizontalStartPhase = RandomArgument(r);
+            p.verticalAmplitude = small(11, 5);
+            p.verticalWaveLength = small(20, 0);
+            p.verticalStartPhase = RandomArgument(r);
+            p.background = r();
+            return Bind(Sinusize, ref::Sinusize, p);
+        },
+        1, 0.001);
+    Sweep(300, [](std::mt19937&) { return Bind(Waddle, ref::Waddle); }, 1, 0.001);
+    Sweep(300, [](std::mt19937& r) { return Bind(Swirl, ref::Swirl, RandomArgument(r)); }, 1, 0.001);
+    Sweep(300, [](std::mt19937& r) {
+        const int a = RandomArgument(r), f = r() % 2 ? RandomArgument(r) : static_cast<int>(r() % 5);
+        return Bind(Spray, ref::Spray, a, f, r());
+    });
+}
+
+}  // namespace
+}  // namespace rastelle::kernels::effects
