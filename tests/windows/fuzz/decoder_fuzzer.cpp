@@ -3,7 +3,7 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Replays the seed files embedded in this program (resource type SEED) and
+// Replays the starting files embedded in this program (resource type SEED) and
 // the inputs that once failed (REGRESSION), then N mutants of the seeds,
 // each through LoadFile, LoadStream and LoadMultiframeImage. A fault is a
 // crash, a call over --limit seconds, a failure without an HRESULT and text,
