@@ -3,7 +3,6 @@
 #include "coverage_rasterizer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
