@@ -92,6 +92,17 @@ TEST(RankFilter, MediansOfWindowsBeyondSixteenBitCounts) {
     const PaddedImage out = Filtered(image, NoiseRemoveImage, 200);
     for (int x : {0, 1, 199, 200, 399})
         for (int y : {0, 85, 169}) EXPECT_EQ(out.at(x, y), 0xFF000000u | WindowMedian(image, x - 200, y - 200, x + 200, y + 200)) << x << ", " << y;
+
+    // One value more often than 16 bits can count: 66 000 black pixels and a
+    // white corner of 1 600.
+    PaddedImage dark(260, 260);
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 260; ++x) dark.at(x, y) = x < 40 && y < 40 ? 0xFFFFFFFFu : 0xFF000000u;
+    const PaddedImage median = Filtered(dark, NoiseRemoveImage, 300);
+    int black = 0;
+    for (int y = 0; y < 260; ++y)
+        for (int x = 0; x < 260; ++x) black += median.at(x, y) == 0xFF000000u;
+    EXPECT_EQ(black, 260 * 260);
 }
 
 TEST(RankFilter, WindowsCoveringTheImageGiveItsMedianEverywhere) {
