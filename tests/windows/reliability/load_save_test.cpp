@@ -93,7 +93,7 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
     // little-endian ones right (on Windows both are right).
     const codecs::TiffDecoderCapabilities platform = codecs::PlatformTiffDecoder();
     EXPECT_TRUE(platform.sixteenBitLittleEndian);
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+    if (RunningUnderWine()) {
         EXPECT_FALSE(platform.sixteenBitBigEndian);
     }
 }
