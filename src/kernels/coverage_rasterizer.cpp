@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 #include "blend.h"
 
@@ -40,23 +41,21 @@ inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
 }
 
 // Adds a piece's signed area to the cells of its row (cell[c] indexed by
-// pixel column) and widens [first, end) to the cells it touched. Pixel c's
+// pixel column) and returns the cells it touched. Pixel c's
 // winding-weighted coverage is the sum of cells up to c: the area of the
 // pixel to the right of the piece, the whole height dy for pixels wholly to
 // its right.
-inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, double dydx, int width,
-                            int& first, int& end) {
+template <class Touched>
+RASTELLE_ALWAYS_INLINE Touched AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, double dydx, int width) {
     const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
     int c0, c1;
     Columns(x0, x1, width, c0, c1);
-    first = std::min(first, c0);
-    end = std::max(end, c1 + 2);
     const double h = dy * dir;
     if (c0 == c1) {
         const double m = (x0 + x1) * 0.5 - c0;
         cell[c0] += static_cast<float>(h * (1.0 - m));
         cell[c0 + 1] += static_cast<float>(h * m);
-        return;
+        return {c0, c0 + 2};
     }
     // Across columns: in column c the piece has y before c (pixel wholly
     // right of it) and a trapezoid inside it. The same area by symmetry
@@ -76,6 +75,7 @@ inline void AccumulatePiece(float* cell, double xa, double xb, double dy, double
     const double last = (c1 - x0) * dydx + lastWidth * dydx * (1.0 - lastWidth * 0.5);
     cell[c1] += static_cast<float>(dir * (last - previous));
     cell[c1 + 1] += static_cast<float>(dir * (dy - last));
+    return {c0, c1 + 2};
 }
 
 // Coverage 0..255 from four winding-weighted areas at once: non-zero takes
@@ -106,22 +106,17 @@ struct EvenOddFold {
     }
 };
 
-constexpr int kShortSpan = 16;
-
-// The running sum of a row's cells, folded into coverage; the cells are left
-// zero for the next row. Four cells go at a time, as a prefix sum in one
-// register, their coverage written as one word (which the compositor then
-// reads at once: a read waits far longer on four byte writes than on one).
-// Inside a shape most cells are 0 (no edge in the pixel): sixteen at a time
-// they leave the coverage as it is, checked only in long spans, whose cells
-// were not all just written. count is a multiple of 4.
+// The running sum of count cells (a multiple of 4), folded into coverage,
+// on from the sum of the cells before them (in every lane of sum); the cells
+// are left zero for the next row. Four cells go at a time, as a prefix sum in
+// one register, their coverage written as one word (which the compositor
+// then reads at once: a read waits far longer on four byte writes than on
+// one).
 template <class Fold>
-RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out) {
+RASTELLE_ALWAYS_INLINE __m128 SumCells(float* cell, int count, std::uint8_t* out, __m128 sum) {
     assert(count % 4 == 0);
     const __m128 zero = _mm_setzero_ps();
-    __m128 sum = zero;
-    std::uint32_t four = 0;  // the last four pixels' coverage
-    const auto sumFour = [&](int at) {
+    for (int at = 0; at < count; at += 4) {
         __m128 v = _mm_loadu_ps(cell + at);
         v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
         v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
@@ -129,22 +124,10 @@ RASTELLE_ALWAYS_INLINE void SumRow(float* cell, int count, std::uint8_t* out) {
         sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
         _mm_storeu_ps(cell + at, zero);
         const __m128i words = Fold::Four(v);
-        four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(words, words), words)));
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(words, words), words)));
         std::memcpy(out + at, &four, 4);
-    };
-    const auto allZero = [&](int at) { return _mm_cmpeq_ps(_mm_loadu_ps(cell + at), zero); };
-    int j = 0;
-    if (count >= kShortSpan) {
-        for (; j + 16 <= count; j += 16) {
-            if (_mm_movemask_ps(_mm_and_ps(_mm_and_ps(allZero(j), allZero(j + 4)), _mm_and_ps(allZero(j + 8), allZero(j + 12)))) ==
-                0xF) {
-                std::memset(out + j, static_cast<int>(four >> 24), 16);
-                continue;
-            }
-            for (int k = j; k < j + 16; k += 4) sumFour(k);
-        }
     }
-    for (; j < count; j += 4) sumFour(j);
+    return sum;
 }
 
 // round(x / 255) for x in [0, 65025].
@@ -221,6 +204,10 @@ void CoverageRasterizer::AddEdge(double x0, double y0, double x1, double y1) {
     }
     const double height = height_, width = width_;
     if (y1 <= 0.0 || y0 >= height) return;
+    if (y0 >= 0.0 && y1 <= height && std::min(x0, x1) >= 0.0 && std::max(x0, x1) <= width) {
+        PushEdge(x0, y0, x1, y1, dir);  // inside the image: no cuts
+        return;
+    }
     const double dxdy = (x1 - x0) / (y1 - y0);
     auto xAt = [&](double y) { return y == y0 ? x0 : y == y1 ? x1 : x0 + (y - y0) * dxdy; };
 
@@ -274,47 +261,153 @@ PixelRect CoverageRasterizer::Bounds() const noexcept {
     return r;
 }
 
-void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
+template <class Sink>
+void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     const PixelRect bounds = Bounds();
     if (bounds.empty()) return;
     // Edges in the order their rows start; the active ones cross the row.
-    order_.resize(edges_.size());
-    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<std::uint32_t>(i);
-    std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) { return edges_[a].y0 < edges_[b].y0; });
+    // Ties go by the other coordinates, so that a shape rendered again sums
+    // its cells in the same order.
+    std::sort(edges_.begin(), edges_.end(), [](const Edge& a, const Edge& b) {
+        return std::tie(a.y0, a.x0, a.y1, a.x1, a.dir) < std::tie(b.y0, b.x0, b.y1, b.x1, b.dir);
+    });
     active_.clear();
     // One row of cells (the carry past the last pixel, and up to three more
-    // to end a group of four), left zero after every row.
+    // to end a group of four), left zero after every row; the coverage is
+    // indexed by column like the cells.
     const std::size_t rowCells = static_cast<std::size_t>(width_) + 5;
     if (cells_.size() < rowCells) cells_.assign(rowCells, 0.0f);
     coverage_.resize(rowCells);
     float* cell = cells_.data();
+    std::uint8_t* coverage = coverage_.data();
     const double width = width_;
     const int right = bounds.x + bounds.width;
+
+    // A row's touched cells are summed in stretches, in groups of four from
+    // each stretch's first cell; the cells between stretches hold no area,
+    // so the pixels there all have the coverage of the sum so far: a run.
+    // stretch() sums from first to end (rounded up to a whole group) on from
+    // sum, hands the sink the pixels and returns where it stopped.
+    const auto stretch = [&](auto fold, int r, int first, int end, __m128& sum) {
+        using Fold = decltype(fold);
+        const int summedEnd = first + ((end - first + 3) & ~3);
+        sum = SumCells<Fold>(cell + first, summedEnd - first, coverage + first, sum);
+        const int cellsEnd = std::min(summedEnd, right);
+        if (cellsEnd > first) sink.Cells(r, first, cellsEnd - first, coverage + first);
+        return summedEnd;
+    };
+    const auto run = [&](auto fold, int r, int from, int to, __m128 sum) {
+        using Fold = decltype(fold);
+        to = std::min(to, right);
+        if (to > from)
+            sink.Run(r, from, to - from, static_cast<std::uint8_t>(_mm_cvtsi128_si32(Fold::Four(sum))), coverage + from);
+    };
+    // n pieces in the order of their first cells; a piece that starts before
+    // the current stretch's last group ends joins the stretch.
+    const auto walkRow = [&](auto fold, int r, const Touched* t, std::size_t n) {
+        __m128 sum = _mm_setzero_ps();
+        for (std::size_t i = 0; i < n;) {
+            const int first = t[i].first;
+            int end = t[i].end;
+            for (++i; i < n && t[i].first < first + ((end - first + 3) & ~3); ++i) end = std::max(end, t[i].end);
+            const int summedEnd = stretch(fold, r, first, end, sum);
+            if (i < n) run(fold, r, summedEnd, t[i].first, sum);
+        }
+    };
+    // The same for two pieces (most rows of most shapes), kept in registers.
+    const auto walkPair = [&](auto fold, int r, Touched a, Touched b) {
+        if (b.first < a.first) std::swap(a, b);
+        __m128 sum = _mm_setzero_ps();
+        if (b.first < a.first + ((a.end - a.first + 3) & ~3)) {
+            stretch(fold, r, a.first, std::max(a.end, b.end), sum);
+            return;
+        }
+        const int aSummedEnd = stretch(fold, r, a.first, a.end, sum);
+        run(fold, r, aSummedEnd, b.first, sum);
+        stretch(fold, r, b.first, b.end, sum);
+    };
+
     std::size_t next = 0;
     for (int r = bounds.y; r < bounds.y + bounds.height; ++r) {
-        while (next < order_.size() && edges_[order_[next]].y0 < r + 1.0) active_.push_back(order_[next++]);
-        int first = std::numeric_limits<int>::max(), end = 0;
-        std::size_t kept = 0;
+        for (const double rowEnds = r + 1.0; next < edges_.size() && edges_[next].y0 < rowEnds; ++next)
+            active_.push_back(static_cast<std::uint32_t>(next));
+        if (touched_.size() < active_.size()) touched_.resize(active_.size());
+        Touched* touched = touched_.data();
+        std::size_t pieces = 0, kept = 0;
+        int rowEnd = 0;
+        Touched pair[2] = {};  // the first two, in registers (read back, they would wait on their stores)
         for (std::uint32_t index : active_) {
             const Edge& e = edges_[index];
             if (e.y1 <= r) continue;  // ended above this row
             active_[kept++] = index;
             const RowPiece piece = PieceInRow(e, r, width);
-            if (piece.dy > 0.0) AccumulatePiece(cell, piece.xa, piece.xb, piece.dy, e.dir, e.dydx, width_, first, end);
+            if (piece.dy <= 0.0) continue;
+            const Touched t = AccumulatePiece<Touched>(cell, piece.xa, piece.xb, piece.dy, e.dir, e.dydx, width_);
+            if (pieces < 2) pair[pieces] = t;
+            touched[pieces++] = t;
+            rowEnd = std::max(rowEnd, t.end);
         }
         active_.resize(kept);
-        if (end <= first) continue;
-        // Summed in whole groups of four: the cells from end on hold no
-        // more area.
-        const int summed = (end - first + 3) & ~3;  // cells summed and cleared
-        std::uint8_t* out = coverage_.data();
+        if (pieces == 0) continue;
+        if (pieces == 2) {
+            const int first = std::min(pair[0].first, pair[1].first);
+            sink.BeginRow(r, first, std::min(rowEnd, right) - first);
+            if (rule == FillRule::NonZero)
+                walkPair(NonZeroFold{}, r, pair[0], pair[1]);
+            else
+                walkPair(EvenOddFold{}, r, pair[0], pair[1]);
+            sink.EndRow(r);
+            continue;
+        }
+        if (pieces <= 16) {
+            for (std::size_t i = 1; i < pieces; ++i) {
+                const Touched item = touched[i];
+                std::size_t k = i;
+                for (; k > 0 && touched[k - 1].first > item.first; --k) touched[k] = touched[k - 1];
+                touched[k] = item;
+            }
+        } else {
+            std::sort(touched, touched + pieces, [](Touched a, Touched b) { return a.first < b.first; });
+        }
+        sink.BeginRow(r, touched[0].first, std::min(rowEnd, right) - touched[0].first);
         if (rule == FillRule::NonZero)
-            SumRow<NonZeroFold>(cell + first, summed, out);
+            walkRow(NonZeroFold{}, r, touched, pieces);
         else
-            SumRow<EvenOddFold>(cell + first, summed, out);
-        const int count = std::min(end, right) - first;
-        if (count > 0) sink(context, r, first, count, out);
+            walkRow(EvenOddFold{}, r, touched, pieces);
+        sink.EndRow(r);
     }
+}
+
+namespace {
+
+// The whole of each row's coverage in one span, for a span sink.
+class WholeRows {
+public:
+    WholeRows(CoverageRasterizer::SpanSink sink, void* context) : sink_(sink), context_(context) {}
+    void BeginRow(int, int x, int count) {
+        x_ = x;
+        count_ = count;
+    }
+    void Cells(int, int x, int, const std::uint8_t* values) { row_ = values - x; }
+    void Run(int, int, int count, std::uint8_t value, std::uint8_t* values) {
+        std::memset(values, value, static_cast<std::size_t>(count));
+    }
+    void EndRow(int y) {
+        if (count_ > 0) sink_(context_, y, x_, count_, row_ + x_);
+    }
+
+private:
+    CoverageRasterizer::SpanSink sink_;
+    void* context_;
+    const std::uint8_t* row_ = nullptr;  // the coverage by column
+    int x_ = 0, count_ = 0;
+};
+
+}  // namespace
+
+void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
+    WholeRows rows(sink, context);
+    RenderRows(rule, rows);
 }
 
 namespace {
@@ -433,25 +526,94 @@ private:
     int previousX_ = kNone;
 };
 
+// count pixels set to the colour, four at a time.
+inline void FillOpaque(std::uint32_t* dst, int count, std::uint32_t colour) {
+    const __m128i fill = _mm_set1_epi32(static_cast<int>(colour));
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + 4), fill);
+    }
+    if (i + 4 <= count) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
+        i += 4;
+    }
+    if (i == count) return;
+    if (count >= 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + count - 4), fill);  // the last four, again in part
+        return;
+    }
+    for (; i < count; ++i) dst[i] = colour;
+}
+
+// Lays a solid colour through each row's coverage; runs of full coverage
+// take an opaque colour as they are.
+class SolidPainter {
+public:
+    SolidPainter(const ImageView& dst, int dstX, int dstY, std::uint32_t colour)
+        : dst_(dst), dstX_(dstX), dstY_(dstY), colour_(colour), prefetcher_(dst) {}
+    void BeginRow(int y, int x, int count) {
+        prefetcher_.Ahead(y - dstY_, x - dstX_, count);
+        row_ = dst_.row(y - dstY_);
+    }
+    void Cells(int, int x, int count, const std::uint8_t* coverage) { CompositeSolid(row_ + (x - dstX_), coverage, count, colour_); }
+    void Run(int, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
+        if (value == 0) return;
+        if (value == 255 && (colour_ >> 24) == 255) {
+            FillOpaque(row_ + (x - dstX_), count, colour_);
+            return;
+        }
+        std::memset(scratch, value, static_cast<std::size_t>(count));
+        CompositeSolid(row_ + (x - dstX_), scratch, count, colour_);
+    }
+    void EndRow(int) {}
+
+private:
+    const ImageView& dst_;
+    int dstX_, dstY_;
+    std::uint32_t colour_;
+    RowPrefetcher prefetcher_;
+    std::uint32_t* row_ = nullptr;
+};
+
+// Lays a brush's pixels through each row's coverage.
+class BrushPainter {
+public:
+    BrushPainter(const ImageView& dst, int dstX, int dstY, const ConstImageView& brush)
+        : dst_(dst), brush_(brush), dstX_(dstX), dstY_(dstY) {}
+    void BeginRow(int y, int, int) {
+        row_ = dst_.row(y - dstY_);
+        brushRow_ = brush_.row(y - dstY_);
+    }
+    void Cells(int, int x, int count, const std::uint8_t* coverage) { CompositeRow(row_ + (x - dstX_), brushRow_ + (x - dstX_), coverage, count); }
+    void Run(int y, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
+        if (value == 0) return;
+        std::memset(scratch, value, static_cast<std::size_t>(count));
+        Cells(y, x, count, scratch);
+    }
+    void EndRow(int) {}
+
+private:
+    const ImageView& dst_;
+    const ConstImageView& brush_;
+    int dstX_, dstY_;
+    std::uint32_t* row_ = nullptr;
+    const std::uint32_t* brushRow_ = nullptr;
+};
+
 }  // namespace
 
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
                    std::uint32_t colour) {
-    RowPrefetcher prefetcher(dst);
-    auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
-        prefetcher.Ahead(y - dstY, x - dstX, count);
-        CompositeSolid(dst.row(y - dstY) + (x - dstX), coverage, count, colour);
-    };
-    shape.Render(rule, span);
+    SolidPainter painter(dst, dstX, dstY, colour);
+    shape.RenderRows(rule, painter);
 }
 
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
                    const ConstImageView& brush) {
     assert(brush.width == dst.width && brush.height == dst.height);
-    auto span = [&](int y, int x, int count, const std::uint8_t* coverage) {
-        CompositeRow(dst.row(y - dstY) + (x - dstX), brush.row(y - dstY) + (x - dstX), coverage, count);
-    };
-    shape.Render(rule, span);
+    BrushPainter painter(dst, dstX, dstY, brush);
+    shape.RenderRows(rule, painter);
 }
 
 }  // namespace rastelle::kernels

@@ -5,7 +5,9 @@
 // along the row then gives every pixel's winding-weighted area, which the
 // fill rule folds into 0..1. Rows are walked top to bottom with the edges
 // that cross each; only the cells a row's edges touch are summed and
-// cleared, so thin shapes cost what they touch; buffers are reused from
+// cleared, so thin shapes cost what they touch. Between two stretches of
+// touched cells every pixel has the same coverage: inside a shape a run
+// that painting fills without summing or blending. Buffers are reused from
 // shape to shape.
 //
 // Then the compositing: a solid colour or a row of brush pixels laid through
@@ -72,6 +74,19 @@ public:
     }
 
 private:
+    friend void PaintCoverage(CoverageRasterizer&, FillRule, const ImageView&, int, int, std::uint32_t);
+    friend void PaintCoverage(CoverageRasterizer&, FillRule, const ImageView&, int, int, const ConstImageView&);
+
+    // The cells a row's edge piece touched, [first, end).
+    struct Touched {
+        int first, end;
+    };
+
+    // Walks the shape row by row, handing the sink each row's touched cells'
+    // coverage and the runs of one coverage between them, left to right.
+    template <class Sink>
+    void RenderRows(FillRule rule, Sink& sink);
+
     // Runs downwards (y0 < y1) with x inside [0, width]; dir is +1 for an
     // edge that ran downwards in the polygon, -1 for one that ran upwards.
     struct Edge {
@@ -85,8 +100,8 @@ private:
     int height_ = 0;
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
     std::vector<Edge> edges_;
-    std::vector<std::uint32_t> order_;   // edges by their first row
     std::vector<std::uint32_t> active_;  // edges crossing the current row
+    std::vector<Touched> touched_;       // the current row's, by their first cell
     std::vector<float> cells_;           // the current row's signed areas
     std::vector<std::uint8_t> coverage_;
 };

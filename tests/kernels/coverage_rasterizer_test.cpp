@@ -212,25 +212,62 @@ TEST(Composite, SourceOverThroughCoverage) {
     }
 }
 
+TEST(CoverageRasterizer, ThinBarsCoverTheirRowsInPart) {
+    // Between a row's edges the coverage is what the edges left: half a row
+    // for a bar half a pixel high, in one bar or in two apart on the row.
+    const Polygon left = Rectangle(3.5f, 10.25f, 30.75f, 10.75f), right = Rectangle(36.2f, 10.1f, 70.5f, 11.3f);
+    ExpectExactAreas(left, FillRule::NonZero, 80, 20);
+    const auto both = Rasterise({left, right}, FillRule::EvenOdd, 80, 20);
+    for (int y = 9; y < 13; ++y)
+        for (int x = 0; x < 80; ++x)
+            ASSERT_NEAR(both[static_cast<size_t>(y * 80 + x)], (AreaInPixel(left, x, y) + AreaInPixel(right, x, y)) * 255, 0.52)
+                << "pixel " << x << "," << y;
+}
+
 TEST(Composite, PaintingLaysEachPixelThroughItsCoverage) {
-    // An ellipse onto a window of a patterned image placed at the shape's
-    // bounds: each pixel is the colour composited at its coverage.
-    const std::vector<Polygon> ellipse{Ellipse(40.3, 30.8, 33.1, 22.4, 300)};
-    const auto coverage = Rasterise(ellipse, FillRule::NonZero, 80, 60);
-    PaddedImage image(80, 60, 2);
+    // Shapes onto a window of a patterned image placed at their bounds: each
+    // pixel is the colour (or brush pixel) composited at its coverage. An
+    // ellipse has two edges a row with the inside between; a rectangle with
+    // an elliptic hole has four, around a hole of coverage 0; thin bars leave
+    // a run of half coverage between their edges.
+    struct Case {
+        const char* name;
+        std::vector<Polygon> shape;
+        FillRule rule;
+    };
+    const Case cases[] = {
+        {"ellipse", {Ellipse(40.3, 30.8, 33.1, 22.4, 300)}, FillRule::NonZero},
+        {"framed hole", {Rectangle(4.5f, 3.25f, 75.5f, 56.5f), Ellipse(40, 30, 20.5, 15.3, 200)}, FillRule::EvenOdd},
+        {"thin bars", {Rectangle(3.5f, 10.25f, 30.75f, 10.75f), Rectangle(36.2f, 10.1f, 70.5f, 11.3f)}, FillRule::NonZero},
+    };
+    PaddedImage brush(80, 60);
     for (int y = 0; y < 60; ++y)
-        for (int x = 0; x < 80; ++x) image.at(x, y) = ((x ^ y) & 4 ? 0xFF000000u : 0x80000000u) | (x * 3 << 8) | y;
-    PaddedImage expected = CopyOf(image, 0);
-    for (int i = 0; i < 80 * 60; ++i) {
-        const auto c = static_cast<std::uint8_t>(coverage[static_cast<size_t>(i)]);
-        CompositeSolid(&expected.at(i % 80, i / 80), &c, 1, 0x90E01020u);
+        for (int x = 0; x < 80; ++x) brush.at(x, y) = (static_cast<std::uint32_t>(x * 40 + y * 7) << 24) | 0x203040u | (x << 16);
+    for (const Case& c : cases) {
+        const auto coverage = Rasterise(c.shape, c.rule, 80, 60);
+        for (const std::uint32_t colour : {0xFFE01020u, 0x90E01020u, 0u}) {  // 0: the brush
+            PaddedImage image(80, 60, 2);
+            for (int y = 0; y < 60; ++y)
+                for (int x = 0; x < 80; ++x) image.at(x, y) = ((x ^ y) & 4 ? 0xFF000000u : 0x80000000u) | (x * 3 << 8) | y;
+            PaddedImage expected = CopyOf(image, 0);
+            for (int i = 0; i < 80 * 60; ++i) {
+                const auto v = static_cast<std::uint8_t>(coverage[static_cast<size_t>(i)]);
+                std::uint32_t& pixel = expected.at(i % 80, i / 80);
+                if (colour != 0) CompositeSolid(&pixel, &v, 1, colour);
+                else CompositeRow(&pixel, &brush.at(i % 80, i / 80), &v, 1);
+            }
+            CoverageRasterizer shape = Shape(c.shape, 80, 60);
+            const PixelRect b = shape.Bounds();
+            const ImageView window{&image.at(b.x, b.y), b.width, b.height, image.view().strideBytes};
+            if (colour != 0)
+                PaintCoverage(shape, c.rule, window, b.x, b.y, colour);
+            else
+                PaintCoverage(shape, c.rule, window, b.x, b.y,
+                              ConstImageView{&brush.at(b.x, b.y), b.width, b.height, brush.view().strideBytes});
+            EXPECT_EQ(FirstDifference(expected, image), "") << c.name << " " << std::hex << colour;
+            EXPECT_TRUE(image.guardsIntact());
+        }
     }
-    CoverageRasterizer shape = Shape(ellipse, 80, 60);
-    const PixelRect b = shape.Bounds();
-    PaintCoverage(shape, FillRule::NonZero, ImageView{&image.at(b.x, b.y), b.width, b.height, image.view().strideBytes}, b.x, b.y,
-                  0x90E01020u);
-    EXPECT_EQ(FirstDifference(expected, image), "");
-    EXPECT_TRUE(image.guardsIntact());
 }
 
 }  // namespace
