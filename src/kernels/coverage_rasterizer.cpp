@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <tuple>
 
 #include "blend.h"
 
@@ -243,6 +242,7 @@ void CoverageRasterizer::AddEdge(double x0, double y0, double x1, double y1) {
 
 void CoverageRasterizer::PushEdge(double x0, double y0, double x1, double y1, double dir) {
     edges_.push_back({x0, y0, x1, y1, (x1 - x0) / (y1 - y0), x1 != x0 ? std::fabs((y1 - y0) / (x1 - x0)) : 0.0, dir});
+    sorted_ = false;
     minX_ = std::min({minX_, x0, x1});
     maxX_ = std::max({maxX_, x0, x1});
     minY_ = std::min(minY_, y0);
@@ -266,11 +266,12 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     const PixelRect bounds = Bounds();
     if (bounds.empty()) return;
     // Edges in the order their rows start; the active ones cross the row.
-    // Ties go by the other coordinates, so that a shape rendered again sums
-    // its cells in the same order.
-    std::sort(edges_.begin(), edges_.end(), [](const Edge& a, const Edge& b) {
-        return std::tie(a.y0, a.x0, a.y1, a.x1, a.dir) < std::tie(b.y0, b.x0, b.y1, b.x1, b.dir);
-    });
+    // Sorted once, so that a shape rendered again sums its cells in the same
+    // order.
+    if (!sorted_) {
+        std::sort(edges_.begin(), edges_.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+        sorted_ = true;
+    }
     active_.clear();
     // One row of cells (the carry past the last pixel, and up to three more
     // to end a group of four), left zero after every row; the coverage is

@@ -100,6 +100,7 @@ private:
     int height_ = 0;
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
     std::vector<Edge> edges_;
+    bool sorted_ = false;                // edges_ in the order of their y0
     std::vector<std::uint32_t> active_;  // edges crossing the current row
     std::vector<Touched> touched_;       // the current row's, by their first cell
     std::vector<float> cells_;           // the current row's signed areas
