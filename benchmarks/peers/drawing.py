@@ -202,7 +202,10 @@ def main():
 
         def med(values):
             values = [v for v in values if v is not None]
-            return "%.0f" % statistics.median(values) if values else "-"
+            if not values:
+                return "-"
+            m = statistics.median(values)
+            return "%.0f" % m if m >= 100 else "%.1f" % m
         valid = [r for r in ratios if r is not None]
         print("| %s | %s | %s | %s | %s |" % ("10 000 lines, width 2" if lines else "1 000 filled ellipses",
                                               med(ours), med(theirs), med(pil),
