@@ -96,7 +96,8 @@ void BM_RasteriseEllipses(benchmark::State& state) {
     std::vector<PointF> outline;
     std::uint64_t touched = 0;
     auto sink = [&](int, int, int count, const std::uint8_t* coverage) { touched += coverage[count - 1]; };
-    for (auto _ : state) EachShape(false, shape, outline, [&](std::uint32_t) { shape.Render(kernels::FillRule::NonZero, sink); });
+    for (auto _ : state)
+        EachShape(false, shape, outline, [&](std::uint32_t) { shape.Render(kernels::FillRule::NonZero, sink); });
     benchmark::DoNotOptimize(touched);
 }
 
@@ -118,8 +119,8 @@ void BM_FillEllipseSpans(benchmark::State& state) {
         for (size_t i = 0; i < spans.size(); ++i) {
             if (prefetch && i + 8 < spans.size() && spans[i + 8].y == spans[i].y + 8) {
                 const Span& ahead = spans[i + 8];
-                for (int p = 0; p < ahead.count; p += 16)
-                    _mm_prefetch(reinterpret_cast<const char*>(&pixels[static_cast<size_t>(ahead.y) * kSize + ahead.x + p]), _MM_HINT_T0);
+                const std::uint32_t* row = &pixels[static_cast<size_t>(ahead.y) * kSize + ahead.x];
+                for (int p = 0; p < ahead.count; p += 16) _mm_prefetch(reinterpret_cast<const char*>(row + p), _MM_HINT_T0);
             }
             std::fill_n(&pixels[static_cast<size_t>(spans[i].y) * kSize + spans[i].x], spans[i].count, spans[i].colour);
         }

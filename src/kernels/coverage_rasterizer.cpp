@@ -45,7 +45,8 @@ inline void Columns(double x0, double x1, int width, int& c0, int& c1) {
 // pixel to the right of the piece, the whole height dy for pixels wholly to
 // its right.
 template <class Touched>
-RASTELLE_ALWAYS_INLINE Touched AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, double dydx, int width) {
+RASTELLE_ALWAYS_INLINE Touched AccumulatePiece(float* cell, double xa, double xb, double dy, double dir, double dydx,
+                                               int width) {
     const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
     int c0, c1;
     Columns(x0, x1, width, c0, c1);
@@ -123,7 +124,8 @@ RASTELLE_ALWAYS_INLINE __m128 SumCells(float* cell, int count, std::uint8_t* out
         sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
         _mm_storeu_ps(cell + at, zero);
         const __m128i words = Fold::Four(v);
-        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(words, words), words)));
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(words, words), words);
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
         std::memcpy(out + at, &four, 4);
     }
     return sum;
@@ -289,9 +291,10 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     // so the pixels there all have the coverage of the sum so far: a run.
     // stretch() sums from first to end (rounded up to a whole group) on from
     // sum, hands the sink the pixels and returns where it stopped.
+    const auto groupsEnd = [](int first, int end) { return first + ((end - first + 3) & ~3); };
     const auto stretch = [&](auto fold, int r, int first, int end, __m128& sum) {
         using Fold = decltype(fold);
-        const int summedEnd = first + ((end - first + 3) & ~3);
+        const int summedEnd = groupsEnd(first, end);
         sum = SumCells<Fold>(cell + first, summedEnd - first, coverage + first, sum);
         const int cellsEnd = std::min(summedEnd, right);
         if (cellsEnd > first) sink.Cells(r, first, cellsEnd - first, coverage + first);
@@ -310,7 +313,7 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
         for (std::size_t i = 0; i < n;) {
             const int first = t[i].first;
             int end = t[i].end;
-            for (++i; i < n && t[i].first < first + ((end - first + 3) & ~3); ++i) end = std::max(end, t[i].end);
+            for (++i; i < n && t[i].first < groupsEnd(first, end); ++i) end = std::max(end, t[i].end);
             const int summedEnd = stretch(fold, r, first, end, sum);
             if (i < n) run(fold, r, summedEnd, t[i].first, sum);
         }
@@ -319,7 +322,7 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     const auto walkPair = [&](auto fold, int r, Touched a, Touched b) {
         if (b.first < a.first) std::swap(a, b);
         __m128 sum = _mm_setzero_ps();
-        if (b.first < a.first + ((a.end - a.first + 3) & ~3)) {
+        if (b.first < groupsEnd(a.first, a.end)) {
             stretch(fold, r, a.first, std::max(a.end, b.end), sum);
             return;
         }
@@ -557,7 +560,9 @@ public:
         prefetcher_.Ahead(y - dstY_, x - dstX_, count);
         row_ = dst_.row(y - dstY_);
     }
-    void Cells(int, int x, int count, const std::uint8_t* coverage) { CompositeSolid(row_ + (x - dstX_), coverage, count, colour_); }
+    void Cells(int, int x, int count, const std::uint8_t* coverage) {
+        CompositeSolid(row_ + (x - dstX_), coverage, count, colour_);
+    }
     void Run(int, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
         if (value == 0) return;
         if (value == 255 && (colour_ >> 24) == 255) {
@@ -586,7 +591,9 @@ public:
         row_ = dst_.row(y - dstY_);
         brushRow_ = brush_.row(y - dstY_);
     }
-    void Cells(int, int x, int count, const std::uint8_t* coverage) { CompositeRow(row_ + (x - dstX_), brushRow_ + (x - dstX_), coverage, count); }
+    void Cells(int, int x, int count, const std::uint8_t* coverage) {
+        CompositeRow(row_ + (x - dstX_), brushRow_ + (x - dstX_), coverage, count);
+    }
     void Run(int y, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
         if (value == 0) return;
         std::memset(scratch, value, static_cast<std::size_t>(count));

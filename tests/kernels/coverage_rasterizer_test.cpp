@@ -220,8 +220,8 @@ TEST(CoverageRasterizer, ThinBarsCoverTheirRowsInPart) {
     const auto both = Rasterise({left, right}, FillRule::EvenOdd, 80, 20);
     for (int y = 9; y < 13; ++y)
         for (int x = 0; x < 80; ++x)
-            ASSERT_NEAR(both[static_cast<size_t>(y * 80 + x)], (AreaInPixel(left, x, y) + AreaInPixel(right, x, y)) * 255, 0.52)
-                << "pixel " << x << "," << y;
+            ASSERT_NEAR(both[static_cast<size_t>(y * 80 + x)], (AreaInPixel(left, x, y) + AreaInPixel(right, x, y)) * 255,
+                        0.52) << "pixel " << x << "," << y;
 }
 
 TEST(Composite, PaintingLaysEachPixelThroughItsCoverage) {
