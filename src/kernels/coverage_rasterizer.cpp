@@ -267,7 +267,7 @@ template <class Sink>
 void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     const PixelRect bounds = Bounds();
     if (bounds.empty()) return;
-    // Edges in the order their rows start; the active ones cross the row.
+    // Edges in the order their rows start; the active ones cross the strip.
     // Sorted once, so that a shape rendered again sums its cells in the same
     // order.
     if (!sorted_) {
@@ -275,13 +275,12 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
         sorted_ = true;
     }
     active_.clear();
-    // One row of cells (the carry past the last pixel, and up to three more
-    // to end a group of four), left zero after every row; the coverage is
-    // indexed by column like the cells.
+    // A row of cells has one more than the row has pixels (the carry past
+    // the last one) and three more to end a group of four; rows are left
+    // zero after use. The coverage is indexed by column like the cells.
     const std::size_t rowCells = static_cast<std::size_t>(width_) + 5;
-    if (cells_.size() < rowCells) cells_.assign(rowCells, 0.0f);
     coverage_.resize(rowCells);
-    float* cell = cells_.data();
+    float* cell = nullptr;  // the current row's
     std::uint8_t* coverage = coverage_.data();
     const double width = width_;
     const int right = bounds.x + bounds.width;
@@ -306,19 +305,8 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
         if (to > from)
             sink.Run(r, from, to - from, static_cast<std::uint8_t>(_mm_cvtsi128_si32(Fold::Four(sum))), coverage + from);
     };
-    // n pieces in the order of their first cells; a piece that starts before
-    // the current stretch's last group ends joins the stretch.
-    const auto walkRow = [&](auto fold, int r, const Touched* t, std::size_t n) {
-        __m128 sum = _mm_setzero_ps();
-        for (std::size_t i = 0; i < n;) {
-            const int first = t[i].first;
-            int end = t[i].end;
-            for (++i; i < n && t[i].first < groupsEnd(first, end); ++i) end = std::max(end, t[i].end);
-            const int summedEnd = stretch(fold, r, first, end, sum);
-            if (i < n) run(fold, r, summedEnd, t[i].first, sum);
-        }
-    };
-    // The same for two pieces (most rows of most shapes), kept in registers.
+    // A row of at most two stretches (a and b may be the same): one stretch
+    // where they are close, else a stretch each and the run between.
     const auto walkPair = [&](auto fold, int r, Touched a, Touched b) {
         if (b.first < a.first) std::swap(a, b);
         __m128 sum = _mm_setzero_ps();
@@ -331,54 +319,74 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
         stretch(fold, r, b.first, b.end, sum);
     };
 
+    // Rows go in strips (of at most 256 KB of cells): each edge crossing a
+    // strip adds its pieces to the strip's rows one after another, and each
+    // row notes the cells its pieces touched, as up to two stretches while
+    // every piece meets one. A row with more is summed as one stretch from
+    // its first touched cell to its last.
+    constexpr int kStripRows = 16;
+    const int stripRows = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 16) / rowCells, 1, kStripRows));
+    if (cells_.size() < rowCells * stripRows) cells_.assign(rowCells * stripRows, 0.0f);
+    float* const strip = cells_.data();
+    struct RowTouch {
+        Touched a, b;
+        int stretches;  // 0, 1, 2 or 3 for more
+        int first, end;
+    };
+    RowTouch rows[kStripRows];
+    for (RowTouch& row : rows) row.stretches = 0;
     std::size_t next = 0;
-    for (int r = bounds.y; r < bounds.y + bounds.height; ++r) {
-        for (const double rowEnds = r + 1.0; next < edges_.size() && edges_[next].y0 < rowEnds; ++next)
+    const int bottom = bounds.y + bounds.height;
+    for (int s0 = bounds.y; s0 < bottom; s0 += stripRows) {
+        const int s1 = std::min(s0 + stripRows, bottom);
+        for (const double stripEnds = s1; next < edges_.size() && edges_[next].y0 < stripEnds; ++next)
             active_.push_back(static_cast<std::uint32_t>(next));
-        if (touched_.size() < active_.size()) touched_.resize(active_.size());
-        Touched* touched = touched_.data();
-        std::size_t pieces = 0, kept = 0;
-        int rowEnd = 0;
-        Touched pair[2] = {};  // the first two, in registers (read back, they would wait on their stores)
+        std::size_t kept = 0;
         for (std::uint32_t index : active_) {
             const Edge& e = edges_[index];
-            if (e.y1 <= r) continue;  // ended above this row
+            if (e.y1 <= s0) continue;  // ended above this strip
             active_[kept++] = index;
-            const RowPiece piece = PieceInRow(e, r, width);
-            if (piece.dy <= 0.0) continue;
-            const Touched t = AccumulatePiece<Touched>(cell, piece.xa, piece.xb, piece.dy, e.dir, e.dydx, width_);
-            if (pieces < 2) pair[pieces] = t;
-            touched[pieces++] = t;
-            rowEnd = std::max(rowEnd, t.end);
+            const int rEnd = std::min(s1, static_cast<int>(std::ceil(e.y1)));
+            for (int r = std::max(s0, static_cast<int>(e.y0)); r < rEnd; ++r) {
+                const RowPiece piece = PieceInRow(e, r, width);
+                if (piece.dy <= 0.0) continue;
+                const Touched t = AccumulatePiece<Touched>(strip + (r - s0) * rowCells, piece.xa, piece.xb, piece.dy,
+                                                           e.dir, e.dydx, width_);
+                RowTouch& row = rows[r - s0];
+                const auto meets = [&](const Touched& u) { return t.first <= u.end && u.first <= t.end; };
+                if (row.stretches == 0) {
+                    row = {t, t, 1, t.first, t.end};
+                    continue;
+                }
+                row.first = std::min(row.first, t.first);
+                row.end = std::max(row.end, t.end);
+                if (meets(row.a)) {
+                    row.a = {std::min(row.a.first, t.first), std::max(row.a.end, t.end)};
+                } else if (row.stretches == 1) {
+                    row.b = t;
+                    row.stretches = 2;
+                } else if (meets(row.b)) {
+                    row.b = {std::min(row.b.first, t.first), std::max(row.b.end, t.end)};
+                } else {
+                    row.stretches = 3;
+                }
+            }
         }
         active_.resize(kept);
-        if (pieces == 0) continue;
-        if (pieces == 2) {
-            const int first = std::min(pair[0].first, pair[1].first);
-            sink.BeginRow(r, first, std::min(rowEnd, right) - first);
+        for (int r = s0; r < s1; ++r) {
+            RowTouch& row = rows[r - s0];
+            if (row.stretches == 0) continue;
+            cell = strip + (r - s0) * rowCells;
+            sink.BeginRow(r, row.first, std::min(row.end, right) - row.first);
+            const Touched a = row.stretches == 3 ? Touched{row.first, row.end} : row.a;
+            const Touched b = row.stretches == 2 ? row.b : a;
             if (rule == FillRule::NonZero)
-                walkPair(NonZeroFold{}, r, pair[0], pair[1]);
+                walkPair(NonZeroFold{}, r, a, b);
             else
-                walkPair(EvenOddFold{}, r, pair[0], pair[1]);
+                walkPair(EvenOddFold{}, r, a, b);
             sink.EndRow(r);
-            continue;
+            row.stretches = 0;
         }
-        if (pieces <= 16) {
-            for (std::size_t i = 1; i < pieces; ++i) {
-                const Touched item = touched[i];
-                std::size_t k = i;
-                for (; k > 0 && touched[k - 1].first > item.first; --k) touched[k] = touched[k - 1];
-                touched[k] = item;
-            }
-        } else {
-            std::sort(touched, touched + pieces, [](Touched a, Touched b) { return a.first < b.first; });
-        }
-        sink.BeginRow(r, touched[0].first, std::min(rowEnd, right) - touched[0].first);
-        if (rule == FillRule::NonZero)
-            walkRow(NonZeroFold{}, r, touched, pieces);
-        else
-            walkRow(EvenOddFold{}, r, touched, pieces);
-        sink.EndRow(r);
     }
 }
 

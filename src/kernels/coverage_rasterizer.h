@@ -3,12 +3,12 @@
 // count of samples. Edges are walked once per pixel row they cross, adding
 // the signed area each leaves to its right into a row of cells; a running sum
 // along the row then gives every pixel's winding-weighted area, which the
-// fill rule folds into 0..1. Rows are walked top to bottom with the edges
-// that cross each; only the cells a row's edges touch are summed and
-// cleared, so thin shapes cost what they touch. Between two stretches of
-// touched cells every pixel has the same coverage: inside a shape a run
-// that painting fills without summing or blending. Buffers are reused from
-// shape to shape.
+// fill rule folds into 0..1. Rows are walked top to bottom in strips; each
+// edge crossing a strip adds its pieces row after row. Only the cells a
+// row's edges touch are summed and cleared, so thin shapes cost what they
+// touch. Between two stretches of touched cells every pixel has the same
+// coverage: inside a shape a run that painting fills without summing or
+// blending. Buffers are reused from shape to shape.
 //
 // Then the compositing: a solid colour or a row of brush pixels laid through
 // the coverage onto 32-bit ARGB pixels, source-over.
@@ -101,9 +101,8 @@ private:
     double minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;
     std::vector<Edge> edges_;
     bool sorted_ = false;                // edges_ in the order of their y0
-    std::vector<std::uint32_t> active_;  // edges crossing the current row
-    std::vector<Touched> touched_;       // the current row's, by their first cell
-    std::vector<float> cells_;           // the current row's signed areas
+    std::vector<std::uint32_t> active_;  // edges crossing the current strip of rows
+    std::vector<float> cells_;           // the strip's signed areas, row by row
     std::vector<std::uint8_t> coverage_;
 };
 
