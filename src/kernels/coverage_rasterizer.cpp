@@ -13,20 +13,9 @@ namespace rastelle::kernels {
 
 namespace {
 
-// The part of an edge inside pixel row r: its x at the row's top and bottom
-// (within the edge) and its height there.
-struct RowPiece {
-    double xa, xb, dy;
-};
-
-inline RowPiece PieceInRow(const auto& e, int r, double width) {
-    const double ya = std::max(e.y0, static_cast<double>(r));
-    const double yb = std::min(e.y1, static_cast<double>(r) + 1.0);
-    double xa = ya == e.y0 ? e.x0 : e.x0 + (ya - e.y0) * e.dxdy;
-    double xb = yb == e.y1 ? e.x1 : e.x0 + (yb - e.y0) * e.dxdy;
-    xa = std::clamp(xa, 0.0, width);
-    xb = std::clamp(xb, 0.0, width);
-    return {xa, xb, yb - ya};
+// An edge's x at y (within the edge), kept inside [0, width].
+inline double EdgeX(const auto& e, double y, double width) {
+    return std::clamp(y == e.y0 ? e.x0 : y == e.y1 ? e.x1 : e.x0 + (y - e.y0) * e.dxdy, 0.0, width);
 }
 
 // The first and last pixel column a piece from x0 to x1 (x0 <= x1, both in
@@ -346,12 +335,19 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
             const Edge& e = edges_[index];
             if (e.y1 <= s0) continue;  // ended above this strip
             active_[kept++] = index;
+            // The edge's piece in each row, from its x at the row's top (or
+            // its start) to its x at the row's bottom (or its end).
             const int rEnd = std::min(s1, static_cast<int>(std::ceil(e.y1)));
-            for (int r = std::max(s0, static_cast<int>(e.y0)); r < rEnd; ++r) {
-                const RowPiece piece = PieceInRow(e, r, width);
-                if (piece.dy <= 0.0) continue;
-                const Touched t = AccumulatePiece<Touched>(strip + (r - s0) * rowCells, piece.xa, piece.xb, piece.dy,
-                                                           e.dir, e.dydx, width_);
+            int r = std::max(s0, static_cast<int>(e.y0));
+            double ya = std::max(e.y0, static_cast<double>(r)), xa = EdgeX(e, ya, width);
+            for (; r < rEnd; ++r) {
+                const double yb = std::min(e.y1, r + 1.0), xb = EdgeX(e, yb, width), dy = yb - ya;
+                const double x0 = xa;
+                xa = xb;
+                ya = yb;
+                if (dy <= 0.0) continue;
+                const Touched t =
+                    AccumulatePiece<Touched>(strip + (r - s0) * rowCells, x0, xb, dy, e.dir, e.dydx, width_);
                 RowTouch& row = rows[r - s0];
                 const auto meets = [&](const Touched& u) { return t.first <= u.end && u.first <= t.end; };
                 if (row.stretches == 0) {
