@@ -457,20 +457,9 @@ void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count,
     if (alpha == 0) return;
     const std::uint32_t opaque = colour | 0xFF000000u;
     const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
-    const __m128i full = _mm_set1_epi32(-1);
-    const auto sixteenCovered = [&](int at) {
-        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage + at));
-        return _mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, full)) == 0xFFFF;
-    };
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-        // Runs of sixteen or four wholly covered pixels take an opaque
-        // colour as they are.
-        if (alpha == 255 && i + 16 <= count && sixteenCovered(i)) {
-            for (int k = 0; k < 16; k += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i + k), fill);
-            i += 12;  // and 4 more by the loop
-            continue;
-        }
+        // Four wholly covered pixels take an opaque colour as it is.
         std::uint32_t four;
         std::memcpy(&four, coverage + i, 4);
         if (four == 0) continue;
