@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "blend.h"
 
@@ -342,12 +343,11 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
             double ya = std::max(e.y0, static_cast<double>(r)), xa = EdgeX(e, ya, width);
             for (; r < rEnd; ++r) {
                 const double yb = std::min(e.y1, r + 1.0), xb = EdgeX(e, yb, width), dy = yb - ya;
-                const double x0 = xa;
-                xa = xb;
+                const double xTop = std::exchange(xa, xb);
                 ya = yb;
                 if (dy <= 0.0) continue;
                 const Touched t =
-                    AccumulatePiece<Touched>(strip + (r - s0) * rowCells, x0, xb, dy, e.dir, e.dydx, width_);
+                    AccumulatePiece<Touched>(strip + (r - s0) * rowCells, xTop, xb, dy, e.dir, e.dydx, width_);
                 RowTouch& row = rows[r - s0];
                 const auto meets = [&](const Touched& u) { return t.first <= u.end && u.first <= t.end; };
                 if (row.stretches == 0) {
