@@ -350,6 +350,7 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
                     AccumulatePiece<Touched>(strip + (r - s0) * rowCells, xTop, xb, dy, e.dir, e.dydx, width_);
                 RowTouch& row = rows[r - s0];
                 const auto meets = [&](const Touched& u) { return t.first <= u.end && u.first <= t.end; };
+                const auto join = [&](Touched& u) { u = {std::min(u.first, t.first), std::max(u.end, t.end)}; };
                 if (row.stretches == 0) {
                     row = {t, t, 1, t.first, t.end};
                     continue;
@@ -357,12 +358,12 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
                 row.first = std::min(row.first, t.first);
                 row.end = std::max(row.end, t.end);
                 if (meets(row.a)) {
-                    row.a = {std::min(row.a.first, t.first), std::max(row.a.end, t.end)};
+                    join(row.a);
                 } else if (row.stretches == 1) {
                     row.b = t;
                     row.stretches = 2;
                 } else if (meets(row.b)) {
-                    row.b = {std::min(row.b.first, t.first), std::max(row.b.end, t.end)};
+                    join(row.b);
                 } else {
                     row.stretches = 3;
                 }
