@@ -41,13 +41,19 @@ void LineOutline(double x0, double y0, double x1, double y1, double width, std::
            {static_cast<float>(x0 - nx), static_cast<float>(y0 - ny)}};
 }
 
+// The vertices step round the ellipse by one rotation each, as a flattener
+// steps along its curves, without a sine and cosine per vertex.
 void EllipseOutline(double cx, double cy, double rx, double ry, std::vector<PointF>& out) {
     const double r = std::max(rx, ry);
     const int n = std::max(8, static_cast<int>(std::ceil(std::numbers::pi / std::acos(1 - 0.25 / r))));
     out.resize(static_cast<size_t>(n));
+    const double stepCos = std::cos(2 * std::numbers::pi / n), stepSin = std::sin(2 * std::numbers::pi / n);
+    double c = 1, s = 0;
     for (int i = 0; i < n; ++i) {
-        const double t = 2 * std::numbers::pi * i / n;
-        out[static_cast<size_t>(i)] = {static_cast<float>(cx + rx * std::cos(t)), static_cast<float>(cy + ry * std::sin(t))};
+        out[static_cast<size_t>(i)] = {static_cast<float>(cx + rx * c), static_cast<float>(cy + ry * s)};
+        const double nextCos = c * stepCos - s * stepSin;
+        s = s * stepCos + c * stepSin;
+        c = nextCos;
     }
 }
 

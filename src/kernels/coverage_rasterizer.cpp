@@ -68,6 +68,37 @@ RASTELLE_ALWAYS_INLINE Touched AccumulatePiece(float* cell, double xa, double xb
     return {c0, c1 + 2};
 }
 
+// The same for a piece of a steep edge (at most one column per row, so the
+// piece lies in at most two columns), without branches: with G(X) the area
+// between the piece and the line x = X on its left, cell c0 takes G(c0 + 1),
+// and the next two the rest of the second difference of G. Right of the
+// piece G grows by dy per column.
+template <class Touched>
+RASTELLE_ALWAYS_INLINE Touched AccumulateSteepPiece(float* cell, double xa, double xb, double dy, double dir,
+                                                    double dydx, int width) {
+    const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
+    const int c0 = std::min(static_cast<int>(x0), width - 1);
+    const double boundary = c0 + 1.0, middle = (x0 + x1) * 0.5;
+    const double inside = std::min(x1, boundary) - x0;  // the piece's width left of the boundary
+    const double g1 = dy * (boundary - x0 - inside) + dydx * inside * inside * 0.5;
+    // The three cells and a fourth left as it is, in one add.
+    const __m128d first = _mm_mul_pd(_mm_set1_pd(dir), _mm_setr_pd(g1, dy * (boundary + 1.0 - middle) - 2.0 * g1));
+    const __m128d third = _mm_set_sd(dir * (g1 - dy * (boundary - middle)));
+    const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps(first), _mm_cvtpd_ps(third));
+    _mm_storeu_ps(cell + c0, _mm_add_ps(_mm_loadu_ps(cell + c0), values));
+    return {c0, c0 + 3};
+}
+
+// Adds an edge's piece to its row's cells and widens the row's touched
+// cells on the edge's side by those it touched.
+template <class Touched, class Edge>
+RASTELLE_ALWAYS_INLINE void AddPiece(float* cell, Touched& touched, bool steep, const Edge& e, double xTop,
+                                     double xBottom, double dy, int width) {
+    const Touched t = steep ? AccumulateSteepPiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width)
+                            : AccumulatePiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width);
+    touched = {std::min(touched.first, t.first), std::max(touched.end, t.end)};
+}
+
 // Coverage 0..255 from four winding-weighted areas at once: non-zero takes
 // |sum| up to 1 (rounded to the nearest 255th), even-odd folds |sum| into a
 // triangle wave of period 2, lane by lane where a sum exceeds 1.
@@ -96,29 +127,23 @@ struct EvenOddFold {
     }
 };
 
-// The running sum of count cells (a multiple of 4), folded into coverage,
-// on from the sum of the cells before them (in every lane of sum); the cells
-// are left zero for the next row. Four cells go at a time, as a prefix sum in
-// one register, their coverage written as one word (which the compositor
-// then reads at once: a read waits far longer on four byte writes than on
-// one).
-template <class Fold>
-RASTELLE_ALWAYS_INLINE __m128 SumCells(float* cell, int count, std::uint8_t* out, __m128 sum) {
-    assert(count % 4 == 0);
-    const __m128 zero = _mm_setzero_ps();
-    for (int at = 0; at < count; at += 4) {
-        __m128 v = _mm_loadu_ps(cell + at);
-        v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
-        v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
-        v = _mm_add_ps(v, sum);
-        sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
-        _mm_storeu_ps(cell + at, zero);
-        const __m128i words = Fold::Four(v);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(words, words), words);
-        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
-        std::memcpy(out + at, &four, 4);
-    }
-    return sum;
+// The running sum of four cells as a prefix sum in one register, on from
+// the sum of the cells before them (in every lane of sum), which it then
+// becomes; the cells are left zero for the next row.
+RASTELLE_ALWAYS_INLINE __m128 SumFour(float* cell, __m128& sum) {
+    __m128 v = _mm_loadu_ps(cell);
+    v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
+    v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
+    v = _mm_add_ps(v, sum);
+    sum = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+    _mm_storeu_ps(cell, _mm_setzero_ps());
+    return v;
+}
+
+// Four coverage values (0..255 in 32-bit lanes) as four bytes.
+inline std::uint32_t CoverageBytes(__m128i words) {
+    const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(words, words), words);
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
 }
 
 // round(x / 255) for x in [0, 65025].
@@ -273,58 +298,60 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     float* cell = nullptr;  // the current row's
     std::uint8_t* coverage = coverage_.data();
     const double width = width_;
-    const int right = bounds.x + bounds.width;
+    const int left = bounds.x, right = bounds.x + bounds.width;
 
-    // A row's touched cells are summed in stretches, in groups of four from
-    // each stretch's first cell; the cells between stretches hold no area,
-    // so the pixels there all have the coverage of the sum so far: a run.
-    // stretch() sums from first to end (rounded up to a whole group) on from
-    // sum, hands the sink the pixels and returns where it stopped.
+    // A row's touched cells are summed in stretches, in groups of four; the
+    // cells between stretches hold no area, so the pixels there all have the
+    // coverage of the sum so far: a run. stretch() sums the groups from first
+    // to end on from sum and hands the sink their pixels (a group past the
+    // shape's right hands on fewer).
     const auto groupsEnd = [](int first, int end) { return first + ((end - first + 3) & ~3); };
-    const auto stretch = [&](auto fold, int r, int first, int end, __m128& sum) {
+    const auto stretch = [&](auto fold, int first, int end, __m128& sum) RASTELLE_INLINE_LAMBDA {
         using Fold = decltype(fold);
-        const int summedEnd = groupsEnd(first, end);
-        sum = SumCells<Fold>(cell + first, summedEnd - first, coverage + first, sum);
-        const int cellsEnd = std::min(summedEnd, right);
-        if (cellsEnd > first) sink.Cells(r, first, cellsEnd - first, coverage + first);
-        return summedEnd;
+        const int cellsEnd = std::min(end, right);
+        for (int at = first; at < end; at += 4) sink.Four(at, Fold::Four(SumFour(cell + at, sum)), cellsEnd - at);
     };
-    const auto run = [&](auto fold, int r, int from, int to, __m128 sum) {
+    const auto run = [&](auto fold, int from, int to, __m128 sum) {
         using Fold = decltype(fold);
-        to = std::min(to, right);
-        if (to > from)
-            sink.Run(r, from, to - from, static_cast<std::uint8_t>(_mm_cvtsi128_si32(Fold::Four(sum))), coverage + from);
+        if (to > from) sink.Run(from, to - from, static_cast<std::uint8_t>(_mm_cvtsi128_si32(Fold::Four(sum))));
     };
     // A row of at most two stretches (a and b may be the same): one stretch
-    // where they are close, else a stretch each and the run between.
-    const auto walkPair = [&](auto fold, int r, Touched a, Touched b) {
+    // where they are close, else a stretch each and the run between. The
+    // last stretch's groups are laid to end at the shape's right where they
+    // can start early enough (the cells before a stretch hold nothing), so
+    // that no group runs past it.
+    const auto walkPair = [&](auto fold, Touched a, Touched b) {
         if (b.first < a.first) std::swap(a, b);
+        const auto lastGroups = [&](int from, int first, int end) {
+            if (groupsEnd(first, end) <= right) return first;
+            end = std::min(end, right);
+            return std::max(from, end - ((end - first + 3) & ~3));
+        };
         __m128 sum = _mm_setzero_ps();
         if (b.first < groupsEnd(a.first, a.end)) {
-            stretch(fold, r, a.first, std::max(a.end, b.end), sum);
+            const int first = lastGroups(left, a.first, std::max(a.end, b.end));
+            stretch(fold, first, groupsEnd(first, std::max(a.end, b.end)), sum);
             return;
         }
-        const int aSummedEnd = stretch(fold, r, a.first, a.end, sum);
-        run(fold, r, aSummedEnd, b.first, sum);
-        stretch(fold, r, b.first, b.end, sum);
+        const int aEnd = groupsEnd(a.first, a.end);
+        stretch(fold, a.first, aEnd, sum);
+        const int first = lastGroups(aEnd, b.first, b.end);
+        run(fold, aEnd, first, sum);
+        stretch(fold, first, groupsEnd(first, b.end), sum);
     };
 
     // Rows go in strips (of at most 256 KB of cells): each edge crossing a
-    // strip adds its pieces to the strip's rows one after another, and each
-    // row notes the cells its pieces touched, as up to two stretches while
-    // every piece meets one. A row with more is summed as one stretch from
-    // its first touched cell to its last.
+    // strip adds its pieces to the strip's rows one after another. Each row
+    // notes the cells touched by the pieces of downward edges and those of
+    // upward ones, as two stretches (a simple shape's left and right sides);
+    // where the two overlap, the row is summed as one stretch.
     constexpr int kStripRows = 16;
     const int stripRows = static_cast<int>(std::clamp<std::size_t>((std::size_t{1} << 16) / rowCells, 1, kStripRows));
     if (cells_.size() < rowCells * stripRows) cells_.assign(rowCells * stripRows, 0.0f);
     float* const strip = cells_.data();
-    struct RowTouch {
-        Touched a, b;
-        int stretches;  // 0, 1, 2 or 3 for more
-        int first, end;
-    };
-    RowTouch rows[kStripRows];
-    for (RowTouch& row : rows) row.stretches = 0;
+    constexpr Touched kUntouched{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
+    Touched rows[kStripRows][2];
+    for (auto& row : rows) row[0] = row[1] = kUntouched;
     std::size_t next = 0;
     const int bottom = bounds.y + bounds.height;
     for (int s0 = bounds.y; s0 < bottom; s0 += stripRows) {
@@ -336,80 +363,80 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
             const Edge& e = edges_[index];
             if (e.y1 <= s0) continue;  // ended above this strip
             active_[kept++] = index;
+            const int side = e.dir > 0.0 ? 1 : 0;
+            const bool steep = std::fabs(e.dxdy) <= 1.0;
+            const auto piece = [&](int r, double xTop, double xBottom, double dy) RASTELLE_INLINE_LAMBDA {
+                AddPiece(strip + (r - s0) * rowCells, rows[r - s0][side], steep, e, xTop, xBottom, dy, width_);
+            };
             // The edge's piece in each row, from its x at the row's top (or
-            // its start) to its x at the row's bottom (or its end).
+            // its start) to its x at the row's bottom (or its end): first
+            // the rows it leaves through their bottom, then the row it ends
+            // in.
             const int rEnd = std::min(s1, static_cast<int>(std::ceil(e.y1)));
+            const int throughEnd = std::min(rEnd, static_cast<int>(std::ceil(e.y1)) - 1);
             int r = std::max(s0, static_cast<int>(e.y0));
             double ya = std::max(e.y0, static_cast<double>(r)), xa = EdgeX(e, ya, width);
-            for (; r < rEnd; ++r) {
-                const double yb = std::min(e.y1, r + 1.0), xb = EdgeX(e, yb, width), dy = yb - ya;
-                const double xTop = std::exchange(xa, xb);
-                ya = yb;
-                if (dy <= 0.0) continue;
-                const Touched t =
-                    AccumulatePiece<Touched>(strip + (r - s0) * rowCells, xTop, xb, dy, e.dir, e.dydx, width_);
-                RowTouch& row = rows[r - s0];
-                const auto meets = [&](const Touched& u) { return t.first <= u.end && u.first <= t.end; };
-                const auto join = [&](Touched& u) { u = {std::min(u.first, t.first), std::max(u.end, t.end)}; };
-                if (row.stretches == 0) {
-                    row = {t, t, 1, t.first, t.end};
-                    continue;
-                }
-                row.first = std::min(row.first, t.first);
-                row.end = std::max(row.end, t.end);
-                if (meets(row.a)) {
-                    join(row.a);
-                } else if (row.stretches == 1) {
-                    row.b = t;
-                    row.stretches = 2;
-                } else if (meets(row.b)) {
-                    join(row.b);
-                } else {
-                    row.stretches = 3;
-                }
+            for (; r < throughEnd; ++r) {
+                const double yb = r + 1.0;
+                const double xb = std::min(std::max(e.x0 + (yb - e.y0) * e.dxdy, 0.0), width);
+                piece(r, std::exchange(xa, xb), xb, yb - std::exchange(ya, yb));
             }
+            if (r < rEnd && e.y1 > ya) piece(r, xa, EdgeX(e, e.y1, width), e.y1 - ya);
         }
         active_.resize(kept);
         for (int r = s0; r < s1; ++r) {
-            RowTouch& row = rows[r - s0];
-            if (row.stretches == 0) continue;
+            Touched (&row)[2] = rows[r - s0];
+            const int first = std::min(row[0].first, row[1].first);
+            if (first == kUntouched.first) continue;
+            const int end = std::max(row[0].end, row[1].end);
             cell = strip + (r - s0) * rowCells;
-            sink.BeginRow(r, row.first, std::min(row.end, right) - row.first);
-            const Touched a = row.stretches == 3 ? Touched{row.first, row.end} : row.a;
-            const Touched b = row.stretches == 2 ? row.b : a;
+            sink.BeginRow(r, first, std::min(end, right) - first, coverage);
+            const Touched a = row[0].first == kUntouched.first ? row[1] : row[0];
+            const Touched b = row[1].first == kUntouched.first ? row[0] : row[1];
             if (rule == FillRule::NonZero)
-                walkPair(NonZeroFold{}, r, a, b);
+                walkPair(NonZeroFold{}, a, b);
             else
-                walkPair(EvenOddFold{}, r, a, b);
-            sink.EndRow(r);
-            row.stretches = 0;
+                walkPair(EvenOddFold{}, a, b);
+            sink.EndRow();
+            row[0] = row[1] = kUntouched;
         }
     }
 }
 
 namespace {
 
-// The whole of each row's coverage in one span, for a span sink.
-class WholeRows {
+// Keeps each row's coverage as bytes in the scratch row (indexed by column)
+// for a sink that takes the row whole at its end.
+class CoverageBytesRow {
 public:
-    WholeRows(CoverageRasterizer::SpanSink sink, void* context) : sink_(sink), context_(context) {}
-    void BeginRow(int, int x, int count) {
+    void BeginRow(int y, int x, int count, std::uint8_t* scratch) {
+        y_ = y;
         x_ = x;
         count_ = count;
+        row_ = scratch;
     }
-    void Cells(int, int x, int, const std::uint8_t* values) { row_ = values - x; }
-    void Run(int, int, int count, std::uint8_t value, std::uint8_t* values) {
-        std::memset(values, value, static_cast<std::size_t>(count));
+    void Four(int x, __m128i cover, int) {
+        const std::uint32_t four = CoverageBytes(cover);
+        std::memcpy(row_ + x, &four, 4);
     }
-    void EndRow(int y) {
-        if (count_ > 0) sink_(context_, y, x_, count_, row_ + x_);
+    void Run(int x, int count, std::uint8_t value) { std::memset(row_ + x, value, static_cast<std::size_t>(count)); }
+
+protected:
+    std::uint8_t* row_ = nullptr;
+    int y_ = 0, x_ = 0, count_ = 0;
+};
+
+// The whole of each row's coverage in one span, for a span sink.
+class WholeRows : public CoverageBytesRow {
+public:
+    WholeRows(CoverageRasterizer::SpanSink sink, void* context) : sink_(sink), context_(context) {}
+    void EndRow() {
+        if (count_ > 0) sink_(context_, y_, x_, count_, row_ + x_);
     }
 
 private:
     CoverageRasterizer::SpanSink sink_;
     void* context_;
-    const std::uint8_t* row_ = nullptr;  // the coverage by column
-    int x_ = 0, count_ = 0;
 };
 
 }  // namespace
@@ -421,61 +448,90 @@ void CoverageRasterizer::Render(FillRule rule, SpanSink sink, void* context) {
 
 namespace {
 
-// Four opaque pixels under the colour at their coverages: the pixel rule of
-// CompositeSolid (alpha * coverage / 255 rounded, then OverOpaque) in 16-bit
-// lanes. Coverage 0 gives the pixel back and full coverage of an opaque
-// colour gives the colour, so no pixel needs a branch.
-inline __m128i OverOpaqueFour(__m128i d, std::uint32_t four, std::uint32_t colour) {
-    const __m128i zero = _mm_setzero_si128();
-    // Each pixel's coverage in the four lanes of its channels.
-    __m128i c = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), zero);
-    c = _mm_unpacklo_epi16(c, c);
-    const __m128i cLow = _mm_unpacklo_epi32(c, c), cHigh = _mm_unpackhi_epi32(c, c);
-    const __m128i alpha = _mm_set1_epi16(static_cast<short>(colour >> 24));
-    const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(colour)), zero);
-    const __m128i source = _mm_unpacklo_epi64(s, s);
-    const __m128i max = _mm_set1_epi16(255), one = _mm_set1_epi16(1), half = _mm_set1_epi16(128);
-    auto blend = [&](__m128i dst, __m128i cover) {
-        __m128i a = _mm_add_epi16(_mm_mullo_epi16(alpha, cover), half);
-        a = _mm_srli_epi16(_mm_add_epi16(a, _mm_srli_epi16(a, 8)), 8);
-        const __m128i x = _mm_add_epi16(_mm_mullo_epi16(source, a), _mm_mullo_epi16(dst, _mm_sub_epi16(max, a)));
-        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8);
-    };
-    const __m128i low = blend(_mm_unpacklo_epi8(d, zero), cLow);
-    const __m128i high = blend(_mm_unpackhi_epi8(d, zero), cHigh);
-    return _mm_or_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(static_cast<int>(0xFF000000u)));
-}
-
 inline bool AllOpaque(__m128i pixels) {
     const __m128i alphas = _mm_srli_epi32(pixels, 24);
     return _mm_movemask_epi8(_mm_cmpeq_epi32(alphas, _mm_set1_epi32(255))) == 0xFFFF;
 }
 
+// A solid colour laid over pixels four at a time, by the pixel rule of
+// CompositeSolid.
+class SolidColour {
+public:
+    explicit SolidColour(std::uint32_t colour)
+        : colour_(colour),
+          alpha_(colour >> 24),
+          opaque_(colour | 0xFF000000u),
+          fill_(_mm_set1_epi32(static_cast<int>(opaque_))),
+          alphaLanes_(_mm_set1_epi16(static_cast<short>(alpha_))) {
+        const __m128i s = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(colour)), _mm_setzero_si128());
+        source_ = _mm_unpacklo_epi64(s, s);
+    }
+
+    std::uint32_t colour() const { return colour_; }
+    std::uint32_t alpha() const { return alpha_; }
+    __m128i fill() const { return fill_; }
+
+    // Four pixels at their coverages, given both in the low four 16-bit
+    // lanes of cover and as the four bytes of bytes.
+    RASTELLE_ALWAYS_INLINE void Four(std::uint32_t* dst, __m128i cover, std::uint32_t bytes) const {
+        if (bytes == 0) return;
+        if (alpha_ == 255 && bytes == 0xFFFFFFFFu) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), fill_);
+            return;
+        }
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+        if (AllOpaque(d)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), OverOpaqueFour(d, cover));
+            return;
+        }
+        for (int k = 0; k < 4; ++k) Pixel(dst[k], (bytes >> (8 * k)) & 0xFFu);
+    }
+
+    void Pixel(std::uint32_t& d, std::uint32_t coverage) const {
+        CompositeSolidPixel(d, coverage, alpha_, colour_, opaque_);
+    }
+
+private:
+    // Four opaque pixels under the colour: alpha * coverage / 255 rounded,
+    // then OverOpaque, in 16-bit lanes (an opaque colour's alpha is the
+    // coverage itself). Coverage 0 gives the pixel back and full coverage of
+    // an opaque colour gives the colour, so no pixel needs a branch.
+    __m128i OverOpaqueFour(__m128i d, __m128i cover) const {
+        const __m128i zero = _mm_setzero_si128();
+        // Each pixel's coverage in the four lanes of its channels.
+        const __m128i c = _mm_unpacklo_epi16(cover, cover);
+        const __m128i cLow = _mm_unpacklo_epi32(c, c), cHigh = _mm_unpackhi_epi32(c, c);
+        const __m128i max = _mm_set1_epi16(255), one = _mm_set1_epi16(1), half = _mm_set1_epi16(128);
+        auto blend = [&](__m128i dst, __m128i a) {
+            if (alpha_ != 255) {
+                a = _mm_add_epi16(_mm_mullo_epi16(alphaLanes_, a), half);
+                a = _mm_srli_epi16(_mm_add_epi16(a, _mm_srli_epi16(a, 8)), 8);
+            }
+            const __m128i x = _mm_add_epi16(_mm_mullo_epi16(source_, a), _mm_mullo_epi16(dst, _mm_sub_epi16(max, a)));
+            return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8);
+        };
+        const __m128i low = blend(_mm_unpacklo_epi8(d, zero), cLow);
+        const __m128i high = blend(_mm_unpackhi_epi8(d, zero), cHigh);
+        return _mm_or_si128(_mm_packus_epi16(low, high), _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+    }
+
+    std::uint32_t colour_, alpha_, opaque_;
+    __m128i fill_, alphaLanes_, source_;
+};
+
 }  // namespace
 
 void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count, std::uint32_t colour) noexcept {
-    const std::uint32_t alpha = colour >> 24;
-    if (alpha == 0) return;
-    const std::uint32_t opaque = colour | 0xFF000000u;
-    const __m128i fill = _mm_set1_epi32(static_cast<int>(opaque));
+    const SolidColour solid(colour);
+    if (solid.alpha() == 0) return;
     int i = 0;
     for (; i + 4 <= count; i += 4) {
-        // Four wholly covered pixels take an opaque colour as it is.
         std::uint32_t four;
         std::memcpy(&four, coverage + i, 4);
-        if (four == 0) continue;
-        if (alpha == 255 && four == 0xFFFFFFFFu) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
-            continue;
-        }
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        if (AllOpaque(d)) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), OverOpaqueFour(d, four, colour));
-            continue;
-        }
-        for (int k = i; k < i + 4; ++k) CompositeSolidPixel(dst[k], coverage[k], alpha, colour, opaque);
+        const __m128i cover = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_setzero_si128());
+        solid.Four(dst + i, cover, four);
     }
-    for (; i < count; ++i) CompositeSolidPixel(dst[i], coverage[i], alpha, colour, opaque);
+    for (; i < count; ++i) solid.Pixel(dst[i], coverage[i]);
 }
 
 void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* coverage, int count) noexcept {
@@ -505,28 +561,40 @@ constexpr int kWholeSpanPixels = 256;
 class RowPrefetcher {
 public:
     explicit RowPrefetcher(const ImageView& dst) : dst_(dst) {}
+    // The first rows have no drift to go by: their whole width within the
+    // shape's bounds (dst's pixels from x), asked for before the shape's
+    // edges are walked.
+    RASTELLE_ALWAYS_INLINE void Start(int row, int x, int count) {
+        for (int r = row; r < std::min(row + kPrefetchRows, dst_.height); ++r) Span(r, x, x + count - 1);
+    }
     void Ahead(int row, int x, int count) {
-        if (previousX_ != kNone && row + kPrefetchRows < dst_.height) {
-            const int drift = (x - previousX_) * kPrefetchRows;
-            const int first = std::clamp(x + drift, 0, dst_.width - 1);
-            const int last = std::clamp(x + drift + count - 1, 0, dst_.width - 1);
-            const std::uint32_t* ahead = dst_.row(row + kPrefetchRows);
-            const int step = last - first <= kWholeSpanPixels ? 16 : last - first;  // a cache line each
-            for (int p = first; p < last; p += step) _mm_prefetch(reinterpret_cast<const char*>(ahead + p), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(ahead + last), _MM_HINT_T0);
-        }
-        previousX_ = x;
+        const int last = x + count - 1;
+        if (previousFirst_ != kNone && row + kPrefetchRows < dst_.height)
+            Span(row + kPrefetchRows, x + (x - previousFirst_) * kPrefetchRows,
+                 last + (last - previousLast_) * kPrefetchRows);
+        previousFirst_ = x;
+        previousLast_ = last;
     }
 
 private:
+    // Inlined: a function that only prefetches counts as having no effect,
+    // and a call to it would be dropped.
+    RASTELLE_ALWAYS_INLINE void Span(int row, int first, int last) {
+        first = std::clamp(first, 0, dst_.width - 1);
+        last = std::clamp(last, first, dst_.width - 1);
+        const std::uint32_t* pixels = dst_.row(row);
+        const int step = last - first <= kWholeSpanPixels ? 16 : last - first;  // a cache line each
+        for (int p = first; p < last; p += step) _mm_prefetch(reinterpret_cast<const char*>(pixels + p), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(pixels + last), _MM_HINT_T0);
+    }
+
     static constexpr int kNone = std::numeric_limits<int>::min();
     const ImageView& dst_;
-    int previousX_ = kNone;
+    int previousFirst_ = kNone, previousLast_ = kNone;
 };
 
 // count pixels set to the colour, four at a time.
-inline void FillOpaque(std::uint32_t* dst, int count, std::uint32_t colour) {
-    const __m128i fill = _mm_set1_epi32(static_cast<int>(colour));
+inline void FillOpaque(std::uint32_t* dst, int count, __m128i fill) {
     int i = 0;
     for (; i + 8 <= count; i += 8) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), fill);
@@ -541,73 +609,77 @@ inline void FillOpaque(std::uint32_t* dst, int count, std::uint32_t colour) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + count - 4), fill);  // the last four, again in part
         return;
     }
-    for (; i < count; ++i) dst[i] = colour;
+    for (; i < count; ++i) dst[i] = static_cast<std::uint32_t>(_mm_cvtsi128_si32(fill));
 }
 
-// Lays a solid colour through each row's coverage; runs of full coverage
-// take an opaque colour as they are.
+// Lays a solid colour through each row's coverage, four pixels as they
+// are summed; runs of full coverage take an opaque colour as they are.
 class SolidPainter {
 public:
     SolidPainter(const ImageView& dst, int dstX, int dstY, std::uint32_t colour)
-        : dst_(dst), dstX_(dstX), dstY_(dstY), colour_(colour), prefetcher_(dst) {}
-    void BeginRow(int y, int x, int count) {
+        : dst_(dst), dstX_(dstX), dstY_(dstY), solid_(colour), prefetcher_(dst) {}
+    RASTELLE_ALWAYS_INLINE void Start(const PixelRect& bounds) { prefetcher_.Start(bounds.y - dstY_, bounds.x - dstX_, bounds.width); }
+    void BeginRow(int y, int x, int count, std::uint8_t* scratch) {
         prefetcher_.Ahead(y - dstY_, x - dstX_, count);
         row_ = dst_.row(y - dstY_);
+        scratch_ = scratch;
     }
-    void Cells(int, int x, int count, const std::uint8_t* coverage) {
-        CompositeSolid(row_ + (x - dstX_), coverage, count, colour_);
-    }
-    void Run(int, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
-        if (value == 0) return;
-        if (value == 255 && (colour_ >> 24) == 255) {
-            FillOpaque(row_ + (x - dstX_), count, colour_);
+    // count: how many of the four lie inside the image (fewer at its right).
+    RASTELLE_ALWAYS_INLINE void Four(int x, __m128i cover, int count) {
+        const __m128i lanes = _mm_packs_epi32(cover, cover);
+        const auto bytes = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
+        std::uint32_t* dst = row_ + (x - dstX_);
+        if (count >= 4) {
+            solid_.Four(dst, lanes, bytes);
             return;
         }
-        std::memset(scratch, value, static_cast<std::size_t>(count));
-        CompositeSolid(row_ + (x - dstX_), scratch, count, colour_);
+        for (int k = 0; k < count; ++k) solid_.Pixel(dst[k], (bytes >> (8 * k)) & 0xFFu);
     }
-    void EndRow(int) {}
+    void Run(int x, int count, std::uint8_t value) {
+        if (value == 0 || solid_.alpha() == 0) return;
+        if (value == 255 && solid_.alpha() == 255) {
+            FillOpaque(row_ + (x - dstX_), count, solid_.fill());
+            return;
+        }
+        std::memset(scratch_ + x, value, static_cast<std::size_t>(count));
+        CompositeSolid(row_ + (x - dstX_), scratch_ + x, count, solid_.colour());
+    }
+    void EndRow() {}
 
 private:
     const ImageView& dst_;
     int dstX_, dstY_;
-    std::uint32_t colour_;
+    SolidColour solid_;
     RowPrefetcher prefetcher_;
     std::uint32_t* row_ = nullptr;
+    std::uint8_t* scratch_ = nullptr;
 };
 
 // Lays a brush's pixels through each row's coverage.
-class BrushPainter {
+class BrushPainter : public CoverageBytesRow {
 public:
     BrushPainter(const ImageView& dst, int dstX, int dstY, const ConstImageView& brush)
         : dst_(dst), brush_(brush), dstX_(dstX), dstY_(dstY) {}
-    void BeginRow(int y, int, int) {
-        row_ = dst_.row(y - dstY_);
-        brushRow_ = brush_.row(y - dstY_);
+    void EndRow() {
+        if (count_ <= 0) return;
+        const int column = x_ - dstX_;
+        CompositeRow(dst_.row(y_ - dstY_) + column, brush_.row(y_ - dstY_) + column, row_ + x_, count_);
     }
-    void Cells(int, int x, int count, const std::uint8_t* coverage) {
-        CompositeRow(row_ + (x - dstX_), brushRow_ + (x - dstX_), coverage, count);
-    }
-    void Run(int y, int x, int count, std::uint8_t value, std::uint8_t* scratch) {
-        if (value == 0) return;
-        std::memset(scratch, value, static_cast<std::size_t>(count));
-        Cells(y, x, count, scratch);
-    }
-    void EndRow(int) {}
 
 private:
     const ImageView& dst_;
     const ConstImageView& brush_;
     int dstX_, dstY_;
-    std::uint32_t* row_ = nullptr;
-    const std::uint32_t* brushRow_ = nullptr;
 };
 
 }  // namespace
 
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
                    std::uint32_t colour) {
+    if ((colour >> 24) == 0) return;  // leaves every pixel as it is
     SolidPainter painter(dst, dstX, dstY, colour);
+    const PixelRect bounds = shape.Bounds();
+    if (!bounds.empty()) painter.Start(bounds);
     shape.RenderRows(rule, painter);
 }
 
