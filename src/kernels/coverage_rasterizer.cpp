@@ -320,7 +320,7 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
     // last stretch's groups are laid to end at the shape's right where they
     // can start early enough (the cells before a stretch hold nothing), so
     // that no group runs past it.
-    const auto walkPair = [&](auto fold, Touched a, Touched b) {
+    const auto walkPair = [&](auto fold, Touched a, Touched b) RASTELLE_INLINE_LAMBDA {
         if (b.first < a.first) std::swap(a, b);
         const auto lastGroups = [&](int from, int first, int end) {
             if (groupsEnd(first, end) <= right) return first;
@@ -472,16 +472,19 @@ public:
     __m128i fill() const { return fill_; }
 
     // Four pixels at their coverages, given both in the low four 16-bit
-    // lanes of cover and as the four bytes of bytes.
+    // lanes of cover and as the four bytes of bytes; kOpaque: the colour's
+    // alpha is 255.
+    template <bool kOpaque>
     RASTELLE_ALWAYS_INLINE void Four(std::uint32_t* dst, __m128i cover, std::uint32_t bytes) const {
+        assert(kOpaque == (alpha_ == 255));
         if (bytes == 0) return;
-        if (alpha_ == 255 && bytes == 0xFFFFFFFFu) {
+        if (kOpaque && bytes == 0xFFFFFFFFu) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), fill_);
             return;
         }
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
         if (AllOpaque(d)) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), OverOpaqueFour(d, cover));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), OverOpaqueFour<kOpaque>(d, cover));
             return;
         }
         for (int k = 0; k < 4; ++k) Pixel(dst[k], (bytes >> (8 * k)) & 0xFFu);
@@ -496,6 +499,7 @@ private:
     // then OverOpaque, in 16-bit lanes (an opaque colour's alpha is the
     // coverage itself). Coverage 0 gives the pixel back and full coverage of
     // an opaque colour gives the colour, so no pixel needs a branch.
+    template <bool kOpaque>
     __m128i OverOpaqueFour(__m128i d, __m128i cover) const {
         const __m128i zero = _mm_setzero_si128();
         // Each pixel's coverage in the four lanes of its channels.
@@ -503,7 +507,7 @@ private:
         const __m128i cLow = _mm_unpacklo_epi32(c, c), cHigh = _mm_unpackhi_epi32(c, c);
         const __m128i max = _mm_set1_epi16(255), one = _mm_set1_epi16(1), half = _mm_set1_epi16(128);
         auto blend = [&](__m128i dst, __m128i a) {
-            if (alpha_ != 255) {
+            if (!kOpaque) {
                 a = _mm_add_epi16(_mm_mullo_epi16(alphaLanes_, a), half);
                 a = _mm_srli_epi16(_mm_add_epi16(a, _mm_srli_epi16(a, 8)), 8);
             }
@@ -521,17 +525,28 @@ private:
 
 }  // namespace
 
-void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count, std::uint32_t colour) noexcept {
-    const SolidColour solid(colour);
-    if (solid.alpha() == 0) return;
+namespace {
+
+template <bool kOpaque>
+void CompositeSolid(const SolidColour& solid, std::uint32_t* dst, const std::uint8_t* coverage, int count) {
     int i = 0;
     for (; i + 4 <= count; i += 4) {
         std::uint32_t four;
         std::memcpy(&four, coverage + i, 4);
         const __m128i cover = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_setzero_si128());
-        solid.Four(dst + i, cover, four);
+        solid.Four<kOpaque>(dst + i, cover, four);
     }
     for (; i < count; ++i) solid.Pixel(dst[i], coverage[i]);
+}
+
+}  // namespace
+
+void CompositeSolid(std::uint32_t* dst, const std::uint8_t* coverage, int count, std::uint32_t colour) noexcept {
+    const SolidColour solid(colour);
+    if (solid.alpha() == 255)
+        CompositeSolid<true>(solid, dst, coverage, count);
+    else if (solid.alpha() != 0)
+        CompositeSolid<false>(solid, dst, coverage, count);
 }
 
 void CompositeRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* coverage, int count) noexcept {
@@ -614,11 +629,15 @@ inline void FillOpaque(std::uint32_t* dst, int count, __m128i fill) {
 
 // Lays a solid colour through each row's coverage, four pixels as they
 // are summed; runs of full coverage take an opaque colour as they are.
+// kOpaque: the colour's alpha is 255.
+template <bool kOpaque>
 class SolidPainter {
 public:
-    SolidPainter(const ImageView& dst, int dstX, int dstY, std::uint32_t colour)
-        : dst_(dst), dstX_(dstX), dstY_(dstY), solid_(colour), prefetcher_(dst) {}
-    RASTELLE_ALWAYS_INLINE void Start(const PixelRect& bounds) { prefetcher_.Start(bounds.y - dstY_, bounds.x - dstX_, bounds.width); }
+    // bounds: the shape's, whose first rows are asked for at once.
+    SolidPainter(const ImageView& dst, int dstX, int dstY, std::uint32_t colour, const PixelRect& bounds)
+        : dst_(dst), dstX_(dstX), dstY_(dstY), solid_(colour), prefetcher_(dst) {
+        if (!bounds.empty()) prefetcher_.Start(bounds.y - dstY_, bounds.x - dstX_, bounds.width);
+    }
     void BeginRow(int y, int x, int count, std::uint8_t* scratch) {
         prefetcher_.Ahead(y - dstY_, x - dstX_, count);
         row_ = dst_.row(y - dstY_);
@@ -630,19 +649,19 @@ public:
         const auto bytes = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(lanes, lanes)));
         std::uint32_t* dst = row_ + (x - dstX_);
         if (count >= 4) {
-            solid_.Four(dst, lanes, bytes);
+            solid_.template Four<kOpaque>(dst, lanes, bytes);
             return;
         }
         for (int k = 0; k < count; ++k) solid_.Pixel(dst[k], (bytes >> (8 * k)) & 0xFFu);
     }
     void Run(int x, int count, std::uint8_t value) {
-        if (value == 0 || solid_.alpha() == 0) return;
-        if (value == 255 && solid_.alpha() == 255) {
+        if (value == 0) return;
+        if (kOpaque && value == 255) {
             FillOpaque(row_ + (x - dstX_), count, solid_.fill());
             return;
         }
         std::memset(scratch_ + x, value, static_cast<std::size_t>(count));
-        CompositeSolid(row_ + (x - dstX_), scratch_ + x, count, solid_.colour());
+        CompositeSolid<kOpaque>(solid_, row_ + (x - dstX_), scratch_ + x, count);
     }
     void EndRow() {}
 
@@ -676,11 +695,13 @@ private:
 
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
                    std::uint32_t colour) {
-    if ((colour >> 24) == 0) return;  // leaves every pixel as it is
-    SolidPainter painter(dst, dstX, dstY, colour);
-    const PixelRect bounds = shape.Bounds();
-    if (!bounds.empty()) painter.Start(bounds);
-    shape.RenderRows(rule, painter);
+    if ((colour >> 24) == 255) {
+        SolidPainter<true> painter(dst, dstX, dstY, colour, shape.Bounds());
+        shape.RenderRows(rule, painter);
+    } else if ((colour >> 24) != 0) {  // alpha 0 leaves every pixel as it is
+        SolidPainter<false> painter(dst, dstX, dstY, colour, shape.Bounds());
+        shape.RenderRows(rule, painter);
+    }
 }
 
 void PaintCoverage(CoverageRasterizer& shape, FillRule rule, const ImageView& dst, int dstX, int dstY,
