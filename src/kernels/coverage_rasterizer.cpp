@@ -500,7 +500,7 @@ private:
     // coverage itself). Coverage 0 gives the pixel back and full coverage of
     // an opaque colour gives the colour, so no pixel needs a branch.
     template <bool kOpaque>
-    __m128i OverOpaqueFour(__m128i d, __m128i cover) const {
+    RASTELLE_ALWAYS_INLINE __m128i OverOpaqueFour(__m128i d, __m128i cover) const {
         const __m128i zero = _mm_setzero_si128();
         // Each pixel's coverage in the four lanes of its channels.
         const __m128i c = _mm_unpacklo_epi16(cover, cover);
