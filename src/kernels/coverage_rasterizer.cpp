@@ -68,34 +68,19 @@ RASTELLE_ALWAYS_INLINE Touched AccumulatePiece(float* cell, double xa, double xb
     return {c0, c1 + 2};
 }
 
-// The same for a piece of a steep edge (at most one column per row, so the
-// piece lies in at most two columns), without branches: with G(X) the area
-// between the piece and the line x = X on its left, cell c0 takes G(c0 + 1),
-// and the next two the rest of the second difference of G. Right of the
-// piece G grows by dy per column.
-template <class Touched>
-RASTELLE_ALWAYS_INLINE Touched AccumulateSteepPiece(float* cell, double xa, double xb, double dy, double dir,
-                                                    double dydx, int width) {
-    const double x0 = std::min(xa, xb), x1 = std::max(xa, xb);
-    const int c0 = std::min(static_cast<int>(x0), width - 1);
-    const double boundary = c0 + 1.0, middle = (x0 + x1) * 0.5;
-    const double inside = std::min(x1, boundary) - x0;  // the piece's width left of the boundary
-    const double g1 = dy * (boundary - x0 - inside) + dydx * inside * inside * 0.5;
-    // The three cells and a fourth left as it is, in one add.
-    const __m128d first = _mm_mul_pd(_mm_set1_pd(dir), _mm_setr_pd(g1, dy * (boundary + 1.0 - middle) - 2.0 * g1));
-    const __m128d third = _mm_set_sd(dir * (g1 - dy * (boundary - middle)));
-    const __m128 values = _mm_movelh_ps(_mm_cvtpd_ps(first), _mm_cvtpd_ps(third));
-    _mm_storeu_ps(cell + c0, _mm_add_ps(_mm_loadu_ps(cell + c0), values));
-    return {c0, c0 + 3};
-}
+// The same for pieces of a steep edge (at most one column per row, so a
+// piece lies in at most two columns), without branches, two at a time (one
+// a lane): with G(X) the area between the piece and the line x = X on its
+// left, cell c0 takes G(c0 + 1), and the next two the rest of the second
+// difference of G. Right of the piece G grows by dy per column. Gives each
+// lane's c0, and its three cells with a fourth 0 (to add in one).
+struct SteepCells {
+    int column[2];
+    __m128 values[2];
+};
 
-// Two pieces of a steep edge at once, in consecutive rows (lane 0 the upper
-// row's, lane 1 the lower's): AccumulateSteepPiece's arithmetic lane by
-// lane, so that the cells come out the same.
-template <class Touched>
-RASTELLE_ALWAYS_INLINE void AccumulateSteepPieces(float* upper, float* lower, __m128d xa, __m128d xb, __m128d dy,
-                                                  double dir, double dydx, int width, Touched& touchedUpper,
-                                                  Touched& touchedLower) {
+RASTELLE_ALWAYS_INLINE SteepCells SteepPieceCells(__m128d xa, __m128d xb, __m128d dy, double dir, double dydx,
+                                                  int width) {
     const __m128d x0 = _mm_min_pd(xa, xb), x1 = _mm_max_pd(xa, xb);
     __m128i c0 = _mm_cvttpd_epi32(x0);
     const __m128i lastColumn = _mm_set1_epi32(width - 1);
@@ -103,7 +88,7 @@ RASTELLE_ALWAYS_INLINE void AccumulateSteepPieces(float* upper, float* lower, __
     c0 = _mm_or_si128(_mm_and_si128(beyond, lastColumn), _mm_andnot_si128(beyond, c0));
     const __m128d one = _mm_set1_pd(1.0), half = _mm_set1_pd(0.5);
     const __m128d boundary = _mm_add_pd(_mm_cvtepi32_pd(c0), one), middle = _mm_mul_pd(_mm_add_pd(x0, x1), half);
-    const __m128d inside = _mm_sub_pd(_mm_min_pd(x1, boundary), x0);
+    const __m128d inside = _mm_sub_pd(_mm_min_pd(x1, boundary), x0);  // the piece's width left of the boundary
     const __m128d g1 = _mm_add_pd(_mm_mul_pd(dy, _mm_sub_pd(_mm_sub_pd(boundary, x0), inside)),
                                   _mm_mul_pd(_mm_mul_pd(_mm_mul_pd(_mm_set1_pd(dydx), inside), inside), half));
     const __m128d dirs = _mm_set1_pd(dir);
@@ -111,15 +96,33 @@ RASTELLE_ALWAYS_INLINE void AccumulateSteepPieces(float* upper, float* lower, __
     const __m128d v1 = _mm_mul_pd(
         dirs, _mm_sub_pd(_mm_mul_pd(dy, _mm_sub_pd(_mm_add_pd(boundary, one), middle)), _mm_mul_pd(_mm_set1_pd(2.0), g1)));
     const __m128d v2 = _mm_mul_pd(dirs, _mm_sub_pd(g1, _mm_mul_pd(dy, _mm_sub_pd(boundary, middle))));
-    const __m128 firstTwo = _mm_unpacklo_ps(_mm_cvtpd_ps(v0), _mm_cvtpd_ps(v1));  // upper's two, lower's two
-    const __m128 third = _mm_cvtpd_ps(v2);                                        // upper's, lower's, 0, 0
-    const int columnUpper = _mm_cvtsi128_si32(c0), columnLower = _mm_cvtsi128_si32(_mm_shuffle_epi32(c0, 1));
-    float* const cellUpper = upper + columnUpper;
-    float* const cellLower = lower + columnLower;
-    _mm_storeu_ps(cellUpper, _mm_add_ps(_mm_loadu_ps(cellUpper), _mm_shuffle_ps(firstTwo, third, _MM_SHUFFLE(2, 0, 1, 0))));
-    _mm_storeu_ps(cellLower, _mm_add_ps(_mm_loadu_ps(cellLower), _mm_shuffle_ps(firstTwo, third, _MM_SHUFFLE(2, 1, 3, 2))));
-    touchedUpper = {std::min(touchedUpper.first, columnUpper), std::max(touchedUpper.end, columnUpper + 3)};
-    touchedLower = {std::min(touchedLower.first, columnLower), std::max(touchedLower.end, columnLower + 3)};
+    const __m128 firstTwo = _mm_unpacklo_ps(_mm_cvtpd_ps(v0), _mm_cvtpd_ps(v1));  // lane 0's two, lane 1's two
+    const __m128 third = _mm_cvtpd_ps(v2);                                        // lane 0's, lane 1's, 0, 0
+    return {{_mm_cvtsi128_si32(c0), _mm_cvtsi128_si32(_mm_shuffle_epi32(c0, 1))},
+            {_mm_shuffle_ps(firstTwo, third, _MM_SHUFFLE(2, 0, 1, 0)),
+             _mm_shuffle_ps(firstTwo, third, _MM_SHUFFLE(2, 1, 3, 2))}};
+}
+
+// Adds lane's piece of cells to the row of cells at row and returns the
+// cells it touched.
+template <class Touched>
+RASTELLE_ALWAYS_INLINE Touched AddSteepCells(float* row, const SteepCells& cells, int lane) {
+    float* const cell = row + cells.column[lane];
+    _mm_storeu_ps(cell, _mm_add_ps(_mm_loadu_ps(cell), cells.values[lane]));
+    return {cells.column[lane], cells.column[lane] + 3};
+}
+
+template <class Touched>
+RASTELLE_ALWAYS_INLINE Touched AccumulateSteepPiece(float* cell, double xa, double xb, double dy, double dir,
+                                                    double dydx, int width) {
+    const SteepCells cells = SteepPieceCells(_mm_set_sd(xa), _mm_set_sd(xb), _mm_set_sd(dy), dir, dydx, width);
+    return AddSteepCells<Touched>(cell, cells, 0);
+}
+
+// Widens a row's touched cells by those a piece touched.
+template <class Touched>
+RASTELLE_ALWAYS_INLINE void Widen(Touched& touched, const Touched& piece) {
+    touched = {std::min(touched.first, piece.first), std::max(touched.end, piece.end)};
 }
 
 // Adds an edge's piece to its row's cells and widens the row's touched
@@ -127,9 +130,8 @@ RASTELLE_ALWAYS_INLINE void AccumulateSteepPieces(float* upper, float* lower, __
 template <class Touched, class Edge>
 RASTELLE_ALWAYS_INLINE void AddPiece(float* cell, Touched& touched, bool steep, const Edge& e, double xTop,
                                      double xBottom, double dy, int width) {
-    const Touched t = steep ? AccumulateSteepPiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width)
-                            : AccumulatePiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width);
-    touched = {std::min(touched.first, t.first), std::max(touched.end, t.end)};
+    Widen(touched, steep ? AccumulateSteepPiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width)
+                         : AccumulatePiece<Touched>(cell, xTop, xBottom, dy, e.dir, e.dydx, width));
 }
 
 // Coverage 0..255 from four winding-weighted areas at once: non-zero takes
@@ -418,9 +420,10 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
                         _mm_max_pd(_mm_add_pd(x0, _mm_mul_pd(_mm_sub_pd(yb, y0), slope)), _mm_setzero_pd()),
                         _mm_set1_pd(width));
                     const __m128d dy = _mm_sub_pd(yb, _mm_unpacklo_pd(_mm_set_sd(ya), yb));
-                    AccumulateSteepPieces(strip + (r - s0) * rowCells, strip + (r + 1 - s0) * rowCells,
-                                          _mm_unpacklo_pd(_mm_set_sd(xa), xb), xb, dy, e.dir, e.dydx, width_,
-                                          rows[r - s0][side], rows[r + 1 - s0][side]);
+                    const SteepCells cells =
+                        SteepPieceCells(_mm_unpacklo_pd(_mm_set_sd(xa), xb), xb, dy, e.dir, e.dydx, width_);
+                    for (int lane = 0; lane < 2; ++lane)
+                        Widen(rows[r + lane - s0][side], AddSteepCells<Touched>(strip + (r + lane - s0) * rowCells, cells, lane));
                     xa = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
                     ya = r + 2.0;
                 }
