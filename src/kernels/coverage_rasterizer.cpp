@@ -93,8 +93,8 @@ RASTELLE_ALWAYS_INLINE SteepCells SteepPieceCells(__m128d xa, __m128d xb, __m128
                                   _mm_mul_pd(_mm_mul_pd(_mm_mul_pd(_mm_set1_pd(dydx), inside), inside), half));
     const __m128d dirs = _mm_set1_pd(dir);
     const __m128d v0 = _mm_mul_pd(dirs, g1);
-    const __m128d v1 = _mm_mul_pd(
-        dirs, _mm_sub_pd(_mm_mul_pd(dy, _mm_sub_pd(_mm_add_pd(boundary, one), middle)), _mm_mul_pd(_mm_set1_pd(2.0), g1)));
+    const __m128d g2 = _mm_mul_pd(dy, _mm_sub_pd(_mm_add_pd(boundary, one), middle));  // G(c0 + 2)
+    const __m128d v1 = _mm_mul_pd(dirs, _mm_sub_pd(g2, _mm_mul_pd(_mm_set1_pd(2.0), g1)));
     const __m128d v2 = _mm_mul_pd(dirs, _mm_sub_pd(g1, _mm_mul_pd(dy, _mm_sub_pd(boundary, middle))));
     const __m128 firstTwo = _mm_unpacklo_ps(_mm_cvtpd_ps(v0), _mm_cvtpd_ps(v1));  // lane 0's two, lane 1's two
     const __m128 third = _mm_cvtpd_ps(v2);                                        // lane 0's, lane 1's, 0, 0
@@ -360,7 +360,7 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
         const auto lastGroups = [&](int from, int first, int end) {
             if (groupsEnd(first, end) <= right) return first;
             end = std::min(end, right);
-            return std::max(from, end - ((end - first + 3) & ~3));
+            return std::max(from, end - (groupsEnd(first, end) - first));
         };
         __m128 sum = _mm_setzero_ps();
         if (b.first < groupsEnd(a.first, a.end)) {
@@ -422,8 +422,10 @@ void CoverageRasterizer::RenderRows(FillRule rule, Sink& sink) {
                     const __m128d dy = _mm_sub_pd(yb, _mm_unpacklo_pd(_mm_set_sd(ya), yb));
                     const SteepCells cells =
                         SteepPieceCells(_mm_unpacklo_pd(_mm_set_sd(xa), xb), xb, dy, e.dir, e.dydx, width_);
-                    for (int lane = 0; lane < 2; ++lane)
-                        Widen(rows[r + lane - s0][side], AddSteepCells<Touched>(strip + (r + lane - s0) * rowCells, cells, lane));
+                    for (int lane = 0; lane < 2; ++lane) {
+                        float* const row = strip + (r + lane - s0) * rowCells;
+                        Widen(rows[r + lane - s0][side], AddSteepCells<Touched>(row, cells, lane));
+                    }
                     xa = _mm_cvtsd_f64(_mm_unpackhi_pd(xb, xb));
                     ya = r + 2.0;
                 }
@@ -519,7 +521,6 @@ public:
         source_ = _mm_unpacklo_epi64(s, s);
     }
 
-    std::uint32_t colour() const { return colour_; }
     std::uint32_t alpha() const { return alpha_; }
     __m128i fill() const { return fill_; }
 
