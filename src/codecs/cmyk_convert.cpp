@@ -1,7 +1,6 @@
 #include "codecs/cmyk_profile.h"
 #include "codecs/cmyk_tiff.h"
 #include "codecs/encoder_probes.h"
-#include "com/errors.h"
 #include "image/bitmap_lock.h"
 #include "kernels/cmyk_separation.h"
 #include "platform/gdiplus_raii.h"
@@ -60,7 +59,7 @@ LONG SeparateWithOutputChannels(Bitmap& source, Bitmap& cmyk, const std::wstring
 LONG SeparateOwn(Bitmap& source, Bitmap& cmyk, const std::wstring& profile) {
     std::unique_ptr<CmykProfileTransform> transform;
     if (!profile.empty()) {
-        transform = CmykProfileTransform::Open(com::ToAnsi(profile).c_str());
+        transform = CmykProfileTransform::Open(platform::FileName(profile));
         if (!transform) return kCmykProfileFailed;
     }
     PixelLock target;

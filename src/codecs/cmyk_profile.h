@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kernels/image_view.h"
+#include "platform/file_name.h"
 
 #include <memory>
 
@@ -14,10 +15,9 @@ public:
     CmykProfileTransform(const CmykProfileTransform&) = delete;
     CmykProfileTransform& operator=(const CmykProfileTransform&) = delete;
 
-    // The transform from sRGB to the CMYK profile in the file named (in the
-    // ANSI code page); null when the file cannot be opened, is no ICC
+    // The transform from sRGB to the CMYK profile in the file named; null when the file cannot be opened, is no ICC
     // profile, is not a CMYK profile, or no transform can be built from it.
-    static std::unique_ptr<CmykProfileTransform> Open(const char* fileName) noexcept;
+    static std::unique_ptr<CmykProfileTransform> Open(const platform::FileName& fileName) noexcept;
 
     // Writes the ink amounts of src's pixels into dst's in the byte order
     // cyan, magenta, yellow, black (0 = no ink). Alpha takes no part. The

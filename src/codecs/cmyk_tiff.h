@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "platform/file_name.h"
 
 #include <string>
 
@@ -25,6 +26,6 @@ LONG ConvertToCmyk(Bitmap& source, Bitmap* cmyk, const std::wstring& profileFile
 // Writes cmyk as an uncompressed four-sample separated TIFF, one row a
 // strip, with its resolution. 0 on success, 1 when the file cannot be opened
 // or a row cannot be written, or the status of a failed lock.
-Status WriteCmykTiff(const char* ansiFileName, Bitmap& cmyk);
+Status WriteCmykTiff(const platform::FileName& fileName, Bitmap& cmyk);
 
 }  // namespace rastelle::codecs

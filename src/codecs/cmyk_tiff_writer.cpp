@@ -5,9 +5,11 @@
 
 namespace rastelle::codecs {
 
-Status WriteCmykTiff(const char* ansiFileName, Bitmap& cmyk) {
+Status WriteCmykTiff(const platform::FileName& fileName, Bitmap& cmyk) {
+    const wchar_t* name = fileName.Checked();
+    if (!name) return Gdiplus::Win32Error;
     const UniqueTiffOptions options = QuietTiffOptions();
-    UniqueTiff tif(TIFFOpenExt(ansiFileName, "w", options.get()));
+    UniqueTiff tif(TIFFOpenWExt(name, "w", options.get()));
     if (!tif) return Gdiplus::GenericError;
 
     const int width = cmyk.width();

@@ -53,16 +53,9 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
 
 }  // namespace
 
-Status WriteFileBytes(const wchar_t* fileName, const std::vector<std::uint8_t>& bytes) noexcept {
-    HANDLE file = CreateFileW(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Gdiplus::GenericError;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    if (ok && written == bytes.size()) return Gdiplus::Ok;
-    SetLastError(error);
-    return Gdiplus::GenericError;
+Status WriteFileBytes(const platform::FileName& fileName, const std::vector<std::uint8_t>& bytes) noexcept {
+    return platform::WriteWholeFile(fileName, bytes.data(), bytes.size()) == ERROR_SUCCESS ? Gdiplus::Ok
+                                                                                           : Gdiplus::GenericError;
 }
 
 Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes) noexcept {
@@ -81,9 +74,9 @@ bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters)
     return false;
 }
 
-Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const wchar_t* fileName, const CLSID& clsid,
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName, const CLSID& clsid,
                     const Gdiplus::EncoderParameters* parameters) noexcept {
-    if (!UsesOwnEncoder(type, parameters)) return gp::GdipSaveImageToFile(image, fileName, &clsid, parameters);
+    if (!UsesOwnEncoder(type, parameters)) return platform::SaveImageToFile(image, fileName, clsid, parameters);
     std::vector<std::uint8_t> bytes;
     const Status status = EncodeOwn(image, type, parameters, bytes);
     if (status != Gdiplus::Ok) {

@@ -4,8 +4,9 @@
 // or TIFF encoder, so that the options a client sets always reach the file.
 #pragma once
 
-#include "platform/gdiplus.h"
 #include "image/bitmap.h"
+#include "platform/file_name.h"
+#include "platform/gdiplus.h"
 
 #include <cstdint>
 #include <vector>
@@ -16,7 +17,7 @@ namespace rastelle::codecs {
 // parameters (may be null). Returns a GDI+ status; for a file, a failure
 // leaves the Win32 error code of the failing call on the thread, as the
 // platform's own file saving does.
-Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const wchar_t* fileName, const CLSID& clsid,
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName, const CLSID& clsid,
                     const Gdiplus::EncoderParameters* parameters) noexcept;
 Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
                       const Gdiplus::EncoderParameters* parameters) noexcept;
@@ -27,7 +28,7 @@ bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters)
 
 // Writes bytes as the whole content of fileName (replacing it); a failure
 // leaves the Win32 error code on the thread.
-Status WriteFileBytes(const wchar_t* fileName, const std::vector<std::uint8_t>& bytes) noexcept;
+Status WriteFileBytes(const platform::FileName& fileName, const std::vector<std::uint8_t>& bytes) noexcept;
 // Writes bytes at the stream's position.
 Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes) noexcept;
 

@@ -111,52 +111,6 @@ bool GifKeepsTransparency() {
 
 platform::CapabilityProbe g_gifTransparency("GIF encoder writes transparency", GifKeepsTransparency);
 
-// Two small frames (noise, then transparent black) written through the
-// platform's multi-frame route into memory: the bytes, and the number of
-// frames GDI+ reads back in the dimension.
-std::vector<std::uint8_t> PlatformFrames(FileType type, const GUID& dimension, UINT& framesRead) {
-    std::vector<std::uint8_t> bytes;
-    framesRead = 0;
-    const auto noise = NoiseImage();
-    const std::unique_ptr<Bitmap> clear(Bitmap::Create(16, 16));
-    if (!noise || !clear || clear->lastStatus() != Gdiplus::Ok) return bytes;
-    com::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return bytes;
-    MultiframeOptions options;
-    options.type = type;
-    if (SaveFramesWithPlatform({noise.get(), clear.get()}, nullptr, stream.get(), options) != Gdiplus::Ok ||
-        FAILED(ReadWholeStream(stream.get(), bytes)))
-        return bytes;
-    LARGE_INTEGER start{};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-    UniqueImage loaded;
-    if (gp::GdipLoadImageFromStream(stream.get(), loaded.put()) == Gdiplus::Ok)
-        gp::GdipImageGetFrameCount(loaded.get(), &dimension, &framesRead);
-    return bytes;
-}
-
-// Both frames carry a Graphic Control Extension with a delay of 100, and
-// Netscape's loop block is present.
-bool GifIsAnimated() {
-    UINT frames = 0;
-    const std::vector<std::uint8_t> bytes = PlatformFrames(FileType::GIF, kFrameDimensionTime, frames);
-    if (frames != 2) return false;
-    const std::string text(bytes.begin(), bytes.end());
-    int delays = 0;
-    for (size_t i = 0; i + 5 < bytes.size(); ++i)
-        if (bytes[i] == 0x21 && bytes[i + 1] == 0xF9 && bytes[i + 2] == 4 && bytes[i + 4] == kFrameDelay &&
-            bytes[i + 5] == 0)
-            ++delays;
-    return delays >= 2 && text.find("NETSCAPE2.0") != std::string::npos;
-}
-
-platform::CapabilityProbe g_animatedGif("GIF encoder writes animations", GifIsAnimated);
-platform::CapabilityProbe g_multipageTiff("TIFF encoder writes pages", [] {
-    UINT frames = 0;
-    PlatformFrames(FileType::TIFF, kFrameDimensionPage, frames);
-    return frames == 2;
-});
-
 platform::CapabilityProbe g_outputChannels("image attributes take an output channel", [] {
     UniqueImageAttributes attributes;
     if (gp::GdipCreateImageAttributes(attributes.put()) != Gdiplus::Ok) return false;
@@ -170,8 +124,6 @@ bool PlatformHonoursJpegQuality() noexcept { return g_jpegQuality.Result(); }
 bool PlatformHonoursTiffCompression() noexcept { return g_tiffCompression.Result(); }
 bool PlatformHonoursTiffColorDepth() noexcept { return g_tiffColorDepth.Result(); }
 bool PlatformWritesGifTransparency() noexcept { return g_gifTransparency.Result(); }
-bool PlatformWritesAnimatedGif() noexcept { return g_animatedGif.Result(); }
-bool PlatformWritesMultipageTiff() noexcept { return g_multipageTiff.Result(); }
 bool PlatformSeparatesOutputChannels() noexcept { return g_outputChannels.Result(); }
 
 }  // namespace rastelle::codecs

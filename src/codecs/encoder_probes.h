@@ -14,11 +14,6 @@ bool PlatformHonoursTiffColorDepth() noexcept;
 // The GIF encoder writes an 8-bit indexed image with its transparent palette
 // entry as the transparent index of a Graphic Control Extension.
 bool PlatformWritesGifTransparency() noexcept;
-// Two images saved as GIF frames through GdipSaveAdd read back as an
-// animation of two frames, each shown for 100 hundredths, looping.
-bool PlatformWritesAnimatedGif() noexcept;
-// Two images saved as TIFF pages through GdipSaveAdd read back as two pages.
-bool PlatformWritesMultipageTiff() noexcept;
 // Image attributes accept an output channel (the CMYK separation).
 bool PlatformSeparatesOutputChannels() noexcept;
 

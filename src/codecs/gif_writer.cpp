@@ -168,7 +168,7 @@ Status EncodeFrames(const std::vector<Bitmap*>& frames, std::vector<std::uint8_t
 
 // A GIF save's target: a file name or a stream.
 struct Destination {
-    const wchar_t* fileName = nullptr;
+    const platform::FileName* fileName = nullptr;
     IStream* stream = nullptr;
 };
 
@@ -188,7 +188,7 @@ Status SaveGif(Bitmap& source, const Destination& to, const CLSID& clsid, UINT c
         // error code put back afterwards.
         SetLastError(ERROR_SUCCESS);
         status = to.stream ? gp::GdipSaveImageToStream(indexed.bitmap->native(), to.stream, &clsid, nullptr)
-                           : gp::GdipSaveImageToFile(indexed.bitmap->native(), to.fileName, &clsid, nullptr);
+                           : platform::SaveImageToFile(indexed.bitmap->native(), *to.fileName, clsid, nullptr);
         const DWORD error = GetLastError();
         indexed.bitmap.reset();
         SetLastError(error);
@@ -201,14 +201,14 @@ Status SaveGif(Bitmap& source, const Destination& to, const CLSID& clsid, UINT c
         SetLastError(ERROR_SUCCESS);
         return status;
     }
-    return to.stream ? WriteStreamBytes(to.stream, bytes) : WriteFileBytes(to.fileName, bytes);
+    return to.stream ? WriteStreamBytes(to.stream, bytes) : WriteFileBytes(*to.fileName, bytes);
 }
 
 }  // namespace
 
-Status SaveGifWithPalette(Bitmap& source, const wchar_t* fileName, const CLSID& clsid, UINT colourCount,
+Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType) {
-    return SaveGif(source, {fileName, nullptr}, clsid, colourCount, transparent, antialiasingPreprocess, paletteType);
+    return SaveGif(source, {&fileName, nullptr}, clsid, colourCount, transparent, antialiasingPreprocess, paletteType);
 }
 
 Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,

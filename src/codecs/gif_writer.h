@@ -4,6 +4,7 @@
 // indexed result written as a GIF file.
 #pragma once
 
+#include "platform/file_name.h"
 #include "platform/gdiplus.h"
 #include "image/bitmap.h"
 #include "rastelle_h.h"
@@ -35,7 +36,7 @@ Status BuildIndexedImage(Bitmap& source, UINT colourCount, bool transparent, boo
 // Builds the indexed image and saves it as a GIF: with the platform's
 // encoder clsid where that writes indexed images faithfully, else with the
 // system's own GIF writer. Returns a GDI+-style status.
-Status SaveGifWithPalette(Bitmap& source, const wchar_t* fileName, const CLSID& clsid, UINT colourCount,
+Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);
 Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);

@@ -1,5 +1,6 @@
 #include "codecs/multiframe_reader.h"
 
+#include "com/memory_stream.h"
 #include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
 #include "platform/file_signature.h"
@@ -42,10 +43,11 @@ void ApplyResolution(TIFF* tif, Bitmap& page) {
 
 }  // namespace
 
-bool TiffPageReader::Open(const char* fileName) {
-    options_ = QuietTiffOptions();
-    if (!options_) return false;
-    tif_.reset(TIFFOpenExt(fileName, "r", options_.get()));
+bool TiffPageReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    tif_.reset();
+    bytes_ = std::move(bytes);
+    source_ = MemorySource{bytes_.get()};
+    tif_ = OpenTiff(source_);
     if (!tif_) return false;
     // Reading directory 0 again for the first page replaces this with the
     // file's own fill order.
@@ -88,10 +90,14 @@ std::unique_ptr<Bitmap> TiffPageReader::Next() {
     return page;
 }
 
-Status FrameReader::Open(const wchar_t* fileName) noexcept {
-    if (platform::DeclaresOversizedFrame(fileName)) return Gdiplus::OutOfMemory;
+Status FrameReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) noexcept {
+    image_.reset();
+    stream_.reset();
+    bytes_ = std::move(bytes);
+    if (platform::DeclaresOversizedFrame(bytes_->data(), bytes_->size())) return Gdiplus::OutOfMemory;
+    if (FAILED(com::CreateReadOnlyStream(bytes_, stream_.put()))) return Gdiplus::OutOfMemory;
     Gdiplus::GpBitmap* bitmap = nullptr;
-    const Status status = gp::GdipCreateBitmapFromFile(fileName, &bitmap);
+    const Status status = gp::GdipCreateBitmapFromStream(stream_.get(), &bitmap);
     image_.reset(bitmap);
     return status;
 }

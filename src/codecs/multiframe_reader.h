@@ -2,7 +2,8 @@
 // RGBA interface, the frames of any other file through GDI+.
 #pragma once
 
-#include "codecs/tiff_handles.h"
+#include "codecs/tiff_reader.h"
+#include "com/com_ptr.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus_raii.h"
 
@@ -15,15 +16,17 @@ namespace rastelle::codecs {
 // with the page's resolution.
 class TiffPageReader {
 public:
-    // Opens the file (an ANSI name); false when libtiff cannot read it as TIFF.
-    bool Open(const char* fileName);
+    // Opens the file's bytes, which it keeps; false when libtiff cannot read
+    // them as TIFF.
+    bool Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
     // The next page, the first one on the first call; null when there is no
     // further page or it cannot be read (no size, no memory, a decoding
     // failure).
     std::unique_ptr<Bitmap> Next();
 
 private:
-    UniqueTiffOptions options_;
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
+    MemorySource source_{};
     UniqueTiff tif_;
     bool started_ = false;
 };
@@ -31,8 +34,8 @@ private:
 // The frames of any file GDI+ decodes, dimension by dimension.
 class FrameReader {
 public:
-    // Loads the file; the GDI+ status.
-    Status Open(const wchar_t* fileName) noexcept;
+    // Loads the file's bytes, which it keeps; the GDI+ status.
+    Status Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) noexcept;
     // The frame dimensions of the file, in the order GDI+ lists them (empty
     // when it has none). Throws std::bad_alloc.
     std::vector<GUID> Dimensions();
@@ -42,6 +45,8 @@ public:
     Status CopyFrame(const GUID& dimension, UINT index, std::unique_ptr<Bitmap>& copy) noexcept;
 
 private:
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
+    com::ComPtr<IStream> stream_;  // the platform decodes frames from it on demand
     UniqueImage image_;
 };
 

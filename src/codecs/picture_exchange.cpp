@@ -17,6 +17,7 @@ constexpr Gdiplus::ARGB kOpaqueBlack = 0xFF000000;
 
 HRESULT SavePicture(Bitmap* image, IPictureDisp** picture) {
     if (!picture) com::ThrowSilent(E_POINTER);
+    *picture = nullptr;  // a failure hands out nothing
     if (!image) com::ThrowError(E_FAIL, L"Cannot save the image to Picture, because it is not loaded!");
 
     UniqueGdiObject<HBITMAP> handle(BitmapToHandle(image, kOpaqueBlack));

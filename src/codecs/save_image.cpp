@@ -9,6 +9,7 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "com/errors.h"
+#include "platform/file_name.h"
 #include "platform/gdiplus_errors.h"
 
 #include <asptlb.h>
@@ -81,7 +82,7 @@ void MapFileStatus(Status status, DWORD win32Error) {
 
 // CMYK TIFF: separated by the system and written with libtiff. The target
 // is not deleted first; opening it for writing replaces it.
-void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::wstring& profile) {
+void SaveCmykTiff(const SaveSource& source, const platform::FileName& fileName, const std::wstring& profile) {
     Bitmap& image = *source.bitmap;
     std::unique_ptr<Bitmap> cmyk(Bitmap::Create(image.width(), image.height()));
     if (!cmyk) com::ThrowSilent(E_OUTOFMEMORY);
@@ -95,15 +96,15 @@ void SaveCmykTiff(const SaveSource& source, const wchar_t* fileName, const std::
         ThrowError(code, com::WithSupportAddress(L"Unknown error. If you see this error, please contact "));
     }
     gp::GdipBitmapSetResolution(cmyk->native(), source.horizontalResolution, source.verticalResolution);
-    const std::string ansiName = com::ToAnsi(fileName ? fileName : L"");
     DWORD win32Error = ERROR_SUCCESS;
-    const Status status = SaveReadingError(win32Error, [&] { return WriteCmykTiff(ansiName.c_str(), *cmyk); });
+    const Status status = SaveReadingError(win32Error, [&] { return WriteCmykTiff(fileName, *cmyk); });
     MapFileStatus(status, win32Error);
 }
 
 // Encodes for a file save; win32Error receives the thread's error code
 // right after the save call.
-Status EncodeFile(const SaveSource& source, const SavePlan& plan, const wchar_t* fileName, DWORD& win32Error) {
+Status EncodeFile(const SaveSource& source, const SavePlan& plan, const platform::FileName& fileName,
+                  DWORD& win32Error) {
     Bitmap& image = *source.bitmap;
     win32Error = ERROR_SUCCESS;
     switch (plan.type) {
@@ -113,10 +114,10 @@ Status EncodeFile(const SaveSource& source, const SavePlan& plan, const wchar_t*
             const Status status = CloneWhole(image.native(), PixelFormat24bppRGB, source, rgb);
             if (status != Gdiplus::Ok) return status;
             return SaveReadingError(win32Error,
-                                    [&] { return gp::GdipSaveImageToFile(rgb->native(), fileName, &plan.clsid, nullptr); });
+                                    [&] { return platform::SaveImageToFile(rgb->native(), fileName, plan.clsid, nullptr); });
         }
         return SaveReadingError(win32Error,
-                                [&] { return gp::GdipSaveImageToFile(image.native(), fileName, &plan.clsid, nullptr); });
+                                [&] { return platform::SaveImageToFile(image.native(), fileName, plan.clsid, nullptr); });
     case FileType::GIF:
         return SaveReadingError(win32Error, [&] {
             return SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
@@ -195,14 +196,13 @@ HRESULT SaveFile(const SaveSource& source, BSTR fileName, IDispatch* encoder) {
         ThrowError(com::kErrSaveFile,
                    L"Cannot save image to file, because there is no any data. Create new image or load it first.");
     ApplyResolution(source, "SaveFile");
-    const wchar_t* name = fileName ? fileName : L"";
+    const platform::FileName name(fileName);
 
     // An SWF encoder object decides before anything else is looked at.
     ComPtr<ISWFEncoderInfo> swf;
     if (encoder) encoder->QueryInterface(IID_ISWFEncoderInfo, swf.put_void());
     if (swf || source.outputType == FileType::SWF) {
-        const std::string ansiName = com::ToAnsi(name ? name : L"");
-        const HRESULT hr = WriteSwfFile(ansiName.c_str(), *source.bitmap, swf.get());
+        const HRESULT hr = WriteSwfFile(name, *source.bitmap, swf.get());
         swf.reset();
         if (FAILED(hr))
             ThrowError(com::kErrSaveFile, L"Cannot save SWF file. It is possible permissions problem or wrong path.");
@@ -217,7 +217,7 @@ HRESULT SaveFile(const SaveSource& source, BSTR fileName, IDispatch* encoder) {
     }
 
     // The old file goes first, even when the save then fails.
-    DeleteFileW(name);
+    platform::DeleteNamedFile(name);
     DWORD win32Error = 0;
     const Status status = EncodeFile(source, plan, name, win32Error);
     plan.parameters.reset();

@@ -9,6 +9,7 @@
 #include "swf/swf_image_movie.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <vector>
@@ -66,7 +67,7 @@ HRESULT EncodeJpegBytes(Bitmap& image, LONG quality, std::vector<std::uint8_t>& 
     return ReadWholeStream(stream.get(), jpeg);
 }
 
-HRESULT WriteSwf(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* info) {
+HRESULT WriteSwf(const platform::FileName& fileName, Bitmap& image, ISWFEncoderInfo* info) {
     const SwfOptions options = ReadOptions(info);
     const int width = image.width();
     const int height = image.height();
@@ -86,14 +87,17 @@ HRESULT WriteSwf(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* info)
         bitmap = swf::MakeLosslessBitmap(bytes.data(), width, height);
     }
     const auto movie = swf::MakeImageMovie(options.backgroundArgb, std::move(bitmap), width, height);
-    return movie->Save(ansiFileName) == 0 ? S_OK : E_FAIL;
+    std::FILE* file = platform::OpenCFile(fileName, L"wb");
+    const int saved = movie->Save(file);
+    const bool closed = !file || std::fclose(file) == 0;
+    return saved == 0 && closed ? S_OK : E_FAIL;
 }
 
 }  // namespace
 
-HRESULT WriteSwfFile(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* options) noexcept {
+HRESULT WriteSwfFile(const platform::FileName& fileName, Bitmap& image, ISWFEncoderInfo* options) noexcept {
     try {
-        return WriteSwf(ansiFileName, image, options);
+        return WriteSwf(fileName, image, options);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const swf::LosslessBitmapTag::CompressionFailed&) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image/bitmap.h"
+#include "platform/file_name.h"
 #include "rastelle_h.h"
 
 namespace rastelle::codecs {
@@ -12,6 +13,6 @@ namespace rastelle::codecs {
 // file cannot be opened; E_OUTOFMEMORY; or the failure of a memory-stream
 // call; E_INVALIDARG, with no file written, for an image wider or taller
 // than 65 535 pixels. Write errors after the file opened are not detected.
-HRESULT WriteSwfFile(const char* ansiFileName, Bitmap& image, ISWFEncoderInfo* options) noexcept;
+HRESULT WriteSwfFile(const platform::FileName& fileName, Bitmap& image, ISWFEncoderInfo* options) noexcept;
 
 }  // namespace rastelle::codecs

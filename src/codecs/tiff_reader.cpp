@@ -2,7 +2,6 @@
 
 #include "codecs/tiff_handles.h"
 #include "com/com_ptr.h"
-#include "com/unique_any.h"
 #include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
 #include "platform/gdiplus_raii.h"
@@ -17,17 +16,7 @@ namespace rastelle::codecs {
 
 namespace {
 
-using UniqueFileHandle = com::UniqueAny<HANDLE, &CloseHandle>;
-
-// Largest file or stream read whole: what one signed 32-bit size holds.
-constexpr std::uint64_t kMaxTiffBytes = 0x7FFFFFFF;
-
 // --- libtiff over bytes in memory, read-only ---------------------------------
-
-struct MemorySource {
-    const std::vector<std::uint8_t>* bytes;
-    std::uint64_t position = 0;
-};
 
 tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
     auto* source = static_cast<MemorySource*>(handle);
@@ -55,12 +44,17 @@ toff_t SizeProc(thandle_t handle) { return static_cast<MemorySource*>(handle)->b
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
+
+}  // namespace
+
 UniqueTiff OpenTiff(MemorySource& source) {
     const UniqueTiffOptions options = QuietTiffOptions();
     if (!options) return nullptr;
     return UniqueTiff(TIFFClientOpenExt("memory", "r", &source, &ReadProc, &WriteProc, &SeekProc, &CloseProc,
                                         &SizeProc, &MapProc, &UnmapProc, options.get()));
 }
+
+namespace {
 
 // --- The probe -----------------------------------------------------------------
 
@@ -159,53 +153,6 @@ bool IsTiff(const platform::LeadingBytes& lead) noexcept {
     if (lead.size < 4) return false;
     const std::uint8_t* b = lead.bytes;
     return (b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42);
-}
-
-bool ReadWholeFile(const wchar_t* path, std::vector<std::uint8_t>& bytes) noexcept {
-    bytes.clear();
-    HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const UniqueFileHandle file(opened);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-        static_cast<std::uint64_t>(size.QuadPart) > kMaxTiffBytes)
-        return false;
-    try {
-        bytes.resize(static_cast<size_t>(size.QuadPart));
-    } catch (...) {
-        return false;
-    }
-    DWORD read = 0;
-    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
-        bytes.clear();
-        return false;
-    }
-    bytes.resize(read);
-    return true;
-}
-
-bool ReadRestOfStream(IStream* stream, std::vector<std::uint8_t>& bytes) noexcept {
-    bytes.clear();
-    LARGE_INTEGER zero{};
-    ULARGE_INTEGER position{};
-    STATSTG stat{};
-    if (FAILED(stream->Seek(zero, STREAM_SEEK_CUR, &position)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME)))
-        return false;
-    if (stat.cbSize.QuadPart < position.QuadPart || stat.cbSize.QuadPart - position.QuadPart > kMaxTiffBytes)
-        return false;
-    bool ok = true;
-    try {
-        bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart - position.QuadPart));
-    } catch (...) {
-        ok = false;
-    }
-    ULONG read = 0;
-    if (ok && !bytes.empty()) ok = SUCCEEDED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read));
-    bytes.resize(ok ? read : 0);
-    LARGE_INTEGER back{};
-    back.QuadPart = static_cast<LONGLONG>(position.QuadPart);
-    return SUCCEEDED(stream->Seek(back, STREAM_SEEK_SET, nullptr)) && ok;
 }
 
 TiffDecoderCapabilities PlatformTiffDecoder() noexcept {

@@ -4,10 +4,9 @@
 // tiles under Wine).
 #pragma once
 
+#include "codecs/tiff_handles.h"
 #include "image/bitmap.h"
 #include "platform/file_signature.h"
-
-#include <objidl.h>
 
 #include <cstdint>
 #include <memory>
@@ -18,10 +17,14 @@ namespace rastelle::codecs {
 // Whether the data starts with a TIFF header ("II*\0" or "MM\0*").
 bool IsTiff(const platform::LeadingBytes& lead) noexcept;
 
-// The whole file, or a stream from its current position to its end (the
-// position is restored). False when it cannot be read or held in memory.
-bool ReadWholeFile(const wchar_t* path, std::vector<std::uint8_t>& bytes) noexcept;
-bool ReadRestOfStream(IStream* stream, std::vector<std::uint8_t>& bytes) noexcept;
+// libtiff reading bytes in memory (read-only; reads stop at their end). The
+// source and its bytes must outlive the handle. Null when the bytes are no
+// TIFF libtiff can open.
+struct MemorySource {
+    const std::vector<std::uint8_t>* bytes;
+    std::uint64_t position = 0;
+};
+UniqueTiff OpenTiff(MemorySource& source);
 
 // Whether the platform's decoder is known to give wrong pixels for the first
 // page of this TIFF (its kind failed the probe), so libtiff should decode it.

@@ -178,6 +178,7 @@ HRESULT TextInfo::FinalConstruct() noexcept {
 
 STDMETHODIMP TextInfo::get_FontName(BSTR* value) {
     if (!value) return E_INVALIDARG;
+    *value = nullptr;  // a failure hands out nothing
     return com::Boundary(kTextInfoOrigin, [&] {
         com::UniqueBstr copy(fontName_.view());
         if (!copy.ok())

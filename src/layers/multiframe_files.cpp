@@ -6,10 +6,13 @@
 #include "com/automation.h"
 #include "com/errors.h"
 #include "layers/raster_collection.h"
+#include "platform/file_name.h"
 #include "platform/gdiplus_errors.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rastelle::layers {
 
@@ -18,6 +21,8 @@ namespace {
 constexpr char kObjectName[] = "RasterCollection";
 constexpr char kLoadMethod[] = "LoadMultiframeImage";
 constexpr char kSaveMethod[] = "SaveMultiframeImage";
+// Largest file read for one call: what one signed 32-bit size holds.
+constexpr std::uint64_t kMaxFileBytes = 0x7FFFFFFF;
 
 // GDI+ started for the duration of one call.
 class GdiplusSession {
@@ -73,10 +78,11 @@ void AppendItem(RasterCollection& collection, std::unique_ptr<Bitmap> page) {
     platform::ThrowGdiplusFailure(status, kObjectName, kLoadMethod, win32Error);
 }
 
-void LoadFrames(RasterCollection& collection, const wchar_t* fileName, bool clearFirst) {
+void LoadFrames(RasterCollection& collection, std::shared_ptr<const std::vector<std::uint8_t>> bytes,
+                bool clearFirst) {
     codecs::FrameReader reader;
     SetLastError(ERROR_SUCCESS);
-    const Status status = reader.Open(fileName);
+    const Status status = reader.Open(std::move(bytes));
     if (status != Gdiplus::Ok) ThrowLoadFailure(status, GetLastError());
     const std::vector<GUID> dimensions = reader.Dimensions();
     if (dimensions.empty()) com::ThrowError(E_FAIL, L"No pages are present here!");
@@ -173,10 +179,14 @@ std::vector<Bitmap*> FramesOf(const std::vector<com::ComPtr<IRasterItem>>& items
 
 void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearFirst) {
     GdiplusSession session(kLoadMethod);
-    const wchar_t* name = fileName ? fileName : L"";
+    // Read once, whole: the TIFF check and either reader work on our copy.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+    const DWORD error = platform::ReadWholeFile(platform::FileName(fileName), kMaxFileBytes, *bytes);
+    if (error == ERROR_NOT_ENOUGH_MEMORY) ThrowLoadFailure(Gdiplus::OutOfMemory, 0);
+    if (error != ERROR_SUCCESS) ThrowLoadFailure(Gdiplus::Win32Error, error);
     codecs::TiffPageReader pages;
-    if (!pages.Open(com::ToAnsi(name).c_str())) {
-        LoadFrames(collection, name, clearFirst);
+    if (!pages.Open(bytes)) {
+        LoadFrames(collection, std::move(bytes), clearFirst);
         return;
     }
     if (clearFirst) Clear(collection);
@@ -190,7 +200,7 @@ void SaveMultiframeFile(const std::vector<com::ComPtr<IRasterItem>>& items, BSTR
     const std::vector<Bitmap*> frames = FramesOf(items, ignoreVisibleProperty);
     if (frames.empty()) com::ThrowError(0, L"No data to save the multiframe image!");
     SetLastError(ERROR_SUCCESS);
-    const Status status = codecs::SaveMultiframe(frames, fileName ? fileName : L"", options);
+    const Status status = codecs::SaveMultiframe(frames, platform::FileName(fileName), options);
     if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, kSaveMethod, GetLastError());
 }
 

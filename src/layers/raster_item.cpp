@@ -111,6 +111,12 @@ STDMETHODIMP RasterItem::put_RasterObject(IRasterObject* value) {
     return com::Boundary(kOrigin, [&] {
         // Every forwarded method needs an object to work on.
         if (!value) ThrowError(E_POINTER, L"The raster object of an item cannot be Nothing.");
+        // An item forwards every call to its raster object: an item there
+        // (itself, or one whose chain leads back here) would forward without
+        // end and hold itself alive. Only plain raster objects are taken.
+        com::ComPtr<IRasterItem> item;
+        if (SUCCEEDED(value->QueryInterface(IID_IRasterItem, item.put_void())))
+            ThrowError(E_INVALIDARG, L"The raster object of an item cannot be a layer item.");
         inner_ = com::ComPtr<IRasterObject>(value);
         return S_OK;
     });

@@ -2,8 +2,6 @@
 
 #include "platform/bitmap_guard.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <vector>
 
@@ -11,66 +9,21 @@ namespace rastelle::platform {
 
 namespace {
 
-// Bytes of a file read at offsets from its start.
-class FileBytes {
+// Bytes in memory read at offsets; reads stop at their end.
+class MemoryBytes {
 public:
-    explicit FileBytes(const wchar_t* path) noexcept
-        : file_(path ? CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                     : INVALID_HANDLE_VALUE) {}
-    FileBytes(const FileBytes&) = delete;
-    FileBytes& operator=(const FileBytes&) = delete;
-    ~FileBytes() {
-        if (open()) CloseHandle(file_);
-    }
-    bool open() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+    MemoryBytes(const std::uint8_t* data, std::size_t size) noexcept : data_(data), size_(data ? size : 0) {}
+    bool open() const noexcept { return true; }
     std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) const noexcept {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD read = 0;
-        return ReadFile(file_, into, static_cast<DWORD>(size), &read, &at) ? std::size_t{read} : std::size_t{0};
+        if (offset >= size_) return 0;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
+        std::copy(data_ + offset, data_ + offset + n, into);
+        return n;
     }
 
 private:
-    HANDLE file_;
-};
-
-std::uint64_t StreamPosition(IStream* stream, std::uint64_t offset, DWORD origin) {
-    LARGE_INTEGER move;
-    move.QuadPart = static_cast<LONGLONG>(offset);
-    ULARGE_INTEGER now{};
-    return SUCCEEDED(stream->Seek(move, origin, &now)) ? now.QuadPart : ~0ull;
-}
-
-// Bytes of a stream read at offsets from its current position, which it
-// gets back at the end. Some streams hand out data past their end, so reads
-// stop at the end the stream reports.
-class StreamBytes {
-public:
-    explicit StreamBytes(IStream* stream) noexcept
-        : stream_(stream), start_(stream ? StreamPosition(stream, 0, STREAM_SEEK_CUR) : ~0ull) {
-        STATSTG stat{};
-        if (open() && SUCCEEDED(stream_->Stat(&stat, STATFLAG_NONAME))) end_ = stat.cbSize.QuadPart;
-    }
-    StreamBytes(const StreamBytes&) = delete;
-    StreamBytes& operator=(const StreamBytes&) = delete;
-    ~StreamBytes() {
-        if (open()) StreamPosition(stream_, start_, STREAM_SEEK_SET);
-    }
-    bool open() const noexcept { return start_ != ~0ull; }
-    std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) const noexcept {
-        const std::uint64_t at = start_ + offset;
-        if (at >= end_ || StreamPosition(stream_, at, STREAM_SEEK_SET) != at) return 0;
-        ULONG read = 0;
-        const auto want = static_cast<ULONG>(std::min<std::uint64_t>(size, end_ - at));
-        return SUCCEEDED(stream_->Read(into, want, &read)) ? std::size_t{read} : std::size_t{0};
-    }
-
-private:
-    IStream* stream_;
-    std::uint64_t start_;
-    std::uint64_t end_ = ~0ull;
+    const std::uint8_t* data_;
+    std::size_t size_;
 };
 
 template <class Source>
@@ -82,9 +35,9 @@ LeadingBytes LeadingBytesOf(const Source& source) noexcept {
 
 }  // namespace
 
-LeadingBytes ReadLeadingBytes(const wchar_t* path) noexcept { return LeadingBytesOf(FileBytes(path)); }
-
-LeadingBytes PeekLeadingBytes(IStream* stream) noexcept { return LeadingBytesOf(StreamBytes(stream)); }
+LeadingBytes LeadingBytesOf(const std::uint8_t* data, std::size_t size) noexcept {
+    return LeadingBytesOf(MemoryBytes(data, size));
+}
 
 bool IsIconOrCursor(const LeadingBytes& lead) noexcept {
     if (lead.size < 6) return false;
@@ -203,8 +156,8 @@ bool DeclaresOversizedFrameIn(const Source& source) noexcept {
 
 }  // namespace
 
-bool DeclaresOversizedFrame(const wchar_t* path) noexcept { return DeclaresOversizedFrameIn(FileBytes(path)); }
-
-bool DeclaresOversizedFrame(IStream* stream) noexcept { return DeclaresOversizedFrameIn(StreamBytes(stream)); }
+bool DeclaresOversizedFrame(const std::uint8_t* data, std::size_t size) noexcept {
+    return DeclaresOversizedFrameIn(MemoryBytes(data, size));
+}
 
 }  // namespace rastelle::platform

@@ -3,8 +3,6 @@
 // declare, before any decoder trusts them.
 #pragma once
 
-#include <objidl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -17,9 +15,7 @@ struct LeadingBytes {
     std::size_t size = 0;
 };
 
-LeadingBytes ReadLeadingBytes(const wchar_t* path) noexcept;
-// Reads from the stream's current position and seeks back to it.
-LeadingBytes PeekLeadingBytes(IStream* stream) noexcept;
+LeadingBytes LeadingBytesOf(const std::uint8_t* data, std::size_t size) noexcept;
 
 // An icon or cursor directory: reserved 0, type 1 (icon) or 2 (cursor), at
 // least one image.
@@ -42,8 +38,6 @@ DeclaredSize LargestDeclaredFrame(const ReadAt& read);
 // hold. Such data is refused before the platform decodes it: it could never be
 // loaded, and some decoders compute the frame's size in 32 bits and overrun
 // their buffer (Wine's icon decoder at 2^32 bytes, its JPEG decoder at 2^31).
-bool DeclaresOversizedFrame(const wchar_t* path) noexcept;
-// Reads from the stream's current position and seeks back to it.
-bool DeclaresOversizedFrame(IStream* stream) noexcept;
+bool DeclaresOversizedFrame(const std::uint8_t* data, std::size_t size) noexcept;
 
 }  // namespace rastelle::platform

@@ -73,7 +73,9 @@ HRESULT RasterObject::ApplyBitmapTransform(IGDIPlusTransform* transform) {
 }
 
 // Transforms from outside the system: a bitmap handle in, a picture out. The
-// picture's handle and palette are deleted here after copying them.
+// picture's handle and palette are copied and left to the picture: a picture
+// that owns them (as one made with fOwn = TRUE does) deletes them when it is
+// released, and deleting them here as well would free them twice.
 HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& transform) {
     const std::wstring noResult =
         com::WithSupportAddress(L"Cannot obtain result of transformation. If you see this error message, please contact ");
@@ -93,9 +95,7 @@ HRESULT RasterObject::ApplyHandleTransform(com::ComPtr<IHBitmapTransform>& trans
     OLE_HANDLE palette = 0;
     pictureInterface->get_Handle(&handle);
     pictureInterface->get_hPal(&palette);
-    const UniqueGdiObject<HBITMAP> pictureBitmap(HandleFromOle<HBITMAP>(handle));
-    const UniqueGdiObject<HPALETTE> picturePalette(HandleFromOle<HPALETTE>(palette));
-    Bitmap* result = HandleToBitmap(pictureBitmap.get(), picturePalette.get());
+    Bitmap* result = HandleToBitmap(HandleFromOle<HBITMAP>(handle), HandleFromOle<HPALETTE>(palette));
     if (!result) ThrowSilent(E_OUTOFMEMORY);
     if (result->lastStatus() != Gdiplus::Ok) {
         const Status status = result->lastStatus();

@@ -7,9 +7,12 @@
 #include "com/com_ptr.h"
 #include "com/errors.h"
 #include "com/properties.h"
+#include "com/memory_stream.h"
+#include "platform/file_name.h"
 #include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
+#include "platform/stream_bytes.h"
 #include "transforms/external_effects.h"
 
 #include <bit>
@@ -29,6 +32,9 @@ constexpr char kObjectName[] = "RasterObject";
 constexpr wchar_t kNoDataSize[] =
     L"Cannot get image width, because there is no any data. Create new image or load it first.";
 constexpr wchar_t kNoPixels[] = L"Cannot get access to the pixels: no data loaded";
+// Largest file or stream read for one image: what one signed 32-bit size
+// holds, as for the frames themselves.
+constexpr std::uint64_t kMaxImageDataBytes = 0x7FFFFFFF;
 
 // Integer colour levels to the colour matrix's fractions of full scale.
 constexpr float kLevelToFraction = std::bit_cast<float>(0x3B808081u);  // 1/255
@@ -113,29 +119,40 @@ bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const cha
     return true;
 }
 
+void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method) {
+    const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
+    const bool tiff = codecs::IsTiff(lead);
+    // libtiff decodes the TIFFs the platform misreads, and those it cannot
+    // read at all.
+    if (tiff && codecs::PlatformMisreadsTiff(*bytes) && AdoptOwnTiff(*bytes, method)) return;
+    if (platform::DeclaresOversizedFrame(bytes->data(), bytes->size()))
+        platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
+    com::ComPtr<IStream> stream;
+    const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());
+    if (FAILED(hr)) ThrowSilent(hr);
+    Gdiplus::GpImage* loaded = nullptr;
+    SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
+    const Status status = gp::GdipLoadImageFromStreamICM(stream.get(), &loaded);
+    if (status != Gdiplus::Ok) {
+        const DWORD win32Error = GetLastError();
+        if (loaded) gp::GdipDisposeImage(loaded);
+        if (tiff && AdoptOwnTiff(*bytes, method)) return;
+        platform::ThrowGdiplusFailure(status, kObjectName, method, win32Error);
+    }
+    Adopt(loaded, platform::IsIconOrCursor(lead), method);
+}
+
+// A file or stream is read once, whole, before anything looks at it: the
+// type checks, the declared-size guard and the decoder all read our copy.
 STDMETHODIMP RasterObject::LoadFile(BSTR fileName) {
     return com::Boundary(kOrigin, [&] {
         ReplaceBitmap(nullptr);
-        const wchar_t* path = fileName ? fileName : L"";
-        const platform::LeadingBytes lead = platform::ReadLeadingBytes(path);
-        // TIFFs are read whole: libtiff decodes those the platform misreads,
-        // and those it cannot read.
-        std::vector<std::uint8_t> tiff;
-        if (codecs::IsTiff(lead) && codecs::ReadWholeFile(path, tiff) && codecs::PlatformMisreadsTiff(tiff) &&
-            AdoptOwnTiff(tiff, "LoadFile"))
-            return S_OK;
-        if (platform::DeclaresOversizedFrame(path))
+        auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+        const DWORD error = platform::ReadWholeFile(platform::FileName(fileName), kMaxImageDataBytes, *bytes);
+        if (error == ERROR_NOT_ENOUGH_MEMORY)
             platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, "LoadFile", 0);
-        Gdiplus::GpImage* loaded = nullptr;
-        SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
-        const Status status = gp::GdipLoadImageFromFileICM(path, &loaded);
-        if (status != Gdiplus::Ok) {
-            const DWORD win32Error = GetLastError();
-            if (loaded) gp::GdipDisposeImage(loaded);
-            if (!tiff.empty() && AdoptOwnTiff(tiff, "LoadFile")) return S_OK;
-            platform::ThrowGdiplusFailure(status, kObjectName, "LoadFile", win32Error);
-        }
-        Adopt(loaded, platform::IsIconOrCursor(lead), "LoadFile");
+        if (error != ERROR_SUCCESS) platform::ThrowGdiplusFailure(Gdiplus::Win32Error, kObjectName, "LoadFile", error);
+        LoadBytes(std::move(bytes), "LoadFile");
         return S_OK;
     });
 }
@@ -144,27 +161,15 @@ STDMETHODIMP RasterObject::LoadStream(IUnknown* inputStream) {
     return com::Boundary(kOrigin, [&] {
         if (!inputStream) ThrowSilent(E_INVALIDARG);
         com::ComPtr<IStream> stream;
-        const HRESULT hr = inputStream->QueryInterface(IID_IStream, stream.put_void());
+        HRESULT hr = inputStream->QueryInterface(IID_IStream, stream.put_void());
         if (FAILED(hr)) ThrowError(hr, L"Cannot query IStream interface. ");
         ReplaceBitmap(nullptr);
-        const platform::LeadingBytes lead = platform::PeekLeadingBytes(stream.get());
-        std::vector<std::uint8_t> tiff;
-        if (codecs::IsTiff(lead) && codecs::ReadRestOfStream(stream.get(), tiff) && codecs::PlatformMisreadsTiff(tiff) &&
-            AdoptOwnTiff(tiff, "LoadStream"))
-            return S_OK;
-        if (platform::DeclaresOversizedFrame(stream.get()))
-            platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, "LoadStream", 0);
-        const bool isIconOrCursor = platform::IsIconOrCursor(lead);
-        Gdiplus::GpImage* loaded = nullptr;
-        SetLastError(ERROR_SUCCESS);  // the failure text reports this call's code only
-        const Status status = gp::GdipLoadImageFromStreamICM(stream.get(), &loaded);
-        if (status != Gdiplus::Ok) {
-            const DWORD win32Error = GetLastError();
-            if (loaded) gp::GdipDisposeImage(loaded);
-            if (!tiff.empty() && AdoptOwnTiff(tiff, "LoadStream")) return S_OK;
-            platform::ThrowGdiplusFailure(status, kObjectName, "LoadStream", win32Error);
-        }
-        Adopt(loaded, isIconOrCursor, "LoadStream");
+        auto bytes = std::make_shared<std::vector<std::uint8_t>>();
+        hr = platform::ReadRestOfStream(stream.get(), kMaxImageDataBytes, *bytes);
+        stream.reset();
+        if (hr == E_OUTOFMEMORY) platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, "LoadStream", 0);
+        if (FAILED(hr)) platform::ThrowGdiplusFailure(Gdiplus::Win32Error, kObjectName, "LoadStream", 0);
+        LoadBytes(std::move(bytes), "LoadStream");
         return S_OK;
     });
 }
@@ -271,6 +276,7 @@ STDMETHODIMP RasterObject::put_Pixels(LONG x, LONG y, LONG value) {
 STDMETHODIMP RasterObject::Clone(IRasterObject** cloned) {
     return com::Boundary(kOrigin, [&] {
         if (!cloned) ThrowSilent(E_INVALIDARG);
+        *cloned = nullptr;  // a failure hands out nothing
         if (!bitmap_) ThrowError(E_FAIL, L"Cannot clone the object: there is no raster any data to be cloned!");
 
         com::ComPtr<IRasterObjectInternal> target;

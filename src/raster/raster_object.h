@@ -12,6 +12,7 @@
 #include "rastelle_h.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace rastelle {
@@ -45,6 +46,9 @@ private:
     void Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const char* method);
     // Takes the first page of a TIFF decoded by the system; false when it cannot.
     bool AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method);
+    // LoadFile and LoadStream after reading: decodes image data held in
+    // memory of our own.
+    void LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method);
     // Creates a transform of class clsid, lets configure set its properties
     // and applies it to this object.
     template <class Itf, class Configure>

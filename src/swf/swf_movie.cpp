@@ -126,14 +126,10 @@ SwfBuffer SwfMovie::Assemble(const TagList& tags) const {
     return file;
 }
 
-int SwfMovie::Save(const char* fileName) {
+int SwfMovie::Save(std::FILE* file) {
     const TagList tags = CollectTags();
-    struct FileCloser {
-        void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "wb"));
     if (!file) return -1;
-    Assemble(tags).WriteTo(file.get());
+    Assemble(tags).WriteTo(file);
     frames_.clear();
     return 0;
 }

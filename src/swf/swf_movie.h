@@ -7,6 +7,7 @@
 #include "swf/swf_tags.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <utility>
@@ -67,9 +68,10 @@ public:
     // The frame at index, created (with those before it) when missing.
     SwfFrame& GetFrame(int index);
 
-    // Numbers the placements, gathers the tags and writes the file: 0, or -1
-    // when it cannot be opened (the character IDs then run on).
-    int Save(const char* fileName);
+    // Numbers the placements, gathers the tags and writes them to file, an
+    // open file the caller closes: 0, or -1 when the file could not be opened
+    // (null; the character IDs then run on).
+    int Save(std::FILE* file);
     // The same, into a buffer instead of a file (for tests): the whole file.
     std::vector<std::uint8_t> SaveToBytes();
 

@@ -131,7 +131,10 @@ std::pair<int, int> SavedIds(const std::string& path) {
 
 int SaveSmallMovie(const std::string& path) {
     const std::uint32_t pixel = 0xFF336699;
-    return MakeImageMovie(0xFFFFFFFF, LosslessOf(&pixel, 1, 1), 1, 1)->Save(path.c_str());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    const int result = MakeImageMovie(0xFFFFFFFF, LosslessOf(&pixel, 1, 1), 1, 1)->Save(file);
+    if (file) std::fclose(file);
+    return result;
 }
 
 std::string TempFile(const std::string& name) { return (std::filesystem::temp_directory_path() / name).string(); }

@@ -166,18 +166,6 @@ TEST(CombineLayers, FailuresAndTheirTexts) {
         ExpectCollectionClassError(collection->Combine(result.put()), E_FAIL, LockFailureText("ObjectCollection"));
     }
     EXPECT_EQ(collection->Combine(result.put()), S_OK) << "the items are usable after the failures";
-
-    // A layer whose raster object gives no access to its bitmap: that
-    // HRESULT, no error object.
-    auto plain = NewCollection();
-    AddItem(plain.get())->EmptyImage(1, 1, -1);
-    auto foreign = AddItem(plain.get());
-    ComPtr<IRasterObject> asRaster;
-    ASSERT_EQ(AddItem(NewCollection().get()).As(asRaster), S_OK);  // an item is a raster object without that access
-    ASSERT_EQ(foreign->put_RasterObject(asRaster.get()), S_OK);
-    ClearThreadError();
-    EXPECT_EQ(plain->Combine(result.put()), E_NOINTERFACE);
-    EXPECT_FALSE(TakeThreadError().present);
 }
 
 }  // namespace

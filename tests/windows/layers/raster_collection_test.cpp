@@ -252,5 +252,26 @@ TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeShared) {
     EXPECT_EQ(RasterOf(item.get()).get(), shared.get());
 }
 
+// An item forwards every call to its raster object, so an item there would
+// forward without end (itself) or in a circle (two items): both are refused
+// and the item keeps the object it had.
+TEST(RasterLayers, AnItemIsNeverTheRasterObjectOfAnItem) {
+    auto collection = NewCollection();
+    auto item = AddItem(collection.get());
+    auto other = AddItem(collection.get());
+    auto plain = RasterWith(2, 1, {0xFF000001, 0xFF000002});
+    ASSERT_EQ(item->put_RasterObject(plain.get()), S_OK);
+    for (IRasterItem* target : {item.get(), other.get()}) {
+        ExpectError(item->put_RasterObject(target), E_INVALIDARG, L"The raster object of an item cannot be a layer item.",
+                    "Rastelle.RasterItem.1", IID_IRasterItem);
+    }
+    ExpectError(other->put_RasterObject(item.get()), E_INVALIDARG,
+                L"The raster object of an item cannot be a layer item.", "Rastelle.RasterItem.1", IID_IRasterItem);
+    EXPECT_EQ(RasterOf(item.get()).get(), plain.get());
+    LONG width = 0;
+    EXPECT_EQ(item->get_Width(&width), S_OK);
+    EXPECT_EQ(width, 2);
+}
+
 }  // namespace
 }  // namespace rastelle::test

@@ -1,0 +1,186 @@
+// Every operation that takes a file name reaches exactly the file named:
+// names outside the ANSI code page work, a fullwidth reverse solidus stays a
+// character of the name, and a name with a NUL before its end touches no
+// file at all (the file APIs would stop at the NUL and reach another one).
+#include "test_support.h"
+
+#include "com/errors.h"
+#include "../../support/cmyk_press_profile.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace rastelle::test {
+namespace {
+
+ComPtr<IDispatch> TiffEncoder(ColorSpaces space, const std::wstring& profile = L"") {
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    tiff->put_ColorSpace(space);
+    tiff->put_ICCProfileFilename(Bstr(profile).get());
+    return AsDispatch(tiff);
+}
+
+VARIANT LongArgument(LONG value) {
+    VARIANT v;
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+ComPtr<IRasterCollection> TwoLayers() {
+    auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
+    for (const int size : {6, 4}) {
+        ComPtr<IRasterItem> item;
+        layers->Add(-1, item.put());
+        ComPtr<IRasterObject> raster;
+        item->get_RasterObject(raster.put());
+        raster->EmptyImage(size, size, static_cast<LONG>(0xFF336699u));
+    }
+    return layers;
+}
+
+// One operation that takes a file name, and how it reports a name that
+// cannot be used: the method's Win32 form, or its own text.
+struct NamedOperation {
+    const char* what;
+    std::function<HRESULT(BSTR)> call;
+    HRESULT hr;
+    std::wstring description;
+    std::string_view progId = "Rastelle.RasterObject.1";
+    IID iid = IID_IRasterObject;
+};
+
+std::wstring InvalidNameText(const std::wstring& prefix) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_INVALID_NAME, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0,
+                   nullptr);
+    std::wstring message = prefix + (text ? text : L"");
+    LocalFree(text);
+    return message;
+}
+
+std::vector<NamedOperation> EveryNamedOperation() {
+    const std::wstring saveFile = InvalidNameText(L"Windows error in RasterObject.SaveFile: ");
+    std::vector<NamedOperation> operations;
+    operations.push_back({"LoadFile", [](BSTR name) { return NewRaster()->LoadFile(name); }, E_FAIL,
+                          InvalidNameText(L"Windows error in RasterObject.LoadFile: ")});
+    for (const OutputFileTypes type : {oftJPEG, oftBMP, oftPNG, oftTIFF, oftGIF}) {
+        operations.push_back({"SaveFile by type",
+                              [type](BSTR name) {
+                                  auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
+                                  raster->put_OutputFileType(type);
+                                  return raster->SaveFile(name, nullptr);
+                              },
+                              com::kErrSaveFile, saveFile});
+    }
+    operations.push_back({"SaveFile SWF",
+                          [](BSTR name) {
+                              auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
+                              raster->put_OutputFileType(oftSWF);
+                              return raster->SaveFile(name, nullptr);
+                          },
+                          com::kErrSaveFile, L"Cannot save SWF file. It is possible permissions problem or wrong path."});
+    operations.push_back({"SaveFile CMYK TIFF",
+                          [](BSTR name) {
+                              return RasterWith(3, 2, OpaqueGradient(3, 2))->SaveFile(name, TiffEncoder(csCMYK).get());
+                          },
+                          com::kErrSaveFile, saveFile});
+    operations.push_back({"LoadMultiframeImage",
+                          [](BSTR name) {
+                              return NewObject<IRasterCollection>(CLSID_RasterCollection)
+                                  ->LoadMultiframeImage(name, VARIANT_TRUE);
+                          },
+                          E_FAIL, InvalidNameText(L"Windows error in RasterCollection.LoadMultiframeImage: "),
+                          "Rastelle.RasterCollection.1", IID_IRasterCollection});
+    for (const LONG type : {LONG{oftTIFF}, LONG{oftGIF}}) {
+        operations.push_back({"SaveMultiframeImage",
+                              [type](BSTR name) {
+                                  return TwoLayers()->SaveMultiframeImage(name, LongArgument(type), VARIANT_TRUE);
+                              },
+                              E_FAIL, InvalidNameText(L"Windows error in RasterCollection.SaveMultiframeImage: "),
+                              "Rastelle.RasterCollection.1", IID_IRasterCollection});
+    }
+    return operations;
+}
+
+TEST(FileNames, ANameWithANulBeforeItsEndTouchesNoFile) {
+    const std::vector<std::uint8_t> existing = MakeBmp(2, 2, std::vector<std::uint32_t>(4, 0xFF00FF00u));
+    for (const NamedOperation& operation : EveryNamedOperation()) {
+        SCOPED_TRACE(operation.what);
+        for (const bool present : {false, true}) {
+            const std::wstring before = TempPath(L"evil.asp");
+            std::filesystem::remove(before);
+            if (present) WriteFile(L"evil.asp", existing);
+            std::wstring name = before;
+            name.push_back(L'\0');
+            name += L".jpg";
+            ExpectError(operation.call(Bstr(name).get()), operation.hr, operation.description, operation.progId,
+                        operation.iid);
+            EXPECT_EQ(FileExists(before), present);
+            if (present) EXPECT_EQ(ReadFileBytes(before), existing);
+        }
+    }
+}
+
+TEST(FileNames, ThePressProfileNameIsCheckedLikeAnyOther) {
+    const std::wstring profile = TempPath(L"press.icc");
+    ASSERT_TRUE(WriteCmykPressProfile(Narrow(profile).c_str()));
+    std::wstring cut = profile;
+    cut.push_back(L'\0');
+    cut += L".icc";
+    const std::wstring target = TempPath(L"cut-profile.tif");
+    ExpectError(RasterWith(3, 2, OpaqueGradient(3, 2))->SaveFile(Bstr(target).get(), TiffEncoder(csCMYK, cut).get()),
+                -1, L"Cannot open ICM profile*");
+    EXPECT_FALSE(FileExists(target));
+}
+
+// A folder and names no ANSI code page holds, and a fullwidth reverse solidus
+// that best-fit mapping would turn into a folder separator.
+TEST(FileNames, WideNamesReachTheFileNamedByEveryReaderAndWriter) {
+    const std::filesystem::path folder = std::filesystem::path(TempDir()) / L"h\u00e9ll\u00f3-\u03a9-\u56fe\u50cf";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_directories(folder / L"trap");
+    const std::wstring profile = (folder / L"\u00fcbung-press.icc").wstring();
+    const std::wstring ascii = TempPath(L"press-ascii.icc");
+    ASSERT_TRUE(WriteCmykPressProfile(Narrow(ascii).c_str()));
+    std::filesystem::copy_file(ascii, profile, std::filesystem::copy_options::overwrite_existing);
+
+    struct Writer {
+        const wchar_t* extension;
+        OutputFileTypes type;
+        ComPtr<IDispatch> encoder;
+    };
+    const std::vector<Writer> writers = {{L".jpg", oftJPEG, nullptr}, {L".bmp", oftBMP, nullptr},
+                                         {L".png", oftPNG, nullptr},  {L".tif", oftTIFF, nullptr},
+                                         {L".gif", oftGIF, nullptr},  {L".swf", oftSWF, nullptr},
+                                         {L".cmyk.tif", oftTIFF, TiffEncoder(csCMYK, profile)}};
+    for (const Writer& writer : writers) {
+        SCOPED_TRACE(Narrow(writer.extension));
+        for (const std::wstring& stem : {std::wstring(L"\u00fcbung"), std::wstring(L"trap\uff3cescape")}) {
+            const std::wstring path = (folder / (stem + writer.extension)).wstring();
+            auto raster = RasterWith(5, 4, OpaqueGradient(5, 4));
+            raster->put_OutputFileType(writer.type);
+            ASSERT_EQ(raster->SaveFile(Bstr(path).get(), writer.encoder.get()), S_OK);
+            EXPECT_TRUE(FileExists(path));
+            if (writer.type != oftSWF && !writer.encoder) {
+                auto loaded = NewRaster();
+                EXPECT_EQ(loaded->LoadFile(Bstr(path).get()), S_OK);
+                EXPECT_EQ(SizeOf(loaded.get()), std::make_pair(5L, 4L));
+            }
+        }
+        EXPECT_FALSE(FileExists((folder / L"trap" / (std::wstring(L"escape") + writer.extension)).wstring()));
+    }
+    for (const LONG type : {LONG{oftTIFF}, LONG{oftGIF}}) {
+        const std::wstring path = (folder / (type == oftTIFF ? L"\u9875\u9762.tif" : L"\u9875\u9762.gif")).wstring();
+        ASSERT_EQ(TwoLayers()->SaveMultiframeImage(Bstr(path).get(), LongArgument(type), VARIANT_TRUE), S_OK);
+        auto reloaded = NewObject<IRasterCollection>(CLSID_RasterCollection);
+        ASSERT_EQ(reloaded->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), S_OK);
+        LONG count = 0;
+        reloaded->get_Count(&count);
+        EXPECT_EQ(count, 2);
+    }
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -1,0 +1,146 @@
+// LoadStream reads a caller's stream once, never past the end its Stat
+// reports, and decodes only its own copy: damaged files cannot make anything
+// read the memory that follows a caller's data.
+#include "fake_com.h"
+#include "test_support.h"
+
+#include <tiffio.h>
+
+#include <cstring>
+
+namespace rastelle::test {
+namespace {
+
+// A stream whose data ends at the end of a committed page, with an
+// inaccessible page after it, and whose Read copies as much as it is asked
+// for from its position, as a stream on global memory does under Wine: any
+// read past the end the stream reports faults at once.
+class EdgeStream final : public Fake<IStream> {
+public:
+    explicit EdgeStream(const std::vector<std::uint8_t>& bytes) : size_(bytes.size()) {
+        SYSTEM_INFO info{};
+        GetSystemInfo(&info);
+        const size_t page = info.dwPageSize;
+        span_ = (size_ + page - 1) / page * page + page;
+        base_ = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, span_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(base_ + span_ - page, page, PAGE_NOACCESS, &old);
+        data_ = base_ + span_ - page - size_;
+        std::memcpy(data_, bytes.data(), size_);
+    }
+    ~EdgeStream() override { VirtualFree(base_, 0, MEM_RELEASE); }
+
+    STDMETHODIMP Read(void* into, ULONG size, ULONG* read) override {
+        std::memcpy(into, data_ + position_, size);  // no bounds check, on purpose
+        position_ += size;
+        if (read) *read = size;
+        return S_OK;
+    }
+    STDMETHODIMP Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    STDMETHODIMP Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
+        const LONGLONG base = origin == STREAM_SEEK_SET ? 0 : origin == STREAM_SEEK_CUR ? position_ : size_;
+        position_ = static_cast<size_t>(base + move.QuadPart);
+        if (now) now->QuadPart = position_;
+        return S_OK;
+    }
+    STDMETHODIMP SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    STDMETHODIMP CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    STDMETHODIMP Commit(DWORD) override { return S_OK; }
+    STDMETHODIMP Revert() override { return S_OK; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Stat(STATSTG* stat, DWORD) override {
+        *stat = STATSTG{};
+        stat->type = STGTY_STREAM;
+        stat->cbSize.QuadPart = size_;
+        return S_OK;
+    }
+    STDMETHODIMP Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    size_t size_;
+    size_t span_ = 0;
+    std::uint8_t* base_ = nullptr;
+    std::uint8_t* data_ = nullptr;
+    size_t position_ = 0;
+};
+
+// A 64 x 48 RGB TIFF with several strips, in the given compression.
+std::vector<std::uint8_t> TiffFile(std::uint16_t compression) {
+    const std::wstring path = TempPath(L"strips-" + std::to_wstring(compression) + L".tif");
+    TIFF* tif = TIFFOpenW(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    if (!tif) return {};
+    const int width = 64, height = 48;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+    std::vector<std::uint8_t> row(width * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width * 3; ++x) row[x] = static_cast<std::uint8_t>((x * 7 + y * 13) ^ (x * y));
+        TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+    }
+    TIFFClose(tif);
+    return ReadFileBytes(path);
+}
+
+std::vector<std::vector<std::uint8_t>> DamagedFiles() {
+    const std::vector<std::uint32_t> pixels = NumberedPixels(64, 48);
+    std::vector<std::vector<std::uint8_t>> whole = {TiffFile(COMPRESSION_PACKBITS), TiffFile(COMPRESSION_LZW),
+                                                    TiffFile(COMPRESSION_ADOBE_DEFLATE),
+                                                    EncodeWithGdiplus(64, 48, pixels, L"image/png"),
+                                                    EncodeWithGdiplus(64, 48, pixels, L"image/jpeg")};
+    std::vector<std::vector<std::uint8_t>> damaged;
+    for (const auto& file : whole) {
+        EXPECT_GT(file.size(), 100u);
+        for (const size_t percent : {30u, 90u, 100u})
+            damaged.emplace_back(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(file.size() * percent / 100));
+    }
+    return damaged;
+}
+
+// Truncated files (TIFF strips of three compressions, PNG, JPEG) give a clean
+// load or a clean failure, never a read past their end, however often: the
+// stream at the edge of a page faults on the first byte too many.
+TEST(LoadStream, TruncatedFilesNeverReadPastTheEndOfTheCallersStream) {
+    const auto files = DamagedFiles();
+    for (size_t i = 0; i < files.size(); ++i) {
+        const bool whole = i % 3 == 2;
+        for (int round = 0; round < 20; ++round) {
+            auto edge = com::ComPtr<IStream>::Attach(new EdgeStream(files[i]));
+            const HRESULT atEdge = NewRaster()->LoadStream(edge.get());
+            const HRESULT onGlobal = NewRaster()->LoadStream(StreamOver(files[i]).get());
+            ClearThreadError();
+            if (whole) {
+                EXPECT_EQ(atEdge, S_OK) << i;
+                EXPECT_EQ(onGlobal, S_OK) << i;
+            } else {
+                EXPECT_TRUE(atEdge == S_OK || atEdge == E_FAIL) << i;
+                EXPECT_TRUE(onGlobal == S_OK || onGlobal == E_FAIL) << i;
+            }
+        }
+    }
+}
+
+// The stream is read from its current position: what comes before it is
+// not part of the image.
+TEST(LoadStream, ReadsFromTheCurrentPosition) {
+    std::vector<std::uint8_t> bytes = {'j', 'u', 'n', 'k'};
+    const std::vector<std::uint8_t> bmp = MakeBmp(3, 2, OpaqueGradient(3, 2));
+    bytes.insert(bytes.end(), bmp.begin(), bmp.end());
+    auto stream = StreamOver(bytes);
+    LARGE_INTEGER skip{};
+    skip.QuadPart = 4;
+    stream->Seek(skip, STREAM_SEEK_SET, nullptr);
+    auto raster = NewRaster();
+    ASSERT_EQ(raster->LoadStream(stream.get()), S_OK);
+    EXPECT_EQ(PixelsOf(raster.get()), OpaqueGradient(3, 2));
+}
+
+}  // namespace
+}  // namespace rastelle::test
