@@ -4,24 +4,21 @@
 
 namespace devhost {
 
-void Fields::Add(std::string_view name, FormValue value) {
-    for (Entry& entry : entries_) {
-        if (EqualsIgnoreCase(entry.name, name)) {
-            entry.values.push_back(std::move(value));
-            return;
-        }
-    }
-    entries_.push_back({std::string(name), {std::move(value)}});
+bool Fields::Add(std::string_view name, FormValue value) {
+    if (valueCount_ >= kMaxFields) return false;
+    const auto [found, added] = index_.try_emplace(AsciiLower(name), entries_.size());
+    if (added) entries_.push_back({std::string(name), {}});
+    entries_[found->second].values.push_back(std::move(value));
+    ++valueCount_;
+    return true;
 }
 
 const Fields::Entry* Fields::Find(std::string_view name) const {
-    for (const Entry& entry : entries_)
-        if (EqualsIgnoreCase(entry.name, name)) return &entry;
-    return nullptr;
+    const auto found = index_.find(AsciiLower(name));
+    return found == index_.end() ? nullptr : &entries_[found->second];
 }
 
-Fields ParseUrlEncoded(std::string_view text) {
-    Fields fields;
+ParseResult ParseUrlEncoded(std::string_view text, Fields& fields) {
     while (!text.empty()) {
         const size_t amp = text.find('&');
         const std::string_view pair = text.substr(0, amp);
@@ -30,22 +27,22 @@ Fields ParseUrlEncoded(std::string_view text) {
         const size_t eq = pair.find('=');
         const std::string name = PercentDecode(pair.substr(0, eq), true);
         const std::string value = eq == std::string_view::npos ? std::string() : PercentDecode(pair.substr(eq + 1), true);
-        fields.Add(name, {value, nullptr});
+        if (!fields.Add(name, {value, nullptr})) return ParseResult::kTooManyFields;
     }
-    return fields;
+    return ParseResult::kOk;
 }
 
-Fields ParseCookies(std::string_view header) {
-    Fields fields;
+ParseResult ParseCookies(std::string_view header, Fields& fields) {
     while (!header.empty()) {
         const size_t semi = header.find(';');
         const std::string_view pair = Trim(header.substr(0, semi));
         header = semi == std::string_view::npos ? std::string_view() : header.substr(semi + 1);
         const size_t eq = pair.find('=');
         if (pair.empty() || eq == std::string_view::npos) continue;
-        fields.Add(Trim(pair.substr(0, eq)), {PercentDecode(Trim(pair.substr(eq + 1)), true), nullptr});
+        if (!fields.Add(Trim(pair.substr(0, eq)), {PercentDecode(Trim(pair.substr(eq + 1)), true), nullptr}))
+            return ParseResult::kTooManyFields;
     }
-    return fields;
+    return ParseResult::kOk;
 }
 
 namespace {
@@ -71,22 +68,23 @@ std::string HeaderParameter(std::string_view header, std::string_view key) {
 
 }  // namespace
 
-bool ParseMultipart(std::string_view body, std::string_view contentType, Fields& out) {
+ParseResult ParseMultipart(std::string_view body, std::string_view contentType, Fields& out) {
     const std::string boundary = HeaderParameter(contentType, "boundary");
-    if (boundary.empty() || boundary.size() > 200) return false;
+    if (boundary.empty() || boundary.size() > 200) return ParseResult::kMalformed;
     const std::string delimiter = "--" + boundary;
+    const std::string nextDelimiter = "\r\n" + delimiter;
     size_t pos = body.find(delimiter);
-    if (pos == std::string_view::npos) return false;
+    if (pos == std::string_view::npos) return ParseResult::kMalformed;
     for (;;) {
         pos += delimiter.size();
-        if (body.substr(pos, 2) == "--") return true;  // closing delimiter
-        if (body.substr(pos, 2) != "\r\n") return false;
+        if (body.substr(pos, 2) == "--") return ParseResult::kOk;  // closing delimiter
+        if (body.substr(pos, 2) != "\r\n") return ParseResult::kMalformed;
         pos += 2;
         const size_t headEnd = body.find("\r\n\r\n", pos);
-        if (headEnd == std::string_view::npos) return false;
+        if (headEnd == std::string_view::npos) return ParseResult::kMalformed;
         const std::string_view head = body.substr(pos, headEnd - pos);
-        const size_t next = body.find("\r\n" + delimiter, headEnd + 4);
-        if (next == std::string_view::npos) return false;
+        const size_t next = body.find(nextDelimiter, headEnd + 4);
+        if (next == std::string_view::npos) return ParseResult::kMalformed;
         const std::string_view content = body.substr(headEnd + 4, next - headEnd - 4);
 
         std::string disposition, partType;
@@ -105,15 +103,18 @@ bool ParseMultipart(std::string_view body, std::string_view contentType, Fields&
             line = end + 2;
         }
         const std::string name = HeaderParameter(disposition, "name");
+        bool added;
         if (disposition.find("filename=") != std::string::npos) {
             auto file = std::make_shared<FilePart>();
             file->fileName = HeaderParameter(disposition, "filename");
             file->contentType = partType.empty() ? "application/octet-stream" : partType;
-            file->bytes.assign(content);
-            out.Add(name, {file->fileName, std::move(file)});
+            file->bytes = std::make_shared<const std::vector<std::uint8_t>>(content.begin(), content.end());
+            std::string text = file->fileName;
+            added = out.Add(name, {std::move(text), std::move(file)});
         } else {
-            out.Add(name, {std::string(content), nullptr});
+            added = out.Add(name, {std::string(content), nullptr});
         }
+        if (!added) return ParseResult::kTooManyFields;
         pos = next + 2;
     }
 }

@@ -3,17 +3,24 @@
 // first spelling and order and match case-insensitively, as in ASP.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace devhost {
 
+// The most name/value pairs one collection holds; a request with more is
+// refused (a form of a hundred thousand fields is an attack, not a form).
+inline constexpr size_t kMaxFields = 10000;
+
 struct FilePart {
     std::string fileName;
     std::string contentType;
-    std::string bytes;
+    // Shared with the streams the upload object hands out.
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
 };
 
 struct FormValue {
@@ -28,19 +35,26 @@ public:
         std::vector<FormValue> values;
     };
 
-    void Add(std::string_view name, FormValue value);
+    // False, and nothing added, when the collection already holds
+    // kMaxFields values.
+    bool Add(std::string_view name, FormValue value);
     const Entry* Find(std::string_view name) const;
     const std::vector<Entry>& Entries() const { return entries_; }
+    size_t ValueCount() const { return valueCount_; }
 
 private:
     std::vector<Entry> entries_;
+    std::unordered_map<std::string, size_t> index_;  // lower-cased name to entry
+    size_t valueCount_ = 0;
 };
 
+enum class ParseResult { kOk, kMalformed, kTooManyFields };
+
 // "a=1&b=2&a=3" with '+' as space and %XX escapes.
-Fields ParseUrlEncoded(std::string_view text);
-// The parts of a multipart/form-data body; false when it is malformed.
-bool ParseMultipart(std::string_view body, std::string_view contentType, Fields& out);
+ParseResult ParseUrlEncoded(std::string_view text, Fields& out);
+// The parts of a multipart/form-data body.
+ParseResult ParseMultipart(std::string_view body, std::string_view contentType, Fields& out);
 // "a=1; b=2".
-Fields ParseCookies(std::string_view header);
+ParseResult ParseCookies(std::string_view header, Fields& out);
 
 }  // namespace devhost

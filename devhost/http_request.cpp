@@ -60,6 +60,9 @@ int ParseHead(std::string_view head, HttpRequest& request) {
         request.headers.emplace_back(std::string(field.substr(0, colon)), std::string(Trim(field.substr(colon + 1))));
     }
     if (request.version == "HTTP/1.1" && request.Header("Host").empty()) return 400;
+    size_t hostFields = 0;
+    for (const auto& header : request.headers) hostFields += EqualsIgnoreCase(header.first, "Host") ? 1 : 0;
+    if (hostFields > 1) return 400;
     return 0;
 }
 
@@ -124,6 +127,7 @@ const char* ReasonPhrase(int status) {
         case 405: return "Method Not Allowed";
         case 408: return "Request Timeout";
         case 413: return "Payload Too Large";
+        case 421: return "Misdirected Request";
         case 431: return "Request Header Fields Too Large";
         case 500: return "Internal Server Error";
         case 501: return "Not Implemented";

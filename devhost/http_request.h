@@ -32,7 +32,7 @@ struct RequestLimits {
 };
 
 // Reads one request. Returns 0 on success, else the status to answer with
-// (400 malformed, 413 too large, 431 header too large, 501 unsupported
+// (400 malformed or with more than one Host, 413 too large, 431 header too large, 501 unsupported
 // transfer coding, 408 timed out); -1 when the peer closed the connection
 // before sending anything.
 int ReadRequest(SOCKET socket, const RequestLimits& limits, HttpRequest& request);

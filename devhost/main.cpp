@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,25 @@ void SendSimple(SOCKET socket, int status, const std::string& extraHeaders = {})
     SendAll(socket, "HTTP/1.1 " + std::to_string(status) + " " + ReasonPhrase(status) +
                         "\r\nServer: rastelle-devhost\r\nContent-Type: text/html\r\nConnection: close\r\nContent-Length: " +
                         std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body);
+}
+
+// Whether authority ("127.0.0.1:8080") names this host: a loopback name
+// with the host's port, or without a port when that is 80. A page of another
+// site whose DNS name has been rebound to 127.0.0.1 sends its own name.
+bool IsOwnAuthority(std::string_view authority, int port) {
+    const std::string portSuffix = ":" + std::to_string(port);
+    for (const std::string_view name : {"127.0.0.1", "localhost", "[::1]"}) {
+        if (authority.size() < name.size() || !EqualsIgnoreCase(authority.substr(0, name.size()), name)) continue;
+        const std::string_view rest = authority.substr(name.size());
+        if ((rest.empty() && port == 80) || rest == portSuffix) return true;
+    }
+    return false;
+}
+
+bool IsOwnOrigin(std::string_view origin, int port) {
+    constexpr std::string_view kScheme = "http://";
+    return origin.size() > kScheme.size() && EqualsIgnoreCase(origin.substr(0, kScheme.size()), kScheme) &&
+           IsOwnAuthority(origin.substr(kScheme.size()), port);
 }
 
 class Host {
@@ -166,6 +186,21 @@ private:
             return;
         }
 
+        // A browser visiting another site may be led here: by a DNS name
+        // rebound to loopback (a foreign Host) or by a form posted across
+        // sites (a foreign Origin). HTTP/1.0 may leave Host out.
+        const std::string_view hostName = request.Header("Host");
+        const std::string_view origin = request.Header("Origin");
+        int refusal = 0;
+        if (!hostName.empty() ? !IsOwnAuthority(hostName, options_.port) : request.version != "HTTP/1.0") refusal = 421;
+        else if (!origin.empty() && request.method != "GET" && request.method != "HEAD" && !IsOwnOrigin(origin, options_.port))
+            refusal = 403;
+        if (refusal) {
+            SendSimple(socket, refusal);
+            Log(request.method + " " + request.target + " " + std::to_string(refusal));
+            return;
+        }
+
         std::wstring file;
         std::string redirect;
         const int status = ResolvePath(options_.site, request.path, file, redirect);
@@ -193,6 +228,9 @@ private:
     }
 
     void ServePage(SOCKET socket, HttpRequest& request, const std::wstring& file, RunningScript& running) {
+        // The time limit counts from here: compiling the page and parsing
+        // the request's collections are part of what the page costs.
+        const ULONGLONG started = GetTickCount64();
         std::string source;
         if (!ReadWholeFile(file, source)) {
             SendSimple(socket, 404);
@@ -205,8 +243,12 @@ private:
         context->physicalPath = file;
         context->serverPort = std::to_string(options_.port);
         context->scriptTimeoutSeconds = options_.scriptTimeout;
-        context->PrepareCollections();
-        RunPage(page, context, running, Widen(context->request.path));
+        if (const int status = context->PrepareCollections()) {
+            SendSimple(socket, status);
+            Log(context->request.method + " " + context->request.target + " " + std::to_string(status));
+            return;
+        }
+        RunPage(page, context, running, Widen(context->request.path), started);
         Log(context->request.method + " " + context->request.target + " " + context->response.status.substr(0, 3));
     }
 

@@ -19,10 +19,12 @@ std::string ResponseState::HeaderBlock(bool withLength) const {
     return head + "\r\n";
 }
 
-void ResponseState::Write(std::string_view bytes) {
-    if (ended) return;
+bool ResponseState::Write(std::string_view bytes) {
+    if (ended) return true;
+    if (bytes.size() > kMaxBufferedBytes - body_.size()) return false;
     body_.append(bytes);
     if (!buffer) Flush();
+    return true;
 }
 
 void ResponseState::Flush() {
@@ -44,13 +46,16 @@ void ResponseState::Finish() {
     body_.clear();
 }
 
-void PageContext::PrepareCollections() {
-    queryString = ParseUrlEncoded(request.query);
+int PageContext::PrepareCollections() {
     const std::string_view type = request.Header("Content-Type");
     const std::string lowerType = AsciiLower(type);
-    if (lowerType.starts_with("application/x-www-form-urlencoded")) form = ParseUrlEncoded(request.body);
-    else if (lowerType.starts_with("multipart/form-data")) ParseMultipart(request.body, type, form);
-    cookies = ParseCookies(request.Header("Cookie"));
+    ParseResult formResult = ParseResult::kOk;
+    // A malformed form body leaves the collection empty, as before any check.
+    if (lowerType.starts_with("application/x-www-form-urlencoded")) formResult = ParseUrlEncoded(request.body, form);
+    else if (lowerType.starts_with("multipart/form-data")) formResult = ParseMultipart(request.body, type, form);
+    if (formResult == ParseResult::kTooManyFields || ParseUrlEncoded(request.query, queryString) == ParseResult::kTooManyFields ||
+        ParseCookies(request.Header("Cookie"), cookies) == ParseResult::kTooManyFields)
+        return 413;
 
     auto add = [this](std::string_view name, std::string_view value) { serverVariables.Add(name, {std::string(value), nullptr}); };
     add("REQUEST_METHOD", request.method);
@@ -78,6 +83,7 @@ void PageContext::PrepareCollections() {
         all += key + ":" + value + "\r\n";
     }
     add("ALL_HTTP", all);
+    return 0;
 }
 
 }  // namespace devhost

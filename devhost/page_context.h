@@ -27,13 +27,17 @@ public:
     bool buffer = true;
     bool ended = false;
 
+    // The most body bytes a buffered response holds.
+    static constexpr size_t kMaxBufferedBytes = 256u << 20;
+
     bool HeadersSent() const { return headersSent_; }
     bool ClientGone() const { return clientGone_; }
     size_t BufferedBytes() const { return body_.size(); }
     SOCKET Socket() const { return socket_; }
 
-    // Appends body bytes: kept while buffering, else sent at once.
-    void Write(std::string_view bytes);
+    // Appends body bytes: kept while buffering, else sent at once. False,
+    // and nothing kept, when the buffer would grow past kMaxBufferedBytes.
+    bool Write(std::string_view bytes);
     // Sends the headers (if not yet sent) and the buffered body.
     void Flush();
     // Drops the buffered body.
@@ -64,8 +68,9 @@ struct PageContext {
     size_t bodyReadPosition = 0;
     std::atomic<long> scriptTimeoutSeconds{90};
 
-    // Parses the collections of the request.
-    void PrepareCollections();
+    // Parses the collections of the request: 0, or 413 when the query
+    // string, form or cookies hold more than kMaxFields values.
+    int PrepareCollections();
 };
 
 }  // namespace devhost

@@ -12,14 +12,18 @@ namespace devhost {
 
 using rastelle::com::ComPtr;
 
-static constexpr const wchar_t* kTimeoutText = L"The maximum amount of time for a script to execute was exceeded.";
+// The page this worker thread is running a script of, if any.
+static thread_local RunningScript* t_running = nullptr;
 
-void RunningScript::Start(IActiveScript* engine, PageContext* context, ULONGLONG now) {
+void RunningScript::Start(IActiveScript* engine, PageContext* context, ULONGLONG started) {
     AcquireSRWLockExclusive(&lock_);
     engine_ = engine;
     context_ = context;
-    started_ = now;
+    started_ = started;
     interrupted_ = 0;
+    pastLimit_ = 0;
+    lateCalls_ = 0;
+    parked_ = 0;
     InterlockedExchange(&state_, 1);
     ReleaseSRWLockExclusive(&lock_);
 }
@@ -39,18 +43,27 @@ bool RunningScript::Check(ULONGLONG now) {
     if (state_ == 1 && !interrupted_ &&
         now - started_ > static_cast<ULONGLONG>(context_->scriptTimeoutSeconds.load()) * 1000) {
         interrupted_ = now;
+        InterlockedExchange(&pastLimit_, 1);
         EXCEPINFO info{};
         info.bstrSource = SysAllocString(L"Active Server Pages");
-        info.bstrDescription = SysAllocString(kTimeoutText);
+        info.bstrDescription = SysAllocString(kTimeLimitText);
         info.scode = static_cast<SCODE>(0x80004005);
         engine_->InterruptScriptThread(SCRIPTTHREADID_BASE, &info, 0);
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrDescription);
-    } else if (state_ == 1 && interrupted_ && now - interrupted_ > kGraceMs) {
+    } else if (state_ == 1 && interrupted_ && (parked_ || now - interrupted_ > kGraceMs)) {
         takeOver = InterlockedCompareExchange(&state_, 2, 1) == 1;
     }
     ReleaseSRWLockExclusive(&lock_);
     return takeOver;
+}
+
+bool RunningScript::MayContinue() {
+    if (!pastLimit_) return true;
+    if (InterlockedIncrement(&lateCalls_) == 1) return false;
+    InterlockedExchange(&parked_, 1);
+    Sleep(INFINITE);
+    return false;
 }
 
 void RunningScript::Reset() {
@@ -58,8 +71,13 @@ void RunningScript::Reset() {
     engine_ = nullptr;
     context_ = nullptr;
     interrupted_ = 0;
+    pastLimit_ = 0;
+    lateCalls_ = 0;
+    parked_ = 0;
     state_ = 0;
 }
+
+bool ScriptMayContinue() { return !t_running || t_running->MayContinue(); }
 
 namespace {
 
@@ -216,7 +234,10 @@ void SendErrorPage(PageContext& context, const ScriptFailure& failure, const std
     if (response.HeadersSent()) {
         // The status has gone already: append the report to what was sent.
         response.ended = false;
-        response.Write(Narrow(html));
+        if (!response.Write(Narrow(html))) {
+            response.Flush();
+            response.Write(Narrow(html));
+        }
     } else {
         response.Clear();
         response.headers.clear();
@@ -232,7 +253,7 @@ void SendErrorPage(PageContext& context, const ScriptFailure& failure, const std
 }  // namespace
 
 void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& context, RunningScript& running,
-             const std::wstring& pageUrl) {
+             const std::wstring& pageUrl, ULONGLONG started) {
     ScriptFailure compileFailure;
     if (!page.error.empty()) {
         compileFailure = {true, L"Active Server Pages", page.error, L"", 0, 0, static_cast<HRESULT>(0x80004005)};
@@ -241,6 +262,10 @@ void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& conte
         return;
     }
 
+    if (GetTickCount64() - started > static_cast<ULONGLONG>(context->scriptTimeoutSeconds.load()) * 1000) {
+        AnswerTimedOut(*context, pageUrl);
+        return;
+    }
     Intrinsics objects;
     if (!CreateIntrinsics(context, objects)) {
         SendErrorPage(*context, {true, L"Active Server Pages", L"Out of memory.", L"", 0, 0, E_OUTOFMEMORY}, pageUrl);
@@ -265,13 +290,15 @@ void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& conte
                             L"", 0, 0, hr};
         }
         if (SUCCEEDED(hr)) {
-            running.Start(engine.get(), context.get(), GetTickCount64());
+            running.Start(engine.get(), context.get(), started);
+            t_running = &running;
             EXCEPINFO info{};
             hr = parser->ParseScriptText(page.program.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE,
                                          nullptr, &info);
             if (SUCCEEDED(hr)) hr = engine->SetScriptState(SCRIPTSTATE_CONNECTED);
             // Taken over at the time limit: the watchdog answers and ends
             // this thread.
+            t_running = nullptr;
             if (!running.Stop()) Sleep(INFINITE);
             SysFreeString(info.bstrSource);
             SysFreeString(info.bstrDescription);
@@ -280,7 +307,7 @@ void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& conte
         if (engine) engine->Close();
     }
     if (running.TimedOut() && !context->response.ended) {
-        site.failure = {true, L"Active Server Pages", kTimeoutText, L"", 0, 0, static_cast<HRESULT>(0x80004005)};
+        site.failure = {true, L"Active Server Pages", kTimeLimitText, L"", 0, 0, static_cast<HRESULT>(0x80004005)};
     }
     if (site.failure.happened) {
         site.failure.lineText = PageLineText(context->physicalPath, site.failure.line);
@@ -294,7 +321,7 @@ void RunPage(const CompiledPage& page, const std::shared_ptr<PageContext>& conte
 namespace devhost {
 
 void AnswerTimedOut(PageContext& context, const std::wstring& pageUrl) {
-    SendErrorPage(context, {true, L"Active Server Pages", kTimeoutText, L"", 0, 0, static_cast<HRESULT>(0x80004005)}, pageUrl);
+    SendErrorPage(context, {true, L"Active Server Pages", kTimeLimitText, L"", 0, 0, static_cast<HRESULT>(0x80004005)}, pageUrl);
     context.response.Finish();
 }
 

@@ -28,6 +28,17 @@ std::wstring Extension(const std::wstring& file) {
     return ext;
 }
 
+// The full path GetFullPathNameW makes of path: the name the file system
+// opens, which drops trailing dots and spaces and maps device names.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::wstring full(size, L'\0');
+    const DWORD n = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    full.resize(n < size ? n : 0);
+    return full;
+}
+
 }  // namespace
 
 int ResolvePath(const std::wstring& root, const std::string& urlPath, std::wstring& file, std::string& redirect) {
@@ -40,11 +51,17 @@ int ResolvePath(const std::wstring& root, const std::string& urlPath, std::wstri
         pos = end + 1;
         if (segment.empty()) continue;
         // Dot segments, drive letters, alternate streams and back-slashes
-        // could reach past the site folder.
-        if (segment == "." || segment == ".." || segment.find_first_of("\\:*?\"<>|") != std::string::npos) return 400;
+        // could reach past the site folder. The file system drops a trailing
+        // dot or space ("page.asp." opens page.asp), so such names, all-dot
+        // ones among them, would name a file other than they spell.
+        if (segment.back() == '.' || segment.back() == ' ' || segment.find_first_of("\\:*?\"<>|") != std::string::npos)
+            return 400;
         relative += L"\\" + Widen(segment);
     }
-    file = root + relative;
+    file = !root.empty() && root.back() == L'\\' && !relative.empty() ? root + relative.substr(1) : root + relative;
+    // Whatever else the file system would read differently (a device name
+    // such as "nul") is refused too: the path must be its own full name.
+    if (!EqualsIgnoreCase(std::wstring_view(FullPath(file)), std::wstring_view(file))) return 400;
     if (IsFolder(file)) {
         if (urlPath.empty() || urlPath.back() != '/') {
             redirect = urlPath + "/";
@@ -79,7 +96,17 @@ const char* ContentTypeOf(const std::wstring& file) {
     return "application/octet-stream";
 }
 
-bool IsAspPage(const std::wstring& file) { return Extension(file) == L"asp"; }
+bool IsAspPage(const std::wstring& file) {
+    if (Extension(file) == L"asp") return true;
+    // The name on disk decides, whatever spelling (a short name, say) the
+    // request used.
+    const DWORD size = GetLongPathNameW(file.c_str(), nullptr, 0);
+    if (size == 0) return false;
+    std::wstring longName(size, L'\0');
+    const DWORD n = GetLongPathNameW(file.c_str(), longName.data(), size);
+    longName.resize(n < size ? n : 0);
+    return Extension(longName) == L"asp";
+}
 
 bool ReadWholeFile(const std::wstring& file, std::string& bytes) {
     HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,

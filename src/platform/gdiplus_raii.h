@@ -92,6 +92,7 @@ using UniqueBrush = GdipHandle<Gdiplus::GpBrush, &gp::GdipDeleteBrush>;
 using UniqueFont = GdipHandle<Gdiplus::GpFont, &gp::GdipDeleteFont>;
 using UniqueFontFamily = GdipHandle<Gdiplus::GpFontFamily, &gp::GdipDeleteFontFamily>;
 using UniqueStringFormat = GdipHandle<Gdiplus::GpStringFormat, &gp::GdipDeleteStringFormat>;
+using UniqueRegion = GdipHandle<Gdiplus::GpRegion, &gp::GdipDeleteRegion>;
 
 // A locked rectangle of a bitmap; unlocks on destruction unless unlocked
 // explicitly (whose status the caller may need).

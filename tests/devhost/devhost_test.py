@@ -6,6 +6,7 @@
 import concurrent.futures
 import os
 import random
+import struct
 import sys
 import time
 
@@ -64,6 +65,14 @@ def test_multipart_upload_of_a_few_megabytes(host):
     argb = ["FF" + noise[i:i + 3].hex().upper() for i in (0, len(noise) - 3, (400 * 1100 + 550) * 3)]
     fields(lines(answer), {"name": "noise.png", "type": "image/png", "size": str(len(png)), "title": "holiday",
                            "image": "1100x800", "pixels": ",".join(argb)}, "upload fields, decoded size and pixels")
+    # A bitmap whose pixels would lie 1 MB past the upload's end: the
+    # decoder's seek there reads nothing, and loading fails as a script error.
+    pixels = b"\x10\x20\x30" * 256
+    damaged = (b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54 + (1 << 20)) +
+               struct.pack("<IiiHHIIiiII", 40, 16, 16, 1, 24, 0, len(pixels), 2835, 2835, 0, 0) + pixels)
+    body, content_type = multipart({}, {"picture": ("damaged.bmp", "image/bmp", damaged)})
+    status, _, answer = host.request("POST", "/upload.asp", body, headers={"Content-Type": content_type})
+    equal((status, b"LoadStream" in answer), (500, True), "damaged upload: " + answer.decode("utf-8", "replace")[:300])
 
 
 def test_script_errors(host):
@@ -160,15 +169,95 @@ def test_malformed_and_oversize_requests(host):
 
 
 def test_script_time_limit(host):
-    # Four endless pages at once occupy every worker; each is stopped at its
-    # one-second limit and answered 500, and the host serves on.
+    # Twelve endless pages, four at a time on the four workers: bare loops,
+    # and loops that call into the host's objects, past their errors or not.
+    # Each is stopped at its one-second limit and answered 500, and the host
+    # serves pages, objects and files as before.
     started = time.time()
+    targets = ["/slow.asp", "/slow.asp?calls=1", "/slow.asp?calls=resume"] * 4
     with concurrent.futures.ThreadPoolExecutor(4) as pool:
-        answers = list(pool.map(lambda _: host.get("/slow.asp", timeout=40), range(4)))
+        answers = list(pool.map(lambda target: host.get(target, timeout=60), targets))
     for status, _, body in answers:
         equal((status, b"maximum amount of time" in body), (500, True), body[:200])
-    check(time.time() - started < 20, f"stopped after {time.time() - started:.1f} s")
-    equal(lines(host.get("/echo.asp?after=1")[2])["q:after"], "1", "pages run after the time limits")
+    check(time.time() - started < 40, f"stopped after {time.time() - started:.1f} s")
+    test_concurrent_requests(host)
+    equal(host.get("/response.asp?mode=types")[::2], (200, b"True|2.5|||7"), "the host's objects after the time limits")
+    equal(host.get("/savestream.asp?type=3")[0], 200, "a component after the time limits")
+
+
+def test_nul_characters_in_paths(host):
+    # A NUL would end a file name early: "echo.asp\0.jpg" opens echo.asp.
+    for target in ["/note.txt%00.png", "/echo.asp%00", "/%00"]:
+        equal(host.get(target)[0], 400, target)
+    value = lines(host.get("/server.asp")[2])["nul"]
+    check(value.startswith("-2147024809:ASP 0175") and value.endswith(":"), "MapPath with a NUL: " + value)
+
+
+def test_asp_source_never_served(host):
+    # The file system drops trailing dots and spaces, so each of these names
+    # opens echo.asp or sub/; they are refused, never answered as bytes.
+    for target in ["/echo.asp.", "/echo.asp%20", "/ECHO.ASP.", "/echo.as%70.", "/echo.asp.%20.%20", "/sub./index.html",
+                   "/sub%20/index.html", "/.../echo.asp", "/nul", "/sub/con.txt"]:
+        status, _, body = host.get(target)
+        equal((status, b"Response.Write" in body), (400, False), target)
+    for target in ["/ECHO.ASP?x=1", "/Echo.Asp?x=1", "/SUB/INDEX.HTML"]:
+        status, _, body = host.get(target)
+        check(status == 200 and b"Response.Write" not in body, f"{target}: {status} {body[:80]!r}")
+    equal(lines(host.get("/Echo.aSp?x=1")[2]).get("q:x"), "1", "a page spelt in another case runs")
+
+
+def test_foreign_host_and_origin_refused(host):
+    port = host.port
+    for name in [f"127.0.0.1:{port}", f"localhost:{port}", f"LocalHost:{port}", f"[::1]:{port}"]:
+        equal(host.get("/note.txt", headers={"Host": name})[0], 200, "own name " + name)
+    # A DNS name rebound to 127.0.0.1 arrives with its own name.
+    for name in [f"attacker.example:{port}", "127.0.0.1", f"127.0.0.1:{port + 1}", f"localhost.attacker.example:{port}",
+                 f"127.0.0.1:{port}.attacker.example", f"127.0.0.1:{port}@attacker.example"]:
+        equal(host.get("/echo.asp", headers={"Host": name})[0], 421, "foreign name " + name)
+    two_hosts = f"GET /note.txt HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nHost: attacker.example\r\n\r\n".encode()
+    equal(host.raw(two_hosts).split(b" ", 2)[1], b"400", "two Host fields")
+    equal(host.raw(b"GET /note.txt HTTP/1.0\r\n\r\n").split(b" ", 2)[1], b"200", "HTTP/1.0 without Host")
+
+    form = {"Content-Type": "application/x-www-form-urlencoded"}
+    for origin in [f"http://127.0.0.1:{port}", f"http://localhost:{port}", f"http://[::1]:{port}"]:
+        equal(lines(host.request("POST", "/echo.asp", b"name=own", headers={**form, "Origin": origin})[2]).get("f:name"),
+              "own", "a form posted from " + origin)
+    # A form another site posts across is refused before its page runs.
+    for origin in ["http://attacker.example", "null", f"https://127.0.0.1:{port}", f"http://127.0.0.1:{port + 1}",
+                   f"http://localhost:{port}.attacker.example"]:
+        status, _, body = host.request("POST", "/echo.asp", b"name=x", headers={**form, "Origin": origin})
+        equal((status, b"method=" in body), (403, False), "a form posted from " + origin)
+    equal(host.get("/echo.asp?a=1", headers={"Origin": "http://attacker.example"})[0], 200, "a GET from elsewhere")
+
+
+def test_form_field_limit(host):
+    form = {"Content-Type": "application/x-www-form-urlencoded"}
+
+    def post(count, name="f"):
+        body = "&".join(f"{name}{i if name == 'f' else ''}={i}" for i in range(count)).encode()
+        started = time.time()
+        status, _, answer = host.request("POST", "/fields.asp?name=f9999", body, headers=form, timeout=60)
+        return status, answer, time.time() - started
+
+    # 10 000 fields is the most; each counts, also values of one name.
+    status, answer, _ = post(10000)
+    fields(lines(answer), {"count": "10000", "value": "9999"}, f"{status} at the limit")
+    equal(post(10001)[0], 413, "one field over")
+    equal(post(10001, name="same")[0], 413, "values of one name over")
+    body, content_type = multipart({f"m{i}": "v" for i in range(10001)}, {})
+    equal(host.request("POST", "/fields.asp", body, headers={"Content-Type": content_type})[0], 413, "multipart over")
+    equal(host.get("/fields.asp?" + "q=&" * 10001)[0], 413, "query string over")
+    # Two hundred thousand fields cost no more than their refusal.
+    status, _, seconds = post(200000)
+    equal(status, 413, "200 000 fields")
+    check(seconds < 10, f"200 000 fields refused after {seconds:.1f} s")
+
+
+def test_response_buffer_limit(host):
+    status, _, body = host.get("/big.asp?mb=3")
+    equal((status, len(body)), (200, 3 << 20), "a page of 3 MB")
+    status, _, body = host.get("/big.asp?mb=257", timeout=100)
+    equal((status, b"buffer limit of 256 MB" in body), (500, True), body[:300])
 
 
 def main():
@@ -183,7 +272,8 @@ def main():
         return run_tests("devhost_test", [
             ([test_static_files, test_query_strings_forms_and_cookies, test_multipart_upload_of_a_few_megabytes,
               test_script_errors, test_response_object, test_concurrent_requests,
-              test_malformed_and_oversize_requests], (host,)),
+              test_malformed_and_oversize_requests, test_nul_characters_in_paths, test_asp_source_never_served,
+              test_foreign_host_and_origin_refused, test_form_field_limit, test_response_buffer_limit], (host,)),
             ([test_server_object, test_save_stream_to_response_equals_save_file], (host, site)),
             ([test_script_time_limit], (host,))])
 

@@ -75,9 +75,11 @@ class Host:
             return b"".join(chunks)
 
     def request(self, method, target, body=b"", headers=None, timeout=30):
-        """(status, headers as a lower-cased dict, body) of one request."""
-        head = f"{method} {target} HTTP/1.1\r\nHost: 127.0.0.1:{self.port}\r\n"
-        head += "".join(f"{name}: {value}\r\n" for name, value in (headers or {}).items())
+        """(status, headers as a lower-cased dict, body) of one request; a
+        Host in headers replaces the host's own."""
+        headers = dict(headers or {})
+        head = f"{method} {target} HTTP/1.1\r\nHost: {headers.pop('Host', f'127.0.0.1:{self.port}')}\r\n"
+        head += "".join(f"{name}: {value}\r\n" for name, value in headers.items())
         if body or method == "POST":
             head += f"Content-Length: {len(body)}\r\n"
         data = self.raw(head.encode() + b"\r\n" + body, timeout)

@@ -396,6 +396,7 @@ std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
             TIFFGetFieldDefaulted(tif, tag, field);
         page.unassociatedAlpha = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount == 1 &&
                                  extra[0] == EXTRASAMPLE_UNASSALPHA;
+        TIFFGetField(tif, TIFFTAG_XRESOLUTION, &page.xResolution), TIFFGetField(tif, TIFFTAG_YRESOLUTION, &page.yResolution);
         std::vector<std::uint32_t> raster(static_cast<size_t>(width) * height);
         EXPECT_TRUE(TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0));
         for (const std::uint32_t v : raster)

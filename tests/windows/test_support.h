@@ -145,6 +145,7 @@ ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expec
 struct TiffPage {
     std::uint16_t samples = 0, bits = 0, compression = 0;
     bool unassociatedAlpha = false;
+    float xResolution = 0, yResolution = 0;  // 0 when the page states none
     std::vector<std::uint32_t> argb;
 };
 std::vector<TiffPage> ReadTiffPages(const std::wstring& path);

@@ -11,6 +11,10 @@ Dim outside
 outside = Server.MapPath("../../secret")
 Response.Write "outside=" & Err.Number & ":" & Err.Description & vbLf
 Err.Clear
+Dim withNul
+withNul = Server.MapPath("echo.asp" & Chr(0) & ".jpg")
+Response.Write "nul=" & Err.Number & ":" & Err.Description & ":" & withNul & vbLf
+Err.Clear
 Dim missingObject
 Set missingObject = Server.CreateObject("No.Such.Class")
 Response.Write "create=" & Hex(Err.Number) & ":" & Err.Description & vbLf

@@ -9,6 +9,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <set>
 
 namespace rastelle::test {
@@ -264,6 +265,48 @@ TEST(DrawingTool, TextHasHardEdgesWithoutAntialiasingEndsAtItsOriginRightToLeftA
     ASSERT_EQ(tool->SetText(Bstr(L"WWWW").get(), 40, 4, 0, text.get()), S_OK);
     ink = Applied(tool.get(), 80, 100).ink();
     EXPECT_GT(ink[3] - ink[1], 2 * (ink[2] - ink[0]));
+}
+
+// Captions far larger than the image (a visitor's text at a large size) are
+// drawn where they reach it, with and without antialiasing, whatever their
+// turn, direction or alignment; an em no canvas could show is refused as a
+// text failure. None of them may take the process down.
+TEST(DrawingTool, HugeCaptionsAreDrawnWhereTheyReachTheImage) {
+    struct Caption {
+        size_t length;
+        float size, angle;
+        bool vertical;
+        AlignmentTypes alignment;
+    };
+    const std::vector<Caption> captions = {{5000, 200, 0, false, atLeft},   {5000, 200, 90, false, atLeft},
+                                           {5000, 2000, 33, false, atLeft}, {20000, 1000, 15, false, atLeft},
+                                           {5000, 200, 0, true, atLeft},    {5000, 200, 0, false, atRight},
+                                           {5000, 200, 0, false, atCenter}, {1500, 200, 0, false, atLeft}};
+    for (const bool antialiased : {false, true}) {
+        for (const Caption& c : captions) {
+            SCOPED_TRACE(testing::Message() << c.length << " at " << c.size << ", " << c.angle << " degrees, vertical "
+                                            << c.vertical << ", alignment " << c.alignment << ", antialiased "
+                                            << antialiased);
+            auto tool = NewTool(antialiased);
+            auto text = NewObject<ITextInfo>(CLSID_TextInfo);
+            text->put_FontSize(c.size), text->put_IsVertical(c.vertical ? VARIANT_TRUE : 0);
+            text->put_TextAlignment(c.alignment);
+            // The first line's middle near the image's, so that part of the
+            // caption reaches it whichever way it is turned.
+            const LONG y = 300 - static_cast<LONG>(c.size * 0.8f);
+            ASSERT_EQ(tool->SetText(Bstr(std::wstring(c.length, L'W')).get(), 400, y, c.angle, text.get()), S_OK);
+            const Image image = Applied(tool.get(), 800, 600);
+            ASSERT_EQ(image.pixels.size(), 800u * 600u);
+            EXPECT_GE(image.ink()[2], 0) << "some of the caption reaches the image";
+        }
+    }
+    auto tool = NewTool(true);
+    auto text = NewObject<ITextInfo>(CLSID_TextInfo);
+    text->put_FontSize(std::numeric_limits<float>::max());
+    ASSERT_EQ(tool->SetText(Bstr(L"WW").get(), 10, 10, 15, text.get()), S_OK);
+    com::UniqueSafeArray input(PixelArray(80, 60, Px(80 * 60, kWhite))), output;
+    const HRESULT hr = tool->Apply(input.get(), output.put());
+    if (FAILED(hr)) Fails(hr, kDrawFailed, L"Error occured during text rendering!*");
 }
 
 TEST(DrawingTool, TextInAFontThatIsNotInstalledFailsWhenDrawn) {

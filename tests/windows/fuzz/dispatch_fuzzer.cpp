@@ -97,7 +97,9 @@ public:
         using limits = std::numeric_limits<double>;
         static const std::vector<double> specials = {limits::quiet_NaN(), limits::infinity(), -limits::infinity(),
                                                      limits::max(), -limits::max(), limits::denorm_min(), -0.0,
-                                                     1e300, -1e300, 2147483648.0, -2147483649.0, 0.5, 2.5};
+                                                     1e300, -1e300, 2147483648.0, -2147483649.0, 0.5, 2.5,
+                                                     // font sizes whose captions dwarf any image
+                                                     200.0, 1000.0, 2000.0, 12000.0, 33.0};
         if (Chance(25)) return Pick(specials);
         return (static_cast<double>(random_() % 200001) - 100000.0) / 100.0;
     }
@@ -107,6 +109,7 @@ public:
             L"", L"", L"", L"12", L"-1", L"1e400", L"C:\\no such folder\\x.png", L"fuzz_output.bin", L"\\\\?\\C:\\"};
         const unsigned kind = random_() % 10;
         if (kind == 1) return std::wstring(100000 + random_() % 1000, L'x');
+        if (kind == 3 && Chance(50)) return std::wstring(1500 + random_() % 20000, L'W');  // a long caption
         if (kind == 2) return std::wstring(L"a\0b\0", 4);
         if (kind < 9) return fixed[kind];
         std::wstring s;

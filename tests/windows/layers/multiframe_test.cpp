@@ -192,9 +192,16 @@ TEST(MultiframeSave, AnimatedGifCarriesEveryFrameWithItsDelayAndTransparentIndex
     EXPECT_EQ(PixelsOf(RasterAt(reloaded.get(), 2).get())[0], clear[0]);
 }
 
-TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
+TEST(MultiframeSave, TiffPagesHaveTheCompressionDepthAndResolutionsAsked) {
     const std::vector<Pixels> images = {NumberedPixels(4, 3), OpaqueGradient(4, 3)};
     auto collection = CollectionOf(4, 3, images);
+    const std::pair<float, float> resolutions[] = {{150.0f, 75.0f}, {300.0f, 300.0f}};
+    // A page carries its image's resolution, which a save writes into it.
+    for (LONG i = 0; i < 2; ++i) {
+        auto raster = RasterAt(collection.get(), i);
+        raster->put_HorizontalResolution(resolutions[i].first), raster->put_VerticalResolution(resolutions[i].second);
+        ASSERT_EQ(raster->SaveStream(StreamOver({}).get(), nullptr), S_OK);
+    }
     struct Case {
         TIFFCompressionTypes compression;
         ColorDepths depth;
@@ -209,9 +216,11 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionAndDepthAsked) {
         ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
         const std::vector<TiffPage> pages = ReadTiffPages(path);
         ASSERT_EQ(pages.size(), 2u);
-        for (size_t i = 0; i < 2; ++i)
+        for (size_t i = 0; i < 2; ++i) {
             EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
                       std::tie(c.tiffCompression, c.samples, kEight, images[i]));
+            EXPECT_EQ(std::make_pair(pages[i].xResolution, pages[i].yResolution), resolutions[i]);
+        }
     }
 
 }
