@@ -3,7 +3,6 @@
 #include "com/memory_stream.h"
 #include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
-#include "platform/file_signature.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -94,7 +93,6 @@ Status FrameReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes)
     image_.reset();
     stream_.reset();
     bytes_ = std::move(bytes);
-    if (platform::DeclaresOversizedFrame(bytes_->data(), bytes_->size())) return Gdiplus::OutOfMemory;
     if (FAILED(com::CreateReadOnlyStream(bytes_, stream_.put()))) return Gdiplus::OutOfMemory;
     Gdiplus::GpBitmap* bitmap = nullptr;
     const Status status = gp::GdipCreateBitmapFromStream(stream_.get(), &bitmap);

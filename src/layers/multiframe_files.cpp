@@ -7,6 +7,7 @@
 #include "com/errors.h"
 #include "layers/raster_collection.h"
 #include "platform/file_name.h"
+#include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
 
 #include <cstdint>
@@ -184,6 +185,8 @@ void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearF
     const DWORD error = platform::ReadWholeFile(platform::FileName(fileName), kMaxFileBytes, *bytes);
     if (error == ERROR_NOT_ENOUGH_MEMORY) ThrowLoadFailure(Gdiplus::OutOfMemory, 0);
     if (error != ERROR_SUCCESS) ThrowLoadFailure(Gdiplus::Win32Error, error);
+    if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::All))
+        ThrowLoadFailure(Gdiplus::OutOfMemory, 0);
     codecs::TiffPageReader pages;
     if (!pages.Open(bytes)) {
         LoadFrames(collection, std::move(bytes), clearFirst);

@@ -1,6 +1,7 @@
 #include "platform/file_signature.h"
 
 #include "platform/bitmap_guard.h"
+#include "platform/pixel_limit.h"
 
 #include <algorithm>
 #include <vector>
@@ -110,13 +111,93 @@ DeclaredSize JpegFrame(const ReadAt& read) {
     return {};
 }
 
-DeclaredSize IconImages(const ReadAt& read, std::uint32_t count) {
+DeclaredFrames IconImages(const ReadAt& read, std::uint32_t count) {
     std::vector<std::uint8_t> entries(static_cast<std::size_t>(count) * 16);
     const std::size_t got = read(6, entries.data(), entries.size());
-    DeclaredSize largest;
-    for (std::size_t entry = 0; entry + 16 <= got; entry += 16)
-        largest = Larger(largest, PngOrDib(read, Le32(&entries[entry + 12]), true));
-    return largest;
+    DeclaredFrames frames;
+    for (std::size_t entry = 0; entry + 16 <= got; entry += 16) {
+        const DeclaredSize image = PngOrDib(read, Le32(&entries[entry + 12]), true);
+        frames.largest = Larger(frames.largest, image);
+        frames.totalPixels += double(image.width) * double(image.height);
+    }
+    return frames;
+}
+
+// A GIF's logical screen and its frames: each frame is decoded onto a canvas
+// of the screen's size, and a frame may declare more than the screen.
+DeclaredFrames GifFrames(const ReadAt& read) {
+    std::uint8_t head[13] = {};
+    if (read(0, head, sizeof(head)) < sizeof(head)) return {};
+    const DeclaredSize screen{Le16(head + 6), Le16(head + 8)};
+    DeclaredFrames frames{screen, 0};
+    std::uint64_t offset = 13;
+    if (head[10] & 0x80) offset += 3u << ((head[10] & 7) + 1);
+    // Sub-blocks are skipped by their lengths; the walk ends at the trailer,
+    // at the end of the data, or after a bounded number of blocks.
+    auto skipSubBlocks = [&] {
+        for (int block = 0; block < (1 << 24); ++block) {
+            std::uint8_t length = 0;
+            if (read(offset, &length, 1) < 1) return false;
+            offset += 1u + length;
+            if (length == 0) return true;
+        }
+        return false;
+    };
+    for (int block = 0; block < (1 << 16); ++block) {
+        std::uint8_t introducer[10] = {};
+        if (read(offset, introducer, 1) < 1) break;
+        if (introducer[0] == 0x21) {  // extension: label, then sub-blocks
+            offset += 2;
+            if (!skipSubBlocks()) break;
+        } else if (introducer[0] == 0x2C) {  // image descriptor
+            if (read(offset, introducer, sizeof(introducer)) < sizeof(introducer)) break;
+            const DeclaredSize frame{Le16(introducer + 5), Le16(introducer + 7)};
+            frames.largest = Larger(frames.largest, frame);
+            frames.totalPixels += double(std::max(screen.width, frame.width)) * double(std::max(screen.height, frame.height));
+            offset += 10;
+            if (introducer[9] & 0x80) offset += 3u << ((introducer[9] & 7) + 1);
+            offset += 1;  // the LZW minimum code size
+            if (!skipSubBlocks()) break;
+        } else {
+            break;  // the trailer, or data that is no GIF block
+        }
+    }
+    if (frames.totalPixels == 0) frames.totalPixels = double(screen.width) * double(screen.height);
+    return frames;
+}
+
+// The pages of a TIFF: each directory's image width and length, directory
+// after directory (a bounded walk that stops at a loop or the data's end).
+DeclaredFrames TiffPages(const ReadAt& read) {
+    std::uint8_t head[8] = {};
+    if (read(0, head, sizeof(head)) < sizeof(head)) return {};
+    const bool big = head[0] == 'M';
+    auto u16 = [&](const std::uint8_t* p) { return big ? Be16(p) : Le16(p); };
+    auto u32 = [&](const std::uint8_t* p) { return big ? Be32(p) : Le32(p); };
+    DeclaredFrames frames;
+    std::uint64_t directory = u32(head + 4);
+    for (int page = 0; page < 4096 && directory != 0; ++page) {
+        std::uint8_t count[2] = {};
+        if (read(directory, count, 2) < 2) break;
+        const std::uint32_t entries = u16(count);
+        DeclaredSize size;
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            std::uint8_t entry[12] = {};
+            if (read(directory + 2 + 12ull * i, entry, sizeof(entry)) < sizeof(entry)) break;
+            const std::uint32_t tag = u16(entry), type = u16(entry + 2);
+            const std::uint32_t value = type == 3 ? u16(entry + 8) : u32(entry + 8);  // SHORT or LONG
+            if (tag == 256) size.width = value;
+            if (tag == 257) size.height = value;
+        }
+        frames.largest = Larger(frames.largest, size);
+        frames.totalPixels += double(size.width) * double(size.height);
+        std::uint8_t next[4] = {};
+        if (read(directory + 2 + 12ull * entries, next, 4) < 4) break;
+        const std::uint64_t following = u32(next);
+        if (following <= directory) break;  // only forwards: no loops
+        directory = following;
+    }
+    return frames;
 }
 
 bool Oversized(DeclaredSize size) {
@@ -126,13 +207,17 @@ bool Oversized(DeclaredSize size) {
 
 }  // namespace
 
-DeclaredSize LargestDeclaredFrame(const ReadAt& read) {
+DeclaredFrames DeclaredFramesOf(const ReadAt& read) {
+    const auto one = [](DeclaredSize size) { return DeclaredFrames{size, double(size.width) * double(size.height)}; };
     std::uint8_t head[10] = {};
     const std::size_t got = read(0, head, sizeof(head));
-    if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return JpegFrame(read);
-    if (got >= 8 && std::equal(kPngSignature, kPngSignature + 8, head)) return PngOrDib(read, 0, false);
-    if (got >= 10 && std::equal(head, head + 4, "GIF8")) return {Le16(head + 6), Le16(head + 8)};
-    if (got >= 2 && head[0] == 'B' && head[1] == 'M') return PngOrDib(read, 14, false);
+    if (got >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return one(JpegFrame(read));
+    if (got >= 8 && std::equal(kPngSignature, kPngSignature + 8, head)) return one(PngOrDib(read, 0, false));
+    if (got >= 10 && std::equal(head, head + 4, "GIF8")) return GifFrames(read);
+    if (got >= 2 && head[0] == 'B' && head[1] == 'M') return one(PngOrDib(read, 14, false));
+    if (got >= 8 && ((head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
+                     (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42)))
+        return TiffPages(read);
     LeadingBytes lead;
     std::copy(head, head + std::min<std::size_t>(got, sizeof(lead.bytes)), lead.bytes);
     lead.size = std::min<std::size_t>(got, sizeof(lead.bytes));
@@ -140,24 +225,20 @@ DeclaredSize LargestDeclaredFrame(const ReadAt& read) {
     return {};
 }
 
-namespace {
-
-template <class Source>
-bool DeclaresOversizedFrameIn(const Source& source) noexcept {
-    if (!source.open()) return false;
+bool DeclaresTooManyPixels(const std::uint8_t* data, std::size_t size, FramesDecoded decoded) noexcept {
+    const MemoryBytes source(data, size);
     try {
-        return Oversized(LargestDeclaredFrame([&](std::uint64_t offset, std::uint8_t* into, std::size_t size) {
-            return source.ReadAt(offset, into, size);
-        }));
+        const DeclaredFrames frames =
+            DeclaredFramesOf([&](std::uint64_t offset, std::uint8_t* into, std::size_t n) {
+                return source.ReadAt(offset, into, n);
+            });
+        const double limit = double(MaxImagePixels());
+        const double largest = double(frames.largest.width) * double(frames.largest.height);
+        return Oversized(frames.largest) || largest > limit ||
+               (decoded == FramesDecoded::All && frames.totalPixels > limit);
     } catch (...) {  // out of memory for an icon's directory: let the decoder judge the data
         return false;
     }
-}
-
-}  // namespace
-
-bool DeclaresOversizedFrame(const std::uint8_t* data, std::size_t size) noexcept {
-    return DeclaresOversizedFrameIn(MemoryBytes(data, size));
 }
 
 }  // namespace rastelle::platform

@@ -29,15 +29,24 @@ struct DeclaredSize {
     std::uint64_t width = 0, height = 0;
 };
 
-// The largest frame that the headers of a JPEG, PNG, GIF, BMP, icon or cursor
-// declare (for an icon, of all its images), read without decoding; 0 x 0 for
-// other data and for headers that cannot be read.
-DeclaredSize LargestDeclaredFrame(const ReadAt& read);
+// What the headers of a JPEG, PNG, GIF, BMP, TIFF, icon or cursor declare,
+// read without decoding: the largest frame (for an icon, of all its images;
+// for a TIFF, of its pages; for a GIF, of its screen and frames) and the
+// pixels of all frames together as their decoders make them (a GIF frame
+// is decoded onto a canvas of the screen's size). Nothing for other data and
+// for headers that cannot be read.
+struct DeclaredFrames {
+    DeclaredSize largest;
+    double totalPixels = 0;
+};
+DeclaredFrames DeclaredFramesOf(const ReadAt& read);
 
-// True when the image data declares a frame larger than a bitmap of ours can
-// hold. Such data is refused before the platform decodes it: it could never be
-// loaded, and some decoders compute the frame's size in 32 bits and overrun
-// their buffer (Wine's icon decoder at 2^32 bytes, its JPEG decoder at 2^31).
-bool DeclaresOversizedFrame(const std::uint8_t* data, std::size_t size) noexcept;
+// Whether image data must be refused before it is decoded: a frame larger
+// than a bitmap of ours can hold (some decoders compute a frame's size in 32
+// bits and overrun their buffer: Wine's icon decoder at 2^32 bytes, its JPEG
+// decoder at 2^31), or more pixels than the limit of MaxImagePixels in its
+// largest frame, or in all frames together when every frame is decoded.
+enum class FramesDecoded { First, All };
+bool DeclaresTooManyPixels(const std::uint8_t* data, std::size_t size, FramesDecoded decoded) noexcept;
 
 }  // namespace rastelle::platform

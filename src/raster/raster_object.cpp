@@ -121,12 +121,12 @@ bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const cha
 
 void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method) {
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
+    if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
+        platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
     const bool tiff = codecs::IsTiff(lead);
     // libtiff decodes the TIFFs the platform misreads, and those it cannot
     // read at all.
     if (tiff && codecs::PlatformMisreadsTiff(*bytes) && AdoptOwnTiff(*bytes, method)) return;
-    if (platform::DeclaresOversizedFrame(bytes->data(), bytes->size()))
-        platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
     com::ComPtr<IStream> stream;
     const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());
     if (FAILED(hr)) ThrowSilent(hr);
