@@ -10,6 +10,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,9 @@ void BM_CmykProfile(benchmark::State& state) {
         path = "rastelle_press_profile.icc";
         if (!test::WriteCmykPressProfile(path.c_str())) return state.SkipWithError("cannot write the profile");
     }
-    const auto transform = codecs::CmykProfileTransform::Open(path.c_str());
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<std::uint8_t> profile{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const auto transform = codecs::CmykProfileTransform::Open(profile);
     if (!named) std::remove(path.c_str());
     if (!transform) return state.SkipWithError("cannot open the profile");
     const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));

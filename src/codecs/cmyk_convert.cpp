@@ -3,6 +3,7 @@
 #include "codecs/encoder_probes.h"
 #include "image/bitmap_lock.h"
 #include "kernels/cmyk_separation.h"
+#include "platform/file_name.h"
 #include "platform/gdiplus_raii.h"
 
 namespace rastelle::codecs {
@@ -56,10 +57,18 @@ LONG SeparateWithOutputChannels(Bitmap& source, Bitmap& cmyk, const std::wstring
     return target.Unlock() == Gdiplus::Ok ? 0 : kCmykLockTargetFailed;
 }
 
+// Far above any real output profile (a press profile is a few megabytes).
+constexpr std::uint64_t kMaxProfileBytes = 64u << 20;
+
 LONG SeparateOwn(Bitmap& source, Bitmap& cmyk, const std::wstring& profile) {
     std::unique_ptr<CmykProfileTransform> transform;
     if (!profile.empty()) {
-        transform = CmykProfileTransform::Open(platform::FileName(profile));
+        // Read by its wide name and parsed from memory: Little CMS opens
+        // files by 8-bit names only.
+        std::vector<std::uint8_t> bytes;
+        if (platform::ReadWholeFile(platform::FileName(profile), kMaxProfileBytes, bytes) != ERROR_SUCCESS)
+            return kCmykProfileFailed;
+        transform = CmykProfileTransform::Open(bytes);
         if (!transform) return kCmykProfileFailed;
     }
     PixelLock target;

@@ -2,9 +2,7 @@
 
 #include <lcms2.h>
 
-#include <cstdint>
 #include <new>
-#include <vector>
 
 namespace rastelle::codecs {
 
@@ -15,19 +13,13 @@ struct ProfileCloser {
 };
 using UniqueProfile = std::unique_ptr<void, ProfileCloser>;
 
-// Far above any real output profile (a press profile is a few megabytes).
-constexpr std::uint64_t kMaxProfileBytes = 64u << 20;
-
 }  // namespace
 
 CmykProfileTransform::~CmykProfileTransform() { cmsDeleteTransform(transform_); }
 
-std::unique_ptr<CmykProfileTransform> CmykProfileTransform::Open(const platform::FileName& fileName) noexcept {
-    // Read by its wide name and parsed from memory: Little CMS opens files by
-    // 8-bit names only.
-    std::vector<std::uint8_t> bytes;
-    if (platform::ReadWholeFile(fileName, kMaxProfileBytes, bytes) != ERROR_SUCCESS || bytes.empty()) return nullptr;
-    UniqueProfile output(cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size())));
+std::unique_ptr<CmykProfileTransform> CmykProfileTransform::Open(const std::vector<std::uint8_t>& profile) noexcept {
+    if (profile.empty() || profile.size() > 0xFFFFFFFFu) return nullptr;
+    UniqueProfile output(cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())));
     if (!output || cmsGetColorSpace(output.get()) != cmsSigCmykData) return nullptr;
     UniqueProfile srgb(cmsCreate_sRGBProfile());
     if (!srgb) return nullptr;

@@ -3,9 +3,11 @@
 #pragma once
 
 #include "kernels/image_view.h"
-#include "platform/file_name.h"
+
+#include <cstdint>
 
 #include <memory>
+#include <vector>
 
 namespace rastelle::codecs {
 
@@ -17,7 +19,7 @@ public:
 
     // The transform from sRGB to the CMYK profile in the file named; null when the file cannot be opened, is no ICC
     // profile, is not a CMYK profile, or no transform can be built from it.
-    static std::unique_ptr<CmykProfileTransform> Open(const platform::FileName& fileName) noexcept;
+    static std::unique_ptr<CmykProfileTransform> Open(const std::vector<std::uint8_t>& profile) noexcept;
 
     // Writes the ink amounts of src's pixels into dst's in the byte order
     // cyan, magenta, yellow, black (0 = no ink). Alpha takes no part. The

@@ -361,7 +361,8 @@ STDMETHODIMP RasterObject::LoadPicture(IPictureDisp* picture) {
 template <class Itf, class Configure>
 HRESULT RasterObject::ApplyNewTransform(REFCLSID clsid, Configure&& configure) noexcept {
     com::ComPtr<Itf> transform;
-    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(Itf), transform.put_void());
+    // In process only: the transform is handed this object's bitmap by address.
+    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), transform.put_void());
     if (FAILED(hr)) return hr;
     configure(transform.get());
     return ApplyTransformOperation(transform.get());

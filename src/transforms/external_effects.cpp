@@ -129,7 +129,9 @@ HRESULT RunExternalEffect(ExternalEffect effect, std::initializer_list<EffectArg
                           ApplyEffectFunction apply, void* context) noexcept {
     const ExternalEffectClass& effectClass = ExternalEffectClassOf(effect);
     com::ComPtr<IDispatch> object;  // the default interface, dual: it is an IDispatch
-    const HRESULT hr = CoCreateInstance(effectClass.clsid, nullptr, CLSCTX_ALL, effectClass.iid, object.put_void());
+    // In process only: a surrogate's copy would hand bitmaps across processes.
+    const HRESULT hr =
+        CoCreateInstance(effectClass.clsid, nullptr, CLSCTX_INPROC_SERVER, effectClass.iid, object.put_void());
     if (FAILED(hr)) return hr;
     // A setter's failure is not seen, and neither is a fault inside a
     // component's setter: the next setter runs all the same.
