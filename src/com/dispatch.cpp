@@ -10,17 +10,21 @@ namespace rastelle::com {
 
 namespace {
 
-// Type information is cached per interface in a small lock-free table: a
-// slot is claimed with an interlocked compare-exchange, so racing threads at
-// worst load the same information twice and keep one.
+// Type information is cached per interface in a small lock-free table. A
+// slot is free, claimed by one thread while it fills it, or ready; a thread
+// that misses claims a free slot with an interlocked compare-exchange, so
+// racing threads at worst cache the same interface twice, and a full table
+// (far more interfaces than the system has) only stops caching.
+enum SlotState : LONG { kFree = 0, kClaimed = 1, kReady = 2 };
+
 struct CachedTypeInfo {
+    volatile LONG state;
     IID iid;
-    ITypeInfo* volatile info;
+    ITypeInfo* info;
 };
 
 constexpr int kCacheSlots = 64;
 CachedTypeInfo g_cache[kCacheSlots];
-volatile LONG g_cacheUsed = 0;
 ITypeLib* volatile g_typeLib = nullptr;
 
 HRESULT TypeLib(ITypeLib** out) {
@@ -42,12 +46,10 @@ HRESULT TypeLib(ITypeLib** out) {
 HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** out) noexcept {
     if (!out) return E_POINTER;
     *out = nullptr;
-    const LONG used = g_cacheUsed;
-    for (LONG i = 0; i < used && i < kCacheSlots; ++i) {
-        ITypeInfo* info = g_cache[i].info;
-        if (info && IsEqualIID(g_cache[i].iid, iid)) {
-            info->AddRef();
-            *out = info;
+    for (CachedTypeInfo& slot : g_cache) {
+        if (slot.state == kReady && IsEqualIID(slot.iid, iid)) {
+            slot.info->AddRef();
+            *out = slot.info;
             return S_OK;
         }
     }
@@ -57,22 +59,24 @@ HRESULT GetTypeInfoOf(REFIID iid, ITypeInfo** out) noexcept {
     ITypeInfo* info = nullptr;
     hr = lib->GetTypeInfoOfGuid(iid, &info);
     if (FAILED(hr)) return hr;
-    const LONG slot = InterlockedIncrement(&g_cacheUsed) - 1;
-    if (slot < kCacheSlots) {
-        g_cache[slot].iid = iid;
+    for (CachedTypeInfo& slot : g_cache) {
+        if (InterlockedCompareExchange(&slot.state, kClaimed, kFree) != kFree) continue;
+        slot.iid = iid;
         info->AddRef();
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_cache[slot].info), info);
+        slot.info = info;
+        InterlockedExchange(&slot.state, kReady);  // publishes iid and info
+        break;
     }
     *out = info;
     return S_OK;
 }
 
 void ReleaseTypeInfoCache() noexcept {
-    for (auto& entry : g_cache) {
-        if (ITypeInfo* info = entry.info) info->Release();
-        entry.info = nullptr;
+    for (CachedTypeInfo& slot : g_cache) {
+        if (slot.state == kReady) slot.info->Release();
+        slot.info = nullptr;
+        slot.state = kFree;
     }
-    g_cacheUsed = 0;
     if (ITypeLib* lib = g_typeLib) lib->Release();
     g_typeLib = nullptr;
 }

@@ -137,6 +137,10 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
         const DWORD win32Error = GetLastError();
         if (loaded) gp::GdipDisposeImage(loaded);
         if (tiff && AdoptOwnTiff(*bytes, method)) return;
+        // A decoder that cannot get its memory (a large picture in a 32-bit
+        // process) fails as the declared-size guard does.
+        if (status == Gdiplus::OutOfMemory || win32Error == ERROR_NOT_ENOUGH_MEMORY || win32Error == ERROR_OUTOFMEMORY)
+            platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
         platform::ThrowGdiplusFailure(status, kObjectName, method, win32Error);
     }
     Adopt(loaded, platform::IsIconOrCursor(lead), method);
