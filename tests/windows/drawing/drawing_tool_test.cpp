@@ -9,7 +9,9 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <random>
 #include <set>
 
 namespace rastelle::test {
@@ -307,6 +309,31 @@ TEST(DrawingTool, HugeCaptionsAreDrawnWhereTheyReachTheImage) {
     com::UniqueSafeArray input(PixelArray(80, 60, Px(80 * 60, kWhite))), output;
     const HRESULT hr = tool->Apply(input.get(), output.put());
     if (FAILED(hr)) Fails(hr, kDrawFailed, L"Error occured during text rendering!*");
+}
+
+// Random captions (seeded): any length, size, turn, direction and alignment
+// is drawn or refused as a text failure, never a crash or a hang.
+TEST(DrawingTool, RandomCaptionsAreDrawnOrRefused) {
+    std::mt19937 random(20261207);
+    const float sizes[] = {1.0f, 12.0f, 200.0f, 1000.0f, 2000.0f, 9000.0f, 20000.0f,
+                           std::numeric_limits<float>::max(), -50.0f, 0.0f};
+    for (int round = 0; round < 80; ++round) {
+        auto tool = NewTool(random() % 2 == 0);
+        auto text = NewObject<ITextInfo>(CLSID_TextInfo);
+        const float size = sizes[random() % std::size(sizes)];
+        const float angle = static_cast<float>(static_cast<int>(random() % 1441) - 720) + 0.5f * (random() % 2);
+        text->put_FontSize(size), text->put_IsVertical(random() % 3 == 0 ? VARIANT_TRUE : 0);
+        text->put_TextAlignment(static_cast<AlignmentTypes>(random() % 3));
+        std::wstring caption(1 + random() % 20000, L'W');
+        for (size_t i = 0; i < caption.size(); i += 1 + random() % 400) caption[i] = L"\n Ai\u00e9\u56fe"[random() % 6];
+        const LONG x = static_cast<LONG>(random() % 400) - 100, y = static_cast<LONG>(random() % 300) - 100;
+        SCOPED_TRACE(testing::Message() << "round " << round << ": " << caption.size() << " characters at " << size
+                                        << ", " << angle << " degrees");
+        ASSERT_EQ(tool->SetText(Bstr(caption).get(), x, y, angle, text.get()), S_OK);
+        com::UniqueSafeArray input(PixelArray(200, 150, Px(200 * 150, kWhite))), output;
+        const HRESULT hr = tool->Apply(input.get(), output.put());
+        if (FAILED(hr)) Fails(hr, kDrawFailed, L"Error occured during text rendering!*");
+    }
 }
 
 TEST(DrawingTool, TextInAFontThatIsNotInstalledFailsWhenDrawn) {
