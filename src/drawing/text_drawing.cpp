@@ -376,10 +376,13 @@ Status DrawVisibleRuns(const Canvas& canvas, const Text& text, const TextLayout&
         const float top = layout.Y + lines.lineHeight * static_cast<float>(index);
         if (line.length == 0 || top > visible.GetBottom() || top + lines.lineHeight < visible.Y) continue;
         // Where the line starts: at the origin, or ending at it, or centred
-        // on it (the layout box has no width).
+        // on it (the layout box has no width). A run drawn from its start
+        // gets the platform's leading margin of a sixth of an em; text that
+        // ends at the origin keeps a trailing one before it.
+        const float margins = static_cast<float>(em / 3);
         float left = layout.X;
-        if (endAtOrigin) left -= static_cast<float>(lines.widest);
-        else if (alignment == Gdiplus::StringAlignmentFar) left -= static_cast<float>(line.width());
+        if (endAtOrigin) left -= static_cast<float>(lines.widest) + margins;
+        else if (alignment == Gdiplus::StringAlignmentFar) left -= static_cast<float>(line.width()) + margins;
         else if (alignment == Gdiplus::StringAlignmentCenter) left -= static_cast<float>(line.width()) / 2;
         // The first character whose end passes the area's left edge, and the
         // first whose start is beyond its right edge.
