@@ -4,6 +4,7 @@
 #include "com/automation.h"
 #include "com/com_object.h"
 #include "com/dispatch.h"
+#include "com/errors.h"
 #include "com/memory_stream.h"
 #include "page_runner.h"
 #include "text.h"
@@ -39,13 +40,7 @@ HRESULT Fail(HRESULT hr, const wchar_t* source, const std::wstring& description)
 // failure code, and never unwinds into the script engine or a component.
 template <class Body>
 HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_FAIL;
-    }
+    return rastelle::com::NoThrow(std::forward<Body>(body), E_FAIL);
 }
 
 // IDispatch from the host's type library, plus the collection shortcut of

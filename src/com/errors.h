@@ -66,6 +66,20 @@ struct ErrorOrigin {
     const IID& iid;
 };
 
+// Runs body and turns any C++ exception into an HRESULT (E_OUTOFMEMORY for
+// std::bad_alloc, `otherwise` for anything else), for code under exports and
+// interfaces that must not let one escape.
+template <class Body>
+HRESULT NoThrow(Body&& body, HRESULT otherwise = E_UNEXPECTED) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return otherwise;
+    }
+}
+
 // Runs a method body and maps everything it throws to an HRESULT, so that no
 // C++ exception crosses a COM boundary.
 template <class Body>

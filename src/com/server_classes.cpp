@@ -2,6 +2,7 @@
 
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
+#include "com/errors.h"
 #include "com/module_state.h"
 #include "com/protected_region.h"
 #include "com/string_heap.h"
@@ -141,13 +142,7 @@ HRESULT UnregisterClass(const ClassEntry& entry) {
 // anything else thrown, becomes an HRESULT: these run under extern "C" exports.
 template <class Body>
 HRESULT Guarded(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return NoThrow(std::forward<Body>(body));
 }
 
 }  // namespace

@@ -14,7 +14,6 @@ namespace {
 class MemoryBytes {
 public:
     MemoryBytes(const std::uint8_t* data, std::size_t size) noexcept : data_(data), size_(data ? size : 0) {}
-    bool open() const noexcept { return true; }
     std::size_t ReadAt(std::uint64_t offset, std::uint8_t* into, std::size_t size) const noexcept {
         if (offset >= size_) return 0;
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
@@ -27,17 +26,12 @@ private:
     std::size_t size_;
 };
 
-template <class Source>
-LeadingBytes LeadingBytesOf(const Source& source) noexcept {
-    LeadingBytes lead;
-    if (source.open()) lead.size = source.ReadAt(0, lead.bytes, sizeof(lead.bytes));
-    return lead;
-}
-
 }  // namespace
 
 LeadingBytes LeadingBytesOf(const std::uint8_t* data, std::size_t size) noexcept {
-    return LeadingBytesOf(MemoryBytes(data, size));
+    LeadingBytes lead;
+    lead.size = MemoryBytes(data, size).ReadAt(0, lead.bytes, sizeof(lead.bytes));
+    return lead;
 }
 
 bool IsIconOrCursor(const LeadingBytes& lead) noexcept {

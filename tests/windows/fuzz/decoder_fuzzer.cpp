@@ -1,4 +1,4 @@
-// Mutation fuzzer of the DLL's image decoders (README.md, "Reliability").
+// Mutation fuzzer of the DLL's image decoders (docs/reliability.md).
 //
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]

@@ -1,5 +1,4 @@
-// Type-library-driven fuzzer of the DLL's automation surface (README.md,
-// "Reliability").
+// Type-library-driven fuzzer of the DLL's automation surface (docs/reliability.md).
 //
 //   rastelle_dispatch_fuzzer.exe [--seed S] [--calls N] [--limit SECONDS] [--trace]
 //
