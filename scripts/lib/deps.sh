@@ -24,7 +24,7 @@ readonly DEB_PACKAGES=(
   wine wine64 libwine-dev fonts-liberation
   libz-mingw-w64-dev nasm autoconf automake libtool xz-utils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev liblcms2-dev
-  imagemagick libtiff-tools python3 libgif-dev chromium clang
+  imagemagick libtiff-tools libjpeg-turbo-progs python3 python3-pil libgif-dev chromium clang
 )
 
 readonly DEPS_TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)

@@ -85,12 +85,14 @@ STDMETHODIMP TIFFEncoderInfo::get_ICCProfileFilename(BSTR* value) {
     if (!value) return E_INVALIDARG;
     SysFreeString(*value);
     *value = nullptr;
+    const com::ObjectLock::Hold hold(lock_);
     if (BSTR stored = iccProfile_.get())
         *value = SysAllocStringByteLen(reinterpret_cast<const char*>(stored), SysStringByteLen(stored));
     return S_OK;
 }
 
 STDMETHODIMP TIFFEncoderInfo::put_ICCProfileFilename(BSTR value) {
+    const com::ObjectLock::Hold hold(lock_);
     iccProfile_.reset();
     if (value) iccProfile_.reset(SysAllocStringByteLen(reinterpret_cast<const char*>(value), SysStringByteLen(value)));
     return S_OK;

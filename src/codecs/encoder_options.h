@@ -7,6 +7,7 @@
 #include "com/automation.h"
 #include "com/com_object.h"
 #include "com/dispatch.h"
+#include "com/object_lock.h"
 #include "rastelle_h.h"
 
 namespace rastelle::codecs {
@@ -45,6 +46,7 @@ private:
     ColorDepths colorDepth_ = cd32bpp;
     ColorSpaces colorSpace_ = csRGB;
     com::UniqueBstr iccProfile_;  // null only after a null was stored
+    com::ObjectLock lock_;        // guards iccProfile_: encoder objects are shared between threads too
 };
 
 class GIFEncoderInfo final

@@ -64,9 +64,6 @@ bool EncodingsDiffer(const wchar_t* mimeType, const GUID& parameter, ULONG first
     return !a.empty() && !b.empty() && a != b;
 }
 
-platform::CapabilityProbe g_jpegQuality("JPEG encoder honours EncoderQuality", [] {
-    return EncodingsDiffer(L"image/jpeg", kEncoderQuality, 10, 90);
-});
 platform::CapabilityProbe g_tiffCompression("TIFF encoder honours EncoderCompression", [] {
     return EncodingsDiffer(L"image/tiff", kEncoderCompression, Gdiplus::EncoderValueCompressionNone,
                            Gdiplus::EncoderValueCompressionLZW);
@@ -120,7 +117,6 @@ platform::CapabilityProbe g_outputChannels("image attributes take an output chan
 
 }  // namespace
 
-bool PlatformHonoursJpegQuality() noexcept { return g_jpegQuality.Result(); }
 bool PlatformHonoursTiffCompression() noexcept { return g_tiffCompression.Result(); }
 bool PlatformHonoursTiffColorDepth() noexcept { return g_tiffColorDepth.Result(); }
 bool PlatformWritesGifTransparency() noexcept { return g_gifTransparency.Result(); }

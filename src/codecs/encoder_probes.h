@@ -5,8 +5,6 @@
 
 namespace rastelle::codecs {
 
-// The JPEG encoder writes different files for EncoderQuality 10 and 90.
-bool PlatformHonoursJpegQuality() noexcept;
 // The TIFF encoder writes different files for EncoderCompression none and LZW.
 bool PlatformHonoursTiffCompression() noexcept;
 // The TIFF encoder writes different files for EncoderColorDepth 24 and 32.

@@ -1,5 +1,5 @@
-// The system's own JPEG encoder (libjpeg-turbo), used where the platform's
-// encoder ignores the quality a client asks for.
+// The system's own JPEG encoder (libjpeg-turbo), the JPEG encoder on every
+// platform: the same file everywhere, from the code the tests run.
 #pragma once
 
 #include "kernels/image_view.h"

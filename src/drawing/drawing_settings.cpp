@@ -2,6 +2,7 @@
 
 #include "com/errors.h"
 #include "com/properties.h"
+#include "raster/raster_object.h"
 
 namespace rastelle::drawing {
 
@@ -24,20 +25,14 @@ HRESULT PutBelow(T& field, T value, long count) noexcept {
     return S_OK;
 }
 
-// A new object of clsid through COM.
-template <class Itf>
-HRESULT NewThroughCom(REFCLSID clsid, com::ComPtr<Itf>& object) noexcept {
-    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), object.put_void());
-}
-
-// Clone: a new object of clsid filled through its own setters, called in
-// the order given (each takes the copy); the first failure is returned.
+// Clone: a new object made by create, filled through its own setters, called
+// in the order given (each takes the copy); the first failure is returned.
 template <class Itf, class... Setters>
-HRESULT CloneThroughSetters(REFCLSID clsid, Itf** result, Setters&&... setters) noexcept {
+HRESULT CloneThroughSetters(com::CreateFunction create, Itf** result, Setters&&... setters) noexcept {
     if (!result) return E_INVALIDARG;
     *result = nullptr;
     com::ComPtr<Itf> copy;
-    HRESULT hr = NewThroughCom(clsid, copy);
+    HRESULT hr = create(nullptr, __uuidof(Itf), copy.put_void());
     ((hr = FAILED(hr) ? hr : setters(copy.get())), ...);
     if (FAILED(hr)) return hr;
     *result = copy.detach();
@@ -72,7 +67,7 @@ STDMETHODIMP DrawingPen::put_DashCapType(DashCapTypes value) { return PutBelow(d
 
 STDMETHODIMP DrawingPen::Clone(IDrawingPen** result) {
     return CloneThroughSetters(
-        CLSID_DrawingPen, result, [&](IDrawingPen* c) { return c->put_Color(color_); },
+        &DrawingPen::Create, result, [&](IDrawingPen* c) { return c->put_Color(color_); },
         [&](IDrawingPen* c) { return c->put_Width(width_); },
         [&](IDrawingPen* c) { return c->put_MiterLimit(miterLimit_); },
         [&](IDrawingPen* c) { return c->put_DashCapType(dashCap_); },
@@ -92,7 +87,7 @@ STDMETHODIMP DrawingSolidBrush::get_Color(LONG* value) { return Get(color_, valu
 STDMETHODIMP DrawingSolidBrush::put_Color(LONG value) { return com::WriteProperty(color_, value); }
 
 STDMETHODIMP DrawingSolidBrush::Clone(IDrawingSolidBrush** result) {
-    return CloneThroughSetters(CLSID_DrawingSolidBrush, result,
+    return CloneThroughSetters(&DrawingSolidBrush::Create, result,
                                [&](IDrawingSolidBrush* c) { return c->put_Color(color_); });
 }
 
@@ -111,7 +106,7 @@ STDMETHODIMP DrawingHatchBrush::put_HatchType(HatchTypes value) { return PutBelo
 
 STDMETHODIMP DrawingHatchBrush::Clone(IDrawingHatchBrush** result) {
     return CloneThroughSetters(
-        CLSID_DrawingHatchBrush, result,
+        &DrawingHatchBrush::Create, result,
         [&](IDrawingHatchBrush* c) { return c->put_BackgroundColor(backgroundColor_); },
         [&](IDrawingHatchBrush* c) { return c->put_HatchColor(hatchColor_); },
         [&](IDrawingHatchBrush* c) { return c->put_HatchType(hatchType_); });
@@ -124,18 +119,20 @@ HRESULT DrawingTextureBrush::Create(IUnknown* outer, REFIID iid, void** out) noe
 }
 
 HRESULT DrawingTextureBrush::FinalConstruct() noexcept {
-    const HRESULT hr = NewThroughCom(CLSID_RasterObject, texture_);
+    const HRESULT hr = RasterObject::Create(nullptr, IID_IRasterObject, texture_.put_void());
     if (FAILED(hr)) return hr;
     return CreateMarshaler();
 }
 
 STDMETHODIMP DrawingTextureBrush::get_Texture(IRasterObject** value) {
     if (!value) return E_INVALIDARG;
+    const com::ObjectLock::Hold hold(lock_);
     return texture_.CopyTo(value);
 }
 
 // The brush shares the object: later changes to its image show in the brush.
 STDMETHODIMP DrawingTextureBrush::put_Texture(IRasterObject* value) {
+    const com::ObjectLock::Hold hold(lock_);
     texture_ = com::ComPtr<IRasterObject>(value);
     return S_OK;
 }
@@ -157,8 +154,9 @@ STDMETHODIMP DrawingTextureBrush::get_WrapMode(WrapModes* value) { return Get(wr
 STDMETHODIMP DrawingTextureBrush::put_WrapMode(WrapModes value) { return PutBelow(wrapMode_, value, wmEnumCount); }
 
 STDMETHODIMP DrawingTextureBrush::Clone(IDrawingTextureBrush** result) {
+    const com::ObjectLock::Hold hold(lock_);
     return CloneThroughSetters(
-        CLSID_DrawingTextureBrush, result, [&](IDrawingTextureBrush* c) { return c->put_RotateFactor(rotateFactor_); },
+        &DrawingTextureBrush::Create, result, [&](IDrawingTextureBrush* c) { return c->put_RotateFactor(rotateFactor_); },
         [&](IDrawingTextureBrush* c) { return c->put_ScaleFactor(scaleFactor_); },
         [&](IDrawingTextureBrush* c) { return c->put_WrapMode(wrapMode_); },
         [&](IDrawingTextureBrush* c) { return c->put_Texture(texture_.get()); });
@@ -179,6 +177,7 @@ HRESULT TextInfo::FinalConstruct() noexcept {
 STDMETHODIMP TextInfo::get_FontName(BSTR* value) {
     if (!value) return E_INVALIDARG;
     *value = nullptr;  // a failure hands out nothing
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kTextInfoOrigin, [&] {
         com::UniqueBstr copy(fontName_.view());
         if (!copy.ok())
@@ -198,6 +197,7 @@ STDMETHODIMP TextInfo::put_FontName(BSTR value) {
             com::ThrowError(E_OUTOFMEMORY,
                             L"Cannot assign to font name. It is possible not enough memory or new "
                             L"font name is zero-length string!");
+        const com::ObjectLock::Hold hold(lock_);
         fontName_ = std::move(copy);
         return S_OK;
     });

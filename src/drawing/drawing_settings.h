@@ -7,6 +7,7 @@
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
+#include "com/object_lock.h"
 #include "rastelle_h.h"
 
 namespace rastelle::drawing {
@@ -101,6 +102,7 @@ private:
     float scaleFactor_ = 1.0f;
     float rotateFactor_ = 0.0f;
     com::ComPtr<IRasterObject> texture_;
+    com::ObjectLock lock_;  // guards texture_: brushes are shared between threads too
     WrapModes wrapMode_ = wmTile;
 };
 
@@ -128,6 +130,7 @@ public:
 
 private:
     com::UniqueBstr fontName_;
+    com::ObjectLock lock_;  // guards fontName_: text settings are shared between threads too
     float fontSize_ = 10.0f;
     VARIANT_BOOL bold_ = 0;
     VARIANT_BOOL italic_ = 0;

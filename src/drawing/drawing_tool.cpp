@@ -7,6 +7,7 @@
 #include "drawing/point_array.h"
 #include "image/pixel_exchange.h"
 #include "platform/gdiplus_errors.h"
+#include "platform/gdiplus_session.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -96,10 +97,8 @@ HRESULT DrawingTool::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
 }
 
 HRESULT DrawingTool::FinalConstruct() noexcept {
-    Gdiplus::GdiplusStartupInput input;
-    const Status status = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+    const Status status = gdiplus_.Start();
     if (status != Gdiplus::Ok) {
-        gdiplusToken_ = 0;
         return com::Boundary(kOrigin, [&]() -> HRESULT {
             platform::ThrowGdiplusFailure(status, "RasterObject", "constructor", 0, com::kErrGdiplusStartup);
         });
@@ -119,17 +118,24 @@ HRESULT DrawingTool::FinalConstruct() noexcept {
 DrawingTool::~DrawingTool() {
     // The records hold GDI+ objects: they go before GDI+ shuts down.
     primitives_.clear();
-    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
 // --- Properties -------------------------------------------------------------
 
-STDMETHODIMP DrawingTool::get_AntialiasingOn(VARIANT_BOOL* value) { return com::ReadProperty(antialiasing_, value); }
-STDMETHODIMP DrawingTool::put_AntialiasingOn(VARIANT_BOOL value) { return com::WriteProperty(antialiasing_, value); }
+STDMETHODIMP DrawingTool::get_AntialiasingOn(VARIANT_BOOL* value) {
+    return com::ReadProperty(lock_, antialiasing_, value);
+}
+STDMETHODIMP DrawingTool::put_AntialiasingOn(VARIANT_BOOL value) {
+    return com::WriteProperty(lock_, antialiasing_, value);
+}
 
-STDMETHODIMP DrawingTool::get_DefaultPen(IDrawingPen** value) { return defaultPen_.CopyTo(value); }
+STDMETHODIMP DrawingTool::get_DefaultPen(IDrawingPen** value) {
+    const com::ObjectLock::Hold hold(lock_);
+    return defaultPen_.CopyTo(value);
+}
 
 STDMETHODIMP DrawingTool::put_DefaultPen(IDrawingPen* value) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         if (!value) com::ThrowError(E_INVALIDARG, L"You should not assign Nothing to the DefaultPen property!");
         defaultPen_ = com::ComPtr<IDrawingPen>(value);
@@ -137,9 +143,13 @@ STDMETHODIMP DrawingTool::put_DefaultPen(IDrawingPen* value) {
     });
 }
 
-STDMETHODIMP DrawingTool::get_DefaultBrush(IUnknown** value) { return defaultBrush_.CopyTo(value); }
+STDMETHODIMP DrawingTool::get_DefaultBrush(IUnknown** value) {
+    const com::ObjectLock::Hold hold(lock_);
+    return defaultBrush_.CopyTo(value);
+}
 
 STDMETHODIMP DrawingTool::put_DefaultBrush(IUnknown* value) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         if (!value) com::ThrowError(E_INVALIDARG, L"You should not assign Nothing to the DefaultBrush property!");
         com::ComPtr<IUnknown> object(value), kind;
@@ -154,9 +164,13 @@ STDMETHODIMP DrawingTool::put_DefaultBrush(IUnknown* value) {
     });
 }
 
-STDMETHODIMP DrawingTool::get_DefaultTextInfo(ITextInfo** value) { return defaultTextInfo_.CopyTo(value); }
+STDMETHODIMP DrawingTool::get_DefaultTextInfo(ITextInfo** value) {
+    const com::ObjectLock::Hold hold(lock_);
+    return defaultTextInfo_.CopyTo(value);
+}
 
 STDMETHODIMP DrawingTool::put_DefaultTextInfo(ITextInfo* value) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         if (!value) com::ThrowError(E_INVALIDARG, L"You should not assign Nothing to the DefaultTextInfo property!");
         defaultTextInfo_ = com::ComPtr<ITextInfo>(value);
@@ -164,28 +178,29 @@ STDMETHODIMP DrawingTool::put_DefaultTextInfo(ITextInfo* value) {
     });
 }
 
-STDMETHODIMP DrawingTool::get_hDC(LONG* value) { return com::ReadProperty(hdc_, value); }
-STDMETHODIMP DrawingTool::put_hDC(LONG value) { return com::WriteProperty(hdc_, value); }
+STDMETHODIMP DrawingTool::get_hDC(LONG* value) { return com::ReadProperty(lock_, hdc_, value); }
+STDMETHODIMP DrawingTool::put_hDC(LONG value) { return com::WriteProperty(lock_, hdc_, value); }
 
-// Nothing clears the target; an object of another system is refused with
-// its own answer to the query.
+// Nothing clears the target; anything but a raster object of this module is
+// refused as an object without the system's interface.
 STDMETHODIMP DrawingTool::put_RasterObject(IRasterObject* value) {
+    const com::ObjectLock::Hold hold(lock_);
     if (!value) {
         target_.reset();
+        targetObject_ = nullptr;
         return S_OK;
     }
-    com::ComPtr<IRasterObjectInternal> internal;
-    const HRESULT hr = value->QueryInterface(IID_IRasterObjectInternal, internal.put_void());
-    if (FAILED(hr)) return hr;
-    target_ = std::move(internal);
+    RasterObject* own = OwnRasterObject(value);
+    if (!own) return E_NOINTERFACE;
+    target_ = com::ComPtr<IRasterObject>(value);
+    targetObject_ = own;
     return S_OK;
 }
 
-Bitmap* DrawingTool::TargetImage() const noexcept {
-    LONG* data = nullptr;
-    if (!target_ || FAILED(target_->GetDataPointer(&data)) || !data) return nullptr;
-    Bitmap* image = reinterpret_cast<Bitmap*>(data);
-    return image->native() ? image : nullptr;
+std::shared_ptr<Bitmap> DrawingTool::TargetImage() const noexcept {
+    if (!targetObject_) return nullptr;
+    std::shared_ptr<Bitmap> image = targetObject_->LendImage();
+    return image && image->native() ? image : nullptr;
 }
 
 // The handle is a 32-bit value; on 64-bit Windows handles sign-extend.
@@ -242,7 +257,7 @@ HRESULT DrawingTool::AddAndDraw(std::unique_ptr<Primitive> primitive) {
         if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, method, GetLastError(), E_FAIL);
     };
     SetLastError(0);
-    if (Bitmap* image = TargetImage()) {
+    if (const std::shared_ptr<Bitmap> image = TargetImage()) {
         UniqueGraphics graphics;
         const Status made = gp::GdipGetImageGraphicsContext(image->image(), graphics.put());
         draw(graphics, made, image->native(), "AddPrimitive (RasterObject)");
@@ -257,6 +272,7 @@ HRESULT DrawingTool::AddAndDraw(std::unique_ptr<Primitive> primitive) {
 }
 
 STDMETHODIMP DrawingTool::SetLine(LONG startX, LONG startY, LONG endX, LONG endY, IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         auto shape = NewShape(kNoLine);
         Build(gp::GdipAddPathLineI(shape->path(), startX, startY, endX, endY), kNoLine);
@@ -267,6 +283,7 @@ STDMETHODIMP DrawingTool::SetLine(LONG startX, LONG startY, LONG endX, LONG endY
 
 STDMETHODIMP DrawingTool::SetBezierSpline(LONG startX, LONG startY, LONG control1X, LONG control1Y, LONG control2X,
                                           LONG control2Y, LONG endX, LONG endY, IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         auto shape = NewShape(kNoBezier);
         Build(gp::GdipAddPathBezierI(shape->path(), startX, startY, control1X, control1Y, control2X, control2Y, endX,
@@ -298,16 +315,19 @@ HRESULT DrawingTool::RecordFigure(Figure figure, LONG x, LONG y, LONG width, LON
 
 STDMETHODIMP DrawingTool::SetRectangle(LONG x, LONG y, LONG width, LONG height, float angle, VARIANT_BOOL filled,
                                        IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordFigure(Figure::Rectangle, x, y, width, height, angle, filled, pen, brush);
 }
 
 STDMETHODIMP DrawingTool::SetEllipseViaRect(LONG x, LONG y, LONG width, LONG height, float angle, VARIANT_BOOL filled,
                                             IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordFigure(Figure::Ellipse, x, y, width, height, angle, filled, pen, brush);
 }
 
 STDMETHODIMP DrawingTool::SetEllipseViaRadius(LONG centreX, LONG centreY, LONG radiusX, LONG radiusY, float angle,
                                               VARIANT_BOOL filled, IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     if (radiusX <= 0 || radiusY <= 0) return E_INVALIDARG;
     return RecordFigure(Figure::Ellipse, Wrapped(static_cast<long long>(centreX) - radiusX),
                         Wrapped(static_cast<long long>(centreY) - radiusY), Wrapped(2LL * radiusX),
@@ -340,27 +360,32 @@ HRESULT DrawingTool::RecordPie(LONG x, LONG y, LONG width, LONG height, float st
 
 STDMETHODIMP DrawingTool::SetArcViaRectAndVectors(LONG x, LONG y, LONG width, LONG height, LONG x1, LONG y1, LONG x2,
                                                   LONG y2, IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     const ArcAngles angles = ArcAnglesFromVectors(x, y, width, height, x1, y1, x2, y2);
     return RecordArc(x, y, width, height, angles.start, angles.sweep, pen);
 }
 
 STDMETHODIMP DrawingTool::SetArcViaRectAndAngles(LONG x, LONG y, LONG width, LONG height, float start, float sweep,
                                                  IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordArc(x, y, width, height, start, sweep, pen);
 }
 
 STDMETHODIMP DrawingTool::SetPieViaRectAndVectors(LONG x, LONG y, LONG width, LONG height, LONG x1, LONG y1, LONG x2,
                                                   LONG y2, VARIANT_BOOL filled, IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     const ArcAngles angles = ArcAnglesFromVectors(x, y, width, height, x1, y1, x2, y2);
     return RecordPie(x, y, width, height, angles.start, angles.sweep, filled, pen, brush);
 }
 
 STDMETHODIMP DrawingTool::SetPieViaRectAndAngles(LONG x, LONG y, LONG width, LONG height, float start, float sweep,
                                                  VARIANT_BOOL filled, IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordPie(x, y, width, height, start, sweep, filled, pen, brush);
 }
 
 STDMETHODIMP DrawingTool::SetPolyline(VARIANT points, IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         const std::vector<Gdiplus::Point> parsed = ParsePoints(points, true);
         auto shape = NewShape(kNoPolyline);
@@ -374,6 +399,7 @@ STDMETHODIMP DrawingTool::SetPolyline(VARIANT points, IUnknown* pen) {
 // points are kept as GDI+ draws them.
 STDMETHODIMP DrawingTool::SetPolygon(VARIANT points, VARIANT_BOOL filled, FillModes mode, IUnknown* pen,
                                      IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         const std::vector<Gdiplus::Point> parsed = ParsePoints(points, false);
         auto shape = NewShape(kNoPolygon);
@@ -412,15 +438,18 @@ HRESULT DrawingTool::RecordCurve(Curve curve, const VARIANT& points, float tensi
 }
 
 STDMETHODIMP DrawingTool::SetOpenedCurve(VARIANT points, float tension, IUnknown* pen) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordCurve(Curve::Opened, points, tension, 0, fmAlternate, pen, nullptr);
 }
 
 STDMETHODIMP DrawingTool::SetClosedCurve(VARIANT points, float tension, VARIANT_BOOL filled, FillModes mode,
                                          IUnknown* pen, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return RecordCurve(Curve::Closed, points, tension, filled, mode, pen, brush);
 }
 
 STDMETHODIMP DrawingTool::SetText(BSTR text, LONG x, LONG y, float angle, IUnknown* textInfo, IUnknown* brush) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         if (primitives_.size() == primitives_.capacity()) primitives_.reserve(primitives_.capacity() + kListChunk);
         std::unique_ptr<Text> record;
@@ -468,6 +497,7 @@ void DrawingTool::CheckDefaults() const {
 }
 
 STDMETHODIMP DrawingTool::Apply(SAFEARRAY* input, SAFEARRAY** output) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         Bitmap* converted = nullptr;
         const HRESULT hr = PixelArrayToBitmap(input, &converted);
@@ -497,6 +527,7 @@ STDMETHODIMP DrawingTool::Apply(SAFEARRAY* input, SAFEARRAY** output) {
 }
 
 STDMETHODIMP DrawingTool::Clear(LONG backgroundColor) {
+    const com::ObjectLock::Hold hold(lock_);
     return com::Boundary(kOrigin, [&] {
         std::vector<std::unique_ptr<Primitive>> empty;
         empty.reserve(kListChunk);
@@ -509,7 +540,7 @@ STDMETHODIMP DrawingTool::Clear(LONG backgroundColor) {
             graphics.reset();
             return status;
         };
-        if (Bitmap* image = TargetImage()) {
+        if (const std::shared_ptr<Bitmap> image = TargetImage()) {
             UniqueGraphics graphics;
             const Status status = clear(graphics, gp::GdipGetImageGraphicsContext(image->image(), graphics.put()));
             if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, "Clear", 0, E_FAIL);

@@ -7,8 +7,11 @@
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
+#include "com/object_lock.h"
 #include "drawing/primitives.h"
 #include "image/bitmap.h"
+#include "platform/gdiplus_session.h"
+#include "raster/raster_object.h"
 #include "rastelle_h.h"
 
 #include <memory>
@@ -90,13 +93,14 @@ private:
     HRESULT RecordCurve(Curve curve, const VARIANT& points, float tension, VARIANT_BOOL filled, FillModes mode,
                         IUnknown* pen, IUnknown* brush) noexcept;
 
-    // The target raster object's image of the moment; null without one.
-    Bitmap* TargetImage() const noexcept;
+    // The target raster object's image of the moment, lent for the drawing;
+    // null without one.
+    std::shared_ptr<Bitmap> TargetImage() const noexcept;
     HDC DeviceContext() const noexcept;
     // The check Apply makes of the default settings before drawing.
     void CheckDefaults() const;
 
-    ULONG_PTR gdiplusToken_ = 0;
+    platform::GdiplusSession gdiplus_;  // first: it outlives the records
     std::vector<std::unique_ptr<Primitive>> primitives_;
     VARIANT_BOOL antialiasing_ = 1;
     com::ComPtr<IDrawingPen> defaultPen_;
@@ -105,7 +109,11 @@ private:
     LONG hdc_ = 0;
     // The raster object itself, not its image: loading and transforms replace
     // the image, and the tool always draws on the one of the moment.
-    com::ComPtr<IRasterObjectInternal> target_;
+    com::ComPtr<IRasterObject> target_;
+    RasterObject* targetObject_ = nullptr;  // the same object, kept by target_
+    // Every call holds it: a tool kept in ASP's Application scope is called
+    // from many threads at once. Taken before the target's lock.
+    com::ObjectLock lock_;
 };
 
 }  // namespace rastelle::drawing

@@ -3,8 +3,10 @@
 #include "com/automation.h"
 #include "com/com_ptr.h"
 #include "image/bitmap.h"
+#include "raster/raster_object.h"
 
 #include <iterator>
+#include <memory>
 #include <string>
 
 namespace rastelle::drawing {
@@ -25,12 +27,11 @@ Status ConvertTexture(IDrawingTextureBrush* settings, UniqueBrush& brush) noexce
     if (FAILED(settings->get_Texture(texture.put())) || FAILED(settings->get_ScaleFactor(&scale)) ||
         FAILED(settings->get_RotateFactor(&rotation)) || FAILED(settings->get_WrapMode(&wrap)))
         return GenericError;
-    com::ComPtr<IRasterObjectInternal> internal;
-    if (!texture || FAILED(texture.As(internal))) return GenericError;
-    LONG* data = nullptr;
-    if (FAILED(internal->GetDataPointer(&data)) || !data) return InvalidParameter;
-    const Bitmap* image = reinterpret_cast<const Bitmap*>(data);
-    if (!image->native()) return InvalidParameter;
+    RasterObject* own = OwnRasterObject(texture.get());
+    if (!own) return GenericError;
+    // Lent until the brush has its own copy of the image.
+    const std::shared_ptr<Bitmap> image = own->LendImage();
+    if (!image || !image->native()) return InvalidParameter;
     if (wrap < wmTile || wrap > wmClamp) return GenericError;
 
     Gdiplus::GpTexture* made = nullptr;

@@ -21,6 +21,7 @@ public:
     STDMETHODIMP Next(ULONG count, VARIANT* items, ULONG* fetched) override {
         if (fetched) *fetched = 0;
         if (!items && count > 0) return E_POINTER;
+        const com::ObjectLock::Hold hold(collection_->lock());
         ULONG handed = 0;
         while (handed < count) {
             IRasterItem* item = collection_->ItemAt(static_cast<LONG>(cursor_));
@@ -37,6 +38,7 @@ public:
     }
 
     STDMETHODIMP Skip(ULONG count) override {
+        const com::ObjectLock::Hold hold(collection_->lock());
         const ULONG size = static_cast<ULONG>(collection_->count());
         const ULONG left = cursor_ < size ? size - cursor_ : 0;
         if (count > left) {

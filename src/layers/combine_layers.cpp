@@ -3,6 +3,8 @@
 #include "com/errors.h"
 #include "com/protected_region.h"
 #include "image/bitmap.h"
+#include "layers/raster_item.h"
+#include "raster/raster_object.h"
 #include "kernels/combine.h"
 #include "platform/gdiplus_errors.h"
 #include "platform/gdiplus_raii.h"
@@ -30,21 +32,6 @@ const wchar_t* const kModePrefixes[] = {
 };
 
 bool IsKnownMode(CombineModes mode) { return mode >= cmAlphaBlend && mode <= cmDissolve; }
-
-// The bitmap of an item's raster object, lent by it; null when it has none.
-// A failure to reach it is passed through with its own HRESULT.
-Bitmap* BitmapOf(IRasterItem* item) {
-    com::ComPtr<IRasterObject> raster;
-    HRESULT hr = item->get_RasterObject(raster.put());
-    if (FAILED(hr)) ThrowSilent(hr);
-    com::ComPtr<IRasterObjectInternal> internal;
-    hr = raster.As(internal);
-    if (FAILED(hr)) ThrowSilent(hr);
-    LONG* data = nullptr;
-    hr = internal->GetDataPointer(&data);
-    if (FAILED(hr)) ThrowSilent(hr);
-    return reinterpret_cast<Bitmap*>(data);
-}
 
 [[noreturn]] void ThrowBackgroundFailure(Status status) {
     platform::ThrowGdiplusFailure(status, kBackgroundObject, kMethod, 0);
@@ -125,7 +112,7 @@ com::ComPtr<IRasterObject> CombineLayers(const std::vector<com::ComPtr<IRasterIt
         if (!sized) ThrowError(E_FAIL, kNoBackground);
         background = FilledBackground(width, height, backgroundColor);
     } else {
-        Bitmap* image = BitmapOf(first);
+        const std::shared_ptr<Bitmap> image = LendItemImage(first);
         if (!image) ThrowError(E_FAIL, kNoBackground);
         background = CopiedBackground(*image);
     }
@@ -143,7 +130,7 @@ com::ComPtr<IRasterObject> CombineLayers(const std::vector<com::ComPtr<IRasterIt
         item->get_Opacity(&opacity);
         item->get_OffsetX(&offsetX);
         item->get_OffsetY(&offsetY);
-        Bitmap* layer = BitmapOf(item);
+        const std::shared_ptr<Bitmap> layer = LendItemImage(item);
         if (!layer) continue;
         if (!IsKnownMode(mode)) ThrowError(E_FAIL, L"Rastelle does not support such a mode!");
         const Status status = LayOver(*layer, *background, mode, opacity, offsetX, offsetY);
@@ -151,10 +138,8 @@ com::ComPtr<IRasterObject> CombineLayers(const std::vector<com::ComPtr<IRasterIt
             ThrowError(E_FAIL, kModePrefixes[mode] + platform::FailureMessage(status, kLayerObject, kMethod, 0));
     }
 
-    // The result is made through COM, like any raster object a client gets.
     com::ComPtr<IRasterObject> result;
-    HRESULT hr =
-        CoCreateInstance(CLSID_RasterObject, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterObject, result.put_void());
+    HRESULT hr = RasterObject::Create(nullptr, IID_IRasterObject, result.put_void());
     if (FAILED(hr)) ThrowSilent(hr);
     result->put_HorizontalResolution(horizontalResolution);
     result->put_VerticalResolution(verticalResolution);

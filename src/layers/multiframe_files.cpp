@@ -6,9 +6,11 @@
 #include "com/automation.h"
 #include "com/errors.h"
 #include "layers/raster_collection.h"
+#include "layers/raster_item.h"
 #include "platform/file_name.h"
 #include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
+#include "platform/gdiplus_session.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,21 +28,10 @@ constexpr char kSaveMethod[] = "SaveMultiframeImage";
 constexpr std::uint64_t kMaxFileBytes = 0x7FFFFFFF;
 
 // GDI+ started for the duration of one call.
-class GdiplusSession {
-public:
-    explicit GdiplusSession(const char* method) {
-        Gdiplus::GdiplusStartupInput input;
-        const Status status = Gdiplus::GdiplusStartup(&token_, &input, nullptr);
-        if (status != Gdiplus::Ok)
-            platform::ThrowGdiplusFailure(status, kObjectName, method, 0, com::kErrGdiplusStartup);
-    }
-    GdiplusSession(const GdiplusSession&) = delete;
-    GdiplusSession& operator=(const GdiplusSession&) = delete;
-    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
-};
+void StartGdiplus(platform::GdiplusSession& session, const char* method) {
+    const Status status = session.Start();
+    if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, method, 0, com::kErrGdiplusStartup);
+}
 
 // --- Loading ------------------------------------------------------------------
 
@@ -146,32 +137,22 @@ codecs::MultiframeOptions OptionsOf(const VARIANT& encoderInfo) {
     return options;
 }
 
-// The image an item's raster object lends, or null.
-Bitmap* ImageOf(IRasterItem* item) {
-    com::ComPtr<IRasterObject> raster;
-    HRESULT hr = item->get_RasterObject(raster.put());
-    com::ComPtr<IRasterObjectInternal> internal;
-    if (SUCCEEDED(hr)) hr = raster.As(internal);
-    LONG* data = nullptr;
-    if (SUCCEEDED(hr)) hr = internal->GetDataPointer(&data);
-    if (FAILED(hr)) com::ThrowSilent(hr);
-    return reinterpret_cast<Bitmap*>(data);
-}
-
 // The images to write, in position order; every one must exist.
-std::vector<Bitmap*> FramesOf(const std::vector<com::ComPtr<IRasterItem>>& items, bool ignoreVisibleProperty) {
-    std::vector<Bitmap*> frames;
+// They are lent by their raster objects until the file is written.
+std::vector<std::shared_ptr<Bitmap>> FramesOf(const std::vector<com::ComPtr<IRasterItem>>& items,
+                                              bool ignoreVisibleProperty) {
+    std::vector<std::shared_ptr<Bitmap>> frames;
     for (const auto& item : items) {
         VARIANT_BOOL visible = 0;
         if (!ignoreVisibleProperty && (FAILED(item->get_IsVisible(&visible)) || !visible)) continue;
-        Bitmap* image = ImageOf(item.get());
+        std::shared_ptr<Bitmap> image = LendItemImage(item.get());
         if (!image) {
             LONG index = 0;
             item->get_Index(&index);
             com::ThrowError(E_FAIL, L"Cannot save the multiframe image: item " + std::to_wstring(index) +
                                    L" has no image. Load or create one first.");
         }
-        frames.push_back(image);
+        frames.push_back(std::move(image));
     }
     return frames;
 }
@@ -179,7 +160,8 @@ std::vector<Bitmap*> FramesOf(const std::vector<com::ComPtr<IRasterItem>>& items
 }  // namespace
 
 void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearFirst) {
-    GdiplusSession session(kLoadMethod);
+    platform::GdiplusSession session;
+    StartGdiplus(session, kLoadMethod);
     // Read once, whole: the TIFF check and either reader work on our copy.
     auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     const DWORD error = platform::ReadWholeFile(platform::FileName(fileName), kMaxFileBytes, *bytes);
@@ -198,10 +180,13 @@ void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearF
 
 void SaveMultiframeFile(const std::vector<com::ComPtr<IRasterItem>>& items, BSTR fileName, const VARIANT& encoderInfo,
                         bool ignoreVisibleProperty) {
-    GdiplusSession session(kSaveMethod);
+    platform::GdiplusSession session;
+    StartGdiplus(session, kSaveMethod);
     const codecs::MultiframeOptions options = OptionsOf(encoderInfo);
-    const std::vector<Bitmap*> frames = FramesOf(items, ignoreVisibleProperty);
-    if (frames.empty()) com::ThrowError(0, L"No data to save the multiframe image!");
+    const std::vector<std::shared_ptr<Bitmap>> lent = FramesOf(items, ignoreVisibleProperty);
+    if (lent.empty()) com::ThrowError(0, L"No data to save the multiframe image!");
+    std::vector<Bitmap*> frames;
+    for (const auto& frame : lent) frames.push_back(frame.get());
     SetLastError(ERROR_SUCCESS);
     const Status status = codecs::SaveMultiframe(frames, platform::FileName(fileName), options);
     if (status != Gdiplus::Ok) platform::ThrowGdiplusFailure(status, kObjectName, kSaveMethod, GetLastError());

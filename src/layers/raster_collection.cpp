@@ -45,9 +45,20 @@ HRESULT RasterCollection::Create(IUnknown* outer, REFIID iid, void** out) noexce
     return com::CreateComObject<RasterCollection>(outer, iid, out);
 }
 
+HRESULT RasterCollection::FinalConstruct() noexcept {
+    try {
+        lock_ = std::make_shared<com::ObjectLock>();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    return CreateMarshaler();
+}
+
 // Items are released from the last position to the first; a client's
 // reference keeps a detached item alive.
 RasterCollection::~RasterCollection() {
+    if (!lock_) return;
+    const com::ObjectLock::Hold hold(*lock_);
     while (!items_.empty()) {
         com::ComPtr<IRasterItem> last = std::move(items_.back());
         items_.pop_back();
@@ -96,8 +107,14 @@ HRESULT RasterCollection::ResolveDefaultValue(IDispatch* object, bool silent, LO
     if (depth >= kMaxDefaultValueDepth) return DISP_E_TYPEMISMATCH;
     com::UniqueVariant value;
     DISPPARAMS none{};
-    const HRESULT hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT,
-                                      DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, value.get(), nullptr, nullptr);
+    HRESULT hr;
+    {
+        // The object may be the client's: no lock of ours is held while it
+        // answers, and the list is read afresh afterwards.
+        const com::CallOut callOut(*lock_);
+        hr = object->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none,
+                            value.get(), nullptr, nullptr);
+    }
     if (FAILED(hr)) return hr;
     return Resolve(*value.get(), silent, position, depth + 1);
 }
@@ -153,6 +170,7 @@ bool RasterCollection::KeyTaken(BSTR key) noexcept {
 }
 
 STDMETHODIMP RasterCollection::get_Item(VARIANT index, IRasterItem** item) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         if (!item) ThrowSilent(E_POINTER);
         *item = nullptr;
@@ -170,12 +188,16 @@ STDMETHODIMP RasterCollection::Invoke(DISPID id, REFIID riid, LCID locale, WORD 
 }
 
 STDMETHODIMP RasterCollection::get__NewEnum(IUnknown** enumerator) {
+    const com::ObjectLock::Hold hold(*lock_);
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;
     return CreateCollectionEnumerator(this, 0, reinterpret_cast<IEnumVARIANT**>(enumerator));
 }
 
-STDMETHODIMP RasterCollection::get_Count(LONG* value) { return com::ReadProperty(count(), value); }
+STDMETHODIMP RasterCollection::get_Count(LONG* value) {
+    const com::ObjectLock::Hold hold(*lock_);
+    return com::ReadProperty(count(), value);
+}
 
 // ---------------------------------------------------------------------------
 // Changing the list
@@ -198,10 +220,11 @@ void RasterCollection::Renumber(size_t from, size_t to) noexcept {
 }
 
 STDMETHODIMP RasterCollection::Add(LONG index, IRasterItem** item) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         if (item) *item = nullptr;
         com::ComPtr<IRasterItem> created;
-        const HRESULT hr = RasterItem::Create(created);
+        const HRESULT hr = RasterItem::Create(lock_, created);
         if (FAILED(hr)) ThrowSilent(hr);
         RasterItem::From(created.get())->AdoptKey(FirstFreeDefaultKey());
 
@@ -215,6 +238,7 @@ STDMETHODIMP RasterCollection::Add(LONG index, IRasterItem** item) {
 }
 
 STDMETHODIMP RasterCollection::Remove(VARIANT index) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         LONG position = 0;
         const HRESULT hr = Resolve(index, false, &position, 0);
@@ -229,11 +253,14 @@ STDMETHODIMP RasterCollection::Remove(VARIANT index) {
 }
 
 STDMETHODIMP RasterCollection::Move(VARIANT index, LONG newIndex) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         if (newIndex < 0 || newIndex >= count()) ThrowSilent(E_INVALIDARG);
         LONG position = 0;
         const HRESULT hr = Resolve(index, false, &position, 0);
         if (FAILED(hr)) ThrowSilent(hr);
+        // An index object of the client's may have let another thread shorten the list.
+        if (newIndex >= count()) ThrowSilent(E_INVALIDARG);
         // The item leaves its place and the ones in between close up.
         const auto first = items_.begin();
         if (position < newIndex)
@@ -250,6 +277,7 @@ STDMETHODIMP RasterCollection::Move(VARIANT index, LONG newIndex) {
 // Combining and the background
 
 STDMETHODIMP RasterCollection::Combine(IRasterObject** result) {
+    const com::ObjectLock::Hold hold(*lock_);
     if (!result) return E_INVALIDARG;
     *result = nullptr;
     if (items_.empty())
@@ -262,15 +290,18 @@ STDMETHODIMP RasterCollection::Combine(IRasterObject** result) {
 }
 
 STDMETHODIMP RasterCollection::get_BackgroundColor(LONG* value) {
-    return com::ReadProperty(backgroundColor_, value, E_INVALIDARG);
+    return com::ReadProperty(*lock_, backgroundColor_, value, E_INVALIDARG);
 }
 
-STDMETHODIMP RasterCollection::put_BackgroundColor(LONG value) { return com::WriteProperty(backgroundColor_, value); }
+STDMETHODIMP RasterCollection::put_BackgroundColor(LONG value) {
+    return com::WriteProperty(*lock_, backgroundColor_, value);
+}
 
 // ---------------------------------------------------------------------------
 // Multi-frame files
 
 STDMETHODIMP RasterCollection::LoadMultiframeImage(BSTR fileName, VARIANT_BOOL clearBeforeLoad) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         LoadMultiframeFile(*this, fileName, clearBeforeLoad != VARIANT_FALSE);
         return S_OK;
@@ -279,6 +310,7 @@ STDMETHODIMP RasterCollection::LoadMultiframeImage(BSTR fileName, VARIANT_BOOL c
 
 STDMETHODIMP RasterCollection::SaveMultiframeImage(BSTR fileName, VARIANT encoderInfo,
                                                    VARIANT_BOOL ignoreVisibleProperty) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         SaveMultiframeFile(items_, fileName, encoderInfo, ignoreVisibleProperty != VARIANT_FALSE);
         return S_OK;

@@ -6,8 +6,10 @@
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
+#include "com/object_lock.h"
 #include "rastelle_h.h"
 
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +23,7 @@ public:
 
     RasterCollection() = default;
     ~RasterCollection() override;
+    HRESULT FinalConstruct() noexcept;
 
     // IDispatch: _NewEnum asked for as a method (Wine's JScript Enumerator
     // does) is read as the property it is.
@@ -40,7 +43,11 @@ public:
     STDMETHODIMP LoadMultiframeImage(BSTR fileName, VARIANT_BOOL clearBeforeLoad) override;
     STDMETHODIMP SaveMultiframeImage(BSTR fileName, VARIANT encoderInfo, VARIANT_BOOL ignoreVisibleProperty) override;
 
-    // For the items and the enumerators.
+    // For the items and the enumerators. The lock guards the list and every
+    // item the collection made: a collection kept in ASP's Application scope
+    // is called from many threads at once, and its items with it. It is
+    // re-entrant and is taken before any raster object's lock.
+    com::ObjectLock& lock() const noexcept { return *lock_; }
     LONG count() const noexcept { return static_cast<LONG>(items_.size()); }
     // The item at position, or null outside 0 .. count - 1.
     IRasterItem* ItemAt(LONG position) const noexcept;
@@ -63,6 +70,7 @@ private:
     com::UniqueBstr FirstFreeDefaultKey() const;
     void Renumber(size_t from, size_t to) noexcept;
 
+    std::shared_ptr<com::ObjectLock> lock_;  // shared with the items made here
     std::vector<com::ComPtr<IRasterItem>> items_;
     LONG backgroundColor_ = -1;
 };

@@ -3,8 +3,10 @@
 #include "com/errors.h"
 #include "com/properties.h"
 #include "layers/raster_collection.h"
+#include "raster/raster_object.h"
 #include "platform/gdiplus.h"
 #include "platform/gdiplus_errors.h"
+#include "platform/gdiplus_session.h"
 
 #include <algorithm>
 #include <new>
@@ -19,23 +21,36 @@ constexpr com::ErrorOrigin kOrigin{CLSID_RasterItem, IID_IRasterItem};
 
 }  // namespace
 
-HRESULT RasterItem::Create(com::ComPtr<IRasterItem>& out) noexcept {
-    return com::CreateComObject<RasterItem>(nullptr, IID_IRasterItem, out.put_void());
+HRESULT RasterItem::Create(std::shared_ptr<com::ObjectLock> lock, com::ComPtr<IRasterItem>& out) noexcept {
+    const HRESULT hr = com::CreateComObject<RasterItem>(nullptr, IID_IRasterItem, out.put_void());
+    if (SUCCEEDED(hr)) From(out.get())->lock_ = std::move(lock);
+    return hr;
+}
+
+std::shared_ptr<Bitmap> LendItemImage(IRasterItem* item) {
+    com::ComPtr<IRasterObject> raster;
+    const HRESULT hr = item->get_RasterObject(raster.put());
+    if (FAILED(hr)) com::ThrowSilent(hr);
+    RasterObject* own = OwnRasterObject(raster.get());
+    if (!own) com::ThrowSilent(E_NOINTERFACE);
+    return own->LendImage();
+}
+
+com::ComPtr<IRasterObject> RasterItem::ForwardTarget() const noexcept {
+    const com::ObjectLock::Hold hold(*lock_);
+    return inner_;
 }
 
 HRESULT RasterItem::FinalConstruct() noexcept {
-    Gdiplus::GdiplusStartupInput input;
-    const Status status = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+    const Status status = gdiplus_.Start();
     if (status != Gdiplus::Ok) {
-        gdiplusToken_ = 0;
         return com::Boundary(kOrigin, [&]() -> HRESULT {
             platform::ThrowGdiplusFailure(status, "RasterItem", "constructor", 0, com::kErrGdiplusStartup);
         });
     }
-    // The layer's image lives in a raster object of its own, made in process
+    // The layer's image lives in a raster object of its own, made here
     // because the collection reaches its bitmap by address.
-    const HRESULT hr =
-        CoCreateInstance(CLSID_RasterObject, nullptr, CLSCTX_INPROC_SERVER, IID_IRasterObject, inner_.put_void());
+    const HRESULT hr = RasterObject::Create(nullptr, IID_IRasterObject, inner_.put_void());
     if (FAILED(hr)) return hr;
     return CreateMarshaler();
 }
@@ -61,10 +76,10 @@ void RasterItem::AdoptKey(com::UniqueBstr key) {
 
 RasterItem::~RasterItem() {
     inner_.reset();
-    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
 STDMETHODIMP RasterItem::get_Key(BSTR* value) {
+    const com::ObjectLock::Hold hold(*lock_);
     if (!value) return E_POINTER;
     *value = nullptr;
     if (!key_) return S_OK;
@@ -75,6 +90,7 @@ STDMETHODIMP RasterItem::get_Key(BSTR* value) {
 }
 
 STDMETHODIMP RasterItem::put_Key(BSTR value) {
+    const com::ObjectLock::Hold hold(*lock_);
     // A key that already names an item of the owner (this one included), by
     // key or as a position, is refused.
     if (owner_ && owner_->KeyTaken(value)) {
@@ -94,20 +110,23 @@ STDMETHODIMP RasterItem::put_Key(BSTR value) {
     return S_OK;
 }
 
-STDMETHODIMP RasterItem::get_Index(LONG* value) { return com::ReadProperty(index_, value); }
-STDMETHODIMP RasterItem::get_IsVisible(VARIANT_BOOL* value) { return com::ReadProperty(visible_, value, E_INVALIDARG); }
-STDMETHODIMP RasterItem::put_IsVisible(VARIANT_BOOL value) { return com::WriteProperty(visible_, value); }
-STDMETHODIMP RasterItem::get_Opacity(BYTE* value) { return com::ReadProperty(opacity_, value, E_INVALIDARG); }
-STDMETHODIMP RasterItem::put_Opacity(BYTE value) { return com::WriteProperty(opacity_, value); }
-STDMETHODIMP RasterItem::get_Mode(CombineModes* value) { return com::ReadProperty(mode_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::get_Index(LONG* value) { return com::ReadProperty(*lock_, index_, value); }
+STDMETHODIMP RasterItem::get_IsVisible(VARIANT_BOOL* value) {
+    return com::ReadProperty(*lock_, visible_, value, E_INVALIDARG);
+}
+STDMETHODIMP RasterItem::put_IsVisible(VARIANT_BOOL value) { return com::WriteProperty(*lock_, visible_, value); }
+STDMETHODIMP RasterItem::get_Opacity(BYTE* value) { return com::ReadProperty(*lock_, opacity_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_Opacity(BYTE value) { return com::WriteProperty(*lock_, opacity_, value); }
+STDMETHODIMP RasterItem::get_Mode(CombineModes* value) { return com::ReadProperty(*lock_, mode_, value, E_INVALIDARG); }
 // Any value is stored; Combine refuses the unknown ones.
-STDMETHODIMP RasterItem::put_Mode(CombineModes value) { return com::WriteProperty(mode_, value); }
-STDMETHODIMP RasterItem::get_OffsetY(LONG* value) { return com::ReadProperty(offsetY_, value, E_INVALIDARG); }
-STDMETHODIMP RasterItem::put_OffsetY(LONG value) { return com::WriteProperty(offsetY_, value); }
-STDMETHODIMP RasterItem::get_OffsetX(LONG* value) { return com::ReadProperty(offsetX_, value, E_INVALIDARG); }
-STDMETHODIMP RasterItem::put_OffsetX(LONG value) { return com::WriteProperty(offsetX_, value); }
+STDMETHODIMP RasterItem::put_Mode(CombineModes value) { return com::WriteProperty(*lock_, mode_, value); }
+STDMETHODIMP RasterItem::get_OffsetY(LONG* value) { return com::ReadProperty(*lock_, offsetY_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_OffsetY(LONG value) { return com::WriteProperty(*lock_, offsetY_, value); }
+STDMETHODIMP RasterItem::get_OffsetX(LONG* value) { return com::ReadProperty(*lock_, offsetX_, value, E_INVALIDARG); }
+STDMETHODIMP RasterItem::put_OffsetX(LONG value) { return com::WriteProperty(*lock_, offsetX_, value); }
 
 STDMETHODIMP RasterItem::put_RasterObject(IRasterObject* value) {
+    const com::ObjectLock::Hold hold(*lock_);
     return com::Boundary(kOrigin, [&] {
         // Every forwarded method needs an object to work on.
         if (!value) ThrowError(E_POINTER, L"The raster object of an item cannot be Nothing.");
@@ -123,6 +142,7 @@ STDMETHODIMP RasterItem::put_RasterObject(IRasterObject* value) {
 }
 
 STDMETHODIMP RasterItem::get_RasterObject(IRasterObject** value) {
+    const com::ObjectLock::Hold hold(*lock_);
     if (!value) return E_POINTER;
     return inner_.CopyTo(value);
 }

@@ -8,14 +8,23 @@
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "com/dispatch.h"
+#include "com/object_lock.h"
+#include "image/bitmap.h"
+#include "platform/gdiplus_session.h"
 #include "raster/raster_object_methods.h"
 #include "rastelle_h.h"
 
+#include <memory>
 #include <string>
 
 namespace rastelle::layers {
 
 class RasterCollection;
+
+// The image of an item's raster object, lent for the caller's use: it stays
+// valid whatever calls on that object do meanwhile. Null when the object has
+// no image; a failure to reach it is thrown with its HRESULT.
+std::shared_ptr<Bitmap> LendItemImage(IRasterItem* item);
 
 // A key as keys are compared: its ANSI text, case-insensitively as
 // lstrcmpiA compares. Texts of ASCII letters and digits only are equal under
@@ -34,8 +43,9 @@ class RasterItem final
     : public com::ComObject<RasterItem, RasterObjectForwarder<RasterItem, com::Dispatch<IRasterItem>>,
                             com::AlsoAnswers<IRasterObject>, com::SupportErrorInfo<IRasterItem, IRasterObject>> {
 public:
-    // A new detached item with its defaults and an empty inner raster object.
-    static HRESULT Create(com::ComPtr<IRasterItem>& out) noexcept;
+    // A new detached item with its defaults and an empty inner raster object,
+    // guarded by its collection's lock.
+    static HRESULT Create(std::shared_ptr<com::ObjectLock> lock, com::ComPtr<IRasterItem>& out) noexcept;
     // The item behind an interface the collection made.
     static RasterItem* From(IRasterItem* item) noexcept { return static_cast<RasterItem*>(item); }
 
@@ -43,7 +53,7 @@ public:
     ~RasterItem() override;
     HRESULT FinalConstruct() noexcept;
 
-    IRasterObject* ForwardTarget() const noexcept { return inner_.get(); }
+    com::ComPtr<IRasterObject> ForwardTarget() const noexcept;
 
     // IRasterItem
     STDMETHODIMP get_Key(BSTR* value) override;
@@ -62,7 +72,7 @@ public:
     STDMETHODIMP put_RasterObject(IRasterObject* value) override;
     STDMETHODIMP get_RasterObject(IRasterObject** value) override;
 
-    // For the owning collection.
+    // For the owning collection, which holds the lock.
     void Attach(RasterCollection* owner, LONG index) noexcept {
         owner_ = owner;
         index_ = index;
@@ -76,6 +86,8 @@ public:
     void AdoptKey(com::UniqueBstr key);
 
 private:
+    platform::GdiplusSession gdiplus_;
+    std::shared_ptr<com::ObjectLock> lock_;  // the collection's
     RasterCollection* owner_ = nullptr;  // not counted: the owner holds the item
     LONG index_ = 0;
     com::UniqueBstr key_;
@@ -87,7 +99,6 @@ private:
     com::ComPtr<IRasterObject> inner_;
     LONG offsetX_ = 0;
     LONG offsetY_ = 0;
-    ULONG_PTR gdiplusToken_ = 0;
 };
 
 }  // namespace rastelle::layers

@@ -2,11 +2,17 @@
 // encoder honour the quality parameter?") answered once per process, lazily
 // and thread-safely, and cached. The same DLL then uses the platform's call
 // where it is faithful and the system's own fallback where it is not.
+//
+// For developers: the environment variable RASTELLE_PROBE_ROUTE, read once per
+// process, forces every probe's answer: "platform" takes the platform's call
+// everywhere, "own" the system's own layer everywhere.
 #pragma once
 
 #include <windows.h>
 
 namespace rastelle::platform {
+
+inline constexpr wchar_t kForceRouteVariable[] = L"RASTELLE_PROBE_ROUTE";
 
 class CapabilityProbe {
 public:

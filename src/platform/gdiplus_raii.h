@@ -82,17 +82,17 @@ private:
 template <class T, Status(WINGDIPAPI* Delete)(T*)>
 using GdipHandle = CountedHolder<T*, Delete, &GdiplusHolderCounts>;
 
-using UniqueImage = GdipHandle<Gdiplus::GpImage, &gp::GdipDisposeImage>;
-using UniqueGraphics = GdipHandle<Gdiplus::GpGraphics, &gp::GdipDeleteGraphics>;
-using UniqueImageAttributes = GdipHandle<Gdiplus::GpImageAttributes, &gp::GdipDisposeImageAttributes>;
-using UniqueMatrix = GdipHandle<Gdiplus::GpMatrix, &gp::GdipDeleteMatrix>;
-using UniquePath = GdipHandle<Gdiplus::GpPath, &gp::GdipDeletePath>;
-using UniquePen = GdipHandle<Gdiplus::GpPen, &gp::GdipDeletePen>;
-using UniqueBrush = GdipHandle<Gdiplus::GpBrush, &gp::GdipDeleteBrush>;
-using UniqueFont = GdipHandle<Gdiplus::GpFont, &gp::GdipDeleteFont>;
-using UniqueFontFamily = GdipHandle<Gdiplus::GpFontFamily, &gp::GdipDeleteFontFamily>;
-using UniqueStringFormat = GdipHandle<Gdiplus::GpStringFormat, &gp::GdipDeleteStringFormat>;
-using UniqueRegion = GdipHandle<Gdiplus::GpRegion, &gp::GdipDeleteRegion>;
+using UniqueImage = GdipHandle<Gdiplus::GpImage, gp::GdipDisposeImage>;
+using UniqueGraphics = GdipHandle<Gdiplus::GpGraphics, gp::GdipDeleteGraphics>;
+using UniqueImageAttributes = GdipHandle<Gdiplus::GpImageAttributes, gp::GdipDisposeImageAttributes>;
+using UniqueMatrix = GdipHandle<Gdiplus::GpMatrix, gp::GdipDeleteMatrix>;
+using UniquePath = GdipHandle<Gdiplus::GpPath, gp::GdipDeletePath>;
+using UniquePen = GdipHandle<Gdiplus::GpPen, gp::GdipDeletePen>;
+using UniqueBrush = GdipHandle<Gdiplus::GpBrush, gp::GdipDeleteBrush>;
+using UniqueFont = GdipHandle<Gdiplus::GpFont, gp::GdipDeleteFont>;
+using UniqueFontFamily = GdipHandle<Gdiplus::GpFontFamily, gp::GdipDeleteFontFamily>;
+using UniqueStringFormat = GdipHandle<Gdiplus::GpStringFormat, gp::GdipDeleteStringFormat>;
+using UniqueRegion = GdipHandle<Gdiplus::GpRegion, gp::GdipDeleteRegion>;
 
 // A locked rectangle of a bitmap; unlocks on destruction unless unlocked
 // explicitly (whose status the caller may need).

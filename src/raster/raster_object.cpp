@@ -1,5 +1,6 @@
 #include "raster/raster_object.h"
 
+#include "codecs/jpeg_reader.h"
 #include "codecs/picture_exchange.h"
 #include "codecs/save_image.h"
 #include "codecs/tiff_reader.h"
@@ -8,12 +9,17 @@
 #include "com/errors.h"
 #include "com/properties.h"
 #include "com/memory_stream.h"
+#include "image/bitmap_lock.h"
 #include "platform/file_name.h"
 #include "platform/file_signature.h"
 #include "platform/gdiplus_errors.h"
+#include "platform/gdiplus_session.h"
 #include "platform/gdiplus_raii.h"
 #include "platform/stream_bytes.h"
+#include "transforms/colour_transforms.h"
 #include "transforms/external_effects.h"
+#include "transforms/geometric_transforms.h"
+#include "transforms/kernel_transforms.h"
 
 #include <bit>
 #include <memory>
@@ -46,14 +52,26 @@ float LevelsToFraction(LONG levels) {
 }  // namespace
 
 HRESULT RasterObject::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
-    return com::CreateComObject<RasterObject>(outer, iid, out);
+    return com::CreateComObject<SerializedRasterObject>(outer, iid, out);
+}
+
+RasterObject* OwnRasterObject(IUnknown* object) noexcept {
+    if (!object) return nullptr;
+    com::ComPtr<IOwnRasterObject> own;
+    if (FAILED(object->QueryInterface(__uuidof(IOwnRasterObject), own.put_void())) || !own) return nullptr;
+    return own->ObjectOf(com::ModuleInstance());
+}
+
+RasterObject* RasterObject::ObjectOf(HINSTANCE module) { return module == com::ModuleInstance() ? this : nullptr; }
+
+std::shared_ptr<Bitmap> RasterObject::LendImage() noexcept {
+    com::ObjectLock::Hold hold(lock_);
+    return bitmap_;
 }
 
 HRESULT RasterObject::FinalConstruct() noexcept {
-    Gdiplus::GdiplusStartupInput input;
-    const Status status = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr);
+    const Status status = gdiplus_.Start();
     if (status != Gdiplus::Ok) {
-        gdiplusToken_ = 0;
         return com::Boundary(kOrigin, [&]() -> HRESULT {
             platform::ThrowGdiplusFailure(status, kObjectName, "constructor", 0, com::kErrGdiplusStartup);
         });
@@ -65,12 +83,19 @@ HRESULT RasterObject::FinalConstruct() noexcept {
 
 RasterObject::~RasterObject() {
     ReplaceBitmap(nullptr);
-    if (gdiplusToken_) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 
 void RasterObject::ReplaceBitmap(Bitmap* bitmap) noexcept {
-    if (bitmap_ != bitmap) delete bitmap_;
-    bitmap_ = bitmap;
+    if (bitmap_.get() == bitmap) return;
+    // A bitmap lent out stays with its borrower until the borrower is done.
+    std::unique_ptr<Bitmap> owned(bitmap);
+    try {
+        bitmap_ = std::move(owned);
+    } catch (const std::bad_alloc&) {
+        // No memory for the count: the object is left without an image
+        // rather than with one it cannot track.
+        bitmap_.reset();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -119,10 +144,40 @@ bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const cha
     return true;
 }
 
+bool RasterObject::AdoptOwnJpeg(const std::vector<std::uint8_t>& jpeg, const char* method) {
+    // The decoder writes straight into a new bitmap's pixels.
+    struct Target {
+        std::unique_ptr<Bitmap> bitmap;
+        PixelLock lock;
+        static kernels::ImageView Allocate(void* context, int width, int height) {
+            auto& target = *static_cast<Target*>(context);
+            target.bitmap.reset(Bitmap::Create(width, height));
+            if (!target.bitmap || target.bitmap->lastStatus() != Gdiplus::Ok ||
+                target.lock.Lock(*target.bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok)
+                return {};
+            return target.lock.view();
+        }
+    } target;
+    const codecs::JpegResult result = codecs::DecodeJpeg(jpeg.data(), jpeg.size(), &Target::Allocate, &target);
+    const Status unlocked = target.lock.Unlock();
+    if (result == codecs::JpegResult::OutOfMemory)
+        platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
+    if (result != codecs::JpegResult::Decoded || unlocked != Gdiplus::Ok) return false;
+    ReplaceBitmap(target.bitmap.release());
+    currentFileType_ = FileType::JPEG;
+    // The resolution a new bitmap gets, as for the platform's images.
+    gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
+    gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
+    return true;
+}
+
 void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method) {
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
+    // JPEG files are decoded by the system itself; a file its decoder refuses
+    // goes to the platform's, whose failure texts the callers know.
+    if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) && AdoptOwnJpeg(*bytes, method)) return;
     const bool tiff = codecs::IsTiff(lead);
     // libtiff decodes the TIFFs the platform misreads, and those it cannot
     // read at all.
@@ -288,7 +343,7 @@ STDMETHODIMP RasterObject::Clone(IRasterObject** cloned) {
         if (FAILED(hr)) ThrowError(hr, L"Cannot clone the object: target object cannot be created!");
 
         Bitmap* copy = nullptr;
-        const Status status = CloneBitmap32(bitmap_, &copy);
+        const Status status = CloneBitmap32(bitmap_.get(), &copy);
         if (status != Gdiplus::Ok) {
             const DWORD win32Error = GetLastError();
             delete copy;
@@ -312,7 +367,7 @@ STDMETHODIMP RasterObject::Clone(IRasterObject** cloned) {
 
 STDMETHODIMP RasterObject::GetDataPointer(LONG** result) {
     if (!result) return E_POINTER;
-    *result = reinterpret_cast<LONG*>(bitmap_);
+    *result = reinterpret_cast<LONG*>(bitmap_.get());
     return S_OK;
 }
 
@@ -325,7 +380,7 @@ STDMETHODIMP RasterObject::SetDataPointer(LONG* value) {
 // Saving (the codecs subsystem does the work)
 
 codecs::SaveSource RasterObject::SaveSourceOf() const noexcept {
-    return {bitmap_, outputFileType_, horizontalResolution_, verticalResolution_};
+    return {bitmap_.get(), outputFileType_, horizontalResolution_, verticalResolution_};
 }
 
 STDMETHODIMP RasterObject::SaveFile(BSTR fileName, IDispatch* encoder) {
@@ -342,7 +397,7 @@ STDMETHODIMP RasterObject::ApplyTransform(IDispatch* transform) { return ApplyTr
 // OLE pictures
 
 STDMETHODIMP RasterObject::SavePicture(IPictureDisp** picture) {
-    return com::Boundary(kOrigin, [&] { return codecs::SavePicture(bitmap_, picture); });
+    return com::Boundary(kOrigin, [&] { return codecs::SavePicture(bitmap_.get(), picture); });
 }
 
 // The previous image and file type stay when the picture cannot be read.
@@ -359,33 +414,34 @@ STDMETHODIMP RasterObject::LoadPicture(IPictureDisp* picture) {
 }
 
 // ---------------------------------------------------------------------------
-// Image methods: each creates its transform class through COM, sets its
+// Image methods: each makes its transform (directly, not through COM), sets its
 // properties (their results do not matter) and applies it.
 
 template <class Itf, class Configure>
-HRESULT RasterObject::ApplyNewTransform(REFCLSID clsid, Configure&& configure) noexcept {
+HRESULT RasterObject::ApplyNewTransform(com::CreateFunction create, Configure&& configure) noexcept {
     com::ComPtr<Itf> transform;
-    // In process only: the transform is handed this object's bitmap by address.
-    const HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Itf), transform.put_void());
+    // Made here, never through the registry: the transform is handed this
+    // object's bitmap by address.
+    const HRESULT hr = create(nullptr, __uuidof(Itf), transform.put_void());
     if (FAILED(hr)) return hr;
     configure(transform.get());
     return ApplyTransformOperation(transform.get());
 }
 
 STDMETHODIMP RasterObject::FlipAndRotate(FlipAndRotateTypes type) {
-    return ApplyNewTransform<ITransformFlipAndRotate>(CLSID_TransformFlipAndRotate,
+    return ApplyNewTransform<ITransformFlipAndRotate>(&transforms::TransformFlipAndRotate::Create,
                                                       [&](auto* t) { t->put_FlipType(type); });
 }
 
 STDMETHODIMP RasterObject::Rotate(FLOAT angle, LONG backgroundColor) {
-    return ApplyNewTransform<ITransformRotate>(CLSID_TransformRotate, [&](auto* t) {
+    return ApplyNewTransform<ITransformRotate>(&transforms::TransformRotate::Create, [&](auto* t) {
         t->put_Angle(angle);
         t->put_BackgroundColor(backgroundColor);
     });
 }
 
 STDMETHODIMP RasterObject::Resize(LONG newWidth, LONG newHeight, ResizeQualityTypes quality, LONG backgroundColor) {
-    return ApplyNewTransform<ITransformResize>(CLSID_TransformResize, [&](auto* t) {
+    return ApplyNewTransform<ITransformResize>(&transforms::TransformResize::Create, [&](auto* t) {
         t->put_NewWidth(newWidth);
         t->put_NewHeight(newHeight);
         t->put_Quality(quality);
@@ -395,7 +451,7 @@ STDMETHODIMP RasterObject::Resize(LONG newWidth, LONG newHeight, ResizeQualityTy
 
 STDMETHODIMP RasterObject::Crop(LONG x, LONG y, LONG width, LONG height, LONG backgroundColor,
                                 VARIANT_BOOL whetherToResize, ResizeQualityTypes resizeQuality) {
-    return ApplyNewTransform<ITransformCrop>(CLSID_TransformCrop, [&](auto* t) {
+    return ApplyNewTransform<ITransformCrop>(&transforms::TransformCrop::Create, [&](auto* t) {
         t->put_LeftUpperCornerX(x);
         t->put_LeftUpperCornerY(y);
         t->put_Width(width);
@@ -407,7 +463,7 @@ STDMETHODIMP RasterObject::Crop(LONG x, LONG y, LONG width, LONG height, LONG ba
 }
 
 STDMETHODIMP RasterObject::Transparentize(LONG transparentColor, BYTE threshold) {
-    return ApplyNewTransform<ITransformTransparentize>(CLSID_TransformTransparentize, [&](auto* t) {
+    return ApplyNewTransform<ITransformTransparentize>(&transforms::TransformTransparentize::Create, [&](auto* t) {
         t->put_Threshold(threshold);
         t->put_TransparentColor(transparentColor);
     });
@@ -416,7 +472,7 @@ STDMETHODIMP RasterObject::Transparentize(LONG transparentColor, BYTE threshold)
 STDMETHODIMP RasterObject::Equalize(LONG redAddend, LONG greenAddend, LONG blueAddend, LONG alphaAddend,
                                     FLOAT redMultiplier, FLOAT greenMultiplier, FLOAT blueMultiplier,
                                     FLOAT alphaMultiplier) {
-    return ApplyNewTransform<ITransformEqualize>(CLSID_TransformEqualize, [&](auto* t) {
+    return ApplyNewTransform<ITransformEqualize>(&transforms::TransformEqualize::Create, [&](auto* t) {
         t->put_RedAddend(LevelsToFraction(redAddend));
         t->put_GreenAddend(LevelsToFraction(greenAddend));
         t->put_BlueAddend(LevelsToFraction(blueAddend));
@@ -429,11 +485,11 @@ STDMETHODIMP RasterObject::Equalize(LONG redAddend, LONG greenAddend, LONG blueA
 }
 
 STDMETHODIMP RasterObject::FastBlur(DOUBLE radius) {
-    return ApplyNewTransform<ITransformFastBlur>(CLSID_TransformFastBlur, [&](auto* t) { t->put_Radius(radius); });
+    return ApplyNewTransform<ITransformFastBlur>(&transforms::TransformFastBlur::Create, [&](auto* t) { t->put_Radius(radius); });
 }
 
 STDMETHODIMP RasterObject::Glow(DOUBLE intensity, DOUBLE radius, LONG color) {
-    return ApplyNewTransform<ITransformGlow>(CLSID_TransformGlow, [&](auto* t) {
+    return ApplyNewTransform<ITransformGlow>(&transforms::TransformGlow::Create, [&](auto* t) {
         t->put_Radius(radius);
         t->put_Color(color);
         t->put_Intensity(intensity);
@@ -441,7 +497,7 @@ STDMETHODIMP RasterObject::Glow(DOUBLE intensity, DOUBLE radius, LONG color) {
 }
 
 STDMETHODIMP RasterObject::Shadow(LONG offsetX, LONG offsetY, DOUBLE radius, LONG color) {
-    return ApplyNewTransform<ITransformShadow>(CLSID_TransformShadow, [&](auto* t) {
+    return ApplyNewTransform<ITransformShadow>(&transforms::TransformShadow::Create, [&](auto* t) {
         t->put_Radius(radius);
         t->put_Color(color);
         t->put_OffsetX(offsetX);
@@ -450,16 +506,16 @@ STDMETHODIMP RasterObject::Shadow(LONG offsetX, LONG offsetY, DOUBLE radius, LON
 }
 
 STDMETHODIMP RasterObject::RemoveNoise(LONG precision) {
-    return ApplyNewTransform<ITransformNoiseRemove>(CLSID_TransformNoiseRemove,
+    return ApplyNewTransform<ITransformNoiseRemove>(&transforms::TransformNoiseRemove::Create,
                                                     [&](auto* t) { t->put_Precision(precision); });
 }
 
 STDMETHODIMP RasterObject::Expand(LONG strength) {
-    return ApplyNewTransform<ITransformExpand>(CLSID_TransformExpand, [&](auto* t) { t->put_Strength(strength); });
+    return ApplyNewTransform<ITransformExpand>(&transforms::TransformExpand::Create, [&](auto* t) { t->put_Strength(strength); });
 }
 
 STDMETHODIMP RasterObject::Erosion(LONG strength) {
-    return ApplyNewTransform<ITransformErosion>(CLSID_TransformErosion,
+    return ApplyNewTransform<ITransformErosion>(&transforms::TransformErosion::Create,
                                                 [&](auto* t) { t->put_Strength(strength); });
 }
 

@@ -89,8 +89,9 @@
 namespace rastelle {
 
 // Implements every method of IRasterObject by calling the same method of
-// static_cast<Derived*>(this)->ForwardTarget(), an IRasterObject* that
-// Derived keeps, with the same arguments, and returns its result (and so any
+// static_cast<Derived*>(this)->ForwardTarget(), a counted IRasterObject
+// pointer that Derived keeps (held for the call, so that a concurrent change
+// of target cannot release it under the call), with the same arguments, and returns its result (and so any
 // error object it raised) unchanged. With no target a call returns
 // E_UNEXPECTED: a forwarding object always holds one, so its absence is a
 // broken invariant, not a caller's mistake.
@@ -107,7 +108,7 @@ public:
 
 #define RASTELLE_FORWARD_RASTER_OBJECT_METHOD(name, params, args)             \
     STDMETHODIMP name params override {                                       \
-        IRasterObject* target = static_cast<Derived*>(this)->ForwardTarget(); \
+        const auto target = static_cast<Derived*>(this)->ForwardTarget();     \
         return target ? target->name args : E_UNEXPECTED;                     \
     }
     RASTELLE_RASTER_OBJECT_METHODS(RASTELLE_FORWARD_RASTER_OBJECT_METHOD)

@@ -12,6 +12,7 @@
 #include "kernels/image_view.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus_errors.h"
+#include "platform/gdiplus_session.h"
 #include "rastelle_h.h"
 
 #include <memory>
@@ -29,6 +30,10 @@ class GdiplusTransform : public com::Dispatch<IGDIPlusTransform> {
 public:
     STDMETHODIMP ApplyMe(LONG* inputBitmap, LONG** resultBitmap) override {
         if (!inputBitmap || !resultBitmap) return E_POINTER;
+        // The caller's start-up may be another module's (an effect class of
+        // the effect component, handed a raster object's bitmap).
+        platform::GdiplusSession gdiplus;
+        gdiplus.Start();
         return static_cast<Derived*>(this)->ApplyToBitmap(*reinterpret_cast<Bitmap*>(inputBitmap),
                                                           reinterpret_cast<Bitmap**>(resultBitmap));
     }
@@ -150,6 +155,9 @@ template <class Derived>
 HRESULT ApplyThroughBitmaps(Derived& transform, const com::ErrorOrigin& origin, const ConversionMessages& messages,
                             SAFEARRAY* input, SAFEARRAY** output) noexcept {
     return com::Boundary(origin, [&] {
+        // Used on its own, a transform has no object's GDI+ start-up to lean on.
+        platform::GdiplusSession gdiplus;
+        gdiplus.Start();
         Bitmap* in = nullptr;
         const HRESULT toHr = ArrayToInputBitmap(input, &in);
         std::unique_ptr<Bitmap> inOwner(in);

@@ -2,7 +2,7 @@
 #include "com/module_state.h"
 #include "com/protected_region.h"
 
-#include "platform/gdiplus.h"
+#include "platform/gdiplus_session.h"
 
 #include <gtest/gtest.h>
 
@@ -12,11 +12,12 @@ int main(int argc, char** argv) {
     rastelle::com::SetModuleInstance(GetModuleHandleW(nullptr));
     rastelle::com::InstallFaultHandler();
     // The tests make bitmaps of their own as well as through the DLL.
-    ULONG_PTR gdiplus = 0;
-    Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr);
-    const int result = RUN_ALL_TESTS();
-    Gdiplus::GdiplusShutdown(gdiplus);
+    int result = 0;
+    {
+        rastelle::platform::GdiplusSession gdiplus;
+        gdiplus.Start();
+        result = RUN_ALL_TESTS();
+    }
     CoUninitialize();
     return result;
 }

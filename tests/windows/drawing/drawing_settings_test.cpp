@@ -2,7 +2,9 @@
 // what each turns into in GDI+.
 #include "drawing/gdiplus_settings.h"
 
+#include "drawing/drawing_settings.h"
 #include "image/bitmap.h"
+#include "raster/raster_object.h"
 #include "test_support.h"
 
 #include <cmath>
@@ -181,7 +183,8 @@ TEST(DrawingSettings, BrushKindsAreFoundInOrderAndPaintTheirSettings) {
 
 TEST(DrawingSettings, TextureBrushPaintsItsTextureOfTheMomentScaledAndRefusesAMissingImage) {
     StartGdiplus();
-    auto brush = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
+    ComPtr<IDrawingTextureBrush> brush;
+    ASSERT_EQ(drawing::DrawingTextureBrush::Create(nullptr, IID_IDrawingTextureBrush, brush.put_void()), S_OK);
     UniqueBrush converted;
     EXPECT_TRUE(drawing::ConvertBrush(brush.get(), converted).MissingTexture());
 
@@ -190,7 +193,12 @@ TEST(DrawingSettings, TextureBrushPaintsItsTextureOfTheMomentScaledAndRefusesAMi
     constexpr Gdiplus::ARGB r = 0xFFFF0000, b = 0xFF0000FF;
     std::vector<std::uint32_t> pixels(32);
     for (int i = 0; i < 32; ++i) pixels[i] = (i % 8) < 4 ? r : b;
-    auto image = RasterWith(8, 4, pixels);
+    // The texture is a raster object of the code under test, not of the DLL:
+    // brushes take only images of their own module.
+    ComPtr<IRasterObject> image;
+    ASSERT_EQ(RasterObject::Create(nullptr, IID_IRasterObject, image.put_void()), S_OK);
+    image->EmptyImage(8, 4, static_cast<LONG>(r));
+    for (int i = 0; i < 32; ++i) image->put_Pixels(i % 8, i / 8, static_cast<LONG>(pixels[i]));
     ASSERT_EQ(brush->put_Texture(image.get()), S_OK);
     auto result = drawing::ConvertBrush(brush.get(), converted);
     ASSERT_EQ(std::make_pair(result.kind, result.status), std::make_pair(BrushKind::Texture, Gdiplus::Ok));

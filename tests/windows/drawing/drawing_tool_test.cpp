@@ -3,6 +3,7 @@
 // from edges, or draw with antialiasing off, where the result is exact.
 #include "drawing/drawing_tool.h"
 
+#include "fake_com.h"
 #include "test_support.h"
 
 #include <algorithm>
@@ -186,6 +187,27 @@ TEST(DrawingTool, OnlyTheSystemsPensBrushesAndTextInfosAreTaken) {
           L"Cannot convert default IDrawingPen to GDI+ Pen! If you see this error, please contact *");
     // Apply refuses an array that is no image.
     Fails(NewTool()->Apply(nullptr, output.put()), kDrawFailed, L"Cannot retrieve bitmap data to the drawing tool");
+}
+
+// An object that claims the raster object's internal interface but is not
+// one of the system's: its bitmap pointer must never be taken.
+struct ForeignRasterObject : Fake<IRasterObjectInternal> {
+    int asked = 0;
+    STDMETHODIMP GetDataPointer(LONG** result) override { return ++asked, *result = nullptr, S_OK; }
+    STDMETHODIMP SetDataPointer(LONG*) override { return ++asked, S_OK; }
+};
+
+TEST(DrawingTool, OnlyRasterObjectsOfThisModuleAreTargets) {
+    auto tool = NewTool();
+    auto foreign = MakeFake<ForeignRasterObject>();
+    // The tool only asks the object what it is; any IUnknown does for that.
+    EXPECT_EQ(tool->put_RasterObject(reinterpret_cast<IRasterObject*>(foreign.get())), E_NOINTERFACE);
+    EXPECT_EQ(foreign->asked, 0);
+    auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
+    ComPtr<IRasterItem> item;
+    ASSERT_EQ(layers->Add(-1, item.put()), S_OK);
+    EXPECT_EQ(tool->put_RasterObject(item.get()), E_NOINTERFACE) << "an item is not a raster object of its own";
+    EXPECT_EQ(tool->put_RasterObject(NewRaster().get()), S_OK);
 }
 
 TEST(DrawingTool, RecordsKeepTheSettingsOfTheirMomentAndTheGivenObjectsWin) {

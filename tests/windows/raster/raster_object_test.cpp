@@ -175,3 +175,39 @@ TEST(RasterObjectMethodList, FollowsTheVirtualTableOfTheTypeLibrary) {
 
 }  // namespace
 }  // namespace rastelle::test
+
+namespace rastelle::test {
+namespace {
+
+// The image methods make their transforms themselves: a registration that
+// points a transform's class elsewhere (another copy of the DLL, a surrogate,
+// a missing file) does not change what Resize runs.
+TEST(RasterObjectInnerObjects, AreMadeDirectlyWhateverTheRegistrySays) {
+    wchar_t clsid[64];
+    StringFromGUID2(CLSID_TransformResize, clsid, 64);
+    const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
+    HKEY server = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ | KEY_WRITE, &server), ERROR_SUCCESS);
+    wchar_t registered[MAX_PATH] = {};
+    DWORD size = sizeof registered;
+    ASSERT_EQ(RegQueryValueExW(server, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(registered), &size),
+              ERROR_SUCCESS);
+    const auto setServer = [&](const wchar_t* path) {
+        RegSetValueExW(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
+                       static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t)));
+    };
+    setServer(L"C:\\nowhere\\NotRastelle.dll");
+    ComPtr<IUnknown> throughRegistry;
+    const HRESULT registryAnswer = CoCreateInstance(CLSID_TransformResize, nullptr, CLSCTX_INPROC_SERVER,
+                                                    IID_IUnknown, throughRegistry.put_void());
+    auto raster = RasterWith(4, 2, NumberedPixels(4, 2));
+    const HRESULT resized = raster->Resize(2, 1, rqtNearestNeighborMode, 0);
+    setServer(registered);
+    RegCloseKey(server);
+    EXPECT_TRUE(FAILED(registryAnswer)) << "the registry points elsewhere";
+    EXPECT_EQ(resized, S_OK);
+    EXPECT_EQ(SizeOf(raster.get()), (std::pair<LONG, LONG>{2, 1}));
+}
+
+}  // namespace
+}  // namespace rastelle::test

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace rastelle::test {
 namespace {
@@ -58,6 +59,38 @@ std::vector<std::uint8_t> Fixture(const std::wstring& name) {
     if (!found) return {};
     const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, found)));
     return std::vector<std::uint8_t>(data, data + SizeofResource(nullptr, found));
+}
+
+// The pixels of a binary PPM (djpeg's output) as opaque ARGB, after its
+// width and height.
+std::vector<std::uint32_t> PpmPixels(const std::vector<std::uint8_t>& ppm) {
+    int width = 0, height = 0, maximum = 0, used = 0;
+    const std::string header(ppm.begin(), ppm.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(ppm.size(), 64)));
+    if (std::sscanf(header.c_str(), "P6 %d %d %d%n", &width, &height, &maximum, &used) != 3 || maximum != 255) return {};
+    const size_t start = static_cast<size_t>(used) + 1;
+    if (ppm.size() < start + size_t(width) * height * 3) return {};
+    std::vector<std::uint32_t> argb{std::uint32_t(width), std::uint32_t(height)};
+    for (size_t i = start; i < start + size_t(width) * height * 3; i += 3)
+        argb.push_back(0xFF000000u | std::uint32_t(ppm[i]) << 16 | std::uint32_t(ppm[i + 1]) << 8 | ppm[i + 2]);
+    return argb;
+}
+
+TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
+    for (const std::wstring name : {L"testorig.jpg", L"testimgint.jpg", L"testimgari.jpg"}) {
+        SCOPED_TRACE(Narrow(name));
+        const std::vector<std::uint8_t> bytes = Fixture(name);
+        std::vector<std::uint32_t> expected = PpmPixels(Fixture(name + L".ppm"));
+        ASSERT_FALSE(bytes.empty() || expected.empty()) << "the reference files were not made (djpeg missing?)";
+        const std::pair<LONG, LONG> size{LONG(expected[0]), LONG(expected[1])};
+        expected.erase(expected.begin(), expected.begin() + 2);
+        auto fromFile = NewRaster(), fromStream = NewRaster();
+        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
+        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
+        EXPECT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
+                  std::make_tuple(size, oftJPEG));
+        EXPECT_TRUE(PixelsOf(fromFile.get()) == expected) << "the file's pixels differ from djpeg's";
+        EXPECT_TRUE(PixelsOf(fromStream.get()) == expected) << "the stream's pixels differ from djpeg's";
+    }
 }
 
 TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# JPEG through the DLL from VBScript under Wine beside Pillow (libjpeg-turbo
+# too) on the same 4000 x 3000 photo-like JPEG, interleaved three times: the
+# typical page (load, 400 x 300 bicubic, save quality 85), LoadFile, SaveFile
+# quality 75; prints each run's times and ratios, then the medians. Needs the
+# x86_64 build registered in its prefix (bash scripts/test.sh does that) and
+# python3-pil.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+prefix=$root/build/mingw-x64/wine-prefix
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+/usr/bin/python3 - "$work/photo.jpg" <<'PY'
+import sys
+from PIL import Image, ImageFilter
+# Photo-like: smooth shapes with fine grain, not a flat or noisy test card.
+small = Image.effect_noise((500, 375), 64).convert('RGB').filter(ImageFilter.GaussianBlur(6))
+photo = Image.merge('RGB', [small.getchannel(0), small.rotate(90, expand=False).getchannel(1),
+                            small.transpose(Image.FLIP_LEFT_RIGHT).getchannel(2)])
+photo = photo.resize((4000, 3000), Image.BICUBIC)
+grain = Image.effect_noise((4000, 3000), 12).convert('RGB')
+Image.blend(photo, grain, 0.08).save(sys.argv[1], quality=90)
+PY
+ratios=()
+for run in 1 2 3; do
+  read -r page load save < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
+    "$root/benchmarks/end_to_end/jpeg.vbs" "Z:${work//\//\\}\\photo.jpg" "Z:${work//\//\\}" | tr -d '\r')
+  read -r ppage pload psave < <(/usr/bin/python3 - "$work" <<'PY'
+import sys, time
+from PIL import Image
+work = sys.argv[1]
+def best(job):
+    times = []
+    for _ in range(5):
+        t = time.perf_counter(); job(); times.append(time.perf_counter() - t)
+    return round(min(times) * 1000)
+def page():
+    Image.open(work + '/photo.jpg').resize((400, 300), Image.BICUBIC).save(work + '/p-thumb.jpg', quality=85)
+def load():
+    Image.open(work + '/photo.jpg').load()
+image = Image.open(work + '/photo.jpg'); image.load()
+def save():
+    image.save(work + '/p-saved.jpg', quality=75)
+print(best(page), best(load), best(save))
+PY
+)
+  echo "run $run: page $page ms (Pillow $ppage), LoadFile $load ms (Pillow $pload), SaveFile q75 $save ms (Pillow $psave)"
+  ratios+=("$(awk -v a="$page" -v b="$ppage" -v c="$load" -v d="$pload" -v e="$save" -v f="$psave" \
+    'BEGIN { printf "%.2f %.2f %.2f", a / b, c / d, e / f }')")
+done
+names=(page LoadFile SaveFile)
+for column in 1 2 3; do
+  read -r low middle high < <(printf '%s\n' "${ratios[@]}" | cut -d' ' -f"$column" | sort -g | tr '\n' ' ') || true
+  echo "${names[column - 1]}: median ratio $middle (range $low .. $high)"
+done

@@ -1,0 +1,141 @@
+// No Windows header here: jpeglib.h and the SDK disagree about `boolean`.
+#include "codecs/jpeg_reader.h"
+
+#include "codecs/jpeg_errors.h"
+
+#include <cstdlib>
+#include <new>
+
+#include <jerror.h>
+#include <lcms2.h>
+
+namespace rastelle::codecs {
+
+namespace {
+
+// The state that must survive a jump back, kept out of registers.
+struct Decoding {
+    jpeg_decompress_struct info{};
+    jpeg::ErrorManager errors{};
+    JOCTET* profile = nullptr;
+    unsigned int profileSize = 0;
+    JSAMPLE* cmykRow = nullptr;
+};
+
+void Free(Decoding* state) {
+    jpeg_destroy_decompress(&state->info);
+    std::free(state->profile);
+    std::free(state->cmykRow);
+    delete state;
+}
+
+// One CMYK row to opaque BGRA. Adobe's files store the inks inverted.
+void CmykToBgra(const JSAMPLE* cmyk, std::uint32_t* out, int width, bool inverted) {
+    for (int x = 0; x < width; ++x, cmyk += 4) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        const std::uint32_t r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (y * k + 127) / 255;
+        out[x] = 0xFF000000u | r << 16 | g << 8 | b;
+    }
+}
+
+// Applies an embedded RGB profile to the decoded pixels, in place, to sRGB.
+// A profile that does not fit the file's colours, or that Little CMS cannot
+// read, is left unused, as a viewer leaves it.
+void ApplyRgbProfile(const Decoding& state, const kernels::ImageView& view) {
+    cmsHPROFILE source = cmsOpenProfileFromMem(state.profile, state.profileSize);
+    if (!source) return;
+    cmsHPROFILE srgb = cmsGetColorSpace(source) == cmsSigRgbData ? cmsCreate_sRGBProfile() : nullptr;
+    cmsHTRANSFORM transform =
+        srgb ? cmsCreateTransform(source, TYPE_BGRA_8, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0) : nullptr;
+    if (transform) {
+        for (int y = 0; y < view.height; ++y)
+            cmsDoTransform(transform, view.row(y), view.row(y), static_cast<cmsUInt32Number>(view.width));
+        cmsDeleteTransform(transform);
+    }
+    if (srgb) cmsCloseProfile(srgb);
+    cmsCloseProfile(source);
+}
+
+// A transform from an embedded CMYK profile to sRGB BGRA, or null.
+cmsHTRANSFORM CmykTransform(const Decoding& state, bool inverted) {
+    if (!state.profile) return nullptr;
+    cmsHPROFILE source = cmsOpenProfileFromMem(state.profile, state.profileSize);
+    if (!source) return nullptr;
+    cmsHTRANSFORM transform = nullptr;
+    if (cmsGetColorSpace(source) == cmsSigCmykData) {
+        if (cmsHPROFILE srgb = cmsCreate_sRGBProfile()) {
+            transform = cmsCreateTransform(source, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb, TYPE_BGRA_8,
+                                           INTENT_PERCEPTUAL, 0);
+            cmsCloseProfile(srgb);
+        }
+    }
+    cmsCloseProfile(source);
+    return transform;
+}
+
+}  // namespace
+
+bool LooksLikeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
+    return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+JpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, JpegAllocate allocate, void* context) noexcept {
+    if (!LooksLikeJpeg(data, size)) return JpegResult::NotDecodable;
+    auto* volatile state = new (std::nothrow) Decoding;
+    if (!state) return JpegResult::OutOfMemory;
+    cmsHTRANSFORM volatile cmykTransform = nullptr;
+    jpeg::Install(state->errors, *reinterpret_cast<jpeg_common_struct*>(&state->info));
+    if (RASTELLE_JPEG_SETJMP(state->errors.jump) != 0) {
+        const bool outOfMemory = state->errors.base.msg_code == JERR_OUT_OF_MEMORY;
+        if (cmykTransform) cmsDeleteTransform(cmykTransform);
+        Free(state);
+        return outOfMemory ? JpegResult::OutOfMemory : JpegResult::NotDecodable;
+    }
+    jpeg_create_decompress(&state->info);
+    jpeg_mem_src(&state->info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&state->info, JPEG_APP0 + 2, 0xFFFF);  // ICC profile chunks
+    jpeg_read_header(&state->info, TRUE);
+    state->info.dct_method = JDCT_ISLOW;
+    state->info.do_fancy_upsampling = TRUE;
+    const bool cmyk = state->info.jpeg_color_space == JCS_CMYK || state->info.jpeg_color_space == JCS_YCCK;
+    state->info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
+    jpeg_read_icc_profile(&state->info, &state->profile, &state->profileSize);
+    jpeg_start_decompress(&state->info);
+
+    const int width = static_cast<int>(state->info.output_width);
+    const int height = static_cast<int>(state->info.output_height);
+    const kernels::ImageView view = allocate(context, width, height);
+    if (!view.pixels) {
+        Free(state);
+        return JpegResult::OutOfMemory;
+    }
+    const bool inverted = state->info.saw_Adobe_marker;
+    if (cmyk) {
+        state->cmykRow = static_cast<JSAMPLE*>(std::malloc(static_cast<std::size_t>(width) * 4));
+        if (!state->cmykRow) {
+            Free(state);
+            return JpegResult::OutOfMemory;
+        }
+        cmykTransform = CmykTransform(*state, inverted);
+    }
+    while (state->info.output_scanline < state->info.output_height) {
+        const int y = static_cast<int>(state->info.output_scanline);
+        JSAMPROW row = cmyk ? state->cmykRow : reinterpret_cast<JSAMPROW>(view.row(y));
+        if (jpeg_read_scanlines(&state->info, &row, 1) != 1) break;
+        if (!cmyk) continue;
+        if (cmykTransform) {
+            std::uint32_t* out = view.row(y);
+            for (int x = 0; x < width; ++x) out[x] = 0xFF000000u;
+            cmsDoTransform(cmykTransform, state->cmykRow, out, static_cast<cmsUInt32Number>(width));
+        } else {
+            CmykToBgra(state->cmykRow, view.row(y), width, inverted);
+        }
+    }
+    if (cmykTransform) cmsDeleteTransform(cmykTransform);
+    if (!cmyk && state->profile) ApplyRgbProfile(*state, view);
+    Free(state);
+    return JpegResult::Decoded;
+}
+
+}  // namespace rastelle::codecs
