@@ -98,9 +98,9 @@ public:
 protected:
     void* FindInterface(REFIID iid) noexcept override {
         void* found = nullptr;
-        ((found = found ? found : Listed<Bases>(iid)), ...);
-        if (!found && IsEqualIID(iid, IID_IDispatch)) found = Through<IDispatch>();
-        ((found = found ? found : Implied<Bases>(iid)), ...);
+        ((found = found ? found : ListedInterface<Bases>(iid)), ...);
+        if (!found && IsEqualIID(iid, IID_IDispatch)) found = FirstDerivedFrom<IDispatch>();
+        ((found = found ? found : AnsweredByMarker<Bases>(iid)), ...);
         return found;
     }
 
@@ -116,16 +116,16 @@ private:
     static_assert((MarkerCovered<Bases>() && ...), "AlsoAnswers<Itf> needs a listed interface derived from Itf");
 
     template <class Base>
-    void* Listed(REFIID iid) noexcept {
+    void* ListedInterface(REFIID iid) noexcept {
         if constexpr (AnswersMarker<Base>) return nullptr;
         else return IsEqualIID(iid, __uuidof(InterfaceOf<Base>)) ? As<InterfaceOf<Base>, Base>() : nullptr;
     }
 
     template <class Base>
-    void* Implied(REFIID iid) noexcept {
+    void* AnsweredByMarker(REFIID iid) noexcept {
         if constexpr (AnswersMarker<Base>) {
             using Itf = typename Base::Answered;
-            return IsEqualIID(iid, __uuidof(Itf)) ? Through<Itf>() : nullptr;
+            return IsEqualIID(iid, __uuidof(Itf)) ? FirstDerivedFrom<Itf>() : nullptr;
         } else {
             return nullptr;
         }
@@ -133,7 +133,7 @@ private:
 
     // The first listed interface that derives from Itf, as an Itf pointer.
     template <class Itf>
-    void* Through() noexcept {
+    void* FirstDerivedFrom() noexcept {
         void* found = nullptr;
         ((found = found ? found : As<Itf, Bases>()), ...);
         return found;

@@ -2,9 +2,7 @@
 
 #include "com/automation.h"
 #include "com/com_ptr.h"
-#include "com/string_heap.h"
 
-#include <cstdarg>
 
 #ifndef RASTELLE_SUPPORT_ADDRESS
 #define RASTELLE_SUPPORT_ADDRESS "support@rastelle.invalid"
@@ -70,23 +68,10 @@ HRESULT RaiseComErrorA(REFCLSID clsid, const char* description, REFIID iid, HRES
     return RaiseComError(clsid, Widen(description).c_str(), iid, hr);
 }
 
-HRESULT RaiseCollectionError(REFIID iid, ...) {
-    constexpr size_t kBufferSize = 64 * 1024;
-    char* buffer = static_cast<char*>(StringHeapAlloc(kBufferSize));
-    if (!buffer) return E_OUTOFMEMORY;
-    va_list args;
-    va_start(args, iid);
-    wvsprintfA(buffer, "Error in the collection occured (it is possible wrong index)", args);
-    va_end(args);
-    std::wstring text;
-    try {
-        text = Widen(buffer);
-    } catch (const std::bad_alloc&) {
-    }
-    StringHeapFree(buffer);
+HRESULT RaiseCollectionError(REFIID iid) {
     PlaceErrorObject([&](ICreateErrorInfo* create) {
         create->SetGUID(iid);
-        create->SetDescription(const_cast<LPOLESTR>(text.c_str()));
+        create->SetDescription(const_cast<LPOLESTR>(L"Error in the collection occured (it is possible wrong index)"));
     });
     return S_OK;
 }

@@ -42,9 +42,8 @@ std::wstring Widen(const char* text);
 // UTF-16 text in the ANSI code page (for APIs that take 8-bit names).
 std::string ToAnsi(std::wstring_view text);
 
-// Places the collection's fixed error object (GUID iid, no source). Further
-// arguments are accepted and never shown.
-HRESULT RaiseCollectionError(REFIID iid, ...);
+// Places the collection's fixed error object (GUID iid, no source).
+HRESULT RaiseCollectionError(REFIID iid);
 
 // Thrown inside method bodies and turned into the COM result at the boundary.
 // With raise set, an error object with the message is placed; without, the

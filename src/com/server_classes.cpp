@@ -5,7 +5,6 @@
 #include "com/errors.h"
 #include "com/module_state.h"
 #include "com/protected_region.h"
-#include "com/string_heap.h"
 
 #include <oleauto.h>
 
@@ -49,7 +48,6 @@ BOOL ServerMain(HINSTANCE instance, DWORD reason, LPVOID reserved, ClassObjectCa
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         SetModuleInstance(instance);
-        CreateStringHeap();  // without it buffers come from the process heap
         InstallFaultHandler();
         DisableThreadLibraryCalls(instance);
         break;
@@ -61,7 +59,6 @@ BOOL ServerMain(HINSTANCE instance, DWORD reason, LPVOID reserved, ClassObjectCa
             ReleaseTypeInfoCache();
             classObjects.Destroy();
         }
-        DestroyStringHeap();
         break;
     default:
         break;

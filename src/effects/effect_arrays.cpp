@@ -6,14 +6,14 @@ namespace {
 constexpr VARTYPE kPixelArray = VT_ARRAY | VT_I4;
 }
 
-SAFEARRAY* ArrayIn(const VARIANT& input) noexcept {
+SAFEARRAY* PixelArrayArgument(const VARIANT& input) noexcept {
     switch (input.vt) {
     case kPixelArray:
         return input.parray;
     case VT_BYREF | kPixelArray:
         return input.pparray ? *input.pparray : nullptr;
     case VT_BYREF | VT_VARIANT:
-        return input.pvarVal && input.pvarVal->vt != (VT_BYREF | VT_VARIANT) ? ArrayIn(*input.pvarVal) : nullptr;
+        return input.pvarVal && input.pvarVal->vt != (VT_BYREF | VT_VARIANT) ? PixelArrayArgument(*input.pvarVal) : nullptr;
     default:
         return nullptr;
     }

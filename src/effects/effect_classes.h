@@ -12,15 +12,15 @@
 namespace rastelle::effects {
 
 using transforms::ExternalEffect;
-using Kin = kernels::ConstImageView;
-using Kout = kernels::ImageView;
+using kernels::ConstImageView;
+using kernels::ImageView;
 
 inline constexpr transforms::ConversionMessages kEffectMessages{
     L"Cannot retrieve bitmap data to the effect", L"Cannot retrieve bitmap data from the effect"};
 
 // The PixelArray in a VARIANT (VT_ARRAY | VT_I4, or a reference to one or
 // to a VARIANT holding one), or null.
-SAFEARRAY* ArrayIn(const VARIANT& input) noexcept;
+SAFEARRAY* PixelArrayArgument(const VARIANT& input) noexcept;
 // Makes array the new value of the VARIANT that output refers to.
 void StoreArrayOut(SAFEARRAY* array, VARIANT& output) noexcept;
 
@@ -38,7 +38,7 @@ public:
         if (id == kApplyId && (flags & DISPATCH_METHOD) && params && params->cArgs == 2 &&
             params->cNamedArgs == 0 && params->rgvarg[0].vt == (VT_BYREF | VT_VARIANT)) {
             SAFEARRAY* output = nullptr;
-            const HRESULT hr = static_cast<Derived*>(this)->Apply(ArrayIn(params->rgvarg[1]), &output);
+            const HRESULT hr = static_cast<Derived*>(this)->Apply(PixelArrayArgument(params->rgvarg[1]), &output);
             if (SUCCEEDED(hr)) StoreArrayOut(output, params->rgvarg[0]);
             return hr;
         }
@@ -48,7 +48,7 @@ public:
 
 // The frame of an effect class. Derived names kClassName, kTransformName
 // (RASTELLE_EFFECT_NAMES) and
-//   void RunKernel(Kin in, Kout out) const
+//   void RunKernel(ConstImageView in, ImageView out) const
 template <class Derived, class Itf, ExternalEffect effect>
 class EffectClass : public com::ComObject<Derived, ScriptDispatch<Derived, Itf>, com::SupportErrorInfo<Itf>,
                                           transforms::GdiplusTransform<Derived>> {
@@ -67,7 +67,7 @@ public:
     HRESULT ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
         const auto& self = static_cast<const Derived&>(*this);
         return transforms::DoTransform(Origin(), Derived::kClassName, Derived::kTransformName, input, result,
-                                       [&self](Kin in, Kout out) { self.RunKernel(in, out); });
+                                       [&self](ConstImageView in, ImageView out) { self.RunKernel(in, out); });
     }
 };
 
@@ -84,10 +84,10 @@ public:
 inline std::uint32_t Colour(LONG argb) noexcept { return static_cast<std::uint32_t>(argb); }
 
 // Effects without parameters.
-template <class Derived, class Itf, ExternalEffect effect, void (*kernel)(const Kin&, const Kout&)>
+template <class Derived, class Itf, ExternalEffect effect, void (*kernel)(const ConstImageView&, const ImageView&)>
 class PlainEffect : public EffectClass<Derived, Itf, effect> {
 public:
-    void RunKernel(Kin in, Kout out) const { kernel(in, out); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernel(in, out); }
 };
 
 class AutoLevelEffect final
@@ -112,13 +112,13 @@ public:
 };
 
 // Lightness and Contrast: a signed amount, or (AutoMode non-zero) automatic.
-template <class Derived, class Itf, ExternalEffect effect, void (*byAmount)(const Kin&, const Kout&, int),
-          void (*automatic)(const Kin&, const Kout&)>
+template <class Derived, class Itf, ExternalEffect effect, void (*byAmount)(const ConstImageView&, const ImageView&, int),
+          void (*automatic)(const ConstImageView&, const ImageView&)>
 class AdjustEffect : public EffectClass<Derived, Itf, effect> {
 public:
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
     RASTELLE_EFFECT_PROPERTY(LONG, AutoMode, autoMode_)
-    void RunKernel(Kin in, Kout out) const { autoMode_ ? automatic(in, out) : byAmount(in, out, amount_); }
+    void RunKernel(ConstImageView in, ImageView out) const { autoMode_ ? automatic(in, out) : byAmount(in, out, amount_); }
 
 private:
     LONG amount_ = 0;
@@ -141,7 +141,7 @@ public:
     RASTELLE_EFFECT_NAMES(AddNoise);
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
     RASTELLE_EFFECT_PROPERTY(LONG, IsMonochrome, monochrome_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::AddNoise(in, out, amount_, monochrome_ != 0); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::AddNoise(in, out, amount_, monochrome_ != 0); }
 
 private:
     LONG amount_ = 20;
@@ -154,7 +154,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
     RASTELLE_EFFECT_PROPERTY(LONG, BackgroundColor, background_)
     RASTELLE_EFFECT_PROPERTY(LONG, FrameWidth, frameWidth_)
-    void RunKernel(Kin in, Kout out) const {
+    void RunKernel(ConstImageView in, ImageView out) const {
         kernels::effects::Spray(in, out, amount_, frameWidth_, Colour(background_));
     }
 
@@ -169,7 +169,7 @@ public:
     RASTELLE_EFFECT_NAMES(Mosaic);
     RASTELLE_EFFECT_PROPERTY(LONG, CellHeight, cellHeight_)
     RASTELLE_EFFECT_PROPERTY(LONG, CellWidth, cellWidth_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Mosaic(in, out, cellWidth_, cellHeight_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Mosaic(in, out, cellWidth_, cellHeight_); }
 
 private:
     LONG cellHeight_ = 8;
@@ -186,7 +186,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, HorizontalStartPhase, p_.horizontalStartPhase)
     RASTELLE_EFFECT_PROPERTY(LONG, VerticalStartPhase, p_.verticalStartPhase)
     RASTELLE_EFFECT_PROPERTY(LONG, BackgroundColor, p_.background)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Sinusize(in, out, p_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Sinusize(in, out, p_); }
 
 private:
     kernels::effects::SinusizeParameters p_{10, 100, 0, 0, 100, 0, 0xFFFFFFFFu};
@@ -196,7 +196,7 @@ class SwirlEffect final : public EffectClass<SwirlEffect, ISwirl, ExternalEffect
 public:
     RASTELLE_EFFECT_NAMES(Swirl);
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Swirl(in, out, amount_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Swirl(in, out, amount_); }
 
 private:
     LONG amount_ = 90;
@@ -210,7 +210,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, BackgroundColor, background_)
     RASTELLE_EFFECT_PROPERTY(LONG, X, x_)
     RASTELLE_EFFECT_PROPERTY(LONG, Y, y_)
-    void RunKernel(Kin in, Kout out) const {
+    void RunKernel(ConstImageView in, ImageView out) const {
         kernels::effects::EllipseCrop(in, out, x_, y_, horizontalRadius_, verticalRadius_, Colour(background_));
     }
 
@@ -226,7 +226,7 @@ class SolarizeEffect final : public EffectClass<SolarizeEffect, ISolarize, Exter
 public:
     RASTELLE_EFFECT_NAMES(Solarize);
     RASTELLE_EFFECT_PROPERTY(LONG, ThresholdColor, threshold_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Solarize(in, out, Colour(threshold_)); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Solarize(in, out, Colour(threshold_)); }
 
 private:
     LONG threshold_ = 0x808080;
@@ -238,7 +238,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, Hue, hue_)
     RASTELLE_EFFECT_PROPERTY(LONG, Saturation, saturation_)
     RASTELLE_EFFECT_PROPERTY(LONG, Lightness, lightness_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::HslColorize(in, out, hue_, saturation_, lightness_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::HslColorize(in, out, hue_, saturation_, lightness_); }
 
 private:
     LONG hue_ = 0;
@@ -251,7 +251,7 @@ public:
     RASTELLE_EFFECT_NAMES(Texturize);
     RASTELLE_EFFECT_PROPERTY(LONG, Amount, amount_)
     RASTELLE_EFFECT_PROPERTY(FLOAT, Shift, shift_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Texturize(in, out, amount_, shift_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Texturize(in, out, amount_, shift_); }
 
 private:
     LONG amount_ = 50;
@@ -259,10 +259,10 @@ private:
 };
 
 // Sharpen, Emboss, EdgeDetect: one integer parameter.
-template <class Derived, class Itf, ExternalEffect effect, void (*kernel)(const Kin&, const Kout&, int), LONG initial>
+template <class Derived, class Itf, ExternalEffect effect, void (*kernel)(const ConstImageView&, const ImageView&, int), LONG initial>
 class SingleParameterEffect : public EffectClass<Derived, Itf, effect> {
 public:
-    void RunKernel(Kin in, Kout out) const { kernel(in, out, value_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernel(in, out, value_); }
 
 protected:
     LONG value_ = initial;
@@ -295,7 +295,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, Green, sources_[1])
     RASTELLE_EFFECT_PROPERTY(LONG, Blue, sources_[2])
     RASTELLE_EFFECT_PROPERTY(LONG, Alpha, sources_[3])
-    void RunKernel(Kin in, Kout out) const {
+    void RunKernel(ConstImageView in, ImageView out) const {
         kernels::effects::SwapChannels(in, out, sources_[0], sources_[1], sources_[2], sources_[3]);
     }
 
@@ -309,7 +309,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, FrameOpacity, frameOpacity_)
     RASTELLE_EFFECT_PROPERTY(LONG, FrameWidth, frameWidth_)
     RASTELLE_EFFECT_PROPERTY(LONG, Type, type_)
-    void RunKernel(Kin in, Kout out) const { kernels::effects::Buttonize(in, out, type_, frameWidth_, frameOpacity_); }
+    void RunKernel(ConstImageView in, ImageView out) const { kernels::effects::Buttonize(in, out, type_, frameWidth_, frameOpacity_); }
 
 private:
     LONG frameOpacity_ = 70;
@@ -325,7 +325,7 @@ public:
     RASTELLE_EFFECT_PROPERTY(LONG, BackgroundColor, background_)
     RASTELLE_EFFECT_PROPERTY(LONG, CurlColor, curlColor_)
     RASTELLE_EFFECT_PROPERTY(LONG, CurlMode, curlMode_)
-    void RunKernel(Kin in, Kout out) const {
+    void RunKernel(ConstImageView in, ImageView out) const {
         kernels::effects::PageCurl(in, out, width_, height_, curlMode_, Colour(curlColor_), Colour(background_));
     }
 

@@ -58,7 +58,7 @@ std::unique_ptr<Bitmap> CopiedBackground(Bitmap& source) {
 // locked in each (the layer for reading) and combined. Returns the GDI+ status: the
 // first failing lock or unlock, or the mode's fault status when the pixel
 // loop was abandoned.
-Status LayOver(Bitmap& layer, Bitmap& background, CombineModes mode, int opacity, int x, int y) noexcept {
+Status BlendLayerOnto(Bitmap& layer, Bitmap& background, CombineModes mode, int opacity, int x, int y) noexcept {
     const kernels::LayerOverlap overlap =
         kernels::ClipLayer(layer.width(), layer.height(), background.width(), background.height(), x, y);
     if (overlap.width <= 0 || overlap.height <= 0) return Gdiplus::Ok;
@@ -133,7 +133,7 @@ com::ComPtr<IRasterObject> CombineLayers(const std::vector<com::ComPtr<IRasterIt
         const std::shared_ptr<Bitmap> layer = LendItemImage(item);
         if (!layer) continue;
         if (!IsKnownMode(mode)) ThrowError(E_FAIL, L"Rastelle does not support such a mode!");
-        const Status status = LayOver(*layer, *background, mode, opacity, offsetX, offsetY);
+        const Status status = BlendLayerOnto(*layer, *background, mode, opacity, offsetX, offsetY);
         if (status != Gdiplus::Ok)
             ThrowError(E_FAIL, kModePrefixes[mode] + platform::FailureMessage(status, kLayerObject, kMethod, 0));
     }

@@ -1,0 +1,159 @@
+#!/usr/bin/env python3
+"""Writes the class reference (docs/reference/*.md) from the two type
+libraries' IDL: one page per class with every member of its interface (DISPID,
+kind, parameters with optional ones and their defaults, return value, help
+string), one page of the enumerations, and an index. Never edit the pages by
+hand: change the IDL and run this.
+
+  python3 scripts/reference.py            rewrites docs/reference/
+  python3 scripts/reference.py --check    exits 1 when the pages differ from
+                                          what the IDL gives (run by the tests)
+"""
+import os
+import re
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+LIBRARIES = [
+    ('Rastelle', 'src/module/Rastelle.idl', 'Rastelle.dll'),
+    ('RastelleEffects', 'src/effects/RastelleEffects.idl', 'RastelleEffects.dll'),
+]
+OUT = os.path.join(ROOT, 'docs', 'reference')
+
+
+def strip_comments(text):
+    text = re.sub(r'/\*.*?\*/', '', text, flags=re.S)
+    return re.sub(r'//[^\n]*', '', text)
+
+
+def attributes(text):
+    """The attribute list '[a, b(c), helpstring("d")]' as a dict."""
+    found = {}
+    for match in re.finditer(r'(\w+)\s*(?:\(\s*("(?:[^"\\]|\\.)*"|[^()]*)\s*\))?', text):
+        name, value = match.group(1), match.group(2)
+        if value is not None and value.startswith('"'):
+            value = value[1:-1]
+        found[name] = value if value is not None else True
+    return found
+
+
+def parse(path):
+    text = strip_comments(open(os.path.join(ROOT, path), encoding='utf-8').read())
+    text = re.sub(r'#(if|ifdef|ifndef|else|endif|define)[^\n]*', '', text)
+    enums, interfaces, classes = {}, {}, []
+    for match in re.finditer(r'typedef\s+enum\s+(\w+)\s*\{(.*?)\}\s*\w+\s*;', text, re.S):
+        values = [tuple(part.strip() for part in entry.split('=')) for entry in match.group(2).split(',')
+                  if entry.strip()]
+        enums[match.group(1)] = values
+    for match in re.finditer(r'\[([^\[\]]*)\]\s*interface\s+(\w+)\s*:\s*(\w+)\s*\{(.*?)\n\s*\};', text, re.S):
+        attrs = attributes(match.group(1))
+        members = []
+        for member in re.finditer(r'\[([^\]]*)\]\s*HRESULT\s+(\w+)\s*\((.*?)\)\s*;', match.group(4), re.S):
+            params = []
+            for param in re.finditer(r'\[([^\]]*)\]\s*([^,\[]+?)\s*(\w+)\s*(?:,|$)', member.group(3).strip(), re.S):
+                params.append((attributes(param.group(1)), ' '.join(param.group(2).split()), param.group(3)))
+            members.append((attributes(member.group(1)), member.group(2), params))
+        interfaces[match.group(2)] = (attrs, match.group(3), members)
+    for match in re.finditer(r'\[([^\[\]]*)\]\s*coclass\s+(\w+)\s*\{(.*?)\}\s*;', text, re.S):
+        default = re.search(r'\[default\]\s*interface\s+(\w+)', match.group(3))
+        classes.append((match.group(2), attributes(match.group(1)), default.group(1) if default else None))
+    return enums, interfaces, classes
+
+
+def signature(name, attrs, params):
+    shown = []
+    returns = None
+    for pattrs, ptype, pname in params:
+        if 'retval' in pattrs:
+            returns = ptype.rstrip('*').strip()
+            continue
+        text = pname
+        if 'optional' in pattrs or 'defaultvalue' in pattrs:
+            default = pattrs.get('defaultvalue')
+            text = '[%s%s]' % (pname, ' = %s' % default if default not in (None, True) else '')
+        shown.append(text)
+    kind = 'property get' if 'propget' in attrs else 'property put' if 'propput' in attrs else \
+        'property put (object)' if 'propputref' in attrs else 'method'
+    if kind.startswith('property put'):
+        value = shown.pop() if shown else 'value'
+        return kind, '%s%s = %s' % (name, '(%s)' % ', '.join(shown) if shown else '', value), returns
+    return kind, '%s(%s)' % (name, ', '.join(shown)) if shown or kind == 'method' else name, returns
+
+
+def parameter_rows(params):
+    rows = []
+    for pattrs, ptype, pname in params:
+        if 'retval' in pattrs:
+            continue
+        direction = ', '.join(a for a in ('in', 'out', 'optional') if a in pattrs)
+        default = pattrs.get('defaultvalue')
+        rows.append('`%s` %s (%s%s)' % (pname, ptype, direction,
+                                         ', default %s' % default if default not in (None, True) else ''))
+    return '; '.join(rows)
+
+
+def class_page(library, dll, name, attrs, interface, interfaces):
+    lines = ['# %s' % name, '',
+             'Class of `%s` (%s), ProgID `%s.%s`: %s.' % (library, dll, library, name,
+                                                        attrs.get('helpstring', name)), '']
+    if interface not in interfaces:
+        return '\n'.join(lines) + '\n'
+    iattrs, base, members = interfaces[interface]
+    lines += ['Default interface `%s` (derives from `%s`%s).' % (
+        interface, base, ', dual' if 'dual' in iattrs else ''), '']
+    lines += ['| DISPID | member | kind | returns | parameters | help |', '|---|---|---|---|---|---|']
+    for mattrs, mname, params in members:
+        kind, shown, returns = signature(mname, mattrs, params)
+        lines.append('| %s | `%s` | %s | %s | %s | %s |' % (
+            mattrs.get('id', ''), shown, kind, '`%s`' % returns if returns else '',
+            parameter_rows(params), mattrs.get('helpstring', '').replace('|', '\\|')))
+    return '\n'.join(lines) + '\n'
+
+
+def pages():
+    out = {}
+    index = ['# Reference', '',
+             'Generated from the type libraries by `python3 scripts/reference.py`; do not edit.', '']
+    enum_lines = ['# Enumerations', '']
+    for library, path, dll in LIBRARIES:
+        enums, interfaces, classes = parse(path)
+        index += ['## %s (%s)' % (library, dll), '', '| class | what it is |', '|---|---|']
+        for name, attrs, interface in sorted(classes):
+            out['%s.md' % name] = class_page(library, dll, name, attrs, interface, interfaces)
+            index.append('| [%s](%s.md) | %s |' % (name, name, attrs.get('helpstring', '')))
+        index.append('')
+        for name, values in enums.items():
+            enum_lines += ['## %s' % name, '', '| name | value |', '|---|---|']
+            enum_lines += ['| `%s` | %s |' % (value[0], value[1] if len(value) > 1 else '') for value in values]
+            enum_lines.append('')
+    index += ['[Enumerations](enumerations.md)', '']
+    out['index.md'] = '\n'.join(index)
+    out['enumerations.md'] = '\n'.join(enum_lines)
+    return out
+
+
+def main():
+    check = '--check' in sys.argv[1:]
+    wanted = pages()
+    present = {name for name in os.listdir(OUT)} if os.path.isdir(OUT) else set()
+    if check:
+        stale = [name for name, text in wanted.items()
+                 if name not in present or open(os.path.join(OUT, name), encoding='utf-8').read() != text]
+        stale += sorted(present - set(wanted))
+        if stale:
+            print('docs/reference is not what the IDL gives (run python3 scripts/reference.py): ' + ', '.join(stale))
+            return 1
+        print('docs/reference matches the IDL (%d pages)' % len(wanted))
+        return 0
+    os.makedirs(OUT, exist_ok=True)
+    for name in present - set(wanted):
+        os.remove(os.path.join(OUT, name))
+    for name, text in wanted.items():
+        with open(os.path.join(OUT, name), 'w', encoding='utf-8', newline='\n') as page:
+            page.write(text)
+    print('wrote %d pages into docs/reference' % len(wanted))
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
