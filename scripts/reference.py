@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""Writes the class reference (docs/reference/*.md) from the two type
-libraries' IDL: one page per class with every member of its interface (DISPID,
-kind, parameters with optional ones and their defaults, return value, help
-string), one page of the enumerations, and an index. Never edit the pages by
-hand: change the IDL and run this.
+"""Writes the class reference from the two type libraries' IDL: one page per
+class with every member of its interface (DISPID, kind, parameters with
+optional ones and their defaults, return value, help string), one page of the
+enumerations, and an index; as Markdown in docs/reference/ and as HTML in the
+example site's reference/ folder. Never edit the pages by hand: change the IDL
+and run this.
 
-  python3 scripts/reference.py            rewrites docs/reference/
-  python3 scripts/reference.py --check    exits 1 when the pages differ from
+  python3 scripts/reference.py            rewrites both folders
+  python3 scripts/reference.py --check    exits 1 when a page differs from
                                           what the IDL gives (run by the tests)
 """
+import html
 import os
 import re
 import sys
@@ -19,6 +21,57 @@ LIBRARIES = [
     ('RastelleEffects', 'src/effects/RastelleEffects.idl', 'RastelleEffects.dll'),
 ]
 OUT = os.path.join(ROOT, 'docs', 'reference')
+SITE_OUT = os.path.join(ROOT, 'examples', 'site', 'reference')
+
+
+def inline_html(text):
+    """Inline code and links of the generated Markdown, as HTML."""
+    parts = re.split(r'(`[^`]*`)', text)
+    out = []
+    for part in parts:
+        if part.startswith('`') and part.endswith('`') and len(part) > 1:
+            out.append('<code>%s</code>' % html.escape(part[1:-1]))
+            continue
+        escaped = html.escape(part, quote=False).replace('\\|', '|')
+        out.append(re.sub(r'\[([^\]]+)\]\(([\w.]+)\.md(#[\w-]+)?\)',
+                          lambda m: '<a href="%s.html%s">%s</a>' % (m.group(2), m.group(3) or '', m.group(1)),
+                          escaped))
+    return ''.join(out)
+
+
+def to_html(markdown):
+    """The subset of Markdown the generator writes (headings, paragraphs,
+    tables) as a page of the example site."""
+    title = markdown.split('\n', 1)[0].lstrip('# ').strip()
+    body, table = [], []
+
+    def cells(row):
+        return [c.strip() for c in re.split(r'(?<!\\)\|', row.strip())[1:-1]]
+
+    def flush():
+        if table:
+            head, rows = cells(table[0]), [cells(r) for r in table[2:]]
+            body.append('<table>\n<tr>%s</tr>' % ''.join('<th>%s</th>' % inline_html(c) for c in head))
+            body.extend('<tr>%s</tr>' % ''.join('<td>%s</td>' % inline_html(c) for c in row) for row in rows)
+            body.append('</table>')
+            table.clear()
+    for line in markdown.split('\n'):
+        if line.startswith('|'):
+            table.append(line)
+            continue
+        flush()
+        heading = re.match(r'(#+) (.*)', line)
+        if heading:
+            level = len(heading.group(1))
+            anchor = re.sub(r'[^\w]+', '-', heading.group(2).lower()).strip('-')
+            body.append('<h%d id="%s">%s</h%d>' % (level, anchor, inline_html(heading.group(2)), level))
+        elif line.strip():
+            body.append('<p>%s</p>' % inline_html(line))
+    flush()
+    return ('<!DOCTYPE html>\n<html>\n<head><meta charset="utf-8"><title>%s</title>'
+            '<link rel="stylesheet" href="../style.css"></head>\n<body>\n'
+            '<nav><a href="../default.asp">Examples</a> <a href="index.html">Reference</a></nav>\n%s\n</body>\n</html>\n'
+            % (html.escape(title), '\n'.join(body)))
 
 
 def strip_comments(text):
@@ -132,26 +185,41 @@ def pages():
     return out
 
 
+def outputs():
+    """Every page to write: (folder, file name) -> text."""
+    wanted = {}
+    for name, text in pages().items():
+        wanted[(OUT, name)] = text
+        wanted[(SITE_OUT, name[:-3] + '.html')] = to_html(text)
+    return wanted
+
+
 def main():
     check = '--check' in sys.argv[1:]
-    wanted = pages()
-    present = {name for name in os.listdir(OUT)} if os.path.isdir(OUT) else set()
+    wanted = outputs()
+    present = {(folder, name) for folder in (OUT, SITE_OUT) if os.path.isdir(folder)
+               for name in os.listdir(folder)}
+
+    def current(key):
+        with open(os.path.join(*key), encoding='utf-8') as page:
+            return page.read()
     if check:
-        stale = [name for name, text in wanted.items()
-                 if name not in present or open(os.path.join(OUT, name), encoding='utf-8').read() != text]
-        stale += sorted(present - set(wanted))
+        stale = [os.path.relpath(os.path.join(*key), ROOT) for key, text in wanted.items()
+                 if key not in present or current(key) != text]
+        stale += sorted(os.path.relpath(os.path.join(*key), ROOT) for key in present - set(wanted))
         if stale:
-            print('docs/reference is not what the IDL gives (run python3 scripts/reference.py): ' + ', '.join(stale))
+            print('the reference is not what the IDL gives (run python3 scripts/reference.py): ' + ', '.join(stale))
             return 1
-        print('docs/reference matches the IDL (%d pages)' % len(wanted))
+        print('the reference matches the IDL (%d pages)' % len(wanted))
         return 0
-    os.makedirs(OUT, exist_ok=True)
-    for name in present - set(wanted):
-        os.remove(os.path.join(OUT, name))
-    for name, text in wanted.items():
-        with open(os.path.join(OUT, name), 'w', encoding='utf-8', newline='\n') as page:
+    for folder in (OUT, SITE_OUT):
+        os.makedirs(folder, exist_ok=True)
+    for key in present - set(wanted):
+        os.remove(os.path.join(*key))
+    for key, text in wanted.items():
+        with open(os.path.join(*key), 'w', encoding='utf-8', newline='\n') as page:
             page.write(text)
-    print('wrote %d pages into docs/reference' % len(wanted))
+    print('wrote %d pages' % len(wanted))
     return 0
 
 

@@ -13,6 +13,7 @@
   <li><a href="effects.asp">Effects</a>: every effect method on the same picture.</li>
   <li><a href="animation.asp">Animated GIF</a>: frames of a collection saved as one file.</li>
   <li><a href="errors.asp">Error handling</a>: <code>On Error Resume Next</code> and <code>Err.Description</code>.</li>
+  <li><a href="reference/index.html">Reference</a>: every class, member, default and enumeration, generated from the type libraries.</li>
 </ul>
 <%
 Dim image
