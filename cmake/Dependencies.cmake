@@ -34,8 +34,9 @@ set(_rastelle_deps_libs
   lcms2 liblcms2.a
   jpeg libjpeg.a
   gif libgif.a
+  spng libspng.a
   zlib libz.a)
-set(_rastelle_deps_headers tiffio.h lcms2.h jpeglib.h gif_lib.h zlib.h)
+set(_rastelle_deps_headers tiffio.h lcms2.h jpeglib.h gif_lib.h spng.h zlib.h)
 
 set(_rastelle_deps_missing "")
 if(NOT RASTELLE_DEPS_PREFIX)
@@ -85,6 +86,9 @@ endwhile()
 # libtiff calls libjpeg (its JPEG codecs) and zlib, so they follow it on the
 # link line.
 set_property(TARGET deps::tiff PROPERTY INTERFACE_LINK_LIBRARIES deps::jpeg deps::zlib)
+# libspng inflates with zlib and is linked statically.
+set_property(TARGET deps::spng PROPERTY INTERFACE_LINK_LIBRARIES deps::zlib)
+set_property(TARGET deps::spng PROPERTY INTERFACE_COMPILE_DEFINITIONS SPNG_STATIC)
 
 if(EXISTS "${RASTELLE_DEPS_PREFIX}/deps.txt")
   file(STRINGS "${RASTELLE_DEPS_PREFIX}/deps.txt" _rastelle_deps_list)

@@ -29,7 +29,7 @@ readonly DEB_PACKAGES=(
 
 readonly DEPS_TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)
 # libjpeg-turbo comes before tiff: libtiff's JPEG codecs are built over it.
-readonly DEPS_SOURCE_PACKAGES=(libjpeg-turbo tiff lcms2 giflib)
+readonly DEPS_SOURCE_PACKAGES=(libjpeg-turbo tiff lcms2 giflib libspng)
 
 _DEPS_SH=$(readlink -f "${BASH_SOURCE[0]}")
 _DEPS_REPO=$(cd "$(dirname "$_DEPS_SH")/../.." && pwd)
@@ -338,6 +338,19 @@ _deps_build_giflib() {
   done
   "$triple-ar" rcs "$dest/lib/libgif.a" "${objs[@]}"
   cp "$src/gif_lib.h" "$dest/include/"
+}
+
+_deps_build_libspng() {
+  local triple=$1 src=$2 build=$3 dest=$4
+  # One C file, over mingw's static zlib (the library's CMake build wants a
+  # shared one); SSE2 on i686 too, as the DLL is built.
+  local simd=()
+  [ "$triple" = i686-w64-mingw32 ] && simd=(-msse2 -mfpmath=sse)
+  mkdir -p "$build" "$dest/include" "$dest/lib"
+  "$triple-gcc" -O2 -std=c99 "${simd[@]}" -DSPNG_STATIC -I"/usr/$triple/include" -c "$src/spng/spng.c" \
+    -o "$build/spng.o"
+  "$triple-ar" rcs "$dest/lib/libspng.a" "$build/spng.o"
+  cp "$src/spng/spng.h" "$dest/include/"
 }
 
 # Runs a builder in a fresh shell (so errexit holds whatever the caller's

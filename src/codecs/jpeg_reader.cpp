@@ -80,17 +80,17 @@ bool LooksLikeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-JpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, JpegAllocate allocate, void* context) noexcept {
-    if (!LooksLikeJpeg(data, size)) return JpegResult::NotDecodable;
+DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAllocate allocate, void* context) noexcept {
+    if (!LooksLikeJpeg(data, size)) return DecodeResult::NotDecodable;
     auto* volatile state = new (std::nothrow) Decoding;
-    if (!state) return JpegResult::OutOfMemory;
+    if (!state) return DecodeResult::OutOfMemory;
     cmsHTRANSFORM volatile cmykTransform = nullptr;
     jpeg::Install(state->errors, *reinterpret_cast<jpeg_common_struct*>(&state->info));
     if (RASTELLE_JPEG_SETJMP(state->errors.jump) != 0) {
         const bool outOfMemory = state->errors.base.msg_code == JERR_OUT_OF_MEMORY;
         if (cmykTransform) cmsDeleteTransform(cmykTransform);
         Free(state);
-        return outOfMemory ? JpegResult::OutOfMemory : JpegResult::NotDecodable;
+        return outOfMemory ? DecodeResult::OutOfMemory : DecodeResult::NotDecodable;
     }
     jpeg_create_decompress(&state->info);
     jpeg_mem_src(&state->info, data, static_cast<unsigned long>(size));
@@ -108,14 +108,14 @@ JpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, JpegAllocate a
     const kernels::ImageView view = allocate(context, width, height);
     if (!view.pixels) {
         Free(state);
-        return JpegResult::OutOfMemory;
+        return DecodeResult::OutOfMemory;
     }
     const bool inverted = state->info.saw_Adobe_marker;
     if (cmyk) {
         state->cmykRow = static_cast<JSAMPLE*>(std::malloc(static_cast<std::size_t>(width) * 4));
         if (!state->cmykRow) {
             Free(state);
-            return JpegResult::OutOfMemory;
+            return DecodeResult::OutOfMemory;
         }
         cmykTransform = CmykTransform(*state, inverted);
     }
@@ -135,7 +135,7 @@ JpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, JpegAllocate a
     if (cmykTransform) cmsDeleteTransform(cmykTransform);
     if (!cmyk && state->profile) ApplyRgbProfile(*state, view);
     Free(state);
-    return JpegResult::Decoded;
+    return DecodeResult::Decoded;
 }
 
 }  // namespace rastelle::codecs

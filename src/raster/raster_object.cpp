@@ -1,6 +1,7 @@
 #include "raster/raster_object.h"
 
 #include "codecs/jpeg_reader.h"
+#include "codecs/png_reader.h"
 #include "codecs/picture_exchange.h"
 #include "codecs/save_image.h"
 #include "codecs/tiff_reader.h"
@@ -144,7 +145,8 @@ bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const cha
     return true;
 }
 
-bool RasterObject::AdoptOwnJpeg(const std::vector<std::uint8_t>& jpeg, const char* method) {
+bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,
+                                    const char* method) {
     // The decoder writes straight into a new bitmap's pixels.
     struct Target {
         std::unique_ptr<Bitmap> bitmap;
@@ -158,13 +160,13 @@ bool RasterObject::AdoptOwnJpeg(const std::vector<std::uint8_t>& jpeg, const cha
             return target.lock.view();
         }
     } target;
-    const codecs::JpegResult result = codecs::DecodeJpeg(jpeg.data(), jpeg.size(), &Target::Allocate, &target);
+    const codecs::DecodeResult result = decode(data.data(), data.size(), &Target::Allocate, &target);
     const Status unlocked = target.lock.Unlock();
-    if (result == codecs::JpegResult::OutOfMemory)
+    if (result == codecs::DecodeResult::OutOfMemory)
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    if (result != codecs::JpegResult::Decoded || unlocked != Gdiplus::Ok) return false;
+    if (result != codecs::DecodeResult::Decoded || unlocked != Gdiplus::Ok) return false;
     ReplaceBitmap(target.bitmap.release());
-    currentFileType_ = FileType::JPEG;
+    currentFileType_ = type;
     // The resolution a new bitmap gets, as for the platform's images.
     gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
     gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
@@ -175,9 +177,14 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    // JPEG files are decoded by the system itself; a file its decoder refuses
-    // goes to the platform's, whose failure texts the callers know.
-    if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) && AdoptOwnJpeg(*bytes, method)) return;
+    // JPEG and PNG files are decoded by the system itself; a file its decoder
+    // refuses goes to the platform's, whose failure texts the callers know.
+    if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
+        AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
+        return;
+    if (codecs::LooksLikePng(bytes->data(), bytes->size()) &&
+        AdoptOwnDecoding(&codecs::DecodePng, FileType::PNG, *bytes, method))
+        return;
     const bool tiff = codecs::IsTiff(lead);
     // libtiff decodes the TIFFs the platform misreads, and those it cannot
     // read at all.

@@ -3,6 +3,7 @@
 // the type that saving produces.
 #pragma once
 
+#include "codecs/decoder.h"
 #include "codecs/save_image.h"
 #include "com/class_factory.h"
 #include "com/com_object.h"
@@ -75,9 +76,10 @@ private:
     void Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const char* method);
     // Takes the first page of a TIFF decoded by the system; false when it cannot.
     bool AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method);
-    // Decodes a JPEG with the system's decoder; false when it refuses the
-    // file, a failure when memory is out.
-    bool AdoptOwnJpeg(const std::vector<std::uint8_t>& jpeg, const char* method);
+    // Decodes data of type with one of the system's decoders; false when it
+    // refuses the file, a failure when memory is out.
+    bool AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,
+                          const char* method);
     // LoadFile and LoadStream after reading: decodes image data held in
     // memory of our own.
     void LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method);

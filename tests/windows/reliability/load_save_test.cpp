@@ -93,6 +93,52 @@ TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
     }
 }
 
+TEST(PngDecoding, GivesTheFilesSamplesForEveryFileOfThePngSuite) {
+    // pngsuite.bin: per file its name, bytes, size and Pillow's pixels (every
+    // colour type, bit depth, interlacing, palette and transparency chunk).
+    const std::vector<std::uint8_t> suite = Fixture(L"pngsuite.bin");
+    ASSERT_FALSE(suite.empty()) << "the reference file was not made (libspng's source or Pillow missing?)";
+    size_t at = 0, files = 0;
+    const auto take = [&](size_t bytes) {
+        const size_t start = at;
+        at += bytes;
+        return start;
+    };
+    const auto number = [&] {
+        std::uint32_t value = 0;
+        std::memcpy(&value, suite.data() + take(4), 4);
+        return value;
+    };
+    std::vector<std::string> different;
+    while (at < suite.size()) {
+        const std::uint32_t nameLength = number();
+        const std::string name(reinterpret_cast<const char*>(suite.data() + take(nameLength)), nameLength);
+        const std::uint32_t length = number();
+        const auto start = suite.begin() + static_cast<std::ptrdiff_t>(take(length));
+        const std::vector<std::uint8_t> png(start, start + length);
+        const std::uint32_t width = number(), height = number();
+        std::vector<std::uint32_t> expected(size_t(width) * height);
+        std::memcpy(expected.data(), suite.data() + take(expected.size() * 4), expected.size() * 4);
+        auto raster = NewRaster();
+        OutputFileTypes type = oftUnknown;
+        const HRESULT loaded = raster->LoadStream(StreamOver(png).get());
+        raster->get_CurrentFileType(&type);
+        if (loaded != S_OK || type != oftPNG) {
+            different.push_back(name + " not loaded as PNG: " + std::to_string(loaded) + " type " + std::to_string(type));
+        } else if (const auto pixels = PixelsOf(raster.get()); pixels != expected) {
+            size_t i = 0;
+            while (i < pixels.size() && i < expected.size() && pixels[i] == expected[i]) ++i;
+            char where[96];
+            std::snprintf(where, sizeof where, " differs at pixel %zu: %08X, not %08X", i,
+                          i < pixels.size() ? pixels[i] : 0u, i < expected.size() ? expected[i] : 0u);
+            different.push_back(name + where);
+        }
+        ++files;
+    }
+    EXPECT_GT(files, 150u);
+    EXPECT_EQ(different, std::vector<std::string>{});
+}
+
 TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
     // 16-bit samples (big-endian files) and old-style JPEG and JPEG-tiled
     // TIFFs, from files and from streams, against the build machine's decoding

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# PNG through the DLL from VBScript under Wine beside Pillow on the same
+# 4000 x 3000 photo-like picture, interleaved three times: LoadFile and
+# SaveFile (Pillow: open and load, save at its default level), and the saved
+# files' sizes. Needs the x86_64 build registered in its prefix (bash
+# scripts/test.sh does that) and python3-pil.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+prefix=$root/build/mingw-x64/wine-prefix
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+/usr/bin/python3 - "$work/photo.png" <<'PY'
+import sys
+from PIL import Image, ImageFilter
+small = Image.effect_noise((500, 375), 64).convert('RGB').filter(ImageFilter.GaussianBlur(6))
+photo = Image.merge('RGB', [small.getchannel(0), small.rotate(90).getchannel(1),
+                            small.transpose(Image.FLIP_LEFT_RIGHT).getchannel(2)]).resize((4000, 3000), Image.BICUBIC)
+Image.blend(photo, Image.effect_noise((4000, 3000), 12).convert('RGB'), 0.08).save(sys.argv[1])
+PY
+for run in 1 2 3; do
+  read -r load save size < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
+    "$root/benchmarks/end_to_end/png.vbs" "Z:${work//\//\\}\\photo.png" "Z:${work//\//\\}" | tr -d '\r')
+  read -r pload psave psize < <(/usr/bin/python3 - "$work" <<'PY'
+import os, sys, time
+from PIL import Image
+work = sys.argv[1]
+def best(job):
+    times = []
+    for _ in range(3):
+        t = time.perf_counter(); job(); times.append(time.perf_counter() - t)
+    return round(min(times) * 1000)
+image = Image.open(work + '/photo.png'); image.load()
+load = best(lambda: Image.open(work + '/photo.png').load())
+save = best(lambda: image.save(work + '/p-saved.png'))
+print(load, save, os.path.getsize(work + '/p-saved.png'))
+PY
+)
+  awk -v r="$run" -v a="$load" -v b="$pload" -v c="$save" -v d="$psave" -v e="$size" -v f="$psize" 'BEGIN {
+    printf "run %d: LoadFile %d ms (Pillow %d, ratio %.2f), SaveFile %d ms (Pillow %d, ratio %.2f), file %.1f MB (Pillow %.1f, ratio %.2f)\n",
+      r, a, b, a / b, c, d, c / d, e / 1e6, f / 1e6, e / f }'
+done
