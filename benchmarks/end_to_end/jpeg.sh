@@ -10,17 +10,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 prefix=$root/build/mingw-x64/wine-prefix
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-/usr/bin/python3 - "$work/photo.jpg" <<'PY'
-import sys
-from PIL import Image, ImageFilter
-# Photo-like: smooth shapes with fine grain, not a flat or noisy test card.
-small = Image.effect_noise((500, 375), 64).convert('RGB').filter(ImageFilter.GaussianBlur(6))
-photo = Image.merge('RGB', [small.getchannel(0), small.rotate(90, expand=False).getchannel(1),
-                            small.transpose(Image.FLIP_LEFT_RIGHT).getchannel(2)])
-photo = photo.resize((4000, 3000), Image.BICUBIC)
-grain = Image.effect_noise((4000, 3000), 12).convert('RGB')
-Image.blend(photo, grain, 0.08).save(sys.argv[1], quality=90)
-PY
+/usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.jpg"
 ratios=()
 for run in 1 2 3; do
   read -r page load save < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \

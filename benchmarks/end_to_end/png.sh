@@ -9,14 +9,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 prefix=$root/build/mingw-x64/wine-prefix
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-/usr/bin/python3 - "$work/photo.png" <<'PY'
-import sys
-from PIL import Image, ImageFilter
-small = Image.effect_noise((500, 375), 64).convert('RGB').filter(ImageFilter.GaussianBlur(6))
-photo = Image.merge('RGB', [small.getchannel(0), small.rotate(90).getchannel(1),
-                            small.transpose(Image.FLIP_LEFT_RIGHT).getchannel(2)]).resize((4000, 3000), Image.BICUBIC)
-Image.blend(photo, Image.effect_noise((4000, 3000), 12).convert('RGB'), 0.08).save(sys.argv[1])
-PY
+/usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.png"
 for run in 1 2 3; do
   read -r load save size < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
     "$root/benchmarks/end_to_end/png.vbs" "Z:${work//\//\\}\\photo.png" "Z:${work//\//\\}" | tr -d '\r')

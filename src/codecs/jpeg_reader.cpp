@@ -39,34 +39,17 @@ void CmykToBgra(const JSAMPLE* cmyk, std::uint32_t* out, int width, bool inverte
     }
 }
 
-// Applies an embedded RGB profile to the decoded pixels, in place, to sRGB.
-// A profile that does not fit the file's colours, or that Little CMS cannot
-// read, is left unused, as a viewer leaves it.
-void ApplyRgbProfile(const Decoding& state, const kernels::ImageView& view) {
-    cmsHPROFILE source = cmsOpenProfileFromMem(state.profile, state.profileSize);
-    if (!source) return;
-    cmsHPROFILE srgb = cmsGetColorSpace(source) == cmsSigRgbData ? cmsCreate_sRGBProfile() : nullptr;
-    cmsHTRANSFORM transform =
-        srgb ? cmsCreateTransform(source, TYPE_BGRA_8, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0) : nullptr;
-    if (transform) {
-        for (int y = 0; y < view.height; ++y)
-            cmsDoTransform(transform, view.row(y), view.row(y), static_cast<cmsUInt32Number>(view.width));
-        cmsDeleteTransform(transform);
-    }
-    if (srgb) cmsCloseProfile(srgb);
-    cmsCloseProfile(source);
-}
-
-// A transform from an embedded CMYK profile to sRGB BGRA, or null.
-cmsHTRANSFORM CmykTransform(const Decoding& state, bool inverted) {
+// A transform from the embedded profile to sRGB BGRA for pixels in format,
+// or null: a profile of another colour space than space, or one Little CMS
+// cannot read, is left unused, as a viewer leaves it.
+cmsHTRANSFORM ProfileTransform(const Decoding& state, cmsColorSpaceSignature space, cmsUInt32Number format) {
     if (!state.profile) return nullptr;
     cmsHPROFILE source = cmsOpenProfileFromMem(state.profile, state.profileSize);
     if (!source) return nullptr;
     cmsHTRANSFORM transform = nullptr;
-    if (cmsGetColorSpace(source) == cmsSigCmykData) {
+    if (cmsGetColorSpace(source) == space) {
         if (cmsHPROFILE srgb = cmsCreate_sRGBProfile()) {
-            transform = cmsCreateTransform(source, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb, TYPE_BGRA_8,
-                                           INTENT_PERCEPTUAL, 0);
+            transform = cmsCreateTransform(source, format, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL, 0);
             cmsCloseProfile(srgb);
         }
     }
@@ -117,7 +100,7 @@ DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAlloca
             Free(state);
             return DecodeResult::OutOfMemory;
         }
-        cmykTransform = CmykTransform(*state, inverted);
+        cmykTransform = ProfileTransform(*state, cmsSigCmykData, inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8);
     }
     while (state->info.output_scanline < state->info.output_height) {
         const int y = static_cast<int>(state->info.output_scanline);
@@ -133,7 +116,12 @@ DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAlloca
         }
     }
     if (cmykTransform) cmsDeleteTransform(cmykTransform);
-    if (!cmyk && state->profile) ApplyRgbProfile(*state, view);
+    // An RGB profile is applied to the decoded pixels in place.
+    if (cmsHTRANSFORM rgbTransform = cmyk ? nullptr : ProfileTransform(*state, cmsSigRgbData, TYPE_BGRA_8)) {
+        for (int y = 0; y < height; ++y)
+            cmsDoTransform(rgbTransform, view.row(y), view.row(y), static_cast<cmsUInt32Number>(width));
+        cmsDeleteTransform(rgbTransform);
+    }
     Free(state);
     return DecodeResult::Decoded;
 }

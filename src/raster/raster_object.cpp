@@ -137,12 +137,16 @@ bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const cha
     const Status status = codecs::DecodeTiff(tiff, decoded);
     if (status == Gdiplus::OutOfMemory) platform::ThrowGdiplusFailure(status, kObjectName, method, 0);
     if (status != Gdiplus::Ok) return false;
+    AdoptDecoded(std::move(decoded), FileType::TIFF);
+    return true;
+}
+
+void RasterObject::AdoptDecoded(std::unique_ptr<Bitmap> decoded, FileType type) noexcept {
     ReplaceBitmap(decoded.release());
-    currentFileType_ = FileType::TIFF;
+    currentFileType_ = type;
     // The resolution a new bitmap gets, as for the platform's images.
     gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
     gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
-    return true;
 }
 
 bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,
@@ -165,11 +169,7 @@ bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const
     if (result == codecs::DecodeResult::OutOfMemory)
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
     if (result != codecs::DecodeResult::Decoded || unlocked != Gdiplus::Ok) return false;
-    ReplaceBitmap(target.bitmap.release());
-    currentFileType_ = type;
-    // The resolution a new bitmap gets, as for the platform's images.
-    gp::GdipGetImageHorizontalResolution(bitmap_->image(), &horizontalResolution_);
-    gp::GdipGetImageVerticalResolution(bitmap_->image(), &verticalResolution_);
+    AdoptDecoded(std::move(target.bitmap), type);
     return true;
 }
 
