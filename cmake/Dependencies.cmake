@@ -35,8 +35,13 @@ set(_rastelle_deps_libs
   jpeg libjpeg.a
   gif libgif.a
   spng libspng.a
+  deflate libdeflate.a
+  webp libwebp.a
+  webpmux libwebpmux.a
+  webpdemux libwebpdemux.a
   zlib libz.a)
-set(_rastelle_deps_headers tiffio.h lcms2.h jpeglib.h gif_lib.h spng.h zlib.h)
+set(_rastelle_deps_headers tiffio.h lcms2.h jpeglib.h gif_lib.h spng.h libdeflate.h webp/decode.h webp/encode.h
+    webp/mux.h webp/demux.h zlib.h)
 
 set(_rastelle_deps_missing "")
 if(NOT RASTELLE_DEPS_PREFIX)
@@ -89,6 +94,9 @@ set_property(TARGET deps::tiff PROPERTY INTERFACE_LINK_LIBRARIES deps::jpeg deps
 # libspng inflates with zlib and is linked statically.
 set_property(TARGET deps::spng PROPERTY INTERFACE_LINK_LIBRARIES deps::zlib)
 set_property(TARGET deps::spng PROPERTY INTERFACE_COMPILE_DEFINITIONS SPNG_STATIC)
+# The WebP container libraries call the codec library.
+set_property(TARGET deps::webpmux PROPERTY INTERFACE_LINK_LIBRARIES deps::webp)
+set_property(TARGET deps::webpdemux PROPERTY INTERFACE_LINK_LIBRARIES deps::webp)
 
 if(EXISTS "${RASTELLE_DEPS_PREFIX}/deps.txt")
   file(STRINGS "${RASTELLE_DEPS_PREFIX}/deps.txt" _rastelle_deps_list)

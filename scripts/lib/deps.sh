@@ -2,7 +2,7 @@
 # Package installation and cross-built dependencies; sourced by bootstrap.sh.
 #
 # build_cross_dependencies builds static Windows libraries of libtiff, Little
-# CMS 2, libjpeg-turbo and giflib from Debian's source packages for every
+# CMS 2, libjpeg-turbo, giflib, libspng, libdeflate and libwebp from Debian's source packages for every
 # triple in DEPS_TRIPLES, into a cache shared by all work trees:
 #
 #   $RASTELLE_DEPS_CACHE/                 (default ~/.cache/rastelle-deps)
@@ -24,12 +24,13 @@ readonly DEB_PACKAGES=(
   wine wine64 libwine-dev fonts-liberation
   libz-mingw-w64-dev nasm autoconf automake libtool xz-utils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev liblcms2-dev
-  imagemagick libtiff-tools libjpeg-turbo-progs python3 python3-pil libgif-dev chromium clang
+  imagemagick libtiff-tools libjpeg-turbo-progs webp python3 python3-pil python3-numpy
+  libjpeg62-turbo-dev libspng-dev libdeflate-dev libwebp-dev libgif-dev chromium clang
 )
 
 readonly DEPS_TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)
 # libjpeg-turbo comes before tiff: libtiff's JPEG codecs are built over it.
-readonly DEPS_SOURCE_PACKAGES=(libjpeg-turbo tiff lcms2 giflib libspng)
+readonly DEPS_SOURCE_PACKAGES=(libjpeg-turbo tiff lcms2 giflib libspng libdeflate libwebp)
 
 _DEPS_SH=$(readlink -f "${BASH_SOURCE[0]}")
 _DEPS_REPO=$(cd "$(dirname "$_DEPS_SH")/../.." && pwd)
@@ -351,6 +352,35 @@ _deps_build_libspng() {
     -o "$build/spng.o"
   "$triple-ar" rcs "$dest/lib/libspng.a" "$build/spng.o"
   cp "$src/spng/spng.h" "$dest/include/"
+}
+
+_deps_build_libdeflate() {
+  local triple=$1 src=$2 build=$3 dest=$4
+  # The library's sources compiled directly (its Makefile builds Unix shared
+  # libraries and programs); SSE2 on i686 too, as the DLL is built.
+  local simd=() objs=() f
+  [ "$triple" = i686-w64-mingw32 ] && simd=(-msse2 -mfpmath=sse)
+  mkdir -p "$build" "$dest/include" "$dest/lib"
+  for f in "$src"/lib/*.c "$src"/lib/x86/*.c; do
+    "$triple-gcc" -O2 -std=c99 "${simd[@]}" -I"$src" -c "$f" -o "$build/$(basename "${f%.c}").o"
+    objs+=("$build/$(basename "${f%.c}").o")
+  done
+  "$triple-ar" rcs "$dest/lib/libdeflate.a" "${objs[@]}"
+  cp "$src/libdeflate.h" "$dest/include/"
+}
+
+_deps_build_libwebp() {
+  local triple=$1 src=$2 build=$3 dest=$4
+  # The libraries only (decoder, encoder, mux and demux); Debian's webp
+  # package provides the native cwebp and dwebp the tests compare against.
+  _deps_cmake_common "$triple" "$src" "$build" "$dest" \
+    -DBUILD_SHARED_LIBS=OFF -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF \
+    -DWEBP_BUILD_DWEBP=OFF -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF \
+    -DWEBP_BUILD_VWEBP=OFF -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF \
+    -DWEBP_BUILD_EXTRAS=OFF -DWEBP_BUILD_LIBWEBPMUX=ON -DWEBP_USE_THREAD=ON
+  cmake --build "$build" -j "$(nproc)"
+  cmake --install "$build"
+  [ -f "$dest/lib/libwebp.a" ] && [ -f "$dest/lib/libwebpmux.a" ] && [ -f "$dest/lib/libwebpdemux.a" ]
 }
 
 # Runs a builder in a fresh shell (so errexit holds whatever the caller's

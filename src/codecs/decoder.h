@@ -13,13 +13,19 @@ namespace rastelle::codecs {
 // the platform's decoder, whose failure texts callers know.
 enum class DecodeResult { Decoded, NotDecodable, OutOfMemory };
 
-// Called once with the image's size; returns the 32-bit BGRA view to fill
-// (null data when no memory can be had).
-using DecodeAllocate = kernels::ImageView (*)(void* context, int width, int height);
+// Where a decoder puts what it reads. The file's resolution is not read: a
+// loaded image takes the resolution a new bitmap gets.
+class DecodeTarget {
+public:
+    // Called once with the image's size; returns the 32-bit BGRA view to fill
+    // (null pixels when no memory can be had).
+    virtual kernels::ImageView Allocate(int width, int height) noexcept = 0;
 
-// A decoder of the system's: decodes size bytes at data into the view
-// allocate gives.
-using Decoder = DecodeResult (*)(const std::uint8_t* data, std::size_t size, DecodeAllocate allocate,
-                                 void* context) noexcept;
+protected:
+    ~DecodeTarget() = default;
+};
+
+// A decoder of the system's: decodes size bytes at data into target.
+using Decoder = DecodeResult (*)(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept;
 
 }  // namespace rastelle::codecs

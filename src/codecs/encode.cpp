@@ -3,6 +3,7 @@
 #include "codecs/encoder_choice.h"
 #include "codecs/encoder_probes.h"
 #include "codecs/jpeg_writer.h"
+#include "codecs/png_writer.h"
 #include "codecs/tiff_writer.h"
 #include "image/bitmap_lock.h"
 
@@ -34,6 +35,8 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
         if (type == FileType::JPEG) {
             const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
             encoded = EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
+        } else if (type == FileType::PNG) {
+            encoded = EncodePng(pixels, horizontalDpi, verticalDpi, bytes);
         } else {
             TiffOptions options;
             options.lzw = FindParameter(parameters, kEncoderCompression)
@@ -65,9 +68,9 @@ Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes)
 }
 
 bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept {
-    // JPEG is written by libjpeg-turbo everywhere: the same file on every
-    // platform, from the code the tests run.
-    if (type == FileType::JPEG) return true;
+    // JPEG and PNG are written by our own encoders everywhere: the same file
+    // on every platform, from the code the tests run.
+    if (type == FileType::JPEG || type == FileType::PNG) return true;
     if (type == FileType::TIFF) {
         if (FindParameter(parameters, kEncoderCompression) && !PlatformHonoursTiffCompression()) return true;
         if (FindParameter(parameters, kEncoderColorDepth) && !PlatformHonoursTiffColorDepth()) return true;

@@ -1,7 +1,8 @@
-// Encoding a bitmap to a file or a stream: through the GDI+ encoder chosen
-// for the save, or, where a capability probe found that the platform's
-// encoder ignores a parameter the save passes, through the system's own JPEG
-// or TIFF encoder, so that the options a client sets always reach the file.
+// Encoding a bitmap to a file or a stream: JPEG and PNG always through the
+// system's own encoders; TIFF through our own encoder where a capability probe
+// found that the platform's ignores a parameter the save passes, so that the
+// options a client sets always reach the file; the rest through the GDI+
+// encoder chosen for the save.
 #pragma once
 
 #include "image/bitmap.h"

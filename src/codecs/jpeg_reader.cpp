@@ -63,7 +63,7 @@ bool LooksLikeJpeg(const std::uint8_t* data, std::size_t size) noexcept {
     return size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAllocate allocate, void* context) noexcept {
+DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept {
     if (!LooksLikeJpeg(data, size)) return DecodeResult::NotDecodable;
     auto* volatile state = new (std::nothrow) Decoding;
     if (!state) return DecodeResult::OutOfMemory;
@@ -88,7 +88,7 @@ DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAlloca
 
     const int width = static_cast<int>(state->info.output_width);
     const int height = static_cast<int>(state->info.output_height);
-    const kernels::ImageView view = allocate(context, width, height);
+    const kernels::ImageView view = target.Allocate(width, height);
     if (!view.pixels) {
         Free(state);
         return DecodeResult::OutOfMemory;

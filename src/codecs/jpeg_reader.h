@@ -16,6 +16,6 @@ namespace rastelle::codecs {
 // True for data that starts as a JPEG file (SOI and a marker).
 bool LooksLikeJpeg(const std::uint8_t* data, std::size_t size) noexcept;
 
-DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeAllocate allocate, void* context) noexcept;
+DecodeResult DecodeJpeg(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept;
 
 }  // namespace rastelle::codecs

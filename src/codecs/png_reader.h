@@ -2,7 +2,8 @@
 // type, bit depth and interlacing, transparency chunks applied, 16-bit
 // samples taken by their high byte, no gamma applied (the file's samples as
 // they are). Non-interlaced files are decoded row by row straight into
-// memory the caller provides once the size is known.
+// memory the caller provides once the size is known; the common 8-bit
+// truecolour files are inflated by libdeflate and unfiltered in that memory.
 #pragma once
 
 #include "codecs/decoder.h"
@@ -15,6 +16,6 @@ namespace rastelle::codecs {
 // True for data that starts with the PNG signature.
 bool LooksLikePng(const std::uint8_t* data, std::size_t size) noexcept;
 
-DecodeResult DecodePng(const std::uint8_t* data, std::size_t size, DecodeAllocate allocate, void* context) noexcept;
+DecodeResult DecodePng(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept;
 
 }  // namespace rastelle::codecs

@@ -152,19 +152,18 @@ void RasterObject::AdoptDecoded(std::unique_ptr<Bitmap> decoded, FileType type) 
 bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,
                                     const char* method) {
     // The decoder writes straight into a new bitmap's pixels.
-    struct Target {
+    struct Target final : codecs::DecodeTarget {
         std::unique_ptr<Bitmap> bitmap;
         PixelLock lock;
-        static kernels::ImageView Allocate(void* context, int width, int height) {
-            auto& target = *static_cast<Target*>(context);
-            target.bitmap.reset(Bitmap::Create(width, height));
-            if (!target.bitmap || target.bitmap->lastStatus() != Gdiplus::Ok ||
-                target.lock.Lock(*target.bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok)
+        kernels::ImageView Allocate(int width, int height) noexcept override {
+            bitmap.reset(Bitmap::Create(width, height));
+            if (!bitmap || bitmap->lastStatus() != Gdiplus::Ok ||
+                lock.Lock(*bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok)
                 return {};
-            return target.lock.view();
+            return lock.view();
         }
     } target;
-    const codecs::DecodeResult result = decode(data.data(), data.size(), &Target::Allocate, &target);
+    const codecs::DecodeResult result = decode(data.data(), data.size(), target);
     const Status unlocked = target.lock.Unlock();
     if (result == codecs::DecodeResult::OutOfMemory)
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);

@@ -7,7 +7,9 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <cstring>
 #include <string>
 
@@ -75,6 +77,79 @@ std::vector<std::uint32_t> PpmPixels(const std::vector<std::uint8_t>& ppm) {
     return argb;
 }
 
+// Counts the files the DLL itself opens with a given name part, through its
+// import of CreateFileW, for as long as the counter lives.
+class OpenCounter {
+public:
+    explicit OpenCounter(const wchar_t* namePart) {
+        part_ = namePart;
+        opens_ = 0;
+        slot_ = ImportSlot(DllModule(), "CreateFileW");
+        if (!slot_) return;
+        original_ = reinterpret_cast<CreateFileFunction>(*slot_);
+        Patch(reinterpret_cast<void*>(&Counting));
+    }
+    ~OpenCounter() {
+        if (slot_) Patch(reinterpret_cast<void*>(original_));
+    }
+    bool hooked() const { return slot_ != nullptr; }
+    int opens() const { return opens_; }
+
+private:
+    using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+
+    static HANDLE WINAPI Counting(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE model) {
+        if (name && std::wcsstr(name, part_)) ++opens_;
+        return original_(name, access, share, security, disposition, flags, model);
+    }
+
+    // The import address table entry of kernel32's function in module.
+    static void** ImportSlot(HMODULE module, const char* function) {
+        auto* base = reinterpret_cast<std::uint8_t*>(module);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
+            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), "kernel32.dll") != 0) continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+                    return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+
+    void Patch(void* value) {
+        DWORD old = 0;
+        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof(void*), old, &old);
+    }
+
+    void** slot_ = nullptr;
+    static inline CreateFileFunction original_ = nullptr;
+    static inline const wchar_t* part_ = nullptr;
+    static inline std::atomic<int> opens_{0};
+};
+
+TEST(LoadFile, OpensTheFileOnceWhateverItsFormat) {
+    const auto pixels = OpaqueGradient(6, 5);
+    // (The platform cannot write a GIF from 32-bit pixels.)
+    for (const wchar_t* mime : {L"image/jpeg", L"image/png", L"image/tiff", L"image/bmp"}) {
+        const std::wstring path = WriteFile(
+            L"counted.img", mime[6] == L'b' ? MakeBmp(6, 5, pixels) : EncodeWithGdiplus(6, 5, pixels, mime));
+        OpenCounter counter(L"counted.img");
+        ASSERT_TRUE(counter.hooked());
+        auto raster = NewRaster();
+        ASSERT_EQ(raster->LoadFile(Bstr(path).get()), S_OK) << Narrow(mime);
+        EXPECT_EQ(counter.opens(), 1) << Narrow(mime);
+    }
+}
+
 TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
     for (const std::wstring name : {L"testorig.jpg", L"testimgint.jpg", L"testimgari.jpg"}) {
         SCOPED_TRACE(Narrow(name));
@@ -137,6 +212,44 @@ TEST(PngDecoding, GivesTheFilesSamplesForEveryFileOfThePngSuite) {
     }
     EXPECT_GT(files, 150u);
     EXPECT_EQ(different, std::vector<std::string>{});
+}
+
+// Pixels of an encoded file as the platform's decoder reads them.
+std::vector<std::uint32_t> PlatformPixels(const std::vector<std::uint8_t>& bytes) {
+    Gdiplus::GpBitmap* bitmap = nullptr;
+    if (Gdiplus::DllExports::GdipCreateBitmapFromStream(StreamOver(bytes).get(), &bitmap) != Gdiplus::Ok) return {};
+    UINT width = 0, height = 0;
+    Gdiplus::DllExports::GdipGetImageWidth(bitmap, &width);
+    Gdiplus::DllExports::GdipGetImageHeight(bitmap, &height);
+    std::vector<std::uint32_t> pixels(size_t(width) * height);
+    Gdiplus::BitmapData data{width, height, static_cast<INT>(width * 4), PixelFormat32bppARGB, pixels.data(), 0};
+    const Gdiplus::GpRect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    if (Gdiplus::DllExports::GdipBitmapLockBits(bitmap, &all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf,
+                                               PixelFormat32bppARGB, &data) == Gdiplus::Ok)
+        Gdiplus::DllExports::GdipBitmapUnlockBits(bitmap, &data);
+    Gdiplus::DllExports::GdipDisposeImage(bitmap);
+    return pixels;
+}
+
+TEST(PngEncoding, ThePlatformsDecoderReadsOurFilesExactlyWithAndWithoutAlpha) {
+    // Noise and smooth runs, so that every filter is chosen somewhere.
+    std::vector<std::uint32_t> pixels(61 * 37);
+    std::uint32_t seed = 7;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        pixels[i] = i % 61 < 30 ? seed : 0xFF000000u | static_cast<std::uint32_t>(i * 0x010203u);
+    }
+    for (const bool alpha : {true, false}) {
+        if (!alpha)
+            for (auto& p : pixels) p |= 0xFF000000u;
+        auto raster = RasterWith(61, 37, pixels);
+        raster->put_OutputFileType(oftPNG);
+        ASSERT_EQ(raster->SaveFile(Bstr(TempPath(L"ours.png")).get()), S_OK);
+        const auto bytes = ReadFileBytes(TempPath(L"ours.png"));
+        ASSERT_GT(bytes.size(), 26u);
+        EXPECT_EQ(bytes[25], alpha ? 6 : 2) << "colour type: truecolour, with alpha only when needed";
+        EXPECT_EQ(PlatformPixels(bytes), pixels) << "alpha " << alpha;
+    }
 }
 
 TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
