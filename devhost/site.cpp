@@ -88,7 +88,7 @@ const char* ContentTypeOf(const std::wstring& file) {
         {L"jpg", "image/jpeg"},               {L"jpeg", "image/jpeg"},               {L"png", "image/png"},
         {L"gif", "image/gif"},                {L"bmp", "image/bmp"},                 {L"tif", "image/tiff"},
         {L"tiff", "image/tiff"},              {L"svg", "image/svg+xml"},             {L"ico", "image/x-icon"},
-        {L"swf", "application/x-shockwave-flash"},
+        {L"webp", "image/webp"},              {L"swf", "application/x-shockwave-flash"},
     };
     const std::wstring ext = Extension(file);
     for (const auto& entry : kTypes)

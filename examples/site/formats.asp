@@ -68,6 +68,27 @@ End If
 <% Next %>
 <figure class="checker"><img src="formats.asp?format=png" alt="PNG"><figcaption>PNG with alpha (white made transparent)</figcaption></figure>
 <figure class="checker"><img src="formats.asp?format=gif" alt="GIF"><figcaption>GIF, transparent entry</figcaption></figure>
+<h2>JPEG or WebP</h2>
+<p>Each sample saved as JPEG (quality 85) and as WebP (quality 80, through a
+<code>WebPEncoderInfo</code>, alpha kept), with the bytes each file takes.</p>
+<%
+' Saved to output/ so that the page can show each file's size.
+Dim files, sample, stem, jpegInfo, webpInfo
+Set files = Server.CreateObject("Scripting.FileSystemObject")
+Set jpegInfo = Server.CreateObject("Rastelle.JPEGEncoderInfo")
+jpegInfo.Quality = 85
+Set webpInfo = Server.CreateObject("Rastelle.WebPEncoderInfo")
+webpInfo.Quality = 80
+For Each sample In Array("photo.jpg", "sample.png")
+    Set image = Server.CreateObject("Rastelle.RasterObject")
+    image.LoadFile Server.MapPath("images/" & sample)
+    stem = "output/" & Replace(sample, ".", "_")
+    image.SaveFile Server.MapPath(stem & ".jpg"), jpegInfo
+    image.SaveFile Server.MapPath(stem & ".webp"), webpInfo
+%>
+<figure><img src="<%= stem %>.jpg" alt="<%= sample %> as JPEG"><figcaption><%= sample %> as JPEG: <%= files.GetFile(Server.MapPath(stem & ".jpg")).Size %> bytes</figcaption></figure>
+<figure class="checker"><img src="<%= stem %>.webp" alt="<%= sample %> as WebP"><figcaption><%= sample %> as WebP: <%= files.GetFile(Server.MapPath(stem & ".webp")).Size %> bytes</figcaption></figure>
+<% Next %>
 <p>Browsers do not show these; download them:
 <a href="formats.asp?format=tiff-cmyk">CMYK TIFF</a> (for print),
 <a href="formats.asp?format=swf">SWF movie</a>.</p>

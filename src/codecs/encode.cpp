@@ -13,9 +13,10 @@ namespace rastelle::codecs {
 
 namespace {
 
-// Encodes image with the system's own encoder for type into bytes.
-Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::EncoderParameters* parameters,
-                 std::vector<std::uint8_t>& bytes) noexcept {
+// Locks image for reading and runs encode(pixels, horizontalDpi,
+// verticalDpi), which fills the caller's bytes and answers whether it could.
+template <class Encode>
+Status EncodeLocked(Gdiplus::GpBitmap* image, Encode&& encode) noexcept {
     UINT width = 0;
     UINT height = 0;
     Status status = gp::GdipGetImageWidth(image, &width);
@@ -29,29 +30,34 @@ Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::Encoder
     PixelLock lock;
     status = lock.Lock(image, static_cast<int>(width), static_cast<int>(height), Gdiplus::ImageLockModeRead);
     if (status != Gdiplus::Ok) return status;
-    const kernels::ConstImageView pixels = lock.view();
     bool encoded = false;
     try {
-        if (type == FileType::JPEG) {
-            const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
-            encoded = EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
-        } else if (type == FileType::PNG) {
-            encoded = EncodePng(pixels, horizontalDpi, verticalDpi, bytes);
-        } else {
-            TiffOptions options;
-            options.lzw = FindParameter(parameters, kEncoderCompression)
-                              .value_or(Gdiplus::EncoderValueCompressionLZW) == Gdiplus::EncoderValueCompressionLZW;
-            options.withAlpha = FindParameter(parameters, kEncoderColorDepth).value_or(32) != 24;
-            options.horizontalDpi = horizontalDpi;
-            options.verticalDpi = verticalDpi;
-            encoded = EncodeTiff(pixels, options, bytes);
-        }
+        encoded = encode(lock.view(), horizontalDpi, verticalDpi);
     } catch (...) {  // out of memory in the writer: nothing may leave this noexcept body
         encoded = false;
     }
     const Status unlocked = lock.Unlock();
     if (!encoded) return Gdiplus::OutOfMemory;
     return unlocked;
+}
+
+// Encodes image with the system's own encoder for type into bytes.
+Status EncodeOwn(Gdiplus::GpBitmap* image, FileType type, const Gdiplus::EncoderParameters* parameters,
+                 std::vector<std::uint8_t>& bytes) noexcept {
+    return EncodeLocked(image, [&](const kernels::ConstImageView& pixels, float horizontalDpi, float verticalDpi) {
+        if (type == FileType::JPEG) {
+            const ULONG quality = FindParameter(parameters, kEncoderQuality).value_or(75);
+            return EncodeJpeg(pixels, static_cast<int>(quality), horizontalDpi, verticalDpi, bytes);
+        }
+        if (type == FileType::PNG) return EncodePng(pixels, horizontalDpi, verticalDpi, bytes);
+        TiffOptions options;
+        options.lzw = FindParameter(parameters, kEncoderCompression)
+                          .value_or(Gdiplus::EncoderValueCompressionLZW) == Gdiplus::EncoderValueCompressionLZW;
+        options.withAlpha = FindParameter(parameters, kEncoderColorDepth).value_or(32) != 24;
+        options.horizontalDpi = horizontalDpi;
+        options.verticalDpi = verticalDpi;
+        return EncodeTiff(pixels, options, bytes);
+    });
 }
 
 }  // namespace
@@ -65,6 +71,12 @@ Status WriteStreamBytes(IStream* stream, const std::vector<std::uint8_t>& bytes)
     ULONG written = 0;
     const HRESULT hr = stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
     return SUCCEEDED(hr) && written == bytes.size() ? Gdiplus::Ok : Gdiplus::Win32Error;
+}
+
+Status EncodeWebpBytes(Gdiplus::GpBitmap* image, const WebPOptions& options, std::vector<std::uint8_t>& bytes) noexcept {
+    return EncodeLocked(image, [&](const kernels::ConstImageView& pixels, float, float) {
+        return EncodeWebp(pixels, options, bytes);
+    });
 }
 
 bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept {

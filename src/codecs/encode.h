@@ -5,6 +5,7 @@
 // encoder chosen for the save.
 #pragma once
 
+#include "codecs/webp_writer.h"
 #include "image/bitmap.h"
 #include "platform/file_name.h"
 #include "platform/gdiplus.h"
@@ -22,6 +23,9 @@ Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::Fil
                     const Gdiplus::EncoderParameters* parameters) noexcept;
 Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
                       const Gdiplus::EncoderParameters* parameters) noexcept;
+
+// Encodes image as a WebP file into bytes (alpha kept).
+Status EncodeWebpBytes(Gdiplus::GpBitmap* image, const WebPOptions& options, std::vector<std::uint8_t>& bytes) noexcept;
 
 // True when a save of type with these parameters goes to the system's own
 // encoder on this platform.

@@ -192,6 +192,21 @@ SavePlan PlanForEncoder(IDispatch* encoder) {
         return plan;
     }
 
+    // WebP is written by the system's own encoder: no GDI+ encoder to find.
+    ComPtr<IWebPEncoderInfo> webp;
+    hr = encoder->QueryInterface(IID_IWebPEncoderInfo, webp.put_void());
+    if (SUCCEEDED(hr)) {
+        plan.type = FileType::WebP;
+        LONG quality = plan.webp.quality;
+        LONG effort = plan.webp.effort;
+        VARIANT_BOOL lossless = VARIANT_FALSE;
+        webp->get_Quality(&quality);
+        webp->get_Effort(&effort);
+        webp->get_Lossless(&lossless);
+        plan.webp = {static_cast<int>(quality), lossless != VARIANT_FALSE, static_cast<int>(effort)};
+        return plan;
+    }
+
     com::ThrowError(hr, L"Wrong Encoder object!");
 }
 

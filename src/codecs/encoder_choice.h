@@ -4,6 +4,7 @@
 // parameters.
 #pragma once
 
+#include "codecs/webp_writer.h"
 #include "com/unique_any.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus.h"
@@ -83,14 +84,15 @@ struct SavePlan {
     VARIANT_BOOL gifAntialiasingPreprocess = 0;
     ColorSpaces tiffColorSpace = csRGB;
     std::wstring iccProfile;
+    WebPOptions webp;
 };
 
 // The plan for a save without encoder object; throws the selection's
 // message with E_FAIL for a type that has no GDI+ encoder.
 SavePlan PlanForOutputType(FileType outputType);
 
-// Recognises the encoder object by its interfaces (JPEG, TIFF, GIF, BMP, in
-// that order) and reads its options. Throws "Wrong Encoder object!" when it
+// Recognises the encoder object by its interfaces (JPEG, TIFF, GIF, BMP,
+// WebP, in that order) and reads its options. Throws "Wrong Encoder object!" when it
 // answers none of them, and the JPEG and TIFF reading errors.
 SavePlan PlanForEncoder(IDispatch* encoder);
 

@@ -164,4 +164,32 @@ STDMETHODIMP SWFEncoderInfo::put_JPEGQuality(LONG value) {
     return S_OK;
 }
 
+// --- WebPEncoderInfo --------------------------------------------------------
+
+HRESULT WebPEncoderInfo::Create(IUnknown* outer, REFIID iid, void** out) noexcept {
+    return com::CreateComObject<WebPEncoderInfo>(outer, iid, out);
+}
+
+STDMETHODIMP WebPEncoderInfo::get_Quality(LONG* value) { return com::ReadProperty(quality_, value, E_POINTER); }
+
+STDMETHODIMP WebPEncoderInfo::put_Quality(LONG value) {
+    quality_ = ClampQuality(value);
+    return S_OK;
+}
+
+STDMETHODIMP WebPEncoderInfo::get_Lossless(VARIANT_BOOL* value) { return com::ReadProperty(lossless_, value, E_POINTER); }
+
+// Any true value is stored as VARIANT_TRUE, so that scripts compare it with True.
+STDMETHODIMP WebPEncoderInfo::put_Lossless(VARIANT_BOOL value) {
+    lossless_ = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP WebPEncoderInfo::get_Effort(LONG* value) { return com::ReadProperty(effort_, value, E_POINTER); }
+
+STDMETHODIMP WebPEncoderInfo::put_Effort(LONG value) {
+    effort_ = std::clamp<LONG>(value, 0, 6);
+    return S_OK;
+}
+
 }  // namespace rastelle::codecs

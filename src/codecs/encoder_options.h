@@ -97,4 +97,23 @@ private:
     LONG jpegQuality_ = 75;
 };
 
+// WebP's options: libwebp's quality, lossless mode and method (its effort).
+class WebPEncoderInfo final
+    : public com::ComObject<WebPEncoderInfo, com::Dispatch<IWebPEncoderInfo>, com::SupportErrorInfo<IWebPEncoderInfo>> {
+public:
+    static HRESULT Create(IUnknown* outer, REFIID iid, void** out) noexcept;
+
+    STDMETHODIMP get_Quality(LONG* value) override;
+    STDMETHODIMP put_Quality(LONG value) override;
+    STDMETHODIMP get_Lossless(VARIANT_BOOL* value) override;
+    STDMETHODIMP put_Lossless(VARIANT_BOOL value) override;
+    STDMETHODIMP get_Effort(LONG* value) override;
+    STDMETHODIMP put_Effort(LONG value) override;
+
+private:
+    LONG quality_ = 75;
+    VARIANT_BOOL lossless_ = VARIANT_FALSE;
+    LONG effort_ = 4;
+};
+
 }  // namespace rastelle::codecs

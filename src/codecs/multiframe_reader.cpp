@@ -4,8 +4,11 @@
 #include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
 
+#include <webp/demux.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace rastelle::codecs {
@@ -41,6 +44,41 @@ void ApplyResolution(TIFF* tif, Bitmap& page) {
 }
 
 }  // namespace
+
+WebPFrameReader::~WebPFrameReader() { WebPAnimDecoderDelete(decoder_); }
+
+bool WebPFrameReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    WebPAnimDecoderDelete(decoder_);
+    decoder_ = nullptr;
+    bytes_ = std::move(bytes);
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options)) return false;
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    const WebPData file{bytes_->data(), bytes_->size()};
+    decoder_ = WebPAnimDecoderNew(&file, &options);
+    return decoder_ != nullptr;
+}
+
+std::unique_ptr<Bitmap> WebPFrameReader::Next() {
+    WebPAnimInfo info{};
+    if (!decoder_ || !WebPAnimDecoderHasMoreFrames(decoder_) || !WebPAnimDecoderGetInfo(decoder_, &info)) return nullptr;
+    std::uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(decoder_, &canvas, &timestamp)) return nullptr;
+    const int width = static_cast<int>(info.canvas_width);
+    const int height = static_cast<int>(info.canvas_height);
+    std::unique_ptr<Bitmap> frame(Bitmap::Create(width, height));
+    if (!frame || frame->lastStatus() != Gdiplus::Ok) return nullptr;
+    PixelLock lock;
+    if (lock.Lock(*frame, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok) return nullptr;
+    const kernels::ImageView view = lock.view();
+    for (int y = 0; y < height; ++y)
+        std::memcpy(view.row(y), canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4,
+                    static_cast<std::size_t>(width) * 4);
+    if (lock.Unlock() != Gdiplus::Ok) return nullptr;
+    return frame;
+}
 
 bool TiffPageReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
     tif_.reset();

@@ -1,5 +1,6 @@
 // Reading every page of a multi-page file: TIFF pages through libtiff's
-// RGBA interface, the frames of any other file through GDI+.
+// RGBA interface, WebP frames through libwebp's animation decoder, the
+// frames of any other file through GDI+.
 #pragma once
 
 #include "codecs/tiff_reader.h"
@@ -9,6 +10,8 @@
 
 #include <memory>
 #include <vector>
+
+struct WebPAnimDecoder;
 
 namespace rastelle::codecs {
 
@@ -29,6 +32,26 @@ private:
     MemorySource source_{};
     UniqueTiff tif_;
     bool started_ = false;
+};
+
+// The frames of a WebP file as a viewer shows them (each composed onto the
+// canvas over the frames before it), first to last; a still file has one.
+class WebPFrameReader {
+public:
+    WebPFrameReader() = default;
+    WebPFrameReader(const WebPFrameReader&) = delete;
+    WebPFrameReader& operator=(const WebPFrameReader&) = delete;
+    ~WebPFrameReader();
+    // Opens the file's bytes, which it keeps; false when libwebp cannot read
+    // them as WebP.
+    bool Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
+    // The next frame as a new 32-bit ARGB bitmap; null when there is none
+    // left or it cannot be decoded.
+    std::unique_ptr<Bitmap> Next();
+
+private:
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
+    ::WebPAnimDecoder* decoder_ = nullptr;
 };
 
 // The frames of any file GDI+ decodes, dimension by dimension.

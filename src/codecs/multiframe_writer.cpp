@@ -47,6 +47,23 @@ Status EncodeOwnTiff(const std::vector<Bitmap*>& frames, const MultiframeOptions
     return Gdiplus::Ok;
 }
 
+// libwebp's animation, each frame shown as long as a GIF frame.
+Status EncodeOwnWebp(const std::vector<Bitmap*>& frames, const WebPOptions& options, std::vector<std::uint8_t>& bytes) {
+    const auto locks = std::make_unique<PixelLock[]>(frames.size());
+    std::vector<kernels::ConstImageView> views;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const Status status = locks[i].Lock(*frames[i], Gdiplus::ImageLockModeRead);
+        if (status != Gdiplus::Ok) return status;
+        views.push_back(locks[i].view());
+    }
+    if (!EncodeAnimatedWebp(views, options, kFrameDelay * 10, bytes)) return Gdiplus::OutOfMemory;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const Status status = locks[i].Unlock();
+        if (status != Gdiplus::Ok) return status;
+    }
+    return Gdiplus::Ok;
+}
+
 }  // namespace
 
 Status SetFrameDelay(Bitmap& image) noexcept {
@@ -63,7 +80,11 @@ Status SaveMultiframe(const std::vector<Bitmap*>& frames, const platform::FileNa
         Status status = SetFrameDelays(frames);
         if (status != Gdiplus::Ok) return status;
         std::vector<std::uint8_t> bytes;
-        status = options.type == FileType::GIF ? EncodeAnimatedGif(frames, bytes) : EncodeOwnTiff(frames, options, bytes);
+        switch (options.type) {
+        case FileType::GIF: status = EncodeAnimatedGif(frames, bytes); break;
+        case FileType::WebP: status = EncodeOwnWebp(frames, options.webp, bytes); break;
+        default: status = EncodeOwnTiff(frames, options, bytes); break;
+        }
         if (status != Gdiplus::Ok) return status;
         return WriteFileBytes(fileName, bytes);
     } catch (...) {  // out of memory in the writers

@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace rastelle::codecs {
 
@@ -123,6 +124,12 @@ Status EncodeFile(const SaveSource& source, const SavePlan& plan, const platform
             return SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
                                       plan.gifAntialiasingPreprocess, plan.paletteType);
         });
+    case FileType::WebP: {
+        std::vector<std::uint8_t> bytes;
+        const Status status = EncodeWebpBytes(image.native(), plan.webp, bytes);
+        if (status != Gdiplus::Ok) return status;
+        return SaveReadingError(win32Error, [&] { return WriteFileBytes(fileName, bytes); });
+    }
     default:
         return SaveReadingError(win32Error, [&] {
             return EncodeToFile(image.native(), plan.type, fileName, plan.clsid, plan.parameters.get());
@@ -154,6 +161,12 @@ Status EncodeStream(const SaveSource& source, const SavePlan& plan, IStream* mem
     case FileType::GIF:
         return SaveGifWithPalette(image, memory, plan.clsid, kGifColours, plan.gifTransparent,
                                   plan.gifAntialiasingPreprocess, plan.paletteType);
+    case FileType::WebP: {
+        // WebP keeps the alpha: the copy is not flattened.
+        std::vector<std::uint8_t> bytes;
+        status = EncodeWebpBytes(copy->native(), plan.webp, bytes);
+        return status == Gdiplus::Ok ? WriteStreamBytes(memory, bytes) : status;
+    }
     default:
         FlattenAgainstBackground(*copy);
         return EncodeToStream(copy->native(), plan.type, memory, plan.clsid, plan.parameters.get());

@@ -22,6 +22,7 @@ enum class FileType : long {
     SWF = 5,
     EMF = 6,
     EXIF = 7,
+    WebP = 8,
 };
 
 class Bitmap {

@@ -3,6 +3,7 @@
 #include "codecs/encoder_choice.h"
 #include "codecs/multiframe_reader.h"
 #include "codecs/multiframe_writer.h"
+#include "codecs/webp_reader.h"
 #include "com/automation.h"
 #include "com/errors.h"
 #include "layers/raster_collection.h"
@@ -96,7 +97,7 @@ void LoadFrames(RasterCollection& collection, std::shared_ptr<const std::vector<
 constexpr wchar_t kOnlyTiffAndGif[] = L"Only TIFF and GIF multiframe file formats are supported!";
 
 // The format and options encoderInfo names: an OutputFileTypes number (its
-// low 16 bits) or a TIFFEncoderInfo object.
+// low 16 bits), a TIFFEncoderInfo or a WebPEncoderInfo object.
 codecs::MultiframeOptions OptionsOf(const VARIANT& encoderInfo) {
     com::UniqueVariant value;
     HRESULT hr = VariantCopyInd(value.get(), const_cast<VARIANT*>(&encoderInfo));
@@ -113,6 +114,19 @@ codecs::MultiframeOptions OptionsOf(const VARIANT& encoderInfo) {
     case VT_UI4: number = V_UI4(&v); break;
     case VT_DISPATCH:
     case VT_UNKNOWN: {
+        // A WebPEncoderInfo makes an animated WebP.
+        com::ComPtr<IWebPEncoderInfo> webp;
+        if (V_UNKNOWN(&v) && SUCCEEDED(V_UNKNOWN(&v)->QueryInterface(IID_IWebPEncoderInfo, webp.put_void()))) {
+            LONG quality = options.webp.quality;
+            LONG effort = options.webp.effort;
+            VARIANT_BOOL lossless = VARIANT_FALSE;
+            webp->get_Quality(&quality);
+            webp->get_Effort(&effort);
+            webp->get_Lossless(&lossless);
+            options.type = FileType::WebP;
+            options.webp = {static_cast<int>(quality), lossless != VARIANT_FALSE, static_cast<int>(effort)};
+            return options;
+        }
         com::ComPtr<ITIFFEncoderInfo> tiff;
         hr = V_UNKNOWN(&v) ? V_UNKNOWN(&v)->QueryInterface(IID_ITIFFEncoderInfo, tiff.put_void()) : E_NOINTERFACE;
         if (FAILED(hr))
@@ -169,6 +183,14 @@ void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearF
     if (error != ERROR_SUCCESS) ThrowLoadFailure(Gdiplus::Win32Error, error);
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::All))
         ThrowLoadFailure(Gdiplus::OutOfMemory, 0);
+    if (codecs::LooksLikeWebp(bytes->data(), bytes->size())) {
+        codecs::WebPFrameReader frames;
+        if (frames.Open(bytes)) {
+            if (clearFirst) Clear(collection);
+            while (std::unique_ptr<Bitmap> frame = frames.Next()) AppendItem(collection, std::move(frame));
+            return;
+        }
+    }
     codecs::TiffPageReader pages;
     if (!pages.Open(bytes)) {
         LoadFrames(collection, std::move(bytes), clearFirst);

@@ -78,6 +78,8 @@ const ClassEntry kClasses[] = {
      L"TransformExpand Class", kProgrammable, kClassObject, !kCategory, &transforms::TransformExpand::Create},
     {&CLSID_BMPEncoderInfo, L"Rastelle.BMPEncoderInfo.1", L"Rastelle.BMPEncoderInfo", L"BMPEncoderInfo Class",
      kProgrammable, kClassObject, !kCategory, &codecs::BMPEncoderInfo::Create},
+    {&CLSID_WebPEncoderInfo, L"Rastelle.WebPEncoderInfo.1", L"Rastelle.WebPEncoderInfo", L"WebPEncoderInfo Class",
+     kProgrammable, kClassObject, !kCategory, &codecs::WebPEncoderInfo::Create},
 };
 
 static_assert(sizeof(kClasses) / sizeof(kClasses[0]) == kClassCount);

@@ -10,7 +10,7 @@ namespace rastelle::module {
 
 using com::ClassEntry;
 
-inline constexpr int kClassCount = 27;
+inline constexpr int kClassCount = 28;
 
 std::span<const ClassEntry> ClassTable();
 

@@ -194,6 +194,37 @@ DeclaredFrames TiffPages(const ReadAt& read) {
     return frames;
 }
 
+// A WebP file's canvas (VP8X) or its one frame (VP8, VP8L); every frame of
+// an animation is composed onto a canvas of that size.
+DeclaredFrames WebpFrames(const ReadAt& read) {
+    std::uint8_t chunk[30] = {};
+    const std::size_t got = read(12, chunk, sizeof(chunk));
+    if (got < 8) return {};
+    const auto le24 = [](const std::uint8_t* p) { return Le16(p) | (std::uint32_t(p[2]) << 16); };
+    DeclaredSize size;
+    if (std::equal(chunk, chunk + 4, "VP8X") && got >= 18) {
+        size = {1 + std::uint64_t(le24(chunk + 12)), 1 + std::uint64_t(le24(chunk + 15))};
+    } else if (std::equal(chunk, chunk + 4, "VP8 ") && got >= 18) {
+        size = {Le16(chunk + 14) & 0x3FFFu, Le16(chunk + 16) & 0x3FFFu};
+    } else if (std::equal(chunk, chunk + 4, "VP8L") && got >= 13) {
+        const std::uint32_t bits = Le32(chunk + 9);
+        size = {1 + std::uint64_t(bits & 0x3FFFu), 1 + std::uint64_t((bits >> 14) & 0x3FFFu)};
+    } else {
+        return {};
+    }
+    // The animation frames (ANMF chunks) counted over the chunk list; each
+    // step moves forwards by at least a chunk header.
+    std::uint64_t frames = 0;
+    for (std::uint64_t at = 12;;) {
+        std::uint8_t header[8];
+        if (read(at, header, 8) < 8) break;
+        if (std::equal(header, header + 4, "ANMF")) ++frames;
+        const std::uint64_t length = Le32(header + 4);
+        at += 8 + length + (length & 1);
+    }
+    return {size, double(size.width) * double(size.height) * double(frames ? frames : 1)};
+}
+
 bool Oversized(DeclaredSize size) {
     // 32-bit pixels, as every bitmap of ours holds; each factor is below 2^32.
     return size.width * 4 > kMaxBitmapBytes || size.height * size.width * 4 > kMaxBitmapBytes;
@@ -212,6 +243,10 @@ DeclaredFrames DeclaredFramesOf(const ReadAt& read) {
     if (got >= 8 && ((head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
                      (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42)))
         return TiffPages(read);
+    if (got >= 4 && std::equal(head, head + 4, "RIFF")) {
+        std::uint8_t form[4] = {};
+        if (read(8, form, 4) == 4 && std::equal(form, form + 4, "WEBP")) return WebpFrames(read);
+    }
     LeadingBytes lead;
     std::copy(head, head + std::min<std::size_t>(got, sizeof(lead.bytes)), lead.bytes);
     lead.size = std::min<std::size_t>(got, sizeof(lead.bytes));

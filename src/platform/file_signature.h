@@ -29,12 +29,12 @@ struct DeclaredSize {
     std::uint64_t width = 0, height = 0;
 };
 
-// What the headers of a JPEG, PNG, GIF, BMP, TIFF, icon or cursor declare,
-// read without decoding: the largest frame (for an icon, of all its images;
-// for a TIFF, of its pages; for a GIF, of its screen and frames) and the
-// pixels of all frames together as their decoders make them (a GIF frame
-// is decoded onto a canvas of the screen's size). Nothing for other data and
-// for headers that cannot be read.
+// What the headers of a JPEG, PNG, GIF, BMP, TIFF, WebP, icon or cursor
+// declare, read without decoding: the largest frame (for an icon, of all its
+// images; for a TIFF, of its pages; for a GIF or an animated WebP, of its
+// canvas and frames) and the pixels of all frames together as their decoders
+// make them (GIF and WebP frames are decoded onto a canvas of the screen's
+// size). Nothing for other data and for headers that cannot be read.
 struct DeclaredFrames {
     DeclaredSize largest;
     double totalPixels = 0;

@@ -2,6 +2,7 @@
 
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
+#include "codecs/webp_reader.h"
 #include "codecs/picture_exchange.h"
 #include "codecs/save_image.h"
 #include "codecs/tiff_reader.h"
@@ -176,13 +177,16 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    // JPEG and PNG files are decoded by the system itself; a file its decoder
+    // JPEG, PNG and WebP files are decoded by the system itself; a file its decoder
     // refuses goes to the platform's, whose failure texts the callers know.
     if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
         return;
     if (codecs::LooksLikePng(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodePng, FileType::PNG, *bytes, method))
+        return;
+    if (codecs::LooksLikeWebp(bytes->data(), bytes->size()) &&
+        AdoptOwnDecoding(&codecs::DecodeWebp, FileType::WebP, *bytes, method))
         return;
     const bool tiff = codecs::IsTiff(lead);
     // libtiff decodes the TIFFs the platform misreads, and those it cannot

@@ -56,18 +56,28 @@ def main():
 
     def test_index_and_thumbnails(host):
         equal(sizes(load(host, work, "default.asp")), [PHOTO], "index")
-        equal(sizes(load(host, work, "thumbnail.asp")), [(64, 48), (120, 90), (200, 150)], "thumbnails")
+        equal(sizes(load(host, work, "thumbnail.asp")), [(64, 48), (120, 90), (200, 150), (200, 150)],
+              "thumbnails, the last as WebP")
         # The page's upload form, posted as a browser posts it.
         with open(os.path.join(site, "images", "photo.jpg"), "rb") as f:
             body, content_type = multipart({}, {"photo": ("photo.jpg", "image/jpeg", f.read())})
         status, headers, jpeg = host.request("POST", "/thumbnail.asp?size=100", body, headers={"Content-Type": content_type})
         equal((status, headers["content-type"], jpeg_size(jpeg)), (200, "image/jpeg", (100, 75)), "uploaded thumbnail")
+        status, headers, webp = host.request("POST", "/thumbnail.asp?size=100&type=webp", body,
+                                             headers={"Content-Type": content_type})
+        equal((status, headers["content-type"], webp[:4], webp[8:12]), (200, "image/webp", b"RIFF", b"WEBP"),
+              "uploaded thumbnail as WebP")
         body, content_type = multipart({}, {"photo": ("notes.txt", "text/plain", b"not a picture")})
         status, _, answer = host.request("POST", "/thumbnail.asp", body, headers={"Content-Type": content_type})
         equal(status, 415, "a file that is no picture: " + answer.decode("utf-8", "replace")[:200])
 
     def test_format_gallery_caption_and_animation(host):
-        equal(sizes(load(host, work, "formats.asp")), [PHOTO] * 6, "four JPEG qualities, PNG and GIF")
+        report = load(host, work, "formats.asp")
+        equal(sizes(report), [PHOTO] * 10, "four JPEG qualities, PNG, GIF, and two samples as JPEG and WebP")
+        # Each sample's JPEG and WebP with their byte sizes.
+        saved = [c for c in report["captions"] if " as " in c]
+        equal([re.sub(r": \d+ bytes$", "", c) for c in saved],
+              ["photo.jpg as JPEG", "photo.jpg as WebP", "sample.png as JPEG", "sample.png as WebP"], "captions")
         # Drawing and multi-frame saving may be missing from a build: the page
         # then shows a note instead of the picture.
         for page, expected in [("caption.asp", [PHOTO]), ("animation.asp", [(150, 150)])]:

@@ -1,4 +1,5 @@
-// libFuzzer harness over the system's own decoders (JPEG, PNG): any bytes
+// libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, and
+// WebP's frames as a collection reads them): any bytes
 // either decode into exactly the pixels asked for or are refused; no read or
 // write outside the file and the image.
 #include <cstddef>
@@ -7,6 +8,7 @@
 
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
+#include "codecs/webp_reader.h"
 #include "fuzz_input.h"
 
 using namespace rastelle;
@@ -40,5 +42,6 @@ void Decode(codecs::Decoder decoder, const std::uint8_t* bytes, std::size_t size
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     if (codecs::LooksLikePng(bytes, size)) Decode(&codecs::DecodePng, bytes, size);
     if (codecs::LooksLikeJpeg(bytes, size)) Decode(&codecs::DecodeJpeg, bytes, size);
+    if (codecs::LooksLikeWebp(bytes, size)) Decode(&codecs::DecodeWebp, bytes, size);
     return 0;
 }

@@ -59,7 +59,7 @@ TEST(ModuleExports, ClassObjectsAndUnloading) {
     EXPECT_EQ(canUnload(), S_OK);
 }
 
-// The 27 classes as clients know them, written out independently of the
+// The 28 classes as clients know them, written out independently of the
 // module's own class table: ProgID Rastelle.<name>.1 (<cut>.1 where the name
 // is cut), version-independent Rastelle.<name>, description "<named> Class".
 struct KnownClass {
@@ -100,6 +100,7 @@ const KnownClass kKnownClasses[] = {
     {L"TransformErosion", L"{1FF6037D-B69B-4223-997F-5552180D75B4}", L"TransformErosio"},
     {L"TransformExpand", L"{1EE0261A-19A4-4752-BF22-D4208668A1C9}"},
     {L"BMPEncoderInfo", L"{68980056-E2DE-4BD2-AFC2-E4D59FEF6C8D}"},
+    {L"WebPEncoderInfo", L"{7CD4A670-D8A5-450E-9DF9-827BBDBF7A6C}"},
 };
 constexpr const wchar_t kCodecCategoryKey[] = L"{FDCDC031-CDD1-4C61-BE20-866C367B1A0D}";
 

@@ -118,7 +118,9 @@ TEST(FileNames, ANameWithANulBeforeItsEndTouchesNoFile) {
             ExpectError(operation.call(Bstr(name).get()), operation.hr, operation.description, operation.progId,
                         operation.iid);
             EXPECT_EQ(FileExists(before), present);
-            if (present) EXPECT_EQ(ReadFileBytes(before), existing);
+            if (present) {
+                EXPECT_EQ(ReadFileBytes(before), existing);
+            }
         }
     }
 }
