@@ -14,7 +14,9 @@ struct AnimationDecoderDeleter {
     void operator()(WebPAnimDecoder* decoder) const noexcept { WebPAnimDecoderDelete(decoder); }
 };
 
-DecodeResult DecodeFirstFrame(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept {
+// The view is the canvas's size, allocated before libwebp allocates its own
+// canvas, so that the caller's size limit holds for both.
+DecodeResult DecodeFirstFrame(const std::uint8_t* data, std::size_t size, const kernels::ImageView& view) noexcept {
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options)) return DecodeResult::NotDecodable;
     options.color_mode = MODE_BGRA;
@@ -26,8 +28,7 @@ DecodeResult DecodeFirstFrame(const std::uint8_t* data, std::size_t size, Decode
         return DecodeResult::NotDecodable;
     const int width = static_cast<int>(info.canvas_width);
     const int height = static_cast<int>(info.canvas_height);
-    const kernels::ImageView view = target.Allocate(width, height);
-    if (!view.pixels) return DecodeResult::OutOfMemory;
+    if (width != view.width || height != view.height) return DecodeResult::NotDecodable;
     std::uint8_t* canvas = nullptr;
     int timestamp = 0;
     if (!WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp)) return DecodeResult::NotDecodable;
@@ -47,9 +48,9 @@ DecodeResult DecodeWebp(const std::uint8_t* data, std::size_t size, DecodeTarget
     if (!LooksLikeWebp(data, size)) return DecodeResult::NotDecodable;
     WebPBitstreamFeatures features;
     if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK) return DecodeResult::NotDecodable;
-    if (features.has_animation) return DecodeFirstFrame(data, size, target);
     const kernels::ImageView view = target.Allocate(features.width, features.height);
     if (!view.pixels) return DecodeResult::OutOfMemory;
+    if (features.has_animation) return DecodeFirstFrame(data, size, view);
     if (view.strideBytes <= 0) return DecodeResult::NotDecodable;
     const std::size_t bytes = static_cast<std::size_t>(view.strideBytes) * static_cast<std::size_t>(view.height);
     return WebPDecodeBGRAInto(data, size, reinterpret_cast<std::uint8_t*>(view.pixels), bytes,

@@ -182,13 +182,13 @@ TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessage) {
 
 TEST(SaveFile, EncoderObjectsAreRecognisedInTheirQueryOrder) {
     auto raster = RasterWith(2, 2, OpaqueGradient(2, 2));
-    // An object that answers none is asked every kind, SWF first, and the last
-    // query's result is returned.
+    // An object that answers none is asked every kind, SWF first and WebP
+    // last, and the last query's result is returned.
     auto none = MakeFake<FakeEncoder>();
     none->refusal = static_cast<HRESULT>(0x80041234);
     ExpectError(Save(raster.get(), L"queries.png", none.get()), none->refusal, L"Wrong Encoder object!");
     EXPECT_TRUE(none->queried == (std::vector<IID>{IID_ISWFEncoderInfo, IID_IJPEGEncoderInfo, IID_ITIFFEncoderInfo,
-                                                   IID_IGIFEncoderInfo, IID_IBMPEncoderInfo}));
+                                                   IID_IGIFEncoderInfo, IID_IBMPEncoderInfo, IID_IWebPEncoderInfo}));
 
     // JPEG is asked before TIFF, so an object that is both writes JPEG.
     auto both = MakeFake<FakeEncoder>();
