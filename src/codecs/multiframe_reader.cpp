@@ -68,7 +68,7 @@ std::unique_ptr<Bitmap> WebPFrameReader::Next() {
     if (!WebPAnimDecoderGetNext(decoder_, &canvas, &timestamp)) return nullptr;
     const int width = static_cast<int>(info.canvas_width);
     const int height = static_cast<int>(info.canvas_height);
-    std::unique_ptr<Bitmap> frame(Bitmap::Create(width, height));
+    std::unique_ptr<Bitmap> frame(Bitmap::CreateToOverwrite(width, height));
     if (!frame || frame->lastStatus() != Gdiplus::Ok) return nullptr;
     PixelLock lock;
     if (lock.Lock(*frame, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok) return nullptr;

@@ -19,14 +19,42 @@ thread_local void (*t_fillHook)() = nullptr;
 
 Bitmap::~Bitmap() {
     if (!native_) return;
+    // The bitmap goes before the memory it was made over (memory_ is freed
+    // after this body).
     gp::GdipDisposeImage(native_);
     GdiplusHolderCounts().letGo.fetch_add(1, std::memory_order_relaxed);
 }
 
+namespace {
+
+bool MadeOverOwnMemory(int width, int height, Gdiplus::PixelFormat format) {
+    return (format == PixelFormat32bppARGB || format == PixelFormat32bppPARGB || format == PixelFormat32bppRGB) &&
+           width > 0 && height > 0;
+}
+
+}  // namespace
+
 Bitmap* Bitmap::Create(int width, int height, Gdiplus::PixelFormat format) noexcept {
+    return Create(width, height, format, PixelMemory::Contents::Zeroed);
+}
+
+Bitmap* Bitmap::CreateToOverwrite(int width, int height) noexcept {
+    return Create(width, height, PixelFormat32bppARGB, PixelMemory::Contents::Undefined);
+}
+
+Bitmap* Bitmap::Create(int width, int height, Gdiplus::PixelFormat format, PixelMemory::Contents contents) noexcept {
     Gdiplus::GpBitmap* native = nullptr;
-    const Status status = platform::CreateBitmap(width, height, format, &native);
-    return Adopt(native, status);
+    if (!MadeOverOwnMemory(width, height, format)) return Adopt(native, platform::CreateBitmap(width, height, format, &native));
+    if (!platform::BitmapSizeAllowed(width, height, 32)) return Adopt(nullptr, Gdiplus::OutOfMemory);
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    PixelMemory memory = PixelMemory::Acquire(stride * static_cast<std::size_t>(height), contents);
+    if (!memory.data()) return Adopt(nullptr, Gdiplus::OutOfMemory);
+    const Status status = gp::GdipCreateBitmapFromScan0(width, height, static_cast<INT>(stride), format,
+                                                        reinterpret_cast<BYTE*>(memory.data()), &native);
+    Bitmap* bitmap = Adopt(status == Gdiplus::Ok ? native : nullptr, status);
+    if (status != Gdiplus::Ok && native) gp::GdipDisposeImage(native);
+    if (bitmap && bitmap->native_) bitmap->memory_ = std::move(memory);
+    return bitmap;
 }
 
 Bitmap* Bitmap::Adopt(Gdiplus::GpBitmap* native, Status status) noexcept {
@@ -96,7 +124,7 @@ Status CloneBitmap32(Bitmap* source, Bitmap** target) noexcept {
     if (!source || !target) return Gdiplus::GenericError;
     delete *target;
     *target = nullptr;
-    Bitmap* copy = Bitmap::Create(source->width(), source->height(), PixelFormat32bppARGB);
+    Bitmap* copy = Bitmap::CreateToOverwrite(source->width(), source->height());
     if (!copy) return Gdiplus::OutOfMemory;
     *target = copy;
     if (copy->lastStatus() != Gdiplus::Ok) return copy->lastStatus();

@@ -4,6 +4,7 @@
 // it owns it and destroys it with delete.
 #pragma once
 
+#include "image/pixel_memory.h"
 #include "platform/gdiplus.h"
 #include "platform/gdiplus_raii.h"
 
@@ -36,10 +37,15 @@ public:
     Bitmap& operator=(const Bitmap&) = delete;
     ~Bitmap();
 
-    // A new bitmap of the given size and format, GDI+ allocating the pixels
-    // (a new bitmap reads as transparent black). The creation status is the
-    // new object's last status; null only when memory for the holder is out.
+    // A new bitmap of the given size and format (a new bitmap reads as
+    // transparent black). 32-bit bitmaps are made over pixel memory of our
+    // own, from the block cache, which the holder keeps for the bitmap's life;
+    // GDI+ allocates the others. The creation status is the new object's last
+    // status; null only when memory for the holder is out.
     static Bitmap* Create(int width, int height, Gdiplus::PixelFormat format = PixelFormat32bppARGB) noexcept;
+    // The same for a 32-bit ARGB bitmap whose every pixel the caller writes
+    // before anything reads it: its memory is not cleared first.
+    static Bitmap* CreateToOverwrite(int width, int height) noexcept;
     // A new holder of native (null or not) with the status that made it;
     // null, with native disposed of, when memory for the holder is out.
     static Bitmap* Adopt(Gdiplus::GpBitmap* native, Status status) noexcept;
@@ -58,8 +64,11 @@ public:
     int height() noexcept;
 
 private:
+    static Bitmap* Create(int width, int height, Gdiplus::PixelFormat format, PixelMemory::Contents contents) noexcept;
+
     Gdiplus::GpBitmap* native_;
     Status lastStatus_;
+    PixelMemory memory_;  // the pixels of a bitmap made over our own memory; outlives native_
 };
 
 // Maps a loaded image's raw format to a file type. Icon and cursor data is
@@ -76,7 +85,9 @@ void SetFillHookForTesting(void (*hook)()) noexcept;
 
 // Makes *target a 32-bit ARGB copy of source, deleting a bitmap already in
 // *target. GenericError when an argument is missing, the first failing lock or
-// unlock status, InsufficientBuffer when the copy is abandoned by a fault.
+// unlock status, InsufficientBuffer when the copy is abandoned by a fault; on
+// failure *target may hold a bitmap of undefined pixels, for the caller to
+// delete.
 Status CloneBitmap32(Bitmap* source, Bitmap** target) noexcept;
 
 }  // namespace rastelle

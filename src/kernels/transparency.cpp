@@ -23,9 +23,12 @@ void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::ui
         }
     }
     // Absolute byte differences, four pixels at a time; their alpha bytes
-    // are masked off, the three colour bytes summed per pixel.
+    // are masked off, the three colour bytes summed per pixel. Four pixels
+    // all at least the threshold away (sum >= 3 * threshold: the usual case)
+    // are stored as they are; otherwise each takes its alpha from the table.
     const __m128i key = _mm_set1_epi32(static_cast<int>(color));
     const __m128i low = _mm_set1_epi32(0xFF);
+    const __m128i nearLimit = _mm_set1_epi32(3 * static_cast<int>(threshold));
     for (int y = 0; y < dst.height; ++y) {
         const std::uint32_t* in = src.row(y);
         std::uint32_t* out = dst.row(y);
@@ -36,6 +39,10 @@ void TransparencyKernel(const ConstImageView& src, const ImageView& dst, std::ui
             const __m128i sum = _mm_add_epi32(_mm_add_epi32(_mm_and_si128(diff, low),
                                                             _mm_and_si128(_mm_srli_epi32(diff, 8), low)),
                                               _mm_and_si128(_mm_srli_epi32(diff, 16), low));
+            if (_mm_movemask_epi8(_mm_cmplt_epi32(sum, nearLimit)) == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), p);
+                continue;
+            }
             alignas(16) std::uint32_t sums[4], pixels[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(sums), sum);
             _mm_store_si128(reinterpret_cast<__m128i*>(pixels), p);

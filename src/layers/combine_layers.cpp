@@ -38,7 +38,7 @@ bool IsKnownMode(CombineModes mode) { return mode >= cmAlphaBlend && mode <= cmD
 }
 
 std::unique_ptr<Bitmap> FilledBackground(LONG width, LONG height, LONG color) {
-    std::unique_ptr<Bitmap> background(Bitmap::Create(width, height));
+    std::unique_ptr<Bitmap> background(Bitmap::CreateToOverwrite(width, height));
     if (!background) throw std::bad_alloc();
     if (background->lastStatus() != Gdiplus::Ok) ThrowBackgroundFailure(background->lastStatus());
     const Status status = FillBitmap(*background, static_cast<Gdiplus::ARGB>(color));

@@ -157,7 +157,7 @@ bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const
         std::unique_ptr<Bitmap> bitmap;
         PixelLock lock;
         kernels::ImageView Allocate(int width, int height) noexcept override {
-            bitmap.reset(Bitmap::Create(width, height));
+            bitmap.reset(Bitmap::CreateToOverwrite(width, height));
             if (!bitmap || bitmap->lastStatus() != Gdiplus::Ok ||
                 lock.Lock(*bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok)
                 return {};
@@ -251,7 +251,7 @@ STDMETHODIMP RasterObject::EmptyImage(LONG width, LONG height, LONG color) {
         ReplaceBitmap(nullptr);
         // Filled before it is adopted: a failed fill leaves the object
         // without a bitmap, as a failed creation does.
-        std::unique_ptr<Bitmap> created(Bitmap::Create(width, height));
+        std::unique_ptr<Bitmap> created(Bitmap::CreateToOverwrite(width, height));
         if (!created) ThrowSilent(E_OUTOFMEMORY);
         Status status = created->lastStatus();
         if (status == Gdiplus::Ok) status = FillBitmap(*created, static_cast<Gdiplus::ARGB>(color));

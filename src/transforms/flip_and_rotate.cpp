@@ -18,8 +18,7 @@ HRESULT TransformFlipAndRotate::ApplyToBitmap(Bitmap& input, Bitmap** result) no
         const int width = input.width();
         const int height = input.height();
         const bool swap = kernels::SwapsAxes(type);
-        std::unique_ptr<Bitmap> output(
-            Bitmap::Create(swap ? height : width, swap ? width : height, PixelFormat32bppARGB));
+        std::unique_ptr<Bitmap> output(Bitmap::CreateToOverwrite(swap ? height : width, swap ? width : height));
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
 

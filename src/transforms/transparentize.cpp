@@ -24,7 +24,7 @@ HRESULT TransformTransparentize::ApplyToBitmap(Bitmap& input, Bitmap** result) n
         const std::uint8_t threshold = threshold_;
         const int width = input.width();
         const int height = input.height();
-        std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));
+        std::unique_ptr<Bitmap> output(Bitmap::CreateToOverwrite(width, height));
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
 
