@@ -34,7 +34,23 @@ def save():
 print(best(page), best(load), best(save))
 PY
 )
-  echo "run $run: page $page ms (Pillow $ppage), LoadFile $load ms (Pillow $pload), SaveFile q75 $save ms (Pillow $psave)"
+  # libvips' thumbnailer, as a user would run it (a process per page),
+  # when it is installed (Debian's libvips-tools).
+  vips=-
+  if command -v vipsthumbnail >/dev/null; then
+    vips=$(/usr/bin/python3 - "$work" <<'PY'
+import subprocess, sys, time
+work = sys.argv[1]
+times = []
+for _ in range(5):
+    t = time.perf_counter()
+    subprocess.run(['vipsthumbnail', work + '/photo.jpg', '-s', '400x300', '-o', work + '/v-thumb.jpg[Q=85]'], check=True)
+    times.append(time.perf_counter() - t)
+print(round(min(times) * 1000))
+PY
+)
+  fi
+  echo "run $run: page $page ms (Pillow $ppage, vipsthumbnail $vips), LoadFile $load ms (Pillow $pload), SaveFile q75 $save ms (Pillow $psave)"
   ratios+=("$(awk -v a="$page" -v b="$ppage" -v c="$load" -v d="$pload" -v e="$save" -v f="$psave" \
     'BEGIN { printf "%.2f %.2f %.2f", a / b, c / d, e / f }')")
 done
