@@ -10,13 +10,6 @@
 
 namespace rastelle {
 
-namespace {
-
-// Set by tests on their own thread; run inside the fill's protected region.
-thread_local void (*t_fillHook)() = nullptr;
-
-}  // namespace
-
 Bitmap::~Bitmap() {
     if (!native_) return;
     // The bitmap goes before the memory it was made over (memory_ is freed
@@ -98,8 +91,6 @@ FileType DetectFileType(Gdiplus::GpImage* image, bool isIconOrCursor) noexcept {
     return FileType::Unknown;
 }
 
-void SetFillHookForTesting(void (*hook)()) noexcept { t_fillHook = hook; }
-
 Status FillBitmap(Bitmap& bitmap, Gdiplus::ARGB argb) noexcept {
     const int width = bitmap.width();
     const int height = bitmap.height();
@@ -112,7 +103,6 @@ Status FillBitmap(Bitmap& bitmap, Gdiplus::ARGB argb) noexcept {
     Status status = Gdiplus::Ok;
     const bool completed = com::RunProtected([&] {
         kernels::FillPixels(kernels::PackedView(pixels.get(), width, height), argb);
-        if (t_fillHook) t_fillHook();
         status = lock.LockFromBuffer(bitmap, pixels.get(), width, height);
         if (status == Gdiplus::Ok) status = lock.Unlock();
     });

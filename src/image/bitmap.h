@@ -79,9 +79,6 @@ FileType DetectFileType(Gdiplus::GpImage* image, bool isIconOrCursor = false) no
 // status; OutOfMemory when the staging buffer cannot be had, GenericError when
 // the fill is abandoned by a fault.
 Status FillBitmap(Bitmap& bitmap, Gdiplus::ARGB argb) noexcept;
-// For tests: a function FillBitmap calls on the calling thread after filling
-// its staging buffer, inside its protected region (null: none).
-void SetFillHookForTesting(void (*hook)()) noexcept;
 
 // Makes *target a 32-bit ARGB copy of source, deleting a bitmap already in
 // *target. GenericError when an argument is missing, the first failing lock or

@@ -78,21 +78,6 @@ TEST(RasterObjectEmptyImage, BadAndHugeSizesFail) {
     EXPECT_FALSE(HasImage(raster.get())) << "a failed creation leaves no image";
 }
 
-// The object is made from the test's own copy of the code, where the fill
-// can be made to fault.
-TEST(RasterObjectEmptyImage, AFaultedFillLeavesNoImage) {
-    ComPtr<IRasterObject> raster;
-    ASSERT_EQ(RasterObject::Create(nullptr, IID_IRasterObject, raster.put_void()), S_OK);
-    ASSERT_EQ(raster->EmptyImage(3, 3, -1), S_OK);
-    SetFillHookForTesting(&Fault);
-    const HRESULT hr = raster->EmptyImage(2, 2, 0xFF00FF00);
-    SetFillHookForTesting(nullptr);
-    ExpectError(hr, E_FAIL, platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "EmptyImage", 0));
-    EXPECT_FALSE(HasImage(raster.get()));
-    ASSERT_EQ(raster->EmptyImage(2, 1, 0xFF00FF00), S_OK) << "the object stays usable";
-    EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF00FF00u, 0xFF00FF00u}));
-}
-
 TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbAndReportsItsType) {
     // (GIF: the platform's encoder cannot write one from 32-bit pixels; the
     // script suites load a GIF fixture.) Files and streams take turns.
