@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the DLL for x86_64 and i686 and the native
 # kernel suites, runs every test (native kernels under ASan/UBSan, short
-# libFuzzer runs of clang builds of the kernels and the SWF writer; the DLL's
-# C++ suite and the VBScript/JScript suites under 64-bit Wine and, for the
-# i686 DLL, under 32-bit Wine in an i386 chroot) and ends with a pass/fail
-# summary per architecture and one for the whole run.
+# libFuzzer runs of clang builds of the kernels, the SWF writer and the
+# decoders; the DLL's C++ suite, the VBScript/JScript suites and the guide's
+# example scripts under 64-bit Wine and, for the i686 DLL, under 32-bit Wine in
+# an i386 chroot) and ends with a pass/fail summary per architecture and one
+# for the whole run.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)

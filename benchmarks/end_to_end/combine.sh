@@ -4,10 +4,9 @@
 # each pair and the ratio. Needs the x86_64 build registered in its prefix
 # (bash scripts/test.sh or scripts/run-example.sh does that) and python3-pil.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
+source "$(dirname "$0")/common.sh"
 for run in 1 2 3; do
-  ours=$(bash "$root/scripts/wine-env.sh" "$prefix" cscript "$root/benchmarks/end_to_end/combine.vbs" | tr -d '\r')
+  ours=$(ours combine.vbs)
   pillow=$(/usr/bin/python3 - <<'PY'
 import time
 from PIL import Image

@@ -6,14 +6,10 @@
 # build registered in its prefix (bash scripts/test.sh does that) and
 # python3-pil.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 /usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.jpg"
 for run in 1 2 3; do
-  read -r gif swf < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
-    "$root/benchmarks/end_to_end/gif_swf.vbs" "Z:${work//\//\\}\\photo.jpg" "Z:${work//\//\\}" | tr -d '\r')
+  read -r gif swf < <(ours gif_swf.vbs "$work_windows\\photo.jpg" "$work_windows")
   read -r pgif zlib < <(/usr/bin/python3 - "$work" <<'PY'
 import sys, time, zlib
 from PIL import Image

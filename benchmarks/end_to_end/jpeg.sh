@@ -6,15 +6,11 @@
 # x86_64 build registered in its prefix (bash scripts/test.sh does that) and
 # python3-pil.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 /usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.jpg"
 ratios=()
 for run in 1 2 3; do
-  read -r page load save < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
-    "$root/benchmarks/end_to_end/jpeg.vbs" "Z:${work//\//\\}\\photo.jpg" "Z:${work//\//\\}" | tr -d '\r')
+  read -r page load save < <(ours jpeg.vbs "$work_windows\\photo.jpg" "$work_windows")
   read -r ppage pload psave < <(/usr/bin/python3 - "$work" <<'PY'
 import sys, time
 from PIL import Image

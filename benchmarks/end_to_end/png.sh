@@ -5,14 +5,10 @@
 # files' sizes. Needs the x86_64 build registered in its prefix (bash
 # scripts/test.sh does that) and python3-pil.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 /usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.png"
 for run in 1 2 3; do
-  read -r load save size < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
-    "$root/benchmarks/end_to_end/png.vbs" "Z:${work//\//\\}\\photo.png" "Z:${work//\//\\}" | tr -d '\r')
+  read -r load save size < <(ours png.vbs "$work_windows\\photo.png" "$work_windows")
   read -r pload psave psize < <(/usr/bin/python3 - "$work" <<'PY'
 import os, sys, time
 from PIL import Image

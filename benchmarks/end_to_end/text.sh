@@ -6,10 +6,9 @@
 # the x86_64 build registered in its prefix (bash scripts/test.sh or
 # scripts/run-example.sh does that), python3-pil and libcairo2.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
+source "$(dirname "$0")/common.sh"
 for run in 1 2 3; do
-  ours=$(bash "$root/scripts/wine-env.sh" "$prefix" cscript "$root/benchmarks/end_to_end/text.vbs" | tr -d '\r')
+  ours=$(ours text.vbs)
   peers=$(/usr/bin/python3 - <<'PY'
 import ctypes, ctypes.util, time
 from PIL import Image, ImageDraw, ImageFont

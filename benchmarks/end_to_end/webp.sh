@@ -8,10 +8,7 @@
 # numpy). Needs the x86_64 build registered in its prefix (bash
 # scripts/test.sh does that), python3-pil and python3-numpy.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-prefix=$root/build/mingw-x64/wine-prefix
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 /usr/bin/python3 "$root/benchmarks/end_to_end/photo.py" "$work/photo.png"
 /usr/bin/python3 -c "
 import sys
@@ -19,8 +16,7 @@ from PIL import Image
 image = Image.open(sys.argv[1]); image.save(sys.argv[2], quality=80, method=4); image.save(sys.argv[3], quality=90)
 " "$work/photo.png" "$work/photo.webp" "$work/photo.jpg"
 for run in 1 2 3; do
-  read -r load save < <(bash "$root/scripts/wine-env.sh" "$prefix" cscript \
-    "$root/benchmarks/end_to_end/webp.vbs" "Z:${work//\//\\}" | tr -d '\r')
+  read -r load save < <(ours webp.vbs "$work_windows")
   read -r pload psave < <(/usr/bin/python3 - "$work" <<'PY'
 import sys, time
 from PIL import Image

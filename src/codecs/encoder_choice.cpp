@@ -84,6 +84,17 @@ HRESULT ReadTiffEncoderOptions(ITIFFEncoderInfo* info, LONG* colorDepth, LONG* c
     return *iccProfile ? S_OK : E_OUTOFMEMORY;
 }
 
+WebPOptions ReadWebPEncoderOptions(IWebPEncoderInfo* info) noexcept {
+    WebPOptions options;
+    LONG quality = options.quality;
+    LONG effort = options.effort;
+    VARIANT_BOOL lossless = VARIANT_FALSE;
+    info->get_Quality(&quality);
+    info->get_Effort(&effort);
+    info->get_Lossless(&lossless);
+    return {static_cast<int>(quality), lossless != VARIANT_FALSE, static_cast<int>(effort)};
+}
+
 // --- Parameter blocks -------------------------------------------------------
 
 EncoderParameterBlock EncoderParameterBlock::Of(std::initializer_list<Entry> entries) {
@@ -197,13 +208,7 @@ SavePlan PlanForEncoder(IDispatch* encoder) {
     hr = encoder->QueryInterface(IID_IWebPEncoderInfo, webp.put_void());
     if (SUCCEEDED(hr)) {
         plan.type = FileType::WebP;
-        LONG quality = plan.webp.quality;
-        LONG effort = plan.webp.effort;
-        VARIANT_BOOL lossless = VARIANT_FALSE;
-        webp->get_Quality(&quality);
-        webp->get_Effort(&effort);
-        webp->get_Lossless(&lossless);
-        plan.webp = {static_cast<int>(quality), lossless != VARIANT_FALSE, static_cast<int>(effort)};
+        plan.webp = ReadWebPEncoderOptions(webp.get());
         return plan;
     }
 

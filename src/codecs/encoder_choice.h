@@ -50,6 +50,10 @@ HRESULT SelectEncoderForOutputType(FileType type, EncoderSelection& selection);
 HRESULT ReadTiffEncoderOptions(ITIFFEncoderInfo* info, LONG* colorDepth, LONG* compression, ColorSpaces* colorSpace,
                                BSTR* iccProfile) noexcept;
 
+// Reads a WebPEncoderInfo's quality, lossless mode and effort (a failing
+// read keeps the default of that option).
+WebPOptions ReadWebPEncoderOptions(IWebPEncoderInfo* info) noexcept;
+
 // A GDI+ EncoderParameters block of single Long values, in one CoTaskMem
 // allocation that also holds the values (so it can move freely). An empty
 // block stands for "no parameters" (a null pointer).

@@ -9,6 +9,21 @@
 
 namespace rastelle::codecs {
 
+namespace {
+
+// Copies what libwebp wrote into out; false when memory runs out.
+bool CopyOut(const std::uint8_t* bytes, std::size_t size, std::vector<std::uint8_t>& out) noexcept {
+    try {
+        out.assign(bytes, bytes + size);
+        return size > 0;
+    } catch (...) {
+        out.clear();
+        return false;
+    }
+}
+
+}  // namespace
+
 bool MakeWebPConfig(const WebPOptions& options, WebPConfig& config) {
     if (!WebPConfigInit(&config)) return false;
     config.quality = static_cast<float>(std::clamp(options.quality, 0, 100));
@@ -40,13 +55,9 @@ bool EncodeWebp(const kernels::ConstImageView& pixels, const WebPOptions& option
         encoded = WebPEncode(&config, &picture) != 0;
     }
     WebPPictureFree(&picture);
-    try {
-        if (encoded) out.assign(writer.mem, writer.mem + writer.size);
-    } catch (...) {
-        encoded = false;
-    }
+    encoded = encoded && CopyOut(writer.mem, writer.size, out);
     WebPMemoryWriterClear(&writer);
-    return encoded && !out.empty();
+    return encoded;
 }
 
 namespace {
@@ -102,15 +113,11 @@ bool EncodeAnimatedWebp(const std::vector<kernels::ConstImageView>& frames, cons
     }
     WebPData assembled;
     WebPDataInit(&assembled);
-    bool encoded = WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) != 0 &&
-                   WebPAnimEncoderAssemble(encoder.get(), &assembled) != 0;
-    try {
-        if (encoded) out.assign(assembled.bytes, assembled.bytes + assembled.size);
-    } catch (...) {
-        encoded = false;
-    }
+    const bool encoded = WebPAnimEncoderAdd(encoder.get(), nullptr, timestamp, nullptr) != 0 &&
+                         WebPAnimEncoderAssemble(encoder.get(), &assembled) != 0 &&
+                         CopyOut(assembled.bytes, assembled.size, out);
     WebPDataClear(&assembled);
-    return encoded && !out.empty();
+    return encoded;
 }
 
 }  // namespace rastelle::codecs

@@ -117,14 +117,8 @@ codecs::MultiframeOptions OptionsOf(const VARIANT& encoderInfo) {
         // A WebPEncoderInfo makes an animated WebP.
         com::ComPtr<IWebPEncoderInfo> webp;
         if (V_UNKNOWN(&v) && SUCCEEDED(V_UNKNOWN(&v)->QueryInterface(IID_IWebPEncoderInfo, webp.put_void()))) {
-            LONG quality = options.webp.quality;
-            LONG effort = options.webp.effort;
-            VARIANT_BOOL lossless = VARIANT_FALSE;
-            webp->get_Quality(&quality);
-            webp->get_Effort(&effort);
-            webp->get_Lossless(&lossless);
             options.type = FileType::WebP;
-            options.webp = {static_cast<int>(quality), lossless != VARIANT_FALSE, static_cast<int>(effort)};
+            options.webp = codecs::ReadWebPEncoderOptions(webp.get());
             return options;
         }
         com::ComPtr<ITIFFEncoderInfo> tiff;

@@ -10,10 +10,11 @@ the key is scaled here.
     png_reference.py OUTPUT FILE.png...
 """
 import os
-import struct
 import sys
 
 from PIL import Image
+
+from reference_file import write_entry
 
 SIXTEEN_BIT_KEYS = {"tbbn2c16.png", "tbgn2c16.png", "tbwn0g16.png"}
 
@@ -43,11 +44,7 @@ def main():
                 image.load()
                 pixels = argb_of(image, data)
                 width, height = image.size
-            encoded = name.encode()
-            out.write(struct.pack("<I", len(encoded)) + encoded)
-            out.write(struct.pack("<I", len(data)) + data)
-            out.write(struct.pack("<II", width, height))
-            out.write(struct.pack("<%dI" % len(pixels), *pixels))
+            write_entry(out, name, data, width, height, pixels)
 
 
 if __name__ == "__main__":

@@ -9,11 +9,12 @@ height, and its pixels as ARGB.
 import io
 import os
 import random
-import struct
 import subprocess
 import sys
 
 from PIL import Image
+
+from reference_file import write_entry
 
 
 def photo(width, height, mode):
@@ -78,11 +79,7 @@ def main():
             subprocess.run(["dwebp", source, "-pam", "-o", pam], check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             width, height, argb = pam_argb(pam)
-            encoded = name.encode()
-            out.write(struct.pack("<I", len(encoded)) + encoded)
-            out.write(struct.pack("<I", len(data)) + data)
-            out.write(struct.pack("<II", width, height))
-            out.write(struct.pack("<%dI" % len(argb), *argb))
+            write_entry(out, name, data, width, height, argb)
 
 
 if __name__ == "__main__":
