@@ -155,11 +155,25 @@ bool LooksLikePng(const std::uint8_t* data, std::size_t size) noexcept {
     return size >= 8 && std::memcmp(data, kSignature, 8) == 0;
 }
 
-DecodeResult DecodePng(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept {
+DecodeResult DecodePng(const std::uint8_t* data, std::size_t size, DecodeTarget& caller) noexcept {
     if (!LooksLikePng(data, size)) return DecodeResult::NotDecodable;
+    // A plain file the fast path cannot decode goes to libspng, which writes
+    // into the image the fast path already asked for: the caller is asked once.
+    struct AskedOnce final : DecodeTarget {
+        explicit AskedOnce(DecodeTarget& inner) : inner(inner) {}
+        kernels::ImageView Allocate(int width, int height) noexcept override {
+            if (!view.pixels) return view = inner.Allocate(width, height);
+            return view.width == width && view.height == height ? view : kernels::ImageView{};
+        }
+        DecodeTarget& inner;
+        kernels::ImageView view;
+    } target(caller);
     try {
         PlainPng plain;
-        if (ReadPlainPng(data, size, plain)) return DecodePlainPng(plain, target);
+        if (ReadPlainPng(data, size, plain)) {
+            const DecodeResult result = DecodePlainPng(plain, target);
+            if (result != DecodeResult::NotDecodable) return result;
+        }
     } catch (const std::bad_alloc&) {
         return DecodeResult::OutOfMemory;
     }
