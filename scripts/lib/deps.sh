@@ -25,7 +25,7 @@ readonly DEB_PACKAGES=(
   libz-mingw-w64-dev nasm autoconf automake libtool xz-utils
   googletest libgtest-dev libbenchmark-dev zlib1g-dev liblcms2-dev
   imagemagick libtiff-tools libjpeg-turbo-progs webp python3 python3-pil python3-numpy
-  libjpeg62-turbo-dev libspng-dev libdeflate-dev libwebp-dev libgif-dev chromium clang
+  libjpeg62-turbo-dev libspng-dev libdeflate-dev libwebp-dev libtiff-dev libgif-dev chromium clang
 )
 
 readonly DEPS_TRIPLES=(x86_64-w64-mingw32 i686-w64-mingw32)

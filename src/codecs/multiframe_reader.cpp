@@ -1,12 +1,11 @@
 #include "codecs/multiframe_reader.h"
 
+#include "codecs/bitmap_target.h"
 #include "com/memory_stream.h"
-#include "image/bitmap_lock.h"
 #include "platform/bitmap_guard.h"
 
 #include <webp/demux.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -14,22 +13,6 @@
 namespace rastelle::codecs {
 
 namespace {
-
-// libtiff's RGBA raster starts with the bottom row and keeps red in the low
-// byte; a bitmap starts with the top row and keeps blue there.
-void ToTopDownArgb(std::vector<std::uint32_t>& raster, int width, int height) {
-    const auto argb = [](std::uint32_t v) { return (v & 0xFF00FF00u) | (v & 0xFFu) << 16 | (v >> 16 & 0xFFu); };
-    const auto w = static_cast<size_t>(width);
-    for (int top = 0, bottom = height - 1; top <= bottom; ++top, --bottom) {
-        std::uint32_t* upper = raster.data() + static_cast<size_t>(top) * w;
-        std::uint32_t* lower = raster.data() + static_cast<size_t>(bottom) * w;
-        for (size_t x = 0; x < w; ++x) {
-            const std::uint32_t first = argb(upper[x]);
-            upper[x] = top == bottom ? first : argb(lower[x]);
-            lower[x] = first;
-        }
-    }
-}
 
 // The page's resolution in dots per inch, when the file states one.
 void ApplyResolution(TIFF* tif, Bitmap& page) {
@@ -68,22 +51,19 @@ std::unique_ptr<Bitmap> WebPFrameReader::Next() {
     if (!WebPAnimDecoderGetNext(decoder_, &canvas, &timestamp)) return nullptr;
     const int width = static_cast<int>(info.canvas_width);
     const int height = static_cast<int>(info.canvas_height);
-    std::unique_ptr<Bitmap> frame(Bitmap::CreateToOverwrite(width, height));
-    if (!frame || frame->lastStatus() != Gdiplus::Ok) return nullptr;
-    PixelLock lock;
-    if (lock.Lock(*frame, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok) return nullptr;
-    const kernels::ImageView view = lock.view();
+    BitmapTarget target;
+    const kernels::ImageView view = target.Allocate(width, height);
+    if (!view.pixels) return target.Finish(DecodeResult::OutOfMemory);
     for (int y = 0; y < height; ++y)
         std::memcpy(view.row(y), canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4,
                     static_cast<std::size_t>(width) * 4);
-    if (lock.Unlock() != Gdiplus::Ok) return nullptr;
-    return frame;
+    return target.Finish(DecodeResult::Decoded);
 }
 
 bool TiffPageReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
     tif_.reset();
     bytes_ = std::move(bytes);
-    source_ = MemorySource{bytes_.get()};
+    source_ = MemorySource{bytes_->data(), bytes_->size()};
     tif_ = OpenTiff(source_);
     if (!tif_) return false;
     // Reading directory 0 again for the first page replaces this with the
@@ -97,33 +77,11 @@ std::unique_ptr<Bitmap> TiffPageReader::Next() {
     const bool found = started_ ? TIFFReadDirectory(tif_.get()) != 0 : TIFFSetDirectory(tif_.get(), 0) != 0;
     started_ = true;
     if (!found) return nullptr;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    if (!TIFFGetField(tif_.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif_.get(), TIFFTAG_IMAGELENGTH, &height))
-        return nullptr;
-    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF ||
-        !platform::BitmapSizeAllowed(static_cast<int>(width), static_cast<int>(height), 32))
-        return nullptr;
-    std::vector<std::uint32_t> raster;
-    try {
-        raster.resize(static_cast<size_t>(width) * height);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    // Stop at the first strip or tile that cannot be read: a page whose data
-    // is missing from the file is a page that cannot be read, and the next
-    // pages of such a file would each cost a full-size raster for nothing.
-    if (!TIFFReadRGBAImage(tif_.get(), width, height, raster.data(), 1)) return nullptr;
-    const int w = static_cast<int>(width);
-    const int h = static_cast<int>(height);
-    ToTopDownArgb(raster, w, h);
-
-    std::unique_ptr<Bitmap> page(Bitmap::Create(w, h));
-    if (!page || page->lastStatus() != Gdiplus::Ok) return nullptr;
-    PixelLock lock;
-    if (lock.LockFromBuffer(*page, raster.data(), w, h) != Gdiplus::Ok || lock.Unlock() != Gdiplus::Ok)
-        return nullptr;
-    ApplyResolution(tif_.get(), *page);
+    // A page that cannot be read ends the file: its data is missing, and the
+    // next pages of such a file would each cost a full-size image for nothing.
+    BitmapTarget target;
+    std::unique_ptr<Bitmap> page = target.Finish(DecodeTiffPage(tif_.get(), target));
+    if (page) ApplyResolution(tif_.get(), *page);
     return page;
 }
 

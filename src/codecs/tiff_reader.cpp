@@ -1,16 +1,14 @@
 #include "codecs/tiff_reader.h"
 
 #include "codecs/tiff_handles.h"
-#include "com/com_ptr.h"
-#include "image/bitmap_lock.h"
-#include "platform/bitmap_guard.h"
-#include "platform/gdiplus_raii.h"
 
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <vector>
 
 namespace rastelle::codecs {
 
@@ -20,10 +18,10 @@ namespace {
 
 tmsize_t ReadProc(thandle_t handle, void* data, tmsize_t size) {
     auto* source = static_cast<MemorySource*>(handle);
-    const std::uint64_t total = source->bytes->size();
+    const std::uint64_t total = source->size;
     if (size < 0 || source->position >= total) return 0;
     const std::uint64_t n = std::min<std::uint64_t>(static_cast<std::uint64_t>(size), total - source->position);
-    std::memcpy(data, source->bytes->data() + source->position, static_cast<size_t>(n));
+    std::memcpy(data, source->data + source->position, static_cast<size_t>(n));
     source->position += n;
     return static_cast<tmsize_t>(n);
 }
@@ -34,13 +32,13 @@ toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
     auto* source = static_cast<MemorySource*>(handle);
     std::uint64_t base = 0;
     if (whence == SEEK_CUR) base = source->position;
-    if (whence == SEEK_END) base = source->bytes->size();
+    if (whence == SEEK_END) base = source->size;
     source->position = base + offset;
     return source->position;
 }
 
 int CloseProc(thandle_t) { return 0; }
-toff_t SizeProc(thandle_t handle) { return static_cast<MemorySource*>(handle)->bytes->size(); }
+toff_t SizeProc(thandle_t handle) { return static_cast<MemorySource*>(handle)->size; }
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
 void UnmapProc(thandle_t, void*, toff_t) {}
 
@@ -54,84 +52,8 @@ UniqueTiff OpenTiff(MemorySource& source) {
                                         &SizeProc, &MapProc, &UnmapProc, options.get()));
 }
 
+
 namespace {
-
-// --- The probe -----------------------------------------------------------------
-
-// A 1 x 1 uncompressed RGB TIFF of 16-bit samples 0x1234, 0x5678, 0x9ABC in
-// the given byte order.
-std::vector<std::uint8_t> SixteenBitProbeTiff(bool bigEndian) {
-    std::vector<std::uint8_t> bytes;
-    auto put16 = [&](unsigned v) {
-        if (bigEndian) bytes.insert(bytes.end(), {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
-        else bytes.insert(bytes.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
-    };
-    auto put32 = [&](std::uint32_t v) {
-        if (bigEndian) {
-            put16(v >> 16);
-            put16(v & 0xFFFF);
-        } else {
-            put16(v & 0xFFFF);
-            put16(v >> 16);
-        }
-    };
-    constexpr unsigned kShort = 3, kLong = 4, kEntries = 10;
-    constexpr std::uint32_t kIfd = 8, kBitsAt = kIfd + 2 + kEntries * 12 + 4, kDataAt = kBitsAt + 6;
-    auto entry = [&](unsigned tag, unsigned type, std::uint32_t count, std::uint32_t value) {
-        put16(tag);
-        put16(type);
-        put32(count);
-        if (type == kShort && count == 1) {  // left-justified in the value field
-            put16(value);
-            put16(0);
-        } else {
-            put32(value);
-        }
-    };
-    bytes.insert(bytes.end(), {bigEndian ? std::uint8_t{'M'} : std::uint8_t{'I'}, bigEndian ? std::uint8_t{'M'} : std::uint8_t{'I'}});
-    put16(42);
-    put32(kIfd);
-    put16(kEntries);
-    entry(256, kShort, 1, 1);        // width
-    entry(257, kShort, 1, 1);        // height
-    entry(258, kShort, 3, kBitsAt);  // bits per sample
-    entry(259, kShort, 1, 1);        // no compression
-    entry(262, kShort, 1, 2);        // RGB
-    entry(273, kLong, 1, kDataAt);   // strip offset
-    entry(277, kShort, 1, 3);        // samples per pixel
-    entry(278, kShort, 1, 1);        // rows per strip
-    entry(279, kLong, 1, 6);         // strip bytes
-    entry(284, kShort, 1, 1);        // interleaved
-    put32(0);
-    for (int i = 0; i < 3; ++i) put16(16);
-    for (unsigned v : {0x1234u, 0x5678u, 0x9ABCu}) put16(v);
-    return bytes;
-}
-
-// Whether the platform decodes the probe TIFF to the samples' high bytes
-// (within one, for decoders that scale by 255 / 65535).
-bool PlatformReadsSixteenBits(bool bigEndian) {
-    const std::vector<std::uint8_t> tiff = SixteenBitProbeTiff(bigEndian);
-    com::ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return false;
-    ULONG written = 0;
-    if (FAILED(stream->Write(tiff.data(), static_cast<ULONG>(tiff.size()), &written))) return false;
-    LARGE_INTEGER start{};
-    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) return false;
-    UniqueImage image;
-    if (gp::GdipLoadImageFromStream(stream.get(), image.put()) != Gdiplus::Ok) return false;
-    Gdiplus::ARGB argb = 0;
-    if (gp::GdipBitmapGetPixel(static_cast<Gdiplus::GpBitmap*>(image.get()), 0, 0, &argb) != Gdiplus::Ok) return false;
-    auto withinOne = [](unsigned a, unsigned b) { return (a > b ? a - b : b - a) <= 1; };
-    return withinOne(argb >> 16 & 0xFF, 0x12) && withinOne(argb >> 8 & 0xFF, 0x56) && withinOne(argb & 0xFF, 0x9A);
-}
-
-BOOL CALLBACK ProbeOnce(PINIT_ONCE, PVOID result, PVOID*) {
-    auto* capabilities = static_cast<TiffDecoderCapabilities*>(result);
-    capabilities->sixteenBitLittleEndian = PlatformReadsSixteenBits(false);
-    capabilities->sixteenBitBigEndian = PlatformReadsSixteenBits(true);
-    return TRUE;
-}
 
 // libtiff's RGBA pixels (red in the low byte, alpha premultiplied) as
 // straight ARGB.
@@ -147,6 +69,38 @@ std::uint32_t StraightArgbOf(std::uint32_t abgr) {
     return a << 24 | r << 16 | g << 8 | b;
 }
 
+// The common TIFF of 8-bit RGB in strips, top row first, with no alpha or
+// straight alpha, read row by row into the pixels: libtiff's RGBA interface
+// would premultiply straight alpha and lose colour in translucent pixels.
+// False, with nothing promised about the pixels, for any other kind.
+bool ReadStraightRgbRows(TIFF* tif, const kernels::ImageView& view) {
+    std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0, orientation = ORIENTATION_TOPLEFT;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) || photometric != PHOTOMETRIC_RGB) return false;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool straightAlpha = samples == 4 && extraCount == 1 && extra && extra[0] == EXTRASAMPLE_UNASSALPHA;
+    if (bits != 8 || planar != PLANARCONFIG_CONTIG || orientation != ORIENTATION_TOPLEFT || TIFFIsTiled(tif) ||
+        !(samples == 3 || straightAlpha))
+        return false;
+    if (TIFFScanlineSize64(tif) != static_cast<std::uint64_t>(view.width) * samples) return false;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(view.width) * samples);
+    for (int y = 0; y < view.height; ++y) {
+        if (TIFFReadScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
+        std::uint32_t* out = view.row(y);
+        const std::uint8_t* in = row.data();
+        for (int x = 0; x < view.width; ++x, in += samples) {
+            const std::uint32_t alpha = samples == 4 ? in[3] : 0xFFu;
+            out[x] = alpha == 0 ? 0 : alpha << 24 | std::uint32_t(in[0]) << 16 | std::uint32_t(in[1]) << 8 | in[2];
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsTiff(const platform::LeadingBytes& lead) noexcept {
@@ -155,62 +109,46 @@ bool IsTiff(const platform::LeadingBytes& lead) noexcept {
     return (b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) || (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42);
 }
 
-TiffDecoderCapabilities PlatformTiffDecoder() noexcept {
-    static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
-    static TiffDecoderCapabilities capabilities{};
-    InitOnceExecuteOnce(&once, &ProbeOnce, &capabilities, nullptr);
-    return capabilities;
-}
-
-bool PlatformMisreadsTiff(const std::vector<std::uint8_t>& tiff) noexcept {
+DecodeResult DecodeTiffImage(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept {
     try {
-        MemorySource source{&tiff};
+        MemorySource source{data, size};
         const UniqueTiff tif = OpenTiff(source);
-        if (!tif) return false;
-        std::uint16_t bits = 0;
-        TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
-        if (bits != 16) return false;
-        const TiffDecoderCapabilities platform = PlatformTiffDecoder();
-        return TIFFIsBigEndian(tif.get()) ? !platform.sixteenBitBigEndian : !platform.sixteenBitLittleEndian;
-    } catch (...) {
-        return false;
+        return tif ? DecodeTiffPage(tif.get(), target) : DecodeResult::NotDecodable;
+    } catch (const std::bad_alloc&) {
+        return DecodeResult::OutOfMemory;
     }
 }
 
-Status DecodeTiff(const std::vector<std::uint8_t>& tiff, std::unique_ptr<Bitmap>& out) noexcept {
-    out.reset();
+DecodeResult DecodeTiffPage(TIFF* tif, DecodeTarget& target) noexcept {
     try {
-        MemorySource source{&tiff};
-        const UniqueTiff tif = OpenTiff(source);
-        if (!tif) return Gdiplus::UnknownImageFormat;
         std::uint32_t width = 0, height = 0;
-        TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
         constexpr std::uint32_t kMaxSide = std::numeric_limits<int>::max();
-        if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return Gdiplus::UnknownImageFormat;
-        const int w = static_cast<int>(width), h = static_cast<int>(height);
-        if (!platform::BitmapSizeAllowed(w, h, 32)) return Gdiplus::OutOfMemory;
+        if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return DecodeResult::NotDecodable;
         char message[1024] = {};
-        if (!TIFFRGBAImageOK(tif.get(), message)) return Gdiplus::UnknownImageFormat;
-
-        std::vector<std::uint32_t> pixels(static_cast<size_t>(width) * height);
-        if (!TIFFReadRGBAImageOriented(tif.get(), width, height, pixels.data(), ORIENTATION_TOPLEFT, 1))
-            return Gdiplus::UnknownImageFormat;
-        std::transform(pixels.begin(), pixels.end(), pixels.begin(), &StraightArgbOf);
-
-        std::unique_ptr<Bitmap> bitmap(Bitmap::Create(w, h));
-        if (!bitmap) return Gdiplus::OutOfMemory;
-        if (bitmap->lastStatus() != Gdiplus::Ok) return bitmap->lastStatus();
-        PixelLock lock;
-        Status status = lock.LockFromBuffer(*bitmap, pixels.data(), w, h);
-        if (status == Gdiplus::Ok) status = lock.Unlock();
-        if (status != Gdiplus::Ok) return status;
-        out = std::move(bitmap);
-        return Gdiplus::Ok;
+        if (!TIFFRGBAImageOK(tif, message)) return DecodeResult::NotDecodable;
+        const kernels::ImageView view = target.Allocate(static_cast<int>(width), static_cast<int>(height));
+        if (!view.pixels) return DecodeResult::OutOfMemory;
+        if (ReadStraightRgbRows(tif, view)) return DecodeResult::Decoded;
+        // libtiff fills a packed raster: the image's own memory when its rows
+        // are packed, else a buffer copied in afterwards.
+        const bool packed = view.strideBytes == static_cast<std::ptrdiff_t>(width) * 4;
+        std::vector<std::uint32_t> buffer;
+        if (!packed) buffer.resize(static_cast<std::size_t>(width) * height);
+        std::uint32_t* raster = packed ? view.pixels : buffer.data();
+        if (!TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 1))
+            return DecodeResult::NotDecodable;
+        for (int y = 0; y < view.height; ++y) {
+            const std::uint32_t* from = raster + static_cast<std::size_t>(y) * width;
+            std::uint32_t* to = view.row(y);
+            for (std::uint32_t x = 0; x < width; ++x) to[x] = StraightArgbOf(from[x]);
+        }
+        return DecodeResult::Decoded;
     } catch (const std::bad_alloc&) {
-        return Gdiplus::OutOfMemory;
+        return DecodeResult::OutOfMemory;
     } catch (...) {
-        return Gdiplus::UnknownImageFormat;
+        return DecodeResult::NotDecodable;
     }
 }
 

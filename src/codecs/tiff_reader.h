@@ -1,16 +1,15 @@
-// TIFF decoding with libtiff, for the TIFFs the platform's decoder gets
-// wrong: kinds it is measured (once per process) to read with wrong pixels,
-// and files it cannot read at all that libtiff can (old-style JPEG, JPEG
-// tiles under Wine).
+// TIFF decoding with libtiff, on every platform: the first page through
+// libtiff's RGBA interface (every photometric, bit depth, compression and
+// orientation it reads, alpha made straight), straight into memory the caller
+// provides.
 #pragma once
 
+#include "codecs/decoder.h"
 #include "codecs/tiff_handles.h"
-#include "image/bitmap.h"
 #include "platform/file_signature.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 namespace rastelle::codecs {
 
@@ -21,26 +20,15 @@ bool IsTiff(const platform::LeadingBytes& lead) noexcept;
 // source and its bytes must outlive the handle. Null when the bytes are no
 // TIFF libtiff can open.
 struct MemorySource {
-    const std::vector<std::uint8_t>* bytes;
+    const std::uint8_t* data = nullptr;
+    std::uint64_t size = 0;
     std::uint64_t position = 0;
 };
 UniqueTiff OpenTiff(MemorySource& source);
 
-// Whether the platform's decoder is known to give wrong pixels for the first
-// page of this TIFF (its kind failed the probe), so libtiff should decode it.
-bool PlatformMisreadsTiff(const std::vector<std::uint8_t>& tiff) noexcept;
-
-// Decodes the first page with libtiff into a new 32-bit ARGB bitmap
-// (straight alpha). Ok; OutOfMemory when the image cannot be held;
-// UnknownImageFormat when libtiff cannot read it.
-Status DecodeTiff(const std::vector<std::uint8_t>& tiff, std::unique_ptr<Bitmap>& out) noexcept;
-
-// What the probe measured: whether the platform reads 16-bit samples right,
-// for each byte order.
-struct TiffDecoderCapabilities {
-    bool sixteenBitLittleEndian;
-    bool sixteenBitBigEndian;
-};
-TiffDecoderCapabilities PlatformTiffDecoder() noexcept;
+// The first page.
+DecodeResult DecodeTiffImage(const std::uint8_t* data, std::size_t size, DecodeTarget& target) noexcept;
+// The page of tif's current directory.
+DecodeResult DecodeTiffPage(TIFF* tif, DecodeTarget& target) noexcept;
 
 }  // namespace rastelle::codecs

@@ -1,5 +1,6 @@
 #include "raster/raster_object.h"
 
+#include "codecs/bitmap_target.h"
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
 #include "codecs/webp_reader.h"
@@ -133,15 +134,6 @@ void RasterObject::Adopt(Gdiplus::GpImage* loaded, bool isIconOrCursor, const ch
     gp::GdipGetImageVerticalResolution(copy->image(), &verticalResolution_);
 }
 
-bool RasterObject::AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method) {
-    std::unique_ptr<Bitmap> decoded;
-    const Status status = codecs::DecodeTiff(tiff, decoded);
-    if (status == Gdiplus::OutOfMemory) platform::ThrowGdiplusFailure(status, kObjectName, method, 0);
-    if (status != Gdiplus::Ok) return false;
-    AdoptDecoded(std::move(decoded), FileType::TIFF);
-    return true;
-}
-
 void RasterObject::AdoptDecoded(std::unique_ptr<Bitmap> decoded, FileType type) noexcept {
     ReplaceBitmap(decoded.release());
     currentFileType_ = type;
@@ -152,24 +144,13 @@ void RasterObject::AdoptDecoded(std::unique_ptr<Bitmap> decoded, FileType type) 
 
 bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,
                                     const char* method) {
-    // The decoder writes straight into a new bitmap's pixels.
-    struct Target final : codecs::DecodeTarget {
-        std::unique_ptr<Bitmap> bitmap;
-        PixelLock lock;
-        kernels::ImageView Allocate(int width, int height) noexcept override {
-            bitmap.reset(Bitmap::CreateToOverwrite(width, height));
-            if (!bitmap || bitmap->lastStatus() != Gdiplus::Ok ||
-                lock.Lock(*bitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok)
-                return {};
-            return lock.view();
-        }
-    } target;
+    codecs::BitmapTarget target;
     const codecs::DecodeResult result = decode(data.data(), data.size(), target);
-    const Status unlocked = target.lock.Unlock();
+    std::unique_ptr<Bitmap> decoded = target.Finish(result);
     if (result == codecs::DecodeResult::OutOfMemory)
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    if (result != codecs::DecodeResult::Decoded || unlocked != Gdiplus::Ok) return false;
-    AdoptDecoded(std::move(target.bitmap), type);
+    if (!decoded) return false;
+    AdoptDecoded(std::move(decoded), type);
     return true;
 }
 
@@ -177,8 +158,9 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    // JPEG, PNG and WebP files are decoded by the system itself; a file its decoder
-    // refuses goes to the platform's, whose failure texts the callers know.
+    // JPEG, PNG, WebP and TIFF files are decoded by the system itself; a file
+    // its decoder refuses goes to the platform's, whose failure texts the
+    // callers know.
     if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
         return;
@@ -188,10 +170,7 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     if (codecs::LooksLikeWebp(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeWebp, FileType::WebP, *bytes, method))
         return;
-    const bool tiff = codecs::IsTiff(lead);
-    // libtiff decodes the TIFFs the platform misreads, and those it cannot
-    // read at all.
-    if (tiff && codecs::PlatformMisreadsTiff(*bytes) && AdoptOwnTiff(*bytes, method)) return;
+    if (codecs::IsTiff(lead) && AdoptOwnDecoding(&codecs::DecodeTiffImage, FileType::TIFF, *bytes, method)) return;
     com::ComPtr<IStream> stream;
     const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());
     if (FAILED(hr)) ThrowSilent(hr);
@@ -201,7 +180,6 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     if (status != Gdiplus::Ok) {
         const DWORD win32Error = GetLastError();
         if (loaded) gp::GdipDisposeImage(loaded);
-        if (tiff && AdoptOwnTiff(*bytes, method)) return;
         // A decoder that cannot get its memory (a large picture in a 32-bit
         // process) fails as the declared-size guard does.
         if (status == Gdiplus::OutOfMemory || win32Error == ERROR_NOT_ENOUGH_MEMORY || win32Error == ERROR_OUTOFMEMORY)

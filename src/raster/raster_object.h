@@ -77,7 +77,6 @@ private:
     // Takes an image the system decoded itself, of type.
     void AdoptDecoded(std::unique_ptr<Bitmap> decoded, FileType type) noexcept;
     // Takes the first page of a TIFF decoded by the system; false when it cannot.
-    bool AdoptOwnTiff(const std::vector<std::uint8_t>& tiff, const char* method);
     // Decodes data of type with one of the system's decoders; false when it
     // refuses the file, a failure when memory is out.
     bool AdoptOwnDecoding(codecs::Decoder decode, FileType type, const std::vector<std::uint8_t>& data,

@@ -1,13 +1,15 @@
-// libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, and
-// WebP's frames as a collection reads them): any bytes
+// libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, TIFF):
+// any bytes
 // either decode into exactly the pixels asked for or are refused; no read or
 // write outside the file and the image.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
+#include "codecs/tiff_reader.h"
 #include "codecs/webp_reader.h"
 #include "fuzz_input.h"
 
@@ -43,5 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (codecs::LooksLikePng(bytes, size)) Decode(&codecs::DecodePng, bytes, size);
     if (codecs::LooksLikeJpeg(bytes, size)) Decode(&codecs::DecodeJpeg, bytes, size);
     if (codecs::LooksLikeWebp(bytes, size)) Decode(&codecs::DecodeWebp, bytes, size);
+    platform::LeadingBytes lead;
+    lead.size = size < sizeof lead.bytes ? size : sizeof lead.bytes;
+    std::memcpy(lead.bytes, bytes, lead.size);
+    if (codecs::IsTiff(lead)) Decode(&codecs::DecodeTiffImage, bytes, size);
     return 0;
 }
