@@ -7,6 +7,8 @@ prefix=$root/build/mingw-x64/wine-prefix
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 work_windows="Z:${work//\//\\}"
+# The peers' Python halves import timing.py from here.
+export PYTHONPATH="$root/benchmarks/end_to_end${PYTHONPATH:+:$PYTHONPATH}"
 
 # ours NAME.vbs ARGS...: the benchmark's VBScript under Wine's cscript; its
 # output without carriage returns.

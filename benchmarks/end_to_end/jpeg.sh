@@ -15,11 +15,9 @@ for run in 1 2 3; do
 import sys, time
 from PIL import Image
 work = sys.argv[1]
+from timing import best as best_of
 def best(job):
-    times = []
-    for _ in range(5):
-        t = time.perf_counter(); job(); times.append(time.perf_counter() - t)
-    return round(min(times) * 1000)
+    return best_of(job, 5)
 def page():
     Image.open(work + '/photo.jpg').resize((400, 300), Image.BICUBIC).save(work + '/p-thumb.jpg', quality=85)
 def load():

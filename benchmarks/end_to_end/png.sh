@@ -13,11 +13,7 @@ for run in 1 2 3; do
 import os, sys, time
 from PIL import Image
 work = sys.argv[1]
-def best(job):
-    times = []
-    for _ in range(3):
-        t = time.perf_counter(); job(); times.append(time.perf_counter() - t)
-    return round(min(times) * 1000)
+from timing import best
 image = Image.open(work + '/photo.png'); image.load()
 load = best(lambda: Image.open(work + '/photo.png').load())
 save = best(lambda: image.save(work + '/p-saved.png'))

@@ -15,13 +15,9 @@ from PIL import Image, ImageDraw, ImageFont
 LINE = "The quick brown fox jumps over the lazy dog, 0123456789 times."
 SIZE = 10  # 7.5 points at 96 pixels an inch
 
+from timing import best as best_of
 def best(draw):
-    times = []
-    for _ in range(5):
-        start = time.perf_counter()
-        draw()
-        times.append(time.perf_counter() - start)
-    return round(min(times) * 1000)
+    return best_of(draw, 5)
 
 image = Image.new("RGBA", (2000, 2000), (255, 255, 255, 255))
 pen = ImageDraw.Draw(image)

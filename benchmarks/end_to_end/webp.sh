@@ -21,11 +21,7 @@ for run in 1 2 3; do
 import sys, time
 from PIL import Image
 work = sys.argv[1]
-def best(job):
-    times = []
-    for _ in range(3):
-        t = time.perf_counter(); job(); times.append(time.perf_counter() - t)
-    return round(min(times) * 1000)
+from timing import best
 image = Image.open(work + '/photo.webp'); image.load()
 print(best(lambda: Image.open(work + '/photo.webp').load()),
       best(lambda: image.save(work + '/p-saved.webp', quality=80, method=4)))
