@@ -7,7 +7,6 @@
 #include <webp/demux.h>
 
 #include <cstdint>
-#include <cstring>
 #include <new>
 
 namespace rastelle::codecs {
@@ -28,36 +27,22 @@ void ApplyResolution(TIFF* tif, Bitmap& page) {
 
 }  // namespace
 
-WebPFrameReader::~WebPFrameReader() { WebPAnimDecoderDelete(decoder_); }
-
 bool WebPFrameReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
-    WebPAnimDecoderDelete(decoder_);
-    decoder_ = nullptr;
+    animation_.reset();
     bytes_ = std::move(bytes);
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) return false;
-    options.color_mode = MODE_BGRA;
-    options.use_threads = 0;
-    const WebPData file{bytes_->data(), bytes_->size()};
-    decoder_ = WebPAnimDecoderNew(&file, &options);
-    return decoder_ != nullptr;
+    animation_ = OpenWebPAnimation(bytes_->data(), bytes_->size());
+    return animation_ != nullptr;
 }
 
 std::unique_ptr<Bitmap> WebPFrameReader::Next() {
     WebPAnimInfo info{};
-    if (!decoder_ || !WebPAnimDecoderHasMoreFrames(decoder_) || !WebPAnimDecoderGetInfo(decoder_, &info)) return nullptr;
-    std::uint8_t* canvas = nullptr;
-    int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder_, &canvas, &timestamp)) return nullptr;
-    const int width = static_cast<int>(info.canvas_width);
-    const int height = static_cast<int>(info.canvas_height);
+    WebPAnimDecoder* animation = animation_.get();
+    if (!animation || !WebPAnimDecoderHasMoreFrames(animation) || !WebPAnimDecoderGetInfo(animation, &info)) return nullptr;
     BitmapTarget target;
-    const kernels::ImageView view = target.Allocate(width, height);
-    if (!view.pixels) return target.Finish(DecodeResult::OutOfMemory);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(view.row(y), canvas + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4,
-                    static_cast<std::size_t>(width) * 4);
-    return target.Finish(DecodeResult::Decoded);
+    const kernels::ImageView view =
+        target.Allocate(static_cast<int>(info.canvas_width), static_cast<int>(info.canvas_height));
+    return target.Finish(view.pixels && NextWebPFrame(animation, view) ? DecodeResult::Decoded
+                                                                               : DecodeResult::NotDecodable);
 }
 
 bool TiffPageReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {

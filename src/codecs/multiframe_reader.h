@@ -4,14 +4,13 @@
 #pragma once
 
 #include "codecs/tiff_reader.h"
+#include "codecs/webp_reader.h"
 #include "com/com_ptr.h"
 #include "image/bitmap.h"
 #include "platform/gdiplus_raii.h"
 
 #include <memory>
 #include <vector>
-
-struct WebPAnimDecoder;
 
 namespace rastelle::codecs {
 
@@ -41,7 +40,6 @@ public:
     WebPFrameReader() = default;
     WebPFrameReader(const WebPFrameReader&) = delete;
     WebPFrameReader& operator=(const WebPFrameReader&) = delete;
-    ~WebPFrameReader();
     // Opens the file's bytes, which it keeps; false when libwebp cannot read
     // them as WebP.
     bool Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes);
@@ -51,7 +49,7 @@ public:
 
 private:
     std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
-    ::WebPAnimDecoder* decoder_ = nullptr;
+    WebPAnimation animation_;
 };
 
 // The frames of any file GDI+ decodes, dimension by dimension.
