@@ -37,7 +37,8 @@ bool WebPFrameReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> byte
 std::unique_ptr<Bitmap> WebPFrameReader::Next() {
     WebPAnimInfo info{};
     WebPAnimDecoder* animation = animation_.get();
-    if (!animation || !WebPAnimDecoderHasMoreFrames(animation) || !WebPAnimDecoderGetInfo(animation, &info)) return nullptr;
+    if (!animation || !WebPAnimDecoderHasMoreFrames(animation) || !WebPAnimDecoderGetInfo(animation, &info))
+        return nullptr;
     BitmapTarget target;
     const kernels::ImageView view =
         target.Allocate(static_cast<int>(info.canvas_width), static_cast<int>(info.canvas_height));

@@ -314,11 +314,6 @@ std::vector<DWORD> RunOnThreads(int count, DWORD (*body)()) {
     return results;
 }
 
-bool RunningUnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 std::string Narrow(const std::wstring& s) {
     std::string out;
     for (wchar_t c : s) out.push_back(c < 128 ? static_cast<char>(c) : '?');
