@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     } catch (const std::bad_alloc&) {
         // Memory the writer cannot get is reported, as the saver expects.
     } catch (const s::LosslessBitmapTag::CompressionFailed&) {
-        // zlib refusing is reported likewise.
+        // The compressor refusing is reported likewise.
     }
     return 0;
 }
