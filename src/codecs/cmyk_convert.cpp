@@ -1,14 +1,21 @@
 #include "codecs/cmyk_profile.h"
 #include "codecs/cmyk_tiff.h"
-#include "codecs/encoder_probes.h"
 #include "image/bitmap_lock.h"
 #include "kernels/cmyk_separation.h"
+#include "platform/capability_probe.h"
 #include "platform/file_name.h"
 #include "platform/gdiplus_raii.h"
 
 namespace rastelle::codecs {
 
 namespace {
+
+platform::CapabilityProbe g_outputChannels("image attributes take an output channel", [] {
+    UniqueImageAttributes attributes;
+    if (gp::GdipCreateImageAttributes(attributes.put()) != Gdiplus::Ok) return false;
+    return gp::GdipSetImageAttributesOutputChannel(attributes.get(), Gdiplus::ColorAdjustTypeDefault, TRUE,
+                                                   Gdiplus::ColorChannelFlagsC) == Gdiplus::Ok;
+});
 
 // The channels in the order of the ink bytes of a CMYK pixel.
 constexpr Gdiplus::ColorChannelFlags kChannels[] = {Gdiplus::ColorChannelFlagsC, Gdiplus::ColorChannelFlagsM,
@@ -84,6 +91,8 @@ LONG SeparateOwn(Bitmap& source, Bitmap& cmyk, const std::wstring& profile) {
 }
 
 }  // namespace
+
+bool PlatformSeparatesOutputChannels() noexcept { return g_outputChannels.Result(); }
 
 LONG ConvertToCmyk(Bitmap& source, Bitmap* cmyk, const std::wstring& profileFileName) {
     if (!cmyk || !cmyk->native()) return E_POINTER;

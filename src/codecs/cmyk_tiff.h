@@ -9,6 +9,10 @@
 
 namespace rastelle::codecs {
 
+// Whether image attributes take an output channel (a capability probe, run
+// once per process on first use; GDI+ must be started).
+bool PlatformSeparatesOutputChannels() noexcept;
+
 // Result codes of ConvertToCmyk besides 0 and the HRESULTs E_POINTER, E_FAIL
 // and E_OUTOFMEMORY.
 inline constexpr LONG kCmykProfileFailed = -1;

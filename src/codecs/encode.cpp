@@ -1,7 +1,7 @@
 #include "codecs/encode.h"
 
 #include "codecs/encoder_choice.h"
-#include "codecs/encoder_probes.h"
+#include "codecs/bmp_writer.h"
 #include "codecs/jpeg_writer.h"
 #include "codecs/png_writer.h"
 #include "codecs/tiff_writer.h"
@@ -79,20 +79,14 @@ Status EncodeWebpBytes(Gdiplus::GpBitmap* image, const WebPOptions& options, std
     });
 }
 
-bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept {
-    // JPEG and PNG are written by our own encoders everywhere: the same file
-    // on every platform, from the code the tests run.
-    if (type == FileType::JPEG || type == FileType::PNG) return true;
-    if (type == FileType::TIFF) {
-        if (FindParameter(parameters, kEncoderCompression) && !PlatformHonoursTiffCompression()) return true;
-        if (FindParameter(parameters, kEncoderColorDepth) && !PlatformHonoursTiffColorDepth()) return true;
-    }
-    return false;
+Status EncodeBmpBytes(Gdiplus::GpBitmap* image, bool withAlpha, std::vector<std::uint8_t>& bytes) noexcept {
+    return EncodeLocked(image, [&](const kernels::ConstImageView& pixels, float horizontalDpi, float verticalDpi) {
+        return EncodeBmp(pixels, withAlpha, horizontalDpi, verticalDpi, bytes);
+    });
 }
 
-Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName, const CLSID& clsid,
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName,
                     const Gdiplus::EncoderParameters* parameters) noexcept {
-    if (!UsesOwnEncoder(type, parameters)) return platform::SaveImageToFile(image, fileName, clsid, parameters);
     std::vector<std::uint8_t> bytes;
     const Status status = EncodeOwn(image, type, parameters, bytes);
     if (status != Gdiplus::Ok) {
@@ -102,9 +96,8 @@ Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::Fil
     return WriteFileBytes(fileName, bytes);
 }
 
-Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
+Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream,
                       const Gdiplus::EncoderParameters* parameters) noexcept {
-    if (!UsesOwnEncoder(type, parameters)) return gp::GdipSaveImageToStream(image, stream, &clsid, parameters);
     std::vector<std::uint8_t> bytes;
     const Status status = EncodeOwn(image, type, parameters, bytes);
     if (status != Gdiplus::Ok) return status;

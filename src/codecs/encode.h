@@ -1,8 +1,5 @@
-// Encoding a bitmap to a file or a stream: JPEG and PNG always through the
-// system's own encoders; TIFF through our own encoder where a capability probe
-// found that the platform's ignores a parameter the save passes, so that the
-// options a client sets always reach the file; the rest through the GDI+
-// encoder chosen for the save.
+// Encoding a bitmap to a file or a stream with the system's own encoders, the
+// same on every platform: the files users get are the files the tests read.
 #pragma once
 
 #include "codecs/webp_writer.h"
@@ -15,21 +12,20 @@
 
 namespace rastelle::codecs {
 
-// Saves image as type (the format the encoder clsid writes) with the given
-// parameters (may be null). Returns a GDI+ status; for a file, a failure
-// leaves the Win32 error code of the failing call on the thread, as the
-// platform's own file saving does.
-Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName, const CLSID& clsid,
+// Saves image as type (JPEG, PNG or TIFF) with the given parameters (may be
+// null). Returns a GDI+ status; for a file, a failure leaves the Win32 error
+// code of the failing call on the thread, as the platform's own file saving
+// does.
+Status EncodeToFile(Gdiplus::GpBitmap* image, FileType type, const platform::FileName& fileName,
                     const Gdiplus::EncoderParameters* parameters) noexcept;
-Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream, const CLSID& clsid,
+Status EncodeToStream(Gdiplus::GpBitmap* image, FileType type, IStream* stream,
                       const Gdiplus::EncoderParameters* parameters) noexcept;
 
 // Encodes image as a WebP file into bytes (alpha kept).
 Status EncodeWebpBytes(Gdiplus::GpBitmap* image, const WebPOptions& options, std::vector<std::uint8_t>& bytes) noexcept;
 
-// True when a save of type with these parameters goes to the system's own
-// encoder on this platform.
-bool UsesOwnEncoder(FileType type, const Gdiplus::EncoderParameters* parameters) noexcept;
+// Encodes image as a BMP file into bytes: 32-bit with its alpha, or 24-bit.
+Status EncodeBmpBytes(Gdiplus::GpBitmap* image, bool withAlpha, std::vector<std::uint8_t>& bytes) noexcept;
 
 // Writes bytes as the whole content of fileName (replacing it); a failure
 // leaves the Win32 error code on the thread.

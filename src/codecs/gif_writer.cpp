@@ -3,7 +3,6 @@
 #include "codecs/gif_writer.h"
 
 #include "codecs/encode.h"
-#include "codecs/encoder_probes.h"
 #include "platform/gdiplus_raii.h"
 
 #include <gif_lib.h>
@@ -174,24 +173,13 @@ struct Destination {
 
 // A failed build is no Win32 failure: the thread's last error (which the
 // file save's message reports) is cleared of what GDI calls left in it.
-Status SaveGif(Bitmap& source, const Destination& to, const CLSID& clsid, UINT colourCount, VARIANT_BOOL transparent,
+Status SaveGif(Bitmap& source, const Destination& to, UINT colourCount, VARIANT_BOOL transparent,
                VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType) {
     IndexedImage indexed;
     Status status = BuildIndexedImage(source, colourCount, transparent != VARIANT_FALSE,
                                       antialiasingPreprocess != VARIANT_FALSE, paletteType, indexed);
     if (status != Gdiplus::Ok) {
         SetLastError(ERROR_SUCCESS);
-        return status;
-    }
-    if (PlatformWritesGifTransparency()) {
-        // The indexed bitmap is disposed of before returning, and the save's
-        // error code put back afterwards.
-        SetLastError(ERROR_SUCCESS);
-        status = to.stream ? gp::GdipSaveImageToStream(indexed.bitmap->native(), to.stream, &clsid, nullptr)
-                           : platform::SaveImageToFile(indexed.bitmap->native(), *to.fileName, clsid, nullptr);
-        const DWORD error = GetLastError();
-        indexed.bitmap.reset();
-        SetLastError(error);
         return status;
     }
     std::vector<std::uint8_t> bytes;
@@ -206,14 +194,14 @@ Status SaveGif(Bitmap& source, const Destination& to, const CLSID& clsid, UINT c
 
 }  // namespace
 
-Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, const CLSID& clsid, UINT colourCount,
+Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType) {
-    return SaveGif(source, {&fileName, nullptr}, clsid, colourCount, transparent, antialiasingPreprocess, paletteType);
+    return SaveGif(source, {&fileName, nullptr}, colourCount, transparent, antialiasingPreprocess, paletteType);
 }
 
-Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
+Status SaveGifWithPalette(Bitmap& source, IStream* stream, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType) {
-    return SaveGif(source, {nullptr, stream}, clsid, colourCount, transparent, antialiasingPreprocess, paletteType);
+    return SaveGif(source, {nullptr, stream}, colourCount, transparent, antialiasingPreprocess, paletteType);
 }
 
 Status EncodeAnimatedGif(const std::vector<Bitmap*>& frames, std::vector<std::uint8_t>& bytes) noexcept {

@@ -33,12 +33,11 @@ struct IndexedImage {
 Status BuildIndexedImage(Bitmap& source, UINT colourCount, bool transparent, bool antialiasingPreprocess,
                          PaletteTypes paletteType, IndexedImage& indexed);
 
-// Builds the indexed image and saves it as a GIF: with the platform's
-// encoder clsid where that writes indexed images faithfully, else with the
-// system's own GIF writer. Returns a GDI+-style status.
-Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, const CLSID& clsid, UINT colourCount,
+// Builds the indexed image and saves it as a GIF with the system's own GIF
+// writer. Returns a GDI+-style status.
+Status SaveGifWithPalette(Bitmap& source, const platform::FileName& fileName, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);
-Status SaveGifWithPalette(Bitmap& source, IStream* stream, const CLSID& clsid, UINT colourCount,
+Status SaveGifWithPalette(Bitmap& source, IStream* stream, UINT colourCount,
                           VARIANT_BOOL transparent, VARIANT_BOOL antialiasingPreprocess, PaletteTypes paletteType);
 
 // Hundredths of a second each frame of an animated GIF is shown.

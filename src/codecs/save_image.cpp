@@ -109,19 +109,16 @@ Status EncodeFile(const SaveSource& source, const SavePlan& plan, const platform
     Bitmap& image = *source.bitmap;
     win32Error = ERROR_SUCCESS;
     switch (plan.type) {
-    case FileType::BMP:
-        if (plan.bmpColorDepth == cd24bpp) {
-            std::unique_ptr<Bitmap> rgb;
-            const Status status = CloneWhole(image.native(), PixelFormat24bppRGB, source, rgb);
-            if (status != Gdiplus::Ok) return status;
-            return SaveReadingError(win32Error,
-                                    [&] { return platform::SaveImageToFile(rgb->native(), fileName, plan.clsid, nullptr); });
-        }
-        return SaveReadingError(win32Error,
-                                [&] { return platform::SaveImageToFile(image.native(), fileName, plan.clsid, nullptr); });
+    case FileType::BMP: {
+        // 24 bits keep the colours and drop the alpha; 32 bits keep both.
+        std::vector<std::uint8_t> bytes;
+        const Status status = EncodeBmpBytes(image.native(), plan.bmpColorDepth != cd24bpp, bytes);
+        if (status != Gdiplus::Ok) return status;
+        return SaveReadingError(win32Error, [&] { return WriteFileBytes(fileName, bytes); });
+    }
     case FileType::GIF:
         return SaveReadingError(win32Error, [&] {
-            return SaveGifWithPalette(image, fileName, plan.clsid, kGifColours, plan.gifTransparent,
+            return SaveGifWithPalette(image, fileName, kGifColours, plan.gifTransparent,
                                       plan.gifAntialiasingPreprocess, plan.paletteType);
         });
     case FileType::WebP: {
@@ -132,7 +129,7 @@ Status EncodeFile(const SaveSource& source, const SavePlan& plan, const platform
     }
     default:
         return SaveReadingError(win32Error, [&] {
-            return EncodeToFile(image.native(), plan.type, fileName, plan.clsid, plan.parameters.get());
+            return EncodeToFile(image.native(), plan.type, fileName, plan.parameters.get());
         });
     }
 }
@@ -148,18 +145,17 @@ Status EncodeStream(const SaveSource& source, const SavePlan& plan, IStream* mem
     Status status = image.record(CloneWhole(image.native(), PixelFormat32bppARGB, source, copy));
     if (status != Gdiplus::Ok) return status;
     switch (plan.type) {
-    case FileType::BMP:
-        if (plan.bmpColorDepth == cd24bpp) {
-            FlattenAgainstBackground(*copy);
-            std::unique_ptr<Bitmap> rgb;
-            status = CloneWhole(copy->native(), PixelFormat24bppRGB, source, rgb);
-            if (status == Gdiplus::Ok) status = gp::GdipSaveImageToStream(rgb->native(), memory, &plan.clsid, nullptr);
-        } else {
-            status = gp::GdipSaveImageToStream(image.native(), memory, &plan.clsid, nullptr);
-        }
-        return status;
+    case FileType::BMP: {
+        // 24 bits from the copy flattened against the background; 32 bits
+        // from the object's own image.
+        const bool withAlpha = plan.bmpColorDepth != cd24bpp;
+        if (!withAlpha) FlattenAgainstBackground(*copy);
+        std::vector<std::uint8_t> bytes;
+        status = EncodeBmpBytes(withAlpha ? image.native() : copy->native(), withAlpha, bytes);
+        return status == Gdiplus::Ok ? WriteStreamBytes(memory, bytes) : status;
+    }
     case FileType::GIF:
-        return SaveGifWithPalette(image, memory, plan.clsid, kGifColours, plan.gifTransparent,
+        return SaveGifWithPalette(image, memory, kGifColours, plan.gifTransparent,
                                   plan.gifAntialiasingPreprocess, plan.paletteType);
     case FileType::WebP: {
         // WebP keeps the alpha: the copy is not flattened.
@@ -169,7 +165,7 @@ Status EncodeStream(const SaveSource& source, const SavePlan& plan, IStream* mem
     }
     default:
         FlattenAgainstBackground(*copy);
-        return EncodeToStream(copy->native(), plan.type, memory, plan.clsid, plan.parameters.get());
+        return EncodeToStream(copy->native(), plan.type, memory, plan.parameters.get());
     }
 }
 

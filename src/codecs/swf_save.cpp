@@ -55,11 +55,9 @@ HRESULT EncodeJpegBytes(Bitmap& image, LONG quality, std::vector<std::uint8_t>& 
     com::ComPtr<IStream> stream;
     HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
     if (FAILED(hr)) return hr;
-    CLSID clsid{};
-    GetEncoderClsid(L"image/jpeg", &clsid);
     const EncoderParameterBlock parameters =
         EncoderParameterBlock::Of({{kEncoderQuality, static_cast<ULONG>(quality)}});
-    const Status status = EncodeToStream(image.native(), FileType::JPEG, stream.get(), clsid, parameters.get());
+    const Status status = EncodeToStream(image.native(), FileType::JPEG, stream.get(), parameters.get());
     if (status != Gdiplus::Ok) {
         image.record(status);
         return E_FAIL;

@@ -1,5 +1,5 @@
-// The system's own TIFF encoder (libtiff), used where the platform's encoder
-// ignores the compression or colour depth a client asks for.
+// The system's own TIFF encoder (libtiff), the TIFF encoder on every
+// platform.
 #pragma once
 
 #include "kernels/image_view.h"

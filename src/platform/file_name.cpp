@@ -113,11 +113,4 @@ DWORD WriteWholeFile(const FileName& name, const std::uint8_t* data, std::size_t
     return ERROR_SUCCESS;
 }
 
-Status SaveImageToFile(Gdiplus::GpImage* image, const FileName& name, const CLSID& encoder,
-                       const Gdiplus::EncoderParameters* parameters) noexcept {
-    const wchar_t* path = name.Checked();
-    if (!path) return Gdiplus::Win32Error;
-    return gp::GdipSaveImageToFile(image, path, &encoder, parameters);
-}
-
 }  // namespace rastelle::platform

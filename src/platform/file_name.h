@@ -7,8 +7,7 @@
 // write "page.asp"). It fails as the platform fails an invalid name.
 #pragma once
 
-#include "platform/gdiplus.h"
-
+#include <windows.h>
 #include <oleauto.h>
 
 #include <cstdint>
@@ -50,10 +49,5 @@ DWORD ReadWholeFile(const FileName& name, std::uint64_t limit, std::vector<std::
 // Writes bytes as the whole content of the file; ERROR_SUCCESS or the
 // Win32 error, which is also left on the thread.
 DWORD WriteWholeFile(const FileName& name, const std::uint8_t* data, std::size_t size) noexcept;
-
-// The platform's encoders writing to a named file; a refused name gives
-// Win32Error with the thread's last error set.
-Status SaveImageToFile(Gdiplus::GpImage* image, const FileName& name, const CLSID& encoder,
-                       const Gdiplus::EncoderParameters* parameters) noexcept;
 
 }  // namespace rastelle::platform

@@ -115,8 +115,6 @@
     X(GdipRotateMatrix) \
     X(GdipRotateTextureTransform) \
     X(GdipRotateWorldTransform) \
-    X(GdipSaveImageToFile) \
-    X(GdipSaveImageToStream) \
     X(GdipScaleTextureTransform) \
     X(GdipSetClipRectI) \
     X(GdipSetCompositingMode) \

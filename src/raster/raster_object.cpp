@@ -1,6 +1,7 @@
 #include "raster/raster_object.h"
 
 #include "codecs/bitmap_target.h"
+#include "codecs/bmp_reader.h"
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
 #include "codecs/webp_reader.h"
@@ -158,8 +159,8 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    // JPEG, PNG, WebP and TIFF files are decoded by the system itself; a file
-    // its decoder refuses goes to the platform's, whose failure texts the
+    // JPEG, PNG, WebP, TIFF and BMP files are decoded by the system itself; a
+    // file its decoder refuses goes to the platform's, whose failure texts the
     // callers know.
     if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
@@ -171,6 +172,9 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
         AdoptOwnDecoding(&codecs::DecodeWebp, FileType::WebP, *bytes, method))
         return;
     if (codecs::IsTiff(lead) && AdoptOwnDecoding(&codecs::DecodeTiffImage, FileType::TIFF, *bytes, method)) return;
+    if (codecs::LooksLikeBmp(bytes->data(), bytes->size()) &&
+        AdoptOwnDecoding(&codecs::DecodeBmp, FileType::BMP, *bytes, method))
+        return;
     com::ComPtr<IStream> stream;
     const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());
     if (FAILED(hr)) ThrowSilent(hr);

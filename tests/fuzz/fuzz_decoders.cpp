@@ -1,12 +1,12 @@
-// libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, TIFF):
-// any bytes
-// either decode into exactly the pixels asked for or are refused; no read or
-// write outside the file and the image.
+// libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, TIFF,
+// BMP): any bytes either decode into exactly the pixels asked for or are
+// refused; no read or write outside the file and the image.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "codecs/bmp_reader.h"
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
 #include "codecs/tiff_reader.h"
@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (codecs::LooksLikePng(bytes, size)) Decode(&codecs::DecodePng, bytes, size);
     if (codecs::LooksLikeJpeg(bytes, size)) Decode(&codecs::DecodeJpeg, bytes, size);
     if (codecs::LooksLikeWebp(bytes, size)) Decode(&codecs::DecodeWebp, bytes, size);
+    if (codecs::LooksLikeBmp(bytes, size)) Decode(&codecs::DecodeBmp, bytes, size);
     platform::LeadingBytes lead;
     lead.size = size < sizeof lead.bytes ? size : sizeof lead.bytes;
     std::memcpy(lead.bytes, bytes, lead.size);

@@ -2,7 +2,7 @@
 // (through a profile or by the plain rule) and the failures.
 #include "test_support.h"
 
-#include "codecs/encoder_probes.h"
+#include "codecs/cmyk_tiff.h"
 #include "com/errors.h"
 #include "kernels/cmyk_separation.h"
 #include "platform/gdiplus_errors.h"
