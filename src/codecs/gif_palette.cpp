@@ -18,7 +18,7 @@ namespace rastelle::codecs {
 namespace {
 
 using UniqueHgdiobj = UniqueGdiObject<HGDIOBJ>;
-using UniqueDc = CountedHolder<HDC, &DeleteDC, &GdiHolderCounts>;
+using UniqueDc = OwningHolder<HDC, &DeleteDC, HolderKind::Gdi>;
 
 constexpr unsigned kOctreeColours = 236;
 constexpr unsigned kOctreeBits = 8;

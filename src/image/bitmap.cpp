@@ -15,7 +15,7 @@ Bitmap::~Bitmap() {
     // The bitmap goes before the memory it was made over (memory_ is freed
     // after this body).
     gp::GdipDisposeImage(native_);
-    GdiplusHolderCounts().letGo.fetch_add(1, std::memory_order_relaxed);
+    ReportLetGo(HolderKind::Gdiplus);
 }
 
 namespace {

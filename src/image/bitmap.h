@@ -31,7 +31,7 @@ public:
     // Takes ownership of native (which may be null when creation failed).
     explicit Bitmap(Gdiplus::GpBitmap* native, Status lastStatus = Gdiplus::Ok) noexcept
         : native_(native), lastStatus_(lastStatus) {
-        if (native_) GdiplusHolderCounts().taken.fetch_add(1, std::memory_order_relaxed);
+        if (native_) ReportTaken(HolderKind::Gdiplus);
     }
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;

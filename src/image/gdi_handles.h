@@ -22,14 +22,8 @@ inline OLE_HANDLE OleHandleOf(HANDLE handle) noexcept {
     return static_cast<OLE_HANDLE>(reinterpret_cast<ULONG_PTR>(handle));
 }
 
-// What the GDI object holders took and let go of, for the leak checks.
-inline HolderCounts& GdiHolderCounts() noexcept {
-    static HolderCounts counts;
-    return counts;
-}
-
 // A GDI object (bitmap, palette, ...) deleted with DeleteObject.
 template <class Handle>
-using UniqueGdiObject = CountedHolder<Handle, &DeleteObject, &GdiHolderCounts>;
+using UniqueGdiObject = OwningHolder<Handle, &DeleteObject, HolderKind::Gdi>;
 
 }  // namespace rastelle

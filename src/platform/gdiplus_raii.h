@@ -9,52 +9,65 @@
 
 namespace rastelle {
 
-// How many objects the counted holders took and let go of (deleted, or
-// handed on with release()): equal whenever no holder keeps one. The leak
-// checks read them; a relaxed atomic add costs nothing beside a GDI call.
-struct HolderCounts {
-    std::atomic<long long> taken{0};
-    std::atomic<long long> letGo{0};
+// The kinds of object the owning holders keep.
+enum class HolderKind { Gdiplus, Gdi };
+
+// Told of every object a holder takes and lets go of (deletes, or hands on
+// with release()). A leak check installs one; without one, which is how the
+// DLL runs, a holder reads one null pointer.
+class HolderObserver {
+public:
+    virtual void Taken(HolderKind kind) noexcept = 0;
+    virtual void LetGo(HolderKind kind) noexcept = 0;
+
+protected:
+    ~HolderObserver() = default;
 };
 
-inline HolderCounts& GdiplusHolderCounts() noexcept {
-    static HolderCounts counts;
-    return counts;
+inline std::atomic<HolderObserver*>& HolderObserverSlot() noexcept {
+    static std::atomic<HolderObserver*> slot{nullptr};
+    return slot;
+}
+inline void ReportTaken(HolderKind kind) noexcept {
+    if (HolderObserver* observer = HolderObserverSlot().load(std::memory_order_acquire)) observer->Taken(kind);
+}
+inline void ReportLetGo(HolderKind kind) noexcept {
+    if (HolderObserver* observer = HolderObserverSlot().load(std::memory_order_acquire)) observer->LetGo(kind);
 }
 
-// An owning holder that counts what it holds. put() hands out the address
-// for an out parameter through a proxy that counts the object received once
+// An owning holder that reports what it holds. put() hands out the address
+// for an out parameter through a proxy that reports the object received once
 // the call returns.
-template <class T, auto Delete, HolderCounts& (*Counts)() noexcept>
-class CountedHolder {
+template <class T, auto Delete, HolderKind Kind>
+class OwningHolder {
 public:
     class Out {
     public:
-        explicit Out(CountedHolder& owner) noexcept : owner_(owner) {}
+        explicit Out(OwningHolder& owner) noexcept : owner_(owner) {}
         Out(const Out&) = delete;
         Out& operator=(const Out&) = delete;
         ~Out() {
-            if (owner_.value_ != T{}) Counts().taken.fetch_add(1, std::memory_order_relaxed);
+            if (owner_.value_ != T{}) ReportTaken(Kind);
         }
         operator T*() const noexcept { return &owner_.value_; }
 
     private:
-        CountedHolder& owner_;
+        OwningHolder& owner_;
     };
 
-    CountedHolder() noexcept = default;
-    explicit CountedHolder(T adopted) noexcept { reset(adopted); }
-    CountedHolder(CountedHolder&& other) noexcept : value_(std::exchange(other.value_, T{})) {}
-    CountedHolder& operator=(CountedHolder&& other) noexcept {
+    OwningHolder() noexcept = default;
+    explicit OwningHolder(T adopted) noexcept { reset(adopted); }
+    OwningHolder(OwningHolder&& other) noexcept : value_(std::exchange(other.value_, T{})) {}
+    OwningHolder& operator=(OwningHolder&& other) noexcept {
         if (this != &other) {
             reset();
             value_ = std::exchange(other.value_, T{});
         }
         return *this;
     }
-    CountedHolder(const CountedHolder&) = delete;
-    CountedHolder& operator=(const CountedHolder&) = delete;
-    ~CountedHolder() { reset(); }
+    OwningHolder(const OwningHolder&) = delete;
+    OwningHolder& operator=(const OwningHolder&) = delete;
+    ~OwningHolder() { reset(); }
 
     T get() const noexcept { return value_; }
     explicit operator bool() const noexcept { return value_ != T{}; }
@@ -63,16 +76,16 @@ public:
         return Out(*this);
     }
     T release() noexcept {
-        if (value_ != T{}) Counts().letGo.fetch_add(1, std::memory_order_relaxed);
+        if (value_ != T{}) ReportLetGo(Kind);
         return std::exchange(value_, T{});
     }
     void reset(T value = T{}) noexcept {
         if (value_ != T{}) {
             Delete(value_);
-            Counts().letGo.fetch_add(1, std::memory_order_relaxed);
+            ReportLetGo(Kind);
         }
         value_ = value;
-        if (value_ != T{}) Counts().taken.fetch_add(1, std::memory_order_relaxed);
+        if (value_ != T{}) ReportTaken(Kind);
     }
 
 private:
@@ -80,7 +93,7 @@ private:
 };
 
 template <class T, Status(WINGDIPAPI* Delete)(T*)>
-using GdipHandle = CountedHolder<T*, Delete, &GdiplusHolderCounts>;
+using GdipHandle = OwningHolder<T*, Delete, HolderKind::Gdiplus>;
 
 using UniqueImage = GdipHandle<Gdiplus::GpImage, gp::GdipDisposeImage>;
 using UniqueGraphics = GdipHandle<Gdiplus::GpGraphics, gp::GdipDeleteGraphics>;

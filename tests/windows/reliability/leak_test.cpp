@@ -38,10 +38,24 @@ struct OwnClassObjects {
     }
 };
 
+// Counts what the holders of this program's copy take and let go of, from
+// its first use on.
+struct HolderCounts final : HolderObserver {
+    std::atomic<long long> taken[2] = {0, 0};
+    std::atomic<long long> letGo[2] = {0, 0};
+    void Taken(HolderKind kind) noexcept override { taken[static_cast<int>(kind)].fetch_add(1); }
+    void LetGo(HolderKind kind) noexcept override { letGo[static_cast<int>(kind)].fetch_add(1); }
+    long long Held(HolderKind kind) const { return taken[static_cast<int>(kind)] - letGo[static_cast<int>(kind)]; }
+};
+HolderCounts& Counts() {
+    static HolderCounts counts;
+    HolderObserverSlot().store(&counts);
+    return counts;
+}
+
 // Module locks, and GDI+ and GDI objects held now.
 std::tuple<LONG, long long, long long> HeldNow() {
-    const HolderCounts &gdiplus = GdiplusHolderCounts(), &gdi = GdiHolderCounts();
-    return {com::ModuleLockCount(), gdiplus.taken.load() - gdiplus.letGo.load(), gdi.taken.load() - gdi.letGo.load()};
+    return {com::ModuleLockCount(), Counts().Held(HolderKind::Gdiplus), Counts().Held(HolderKind::Gdi)};
 }
 
 // About thirty calls a round of every kind that makes GDI and GDI+ objects:
@@ -86,15 +100,18 @@ int MixedOperations(const std::vector<std::uint8_t>& png, int rounds) {
 TEST(Leaks, TenThousandCallsLeaveNoObjectBehind) {
     const std::vector<std::uint8_t> png = EncodeWithGdiplus(31, 23, OpaqueGradient(31, 23), L"image/png");
     const OwnClassObjects classes;
+    Counts();
     ASSERT_GT(MixedOperations(png, 2), 0);  // runs every capability probe (which keep nothing)
     const auto before = HeldNow();
     const int calls = MixedOperations(png, 350);
     ASSERT_GT(calls, 10000);
     EXPECT_EQ(HeldNow(), before) << "module locks (live objects), GDI+ and GDI objects held after " << calls << " calls";
-    const HolderCounts &gdiplus = GdiplusHolderCounts(), &gdi = GdiHolderCounts();
+    const HolderCounts& counts = Counts();
+    const int gdiplus = static_cast<int>(HolderKind::Gdiplus), gdi = static_cast<int>(HolderKind::Gdi);
     std::printf("leak check: %d calls; GDI+ objects taken %lld, let go %lld; GDI objects taken %lld, let go %lld\n", calls,
-                gdiplus.taken.load(), gdiplus.letGo.load(), gdi.taken.load(), gdi.letGo.load());
-    EXPECT_TRUE(gdiplus.taken.load() > 5000 && gdi.taken.load() > 100) << "the holders counted nothing";
+                counts.taken[gdiplus].load(), counts.letGo[gdiplus].load(), counts.taken[gdi].load(),
+                counts.letGo[gdi].load());
+    EXPECT_TRUE(counts.taken[gdiplus] > 5000 && counts.taken[gdi] > 100) << "the holders counted nothing";
 }
 
 // The process's committed private memory (Wine fills in only PagefileUsage).
