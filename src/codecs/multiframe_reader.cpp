@@ -1,6 +1,7 @@
 #include "codecs/multiframe_reader.h"
 
 #include "codecs/bitmap_target.h"
+#include "codecs/gif_reader.h"
 #include "com/memory_stream.h"
 #include "platform/bitmap_guard.h"
 
@@ -44,6 +45,23 @@ std::unique_ptr<Bitmap> WebPFrameReader::Next() {
         target.Allocate(static_cast<int>(info.canvas_width), static_cast<int>(info.canvas_height));
     return target.Finish(view.pixels && NextWebPFrame(animation, view) ? DecodeResult::Decoded
                                                                                : DecodeResult::NotDecodable);
+}
+
+bool ReadGifFrames(const std::vector<std::uint8_t>& bytes, std::vector<std::unique_ptr<Bitmap>>& frames) {
+    frames.clear();
+    GifFrames reader(bytes.data(), bytes.size());
+    for (;;) {
+        BitmapTarget target;
+        const GifFrames::Step step = reader.Next(target);
+        if (step == GifFrames::Step::End && !frames.empty()) return true;
+        std::unique_ptr<Bitmap> frame =
+            target.Finish(step == GifFrames::Step::Frame ? DecodeResult::Decoded : DecodeResult::NotDecodable);
+        if (!frame) {
+            frames.clear();
+            return false;
+        }
+        frames.push_back(std::move(frame));
+    }
 }
 
 bool TiffPageReader::Open(std::shared_ptr<const std::vector<std::uint8_t>> bytes) {

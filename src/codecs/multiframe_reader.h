@@ -1,5 +1,5 @@
-// Reading every page of a multi-page file: TIFF pages through libtiff's
-// RGBA interface, WebP frames through libwebp's animation decoder, the
+// Reading every page of a multi-page file: TIFF pages through libtiff, WebP
+// frames through libwebp's animation decoder, GIF frames through giflib, the
 // frames of any other file through GDI+.
 #pragma once
 
@@ -51,6 +51,11 @@ private:
     std::shared_ptr<const std::vector<std::uint8_t>> bytes_;
     WebPAnimation animation_;
 };
+
+// The frames of a GIF file as a viewer shows them, first to last, into
+// frames. False (frames then empty) when giflib cannot read the whole file
+// or memory runs out.
+bool ReadGifFrames(const std::vector<std::uint8_t>& bytes, std::vector<std::unique_ptr<Bitmap>>& frames);
 
 // The frames of any file GDI+ decodes, dimension by dimension.
 class FrameReader {

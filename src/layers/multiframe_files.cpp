@@ -1,6 +1,7 @@
 #include "layers/multiframe_files.h"
 
 #include "codecs/encoder_choice.h"
+#include "codecs/gif_reader.h"
 #include "codecs/multiframe_reader.h"
 #include "codecs/multiframe_writer.h"
 #include "codecs/webp_reader.h"
@@ -182,6 +183,14 @@ void LoadMultiframeFile(RasterCollection& collection, BSTR fileName, bool clearF
         if (frames.Open(bytes)) {
             if (clearFirst) Clear(collection);
             while (std::unique_ptr<Bitmap> frame = frames.Next()) AppendItem(collection, std::move(frame));
+            return;
+        }
+    }
+    if (codecs::LooksLikeGif(bytes->data(), bytes->size())) {
+        std::vector<std::unique_ptr<Bitmap>> frames;
+        if (codecs::ReadGifFrames(*bytes, frames)) {
+            if (clearFirst) Clear(collection);
+            for (auto& frame : frames) AppendItem(collection, std::move(frame));
             return;
         }
     }

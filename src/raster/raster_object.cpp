@@ -2,6 +2,7 @@
 
 #include "codecs/bitmap_target.h"
 #include "codecs/bmp_reader.h"
+#include "codecs/gif_reader.h"
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
 #include "codecs/webp_reader.h"
@@ -159,9 +160,9 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
         platform::ThrowGdiplusFailure(Gdiplus::OutOfMemory, kObjectName, method, 0);
-    // JPEG, PNG, WebP, TIFF and BMP files are decoded by the system itself; a
-    // file its decoder refuses goes to the platform's, whose failure texts the
-    // callers know.
+    // JPEG, PNG, WebP, TIFF, BMP and GIF files are decoded by the system
+    // itself; a file its decoder refuses goes to the platform's, whose failure
+    // texts the callers know.
     if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
         return;
@@ -174,6 +175,9 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     if (codecs::IsTiff(lead) && AdoptOwnDecoding(&codecs::DecodeTiffImage, FileType::TIFF, *bytes, method)) return;
     if (codecs::LooksLikeBmp(bytes->data(), bytes->size()) &&
         AdoptOwnDecoding(&codecs::DecodeBmp, FileType::BMP, *bytes, method))
+        return;
+    if (codecs::LooksLikeGif(bytes->data(), bytes->size()) &&
+        AdoptOwnDecoding(&codecs::DecodeGif, FileType::GIF, *bytes, method))
         return;
     com::ComPtr<IStream> stream;
     const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());

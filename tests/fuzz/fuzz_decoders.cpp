@@ -1,5 +1,5 @@
 // libFuzzer harness over the system's own decoders (JPEG, PNG, WebP, TIFF,
-// BMP): any bytes either decode into exactly the pixels asked for or are
+// BMP, GIF with all its frames): any bytes either decode into exactly the pixels asked for or are
 // refused; no read or write outside the file and the image.
 #include <cstddef>
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/bmp_reader.h"
+#include "codecs/gif_reader.h"
 #include "codecs/jpeg_reader.h"
 #include "codecs/png_reader.h"
 #include "codecs/tiff_reader.h"
@@ -39,6 +40,19 @@ void Decode(codecs::Decoder decoder, const std::uint8_t* bytes, std::size_t size
     if (result == codecs::DecodeResult::Decoded) fuzz::Require(target.calls == 1 && !target.pixels.empty());
 }
 
+// Every frame of a GIF, each into a target of its own, all of one size.
+void DecodeGifFrames(const std::uint8_t* bytes, std::size_t size) {
+    const std::vector<std::uint8_t> file(bytes, bytes + size);
+    codecs::GifFrames frames(file.data(), file.size());
+    std::size_t pixels = 0;
+    for (int frame = 0; frame < 64; ++frame) {
+        VectorTarget target;
+        if (frames.Next(target) != codecs::GifFrames::Step::Frame) break;
+        fuzz::Require(target.calls == 1 && (frame == 0 || target.pixels.size() == pixels));
+        pixels = target.pixels.size();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -46,6 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (codecs::LooksLikeJpeg(bytes, size)) Decode(&codecs::DecodeJpeg, bytes, size);
     if (codecs::LooksLikeWebp(bytes, size)) Decode(&codecs::DecodeWebp, bytes, size);
     if (codecs::LooksLikeBmp(bytes, size)) Decode(&codecs::DecodeBmp, bytes, size);
+    if (codecs::LooksLikeGif(bytes, size)) DecodeGifFrames(bytes, size);
     platform::LeadingBytes lead;
     lead.size = size < sizeof lead.bytes ? size : sizeof lead.bytes;
     std::memcpy(lead.bytes, bytes, lead.size);
