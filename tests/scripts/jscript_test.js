@@ -1,13 +1,6 @@
-// RasterObject driven from JScript: errors as exceptions and signed ARGB
-// values (the VBScript suite covers the rest).
-// Run by scripts/wine-env.sh, which puts lib\testlib.js in front of it.
-
-group("errors", function () {
-    var r = new ActiveXObject("Rastelle.RasterObject.1");
-    expectError(function () { return r.Width; }, -2147467259 /* 0x80004005 */,
-        "Cannot get image width, because there is no any data. Create new image or load it first.",
-        "Width of a new object");
-});
+// The objects driven from JScript (the VBScript suites cover the rest):
+// signed ARGB values, a collection's live list through new Enumerator, a
+// drawing target assigned without Set, and errors as exceptions.
 
 group("signed values", function () {
     var r = new ActiveXObject("Rastelle.RasterObject");
@@ -19,6 +12,40 @@ group("signed values", function () {
     // A parameterised property must be read as a value: called as a bare
     // statement, JScript asks for a method and gets DISP_E_MEMBERNOTFOUND.
     eq(r.Clone().Pixels(1, 1), 0x80FF8000 | 0, "Clone of the PNG: half-transparent pixel, signed");
+});
+
+// new Enumerator asks for _NewEnum as a method.
+function keysOf(e) {
+    var keys = [];
+    for (e.moveFirst(); !e.atEnd(); e.moveNext()) keys.push(e.item().Key + "@" + e.item().Index);
+    return keys.join(" ");
+}
+
+group("Enumerator and Item", function () {
+    var c = new ActiveXObject("Rastelle.RasterCollection");
+    var e = new Enumerator(c);
+    c.Add();
+    c.Add();
+    c.Add(0);
+    eq(keysOf(e), "RasterObject2@0 RasterObject0@1 RasterObject1@2", "an enumerator made before the items sees them");
+    c.Remove(1);
+    eq(keysOf(e), "RasterObject2@0 RasterObject1@1", "and sees removals");
+    eq(c.Item("RASTEROBJECT1").Index, 1, "Item by key");
+    expectError(function () { return c.Item(2); }, 0xA0000038 | 0,
+        "Cannot get access to the item. Probably the index is out of bounds", "position past the end");
+});
+
+// A JScript array is no SAFEARRAY.
+group("drawing", function () {
+    var tool = new ActiveXObject("Rastelle.DrawingTool");
+    tool.AntialiasingOn = false;
+    var img = new ActiveXObject("Rastelle.RasterObject");
+    img.EmptyImage(30, 30, -1);
+    tool.RasterObject = img;
+    tool.SetEllipseViaRadius(15, 15, 10, 6, 0, true);
+    eq(img.Pixels(15, 15) + " " + img.Pixels(15, 2), (0xFF000000 | 0) + " -1", "a filled ellipse, drawn at once");
+    expectError(function () { tool.SetPolyline([[1, 2], [3, 4]]); }, 0x80070057 | 0, "Wrong points array!",
+        "a JScript array");
 });
 
 finish("jscript");
