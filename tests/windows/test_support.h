@@ -157,7 +157,7 @@ std::vector<TiffPage> ReadTiffPages(const std::wstring& path);
 // A page libtiff writes: opaque RGB pixels, top row first (only the first
 // `samples` channels of each, a page the RGBA reader refuses when fewer than
 // 3), a resolution when x is above 0 (unit 2: inch, 3: centimetre), in strips
-// of `rowsPerStrip` rows under the compression.
+// of `rowsPerStrip` rows under the compression (1: none).
 struct TiffPageToWrite {
     int width, height;
     std::vector<std::uint32_t> argb;
@@ -167,7 +167,7 @@ struct TiffPageToWrite {
 };
 // Writes the pages into the named temporary file; its path.
 std::wstring WriteTiff(const std::wstring& name, const std::vector<TiffPageToWrite>& pages);
-// TIFF encoder options to pass for an encoder.
+// A TIFFEncoderInfo with the options, to pass as an encoder.
 ComPtr<IDispatch> TiffOptions(TIFFCompressionTypes compression, ColorDepths depth, ColorSpaces space = csRGB,
                               const std::wstring& profile = L"");
 

@@ -123,7 +123,11 @@ TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
     }
 }
 
-TEST(DrawingTool, EmptyRectanglesAndRadiiAreRefusedWithoutTextAndRecordNothing) {
+// Empty rectangles and radii are refused without text; malformed point lists
+// the script suite does not reach (a number for the array, a string among the
+// numbers of a polygon), curves of two points and fill modes other than 0 and
+// 1 fail with their messages. None of them records anything.
+TEST(DrawingTool, RefusedShapesHaveTheirCodesAndMessagesAndRecordNothing) {
     auto tool = NewTool();
     ClearThreadError();
     EXPECT_EQ((std::vector<HRESULT>{tool->SetRectangle(0, 0, 0, 10), tool->SetEllipseViaRect(0, 0, 10, -1),
@@ -131,13 +135,7 @@ TEST(DrawingTool, EmptyRectanglesAndRadiiAreRefusedWithoutTextAndRecordNothing) 
                                     tool->SetPieViaRectAndVectors(0, 0, 5, 0, 1, 1, 2, 2)}),
               std::vector<HRESULT>(5, E_INVALIDARG));
     EXPECT_FALSE(TakeThreadError().present);
-    EXPECT_EQ(Applied(tool.get(), 12, 12).colours(), Px{kWhite});
-}
 
-// The messages of malformed point lists the script suite does not reach:
-// a number for the array, and a string among the numbers for a polygon.
-TEST(DrawingTool, PolygonPointFailuresHaveTheirMessages) {
-    auto tool = NewTool();
     VARIANT number;
     number.vt = VT_I4, number.lVal = 1;
     Fails(tool->SetPolygon(number), E_INVALIDARG, L"Wrong points array!");
@@ -149,16 +147,13 @@ TEST(DrawingTool, PolygonPointFailuresHaveTheirMessages) {
     VariantClear(&text);
     Fails(tool->SetPolygon(withText.value), E_FAIL,
           L"Some error occured during SafeArray with points parsing! If you see this error, please contact *");
-    EXPECT_EQ(Applied(tool.get(), 8, 8).colours(), Px{kWhite}) << "the failures recorded nothing";
-}
 
-TEST(DrawingTool, CurvesNeedThreePointsAndFillModesAreZeroOrOne) {
-    auto tool = NewTool();
     ArrayArgument two(PointPairs({{0, 0}, {5, 5}}), VT_VARIANT), three(PointTable(VT_I4, {{2, 2}, {20, 2}, {11, 20}}), VT_I4);
     Fails(tool->SetOpenedCurve(two.value, 0.5f), E_INVALIDARG, L"There are must be at least 3 points!");
     const wchar_t* wrongMode = L"Wrong filling mode! If you see this message, please contact *";
     Fails(tool->SetPolygon(three.value, VARIANT_TRUE, static_cast<FillModes>(2)), E_FAIL, wrongMode);
     Fails(tool->SetClosedCurve(three.value, 0.5f, VARIANT_TRUE, static_cast<FillModes>(-1)), E_FAIL, wrongMode);
+    EXPECT_EQ(Applied(tool.get(), 24, 24).colours(), Px{kWhite});
     ASSERT_EQ(tool->SetPolygon(three.value, VARIANT_TRUE, fmWinding), S_OK);
     EXPECT_EQ(Applied(tool.get(), 24, 24).at({{11, 8}, {2, 18}}), (Px{kBlack, kWhite}));
 }
