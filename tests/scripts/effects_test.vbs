@@ -28,9 +28,6 @@ Sub TestPropertiesByName()
     Set e = CreateObject("RastelleEffects.PageCurl")
     e.Width = 3 : e.Height = 2
     eq e.Width & "x" & e.Height & " " & e.CurlMode, "3x2 5", "PageCurl properties by name"
-    Set e = CreateObject("RastelleEffects.Texturize")
-    e.Shift = 1.5
-    eq VarType(e.Shift) & " " & e.Shift, vbSingle & " 1.5", "Texturize.Shift is a Single"
 End Sub
 
 ' A script transform that hands its input to an effect's Apply. (Wine's

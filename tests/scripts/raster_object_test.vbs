@@ -1,11 +1,22 @@
 ' RasterObject late-bound from VBScript: creation, optional arguments, errors
-' as Err shows them, and the GIF and 300 dpi JPEG fixtures the C++ suite
-' cannot make.
+' as Err shows them, the GIF and 300 dpi JPEG fixtures the C++ suite cannot
+' make, encoder objects by ProgID and passed late-bound, SaveFile with the
+' encoder left out, and pictures as script objects.
 
 Const SRC = "Rastelle.RasterObject.1"
-Const oftJPEG = 0, oftPNG = 2, oftGIF = 4
+Const oftJPEG = 0, oftBMP = 1, oftPNG = 2, oftTIFF = 3, oftGIF = 4
 
-Sub TestCreationAndPixels()
+Dim fso, workDir
+Set fso = CreateObject("Scripting.FileSystemObject")
+workDir = fso.BuildPath(fso.GetSpecialFolder(2), "rastelle-saving-test")
+If Not fso.FolderExists(workDir) Then fso.CreateFolder workDir
+
+Function Reload(name)
+    Set Reload = CreateObject("Rastelle.RasterObject")
+    Reload.LoadFile fso.BuildPath(workDir, name)
+End Function
+
+Sub TestCreationPixelsAndErrors()
     Dim a, b
     Set a = CreateObject("Rastelle.RasterObject")
     Set b = CreateObject("Rastelle.RasterObject.1")
@@ -15,16 +26,8 @@ Sub TestCreationAndPixels()
     eq a.Width & "x" & a.Height & " " & a.Pixels(2, 1), "3x2 -1", "separate objects; Color left out is opaque white"
     b.Pixels(4, 3) = &H40FF8000
     eq b.Pixels(4, 3), &H40FF8000, "Pixels put then get, alpha kept"
-End Sub
-
-Sub TestErrors()
-    Dim r, v
-    Set r = CreateObject("Rastelle.RasterObject")
     On Error Resume Next
-    v = r.Width
-    expect_err &H80004005, SRC, "Cannot get image width, because there is no any data. Create new image or load it first.", _
-        "Width of a new object"
-    r.OutputFileType = 7
+    a.OutputFileType = 7
     expect_err &H80070057, SRC, "This output file type is unsupported!", "OutputFileType 7"
 End Sub
 
@@ -45,9 +48,38 @@ Sub TestLoadFileAndClone()
     eq c.Width & " " & Hex(c.Pixels(1, 1)), "4 80FF8000", "Clone: a separate object with the pixels"
 End Sub
 
+Sub TestSaveFile()
+    Dim r, name, types, loaded
+    For Each name In Array("JPEG", "TIFF", "GIF", "SWF")
+        types = types & TypeName(CreateObject("Rastelle." & name & "EncoderInfo.1")) & " "
+    Next
+    eq types, "IJPEGEncoderInfo ITIFFEncoderInfo IGIFEncoderInfo ISWFEncoderInfo ", "encoder objects by ProgID"
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.LoadFile fixture("pixels_4x3.png")
+    r.OutputFileType = oftPNG
+    r.SaveFile fso.BuildPath(workDir, "copy.png")
+    Set loaded = Reload("copy.png")
+    eq loaded.CurrentFileType & " " & Hex(loaded.Pixels(1, 1)), oftPNG & " 80FF8000", "encoder left out: OutputFileType"
+    r.SaveFile fso.BuildPath(workDir, "really-tiff.png"), CreateObject("Rastelle.TIFFEncoderInfo")
+    eq Reload("really-tiff.png").CurrentFileType, oftTIFF, "an encoder object decides the format"
+End Sub
+
+Sub TestPictures()
+    Dim r, back
+    Set r = CreateObject("Rastelle.RasterObject")
+    r.EmptyImage 3, 2, &HFF336699
+    r.Pixels(0, 0) = 0
+    Set back = CreateObject("Rastelle.RasterObject")
+    back.LoadPicture r.SavePicture()
+    eq back.CurrentFileType & " " & Hex(back.Pixels(1, 1)) & " " & Hex(back.Pixels(0, 0)), _
+        oftBMP & " FF336699 FF000000", "a picture comes back as BMP, transparency black"
+End Sub
+
 On Error Resume Next
-TestCreationAndPixels : group_done "creation and pixels"
-TestErrors : group_done "errors"
+TestCreationPixelsAndErrors : group_done "creation, pixels and errors"
 TestLoadFileAndClone : group_done "LoadFile and Clone"
+TestSaveFile : group_done "SaveFile"
+TestPictures : group_done "pictures"
+fso.DeleteFolder workDir, True
 On Error GoTo 0
 finish "vbscript"

@@ -1,8 +1,5 @@
 ' Transforms from VBScript: the image methods with optional arguments left
-' out, transform objects by ProgID, transforms written in VBScript, and the
-' errors a script sees.
-
-Const E_INVALID_CALL = &HE0000205
+' out, transform objects by ProgID, and a transform written in VBScript.
 
 Function Loaded()
     Set Loaded = CreateObject("Rastelle.RasterObject")
@@ -40,9 +37,9 @@ Sub TestImageMethodsAndTransformObjects()
     eq SizeOf(r), "1x2", "transform objects with properties set by name"
 End Sub
 
-' Script objects as transforms: one whose Apply hands nothing back, and one
-' without Apply. (Wine's VBScript cannot index the arrays of Longs that Apply
-' receives, so a script transform that returns pixels is tested in C++.)
+' A script object as a transform, whose Apply hands nothing back. (Wine's
+' VBScript cannot index the arrays of Longs that Apply receives, so a script
+' transform that returns pixels is tested in C++, with the other failures.)
 Class NoOutput
     Public Called
     Public Function Apply(InputArray, OutputArray)
@@ -50,12 +47,7 @@ Class NoOutput
     End Function
 End Class
 
-Class NoApply
-    Public Function Transform(a, b)
-    End Function
-End Class
-
-Sub TestScriptTransformsAndErrors()
+Sub TestScriptTransform()
     Dim r, t
     Set r = Loaded()
     Set t = New NoOutput
@@ -64,13 +56,6 @@ Sub TestScriptTransformsAndErrors()
     expect_err &H80020009, "Rastelle.RasterObject.1", "If you see that error message, please contact *", _
         "Apply that hands back no array"
     eq t.Called, (vbArray + vbLong) & " " & (vbArray + vbLong), "Apply receives two arrays of Long"
-    r.ApplyTransform New NoApply
-    expect_err E_INVALID_CALL, "Rastelle.RasterObject.1", _
-        "Cannot find Apply method among the members of the object, you passed", "object without Apply"
-    r.Crop 0, 0, 0, 5
-    expect_err E_INVALID_CALL, "Rastelle.TransformCrop.1", "Cannot make crop. Possible wrong Width or Height *", _
-        "an image method's error comes from its transform class"
-    eq SizeOf(r), "4x3", "refused transforms leave the image"
 End Sub
 
 ' Double arguments left out take the type library's defaults (written into
@@ -89,7 +74,7 @@ Sub TestDoubleDefaults()
     Set a = Loaded() : a.FastBlur
     Set b = Loaded() : b.FastBlur 2
     eq PixelText(a), PixelText(b), "FastBlur: Radius defaults to 2"
-    ok PixelText(a) <> PixelText(Loaded()), "FastBlur changes the fixture"
+    eq PixelText(a) <> PixelText(Loaded()), True, "FastBlur changes the fixture"
     Set a = Loaded() : a.Glow
     Set b = Loaded() : b.Glow 10, 2
     eq PixelText(a), PixelText(b), "Glow: Intensity 10, Radius 2"
@@ -101,7 +86,7 @@ End Sub
 On Error Resume Next
 TestThumbnails : group_done "thumbnails"
 TestImageMethodsAndTransformObjects : group_done "image methods and transform objects"
-TestScriptTransformsAndErrors : group_done "script transforms and errors"
+TestScriptTransform : group_done "script transform"
 TestDoubleDefaults : group_done "double defaults"
 On Error GoTo 0
 finish "vbscript"

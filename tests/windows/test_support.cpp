@@ -4,6 +4,7 @@
 #include "platform/gdiplus.h"
 
 #include <gif_lib.h>
+#include <psapi.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -156,6 +157,20 @@ HMODULE DllModule() {
     return module;
 }
 
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name) {
+    wchar_t data[1024] = {};
+    DWORD bytes = sizeof(data);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
+        return L"<missing>";
+    return data;
+}
+
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters), counters.PagefileUsage;
+}
+
 std::wstring TempDir() {
     static const struct Folder {
         std::filesystem::path path;
@@ -267,6 +282,13 @@ std::vector<std::uint8_t> BytesOf(IStream* stream) {
     return bytes;
 }
 
+std::vector<std::uint8_t> SavedStream(IRasterObject* raster, IDispatch* encoder) {
+    ComPtr<IStream> stream;
+    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    EXPECT_EQ(raster->SaveStream(stream.get(), encoder), S_OK);
+    return BytesOf(stream.get());
+}
+
 std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes) {
     std::pair<float, float> resolution{};
     Gdiplus::GpImage* image = nullptr;
@@ -376,6 +398,13 @@ ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expec
     return raster;
 }
 
+ComPtr<IRasterObject> LoadedStream(const std::vector<std::uint8_t>& bytes, OutputFileTypes expectedType) {
+    auto raster = NewRaster();
+    EXPECT_EQ(raster->LoadStream(StreamOver(bytes).get()), S_OK);
+    EXPECT_EQ(std::get<3>(SettingsOf(raster.get())), expectedType);
+    return raster;
+}
+
 std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
     std::vector<TiffPage> pages;
     TIFF* tif = TIFFOpenW(path.c_str(), "r");
@@ -400,6 +429,47 @@ std::vector<TiffPage> ReadTiffPages(const std::wstring& path) {
     } while (TIFFReadDirectory(tif));
     TIFFClose(tif);
     return pages;
+}
+
+std::wstring WriteTiff(const std::wstring& name, const std::vector<TiffPageToWrite>& pages) {
+    const std::wstring path = TempPath(name);
+    TIFF* tif = TIFFOpenW(path.c_str(), "w");
+    EXPECT_NE(tif, nullptr);
+    if (!tif) return path;
+    for (const TiffPageToWrite& page : pages) {
+        const std::pair<ttag_t, int> fields[] = {
+            {TIFFTAG_IMAGEWIDTH, page.width},       {TIFFTAG_IMAGELENGTH, page.height},
+            {TIFFTAG_BITSPERSAMPLE, 8},             {TIFFTAG_SAMPLESPERPIXEL, page.samples},
+            {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
+            {TIFFTAG_COMPRESSION, page.compression}, {TIFFTAG_ROWSPERSTRIP, page.rowsPerStrip}};
+        for (auto [tag, value] : fields) TIFFSetField(tif, tag, value);
+        if (page.xResolution > 0) {
+            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(page.xResolution));
+            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(page.yResolution));
+            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, page.unit);
+        }
+        std::vector<std::uint8_t> row;
+        for (int y = 0; y < page.height; ++y) {
+            row.clear();
+            for (int x = 0; x < page.width; ++x)
+                for (int s = 0; s < page.samples; ++s)
+                    row.push_back(std::uint8_t(page.argb[size_t(y * page.width + x)] >> (16 - 8 * s)));
+            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return path;
+}
+
+ComPtr<IDispatch> TiffOptions(TIFFCompressionTypes compression, ColorDepths depth, ColorSpaces space,
+                              const std::wstring& profile) {
+    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
+    tiff->put_CompressionType(compression);
+    tiff->put_ColorDepth(depth);
+    tiff->put_ColorSpace(space);
+    tiff->put_ICCProfileFilename(Bstr(profile).get());
+    return AsDispatch(tiff);
 }
 
 GifFile ReadGif(const std::wstring& path) {

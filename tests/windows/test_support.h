@@ -77,9 +77,13 @@ std::vector<std::uint32_t> OpaqueGradient(int width, int height);
 SAFEARRAY* PixelArray(int width, int height, const std::vector<std::uint32_t>& argb);
 std::vector<std::uint32_t> ArrayValues(SAFEARRAY* array);
 
-// Full path of the DLL under test and its loaded module.
+// Full path of the DLL under test and its loaded module; a text value under
+// HKEY_CLASSES_ROOT ("<missing>" when absent); the process's committed
+// private memory (Wine fills in only PagefileUsage).
 std::wstring DllPath();
 HMODULE DllModule();
+std::wstring RegistryText(const std::wstring& key, const wchar_t* name = nullptr);
+SIZE_T PrivateBytes();
 // A fresh folder for a test's files, removed with its contents at exit.
 std::wstring TempDir();
 std::wstring TempPath(const std::wstring& name);
@@ -94,12 +98,12 @@ std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::
 std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,
                                             const wchar_t* mimeType);
 std::vector<std::uint8_t> MakeIcon();  // 16x16, one 32-bit image
-// An IStream over a copy of bytes, the bytes of a stream, and the resolution
-// GDI+ reads from encoded bytes.
+// An IStream over a copy of bytes, the bytes of a stream, what SaveStream
+// writes into a new stream, and the resolution GDI+ reads from encoded bytes.
 ComPtr<IStream> StreamOver(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> BytesOf(IStream* stream);
+std::vector<std::uint8_t> SavedStream(IRasterObject* raster, IDispatch* encoder = nullptr);
 std::pair<float, float> ResolutionOf(const std::vector<std::uint8_t>& bytes);
-inline void StartGdiplus() {}  // main() starts GDI+ for every test program
 
 inline com::UniqueBstr Bstr(const std::wstring& s) { return com::UniqueBstr(std::wstring_view(s)); }
 
@@ -134,8 +138,10 @@ SAFEARRAY* PointPair(VARTYPE vt, double x, double y, ULONG size = 2);
 SAFEARRAY* VariantArray(size_t count, const std::function<void(size_t, VARIANT&)>& element);
 SAFEARRAY* PointPairs(const NumberPairs& points, VARTYPE vt = VT_VARIANT);
 
-// A raster object loaded from the file, whose current file type is checked.
+// A raster object loaded from the file, or from a stream over the bytes, whose
+// current file type is checked.
 ComPtr<IRasterObject> LoadedFile(const std::wstring& path, OutputFileTypes expectedType);
+ComPtr<IRasterObject> LoadedStream(const std::vector<std::uint8_t>& bytes, OutputFileTypes expectedType);
 
 // What libtiff reads from each page of a file: the fields, whether the one
 // extra sample is unassociated alpha, and the pixels (top row first, alpha
@@ -147,6 +153,23 @@ struct TiffPage {
     std::vector<std::uint32_t> argb;
 };
 std::vector<TiffPage> ReadTiffPages(const std::wstring& path);
+
+// A page libtiff writes: opaque RGB pixels, top row first (only the first
+// `samples` channels of each, a page the RGBA reader refuses when fewer than
+// 3), a resolution when x is above 0 (unit 2: inch, 3: centimetre), in strips
+// of `rowsPerStrip` rows under the compression (1: none).
+struct TiffPageToWrite {
+    int width, height;
+    std::vector<std::uint32_t> argb;
+    float xResolution = 0, yResolution = 0;
+    std::uint16_t unit = 2, samples = 3, compression = 1;
+    int rowsPerStrip = 1;
+};
+// Writes the pages into the named temporary file; its path.
+std::wstring WriteTiff(const std::wstring& name, const std::vector<TiffPageToWrite>& pages);
+// A TIFFEncoderInfo with the options, to pass as an encoder.
+ComPtr<IDispatch> TiffOptions(TIFFCompressionTypes compression, ColorDepths depth, ColorSpaces space = csRGB,
+                              const std::wstring& profile = L"");
 
 // What giflib reads from a GIF file: the global colour table (0xRRGGBB),
 // whether a NETSCAPE2.0 block makes it loop, and per frame the delay, the

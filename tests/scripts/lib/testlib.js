@@ -12,10 +12,6 @@ function tl_result(good, msg, detail) {
     WScript.Echo("not ok - " + msg + "\n    # " + detail);
 }
 
-function ok(cond, msg) {
-    tl_result(!!cond, msg, "");
-}
-
 function eq(actual, expected, msg) {
     tl_result(actual === expected, msg, "got " + actual + " (" + typeof actual + "), expected " + expected);
 }

@@ -31,10 +31,6 @@ Function tl_show(v)
     End If
 End Function
 
-Sub ok(cond, msg)
-    tl_result CBool(cond), msg, ""
-End Sub
-
 Sub eq(actual, expected, msg)
     Dim good
     If IsObject(actual) Or IsObject(expected) Then

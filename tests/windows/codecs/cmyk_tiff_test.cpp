@@ -18,17 +18,8 @@
 namespace rastelle::test {
 namespace {
 
-ComPtr<IDispatch> CmykTiff(const std::wstring& profile = L"") {
-    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-    // Neither option takes part in a CMYK save.
-    tiff->put_CompressionType(tctLZW), tiff->put_ColorDepth(cd24bpp), tiff->put_ColorSpace(csCMYK);
-    tiff->put_ICCProfileFilename(Bstr(profile).get());
-    return AsDispatch(tiff);
-}
-
-struct TiffCloser {
-    void operator()(TIFF* tif) const { TIFFClose(tif); }
-};
+// Neither compression nor depth takes part in a CMYK save.
+ComPtr<IDispatch> CmykTiff(const std::wstring& profile = L"") { return TiffOptions(tctLZW, cd24bpp, csCMYK, profile); }
 
 // The fields that the CMYK writer sets, and the pixels as C, M, Y, K bytes.
 struct CmykFile {
@@ -41,7 +32,7 @@ struct CmykFile {
 
 CmykFile ReadCmyk(const std::wstring& name) {
     CmykFile file;
-    std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpenW(TempPath(name).c_str(), "r"));
+    std::unique_ptr<TIFF, decltype(&TIFFClose)> tif(TIFFOpenW(TempPath(name).c_str(), "r"), &TIFFClose);
     EXPECT_TRUE(tif) << Narrow(name);
     if (!tif) return file;
     TIFF* t = tif.get();
@@ -63,12 +54,9 @@ CmykFile ReadCmyk(const std::wstring& name) {
 const std::vector<std::uint32_t> kColours = {0xFFFFFFFFu, 0xFF000000u, 0xFFFF0000u,
                                              0xFF2080C0u, 0xFF808080u, 0xFFF0E060u};
 
-class CmykTiffTest : public ::testing::Test {
-    void SetUp() override { StartGdiplus(); }
-};
 bool OwnSeparation() { return !codecs::PlatformSeparatesOutputChannels(); }
 
-TEST_F(CmykTiffTest, WritesAnUncompressedSeparatedFileOneRowAStrip) {
+TEST(CmykTiff, WritesAnUncompressedSeparatedFileOneRowAStrip) {
     auto raster = RasterWith(3, 2, kColours);
     raster->put_HorizontalResolution(300.0f);
     raster->put_VerticalResolution(150.0f);
@@ -88,7 +76,7 @@ TEST_F(CmykTiffTest, WritesAnUncompressedSeparatedFileOneRowAStrip) {
 using press_profile::UniqueProfile;
 using press_profile::UniqueTransform;
 
-TEST_F(CmykTiffTest, AProfileSeparatesAsLittleCmsDoes) {
+TEST(CmykTiff, AProfileSeparatesAsLittleCmsDoes) {
     if (!OwnSeparation()) GTEST_SKIP() << "the platform separates through its output channels";
     const std::wstring path = TempPath(L"press.icc");
     ASSERT_TRUE(WriteCmykPressProfile(Narrow(path).c_str()));
@@ -111,7 +99,7 @@ TEST_F(CmykTiffTest, AProfileSeparatesAsLittleCmsDoes) {
     EXPECT_GT(file.inks[2] >> 8 & 0xFF, 150u);
 }
 
-TEST_F(CmykTiffTest, AProfileThatCannotBeOpenedFails) {
+TEST(CmykTiff, ProfilesAndFilesThatCannotBeOpenedFail) {
     // A file no profile can be read from (as a missing one), and an RGB profile.
     const std::wstring text = TempPath(L"not-a-profile.icc");
     std::ofstream(Narrow(text)) << "plain text, not an ICC profile";
@@ -126,10 +114,7 @@ TEST_F(CmykTiffTest, AProfileThatCannotBeOpenedFails) {
                     L"Cannot open ICM profile. It is possible such a profile does not exist or you try to use non-ICM "
                     L"profile file as profile.");
     }
-}
-
-TEST_F(CmykTiffTest, AFileThatCannotBeOpenedGivesTheWindowsError) {
-    auto raster = RasterWith(3, 2, kColours);
+    // A target that cannot be opened gives the Windows error.
     ExpectError(raster->SaveFile(Bstr(TempPath(L"no-such-folder\\cmyk.tif")).get(), CmykTiff().get()),
                 com::kErrSaveFile,
                 platform::FailureMessage(Gdiplus::GenericError, "RasterObject", "SaveFile", ERROR_PATH_NOT_FOUND));

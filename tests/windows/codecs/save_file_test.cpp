@@ -39,11 +39,6 @@ ComPtr<IDispatch> Jpeg(LONG quality) {
     auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
     return jpeg->put_Quality(quality), AsDispatch(jpeg);
 }
-ComPtr<IDispatch> Tiff(TIFFCompressionTypes compression, ColorDepths depth, ColorSpaces space = csRGB) {
-    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-    tiff->put_CompressionType(compression), tiff->put_ColorDepth(depth), tiff->put_ColorSpace(space);
-    return AsDispatch(tiff);
-}
 ComPtr<IDispatch> Bmp(ColorDepths depth) {
     auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
     return bmp->put_ColorDepth(depth), AsDispatch(bmp);
@@ -99,7 +94,7 @@ TEST(SaveFile, JpegQualityScalesTheQuantisationTables) {
 TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
     auto raster = RasterWith(4, 3, kAlphaPixels);
     for (auto [compression, depth] : {std::pair{tctNone, cd24bpp}, std::pair{tctLZW, cd32bpp}}) {
-        ASSERT_EQ(Save(raster.get(), L"options.tif", Tiff(compression, depth).get()), S_OK);
+        ASSERT_EQ(Save(raster.get(), L"options.tif", TiffOptions(compression, depth).get()), S_OK);
         const auto pages = ReadTiffPages(TempPath(L"options.tif"));
         ASSERT_EQ(pages.size(), 1u);
         EXPECT_EQ(std::make_tuple(pages[0].compression, pages[0].bits, pages[0].samples, pages[0].unassociatedAlpha),
@@ -113,10 +108,10 @@ TEST(SaveFile, TiffCompressionAndColourDepthReachTheFile) {
     // A depth the setter accepts but no encoder knows fails before the target
     // is touched; any colour space but CMYK is RGB.
     WriteFile(L"kept.tif", {1, 2, 3});
-    ExpectError(Save(raster.get(), L"kept.tif", Tiff(tctLZW, static_cast<ColorDepths>(2)).get()), E_INVALIDARG,
+    ExpectError(Save(raster.get(), L"kept.tif", TiffOptions(tctLZW, static_cast<ColorDepths>(2)).get()), E_INVALIDARG,
                 L"Wrong TIFF encoder parameters!");
     EXPECT_EQ(ReadFileBytes(TempPath(L"kept.tif")).size(), 3u);
-    EXPECT_EQ(Save(raster.get(), L"space2.tif", Tiff(tctLZW, cd32bpp, static_cast<ColorSpaces>(2)).get()), S_OK);
+    EXPECT_EQ(Save(raster.get(), L"space2.tif", TiffOptions(tctLZW, cd32bpp, static_cast<ColorSpaces>(2)).get()), S_OK);
 }
 
 TEST(SaveFile, TheObjectsResolutionIsWrittenBeforeEverySave) {
@@ -125,7 +120,7 @@ TEST(SaveFile, TheObjectsResolutionIsWrittenBeforeEverySave) {
     raster->put_VerticalResolution(200.0f);
     // The platform's encoders, and the system's own JPEG and TIFF writers.
     for (auto [type, encoder] : {std::pair{oftPNG, ComPtr<IDispatch>()}, std::pair{oftBMP, ComPtr<IDispatch>()},
-                                 std::pair{oftPNG, Jpeg(80)}, std::pair{oftPNG, Tiff(tctNone, cd24bpp)}}) {
+                                 std::pair{oftPNG, Jpeg(80)}, std::pair{oftPNG, TiffOptions(tctNone, cd24bpp)}}) {
         raster->put_OutputFileType(type);
         ASSERT_EQ(Save(raster.get(), L"resolution", encoder.get()), S_OK);
         const auto [horizontal, vertical] = ResolutionOf(ReadFileBytes(TempPath(L"resolution")));
@@ -139,9 +134,10 @@ TEST(SaveFile, TheObjectsResolutionIsWrittenBeforeEverySave) {
     EXPECT_EQ(ReadFileBytes(TempPath(L"untouched.png")).size(), 4u);
 }
 
-TEST(SaveFile, TheOldFileIsDeletedEvenWhenTheSaveThenFails) {
+TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessageAndTheOldFileIsGone) {
     auto raster = RasterWith(4, 3, kAlphaPixels);
     raster->put_OutputFileType(oftPNG);
+    // The old file is deleted even when the save then fails.
     for (ComPtr<IDispatch> encoder : {ComPtr<IDispatch>(), Jpeg(60)}) {
         const std::wstring path = WriteFile(L"doomed.png", {9, 9, 9});
         // A holder that allows deletion but not writing: the delete goes
@@ -154,11 +150,7 @@ TEST(SaveFile, TheOldFileIsDeletedEvenWhenTheSaveThenFails) {
         CloseHandle(holder);
         EXPECT_FALSE(FileExists(path));
     }
-}
 
-TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessage) {
-    auto raster = RasterWith(4, 3, kAlphaPixels);
-    raster->put_OutputFileType(oftPNG);
     ASSERT_TRUE(CreateDirectoryW(TempPath(L"a-folder.png").c_str(), nullptr));
     const std::wstring locked = WriteFile(L"locked.png", {1});
     HANDLE holder = CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -171,7 +163,7 @@ TEST(SaveFile, FileSystemFailuresGiveTheWindowsFormOfTheMessage) {
     // A missing folder, whatever writes the file: BMP at 24 bits (saved from
     // a 24-bit copy) and 32, GIF, and TIFF (the system's own LZW writer).
     for (const ComPtr<IDispatch>& encoder : {Bmp(cd24bpp), Bmp(cd32bpp), AsDispatch(NewObject<IGIFEncoderInfo>(CLSID_GIFEncoderInfo)),
-                                             Tiff(tctLZW, cd32bpp)})
+                                             TiffOptions(tctLZW, cd32bpp)})
         ExpectError(Save(raster.get(), L"no such folder\\out", encoder.get()), com::kErrSaveFile,
                     SaveFailure(Gdiplus::Ok, ERROR_PATH_NOT_FOUND));
 

@@ -60,27 +60,13 @@ ComPtr<IStream> NewStream() {
     return stream;
 }
 
-std::vector<std::uint8_t> SaveToStream(IRasterObject* raster, IDispatch* encoder = nullptr) {
-    auto stream = NewStream();
-    EXPECT_EQ(raster->SaveStream(stream.get(), encoder), S_OK);
-    return BytesOf(stream.get());
-}
-
-ComPtr<IRasterObject> LoadBytes(const std::vector<std::uint8_t>& bytes) {
-    auto raster = NewRaster();
-    EXPECT_EQ(raster->LoadStream(StreamOver(bytes).get()), S_OK);
-    return raster;
-}
-
 TEST(SaveStream, AnIStreamAndAnAspResponseReceiveTheSameValidImage) {
     auto raster = RasterWith(7, 5, OpaqueGradient(7, 5));
     raster->put_HorizontalResolution(300.0f);
     raster->put_VerticalResolution(120.0f);
     raster->put_OutputFileType(oftPNG);
-    const auto bytes = SaveToStream(raster.get());
-    auto loaded = LoadBytes(bytes);
-    EXPECT_EQ(PixelsOf(loaded.get()), OpaqueGradient(7, 5));
-    EXPECT_EQ(std::get<3>(SettingsOf(loaded.get())), oftPNG);
+    const auto bytes = SavedStream(raster.get());
+    EXPECT_EQ(PixelsOf(LoadedStream(bytes, oftPNG).get()), OpaqueGradient(7, 5));
     EXPECT_NEAR(ResolutionOf(bytes).second, 120.0f, 0.05f) << "the working copy carries the resolution";
 
     auto response = MakeFake<RecordingResponse>();
@@ -90,8 +76,8 @@ TEST(SaveStream, AnIStreamAndAnAspResponseReceiveTheSameValidImage) {
 
     // JPEG at a quality, through the system's own encoder under Wine.
     auto jpeg = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
-    const auto jpegBytes = SaveToStream(raster.get(), AsDispatch(jpeg).get());
-    EXPECT_EQ(std::get<3>(SettingsOf(LoadBytes(jpegBytes).get())), oftJPEG);
+    const auto jpegBytes = SavedStream(raster.get(), AsDispatch(jpeg).get());
+    LoadedStream(jpegBytes, oftJPEG);
     EXPECT_NEAR(ResolutionOf(jpegBytes).first, 300.0f, 0.05f);
 }
 
@@ -125,7 +111,7 @@ TEST(SaveStream, EncodersSeeACopyFlattenedAgainstTheBackground) {
     auto raster = RasterWith(3, 3, pixels);
     raster->put_OutputFileType(oftPNG);
     // PNG keeps alpha, so the flattened colours read back exactly.
-    const auto flattened = PixelsOf(LoadBytes(SaveToStream(raster.get())).get());
+    const auto flattened = PixelsOf(LoadedStream(SavedStream(raster.get()), oftPNG).get());
     EXPECT_EQ(std::make_pair(flattened[2], flattened[3]), std::make_pair(0x80FF7F7Fu, 0xFF102030u))
         << "red at alpha 128 over white";
     EXPECT_EQ(PixelsOf(raster.get()), pixels) << "the object's own image is not flattened";
@@ -134,9 +120,7 @@ TEST(SaveStream, EncodersSeeACopyFlattenedAgainstTheBackground) {
         << "a file save hands the pixels over unchanged";
 
     // A CMYK colour space is ignored for streams: an RGB TIFF is written.
-    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-    tiff->put_ColorSpace(csCMYK);
-    EXPECT_EQ(std::get<3>(SettingsOf(LoadBytes(SaveToStream(raster.get(), AsDispatch(tiff).get())).get())), oftTIFF);
+    LoadedStream(SavedStream(raster.get(), TiffOptions(tctLZW, cd32bpp, csCMYK).get()), oftTIFF);
 }
 
 }  // namespace

@@ -40,7 +40,9 @@ HRESULT SaveSwf(IRasterObject* raster, const std::wstring& name, IDispatch* enco
     return raster->SaveFile(Bstr(TempPath(name)).get(), encoder);
 }
 
-TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhite) {
+// A bitmap tag holds its size in 16 bits: a wider image is refused before
+// the file is opened, with the text of a file that cannot be opened.
+TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhiteOrRefusesWhatItCannotWrite) {
     auto raster = RasterWith(7, 5, NumberedPixels(7, 5));
     raster->put_OutputFileType(oftSWF);
     ASSERT_EQ(SaveSwf(raster.get(), L"lossless.swf"), S_OK);
@@ -49,6 +51,12 @@ TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhite) {
     EXPECT_EQ(tags[0].second, (Bytes{0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Bytes(tags[1].second.begin(), tags[1].second.begin() + 7), (Bytes{1, 0, 5, 7, 0, 5, 0}))
         << "bitmap 1, 32-bit, 7 x 5";
+
+    const wchar_t* text = L"Cannot save SWF file. It is possible permissions problem or wrong path.";
+    ExpectError(SaveSwf(raster.get(), L"no such folder\\movie.swf"), com::kErrSaveFile, text);
+    ASSERT_EQ(raster->EmptyImage(65536, 1, -1), S_OK);
+    ExpectError(SaveSwf(raster.get(), L"too_wide.swf"), com::kErrSaveFile, text);
+    EXPECT_FALSE(FileExists(TempPath(L"too_wide.swf")));
 }
 
 TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
@@ -71,18 +79,6 @@ TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
     options->put_JPEGQuality(5);
     ASSERT_EQ(SaveSwf(raster.get(), L"rough.swf", AsDispatch(options).get()), S_OK);
     EXPECT_LT(Tags(L"rough.swf").at(1).second.size(), body.size());
-}
-
-// A bitmap tag holds its size in 16 bits: a wider image is refused before
-// the file is opened, with the text of a file that cannot be opened.
-TEST(SaveSwf, UnopenableFilesAndImagesOverSixteenBitSizesAreRefused) {
-    auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
-    raster->put_OutputFileType(oftSWF);
-    const wchar_t* text = L"Cannot save SWF file. It is possible permissions problem or wrong path.";
-    ExpectError(SaveSwf(raster.get(), L"no such folder\\movie.swf"), com::kErrSaveFile, text);
-    ASSERT_EQ(raster->EmptyImage(65536, 1, -1), S_OK);
-    ExpectError(SaveSwf(raster.get(), L"too_wide.swf"), com::kErrSaveFile, text);
-    EXPECT_FALSE(FileExists(TempPath(L"too_wide.swf")));
 }
 
 }  // namespace

@@ -41,12 +41,22 @@ void* HandlerChainHead() {
 #endif
 }
 
-TEST(ProtectedRegion, FaultsAndExceptionsAbandonTheRegion) {
+// Faults and exceptions abandon the region; a completed region runs its code
+// and reports success, and an inner region's fault does not end the outer one.
+TEST(ProtectedRegion, FaultsAndExceptionsAbandonTheirOwnRegionOnly) {
     int after = 0;
     EXPECT_FALSE(RunProtected([&] { ReadNull(); ++after; }));
     EXPECT_FALSE(RunProtected([&] { after += DivideByZero(); }));
     EXPECT_FALSE(RunProtected([&] { throw std::runtime_error("pixel loop gave up"); }));
     EXPECT_EQ(after, 0) << "nothing after the fault runs";
+    bool innerResult = true;
+    const bool outerResult = RunProtected([&] {
+        innerResult = RunProtected([] { ReadNull(); });
+        ++after;
+    });
+    EXPECT_EQ(std::make_tuple(innerResult, after, outerResult), std::make_tuple(false, 1, true));
+    EXPECT_FALSE(RunProtected([] { EXPECT_TRUE(RunProtected([] {})); ReadNull(); }))
+        << "a completed inner region leaves the outer one protected";
 }
 
 TEST(ProtectedRegion, HandlersInsideTheRegionKeepTheirFaults) {
@@ -79,20 +89,6 @@ TEST(ProtectedRegion, FaultBelowForeignFramesAbandonsTheRegion) {
     EXPECT_FALSE(RunProtected([&] { std::qsort(values, 4, sizeof(int), &FaultingComparison); }));
     EXPECT_EQ(HandlerChainHead(), head);
     EXPECT_TRUE(RunProtected([] {}));
-}
-
-// A completed region runs its code and reports success; an inner region's
-// fault does not end the outer one.
-TEST(ProtectedRegion, InnerRegionFaultDoesNotEndTheOuterOne) {
-    bool innerResult = true;
-    int afterInner = 0;
-    const bool outerResult = RunProtected([&] {
-        innerResult = RunProtected([] { ReadNull(); });
-        ++afterInner;
-    });
-    EXPECT_EQ(std::make_tuple(innerResult, afterInner, outerResult), std::make_tuple(false, 1, true));
-    EXPECT_FALSE(RunProtected([] { EXPECT_TRUE(RunProtected([] {})); ReadNull(); }))
-        << "a completed inner region leaves the outer one protected";
 }
 
 // Repeated faults of both kinds, on several threads at once, leave each

@@ -18,9 +18,6 @@ namespace {
 
 using drawing::BrushKind;
 
-constexpr char kTextureSource[] = "Rastelle.TextureBrush.1";
-constexpr char kTextInfoSource[] = "Rastelle.TextInfo.1";
-
 struct PenState {
     Gdiplus::ARGB color;
     float width, miterLimit;
@@ -44,18 +41,7 @@ PenState StateOf(Gdiplus::GpPen* pen) {
     return s;
 }
 
-TEST(DrawingSettings, ANewPenConvertsToOpaqueBlackSolidBevelledFlatWidthOne) {
-    StartGdiplus();
-    auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
-    UniquePen converted;
-    ASSERT_EQ(drawing::ConvertPen(pen.get(), converted), Gdiplus::Ok);
-    EXPECT_EQ(StateOf(converted.get()),
-              (PenState{0xFF000000, 1.0f, 10.0f, Gdiplus::DashStyleSolid, Gdiplus::LineJoinBevel, Gdiplus::LineCapFlat,
-                        Gdiplus::LineCapFlat, Gdiplus::DashCapFlat}));
-}
-
 TEST(DrawingSettings, PenCapsAndDashCapsMapToTheirGdiplusValues) {
-    StartGdiplus();
     const Gdiplus::LineCap lineCaps[] = {Gdiplus::LineCap(0),    Gdiplus::LineCap(1),    Gdiplus::LineCap(2),
                                          Gdiplus::LineCap(3),    Gdiplus::LineCap(0x10), Gdiplus::LineCap(0x11),
                                          Gdiplus::LineCap(0x12), Gdiplus::LineCap(0x13), Gdiplus::LineCap(0x14)};
@@ -75,7 +61,6 @@ TEST(DrawingSettings, PenCapsAndDashCapsMapToTheirGdiplusValues) {
 }
 
 TEST(DrawingSettings, EnumeratedSettersRefuseTheCountAndAboveButStoreNegativesWhichThenFailToConvert) {
-    StartGdiplus();
     auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
     auto hatch = NewObject<IDrawingHatchBrush>(CLSID_DrawingHatchBrush);
     auto texture = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
@@ -108,7 +93,7 @@ TEST(DrawingSettings, ScaleFactorAndFontNameRefuseWithTheirMessages) {
     auto brush = NewObject<IDrawingTextureBrush>(CLSID_DrawingTextureBrush);
     for (float refused : {0.0f, -2.0f, std::numeric_limits<float>::quiet_NaN()})
         ExpectError(brush->put_ScaleFactor(refused), E_INVALIDARG, L"Scale factor must be strictly larger than 0!",
-                    kTextureSource, IID_IDrawingTextureBrush);
+                    "Rastelle.TextureBrush.1", IID_IDrawingTextureBrush);
     float kept = 0;
     brush->get_ScaleFactor(&kept);
     EXPECT_EQ(kept, 1.0f);
@@ -117,7 +102,7 @@ TEST(DrawingSettings, ScaleFactorAndFontNameRefuseWithTheirMessages) {
     auto text = NewObject<ITextInfo>(CLSID_TextInfo);
     ExpectError(text->put_FontName(nullptr), E_OUTOFMEMORY,
                 L"Cannot assign to font name. It is possible not enough memory or new font name is zero-length string!",
-                kTextInfoSource, IID_ITextInfo);
+                "Rastelle.TextInfo.1", IID_ITextInfo);
     com::UniqueBstr name;
     ASSERT_EQ(text->get_FontName(name.put()), S_OK);
     EXPECT_EQ(name.view(), L"Arial");
@@ -126,15 +111,19 @@ TEST(DrawingSettings, ScaleFactorAndFontNameRefuseWithTheirMessages) {
     EXPECT_TRUE(name.ok() && name.view().empty());
 }
 
-TEST(DrawingSettings, ClonesCopyEverySetting) {
+// A new pen converts to opaque black, solid, bevelled, flat, of width 1; a
+// clone copies every setting.
+TEST(DrawingSettings, ANewPenIsPlainBlackAndClonesCopyEverySetting) {
     auto pen = NewObject<IDrawingPen>(CLSID_DrawingPen);
+    UniquePen b;
+    ASSERT_EQ(drawing::ConvertPen(pen.get(), b), Gdiplus::Ok);
+    EXPECT_EQ(StateOf(b.get()), (PenState{0xFF000000, 1.0f, 10.0f, Gdiplus::DashStyleSolid, Gdiplus::LineJoinBevel,
+                                          Gdiplus::LineCapFlat, Gdiplus::LineCapFlat, Gdiplus::DashCapFlat}));
     pen->put_Width(3.5f), pen->put_Color(0x12345678), pen->put_MiterLimit(4.0f);
     pen->put_DashType(dstDashDot), pen->put_DashCapType(dctTriangle), pen->put_LineJoinBehaviour(ljtRound);
     pen->put_StartCapType(lctRoundAnchor), pen->put_EndCapType(lctDiamondAnchor);
     ComPtr<IDrawingPen> penCopy;
     ASSERT_EQ(pen->Clone(penCopy.put()), S_OK);
-    StartGdiplus();
-    UniquePen b;
     ASSERT_EQ(drawing::ConvertPen(penCopy.get(), b), Gdiplus::Ok);
     EXPECT_EQ(StateOf(b.get()), (PenState{0x12345678, 3.5f, 4.0f, Gdiplus::DashStyleDashDot, Gdiplus::LineJoinRound,
                                     Gdiplus::LineCapRoundAnchor, Gdiplus::LineCapDiamondAnchor,
@@ -157,7 +146,6 @@ std::vector<Gdiplus::ARGB> Painted(Gdiplus::GpBrush* brush) {
 }
 
 TEST(DrawingSettings, BrushKindsAreFoundInOrderAndPaintTheirSettings) {
-    StartGdiplus();
     UniqueBrush brush;
     auto solid = NewObject<IDrawingSolidBrush>(CLSID_DrawingSolidBrush);
     solid->put_Color(static_cast<LONG>(0xFF336699));
@@ -182,7 +170,6 @@ TEST(DrawingSettings, BrushKindsAreFoundInOrderAndPaintTheirSettings) {
 }
 
 TEST(DrawingSettings, TextureBrushPaintsItsTextureOfTheMomentScaledAndRefusesAMissingImage) {
-    StartGdiplus();
     ComPtr<IDrawingTextureBrush> brush;
     ASSERT_EQ(drawing::DrawingTextureBrush::Create(nullptr, IID_IDrawingTextureBrush, brush.put_void()), S_OK);
     UniqueBrush converted;
@@ -220,7 +207,6 @@ TEST(DrawingSettings, TextureBrushPaintsItsTextureOfTheMomentScaledAndRefusesAMi
 }
 
 TEST(DrawingSettings, TextInfoBecomesAFontInPointsWithStyleBitsAndDirectionFlags) {
-    StartGdiplus();
     auto text = NewObject<ITextInfo>(CLSID_TextInfo);
     text->put_IsBold(VARIANT_TRUE), text->put_IsUnderlined(1), text->put_FontSize(12.0f);
     UniqueFont font;

@@ -73,29 +73,11 @@ ComPtr<IDispatch> NewEffect(ExternalEffect effect) {
     return object;
 }
 
-DISPID IdOf(IDispatch* object, const wchar_t* name) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK) << Narrow(name);
-    return id;
-}
-
 // A property read by name, as a script reads it: its type and value.
 std::tuple<VARTYPE, LONG, float> Get(IDispatch* object, const wchar_t* name) {
     com::UniqueVariant value;
-    DISPPARAMS none{};
-    EXPECT_EQ(object->Invoke(IdOf(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                             value.put(), nullptr, nullptr), S_OK) << Narrow(name);
+    EXPECT_EQ(CallByName(object, name, DISPATCH_PROPERTYGET, {}, value.put()), S_OK) << Narrow(name);
     return {value->vt, value->vt == VT_I4 ? value->lVal : 0, value->vt == VT_R4 ? value->fltVal : 0.0f};
-}
-
-HRESULT ApplyToArray(IDispatch* object, SAFEARRAY* input, SAFEARRAY** output) {
-    VARIANT arguments[2]{};
-    arguments[1].vt = VT_ARRAY | VT_I4, arguments[1].parray = input;
-    arguments[0].vt = VT_BYREF | VT_ARRAY | VT_I4, arguments[0].pparray = output;
-    DISPPARAMS params{arguments, nullptr, 2, 0};
-    return object->Invoke(IdOf(object, L"Apply"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
-                          nullptr, nullptr);
 }
 
 // Each class serves the hand-over and error information; its interface ends
@@ -137,34 +119,31 @@ TEST(EffectComponentClasses, ServeTheHandOverAndSetterSlotsLandOnTheNamedPropert
 // variable held and equals what the array form gives.
 TEST(EffectComponentClasses, ApplyTakesTheVariantReferencesOfScripts) {
     auto object = NewEffect(E::Mosaic);
-    com::UniqueSafeArray input(PixelArray(5, 3, OpaqueGradient(5, 3)));
-    SAFEARRAY* direct = nullptr;
-    ASSERT_EQ(ApplyToArray(object.get(), input.get(), &direct), S_OK);
-    com::UniqueSafeArray directResult(direct);
-
-    VARIANT inputVariable{};
+    com::UniqueSafeArray input(PixelArray(5, 3, OpaqueGradient(5, 3))), direct;
+    VARIANT inputVariable{}, directOutput{};
     inputVariable.vt = VT_ARRAY | VT_I4, inputVariable.parray = input.get();
+    directOutput.vt = VT_BYREF | VT_ARRAY | VT_I4, directOutput.pparray = direct.put();
+    ASSERT_EQ(CallByName(object.get(), L"Apply", DISPATCH_METHOD, {inputVariable, directOutput}), S_OK);
+
     com::UniqueVariant outputVariable;
     outputVariable->vt = VT_BSTR, outputVariable->bstrVal = SysAllocString(L"held before");
     VARIANT references[2]{};
-    references[1].vt = references[0].vt = VT_BYREF | VT_VARIANT;
-    references[1].pvarVal = &inputVariable, references[0].pvarVal = outputVariable.get();
-    DISPPARAMS scriptParams{references, nullptr, 2, 0};
-    auto invoke = [&] {
-        return object->Invoke(IdOf(object.get(), L"Apply"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                              &scriptParams, nullptr, nullptr, nullptr);
+    references[0].vt = references[1].vt = VT_BYREF | VT_VARIANT;
+    references[0].pvarVal = &inputVariable, references[1].pvarVal = outputVariable.get();
+    const auto apply = [&] {
+        return CallByName(object.get(), L"Apply", DISPATCH_METHOD, {references[0], references[1]});
     };
-    ASSERT_EQ(invoke(), S_OK);
+    ASSERT_EQ(apply(), S_OK);
     ASSERT_EQ(outputVariable->vt, VT_ARRAY | VT_I4);
-    EXPECT_EQ(ArrayValues(outputVariable->parray), ArrayValues(direct));
-    EXPECT_EQ(ArrayValues(direct).size(), 15u);
+    EXPECT_EQ(ArrayValues(outputVariable->parray), ArrayValues(direct.get()));
+    EXPECT_EQ(ArrayValues(direct.get()).size(), 15u);
 
     // Something other than a PixelArray is refused with the class's error.
     VARIANT notAnArray{};
     notAnArray.vt = VT_I4, notAnArray.lVal = 5;
-    references[1].pvarVal = &notAnArray;
+    references[0].pvarVal = &notAnArray;
     ClearThreadError();
-    EXPECT_EQ(invoke(), static_cast<HRESULT>(0xE0000205));
+    EXPECT_EQ(apply(), static_cast<HRESULT>(0xE0000205));
     EXPECT_EQ(Narrow(TakeThreadError().source), "RastelleEffects.Mosaic.1");
     EXPECT_EQ(outputVariable->vt, VT_ARRAY | VT_I4) << "a failure leaves the output";
 }
@@ -237,14 +216,6 @@ Fn EffectsExport(const char* name) {
 }
 using NoArgsFn = HRESULT(STDAPICALLTYPE*)();
 
-std::wstring RegistryValue(const std::wstring& path, const wchar_t* name = nullptr) {
-    wchar_t data[1024] = {};
-    DWORD bytes = sizeof(data);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
-        return L"<missing>";
-    return data;
-}
-
 TEST(EffectComponentModule, ServesOnlyItsOwnClassesAndUnloadsWhenIdle) {
     auto getClassObject = EffectsExport<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>("DllGetClassObject");
     auto canUnload = EffectsExport<NoArgsFn>("DllCanUnloadNow");
@@ -267,7 +238,7 @@ TEST(EffectComponentModule, UnregisteredTheEffectMethodsFailBareAndRegisteringAg
     const std::wstring libKey = L"TypeLib\\{4B1B5914-1117-4055-8CFB-C8DD4298F821}\\1.0";
 
     ASSERT_EQ(unregisterServer(), S_OK);
-    EXPECT_EQ(RegistryValue(libKey), L"<missing>");
+    EXPECT_EQ(RegistryText(libKey), L"<missing>");
     for (const ClassLayout& layout : kClasses) {
         ComPtr<IUnknown> object;
         EXPECT_EQ(CoCreateInstance(ClsidOf(layout), nullptr, CLSCTX_ALL, IID_IUnknown, object.put_void()),
@@ -286,13 +257,13 @@ TEST(EffectComponentModule, UnregisteredTheEffectMethodsFailBareAndRegisteringAg
 
     // Registered again (the script suite creates every class by its ProgIDs).
     ASSERT_EQ(registerServer(), S_OK);
-    EXPECT_NE(RegistryValue(libKey), L"<missing>");
+    EXPECT_NE(RegistryText(libKey), L"<missing>");
     for (const ClassLayout& layout : kClasses) {
         wchar_t guid[40] = {};
         StringFromGUID2(ClsidOf(layout), guid, 40);
         const std::wstring server = L"CLSID\\" + std::wstring(guid) + L"\\InprocServer32";
-        EXPECT_EQ(RegistryValue(server, L"ThreadingModel"), L"Both");
-        EXPECT_TRUE(RegistryValue(server).ends_with(L"RastelleEffects.dll")) << Narrow(RegistryValue(server));
+        EXPECT_EQ(RegistryText(server, L"ThreadingModel"), L"Both");
+        EXPECT_TRUE(RegistryText(server).ends_with(L"RastelleEffects.dll")) << Narrow(RegistryText(server));
     }
     EXPECT_EQ(raster->Sharpen(16), S_OK);
 }

@@ -15,6 +15,17 @@ inline ComPtr<IRasterItem> AddItem(IRasterCollection* collection, LONG index = -
     EXPECT_EQ(collection->Add(index, item.put()), S_OK);
     return item;
 }
+// A collection whose items show the given raster objects, in order.
+inline ComPtr<IRasterCollection> LayersOf(std::initializer_list<ComPtr<IRasterObject>> images) {
+    auto collection = NewCollection();
+    for (const auto& image : images) EXPECT_EQ(AddItem(collection.get())->put_RasterObject(image.get()), S_OK);
+    return collection;
+}
+inline LONG CountOf(IRasterCollection* collection) {
+    LONG count = -1;
+    EXPECT_EQ(collection->get_Count(&count), S_OK);
+    return count;
+}
 inline std::wstring KeyOf(IRasterItem* item) {
     com::UniqueBstr key;
     EXPECT_EQ(item->get_Key(key.put()), S_OK);

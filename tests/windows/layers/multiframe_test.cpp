@@ -14,60 +14,13 @@ namespace {
 
 using Pixels = std::vector<std::uint32_t>;
 
-struct Page {
-    int width;
-    int height;
-    Pixels argb;
-    float xResolution = 0;
-    float yResolution = 0;
-    std::uint16_t unit = RESUNIT_INCH;
-    std::uint16_t samples = 3;  // RGB with fewer samples is a page the RGBA reader refuses
-};
-
-// A TIFF of opaque RGB pages, top row first, written by libtiff (only the
-// first samples of each pixel when a page has fewer than 3).
-std::wstring WriteTiff(const std::wstring& name, const std::vector<Page>& pages) {
-    const std::wstring path = TempPath(name);
-    TIFF* tif = TIFFOpen(Narrow(path).c_str(), "w");
-    EXPECT_NE(tif, nullptr);
-    if (!tif) return path;
-    for (const Page& page : pages) {
-        const std::pair<ttag_t, int> fields[] = {
-            {TIFFTAG_IMAGEWIDTH, page.width},      {TIFFTAG_IMAGELENGTH, page.height},
-            {TIFFTAG_BITSPERSAMPLE, 8},            {TIFFTAG_SAMPLESPERPIXEL, page.samples},
-            {TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB}, {TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG},
-            {TIFFTAG_ROWSPERSTRIP, 1}};
-        for (auto [tag, value] : fields) TIFFSetField(tif, tag, value);
-        if (page.xResolution > 0) {
-            TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(page.xResolution));
-            TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(page.yResolution));
-            TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, page.unit);
-        }
-        std::vector<std::uint8_t> row;
-        for (int y = 0; y < page.height; ++y) {
-            row.clear();
-            for (int x = 0; x < page.width; ++x)
-                for (int s = 0; s < page.samples; ++s)
-                    row.push_back(std::uint8_t(page.argb[size_t(y * page.width + x)] >> (16 - 8 * s)));
-            TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
-        }
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-    return path;
-}
+using Page = TiffPageToWrite;
 
 // width x height pixels of one colour with a marker colour at (1, 0).
 Pixels Marked(int width, int height, std::uint32_t colour, std::uint32_t marker) {
     Pixels pixels(static_cast<size_t>(width * height), colour);
     pixels[1] = marker;
     return pixels;
-}
-
-LONG CountOf(IRasterCollection* collection) {
-    LONG count = -1;
-    EXPECT_EQ(collection->get_Count(&count), S_OK);
-    return count;
 }
 
 ComPtr<IRasterObject> RasterAt(IRasterCollection* collection, LONG position) {
@@ -89,8 +42,6 @@ ComPtr<IRasterCollection> CollectionOf(int width, int height, const std::vector<
 HRESULT Save(IRasterCollection* collection, const std::wstring& path, const VARIANT& encoder, bool ignoreVisible = true) {
     return collection->SaveMultiframeImage(Bstr(path).get(), encoder, ignoreVisible ? VARIANT_TRUE : VARIANT_FALSE);
 }
-
-constexpr std::uint16_t kEight = 8;
 
 // ---------------------------------------------------------------------------
 // Loading
@@ -209,20 +160,16 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionDepthAndResolutionsAsked) {
         std::uint16_t samples;
     };
     for (const Case& c : {Case{tctLZW, cd24bpp, COMPRESSION_LZW, 3}, Case{tctNone, cd32bpp, COMPRESSION_NONE, 4}}) {
-        auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-        tiff->put_CompressionType(c.compression);
-        tiff->put_ColorDepth(c.depth);
         const std::wstring path = TempPath(L"pages" + std::to_wstring(c.samples) + L".tif");
-        ASSERT_EQ(Save(collection.get(), path, *Var(AsDispatch(tiff).get())), S_OK);
+        ASSERT_EQ(Save(collection.get(), path, *Var(TiffOptions(c.compression, c.depth).get())), S_OK);
         const std::vector<TiffPage> pages = ReadTiffPages(path);
         ASSERT_EQ(pages.size(), 2u);
         for (size_t i = 0; i < 2; ++i) {
             EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
-                      std::tie(c.tiffCompression, c.samples, kEight, images[i]));
+                      std::make_tuple(c.tiffCompression, c.samples, std::uint16_t{8}, images[i]));
             EXPECT_EQ(std::make_pair(pages[i].xResolution, pages[i].yResolution), resolutions[i]);
         }
     }
-
 }
 
 TEST(MultiframeSave, IgnoreVisiblePropertyDecidesWhichItemsAreWritten) {

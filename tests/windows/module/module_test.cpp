@@ -26,14 +26,6 @@ bool KeyExists(const std::wstring& path) {
     return true;
 }
 
-std::wstring Value(const std::wstring& path, const wchar_t* name = nullptr) {
-    wchar_t data[1024] = {};
-    DWORD bytes = sizeof(data);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &bytes) != ERROR_SUCCESS)
-        return L"<missing>";
-    return data;
-}
-
 TEST(ModuleExports, ClassObjectsAndUnloading) {
     auto getClassObject = Export<GetClassObjectFn>("DllGetClassObject");
     auto canUnload = Export<NoArgsFn>("DllCanUnloadNow");
@@ -122,7 +114,7 @@ void ExpectRegistered(const KnownClass& known) {
         {clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Both"},
         {clsidKey + L"\\TypeLib", L"", L"{9AAC3E0E-8B1D-4D3A-9EF9-465BA8D31B12}"}};
     for (const auto& [key, name, value] : expected)
-        EXPECT_EQ(Narrow(Value(key, name.empty() ? nullptr : name.c_str())), Narrow(value)) << Narrow(key);
+        EXPECT_EQ(Narrow(RegistryText(key, name.empty() ? nullptr : name.c_str())), Narrow(value)) << Narrow(key);
     EXPECT_EQ(KeyExists(clsidKey + L"\\Programmable"), !codec);
     EXPECT_EQ(KeyExists(clsidKey + L"\\Implemented Categories\\" + kCodecCategoryKey), codec);
 }
@@ -136,7 +128,7 @@ TEST(ModuleRegistration, RegisterWritesEveryScriptAndUnregisterRemovesThem) {
     ASSERT_EQ(registerServer(), S_OK);
     for (const auto& known : kKnownClasses) ExpectRegistered(known);
     EXPECT_TRUE(KeyExists(L"TypeLib\\{9AAC3E0E-8B1D-4D3A-9EF9-465BA8D31B12}\\1.0"));
-    EXPECT_EQ(Value(std::wstring(L"Component Categories\\") + kCodecCategoryKey, L"409"),
+    EXPECT_EQ(RegistryText(std::wstring(L"Component Categories\\") + kCodecCategoryKey, L"409"),
               L"Image Codecs for Quillmark Rastelle");
     EXPECT_FALSE(KeyExists(L"Rastelle.TransformEqualize.1") || KeyExists(L"Rastelle.DrawingPen"))
         << "cut and renamed classes have no full-name ProgID";

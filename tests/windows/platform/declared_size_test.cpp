@@ -1,6 +1,6 @@
-// Loads refuse a frame no bitmap can hold, going by the sizes the headers
-// declare, before the platform's decoder sees them.
-#include "test_support.h"
+// Loads refuse frames beyond the pixel limit or beyond any bitmap, going by
+// the sizes the headers declare, before the platform's decoder sees them.
+#include "layers/layers_test_support.h"
 
 namespace rastelle::test {
 namespace {
@@ -13,33 +13,6 @@ const std::vector<std::uint8_t> kHugeIcon = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0,
                                              0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 const std::vector<std::uint8_t> kHugeJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F', 0xFF, 0xFF,
                                              0xC2, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0};
-
-// Wine's icon decoder computes an image's bytes in 32 bits and overruns its
-// buffer at 2^32; its JPEG decoder crashes at 2^31. Each load refuses such a
-// file as out of memory (a stream is read once, to its end, before anything
-// looks at it), and loads a sound file of the same kind as before.
-TEST(DeclaredSize, LoadsRefuseFramesNoBitmapCanHold) {
-    for (const std::wstring& path : {WriteFile(L"oversized.ico", kHugeIcon), WriteFile(L"oversized.jpg", kHugeJpeg)}) {
-        auto raster = NewRaster();
-        ExpectError(raster->LoadFile(Bstr(path).get()), E_FAIL,
-                    L"GDI+ error occured in LoadFile method of the RasterObject object*");
-        const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
-        auto stream = StreamOver(bytes);
-        EXPECT_EQ(raster->LoadStream(stream.get()), E_FAIL);
-        EXPECT_NE(TakeThreadError().description.find(L"GDI+ status code 3"), std::wstring::npos);
-        ULARGE_INTEGER position{};
-        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position);
-        EXPECT_EQ(position.QuadPart, bytes.size());
-        auto collection = NewObject<IRasterCollection>(CLSID_RasterCollection);
-        EXPECT_EQ(collection->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), E_FAIL);
-        EXPECT_NE(TakeThreadError().description.find(L"LoadMultiframeImage method"), std::wstring::npos);
-    }
-    const std::vector<std::uint32_t> pixels(4 * 4, 0xFF336699u);
-    EXPECT_EQ(NewRaster()->LoadFile(Bstr(WriteFile(L"sound.jpg", EncodeWithGdiplus(4, 4, pixels, L"image/jpeg"))).get()),
-              S_OK);
-    auto collection = NewObject<IRasterCollection>(CLSID_RasterCollection);
-    EXPECT_EQ(collection->LoadMultiframeImage(Bstr(WriteFile(L"sound.ico", MakeIcon())).get(), VARIANT_TRUE), S_OK);
-}
 
 void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian = false) {
     if (bigEndian) b.insert(b.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
@@ -103,35 +76,44 @@ std::vector<std::uint8_t> BmpHeader(std::int32_t width, std::int32_t height) {
 }
 
 // Small files that declare more pixels than the limit (by default about 179
-// million): each load is refused as out of memory from the headers, before
-// anything is decoded, and the collection's loads count every frame.
+// million) or than any bitmap can hold (Wine's icon decoder computes an
+// image's bytes in 32 bits and overruns its buffer at 2^32; its JPEG decoder
+// crashes at 2^31): each load is refused as out of memory from the headers,
+// before anything is decoded (a stream is read once, to its end), and the
+// collection's loads count every frame. Sound files of those kinds load.
 TEST(DeclaredSize, DecompressionBombsAreRefusedFromTheirHeaders) {
-    const std::wstring single = L"GDI+ error occured in LoadFile method of the RasterObject object*";
     const std::vector<std::pair<const wchar_t*, std::vector<std::uint8_t>>> bombs = {
         {L"bomb.png", PngHeader(20000, 20000)},       {L"bomb.jpg", JpegHeader(14000, 14000)},
         {L"canvas.gif", Gif(20000, 20000, 1, 1, 1)},   {L"frame.gif", Gif(16, 16, 1, 20000, 20000)},
-        {L"strips.tif", TiffPages(20000, 20000, 1)}, {L"huge.bmp", BmpHeader(30000, -30000)}};
+        {L"strips.tif", TiffPages(20000, 20000, 1)}, {L"huge.bmp", BmpHeader(30000, -30000)},
+        {L"oversized.ico", kHugeIcon},               {L"oversized.jpg", kHugeJpeg}};
     for (const auto& [name, bytes] : bombs) {
         SCOPED_TRACE(Narrow(name));
         const std::wstring path = WriteFile(name, bytes);
-        ExpectError(NewRaster()->LoadFile(Bstr(path).get()), E_FAIL, single);
-        EXPECT_EQ(NewRaster()->LoadStream(StreamOver(bytes).get()), E_FAIL);
+        ExpectError(NewRaster()->LoadFile(Bstr(path).get()), E_FAIL,
+                    L"GDI+ error occured in LoadFile method of the RasterObject object*");
+        auto stream = StreamOver(bytes);
+        EXPECT_EQ(NewRaster()->LoadStream(stream.get()), E_FAIL);
         EXPECT_NE(TakeThreadError().description.find(L"GDI+ status code 3"), std::wstring::npos);
-        auto collection = NewObject<IRasterCollection>(CLSID_RasterCollection);
-        EXPECT_EQ(collection->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), E_FAIL);
+        ULARGE_INTEGER position{};
+        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_CUR, &position);
+        EXPECT_EQ(position.QuadPart, bytes.size());
+        EXPECT_EQ(NewCollection()->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), E_FAIL);
         EXPECT_NE(TakeThreadError().description.find(L"GDI+ status code 3"), std::wstring::npos);
     }
+    const auto jpeg = EncodeWithGdiplus(4, 4, OpaqueGradient(4, 4), L"image/jpeg");
+    EXPECT_EQ(NewRaster()->LoadFile(Bstr(WriteFile(L"sound.jpg", jpeg)).get()), S_OK);
+    const std::wstring icon = WriteFile(L"sound.ico", MakeIcon());
+    EXPECT_EQ(NewCollection()->LoadMultiframeImage(Bstr(icon).get(), VARIANT_TRUE), S_OK);
     // Frames and pages each within the limit, together beyond it.
     for (const auto& [name, bytes] : {std::pair{L"animation.gif", Gif(4000, 4000, 300, 4000, 4000)},
                                       std::pair{L"pages.tif", TiffPages(6000, 6000, 8)}}) {
         SCOPED_TRACE(Narrow(name));
-        auto collection = NewObject<IRasterCollection>(CLSID_RasterCollection);
+        auto collection = NewCollection();
         ExpectError(collection->LoadMultiframeImage(Bstr(WriteFile(name, bytes)).get(), VARIANT_TRUE), E_FAIL,
                     L"GDI+ error occured in LoadMultiframeImage method of the RasterCollection object*",
                     "Rastelle.RasterCollection.1", IID_IRasterCollection);
-        LONG count = -1;
-        collection->get_Count(&count);
-        EXPECT_EQ(count, 0);
+        EXPECT_EQ(CountOf(collection.get()), 0);
     }
 }
 

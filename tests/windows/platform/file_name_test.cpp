@@ -2,7 +2,7 @@
 // names outside the ANSI code page work, a fullwidth reverse solidus stays a
 // character of the name, and a name with a NUL before its end touches no
 // file at all (the file APIs would stop at the NUL and reach another one).
-#include "test_support.h"
+#include "layers/layers_test_support.h"
 
 #include "com/errors.h"
 #include "../../support/cmyk_press_profile.h"
@@ -13,31 +13,9 @@
 namespace rastelle::test {
 namespace {
 
-ComPtr<IDispatch> TiffEncoder(ColorSpaces space, const std::wstring& profile = L"") {
-    auto tiff = NewObject<ITIFFEncoderInfo>(CLSID_TIFFEncoderInfo);
-    tiff->put_ColorSpace(space);
-    tiff->put_ICCProfileFilename(Bstr(profile).get());
-    return AsDispatch(tiff);
-}
-
-VARIANT LongArgument(LONG value) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
-ComPtr<IRasterCollection> TwoLayers() {
-    auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
-    for (const int size : {6, 4}) {
-        ComPtr<IRasterItem> item;
-        layers->Add(-1, item.put());
-        ComPtr<IRasterObject> raster;
-        item->get_RasterObject(raster.put());
-        raster->EmptyImage(size, size, static_cast<LONG>(0xFF336699u));
-    }
-    return layers;
-}
+ComPtr<IDispatch> CmykTiff(const std::wstring& profile = L"") { return TiffOptions(tctLZW, cd32bpp, csCMYK, profile); }
+ComPtr<IRasterObject> Picture() { return RasterWith(3, 2, OpaqueGradient(3, 2)); }
+ComPtr<IRasterCollection> TwoLayers() { return LayersOf({RasterWith(6, 6, OpaqueGradient(6, 6)), Picture()}); }
 
 // One operation that takes a file name, and how it reports a name that
 // cannot be used: the method's Win32 form, or its own text.
@@ -65,38 +43,29 @@ std::vector<NamedOperation> EveryNamedOperation() {
     std::vector<NamedOperation> operations;
     operations.push_back({"LoadFile", [](BSTR name) { return NewRaster()->LoadFile(name); }, E_FAIL,
                           InvalidNameText(L"Windows error in RasterObject.LoadFile: ")});
-    for (const OutputFileTypes type : {oftJPEG, oftBMP, oftPNG, oftTIFF, oftGIF}) {
+    for (const OutputFileTypes type : {oftJPEG, oftBMP, oftPNG, oftTIFF, oftGIF, oftSWF}) {
         operations.push_back({"SaveFile by type",
                               [type](BSTR name) {
-                                  auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
+                                  auto raster = Picture();
                                   raster->put_OutputFileType(type);
                                   return raster->SaveFile(name, nullptr);
                               },
-                              com::kErrSaveFile, saveFile});
+                              com::kErrSaveFile,
+                              type == oftSWF
+                                  ? L"Cannot save SWF file. It is possible permissions problem or wrong path."
+                                  : saveFile});
     }
-    operations.push_back({"SaveFile SWF",
-                          [](BSTR name) {
-                              auto raster = RasterWith(3, 2, OpaqueGradient(3, 2));
-                              raster->put_OutputFileType(oftSWF);
-                              return raster->SaveFile(name, nullptr);
-                          },
-                          com::kErrSaveFile, L"Cannot save SWF file. It is possible permissions problem or wrong path."});
     operations.push_back({"SaveFile CMYK TIFF",
-                          [](BSTR name) {
-                              return RasterWith(3, 2, OpaqueGradient(3, 2))->SaveFile(name, TiffEncoder(csCMYK).get());
-                          },
+                          [](BSTR name) { return Picture()->SaveFile(name, CmykTiff().get()); },
                           com::kErrSaveFile, saveFile});
     operations.push_back({"LoadMultiframeImage",
-                          [](BSTR name) {
-                              return NewObject<IRasterCollection>(CLSID_RasterCollection)
-                                  ->LoadMultiframeImage(name, VARIANT_TRUE);
-                          },
+                          [](BSTR name) { return NewCollection()->LoadMultiframeImage(name, VARIANT_TRUE); },
                           E_FAIL, InvalidNameText(L"Windows error in RasterCollection.LoadMultiframeImage: "),
                           "Rastelle.RasterCollection.1", IID_IRasterCollection});
     for (const LONG type : {LONG{oftTIFF}, LONG{oftGIF}}) {
         operations.push_back({"SaveMultiframeImage",
                               [type](BSTR name) {
-                                  return TwoLayers()->SaveMultiframeImage(name, LongArgument(type), VARIANT_TRUE);
+                                  return TwoLayers()->SaveMultiframeImage(name, LongVariant(type), VARIANT_TRUE);
                               },
                               E_FAIL, InvalidNameText(L"Windows error in RasterCollection.SaveMultiframeImage: "),
                               "Rastelle.RasterCollection.1", IID_IRasterCollection});
@@ -132,8 +101,8 @@ TEST(FileNames, ThePressProfileNameIsCheckedLikeAnyOther) {
     cut.push_back(L'\0');
     cut += L".icc";
     const std::wstring target = TempPath(L"cut-profile.tif");
-    ExpectError(RasterWith(3, 2, OpaqueGradient(3, 2))->SaveFile(Bstr(target).get(), TiffEncoder(csCMYK, cut).get()),
-                -1, L"Cannot open ICM profile*");
+    ExpectError(Picture()->SaveFile(Bstr(target).get(), CmykTiff(cut).get()), -1,
+                L"Cannot open ICM profile*");
     EXPECT_FALSE(FileExists(target));
 }
 
@@ -141,7 +110,6 @@ TEST(FileNames, ThePressProfileNameIsCheckedLikeAnyOther) {
 // that best-fit mapping would turn into a folder separator.
 TEST(FileNames, WideNamesReachTheFileNamedByEveryReaderAndWriter) {
     const std::filesystem::path folder = std::filesystem::path(TempDir()) / L"h\u00e9ll\u00f3-\u03a9-\u56fe\u50cf";
-    std::filesystem::create_directories(folder);
     std::filesystem::create_directories(folder / L"trap");
     const std::wstring profile = (folder / L"\u00fcbung-press.icc").wstring();
     const std::wstring ascii = TempPath(L"press-ascii.icc");
@@ -156,7 +124,7 @@ TEST(FileNames, WideNamesReachTheFileNamedByEveryReaderAndWriter) {
     const std::vector<Writer> writers = {{L".jpg", oftJPEG, nullptr}, {L".bmp", oftBMP, nullptr},
                                          {L".png", oftPNG, nullptr},  {L".tif", oftTIFF, nullptr},
                                          {L".gif", oftGIF, nullptr},  {L".swf", oftSWF, nullptr},
-                                         {L".cmyk.tif", oftTIFF, TiffEncoder(csCMYK, profile)}};
+                                         {L".cmyk.tif", oftTIFF, CmykTiff(profile)}};
     for (const Writer& writer : writers) {
         SCOPED_TRACE(Narrow(writer.extension));
         for (const std::wstring& stem : {std::wstring(L"\u00fcbung"), std::wstring(L"trap\uff3cescape")}) {
@@ -175,12 +143,10 @@ TEST(FileNames, WideNamesReachTheFileNamedByEveryReaderAndWriter) {
     }
     for (const LONG type : {LONG{oftTIFF}, LONG{oftGIF}}) {
         const std::wstring path = (folder / (type == oftTIFF ? L"\u9875\u9762.tif" : L"\u9875\u9762.gif")).wstring();
-        ASSERT_EQ(TwoLayers()->SaveMultiframeImage(Bstr(path).get(), LongArgument(type), VARIANT_TRUE), S_OK);
-        auto reloaded = NewObject<IRasterCollection>(CLSID_RasterCollection);
+        ASSERT_EQ(TwoLayers()->SaveMultiframeImage(Bstr(path).get(), LongVariant(type), VARIANT_TRUE), S_OK);
+        auto reloaded = NewCollection();
         ASSERT_EQ(reloaded->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), S_OK);
-        LONG count = 0;
-        reloaded->get_Count(&count);
-        EXPECT_EQ(count, 2);
+        EXPECT_EQ(CountOf(reloaded.get()), 2);
     }
 }
 

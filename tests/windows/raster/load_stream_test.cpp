@@ -65,36 +65,17 @@ private:
     size_t position_ = 0;
 };
 
-// A 64 x 48 RGB TIFF with several strips, in the given compression.
-std::vector<std::uint8_t> TiffFile(std::uint16_t compression) {
-    const std::wstring path = TempPath(L"strips-" + std::to_wstring(compression) + L".tif");
-    TIFF* tif = TIFFOpenW(path.c_str(), "w");
-    EXPECT_NE(tif, nullptr);
-    if (!tif) return {};
-    const int width = 64, height = 48;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
-    std::vector<std::uint8_t> row(width * 3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width * 3; ++x) row[x] = static_cast<std::uint8_t>((x * 7 + y * 13) ^ (x * y));
-        TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0);
-    }
-    TIFFClose(tif);
-    return ReadFileBytes(path);
-}
-
+// 64 x 48 TIFFs in strips of 8 rows in three compressions, a PNG and a JPEG,
+// each whole and cut at 30 % and 90 %.
 std::vector<std::vector<std::uint8_t>> DamagedFiles() {
-    const std::vector<std::uint32_t> pixels = NumberedPixels(64, 48);
-    std::vector<std::vector<std::uint8_t>> whole = {TiffFile(COMPRESSION_PACKBITS), TiffFile(COMPRESSION_LZW),
-                                                    TiffFile(COMPRESSION_ADOBE_DEFLATE),
-                                                    EncodeWithGdiplus(64, 48, pixels, L"image/png"),
-                                                    EncodeWithGdiplus(64, 48, pixels, L"image/jpeg")};
+    std::vector<std::vector<std::uint8_t>> whole;
+    for (const std::uint16_t compression : {COMPRESSION_PACKBITS, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE}) {
+        const TiffPageToWrite strips{
+            .width = 64, .height = 48, .argb = OpaqueGradient(64, 48), .compression = compression, .rowsPerStrip = 8};
+        whole.push_back(ReadFileBytes(WriteTiff(L"strips-" + std::to_wstring(compression) + L".tif", {strips})));
+    }
+    for (const wchar_t* type : {L"image/png", L"image/jpeg"})
+        whole.push_back(EncodeWithGdiplus(64, 48, NumberedPixels(64, 48), type));
     std::vector<std::vector<std::uint8_t>> damaged;
     for (const auto& file : whole) {
         EXPECT_GT(file.size(), 100u);

@@ -11,11 +11,8 @@ TEST(JpegDecoding, AnEmbeddedProfileIsAppliedAsLittleCmsAppliesIt) {
     const ProfiledJpeg jpeg = MakeProfiledJpeg(48, 32);
     ASSERT_FALSE(jpeg.file.empty());
     ASSERT_NE(jpeg.converted, jpeg.decoded) << "the profile must change the pixels for the test to mean anything";
-    auto fromFile = NewRaster(), fromStream = NewRaster();
-    ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(L"profiled.jpg", jpeg.file)).get()), S_OK);
-    ASSERT_EQ(fromStream->LoadStream(StreamOver(jpeg.file).get()), S_OK);
-    EXPECT_TRUE(PixelsOf(fromFile.get()) == jpeg.converted);
-    EXPECT_TRUE(PixelsOf(fromStream.get()) == jpeg.converted);
+    EXPECT_TRUE(PixelsOf(LoadedFile(WriteFile(L"profiled.jpg", jpeg.file), oftJPEG).get()) == jpeg.converted);
+    EXPECT_TRUE(PixelsOf(LoadedStream(jpeg.file, oftJPEG).get()) == jpeg.converted);
 }
 
 }  // namespace

@@ -1,15 +1,13 @@
 // Leak checks on this program's own copy of the system, registered as this
 // process's class objects: every object the calls make comes from it, and
 // the test reads its counts of live objects and of GDI and GDI+ objects.
-#include "test_support.h"
+#include "layers/layers_test_support.h"
 
 #include "com/class_factory.h"
 #include "com/module_state.h"
 #include "image/gdi_handles.h"
 #include "module/class_table.h"
 #include "platform/gdiplus_raii.h"
-
-#include <psapi.h>
 
 #include <cstdio>
 #include <functional>
@@ -65,7 +63,7 @@ int MixedOperations(const std::vector<std::uint8_t>& png, int rounds) {
     auto call = [&](HRESULT) { ++calls; };
     for (int round = 0; round < rounds; ++round) {
         auto raster = NewRaster();
-        auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
+        auto layers = NewCollection();
         if (!raster || !layers) return -1;
         call(raster->LoadStream(StreamOver(png).get()));
         call(raster->Resize(40 + round % 7, 30, static_cast<ResizeQualityTypes>(round % 5), -1));
@@ -114,36 +112,16 @@ TEST(Leaks, TenThousandCallsLeaveNoObjectBehind) {
     EXPECT_TRUE(counts.taken[gdiplus] > 5000 && counts.taken[gdi] > 100) << "the holders counted nothing";
 }
 
-// The process's committed private memory (Wine fills in only PagefileUsage).
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters), counters.PagefileUsage;
-}
-
-VARIANT LongArgument(LONG value) {
-    VARIANT v;
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-
 // One operation of the layers, drawing, effects and multi-frame files,
 // called 2000 times after a warm-up: the process may not grow by 2 MB, so
 // that a leak names its operation (a multi-page TIFF save once took 85 KB a
 // call).
 TEST(Leaks, EveryOperationOnItsOwnStaysFlat) {
-    const std::vector<std::uint32_t> pixels = OpaqueGradient(16, 12);
-    auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
-    for (int i = 0; i < 2; ++i) {
-        ComPtr<IRasterItem> item;
-        layers->Add(-1, item.put());
-        item->put_RasterObject(RasterWith(16 - 4 * i, 12 - 3 * i, OpaqueGradient(16 - 4 * i, 12 - 3 * i)).get());
-    }
+    auto layers = LayersOf({RasterWith(16, 12, OpaqueGradient(16, 12)), RasterWith(12, 9, OpaqueGradient(12, 9))});
     const std::wstring tiff = TempPath(L"leak-pages.tif"), gif = TempPath(L"leak-frames.gif");
-    ASSERT_EQ(layers->SaveMultiframeImage(Bstr(tiff).get(), LongArgument(oftTIFF), VARIANT_TRUE), S_OK);
-    ASSERT_EQ(layers->SaveMultiframeImage(Bstr(gif).get(), LongArgument(oftGIF), VARIANT_TRUE), S_OK);
-    auto raster = RasterWith(16, 12, pixels);
+    ASSERT_EQ(layers->SaveMultiframeImage(Bstr(tiff).get(), LongVariant(oftTIFF), VARIANT_TRUE), S_OK);
+    ASSERT_EQ(layers->SaveMultiframeImage(Bstr(gif).get(), LongVariant(oftGIF), VARIANT_TRUE), S_OK);
+    auto raster = RasterWith(16, 12, OpaqueGradient(16, 12));
     auto text = NewObject<ITextInfo>(CLSID_TextInfo);
     text->put_FontSize(9.0f);
 
@@ -159,7 +137,7 @@ TEST(Leaks, EveryOperationOnItsOwnStaysFlat) {
              if (SUCCEEDED(hr)) hr = item->put_RasterObject(raster.get());
              ComPtr<IRasterObject> combined;
              if (SUCCEEDED(hr)) hr = layers->Combine(combined.put());
-             if (SUCCEEDED(hr)) hr = layers->Remove(LongArgument(2));
+             if (SUCCEEDED(hr)) hr = layers->Remove(LongVariant(2));
              return hr;
          }},
         {"DrawingTool text and shapes on a raster object",
@@ -175,19 +153,13 @@ TEST(Leaks, EveryOperationOnItsOwnStaysFlat) {
         {"kernels (FastBlur, RemoveNoise)",
          [&] { return FAILED(raster->FastBlur(1.5)) ? E_FAIL : raster->RemoveNoise(1); }},
         {"SaveMultiframeImage TIFF",
-         [&] { return layers->SaveMultiframeImage(Bstr(tiff).get(), LongArgument(oftTIFF), VARIANT_TRUE); }},
+         [&] { return layers->SaveMultiframeImage(Bstr(tiff).get(), LongVariant(oftTIFF), VARIANT_TRUE); }},
         {"SaveMultiframeImage GIF",
-         [&] { return layers->SaveMultiframeImage(Bstr(gif).get(), LongArgument(oftGIF), VARIANT_TRUE); }},
+         [&] { return layers->SaveMultiframeImage(Bstr(gif).get(), LongVariant(oftGIF), VARIANT_TRUE); }},
         {"LoadMultiframeImage TIFF",
-         [&] {
-             return NewObject<IRasterCollection>(CLSID_RasterCollection)->LoadMultiframeImage(Bstr(tiff).get(),
-                                                                                             VARIANT_TRUE);
-         }},
+         [&] { return NewCollection()->LoadMultiframeImage(Bstr(tiff).get(), VARIANT_TRUE); }},
         {"LoadMultiframeImage GIF",
-         [&] {
-             return NewObject<IRasterCollection>(CLSID_RasterCollection)->LoadMultiframeImage(Bstr(gif).get(),
-                                                                                             VARIANT_TRUE);
-         }},
+         [&] { return NewCollection()->LoadMultiframeImage(Bstr(gif).get(), VARIANT_TRUE); }},
     };
     for (const Operation& operation : operations) {
         for (int i = 0; i < 200; ++i) ASSERT_EQ(operation.call(), S_OK) << operation.name;

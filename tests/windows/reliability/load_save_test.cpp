@@ -53,9 +53,6 @@ TEST(FailureTexts, DamagedFilesReportNoCodeLeftByEarlierCalls) {
     }
 }
 
-// A measurement, not a check (run with --gtest_also_run_disabled_tests):
-// the largest square image EmptyImage accepts in this process, found by
-// bisection on the side.
 // A fixture file embedded in the program.
 std::vector<std::uint8_t> Fixture(const std::wstring& name) {
     HRSRC found = FindResourceW(nullptr, name.c_str(), MAKEINTRESOURCEW(10));  // RT_RCDATA
@@ -307,6 +304,9 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
     }
 }
 
+// A measurement, not a check (run with --gtest_also_run_disabled_tests):
+// the largest square image EmptyImage accepts in this process, found by
+// bisection on the side.
 TEST(ResourceLimits, DISABLED_LargestSquareImage) {
     auto raster = NewRaster();
     LONG accepted = 1, refused = 46341;  // 46341^2 * 4 bytes is over the limit

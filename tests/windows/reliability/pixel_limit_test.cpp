@@ -1,6 +1,6 @@
 // The pixel limit is a machine setting read once per process: each case runs
 // this program again, as a child, after the setting is written.
-#include "test_support.h"
+#include "layers/layers_test_support.h"
 
 #include <cstdlib>
 #include <string>
@@ -63,19 +63,12 @@ TEST(PixelLimit, DISABLED_ChildLoads) {
     const HRESULT wider = NewRaster()->LoadStream(StreamOver(MakeBmp(11, 10, OpaqueGradient(11, 10))).get());
     EXPECT_EQ(Refused(wider), low);
     EXPECT_EQ(wider == S_OK, !low);
-    std::vector<std::uint32_t> frame(64, 0xFF336699u);
-    auto layers = NewObject<IRasterCollection>(CLSID_RasterCollection);
-    for (int i = 0; i < 2; ++i) {
-        ComPtr<IRasterItem> item;
-        layers->Add(-1, item.put());
-        item->put_RasterObject(RasterWith(8, 8, frame).get());
-    }
-    VARIANT gif;
-    V_VT(&gif) = VT_I4, V_I4(&gif) = oftGIF;
+    const std::vector<std::uint32_t> frame(64, 0xFF336699u);
     const std::wstring path = TempPath(L"two-frames.gif");
-    ASSERT_EQ(layers->SaveMultiframeImage(Bstr(path).get(), gif, VARIANT_TRUE), S_OK);
-    const HRESULT both = NewObject<IRasterCollection>(CLSID_RasterCollection)->LoadMultiframeImage(Bstr(path).get(),
-                                                                                                    VARIANT_TRUE);
+    ASSERT_EQ(LayersOf({RasterWith(8, 8, frame), RasterWith(8, 8, frame)})
+                  ->SaveMultiframeImage(Bstr(path).get(), LongVariant(oftGIF), VARIANT_TRUE),
+              S_OK);
+    const HRESULT both = NewCollection()->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE);
     EXPECT_EQ(Refused(both), low);
     EXPECT_EQ(NewRaster()->LoadFile(Bstr(path).get()), S_OK) << "one frame of 64 pixels is within any limit here";
 }

@@ -4,8 +4,6 @@
 // support here): they return what they saw and the main thread checks it.
 #include "test_support.h"
 
-#include <psapi.h>
-
 #include <string>
 #include <thread>
 #include <vector>
@@ -89,14 +87,6 @@ std::vector<std::string> RunThreads(int threads, int jobs, const std::vector<std
     for (auto& w : workers) w.join();
     std::erase(mismatches, std::string());
     return mismatches;
-}
-
-// The process's committed private memory. Windows reports it as both
-// PrivateUsage and PagefileUsage; Wine fills in only PagefileUsage.
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters), counters.PagefileUsage;
 }
 
 TEST(ThreadStress, EightThreadsGiveTheSingleThreadedOutputsAndLeaveNoObjectAndNoGrowth) {

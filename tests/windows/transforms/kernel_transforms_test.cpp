@@ -42,8 +42,10 @@ TEST(KernelTransforms, RasterMethodsRunEachKernel) {
     }
 }
 
-// The frame's guard, exercised directly with a kernel that faults.
-TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
+// The frame's guard, exercised directly with a kernel that faults; and every
+// bitmap body is noexcept: running out of memory anywhere in it, even before
+// the frame starts, gives E_OUTOFMEMORY instead of ending the process.
+TEST(KernelTransforms, AFaultInAKernelRaisesTheClassMessageAndRunningOutOfMemoryGivesOutOfMemory) {
     const auto faulting = [](kernels::ConstImageView, kernels::ImageView) { Fault(); };
     std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
     FillBitmap(*input, 0xFF00FF00);
@@ -67,24 +69,18 @@ TEST(KernelTransforms, FaultInAKernelRaisesTheClassMessageAndUnlocks) {
     }
     std::unique_ptr<Bitmap> secondOwned(second);
     EXPECT_EQ(std::make_tuple(hr, second != nullptr, Unlocked(*input)), std::make_tuple(E_OUTOFMEMORY, true, true));
-}
 
-// Every bitmap body is noexcept: running out of memory anywhere in it, even
-// before the frame starts, gives E_OUTOFMEMORY instead of ending the process.
-TEST(KernelTransforms, OutOfMemoryInTheBodyGivesOutOfMemory) {
-    std::unique_ptr<Bitmap> input(Bitmap::Create(4, 4));
     for (auto create : {&transforms::TransformFastBlur::Create, &transforms::TransformGlow::Create,
                         &transforms::TransformShadow::Create, &transforms::TransformNoiseRemove::Create,
                         &transforms::TransformErosion::Create, &transforms::TransformExpand::Create}) {
         ComPtr<IGDIPlusTransform> transform;
         ASSERT_EQ(create(nullptr, IID_IGDIPlusTransform, transform.put_void()), S_OK);
-        Bitmap* result = nullptr;
-        HRESULT hr;
+        Bitmap* made = nullptr;
         {
             ScopedAllocationFailure none(0);
-            hr = transform->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&result));
+            hr = transform->ApplyMe(reinterpret_cast<LONG*>(input.get()), reinterpret_cast<LONG**>(&made));
         }
-        delete result;
+        delete made;
         EXPECT_EQ(hr, E_OUTOFMEMORY);
     }
 }
