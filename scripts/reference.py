@@ -1,18 +1,21 @@
 #!/usr/bin/env python3
 """Writes the class reference from the two type libraries' IDL: one page per
-class with every member of its interface (DISPID, kind, parameters with
-optional ones and their defaults, return value, help string), one page of the
-enumerations, and an index; as Markdown in docs/reference/ and as HTML in the
-example site's reference/ folder. Never edit the pages by hand: change the IDL
-and run this.
+class with its ProgID (from the DLLs' class tables), every member of its
+interface (DISPID, kind, parameters with optional ones and their defaults,
+return value, help string) and its example script from examples/reference/,
+one page of the enumerations, and an index; as Markdown in docs/reference/ and
+as HTML in the example site's reference/ folder. Never edit the pages by hand:
+change the IDL or the example and run this.
 
   python3 scripts/reference.py            rewrites both folders
   python3 scripts/reference.py --check    exits 1 when a page differs from
-                                          what the IDL gives (run by the tests)
+                                          what the IDL gives or a scriptable
+                                          class has no example (run by the tests)
 """
 import html
 import os
 import re
+import struct
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -20,6 +23,8 @@ LIBRARIES = [
     ('Rastelle', 'src/module/Rastelle.idl', 'Rastelle.dll'),
     ('RastelleEffects', 'src/effects/RastelleEffects.idl', 'RastelleEffects.dll'),
 ]
+CLASS_TABLE = 'src/module/class_table.cpp'
+EXAMPLES = os.path.join(ROOT, 'examples', 'reference')
 OUT = os.path.join(ROOT, 'docs', 'reference')
 SITE_OUT = os.path.join(ROOT, 'examples', 'site', 'reference')
 
@@ -41,7 +46,7 @@ def inline_html(text):
 
 def to_html(markdown):
     """The subset of Markdown the generator writes (headings, paragraphs,
-    tables) as a page of the example site."""
+    tables, fenced code) as a page of the example site."""
     title = markdown.split('\n', 1)[0].lstrip('# ').strip()
     body, table = [], []
 
@@ -55,7 +60,19 @@ def to_html(markdown):
             body.extend('<tr>%s</tr>' % ''.join('<td>%s</td>' % inline_html(c) for c in row) for row in rows)
             body.append('</table>')
             table.clear()
+    code = None  # the lines of a fenced code block being read
     for line in markdown.split('\n'):
+        if code is not None:
+            if line.startswith('```'):
+                body.append('<pre><code>%s</code></pre>' % html.escape('\n'.join(code), quote=False))
+                code = None
+            else:
+                code.append(line)
+            continue
+        if line.startswith('```'):
+            flush()
+            code = []
+            continue
         if line.startswith('|'):
             table.append(line)
             continue
@@ -90,24 +107,39 @@ def attributes(text):
     return found
 
 
+# An attribute list in brackets, whose quoted help strings may hold brackets.
+ATTRS = r'\[((?:[^\[\]"]|"(?:[^"\\]|\\.)*")*)\]'
+
+
 def parse(path):
     text = strip_comments(open(os.path.join(ROOT, path), encoding='utf-8').read())
+    constants = {name: int(value, 0) for name, value in
+                 re.findall(r'const\s+long\s+(\w+)\s*=\s*(0x[0-9A-Fa-f]+|\d+)\s*;', text)}
     text = re.sub(r'#(if|ifdef|ifndef|else|endif|define)[^\n]*', '', text)
     enums, interfaces, classes = {}, {}, []
     for match in re.finditer(r'typedef\s+enum\s+(\w+)\s*\{(.*?)\}\s*\w+\s*;', text, re.S):
         values = [tuple(part.strip() for part in entry.split('=')) for entry in match.group(2).split(',')
                   if entry.strip()]
         enums[match.group(1)] = values
-    for match in re.finditer(r'\[([^\[\]]*)\]\s*interface\s+(\w+)\s*:\s*(\w+)\s*\{(.*?)\n\s*\};', text, re.S):
+    for match in re.finditer(ATTRS + r'\s*interface\s+(\w+)\s*:\s*(\w+)\s*\{(.*?)\n\s*\};', text, re.S):
         attrs = attributes(match.group(1))
         members = []
-        for member in re.finditer(r'\[([^\]]*)\]\s*HRESULT\s+(\w+)\s*\((.*?)\)\s*;', match.group(4), re.S):
+        for member in re.finditer(ATTRS + r'\s*HRESULT\s+(\w+)\s*\((.*?)\)\s*;', match.group(4), re.S):
             params = []
             for param in re.finditer(r'\[([^\]]*)\]\s*([^,\[]+?)\s*(\w+)\s*(?:,|$)', member.group(3).strip(), re.S):
-                params.append((attributes(param.group(1)), ' '.join(param.group(2).split()), param.group(3)))
+                pattrs = attributes(param.group(1))
+                ptype = ' '.join(param.group(2).split())
+                if pattrs.get('defaultvalue') in constants and ptype == 'float':
+                    # A float default given as its bit pattern: shown as the number.
+                    bits = constants[pattrs['defaultvalue']]
+                    pattrs['defaultvalue'] = '%g' % struct.unpack('<f', struct.pack('<I', bits))[0]
+                params.append((pattrs, ptype, param.group(3)))
             members.append((attributes(member.group(1)), member.group(2), params))
+        declared = len(re.findall(r'\bHRESULT\b', match.group(4)))
+        if declared != len(members):
+            raise SystemExit('%s: read %d of the %d members of %s' % (path, len(members), declared, match.group(2)))
         interfaces[match.group(2)] = (attrs, match.group(3), members)
-    for match in re.finditer(r'\[([^\[\]]*)\]\s*coclass\s+(\w+)\s*\{(.*?)\}\s*;', text, re.S):
+    for match in re.finditer(ATTRS + r'\s*coclass\s+(\w+)\s*\{(.*?)\}\s*;', text, re.S):
         default = re.search(r'\[default\]\s*interface\s+(\w+)', match.group(3))
         classes.append((match.group(2), attributes(match.group(1)), default.group(1) if default else None))
     return enums, interfaces, classes
@@ -145,10 +177,25 @@ def parameter_rows(params):
     return '; '.join(rows)
 
 
-def class_page(library, dll, name, attrs, interface, interfaces):
+def prog_ids():
+    """The version-independent ProgID of each class the DLL's class table
+    registers, by class name (the effect component's are its library's name
+    and the class's)."""
+    table = open(os.path.join(ROOT, CLASS_TABLE), encoding='utf-8').read()
+    return dict(re.findall(r'\{&CLSID_(\w+),\s*L"[^"]*",\s*L"([^"]+)"', table))
+
+
+def example_of(name):
+    path = os.path.join(EXAMPLES, name + '.vbs')
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding='utf-8') as script:
+        return script.read().rstrip('\n')
+
+
+def class_page(library, dll, name, attrs, interface, interfaces, progid):
     lines = ['# %s' % name, '',
-             'Class of `%s` (%s), ProgID `%s.%s`: %s.' % (library, dll, library, name,
-                                                        attrs.get('helpstring', name)), '']
+             'Class of `%s` (%s), ProgID `%s`: %s.' % (library, dll, progid, attrs.get('helpstring', name)), '']
     if interface not in interfaces:
         return '\n'.join(lines) + '\n'
     iattrs, base, members = interfaces[interface]
@@ -160,19 +207,36 @@ def class_page(library, dll, name, attrs, interface, interfaces):
         lines.append('| %s | `%s` | %s | %s | %s | %s |' % (
             mattrs.get('id', ''), shown, kind, '`%s`' % returns if returns else '',
             parameter_rows(params), mattrs.get('helpstring', '').replace('|', '\\|')))
+    example = example_of(name)
+    if example:
+        lines += ['', '## Example', '',
+                  '`examples/reference/%s.vbs`, run by the tests:' % name,
+                  '', '```vb', example, '```']
     return '\n'.join(lines) + '\n'
+
+
+MISSING_EXAMPLES = []  # scriptable classes without an example script
+
+
+def scriptable(interface, interfaces):
+    return interface in interfaces and 'dual' in interfaces[interface][0]
 
 
 def pages():
     out = {}
+    progids = prog_ids()
     index = ['# Reference', '',
-             'Generated from the type libraries by `python3 scripts/reference.py`; do not edit.', '']
+             'Generated from the type libraries by `python3 scripts/reference.py`; do not edit. Each class '
+             'page ends with an example script of `examples/reference/`, which the tests run.', '']
     enum_lines = ['# Enumerations', '']
     for library, path, dll in LIBRARIES:
         enums, interfaces, classes = parse(path)
         index += ['## %s (%s)' % (library, dll), '', '| class | what it is |', '|---|---|']
         for name, attrs, interface in sorted(classes):
-            out['%s.md' % name] = class_page(library, dll, name, attrs, interface, interfaces)
+            progid = progids.get(name, '%s.%s' % (library, name))
+            out['%s.md' % name] = class_page(library, dll, name, attrs, interface, interfaces, progid)
+            if scriptable(interface, interfaces) and not example_of(name):
+                MISSING_EXAMPLES.append(name)
             index.append('| [%s](%s.md) | %s |' % (name, name, attrs.get('helpstring', '')))
         index.append('')
         for name, values in enums.items():
@@ -209,6 +273,9 @@ def main():
         stale += sorted(os.path.relpath(os.path.join(*key), ROOT) for key in present - set(wanted))
         if stale:
             print('the reference is not what the IDL gives (run python3 scripts/reference.py): ' + ', '.join(stale))
+            return 1
+        if MISSING_EXAMPLES:
+            print('classes without an example in examples/reference/: ' + ', '.join(MISSING_EXAMPLES))
             return 1
         print('the reference matches the IDL (%d pages)' % len(wanted))
         return 0

@@ -5,6 +5,8 @@
 #   wine-env.sh PREFIX setup DLL...  create the prefix if needed, register each DLL
 #   wine-env.sh PREFIX run PROGRAM [ARGS...]   run a Windows program there
 #   wine-env.sh PREFIX cscript SCRIPT [ARGS...] run a script with cscript
+#   wine-env.sh PREFIX examples FOLDER SCRIPT...  run example scripts, each
+#                                    given FOLDER, and count those that finish
 #   wine-env.sh PREFIX suite SCRIPT   run a test suite (.vbs or .js) with the
 #                                    helpers of lib/testlib.* put in front
 #   wine-env.sh PREFIX stop          end the prefix's wineserver
@@ -93,6 +95,23 @@ case "$action" in
     # cscript wants a Windows path or one relative to the current directory.
     script=$1; shift
     wine_cmd cscript //nologo "$(winepath_of "$script")" "$@"
+    ;;
+  examples)
+    # Example scripts run one after another as a user runs them, each given
+    # the output folder; one that does not say it finished failed.
+    folder=$1; shift
+    passed=0 failed=0
+    for script in "$@"; do
+      out=$(wine_cmd cscript //nologo "$(winepath_of "$script")" "$folder" 2>&1) || true
+      if grep -q "example finished" <<<"$out"; then
+        passed=$((passed + 1))
+      else
+        failed=$((failed + 1))
+        echo "not ok - $(basename "$script"): ${out//$'\r'/}"
+      fi
+    done
+    echo "examples: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
     ;;
   suite)
     # Wine's VBScript cannot load code at run time (no ExecuteGlobal), so the

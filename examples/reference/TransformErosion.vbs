@@ -1,0 +1,17 @@
+' TransformErosion: spreads dark areas (a minimum filter).
+' Scripts call RasterObject's Erosion, which drives this class; the class's
+' Strength are set through its own interface by early-bound clients
+' (C++, or Visual Basic with a reference to the type library).
+' Run: cscript TransformErosion.vbs OUTPUT_FOLDER
+Set files = CreateObject("Scripting.FileSystemObject")
+sample = files.GetParentFolderName(WScript.ScriptFullName) & "\..\images\sample.png"
+out = WScript.Arguments(0)
+Set image = CreateObject("Rastelle.RasterObject")
+image.LoadFile sample
+image.Erosion 2
+Set transform = CreateObject("Rastelle.TransformErosion")
+image.ApplyTransform transform                 ' with its own default settings
+image.OutputFileType = 2                       ' oftPNG
+image.SaveFile out & "\TransformErosion.png"
+WScript.Echo "TransformErosion: " & image.Width & " x " & image.Height
+WScript.Echo "example finished"
