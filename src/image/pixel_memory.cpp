@@ -1,5 +1,7 @@
 #include "image/pixel_memory.h"
 
+#include "com/module_state.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -126,16 +128,51 @@ void ArmIdleTimer(Cache& cache) {
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit) { return (bytes + unit - 1) / unit * unit; }
 
+// Takes a large block back into this module's cache (or gives it to the
+// system), wherever it is freed: an image the effect component makes is
+// freed by the raster object that adopts it. A block out of the cache holds
+// a lock on the module that made it, so the module stays loaded until the
+// block comes home.
+void ReturnToCache(std::byte* data, std::size_t size) noexcept {
+    CachedBlock evicted[kCachedBlocks + 1];
+    std::size_t evictedCount = 0;
+    Cache& cache = TheCache();
+    {
+        const Exclusive hold(cache.lock);
+        if (size <= kCachedBytes / 2) {
+            // Room is made by letting the oldest blocks go.
+            while (cache.count > 0 && (cache.count == kCachedBlocks || cache.bytes + size > kCachedBytes)) {
+                std::size_t oldest = 0;
+                for (std::size_t i = 1; i < cache.count; ++i)
+                    if (cache.blocks[i].releasedAt < cache.blocks[oldest].releasedAt) oldest = i;
+                evicted[evictedCount++] = cache.blocks[oldest];
+                RemoveAt(cache, oldest);
+            }
+            cache.blocks[cache.count++] = {data, size, GetTickCount64()};
+            cache.bytes += size;
+            ArmIdleTimer(cache);
+            data = nullptr;
+        }
+    }
+    FreeBlocks(evicted, evictedCount);
+    if (data) VirtualFree(data, 0, MEM_RELEASE);
+    com::UnlockModule();
+}
+
+
 }  // namespace
 
 PixelMemory::PixelMemory(PixelMemory&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      home_(std::exchange(other.home_, nullptr)) {}
 
 PixelMemory& PixelMemory::operator=(PixelMemory&& other) noexcept {
     if (this != &other) {
         Release();
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
+        home_ = std::exchange(other.home_, nullptr);
     }
     return *this;
 }
@@ -166,12 +203,15 @@ PixelMemory PixelMemory::Acquire(std::size_t bytes, Contents contents) noexcept 
             const CachedBlock block = cache.blocks[best];
             RemoveAt(cache, best);
             if (contents == Contents::Zeroed) std::memset(block.data, 0, block.size);
-            return PixelMemory(block.data, block.size);
+            com::LockModule();
+            return PixelMemory(block.data, block.size, &ReturnToCache);
         }
     }
     // Fresh pages read as zeros.
     auto* data = static_cast<std::byte*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-    return data ? PixelMemory(data, size) : PixelMemory();
+    if (!data) return {};
+    com::LockModule();
+    return PixelMemory(data, size, &ReturnToCache);
 }
 
 void PixelMemory::Release() noexcept {
@@ -182,28 +222,7 @@ void PixelMemory::Release() noexcept {
         ::operator delete(data, std::align_val_t(kAlignment));
         return;
     }
-    CachedBlock evicted[kCachedBlocks + 1];
-    std::size_t evictedCount = 0;
-    Cache& cache = TheCache();
-    {
-        const Exclusive hold(cache.lock);
-        if (size <= kCachedBytes / 2) {
-            // Room is made by letting the oldest blocks go.
-            while (cache.count > 0 && (cache.count == kCachedBlocks || cache.bytes + size > kCachedBytes)) {
-                std::size_t oldest = 0;
-                for (std::size_t i = 1; i < cache.count; ++i)
-                    if (cache.blocks[i].releasedAt < cache.blocks[oldest].releasedAt) oldest = i;
-                evicted[evictedCount++] = cache.blocks[oldest];
-                RemoveAt(cache, oldest);
-            }
-            cache.blocks[cache.count++] = {data, size, GetTickCount64()};
-            cache.bytes += size;
-            ArmIdleTimer(cache);
-            data = nullptr;
-        }
-    }
-    FreeBlocks(evicted, evictedCount);
-    if (data) VirtualFree(data, 0, MEM_RELEASE);
+    std::exchange(home_, nullptr)(data, size);
 }
 
 PixelMemoryCacheState PixelMemoryCache() noexcept {

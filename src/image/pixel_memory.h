@@ -1,9 +1,10 @@
 // Pixel memory for images. Large blocks come from, and go back to, a small
-// process-wide cache, so that a new image takes the pages of one just freed
-// instead of faulting in fresh ones (a fresh 48 MB block costs several times
-// its first write). The cache is bounded in bytes and in blocks, is shared by
-// all threads, and gives its blocks back to the system once they have been
-// idle for a few seconds.
+// cache of the module that made them (the DLL's, or the effect component's
+// for the images its effects make), so that a new image takes the pages of
+// one just freed instead of faulting in fresh ones (a fresh 48 MB block costs
+// several times its first write). Each cache is bounded in bytes and in
+// blocks, is shared by all threads, and gives its blocks back to the system
+// once they have been idle for a few seconds.
 #pragma once
 
 #include <chrono>
@@ -30,11 +31,17 @@ public:
     std::size_t size() const noexcept { return size_; }
 
 private:
-    PixelMemory(std::byte* data, std::size_t size) noexcept : data_(data), size_(size) {}
+    // Where a large block goes when it is freed: the cache of the module that
+    // made it.
+    using ReturnHome = void (*)(std::byte* data, std::size_t size) noexcept;
+
+    PixelMemory(std::byte* data, std::size_t size, ReturnHome home = nullptr) noexcept
+        : data_(data), size_(size), home_(home) {}
     void Release() noexcept;
 
     std::byte* data_ = nullptr;
     std::size_t size_ = 0;  // the block's whole size
+    ReturnHome home_ = nullptr;
 };
 
 // What the cache holds now.

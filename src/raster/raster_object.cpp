@@ -156,6 +156,29 @@ bool RasterObject::AdoptOwnDecoding(codecs::Decoder decode, FileType type, const
     return true;
 }
 
+namespace {
+
+bool LooksLikeTiff(const std::uint8_t* data, std::size_t size) noexcept {
+    return codecs::IsTiff(platform::LeadingBytesOf(data, size));
+}
+
+// The system's own decoders, each tried on the files it recognises.
+struct OwnDecoder {
+    bool (*recognises)(const std::uint8_t* data, std::size_t size);
+    codecs::Decoder decode;
+    FileType type;
+};
+constexpr OwnDecoder kOwnDecoders[] = {
+    {&codecs::LooksLikeJpeg, &codecs::DecodeJpeg, FileType::JPEG},
+    {&codecs::LooksLikePng, &codecs::DecodePng, FileType::PNG},
+    {&codecs::LooksLikeWebp, &codecs::DecodeWebp, FileType::WebP},
+    {&LooksLikeTiff, &codecs::DecodeTiffImage, FileType::TIFF},
+    {&codecs::LooksLikeBmp, &codecs::DecodeBmp, FileType::BMP},
+    {&codecs::LooksLikeGif, &codecs::DecodeGif, FileType::GIF},
+};
+
+}  // namespace
+
 void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> bytes, const char* method) {
     const platform::LeadingBytes lead = platform::LeadingBytesOf(bytes->data(), bytes->size());
     if (platform::DeclaresTooManyPixels(bytes->data(), bytes->size(), platform::FramesDecoded::First))
@@ -163,22 +186,9 @@ void RasterObject::LoadBytes(std::shared_ptr<const std::vector<std::uint8_t>> by
     // JPEG, PNG, WebP, TIFF, BMP and GIF files are decoded by the system
     // itself; a file its decoder refuses goes to the platform's, whose failure
     // texts the callers know.
-    if (codecs::LooksLikeJpeg(bytes->data(), bytes->size()) &&
-        AdoptOwnDecoding(&codecs::DecodeJpeg, FileType::JPEG, *bytes, method))
-        return;
-    if (codecs::LooksLikePng(bytes->data(), bytes->size()) &&
-        AdoptOwnDecoding(&codecs::DecodePng, FileType::PNG, *bytes, method))
-        return;
-    if (codecs::LooksLikeWebp(bytes->data(), bytes->size()) &&
-        AdoptOwnDecoding(&codecs::DecodeWebp, FileType::WebP, *bytes, method))
-        return;
-    if (codecs::IsTiff(lead) && AdoptOwnDecoding(&codecs::DecodeTiffImage, FileType::TIFF, *bytes, method)) return;
-    if (codecs::LooksLikeBmp(bytes->data(), bytes->size()) &&
-        AdoptOwnDecoding(&codecs::DecodeBmp, FileType::BMP, *bytes, method))
-        return;
-    if (codecs::LooksLikeGif(bytes->data(), bytes->size()) &&
-        AdoptOwnDecoding(&codecs::DecodeGif, FileType::GIF, *bytes, method))
-        return;
+    for (const OwnDecoder& own : kOwnDecoders)
+        if (own.recognises(bytes->data(), bytes->size()) && AdoptOwnDecoding(own.decode, own.type, *bytes, method))
+            return;
     com::ComPtr<IStream> stream;
     const HRESULT hr = com::CreateReadOnlyStream(bytes, stream.put());
     if (FAILED(hr)) ThrowSilent(hr);

@@ -15,7 +15,8 @@ HRESULT ResultToArray(Bitmap* result, SAFEARRAY** output) noexcept { return Bitm
 HRESULT DoTransform(const com::ErrorOrigin& origin, const char* className, const wchar_t* transformName,
                     Bitmap& input, Bitmap** result, KernelFunction kernel, const void* context) noexcept {
     return com::Boundary(origin, [&] {
-        Bitmap* output = Bitmap::Create(input.width(), input.height(), PixelFormat32bppARGB);
+        // Every pixel is written: the input is copied over the output first.
+        Bitmap* output = Bitmap::CreateToOverwrite(input.width(), input.height());
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         *result = output;  // the caller owns it from here, also on failure
         if (output->lastStatus() != Gdiplus::Ok)
