@@ -74,13 +74,13 @@ std::vector<std::uint32_t> Pixels(int width, int height, At at) {
     return pixels;
 }
 
+}  // namespace
+
 // Appends each value as `bytes` little-endian bytes.
 void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
     for (std::uint32_t value : values)
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
-
-}  // namespace
 
 ComPtr<IRasterObject> RasterWith(int width, int height, const std::vector<std::uint32_t>& argb) {
     auto raster = NewRaster();

@@ -5,36 +5,34 @@
 
 #include "kernels/flatten.h"
 
-#include <cstring>
-
 namespace rastelle::test {
 namespace {
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 // A bitmap file: a 12-byte core header or a header of headerBytes with the
-// given compression, then extra (masks or palette), then the rows as given.
+// given compression (and masks inside it, for the longer headers), then extra
+// (masks or palette), then the rows as given.
 std::vector<std::uint8_t> BmpFile(std::int32_t width, std::int32_t height, int bits, std::uint32_t headerBytes,
                                   std::uint32_t compression, const std::vector<std::uint8_t>& extra,
-                                  const std::vector<std::uint8_t>& rows) {
+                                  const std::vector<std::uint8_t>& rows,
+                                  const std::vector<std::uint32_t>& headerMasks = {}) {
     std::vector<std::uint8_t> info;
-    PutLe(info, headerBytes, 4);
+    PutLe(info, 4, {headerBytes});
     if (headerBytes == 12) {
-        PutLe(info, static_cast<std::uint32_t>(width), 2), PutLe(info, static_cast<std::uint32_t>(height), 2);
-        PutLe(info, 1, 2), PutLe(info, static_cast<std::uint32_t>(bits), 2);
+        PutLe(info, 2, {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), 1,
+                        static_cast<std::uint32_t>(bits)});
     } else {
-        PutLe(info, static_cast<std::uint32_t>(width), 4), PutLe(info, static_cast<std::uint32_t>(height), 4);
-        PutLe(info, 1, 2), PutLe(info, static_cast<std::uint32_t>(bits), 2), PutLe(info, compression, 4);
-        PutLe(info, static_cast<std::uint32_t>(rows.size()), 4);
-        PutLe(info, 0, 4), PutLe(info, 0, 4);
-        PutLe(info, bits <= 8 ? static_cast<std::uint32_t>(extra.size() / 4) : 0, 4);  // palette entries
+        PutLe(info, 4, {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)});
+        PutLe(info, 2, {1, static_cast<std::uint32_t>(bits)});
+        // Compression, data size, resolutions, palette entries.
+        PutLe(info, 4, {compression, static_cast<std::uint32_t>(rows.size()), 0, 0,
+                        bits <= 8 ? static_cast<std::uint32_t>(extra.size() / 4) : 0});
+        info.resize(40);
+        for (std::uint32_t mask : headerMasks) PutLe(info, 4, {mask});
         info.resize(headerBytes);
     }
     const std::uint32_t offset = static_cast<std::uint32_t>(14 + info.size() + extra.size());
     std::vector<std::uint8_t> file{'B', 'M'};
-    PutLe(file, offset + static_cast<std::uint32_t>(rows.size()), 4), PutLe(file, 0, 4), PutLe(file, offset, 4);
+    PutLe(file, 4, {offset + static_cast<std::uint32_t>(rows.size()), 0, offset});
     file.insert(file.end(), info.begin(), info.end());
     file.insert(file.end(), extra.begin(), extra.end());
     file.insert(file.end(), rows.begin(), rows.end());
@@ -75,18 +73,11 @@ TEST(BmpDecoding, EveryLayoutGivesItsColoursOpaque) {
          {0xFF070809, 0xFF040506, 0xFF010203, 0xFF030201, 0xFF060504, 0xFF090807}},
         {"32 bits in a version 5 header with an alpha mask: the alpha is not read",
          BmpFile(3, 2, 32, 124, 3, {},
-                 {1, 2, 3, 0x80, 4, 5, 6, 0, 7, 8, 9, 0xFF, 9, 8, 7, 0x10, 6, 5, 4, 0x20, 3, 2, 1, 0x30}),
+                 {1, 2, 3, 0x80, 4, 5, 6, 0, 7, 8, 9, 0xFF, 9, 8, 7, 0x10, 6, 5, 4, 0x20, 3, 2, 1, 0x30},
+                 {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}),
          {0xFF070809, 0xFF040506, 0xFF010203, 0xFF030201, 0xFF060504, 0xFF090807}},
     };
-    for (const Case& c : cases) {
-        std::vector<std::uint8_t> file = c.file;
-        if (std::strncmp(c.name, "32 bits", 7) == 0) {
-            // The masks of a version 4 or 5 header: red, green, blue, alpha.
-            const std::uint32_t masks[] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-            std::memcpy(file.data() + 14 + 40, masks, sizeof masks);
-        }
-        EXPECT_EQ(LoadedPixels(file), c.expected) << c.name;
-    }
+    for (const Case& c : cases) EXPECT_EQ(LoadedPixels(c.file), c.expected) << c.name;
 }
 
 TEST(BmpDecoding, RunLengthEncodingsRunDeltaAndAbsoluteBlocksAndSkippedPixelsAreTransparent) {

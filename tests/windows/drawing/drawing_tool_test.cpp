@@ -326,9 +326,9 @@ TEST(DrawingTool, HugeCaptionsAreDrawnWhereTheyReachTheImage) {
 }
 
 // Random captions (seeded): any length, size, turn, direction and alignment
-// is drawn or refused as a text failure, never a crash or a hang. (The seed
-// gives an em of the largest float, which no canvas could show, seven times,
-// with and without antialiasing.)
+// is drawn or refused as a text failure, never a crash or a hang. This seed
+// draws seven captions whose em is the largest float, which no canvas can
+// show, with antialiasing on and off.
 TEST(DrawingTool, RandomCaptionsAreDrawnOrRefused) {
     std::mt19937 random(20261207);
     const float sizes[] = {1.0f, 12.0f, 200.0f, 1000.0f, 2000.0f, 9000.0f, 20000.0f,
