@@ -5,12 +5,13 @@
 namespace rastelle::transforms {
 
 // Stretches the whole input onto a new bitmap of the new size, over the
-// background colour. The result is handed back only on success.
+// background colour. Both routes write every output pixel, and the result is
+// handed back only on success, so its memory need not be cleared first.
 HRESULT TransformResize::ApplyToBitmap(Bitmap& input, Bitmap** result) noexcept {
     return com::Boundary(Origin(), [&] {
         const LONG width = newWidth_;
         const LONG height = newHeight_;
-        std::unique_ptr<Bitmap> output(Bitmap::Create(width, height, PixelFormat32bppARGB));
+        std::unique_ptr<Bitmap> output(Bitmap::CreateToOverwrite(width, height));
         if (!output) com::ThrowSilent(E_OUTOFMEMORY);
         // A bitmap that cannot be made leaves nothing to draw on.
         if (output->lastStatus() != Gdiplus::Ok) Fail(output->lastStatus());
