@@ -1,10 +1,15 @@
-#include "kernels/flatten.h"
-
+// The per-pixel colour kernels against plain references: flattening against
+// the background, colour-keyed transparency and the CMYK separation.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
+#include "kernels/cmyk_separation.h"
+#include "kernels/flatten.h"
+#include "kernels/transparency.h"
+#include "reference_kernels.h"
 #include "test_images.h"
 
 namespace rastelle::kernels {
@@ -50,6 +55,48 @@ TEST(FlattenAgainstBackground, MatchesTheReferenceAcrossSizesStridesAndDirection
             }
         }
     }
+}
+
+TEST(TransparencyKernel, MatchesReferenceForEveryThreshold) {
+    std::mt19937 random(11);
+    for (int threshold = 0; threshold < 256; ++threshold) {
+        const int w = 1 + static_cast<int>(random() % 13), h = 1 + static_cast<int>(random() % 4);
+        PaddedImage image(w, h, 1);
+        FillRandom(image, random);
+        const std::uint32_t color = random();
+        // Pixels near the colour, so that every threshold is crossed.
+        for (auto& p : image.memory)
+            if (random() % 2) p = (color & 0xFFFFFF) ^ (random() & 0x1F1F1Fu) ^ (p & 0xFF000000u);
+        const auto t = static_cast<std::uint8_t>(threshold);
+        const PaddedImage expected = Filtered(image, reference::TransparencyKernel, color, t);
+        PaddedImage actual(w, h, 2);
+        TransparencyKernel(image.view(), actual.view(), color, t);
+        TransparencyKernel(image.view(), image.view(), color, t);  // in place gives the same
+        ASSERT_EQ(std::make_tuple(FirstDifference(expected, actual), FirstDifference(expected, image), actual.guardsIntact()),
+                  std::make_tuple("", "", true)) << "threshold " << threshold;
+    }
+}
+
+// The rule in floating point, rounded to nearest.
+std::uint32_t ReferenceInks(std::uint32_t argb) {
+    const int b = argb & 0xFF, g = (argb >> 8) & 0xFF, r = (argb >> 16) & 0xFF;
+    const int k = 255 - std::max(r, std::max(g, b));
+    auto ink = [k](int channel) {
+        if (k == 255) return 0u;
+        return static_cast<std::uint32_t>(std::floor((255.0 - channel - k) * 255.0 / (255.0 - k) + 0.5));
+    };
+    return ink(r) | (ink(g) << 8) | (ink(b) << 16) | (static_cast<std::uint32_t>(k) << 24);
+}
+
+TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
+    // Every (max, channel) pair, with the other channels at 0 and at max.
+    for (std::uint32_t m = 0; m < 256; ++m)
+        for (std::uint32_t v = 0; v <= m; ++v)
+            for (const std::uint32_t pixel : {0xFF000000u | (m << 16) | (v << 8) | v,
+                                              0xFF000000u | (v << 16) | (m << 8) | m,
+                                              0xFF000000u | (v << 16) | (m << 8) | v}) {
+                ASSERT_EQ(SeparateCmykPixel(pixel), ReferenceInks(pixel)) << std::hex << pixel;
+            }
 }
 
 }  // namespace
