@@ -1,10 +1,9 @@
-' RasterObject late-bound from VBScript: creation, optional arguments, errors
-' as Err shows them, the GIF and 300 dpi JPEG fixtures the C++ suite cannot
-' make, encoder objects by ProgID and passed late-bound, SaveFile with the
-' encoder left out, and pictures as script objects.
+' RasterObject late-bound from VBScript: creation, optional arguments, a GIF
+' and a 300 dpi JPEG from other writers, and SaveFile with the encoder left
+' out. (The C++ suite checks the error texts, Clone, encoder objects and
+' pictures; the JScript suite a clone late-bound.)
 
-Const SRC = "Rastelle.RasterObject.1"
-Const oftJPEG = 0, oftBMP = 1, oftPNG = 2, oftTIFF = 3, oftGIF = 4
+Const oftJPEG = 0, oftPNG = 2, oftGIF = 4
 
 Dim fso, workDir
 Set fso = CreateObject("Scripting.FileSystemObject")
@@ -16,7 +15,7 @@ Function Reload(name)
     Reload.LoadFile fso.BuildPath(workDir, name)
 End Function
 
-Sub TestCreationPixelsAndErrors()
+Sub TestCreationAndPixels()
     Dim a, b
     Set a = CreateObject("Rastelle.RasterObject")
     Set b = CreateObject("Rastelle.RasterObject.1")
@@ -26,13 +25,10 @@ Sub TestCreationPixelsAndErrors()
     eq a.Width & "x" & a.Height & " " & a.Pixels(2, 1), "3x2 -1", "separate objects; Color left out is opaque white"
     b.Pixels(4, 3) = &H40FF8000
     eq b.Pixels(4, 3), &H40FF8000, "Pixels put then get, alpha kept"
-    On Error Resume Next
-    a.OutputFileType = 7
-    expect_err &H80070057, SRC, "This output file type is unsupported!", "OutputFileType 7"
 End Sub
 
-Sub TestLoadFileAndClone()
-    Dim r, c
+Sub TestLoadFile()
+    Dim r
     Set r = CreateObject("Rastelle.RasterObject")
     r.OutputFileType = oftGIF
     r.LoadFile fixture("palette_5x4.gif")
@@ -42,44 +38,22 @@ Sub TestLoadFileAndClone()
     r.LoadFile fixture("photo_16x8_300dpi.jpg")
     eq r.CurrentFileType & " " & r.HorizontalResolution & " " & r.OutputFileType, oftJPEG & " 96 " & oftGIF, _
         "300 dpi JPEG: a new bitmap's resolution, OutputFileType kept"
-    r.LoadFile fixture("pixels_4x3.png")
-    Set c = r.Clone()
-    r.EmptyImage 1, 1
-    eq c.Width & " " & Hex(c.Pixels(1, 1)), "4 80FF8000", "Clone: a separate object with the pixels"
 End Sub
 
 Sub TestSaveFile()
-    Dim r, name, types, loaded
-    For Each name In Array("JPEG", "TIFF", "GIF", "SWF")
-        types = types & TypeName(CreateObject("Rastelle." & name & "EncoderInfo.1")) & " "
-    Next
-    eq types, "IJPEGEncoderInfo ITIFFEncoderInfo IGIFEncoderInfo ISWFEncoderInfo ", "encoder objects by ProgID"
+    Dim r, loaded
     Set r = CreateObject("Rastelle.RasterObject")
     r.LoadFile fixture("pixels_4x3.png")
     r.OutputFileType = oftPNG
     r.SaveFile fso.BuildPath(workDir, "copy.png")
     Set loaded = Reload("copy.png")
     eq loaded.CurrentFileType & " " & Hex(loaded.Pixels(1, 1)), oftPNG & " 80FF8000", "encoder left out: OutputFileType"
-    r.SaveFile fso.BuildPath(workDir, "really-tiff.png"), CreateObject("Rastelle.TIFFEncoderInfo")
-    eq Reload("really-tiff.png").CurrentFileType, oftTIFF, "an encoder object decides the format"
-End Sub
-
-Sub TestPictures()
-    Dim r, back
-    Set r = CreateObject("Rastelle.RasterObject")
-    r.EmptyImage 3, 2, &HFF336699
-    r.Pixels(0, 0) = 0
-    Set back = CreateObject("Rastelle.RasterObject")
-    back.LoadPicture r.SavePicture()
-    eq back.CurrentFileType & " " & Hex(back.Pixels(1, 1)) & " " & Hex(back.Pixels(0, 0)), _
-        oftBMP & " FF336699 FF000000", "a picture comes back as BMP, transparency black"
 End Sub
 
 On Error Resume Next
-TestCreationPixelsAndErrors : group_done "creation, pixels and errors"
-TestLoadFileAndClone : group_done "LoadFile and Clone"
+TestCreationAndPixels : group_done "creation and pixels"
+TestLoadFile : group_done "LoadFile"
 TestSaveFile : group_done "SaveFile"
-TestPictures : group_done "pictures"
 fso.DeleteFolder workDir, True
 On Error GoTo 0
 finish "vbscript"

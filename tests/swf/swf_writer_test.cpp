@@ -3,6 +3,8 @@
 // the bitmap tags and the character-ID numbering.
 #include "swf/swf_image_movie.h"
 
+#include "../support/swf_tags.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -23,29 +25,7 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count) {
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.begin() + static_cast<std::ptrdiff_t>(from + count));
 }
 
-// One tag of a file: its code, where its body starts and the body's length.
-struct TagSpan {
-    int code;
-    std::size_t header, body, length;
-};
-
-std::vector<TagSpan> WalkTags(const Bytes& file) {
-    std::vector<TagSpan> tags;
-    std::size_t at = 21;
-    while (at + 2 <= file.size()) {
-        const unsigned word = file[at] | (file[at + 1] << 8);
-        TagSpan tag{static_cast<int>(word >> 6), at, at + 2, word & 63u};
-        if (tag.length == 63) {
-            tag.length = file[at + 2] | (file[at + 3] << 8) | (file[at + 4] << 16) |
-                         (static_cast<std::size_t>(file[at + 5]) << 24);
-            tag.body = at + 6;
-        }
-        tags.push_back(tag);
-        at = tag.body + tag.length;
-        if (tag.code == 0) break;
-    }
-    return tags;
-}
+using test::WalkSwfTags;
 
 Bytes Inflate(const std::uint8_t* data, std::size_t length, std::size_t expected) {
     Bytes out(expected);
@@ -79,7 +59,7 @@ TEST(SwfMovie, ImageMovieHasTheFixedBytesAroundTheBitmap) {
     EXPECT_EQ(Slice(file, 8, 9), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
     EXPECT_EQ(Slice(file, 17, 4), (Bytes{0x00, 0x0C, 1, 0}));
 
-    const auto tags = WalkTags(file);
+    const auto tags = WalkSwfTags(file);
     ASSERT_EQ(tags.size(), 6u);
     EXPECT_EQ(Slice(file, tags[0].header, 5), (Bytes{0x43, 0x02, 0x11, 0x22, 0x33}));  // red, green, blue of the ARGB colour
 
@@ -113,7 +93,7 @@ TEST(SwfBitmapTags, LosslessPixelsAreArgbBytesWithStraightAlpha) {
 TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
     const Bytes jpeg{0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
     const Bytes file = MakeImageMovie(0xFFFFFFFF, std::make_unique<JpegBitmapTag>(jpeg.data(), 7), 3, 2)->SaveToBytes();
-    const auto tags = WalkTags(file);
+    const auto tags = WalkSwfTags(file);
     ASSERT_EQ(tags.size(), 6u);
     EXPECT_EQ(std::make_pair(tags[1].code, tags[1].length), std::make_pair(21, jpeg.size() + 8));
     EXPECT_EQ(Slice(file, tags[1].body, tags[1].length),
@@ -124,7 +104,7 @@ TEST(SwfBitmapTags, JpegTagFramesTheStreamWithMarkers) {
 std::pair<int, int> SavedIds(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto tags = WalkTags(file);
+    const auto tags = WalkSwfTags(file);
     if (tags.size() < 3) return {-1, -1};
     return {file[tags[1].body] | file[tags[1].body + 1] << 8, file[tags[2].body] | file[tags[2].body + 1] << 8};
 }

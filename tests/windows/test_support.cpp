@@ -342,6 +342,15 @@ std::string Narrow(const std::wstring& s) {
     return out;
 }
 
+std::wstring SystemText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text ? text : L"";
+    LocalFree(text);
+    return result;
+}
+
 namespace {
 // Stores one number as an element of type vt.
 void PutNumber(SAFEARRAY* array, LONG* indices, VARTYPE vt, double number) {

@@ -116,6 +116,8 @@ void ExpectError(HRESULT hr, HRESULT expectedHr, const std::wstring& description
                  std::string_view progId = "Rastelle.RasterObject.1", REFIID iid = IID_IRasterObject);
 
 std::string Narrow(const std::wstring& s);
+// The system's text for a Windows error code.
+std::wstring SystemText(DWORD code);
 // Writes through a null pointer: the machine fault guarded code must survive.
 void Fault();
 // True when nothing holds a lock on the bitmap (it can be locked for writing).

@@ -1,13 +1,16 @@
 // SaveFile: the format chosen by OutputFileType or an encoder object, what
-// reaches the file (pixels, options, resolution) and the failures.
+// reaches the file (pixels, options, resolution) and the failures; as SWF,
+// which movie the output type and an SWFEncoderInfo choose and the options
+// that reach it (the native SWF writer tests check the movie's bytes, the
+// bitmap tags and the character numbering).
 #include "test_support.h"
 #include "fake_com.h"
 
 #include "com/errors.h"
 #include "platform/gdiplus_errors.h"
+#include "../../support/swf_tags.h"
 
 #include <tiffio.h>
-
 
 namespace rastelle::test {
 namespace {
@@ -53,15 +56,14 @@ const std::vector<std::uint32_t> kAlphaPixels = {0xFFFF0000, 0x8000FF00, 0x00000
                                                  0x01FFFFFF, 0xC0ABCDEF, 0xFF000000, 0xFFFFFFFF,
                                                  0x40102030, 0xFF808080, 0x7F7F7F7F, 0xFE010203};
 
-// PNG and TIFF keep every alpha; an encoder object decides over the output
-// type and the file name (the script suite reloads PNG and JPEG).
+// PNG keeps every alpha (TIFF's defaults, LZW at 32 bits, are checked with
+// the TIFF options); an encoder object decides over the output type and the
+// file name, and the output type over the file name.
 TEST(SaveFile, RoundTripsAndAnEncoderObjectDecidesTheFormat) {
     auto raster = RasterWith(4, 3, kAlphaPixels);
-    for (auto [type, name] : {std::pair{oftPNG, L"round.png"}, std::pair{oftTIFF, L"round.tif"}}) {
-        raster->put_OutputFileType(type);
-        ASSERT_EQ(Save(raster.get(), name), S_OK);
-        EXPECT_EQ(PixelsOf(Load(name, type).get()), kAlphaPixels) << type;
-    }
+    raster->put_OutputFileType(oftPNG);
+    ASSERT_EQ(Save(raster.get(), L"round.png"), S_OK);
+    EXPECT_EQ(PixelsOf(Load(L"round.png", oftPNG).get()), kAlphaPixels);
     raster = RasterWith(4, 3, OpaqueGradient(4, 3));
     raster->put_OutputFileType(oftPNG);
     ASSERT_EQ(Save(raster.get(), L"jpeg.gif", Jpeg(90).get()), S_OK);
@@ -189,6 +191,69 @@ TEST(SaveFile, EncoderObjectsAreRecognisedInTheirQueryOrder) {
     ASSERT_EQ(Save(raster.get(), L"both.png", both.get()), S_OK);
     Load(L"both.png", oftJPEG);
     EXPECT_EQ(both->queried.size(), 2u);
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The tags of a movie file, code and body, up to End.
+std::vector<std::pair<int, Bytes>> Tags(const std::wstring& name) {
+    const Bytes file = ReadFileBytes(TempPath(name));
+    EXPECT_TRUE(file.size() > 21 && file[0] == 'F' && file[1] == 'W' && file[2] == 'S');
+    std::vector<std::pair<int, Bytes>> tags;
+    for (const SwfTagSpan& t : WalkSwfTags(file))
+        tags.emplace_back(t.code, Bytes(file.begin() + std::ptrdiff_t(t.body), file.begin() + std::ptrdiff_t(t.body + t.length)));
+    return tags;
+}
+
+std::vector<int> Codes(const std::vector<std::pair<int, Bytes>>& tags) {
+    std::vector<int> codes;
+    for (const auto& tag : tags) codes.push_back(tag.first);
+    return codes;
+}
+
+HRESULT SaveSwf(IRasterObject* raster, const std::wstring& name, IDispatch* encoder = nullptr) {
+    return raster->SaveFile(Bstr(TempPath(name)).get(), encoder);
+}
+
+// A bitmap tag holds its size in 16 bits: a wider image is refused before
+// the file is opened, with the text of a file that cannot be opened.
+TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhiteOrRefusesWhatItCannotWrite) {
+    auto raster = RasterWith(7, 5, NumberedPixels(7, 5));
+    raster->put_OutputFileType(oftSWF);
+    ASSERT_EQ(SaveSwf(raster.get(), L"lossless.swf"), S_OK);
+    const auto tags = Tags(L"lossless.swf");
+    ASSERT_EQ(Codes(tags), (std::vector<int>{9, 36, 32, 26, 1, 0}));
+    EXPECT_EQ(tags[0].second, (Bytes{0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Bytes(tags[1].second.begin(), tags[1].second.begin() + 7), (Bytes{1, 0, 5, 7, 0, 5, 0}))
+        << "bitmap 1, 32-bit, 7 x 5";
+
+    const wchar_t* text = L"Cannot save SWF file. It is possible permissions problem or wrong path.";
+    ExpectError(SaveSwf(raster.get(), L"no such folder\\movie.swf"), com::kErrSaveFile, text);
+    ASSERT_EQ(raster->EmptyImage(65536, 1, -1), S_OK);
+    ExpectError(SaveSwf(raster.get(), L"too_wide.swf"), com::kErrSaveFile, text);
+    EXPECT_FALSE(FileExists(TempPath(L"too_wide.swf")));
+}
+
+TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
+    auto raster = RasterWith(40, 24, OpaqueGradient(40, 24));
+    raster->put_OutputFileType(oftPNG);
+    auto options = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
+    options->put_CompressionType(swfctJPEG), options->put_BackgroundColor(static_cast<LONG>(0xFF102030));
+    options->put_JPEGQuality(90);
+    ASSERT_EQ(SaveSwf(raster.get(), L"photo.png", AsDispatch(options).get()), S_OK);
+    const auto tags = Tags(L"photo.png");
+    ASSERT_EQ(Codes(tags), (std::vector<int>{9, 21, 32, 26, 1, 0}));
+    EXPECT_EQ(tags[0].second, (Bytes{0x10, 0x20, 0x30}));
+    // The JPEG inside (after the id and the empty tables' markers) is the image.
+    const Bytes& body = tags[1].second;
+    ASSERT_GT(body.size(), 12u);
+    auto loaded = LoadedFile(WriteFile(L"inner.jpg", Bytes(body.begin() + 6, body.end() - 2)), oftJPEG);
+    EXPECT_EQ(SizeOf(loaded.get()), std::make_pair(40L, 24L));
+
+    // The quality reaches the encoder.
+    options->put_JPEGQuality(5);
+    ASSERT_EQ(SaveSwf(raster.get(), L"rough.swf", AsDispatch(options).get()), S_OK);
+    EXPECT_LT(Tags(L"rough.swf").at(1).second.size(), body.size());
 }
 
 }  // namespace

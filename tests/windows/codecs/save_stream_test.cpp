@@ -1,5 +1,6 @@
 // SaveStream: delivery to an IStream and to an ASP Response, the flattened
-// working copy, and the stream's own failures.
+// working copy, and the stream's own failures. SavePicture and LoadPicture:
+// images to and from OLE picture objects, and who owns the bitmap handle.
 #include "test_support.h"
 
 #include "codecs/save_image.h"
@@ -8,6 +9,7 @@
 #include "fake_com.h"
 
 #include <asptlb.h>
+#include <olectl.h>
 
 #ifdef __CRT_UUID_DECL
 __CRT_UUID_DECL(IResponse, 0xD97A6DA0, 0xA864, 0x11CF, 0x83, 0xBE, 0x00, 0xA0, 0xC9, 0x0C, 0x2B, 0xD8)
@@ -121,6 +123,53 @@ TEST(SaveStream, EncodersSeeACopyFlattenedAgainstTheBackground) {
 
     // A CMYK colour space is ignored for streams: an RGB TIFF is written.
     LoadedStream(SavedStream(raster.get(), TiffOptions(tctLZW, cd32bpp, csCMYK).get()), oftTIFF);
+}
+
+HBITMAP HandleOf(IPictureDisp* picture) {
+    ComPtr<IPicture> ole;
+    EXPECT_EQ(picture->QueryInterface(IID_IPicture, ole.put_void()), S_OK);
+    OLE_HANDLE handle = 0;
+    ole->get_Handle(&handle);
+    return reinterpret_cast<HBITMAP>(static_cast<LONG_PTR>(static_cast<LONG>(handle)));
+}
+
+TEST(Pictures, SaveThenLoadGivesTheImageOverBlackThePictureOwnsItsHandleAndFailuresLeaveTheImage) {
+    auto raster = RasterWith(3, 1, {0xFF123456, 0x80FF8040, 0x00ABCDEF});
+    ComPtr<IPictureDisp> picture;
+    ASSERT_EQ(raster->SavePicture(picture.put()), S_OK);
+    const HBITMAP handle = HandleOf(picture.get());
+    ASSERT_EQ(GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP));
+    auto loaded = NewRaster();
+    loaded->put_OutputFileType(oftPNG);
+    ASSERT_EQ(loaded->LoadPicture(picture.get()), S_OK);
+    EXPECT_EQ(GetObjectType(handle), static_cast<DWORD>(OBJ_BITMAP)) << "the caller's picture keeps its image";
+    EXPECT_EQ(std::make_pair(std::get<2>(SettingsOf(loaded.get())), std::get<3>(SettingsOf(loaded.get()))),
+              std::make_pair(oftPNG, oftBMP)) << "a picture comes back as a BMP, the output type kept";
+    const auto back = PixelsOf(loaded.get());
+    ASSERT_EQ(back.size(), 3u);
+    EXPECT_EQ(std::make_pair(back[0], back[2]), std::make_pair(0xFF123456u, 0xFF000000u)) << "transparency black";
+    EXPECT_NEAR(static_cast<int>(back[1] >> 16 & 0xFF), 0x80, 2) << "half-transparent red over black";
+    picture.reset();
+    EXPECT_EQ(GetObjectType(handle), 0u) << "releasing the picture deletes its handle";
+
+    // Empty pictures, null arguments and missing images fail.
+    PICTDESC description{};
+    description.cbSizeofstruct = sizeof(description);
+    description.picType = PICTYPE_NONE;
+    ComPtr<IPictureDisp> empty;
+    ASSERT_EQ(OleCreatePictureIndirect(&description, IID_IPictureDisp, TRUE, empty.put_void()), S_OK);
+    ExpectError(loaded->LoadPicture(empty.get()), com::kErrGdiplusStartup, L"Cannot get image from IPictureDisp");
+    EXPECT_EQ(PixelsOf(loaded.get()), back) << "the image stays";
+
+    ClearThreadError();
+    EXPECT_EQ(raster->SavePicture(nullptr), E_POINTER);
+    EXPECT_EQ(raster->LoadPicture(nullptr), E_POINTER);
+    auto notAPicture = NewObject<IJPEGEncoderInfo>(CLSID_JPEGEncoderInfo);
+    EXPECT_EQ(raster->LoadPicture(reinterpret_cast<IPictureDisp*>(notAPicture.get())), E_NOINTERFACE);
+    EXPECT_FALSE(TakeThreadError().present);
+
+    ExpectError(NewRaster()->SavePicture(picture.put()), E_FAIL,
+                L"Cannot save the image to Picture, because it is not loaded!");
 }
 
 }  // namespace

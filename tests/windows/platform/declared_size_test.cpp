@@ -1,6 +1,12 @@
 // Loads refuse frames beyond the pixel limit or beyond any bitmap, going by
-// the sizes the headers declare, before the platform's decoder sees them.
+// the sizes the headers declare, before the platform's decoder sees them; and
+// sizes no bitmap may have never reach GDI+.
 #include "layers/layers_test_support.h"
+
+#include "image/bitmap.h"
+#include "platform/bitmap_guard.h"
+
+#include <memory>
 
 namespace rastelle::test {
 namespace {
@@ -14,25 +20,21 @@ const std::vector<std::uint8_t> kHugeIcon = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0, 0,
 const std::vector<std::uint8_t> kHugeJpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 6, 'J', 'F', 'I', 'F', 0xFF, 0xFF,
                                              0xC2, 0, 11, 8, 0xFF, 0xFF, 0xFF, 0xFF, 1, 1, 0x11, 0};
 
-void Put16(std::vector<std::uint8_t>& b, unsigned v, bool bigEndian = false) {
-    if (bigEndian) b.insert(b.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
-    else b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-}
-void Put32(std::vector<std::uint8_t>& b, std::uint32_t v, bool bigEndian = false) {
-    if (bigEndian) Put16(b, v >> 16, true), Put16(b, v & 0xFFFF, true);
-    else Put16(b, v & 0xFFFF), Put16(b, v >> 16);
+// Big-endian 16 and 32-bit values, as PNG and JPEG headers hold them.
+void PutBe(std::vector<std::uint8_t>& b, int bytes, std::uint32_t v) {
+    for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 std::vector<std::uint8_t> PngHeader(std::uint32_t width, std::uint32_t height) {
     std::vector<std::uint8_t> b = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    Put32(b, width, true), Put32(b, height, true);
+    PutBe(b, 4, width), PutBe(b, 4, height);
     b.insert(b.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0});  // grey, 8 bits; a CRC nobody checks first
     return b;
 }
 
 std::vector<std::uint8_t> JpegHeader(unsigned width, unsigned height) {
     std::vector<std::uint8_t> b = {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8};
-    Put16(b, height, true), Put16(b, width, true);
+    PutBe(b, 2, height), PutBe(b, 2, width);
     b.insert(b.end(), {1, 1, 0x11, 0, 0xFF, 0xD9});
     return b;
 }
@@ -42,12 +44,12 @@ std::vector<std::uint8_t> JpegHeader(unsigned width, unsigned height) {
 std::vector<std::uint8_t> Gif(unsigned screenWidth, unsigned screenHeight, unsigned frames, unsigned frameWidth,
                               unsigned frameHeight) {
     std::vector<std::uint8_t> b = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16(b, screenWidth), Put16(b, screenHeight);
+    PutLe(b, 2, {screenWidth, screenHeight});
     b.insert(b.end(), {0x80, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF});  // a two-colour global table
     for (unsigned i = 0; i < frames; ++i) {
-        b.insert(b.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0});  // a graphic control extension
-        b.push_back(0x2C), Put16(b, 0), Put16(b, 0), Put16(b, frameWidth), Put16(b, frameHeight), b.push_back(0);
-        b.insert(b.end(), {2, 1, 0x44, 0});
+        b.insert(b.end(), {0x21, 0xF9, 4, 0, 10, 0, 0, 0, 0x2C});  // a graphic control extension, a descriptor
+        PutLe(b, 2, {0, 0, frameWidth, frameHeight});
+        b.insert(b.end(), {0, 2, 1, 0x44, 0});
     }
     b.push_back(0x3B);
     return b;
@@ -56,21 +58,21 @@ std::vector<std::uint8_t> Gif(unsigned screenWidth, unsigned screenHeight, unsig
 // A TIFF of `pages` directories of width x height, strips that point nowhere.
 std::vector<std::uint8_t> TiffPages(std::uint32_t width, std::uint32_t height, unsigned pages) {
     std::vector<std::uint8_t> b = {'I', 'I', 42, 0};
-    Put32(b, 8);
+    PutLe(b, 4, {8});
     for (unsigned page = 0; page < pages; ++page) {
         const std::uint32_t start = static_cast<std::uint32_t>(b.size());
-        Put16(b, 4);
+        PutLe(b, 2, {4});
         for (auto [tag, value] : {std::pair{256u, width}, std::pair{257u, height}, std::pair{258u, 8u}, std::pair{273u, 8u}})
-            Put16(b, tag), Put16(b, 4), Put32(b, 1), Put32(b, value);
-        Put32(b, page + 1 < pages ? start + 2 + 4 * 12 + 4 : 0);
+            PutLe(b, 2, {tag, 4}), PutLe(b, 4, {1, value});
+        PutLe(b, 4, {page + 1 < pages ? start + 2 + 4 * 12 + 4 : 0});
     }
     return b;
 }
 
 std::vector<std::uint8_t> BmpHeader(std::int32_t width, std::int32_t height) {
     std::vector<std::uint8_t> b = {'B', 'M'};
-    Put32(b, 54), Put32(b, 0), Put32(b, 54), Put32(b, 40), Put32(b, std::uint32_t(width)), Put32(b, std::uint32_t(height));
-    Put16(b, 1), Put16(b, 32);
+    PutLe(b, 4, {54, 0, 54, 40, std::uint32_t(width), std::uint32_t(height)});
+    PutLe(b, 2, {1, 32});
     b.resize(54 + 64);
     return b;
 }
@@ -115,6 +117,25 @@ TEST(DeclaredSize, DecompressionBombsAreRefusedFromTheirHeaders) {
                     "Rastelle.RasterCollection.1", IID_IRasterCollection);
         EXPECT_EQ(CountOf(collection.get()), 0);
     }
+}
+
+TEST(BitmapGuard, SizesOverTheLimitFailBeforeGdiplusIsCalled) {
+    // 23170 x 23170 at 32 bits is 2 147 395 600 bytes; 65536 x 8193 x 4 overflows an int.
+    using platform::BitmapSizeAllowed;
+    EXPECT_EQ((std::vector<bool>{BitmapSizeAllowed(23170, 23170, 32), BitmapSizeAllowed(23171, 23171, 32),
+                                 BitmapSizeAllowed(65536, 8193, 32), BitmapSizeAllowed(0x7FFFFFFF, 0x7FFFFFFF, 8),
+                                 BitmapSizeAllowed(40000, 40000, 8)}),
+              (std::vector<bool>{true, false, false, false, true}));
+    Gdiplus::GpBitmap* bitmap = reinterpret_cast<Gdiplus::GpBitmap*>(1);
+    EXPECT_EQ(platform::CreateBitmap(40000, 40000, PixelFormat32bppARGB, &bitmap), Gdiplus::OutOfMemory);
+    EXPECT_EQ(bitmap, nullptr);
+    EXPECT_EQ(platform::CreateBitmap(8, 8, 0x12345, &bitmap), Gdiplus::InvalidParameter)
+        << "only the formats the system uses are made";
+
+    std::unique_ptr<Bitmap> huge(Bitmap::Create(40000, 40000));
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(std::make_pair(huge->native(), huge->lastStatus()),
+              std::make_pair(static_cast<Gdiplus::GpBitmap*>(nullptr), Gdiplus::OutOfMemory));
 }
 
 }  // namespace

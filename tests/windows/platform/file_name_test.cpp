@@ -28,15 +28,7 @@ struct NamedOperation {
     IID iid = IID_IRasterObject;
 };
 
-std::wstring InvalidNameText(const std::wstring& prefix) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   ERROR_INVALID_NAME, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0,
-                   nullptr);
-    std::wstring message = prefix + (text ? text : L"");
-    LocalFree(text);
-    return message;
-}
+std::wstring InvalidNameText(const std::wstring& prefix) { return prefix + SystemText(ERROR_INVALID_NAME); }
 
 std::vector<NamedOperation> EveryNamedOperation() {
     const std::wstring saveFile = InvalidNameText(L"Windows error in RasterObject.SaveFile: ");

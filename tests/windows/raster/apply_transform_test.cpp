@@ -1,15 +1,19 @@
 // ApplyTransform with transforms written here: an automation object with an
-// Apply method, an IHBitmapTransform and an IGDIPlusTransform.
+// Apply method, an IHBitmapTransform and an IGDIPlusTransform; and the bitmap
+// locks and OLE handles of the hand-over.
 #include "test_support.h"
 
 #include "fake_com.h"
 
 #include "com/errors.h"
 #include "image/bitmap.h"
+#include "image/bitmap_lock.h"
+#include "image/gdi_handles.h"
 
 #include <olectl.h>
 
 #include <functional>
+#include <memory>
 
 namespace rastelle::test {
 namespace {
@@ -139,6 +143,24 @@ TEST(ApplyTransform, TransformAnsweringFalseDrawsIntoANewBitmapOfTheInputSize) {
     EXPECT_EQ(BitmapOf(raster.get()), transform->out);
     EXPECT_EQ(PixelsOf(raster.get()), (std::vector<std::uint32_t>{0xFF123456, 0, 0, 0, 0, 0}))
         << "2 x 3, transparent black where nothing was drawn";
+}
+
+TEST(PixelLocks, AFailedOutputLockLeavesNeitherBitmapLocked) {
+    std::unique_ptr<Bitmap> input(Bitmap::Create(5, 3)), output(Bitmap::Create(5, 3));
+    PixelLock elsewhere;
+    ASSERT_EQ(elsewhere.Lock(*output, Gdiplus::ImageLockModeRead), Gdiplus::Ok);
+    PixelLockPair locks;
+    const Status status = locks.Lock(*input, *output);
+    EXPECT_NE(status, Gdiplus::Ok);
+    EXPECT_EQ(output->lastStatus(), status) << "recorded in the bitmap that failed";
+    EXPECT_EQ(locks.input().pixels, nullptr);
+    EXPECT_TRUE(Unlocked(*input));
+}
+
+TEST(OleHandles, WidenWithTheSignAsWindowsDoes) {
+    const OLE_HANDLE high = 0x80001234u;
+    EXPECT_EQ(reinterpret_cast<LONG_PTR>(HandleFromOle<HBITMAP>(high)), static_cast<LONG_PTR>(LONG(high)));
+    EXPECT_EQ(OleHandleOf(HandleFromOle<HANDLE>(high)), high) << "round trip";
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include "raster/raster_object.h"
 #include "raster/raster_object_methods.h"
 
+#include <atomic>
 #include <bit>
+#include <cstring>
+#include <cwchar>
 
 namespace rastelle::test {
 namespace {
@@ -74,22 +77,87 @@ TEST(RasterObjectEmptyImage, FillsWithTheColourAsGivenAt72DpiAndRefusesBadAndHug
     EXPECT_FALSE(HasImage(raster.get())) << "a failed creation leaves no image";
 }
 
-TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbAndReportsItsType) {
+// Counts the files the DLL itself opens with a given name part, through its
+// import of CreateFileW, for as long as the counter lives.
+class OpenCounter {
+public:
+    explicit OpenCounter(const wchar_t* namePart) {
+        part_ = namePart;
+        opens_ = 0;
+        slot_ = ImportSlot(DllModule(), "CreateFileW");
+        if (!slot_) return;
+        original_ = reinterpret_cast<CreateFileFunction>(*slot_);
+        Patch(reinterpret_cast<void*>(&Counting));
+    }
+    ~OpenCounter() {
+        if (slot_) Patch(reinterpret_cast<void*>(original_));
+    }
+    bool hooked() const { return slot_ != nullptr; }
+    int opens() const { return opens_; }
+
+private:
+    using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+
+    static HANDLE WINAPI Counting(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                  DWORD disposition, DWORD flags, HANDLE model) {
+        if (name && std::wcsstr(name, part_)) ++opens_;
+        return original_(name, access, share, security, disposition, flags, model);
+    }
+
+    // The import address table entry of kernel32's function in module.
+    static void** ImportSlot(HMODULE module, const char* function) {
+        auto* base = reinterpret_cast<std::uint8_t*>(module);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
+            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), "kernel32.dll") != 0) continue;
+            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+            for (; names->u1.AddressOfData; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+                const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+                    return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+        return nullptr;
+    }
+
+    void Patch(void* value) {
+        DWORD old = 0;
+        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
+        *slot_ = value;
+        VirtualProtect(slot_, sizeof(void*), old, &old);
+    }
+
+    void** slot_ = nullptr;
+    static inline CreateFileFunction original_ = nullptr;
+    static inline const wchar_t* part_ = nullptr;
+    static inline std::atomic<int> opens_{0};
+};
+
+TEST(RasterObjectLoad, LoadsEveryFormatIntoArgbReportsItsTypeAndOpensAFileOnce) {
     // (GIF: the platform's encoder cannot write one from 32-bit pixels; the
-    // script suites load a GIF fixture.) Files and streams take turns.
+    // GIF tests write theirs with giflib.)
     const auto pixels = OpaqueGradient(5, 4);
-    bool fromStream = false;
     for (auto [mime, type] : {std::pair{L"image/png", oftPNG}, {L"image/bmp", oftBMP}, {L"image/tiff", oftTIFF},
                               {L"image/jpeg", oftJPEG}}) {
         const auto bytes = type == oftBMP ? MakeBmp(5, 4, pixels) : EncodeWithGdiplus(5, 4, pixels, mime);
-        auto raster = NewRaster();
-        raster->put_OutputFileType(oftPNG);
-        ASSERT_EQ((fromStream = !fromStream) ? raster->LoadStream(StreamOver(bytes).get())
-                                             : raster->LoadFile(Bstr(WriteFile(L"load.img", bytes)).get()),
-                  S_OK);
+        const std::wstring path = WriteFile(L"counted.img", bytes);
+        auto fromFile = NewRaster(), fromStream = NewRaster();
+        {
+            OpenCounter counter(L"counted.img");
+            ASSERT_TRUE(counter.hooked());
+            fromFile->put_OutputFileType(oftPNG);
+            ASSERT_EQ(fromFile->LoadFile(Bstr(path).get()), S_OK) << Narrow(mime);
+            EXPECT_EQ(counter.opens(), 1) << Narrow(mime);
+        }
+        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK) << Narrow(mime);
         // The output type stays; the resolution is a new bitmap's, not the file's 72 dpi.
-        EXPECT_EQ(SettingsOf(raster.get()), Settings(96.0f, 96.0f, oftPNG, type)) << Narrow(mime);
-        EXPECT_TRUE(type == oftJPEG || PixelsOf(raster.get()) == pixels) << Narrow(mime);
+        EXPECT_EQ(SettingsOf(fromFile.get()), Settings(96.0f, 96.0f, oftPNG, type)) << Narrow(mime);
+        EXPECT_EQ(SettingsOf(fromStream.get()), Settings(96.0f, 96.0f, oftJPEG, type)) << Narrow(mime);
+        EXPECT_TRUE(type == oftJPEG || (PixelsOf(fromFile.get()) == pixels && PixelsOf(fromStream.get()) == pixels))
+            << Narrow(mime);
     }
 }
 

@@ -1,30 +1,20 @@
 // Loads and saves under hostile conditions and against peers: failure texts
-// that name the real cause, one open per load, the system's decoders against
-// djpeg, Pillow, dwebp and libtiff's samples, the PNG writer against the
+// that name the real cause, the system's decoders against djpeg, Pillow,
+// dwebp, libtiff's samples and Little CMS, the PNG writer against the
 // platform's decoder, and the largest image this process can hold.
 #include "test_support.h"
 
+#include "icc_jpeg.h"
 #include "platform/gdiplus.h"
 
 #include <zlib.h>
 
-#include <atomic>
 #include <cstdio>
-#include <cwchar>
 #include <cstring>
 #include <string>
 
 namespace rastelle::test {
 namespace {
-
-std::string SystemText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    const std::string result = Narrow(text ? text : L"");
-    LocalFree(text);
-    return result;
-}
 
 // The description of the error a failed call left.
 std::string ErrorText(HRESULT hr) {
@@ -41,7 +31,7 @@ TEST(FailureTexts, DamagedFilesReportNoCodeLeftByEarlierCalls) {
         std::vector<std::uint8_t> bytes = EncodeWithGdiplus(16, 16, OpaqueGradient(16, 16), type);
         for (size_t size : {bytes.size() / 2, size_t{12}}) damaged.emplace_back(bytes.begin(), bytes.begin() + size);
     }
-    const std::string stale = SystemText(ERROR_INVALID_DRIVE);
+    const std::string stale = Narrow(SystemText(ERROR_INVALID_DRIVE));
     for (size_t i = 0; i < damaged.size(); ++i) {
         auto raster = NewRaster();
         SetLastError(ERROR_INVALID_DRIVE);
@@ -73,79 +63,6 @@ std::vector<std::uint32_t> PpmPixels(const std::vector<std::uint8_t>& ppm) {
     for (size_t i = start; i < start + size_t(width) * height * 3; i += 3)
         argb.push_back(0xFF000000u | std::uint32_t(ppm[i]) << 16 | std::uint32_t(ppm[i + 1]) << 8 | ppm[i + 2]);
     return argb;
-}
-
-// Counts the files the DLL itself opens with a given name part, through its
-// import of CreateFileW, for as long as the counter lives.
-class OpenCounter {
-public:
-    explicit OpenCounter(const wchar_t* namePart) {
-        part_ = namePart;
-        opens_ = 0;
-        slot_ = ImportSlot(DllModule(), "CreateFileW");
-        if (!slot_) return;
-        original_ = reinterpret_cast<CreateFileFunction>(*slot_);
-        Patch(reinterpret_cast<void*>(&Counting));
-    }
-    ~OpenCounter() {
-        if (slot_) Patch(reinterpret_cast<void*>(original_));
-    }
-    bool hooked() const { return slot_ != nullptr; }
-    int opens() const { return opens_; }
-
-private:
-    using CreateFileFunction = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-
-    static HANDLE WINAPI Counting(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                  DWORD disposition, DWORD flags, HANDLE model) {
-        if (name && std::wcsstr(name, part_)) ++opens_;
-        return original_(name, access, share, security, disposition, flags, model);
-    }
-
-    // The import address table entry of kernel32's function in module.
-    static void** ImportSlot(HMODULE module, const char* function) {
-        auto* base = reinterpret_cast<std::uint8_t*>(module);
-        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); entry->Name; ++entry) {
-            if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), "kernel32.dll") != 0) continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
-            for (; names->u1.AddressOfData; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
-                    return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-        return nullptr;
-    }
-
-    void Patch(void* value) {
-        DWORD old = 0;
-        VirtualProtect(slot_, sizeof(void*), PAGE_READWRITE, &old);
-        *slot_ = value;
-        VirtualProtect(slot_, sizeof(void*), old, &old);
-    }
-
-    void** slot_ = nullptr;
-    static inline CreateFileFunction original_ = nullptr;
-    static inline const wchar_t* part_ = nullptr;
-    static inline std::atomic<int> opens_{0};
-};
-
-TEST(LoadFile, OpensTheFileOnceWhateverItsFormat) {
-    const auto pixels = OpaqueGradient(6, 5);
-    // (The platform cannot write a GIF from 32-bit pixels.)
-    for (const wchar_t* mime : {L"image/jpeg", L"image/png", L"image/tiff", L"image/bmp"}) {
-        const std::wstring path = WriteFile(
-            L"counted.img", mime[6] == L'b' ? MakeBmp(6, 5, pixels) : EncodeWithGdiplus(6, 5, pixels, mime));
-        OpenCounter counter(L"counted.img");
-        ASSERT_TRUE(counter.hooked());
-        auto raster = NewRaster();
-        ASSERT_EQ(raster->LoadFile(Bstr(path).get()), S_OK) << Narrow(mime);
-        EXPECT_EQ(counter.opens(), 1) << Narrow(mime);
-    }
 }
 
 TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
@@ -304,23 +221,6 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
     }
 }
 
-// A measurement, not a check (run with --gtest_also_run_disabled_tests):
-// the largest square image EmptyImage accepts in this process, found by
-// bisection on the side.
-TEST(ResourceLimits, DISABLED_LargestSquareImage) {
-    auto raster = NewRaster();
-    LONG accepted = 1, refused = 46341;  // 46341^2 * 4 bytes is over the limit
-    while (refused - accepted > 1) {
-        const LONG side = accepted + (refused - accepted) / 2;
-        const bool ok = SUCCEEDED(raster->EmptyImage(side, side, 0));
-        TakeThreadError();
-        (ok ? accepted : refused) = side;
-        raster->EmptyImage(1, 1, 0);  // let the big one go before the next try
-    }
-    std::printf("largest square image: %ld x %ld (%.0f MB)\n", static_cast<long>(accepted), static_cast<long>(accepted),
-                4.0 * accepted * accepted / 1048576.0);
-}
-
 // A grey PNG of width x height black pixels: a few hundred kilobytes that
 // decode to width x height x 4 bytes.
 std::vector<std::uint8_t> BlackPng(std::uint32_t width, std::uint32_t height) {
@@ -379,6 +279,14 @@ TEST(ResourceLimits, APictureTheAddressSpaceCannotHoldFailsCleanly) {
         EXPECT_NE(text.find(L"GDI+ status code 3"), std::wstring::npos) << Narrow(text);
     }
     std::printf("150 Mpx PNG on this architecture: 0x%08lX\n", static_cast<unsigned long>(hr));
+}
+
+TEST(JpegDecoding, AnEmbeddedProfileIsAppliedAsLittleCmsAppliesIt) {
+    const ProfiledJpeg jpeg = MakeProfiledJpeg(48, 32);
+    ASSERT_FALSE(jpeg.file.empty());
+    ASSERT_NE(jpeg.converted, jpeg.decoded) << "the profile must change the pixels for the test to mean anything";
+    EXPECT_TRUE(PixelsOf(LoadedFile(WriteFile(L"profiled.jpg", jpeg.file), oftJPEG).get()) == jpeg.converted);
+    EXPECT_TRUE(PixelsOf(LoadedStream(jpeg.file, oftJPEG).get()) == jpeg.converted);
 }
 
 }  // namespace
