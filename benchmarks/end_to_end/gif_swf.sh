@@ -19,7 +19,7 @@ chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=2
 for run in 1 2 3; do
   read -r gif swf screen_swf < <(ours gif_swf.vbs "$work_windows\\photo.jpg" "$work_windows" \
     "$work_windows\\screen.png")
-  read -r pgif zlib zbytes screen_zlib screen_zbytes < <(/usr/bin/python3 - "$work" <<'PY'
+  read -r pgif zlib zbytes screen_zlib screen_zbytes < <(/usr/bin/python3 - "$work" "$levels" <<'PY'
 import sys, zlib
 import numpy
 from PIL import Image
@@ -30,11 +30,15 @@ def argb(path):
     return pixels[..., [3, 0, 1, 2]].tobytes()
 image = Image.open(work + '/photo.jpg'); image.load()
 photo, screen = argb(work + '/photo.jpg'), argb(work + '/screen.png')
-open(work + '/photo.argb', 'wb').write(photo)
-open(work + '/screen.argb', 'wb').write(screen)
+if sys.argv[2] == '--levels':
+    open(work + '/photo.argb', 'wb').write(photo)
+    open(work + '/screen.argb', 'wb').write(screen)
+sizes = {}
+def deflate(name, pixels):
+    sizes[name] = len(zlib.compress(pixels, 9))
 print(best(lambda: image.quantize(256).save(work + '/p.gif')),
-      best(lambda: zlib.compress(photo, 9)), len(zlib.compress(photo, 9)),
-      best(lambda: zlib.compress(screen, 9)), len(zlib.compress(screen, 9)))
+      best(lambda: deflate('photo', photo)), sizes['photo'],
+      best(lambda: deflate('screen', screen)), sizes['screen'])
 PY
 )
   swf_bytes=$(stat -c %s "$work/saved.swf")

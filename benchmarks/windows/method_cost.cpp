@@ -13,6 +13,7 @@
 #include "com/module_state.h"
 #include "image/bitmap_lock.h"
 #include "kernels/blur.h"
+#include "kernels/fill_copy.h"
 #include "kernels/effects/effects.h"
 #include "kernels/rank_filter.h"
 #include "kernels/resample.h"
@@ -71,18 +72,22 @@ ImageView Smaller(const ImageView& buffer, int width, int height) {
     return ImageView(buffer.pixels, width, height, width * 4);
 }
 
-// Runs a transform object's own body on a bitmap, as the raster object does.
+// Runs a transform object's own body on a bitmap, as the raster object does;
+// says so when it fails, since its time then means nothing.
 template <class Itf>
 void ApplyTransformObject(rastelle::com::CreateFunction create, rastelle::Bitmap& input,
                           const std::function<void(Itf*)>& configure) {
     ComPtr<Itf> transform;
-    if (FAILED(create(nullptr, __uuidof(Itf), transform.put_void()))) return;
-    configure(transform.get());
     ComPtr<IGDIPlusTransform> body;
-    if (FAILED(transform->QueryInterface(IID_IGDIPlusTransform, body.put_void()))) return;
     rastelle::Bitmap* result = nullptr;
-    body->ApplyMe(reinterpret_cast<LONG*>(&input), reinterpret_cast<LONG**>(&result));
+    HRESULT hr = create(nullptr, __uuidof(Itf), transform.put_void());
+    if (SUCCEEDED(hr)) {
+        configure(transform.get());
+        hr = transform->QueryInterface(IID_IGDIPlusTransform, body.put_void());
+    }
+    if (SUCCEEDED(hr)) hr = body->ApplyMe(reinterpret_cast<LONG*>(&input), reinterpret_cast<LONG**>(&result));
     delete result;
+    if (FAILED(hr)) std::printf("transform body failed: 0x%08lX\n", static_cast<unsigned long>(hr));
 }
 
 std::vector<Method> Methods(rastelle::Bitmap& photo) {
@@ -217,8 +222,7 @@ int main(int argc, char** argv) {
     {
         rastelle::PixelLock lock;
         if (!photoBitmap || lock.Lock(*photoBitmap, Gdiplus::ImageLockModeWrite) != Gdiplus::Ok) return 1;
-        const ImageView target = lock.view();
-        for (int y = 0; y < height; ++y) std::memcpy(target.row(y), inView.row(y), static_cast<size_t>(width) * 4);
+        rastelle::kernels::CopyPixels(inView, lock.view());
     }
 
     constexpr int kRounds = 5;
