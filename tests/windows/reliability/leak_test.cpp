@@ -5,7 +5,6 @@
 
 #include "com/class_factory.h"
 #include "com/module_state.h"
-#include "image/gdi_handles.h"
 #include "module/class_table.h"
 #include "platform/gdiplus_raii.h"
 
@@ -74,10 +73,8 @@ int MixedOperations(const std::vector<std::uint8_t>& png, int rounds) {
         call(raster->Equalize(10, -5, 0, 0, 1.0f, 0.8f, 1.2f, 1.0f));
         call(raster->Shadow(3, 2, 1.5, 0x80000000));
         for (OutputFileTypes type : {oftJPEG, oftBMP, oftPNG, oftTIFF, oftGIF, oftSWF}) {
-            ComPtr<IStream> out;
-            CreateStreamOnHGlobal(nullptr, TRUE, out.put());
             call(raster->put_OutputFileType(type));
-            call(raster->SaveStream(out.get(), nullptr));
+            call(raster->SaveStream(StreamOver({}).get(), nullptr));
         }
         ComPtr<IPictureDisp> picture;
         ComPtr<IRasterObject> other, combined;

@@ -91,26 +91,22 @@ std::vector<std::string> DifferencesFromReference(const std::vector<std::uint8_t
                                                   size_t& files) {
     size_t at = 0;
     files = 0;
-    const auto take = [&](size_t bytes) {
-        const size_t start = at;
-        at += bytes;
-        return start;
-    };
+    const auto take = [&](size_t bytes) { return suite.data() + (at += bytes) - bytes; };
     const auto number = [&] {
         std::uint32_t value = 0;
-        std::memcpy(&value, suite.data() + take(4), 4);
+        std::memcpy(&value, take(4), 4);
         return value;
     };
     std::vector<std::string> different;
     while (at < suite.size()) {
         const std::uint32_t nameLength = number();
-        const std::string name(reinterpret_cast<const char*>(suite.data() + take(nameLength)), nameLength);
+        const std::string name(reinterpret_cast<const char*>(take(nameLength)), nameLength);
         const std::uint32_t length = number();
-        const auto start = suite.begin() + static_cast<std::ptrdiff_t>(take(length));
+        const std::uint8_t* start = take(length);
         const std::vector<std::uint8_t> file(start, start + length);
         const std::uint32_t width = number(), height = number();
         std::vector<std::uint32_t> expected(size_t(width) * height);
-        std::memcpy(expected.data(), suite.data() + take(expected.size() * 4), expected.size() * 4);
+        std::memcpy(expected.data(), take(expected.size() * 4), expected.size() * 4);
         auto raster = NewRaster();
         OutputFileTypes loadedType = oftUnknown;
         const HRESULT loaded = files % 3 == 2 ? raster->LoadFile(Bstr(WriteFile(L"reference.img", file)).get())
@@ -225,19 +221,18 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
 // decode to width x height x 4 bytes.
 std::vector<std::uint8_t> BlackPng(std::uint32_t width, std::uint32_t height) {
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    auto put32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(v >> shift));
+    const auto put32 = [](std::vector<std::uint8_t>& out, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
     };
     auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
-        put32(static_cast<std::uint32_t>(data.size()));
+        put32(png, static_cast<std::uint32_t>(data.size()));
         const size_t start = png.size();
         png.insert(png.end(), type, type + 4);
         png.insert(png.end(), data.begin(), data.end());
-        put32(static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+        put32(png, static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
     };
     std::vector<std::uint8_t> header;
-    for (std::uint32_t v : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(v >> shift));
+    put32(header, width), put32(header, height);
     header.insert(header.end(), {8, 0, 0, 0, 0});
     chunk("IHDR", header);
     z_stream z{};
