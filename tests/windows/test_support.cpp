@@ -76,7 +76,6 @@ std::vector<std::uint32_t> Pixels(int width, int height, At at) {
 
 }  // namespace
 
-// Appends each value as `bytes` little-endian bytes.
 void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
     for (std::uint32_t value : values)
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
