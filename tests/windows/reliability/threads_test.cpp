@@ -1,9 +1,7 @@
-// The classes are free-threaded, and hosts (web servers) call them from many
-// threads for as long as they run: one object shared by many threads (ASP
-// keeps objects in Application scope and calls them from every worker thread
-// at once), and many threads each with objects of its own. Workers run in the
-// multi-threaded apartment and never touch GoogleTest (built without thread
-// support here): they return what they saw and the main thread checks it.
+// Free-threaded classes as web servers call them: one object shared by every
+// worker thread (ASP's Application scope), and many threads each with objects
+// of its own. Workers run in the multi-threaded apartment and never touch
+// GoogleTest (built without thread support): the main thread checks their results.
 #include "fake_com.h"
 #include "layers/layers_test_support.h"
 
