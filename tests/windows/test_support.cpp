@@ -173,10 +173,8 @@ SIZE_T PrivateBytes() {
 std::wstring TempDir() {
     static const struct Folder {
         std::filesystem::path path;
-        Folder() {
-            wchar_t base[MAX_PATH] = {};
-            GetTempPathW(MAX_PATH, base);
-            path = std::filesystem::path(base) / (L"rastelle-tests-" + std::to_wstring(GetCurrentProcessId()));
+        Folder() : path(std::filesystem::temp_directory_path() / L"rastelle-tests-") {
+            path += std::to_wstring(GetCurrentProcessId());
             std::filesystem::create_directories(path);
         }
         ~Folder() {

@@ -3,14 +3,12 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Replays the starting files embedded in this program (resource type SEED) and
-// the inputs that once failed (REGRESSION), then N mutants of the seeds,
-// each through LoadFile, LoadStream and LoadMultiframeImage. A fault is a
-// crash, a call over --limit seconds, a failure without an HRESULT and text,
-// an image whose size or corners cannot be read, a file left open (unless
-// the platform's own decoder leaves it open too), or private bytes grown by
-// over --growth MB on the inputs the platform's own loads leak nothing on.
-// --save N PATH writes mutant N to PATH and runs nothing.
+// The embedded seeds (resource type SEED) and former failures (REGRESSION) as
+// they are, then N mutants of the seeds, each through LoadFile, LoadStream and
+// LoadMultiframeImage. A fault is a crash, a call over --limit seconds, a
+// failure without an HRESULT and text, an image whose size or corners cannot be
+// read, or, unless the platform's own loads do the same, a file left open or
+// private bytes grown by over --growth MB. --save N PATH writes mutant N only.
 #include "fuzz_support.h"
 
 #include <gdiplus.h>
