@@ -73,13 +73,10 @@ TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
         ASSERT_FALSE(bytes.empty() || expected.empty()) << "the reference files were not made (djpeg missing?)";
         const std::pair<LONG, LONG> size{LONG(expected[0]), LONG(expected[1])};
         expected.erase(expected.begin(), expected.begin() + 2);
-        auto fromFile = NewRaster(), fromStream = NewRaster();
-        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
-        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
-        EXPECT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
-                  std::make_tuple(size, oftJPEG));
+        const auto fromFile = LoadedFile(WriteFile(name, bytes), oftJPEG);
+        EXPECT_EQ(SizeOf(fromFile.get()), size);
         EXPECT_TRUE(PixelsOf(fromFile.get()) == expected) << "the file's pixels differ from djpeg's";
-        EXPECT_TRUE(PixelsOf(fromStream.get()) == expected) << "the stream's pixels differ from djpeg's";
+        EXPECT_TRUE(PixelsOf(LoadedStream(bytes, oftJPEG).get()) == expected) << "the stream's pixels differ";
     }
 }
 
@@ -198,10 +195,8 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
         std::vector<std::uint32_t> expected(samples.size() / 4);
         std::memcpy(expected.data(), samples.data(), samples.size());
         const int width = static_cast<int>(expected[0]), height = static_cast<int>(expected[1]);
-        auto fromFile = NewRaster();
-        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
-        ASSERT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
-                  std::make_tuple(std::pair<LONG, LONG>{width, height}, oftTIFF));
+        const auto fromFile = LoadedFile(WriteFile(name, bytes), oftTIFF);
+        ASSERT_EQ(SizeOf(fromFile.get()), (std::pair<LONG, LONG>{width, height}));
         const std::vector<std::uint32_t> pixels = PixelsOf(fromFile.get());
         int largest = 0;
         size_t i = 2;
@@ -211,9 +206,7 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
                     largest = std::max(largest, std::abs(static_cast<int>(pixels[size_t(y) * width + x] >> shift & 0xFF) -
                                                          static_cast<int>(expected.at(i) >> shift & 0xFF)));
         EXPECT_LE(largest, 1);
-        auto fromStream = NewRaster();
-        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
-        EXPECT_EQ(PixelsOf(fromStream.get()), pixels);
+        EXPECT_EQ(PixelsOf(LoadedStream(bytes, oftTIFF).get()), pixels);
     }
 }
 
