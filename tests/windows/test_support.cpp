@@ -238,8 +238,7 @@ std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::ve
     Gdiplus::GpBitmap* bitmap = nullptr;
     Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                                    reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    const ComPtr<IStream> stream = StreamOver({});
     EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream.get(), &codec->Clsid, nullptr), Gdiplus::Ok);
     Gdiplus::DllExports::GdipDisposeImage(bitmap);
     return BytesOf(stream.get());
@@ -280,8 +279,7 @@ std::vector<std::uint8_t> BytesOf(IStream* stream) {
 }
 
 std::vector<std::uint8_t> SavedStream(IRasterObject* raster, IDispatch* encoder) {
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    const ComPtr<IStream> stream = StreamOver({});
     EXPECT_EQ(raster->SaveStream(stream.get(), encoder), S_OK);
     return BytesOf(stream.get());
 }

@@ -35,12 +35,9 @@ struct Input {
 
 BOOL CALLBACK CollectResource(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR target) {
     HRSRC found = FindResourceW(module, name, type);
-    const auto* data = found ? static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found))) : nullptr;
-    if (!data) return TRUE;
-    Input input;
-    for (const wchar_t* c = name; !IS_INTRESOURCE(name) && *c; ++c) input.name += static_cast<char>(*c);
-    input.bytes.assign(data, data + SizeofResource(module, found));
-    reinterpret_cast<std::vector<Input>*>(target)->push_back(std::move(input));
+    if (const auto* data = found ? static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found))) : nullptr)
+        reinterpret_cast<std::vector<Input>*>(target)->push_back(
+            {IS_INTRESOURCE(name) ? "" : Narrow(name), Bytes(data, data + SizeofResource(module, found))});
     return TRUE;
 }
 
