@@ -5,6 +5,7 @@
 
 import concurrent.futures
 import os
+import pathlib
 import random
 import struct
 import sys
@@ -118,8 +119,7 @@ def test_server_object(host, site):
 
 def test_save_stream_to_response_equals_save_file(host, site):
     status, _, body = host.get("/savestream.asp?type=3")
-    with open(os.path.join(site, "out", "saved_3.bin"), "rb") as f:
-        saved = f.read()
+    saved = pathlib.Path(site, "out", "saved_3.bin").read_bytes()
     equal((status, len(body) > 100, body == saved), (200, True, True),
           f"TIFF: stream of {len(body)} bytes, file of {len(saved)}: {body[:200]}")
 
@@ -265,8 +265,7 @@ def main():
     site = os.path.join(work, "site")
     copy_site(os.path.join(HERE, "site"), site)
     os.makedirs(os.path.join(site, "out"))
-    with open(os.path.join(site, "picture.png"), "wb") as f:
-        f.write(make_png(97, 61, random.Random(1).randbytes(97 * 61 * 3)))
+    pathlib.Path(site, "picture.png").write_bytes(make_png(97, 61, random.Random(1).randbytes(97 * 61 * 3)))
     with Host(wine_env, prefix, exe, site, os.path.join(work, "host.log"),
               "--max-request-mb", str(MAX_REQUEST_MB), "--script-timeout", "5") as host:
         return run_tests("devhost_test", [

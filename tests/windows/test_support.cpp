@@ -76,7 +76,6 @@ std::vector<std::uint32_t> Pixels(int width, int height, At at) {
 
 }  // namespace
 
-// Appends each value as `bytes` little-endian bytes.
 void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values) {
     for (std::uint32_t value : values)
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
@@ -174,10 +173,8 @@ SIZE_T PrivateBytes() {
 std::wstring TempDir() {
     static const struct Folder {
         std::filesystem::path path;
-        Folder() {
-            wchar_t base[MAX_PATH] = {};
-            GetTempPathW(MAX_PATH, base);
-            path = std::filesystem::path(base) / (L"rastelle-tests-" + std::to_wstring(GetCurrentProcessId()));
+        Folder() : path(std::filesystem::temp_directory_path() / L"rastelle-tests-") {
+            path += std::to_wstring(GetCurrentProcessId());
             std::filesystem::create_directories(path);
         }
         ~Folder() {
@@ -241,8 +238,7 @@ std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::ve
     Gdiplus::GpBitmap* bitmap = nullptr;
     Gdiplus::DllExports::GdipCreateBitmapFromScan0(width, height, width * 4, PixelFormat32bppARGB,
                                                    reinterpret_cast<BYTE*>(pixels.data()), &bitmap);
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    const ComPtr<IStream> stream = StreamOver({});
     EXPECT_EQ(Gdiplus::DllExports::GdipSaveImageToStream(bitmap, stream.get(), &codec->Clsid, nullptr), Gdiplus::Ok);
     Gdiplus::DllExports::GdipDisposeImage(bitmap);
     return BytesOf(stream.get());
@@ -283,8 +279,7 @@ std::vector<std::uint8_t> BytesOf(IStream* stream) {
 }
 
 std::vector<std::uint8_t> SavedStream(IRasterObject* raster, IDispatch* encoder) {
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
+    const ComPtr<IStream> stream = StreamOver({});
     EXPECT_EQ(raster->SaveStream(stream.get(), encoder), S_OK);
     return BytesOf(stream.get());
 }

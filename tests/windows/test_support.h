@@ -91,10 +91,9 @@ std::wstring WriteFile(const std::wstring& name, const std::vector<std::uint8_t>
 std::vector<std::uint8_t> ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 
-// Small images in standard formats, made by the test itself: a 24-bit BMP
-// from ARGB pixels (alpha dropped) and PNG/JPEG/GIF/TIFF through the GDI+
-// encoders of the platform.
-// Appends each value as `bytes` little-endian bytes.
+// Appends each value as `bytes` little-endian bytes. Small images in standard
+// formats, made by the test itself: a 24-bit BMP from ARGB pixels (alpha
+// dropped) and PNG/JPEG/GIF/TIFF through the GDI+ encoders of the platform.
 void PutLe(std::vector<std::uint8_t>& out, int bytes, std::initializer_list<std::uint32_t> values);
 std::vector<std::uint8_t> MakeBmp(int width, int height, const std::vector<std::uint32_t>& argb);
 std::vector<std::uint8_t> EncodeWithGdiplus(int width, int height, const std::vector<std::uint32_t>& argb,

@@ -3,14 +3,12 @@
 //   rastelle_decoder_fuzzer.exe [--seed S] [--mutants N] [--limit SECONDS] [--growth MB] [--trace]
 //                               [--save N PATH]
 //
-// Replays the starting files embedded in this program (resource type SEED) and
-// the inputs that once failed (REGRESSION), then N mutants of the seeds,
-// each through LoadFile, LoadStream and LoadMultiframeImage. A fault is a
-// crash, a call over --limit seconds, a failure without an HRESULT and text,
-// an image whose size or corners cannot be read, a file left open (unless
-// the platform's own decoder leaves it open too), or private bytes grown by
-// over --growth MB on the inputs the platform's own loads leak nothing on.
-// --save N PATH writes mutant N to PATH and runs nothing.
+// The embedded seeds (resource type SEED) and former failures (REGRESSION) as
+// they are, then N mutants of the seeds, each through LoadFile, LoadStream and
+// LoadMultiframeImage. A fault is a crash, a call over --limit seconds, a
+// failure without an HRESULT and text, an image whose size or corners cannot be
+// read, or, unless the platform's own loads do the same, a file left open or
+// private bytes grown by over --growth MB. --save N PATH writes mutant N only.
 #include "fuzz_support.h"
 
 #include <gdiplus.h>
@@ -22,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 namespace {
@@ -36,12 +35,9 @@ struct Input {
 
 BOOL CALLBACK CollectResource(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR target) {
     HRSRC found = FindResourceW(module, name, type);
-    const auto* data = found ? static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found))) : nullptr;
-    if (!data) return TRUE;
-    Input input;
-    for (const wchar_t* c = name; !IS_INTRESOURCE(name) && *c; ++c) input.name += static_cast<char>(*c);
-    input.bytes.assign(data, data + SizeofResource(module, found));
-    reinterpret_cast<std::vector<Input>*>(target)->push_back(std::move(input));
+    if (const auto* data = found ? static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found))) : nullptr)
+        reinterpret_cast<std::vector<Input>*>(target)->push_back(
+            {IS_INTRESOURCE(name) ? "" : Narrow(name), Bytes(data, data + SizeofResource(module, found))});
     return TRUE;
 }
 
@@ -95,6 +91,10 @@ private:
     }
     static void Put16(Bytes& d, std::size_t at, std::uint32_t v, bool little) { Put(d, at, v, little, 2); }
     static void Put32(Bytes& d, std::size_t at, std::uint32_t v, bool little) { Put(d, at, v, little, 4); }
+    // Two fields of `size` bytes in a row: a width and a height, or the other way round.
+    static void PutPair(Bytes& d, std::size_t at, std::uint32_t a, std::uint32_t b, bool little, std::size_t size) {
+        Put(d, at, a, little, size), Put(d, at + size, b, little, size);
+    }
     static std::uint32_t Get16(const Bytes& d, std::size_t at, bool little) {
         if (at + 2 > d.size()) return 0;
         return little ? d[at] | d[at + 1] << 8 : d[at] << 8 | d[at + 1];
@@ -132,34 +132,24 @@ private:
     // it points to, every TIFF directory's width and length.
     void Claim(Bytes& d, std::uint32_t width, std::uint32_t height) {
         if (Starts(d, "\x89PNG", 4)) {
-            Put32(d, 16, width, false);
-            Put32(d, 20, height, false);
+            PutPair(d, 16, width, height, false, 4);
         } else if (Starts(d, "BM", 2)) {
-            Put32(d, 18, width, true);
-            Put32(d, 22, Below(2) ? height : 0u - height, true);  // negative: top-down rows
+            PutPair(d, 18, width, Below(2) ? height : 0u - height, true, 4);  // negative: top-down rows
         } else if (Starts(d, "GIF", 3)) {
-            Put16(d, 6, width, true);
-            Put16(d, 8, height, true);
-            for (std::size_t at = 13; at + 9 < d.size(); ++at)
-                if (d[at] == 0x2C) {
-                    Put16(d, at + 5, width, true);
-                    Put16(d, at + 7, height, true);
-                    break;
-                }
+            PutPair(d, 6, width, height, true, 2);
+            std::size_t at = 13;
+            while (at + 9 < d.size() && d[at] != 0x2C) ++at;  // the first image descriptor
+            if (at + 9 < d.size()) PutPair(d, at + 5, width, height, true, 2);
         } else if (const std::size_t frame = JpegFrameHeader(d)) {
-            Put16(d, frame + 5, height, false);
-            Put16(d, frame + 7, width, false);
+            PutPair(d, frame + 5, height, width, false, 2);
         } else if (Starts(d, "\0\0\1\0", 4) && d.size() >= 22) {
             d[6] = static_cast<std::uint8_t>(width);
             d[7] = static_cast<std::uint8_t>(height);
             const std::size_t image = Get32(d, 18, true);
-            if (Starts(Bytes(d.begin() + std::min(image, d.size()), d.end()), "\x89PNG", 4)) {
-                Put32(d, image + 16, width, false);
-                Put32(d, image + 20, height, false);
-            } else {
-                Put32(d, image + 4, width, true);
-                Put32(d, image + 8, height * 2, true);  // the mask's rows count too
-            }
+            if (Starts(Bytes(d.begin() + std::min(image, d.size()), d.end()), "\x89PNG", 4))
+                PutPair(d, image + 16, width, height, false, 4);
+            else
+                PutPair(d, image + 4, width, height * 2, true, 4);  // the mask's rows count too
         } else {
             bool little = true;
             for (std::size_t directory : TiffDirectories(d, little)) {
@@ -230,13 +220,9 @@ SIZE_T PrivateBytes() {
 }
 
 bool Save(const std::wstring& path, const Bytes& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    const bool saved = file != INVALID_HANDLE_VALUE &&
-                       WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                       written == bytes.size();
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    return saved;
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return file && std::fclose(file) == 0 && written;
 }
 
 // A load must not keep its file open (a handle leaked on a failure path
@@ -324,12 +310,7 @@ public:
     bool PlatformLeavesOpen(const Bytes& input, bool asBitmap) {
         const std::wstring locked = g_inputPath;
         CopyToNextFile(input);
-        Gdiplus::GpImage* image = nullptr;
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        if (asBitmap) Gdiplus::DllExports::GdipCreateBitmapFromFile(g_inputPath.c_str(), &bitmap);
-        else Gdiplus::DllExports::GdipLoadImageFromFile(g_inputPath.c_str(), &image);
-        if (bitmap) image = bitmap;
-        if (image) Gdiplus::DllExports::GdipDisposeImage(image);
+        PlatformLoad(asBitmap);
         const bool leftOpen = !FileIsClosed(g_inputPath);
         if (leftOpen) ++platformLeftOpen_, NextFile();
         else g_inputPath = locked;  // ours alone: the fault names this file
@@ -343,16 +324,12 @@ public:
     bool PlatformKeepsMemory(const Bytes& input) {
         CopyToNextFile(input);
         const SIZE_T before = PrivateBytes();
+        PlatformLoad(false);
         Gdiplus::GpImage* image = nullptr;
-        if (Gdiplus::DllExports::GdipLoadImageFromFile(g_inputPath.c_str(), &image) == Gdiplus::Ok && image)
-            Gdiplus::DllExports::GdipDisposeImage(image);
-        image = nullptr;
         if (Ref<IStream> stream = MemoryStream(input);
             stream && Gdiplus::DllExports::GdipLoadImageFromStream(stream.get(), &image) == Gdiplus::Ok && image)
             Gdiplus::DllExports::GdipDisposeImage(image);
-        Gdiplus::GpBitmap* bitmap = nullptr;
-        if (Gdiplus::DllExports::GdipCreateBitmapFromFile(g_inputPath.c_str(), &bitmap) == Gdiplus::Ok && bitmap)
-            Gdiplus::DllExports::GdipDisposeImage(bitmap);
+        PlatformLoad(true);
         NextFile();
         return PrivateBytes() >= before + kNoticeableGrowth;
     }
@@ -360,6 +337,14 @@ public:
     static constexpr SIZE_T kNoticeableGrowth = 256 * 1024;
 
 private:
+    // The platform's own load of the input file, as an image or as a bitmap.
+    static void PlatformLoad(bool asBitmap) {
+        Gdiplus::GpImage* image = nullptr;
+        Gdiplus::GpBitmap* bitmap = nullptr;
+        if (asBitmap) Gdiplus::DllExports::GdipCreateBitmapFromFile(g_inputPath.c_str(), &bitmap), image = bitmap;
+        else Gdiplus::DllExports::GdipLoadImageFromFile(g_inputPath.c_str(), &image);
+        if (image) Gdiplus::DllExports::GdipDisposeImage(image);
+    }
     void NextFile() { g_inputPath = session_.work() + L"\\input" + std::to_wstring(fileIndex_++) + L".bin"; }
     void CopyToNextFile(const Bytes& input) { NextFile(), Save(g_inputPath, input); }
 
@@ -406,7 +391,7 @@ int main(int argc, char** argv) {
     const long limit = NumberOption(argc, argv, "--limit", 120), growthMb = NumberOption(argc, argv, "--growth", 32);
     const int saveAt = FindOption(argc, argv, "--save");  // write the mutant, run nothing
     const long saveMutant = saveAt && saveAt + 2 < argc ? std::strtol(argv[saveAt + 1], nullptr, 10) : -1;
-    const std::string savePath = saveMutant >= 0 ? argv[saveAt + 2] : "";
+    const std::wstring savePath = saveMutant >= 0 ? std::filesystem::path(argv[saveAt + 2]).wstring() : L"";
     const bool trace = FindOption(argc, argv, "--trace") != 0;
     Session session("decoder fuzzer", limit);
     const Gdiplus::GdiplusStartupInput startup;
@@ -439,10 +424,7 @@ int main(int argc, char** argv) {
             std::string how;
             const Bytes mutant = n % 50 == 49 ? Bytes() : mutator.Mutate(from.bytes, how);
             if (n == saveMutant) {
-                if (FILE* out = std::fopen(savePath.c_str(), "wb")) {
-                    std::fwrite(mutant.data(), 1, mutant.size(), out);
-                    std::fclose(out);
-                }
+                Save(savePath, mutant);
                 break;
             }
             if (saveMutant >= 0) continue;

@@ -115,6 +115,11 @@ public:
         for (unsigned n = random_() % 12; n > 0; --n) s += static_cast<wchar_t>(L' ' + random_() % 95);
         return s;
     }
+    // Text() as a BSTR; in `nulls` percent of the cases a null one, which scripts pass for "".
+    BSTR String(unsigned nulls = 0) {
+        const std::wstring text = Text();
+        return nulls && Chance(nulls) ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
 
 private:
     std::mt19937 random_;
@@ -262,12 +267,7 @@ void Fuzzer::AnyVariant(VARIANT& v, CallStorage& storage, int depth) {
         case 5: v.vt = VT_R4; v.fltVal = static_cast<float>(random_.Real()); break;
         case 6: case 7: v.vt = VT_R8; v.dblVal = random_.Real(); break;
         case 8: v.vt = VT_BOOL; v.boolVal = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case 9: {
-            const std::wstring text = random_.Text();
-            v.vt = VT_BSTR;  // sometimes a null BSTR, which scripts pass for ""
-            v.bstrVal = random_.Chance(10) ? nullptr : SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-            break;
-        }
+        case 9: v.vt = VT_BSTR; v.bstrVal = random_.String(10); break;
         case 10: v.vt = VT_DATE; v.date = random_.Real(); break;
         case 11: v.vt = VT_CY; v.cyVal.int64 = static_cast<LONGLONG>(random_.Next()) << (random_.Next() % 32); break;
         case 12: v.vt = VT_ERROR; v.scode = random_.Chance(70) ? DISP_E_PARAMNOTFOUND : E_FAIL; break;
@@ -303,11 +303,7 @@ void Fuzzer::FillArgument(VARIANT& v, VARTYPE declared, CallStorage& storage) {
             break;
         case VT_R4: case VT_R8: case VT_DATE: case VT_CY: v.vt = VT_R8; v.dblVal = random_.Real(); break;
         case VT_BOOL: v.vt = VT_BOOL; v.boolVal = random_.Chance(50) ? VARIANT_TRUE : VARIANT_FALSE; break;
-        case VT_BSTR: {
-            const std::wstring text = random_.Text();
-            v.vt = VT_BSTR, v.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-            break;
-        }
+        case VT_BSTR: v.vt = VT_BSTR; v.bstrVal = random_.String(); break;
         case VT_DISPATCH: case VT_UNKNOWN: v.vt = VT_DISPATCH; v.pdispVal = AnyObject(); break;
         default: return AnyVariant(v, storage, 0);
     }

@@ -188,7 +188,6 @@ TEST(ModuleRegistration, RunningOutOfMemoryGivesAnHresult) {
     }
     EXPECT_GT(refusals, 0);
     ASSERT_EQ(Export<NoArgsFn>("DllRegisterServer")(), S_OK);
-    ExpectRegistered(kKnownClasses[0]);
 }
 
 }  // namespace

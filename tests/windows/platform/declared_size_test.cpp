@@ -3,10 +3,7 @@
 // sizes no bitmap may have never reach GDI+.
 #include "layers/layers_test_support.h"
 
-#include "image/bitmap.h"
 #include "platform/bitmap_guard.h"
-
-#include <memory>
 
 namespace rastelle::test {
 namespace {
@@ -82,7 +79,7 @@ std::vector<std::uint8_t> BmpHeader(std::int32_t width, std::int32_t height) {
 // image's bytes in 32 bits and overruns its buffer at 2^32; its JPEG decoder
 // crashes at 2^31): each load is refused as out of memory from the headers,
 // before anything is decoded (a stream is read once, to its end), and the
-// collection's loads count every frame. Sound files of those kinds load.
+// collection's loads count every frame. A sound icon loads.
 TEST(DeclaredSize, DecompressionBombsAreRefusedFromTheirHeaders) {
     const std::vector<std::pair<const wchar_t*, std::vector<std::uint8_t>>> bombs = {
         {L"bomb.png", PngHeader(20000, 20000)},       {L"bomb.jpg", JpegHeader(14000, 14000)},
@@ -103,10 +100,7 @@ TEST(DeclaredSize, DecompressionBombsAreRefusedFromTheirHeaders) {
         EXPECT_EQ(NewCollection()->LoadMultiframeImage(Bstr(path).get(), VARIANT_TRUE), E_FAIL);
         EXPECT_NE(TakeThreadError().description.find(L"GDI+ status code 3"), std::wstring::npos);
     }
-    const auto jpeg = EncodeWithGdiplus(4, 4, OpaqueGradient(4, 4), L"image/jpeg");
-    EXPECT_EQ(NewRaster()->LoadFile(Bstr(WriteFile(L"sound.jpg", jpeg)).get()), S_OK);
-    const std::wstring icon = WriteFile(L"sound.ico", MakeIcon());
-    EXPECT_EQ(NewCollection()->LoadMultiframeImage(Bstr(icon).get(), VARIANT_TRUE), S_OK);
+    EXPECT_EQ(NewCollection()->LoadMultiframeImage(Bstr(WriteFile(L"good.ico", MakeIcon())).get(), VARIANT_TRUE), S_OK);
     // Frames and pages each within the limit, together beyond it.
     for (const auto& [name, bytes] : {std::pair{L"animation.gif", Gif(4000, 4000, 300, 4000, 4000)},
                                       std::pair{L"pages.tif", TiffPages(6000, 6000, 8)}}) {
@@ -131,11 +125,6 @@ TEST(BitmapGuard, SizesOverTheLimitFailBeforeGdiplusIsCalled) {
     EXPECT_EQ(bitmap, nullptr);
     EXPECT_EQ(platform::CreateBitmap(8, 8, 0x12345, &bitmap), Gdiplus::InvalidParameter)
         << "only the formats the system uses are made";
-
-    std::unique_ptr<Bitmap> huge(Bitmap::Create(40000, 40000));
-    ASSERT_TRUE(huge);
-    EXPECT_EQ(std::make_pair(huge->native(), huge->lastStatus()),
-              std::make_pair(static_cast<Gdiplus::GpBitmap*>(nullptr), Gdiplus::OutOfMemory));
 }
 
 }  // namespace

@@ -73,13 +73,10 @@ TEST(JpegDecoding, GivesDjpegsPixelsForBaselineProgressiveAndArithmeticFiles) {
         ASSERT_FALSE(bytes.empty() || expected.empty()) << "the reference files were not made (djpeg missing?)";
         const std::pair<LONG, LONG> size{LONG(expected[0]), LONG(expected[1])};
         expected.erase(expected.begin(), expected.begin() + 2);
-        auto fromFile = NewRaster(), fromStream = NewRaster();
-        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
-        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
-        EXPECT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
-                  std::make_tuple(size, oftJPEG));
+        const auto fromFile = LoadedFile(WriteFile(name, bytes), oftJPEG);
+        EXPECT_EQ(SizeOf(fromFile.get()), size);
         EXPECT_TRUE(PixelsOf(fromFile.get()) == expected) << "the file's pixels differ from djpeg's";
-        EXPECT_TRUE(PixelsOf(fromStream.get()) == expected) << "the stream's pixels differ from djpeg's";
+        EXPECT_TRUE(PixelsOf(LoadedStream(bytes, oftJPEG).get()) == expected) << "the stream's pixels differ";
     }
 }
 
@@ -91,26 +88,22 @@ std::vector<std::string> DifferencesFromReference(const std::vector<std::uint8_t
                                                   size_t& files) {
     size_t at = 0;
     files = 0;
-    const auto take = [&](size_t bytes) {
-        const size_t start = at;
-        at += bytes;
-        return start;
-    };
+    const auto take = [&](size_t bytes) { return suite.data() + (at += bytes) - bytes; };
     const auto number = [&] {
         std::uint32_t value = 0;
-        std::memcpy(&value, suite.data() + take(4), 4);
+        std::memcpy(&value, take(4), 4);
         return value;
     };
     std::vector<std::string> different;
     while (at < suite.size()) {
         const std::uint32_t nameLength = number();
-        const std::string name(reinterpret_cast<const char*>(suite.data() + take(nameLength)), nameLength);
+        const std::string name(reinterpret_cast<const char*>(take(nameLength)), nameLength);
         const std::uint32_t length = number();
-        const auto start = suite.begin() + static_cast<std::ptrdiff_t>(take(length));
+        const std::uint8_t* start = take(length);
         const std::vector<std::uint8_t> file(start, start + length);
         const std::uint32_t width = number(), height = number();
         std::vector<std::uint32_t> expected(size_t(width) * height);
-        std::memcpy(expected.data(), suite.data() + take(expected.size() * 4), expected.size() * 4);
+        std::memcpy(expected.data(), take(expected.size() * 4), expected.size() * 4);
         auto raster = NewRaster();
         OutputFileTypes loadedType = oftUnknown;
         const HRESULT loaded = files % 3 == 2 ? raster->LoadFile(Bstr(WriteFile(L"reference.img", file)).get())
@@ -202,10 +195,8 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
         std::vector<std::uint32_t> expected(samples.size() / 4);
         std::memcpy(expected.data(), samples.data(), samples.size());
         const int width = static_cast<int>(expected[0]), height = static_cast<int>(expected[1]);
-        auto fromFile = NewRaster();
-        ASSERT_EQ(fromFile->LoadFile(Bstr(WriteFile(name, bytes)).get()), S_OK);
-        ASSERT_EQ(std::make_tuple(SizeOf(fromFile.get()), std::get<3>(SettingsOf(fromFile.get()))),
-                  std::make_tuple(std::pair<LONG, LONG>{width, height}, oftTIFF));
+        const auto fromFile = LoadedFile(WriteFile(name, bytes), oftTIFF);
+        ASSERT_EQ(SizeOf(fromFile.get()), (std::pair<LONG, LONG>{width, height}));
         const std::vector<std::uint32_t> pixels = PixelsOf(fromFile.get());
         int largest = 0;
         size_t i = 2;
@@ -215,9 +206,7 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
                     largest = std::max(largest, std::abs(static_cast<int>(pixels[size_t(y) * width + x] >> shift & 0xFF) -
                                                          static_cast<int>(expected.at(i) >> shift & 0xFF)));
         EXPECT_LE(largest, 1);
-        auto fromStream = NewRaster();
-        ASSERT_EQ(fromStream->LoadStream(StreamOver(bytes).get()), S_OK);
-        EXPECT_EQ(PixelsOf(fromStream.get()), pixels);
+        EXPECT_EQ(PixelsOf(LoadedStream(bytes, oftTIFF).get()), pixels);
     }
 }
 
@@ -225,19 +214,18 @@ TEST(TiffDecoding, SixteenBitAndJpegTiffsGiveTheRightPixels) {
 // decode to width x height x 4 bytes.
 std::vector<std::uint8_t> BlackPng(std::uint32_t width, std::uint32_t height) {
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    auto put32 = [&](std::uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(v >> shift));
+    const auto put32 = [](std::vector<std::uint8_t>& out, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
     };
     auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
-        put32(static_cast<std::uint32_t>(data.size()));
+        put32(png, static_cast<std::uint32_t>(data.size()));
         const size_t start = png.size();
         png.insert(png.end(), type, type + 4);
         png.insert(png.end(), data.begin(), data.end());
-        put32(static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+        put32(png, static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
     };
     std::vector<std::uint8_t> header;
-    for (std::uint32_t v : {width, height})
-        for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(v >> shift));
+    put32(header, width), put32(header, height);
     header.insert(header.end(), {8, 0, 0, 0, 0});
     chunk("IHDR", header);
     z_stream z{};

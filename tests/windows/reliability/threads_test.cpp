@@ -1,9 +1,7 @@
-// The classes are free-threaded, and hosts (web servers) call them from many
-// threads for as long as they run: one object shared by many threads (ASP
-// keeps objects in Application scope and calls them from every worker thread
-// at once), and many threads each with objects of its own. Workers run in the
-// multi-threaded apartment and never touch GoogleTest (built without thread
-// support here): they return what they saw and the main thread checks it.
+// Free-threaded classes as web servers call them: one object shared by every
+// worker thread (ASP's Application scope), and many threads each with objects
+// of its own. Workers run in the multi-threaded apartment and never touch
+// GoogleTest (built without thread support): the main thread checks their results.
 #include "fake_com.h"
 #include "layers/layers_test_support.h"
 
@@ -75,17 +73,8 @@ void MixedCall(const Shared& shared, std::mt19937& random, int thread) {
     case 2: raster->FastBlur(1.0); break;
     case 3: raster->get_Width(&value), raster->get_Height(&value); break;
     case 4: raster->get_Pixels(1, 1, &value), raster->put_Pixels(2, 2, 0x12345678); break;
-    case 5: {
-        ComPtr<IStream> stream;
-        CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
-        raster->SaveStream(stream.get(), nullptr);
-        break;
-    }
-    case 6: {
-        ComPtr<IRasterObject> copy;
-        raster->Clone(copy.put());
-        break;
-    }
+    case 5: raster->SaveStream(StreamOver({}).get(), nullptr); break;
+    case 6: raster->Clone(ComPtr<IRasterObject>().put()); break;
     case 7: raster->LoadStream(StreamOver(shared.png).get()); break;
     case 8: raster->FlipAndRotate(static_cast<FlipAndRotateTypes>(random() % 8)); break;
     case 9: {
@@ -101,11 +90,7 @@ void MixedCall(const Shared& shared, std::mt19937& random, int thread) {
         if (count > 4) shared.layers->Remove(LongVariant(static_cast<LONG>(random() % count)));
         break;
     }
-    case 11: {
-        ComPtr<IRasterObject> combined;
-        shared.layers->Combine(combined.put());
-        break;
-    }
+    case 11: shared.layers->Combine(ComPtr<IRasterObject>().put()); break;
     case 12: {
         // An item showing the shared object, under a new key.
         ComPtr<IRasterItem> item;
@@ -162,13 +147,8 @@ TEST(SharedObjects, EightThreadsCallingOneObjectAndOneCollectionEndWithBothSane)
     ASSERT_GT(width, 0);
     LONG corner = 0;
     EXPECT_EQ(raster->get_Pixels(width - 1, height - 1, &corner), S_OK);
-    ComPtr<IStream> stream;
-    CreateStreamOnHGlobal(nullptr, TRUE, stream.put());
     ASSERT_EQ(raster->put_OutputFileType(oftPNG), S_OK);
-    ASSERT_EQ(raster->SaveStream(stream.get(), nullptr), S_OK);
-    auto reloaded = NewRaster();
-    ASSERT_EQ(reloaded->LoadStream(StreamOver(BytesOf(stream.get())).get()), S_OK);
-    EXPECT_EQ(SizeOf(reloaded.get()), SizeOf(raster.get()));
+    EXPECT_EQ(SizeOf(LoadedStream(SavedStream(raster.get()), oftPNG).get()), SizeOf(raster.get()));
 
     // The collection: positions numbered 0 .. count - 1, and combinable.
     const LONG count = CountOf(layers.get());
@@ -211,8 +191,7 @@ Output Job(const std::vector<std::uint8_t>& png, IDispatch* sharedTransform, int
                        : kind == 2 ? raster->FlipAndRotate(static_cast<FlipAndRotateTypes>(3))
                        : kind == 3 ? raster->FastBlur(1.5)
                                    : raster->Rotate(30.0f, 0x80FF0000);
-    ComPtr<IStream> saved;
-    CreateStreamOnHGlobal(nullptr, TRUE, saved.put());
+    const ComPtr<IStream> saved = StreamOver({});
     if (!ok(hr, "transform") || !ok(raster->ApplyTransform(sharedTransform), "ApplyTransform") ||
         !ok(raster->put_OutputFileType(oftPNG), "OutputFileType") ||
         !ok(raster->SaveStream(saved.get(), nullptr), "SaveStream"))

@@ -20,16 +20,12 @@ from reference_file import write_entry
 def photo(width, height, mode):
     """Smooth gradients with noise, as a photograph has."""
     random.seed(width * height)
-    data = []
-    for y in range(height):
-        for x in range(width):
-            noise = random.randrange(-12, 13)
-            pixel = [(x * 255 // width + noise) % 256, (y * 255 // height) % 256, (x * y + noise) % 256]
-            if mode == "RGBA":
-                pixel.append((x * 7 + y * 3) % 256)
-            data.append(tuple(pixel))
+
+    def pixel(x, y, noise):
+        rgb = ((x * 255 // width + noise) % 256, (y * 255 // height) % 256, (x * y + noise) % 256)
+        return rgb + ((x * 7 + y * 3) % 256,) if mode == "RGBA" else rgb
     image = Image.new(mode, (width, height))
-    image.putdata(data)
+    image.putdata([pixel(x, y, random.randrange(-12, 13)) for y in range(height) for x in range(width)])
     return image
 
 
