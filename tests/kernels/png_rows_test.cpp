@@ -86,9 +86,7 @@ TEST(PngRows, PackingAndOpacity) {
         const std::uint8_t expected[4] = {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
                                           static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 24)};
         for (int c = 0; c < 4; ++c) {
-            if (c < 3) {
-                ASSERT_EQ(rgb[3 * x + c], expected[c]);
-            }
+            if (c < 3) ASSERT_EQ(rgb[3 * x + c], expected[c]);
             ASSERT_EQ(rgba[4 * x + c], expected[c]);
         }
     }

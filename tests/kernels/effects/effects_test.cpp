@@ -525,21 +525,13 @@ TEST(FrameEffects, PageCurlLiftsTheCornerAndCoversItWithTheFlap) {
 // The warps sample with weights in 1/256 pixel: within one level of exact
 // bilinear sampling on 99.9 % of pixels, two at most.
 TEST(WarpEffects, MatchTheirDoublePrecisionReferences) {
-    Sweep(
-        300,
-        [](std::mt19937& r) {
-            const auto small = [&r](int n, int shift) { return r() % 2 ? RandomArgument(r) : static_cast<int>(r() % n) - shift; };
-            SinusizeParameters p;
-            p.horizontalAmplitude = small(11, 5);
-            p.horizontalWaveLength = RandomArgument(r);
-            p.horizontalStartPhase = RandomArgument(r);
-            p.verticalAmplitude = small(11, 5);
-            p.verticalWaveLength = small(20, 0);
-            p.verticalStartPhase = RandomArgument(r);
-            p.background = r();
-            return Bind(Sinusize, ref::Sinusize, p);
-        },
-        1, 0.001);
+    Sweep(300, [](std::mt19937& r) {
+        const auto small = [&r](int n, int shift) { return r() % 2 ? RandomArgument(r) : static_cast<int>(r() % n) - shift; };
+        // Braced initialisers run in order: amplitude, wave length, phase across, then down.
+        const SinusizeParameters p{small(11, 5), RandomArgument(r), RandomArgument(r), small(11, 5),
+                                   small(20, 0), RandomArgument(r), static_cast<std::uint32_t>(r())};
+        return Bind(Sinusize, ref::Sinusize, p);
+    }, 1, 0.001);
     Sweep(300, [](std::mt19937&) { return Bind(Waddle, ref::Waddle); }, 1, 0.001);
     Sweep(300, [](std::mt19937& r) { return Bind(Swirl, ref::Swirl, RandomArgument(r)); }, 1, 0.001);
     Sweep(300, [](std::mt19937& r) {
