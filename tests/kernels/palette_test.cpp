@@ -190,7 +190,9 @@ TEST(NearestPaletteSearch, MatchesBruteForceIncludingTiesAndCellEdges) {
             for (std::size_t i = 0; i < row.size(); ++i) {
                 const unsigned expected = reference::NearestEntry(palette, row[i]);
                 ASSERT_EQ(indices[i], expected) << "round " << round << " colour " << std::hex << row[i];
-                if (static_cast<int>(i % 7) == pass) ASSERT_EQ(search.Find(row[i]), expected);
+                if (static_cast<int>(i % 7) == pass) {
+                    ASSERT_EQ(search.Find(row[i]), expected);
+                }
             }
         }
     }

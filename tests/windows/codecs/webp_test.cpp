@@ -92,7 +92,9 @@ TEST(WebPSave, LossyFollowsQualityAndOpaqueImagesCarryNoAlpha) {
             << "opaque pixels need no alpha";
         const Pixels decoded = PixelsOf(LoadedStream(bytes, oftWebP).get());
         ASSERT_EQ(decoded.size(), pixels.size());
-        if (quality == 90) EXPECT_GT(Psnr(decoded, pixels), 35.0);
+        if (quality == 90) {
+            EXPECT_GT(Psnr(decoded, pixels), 35.0);
+        }
     }
     EXPECT_LT(sizes[0], sizes[1]);
 }

@@ -59,8 +59,9 @@ ComPtr<IRasterCollection> CollectionOf(const std::vector<Layer>& layers) {
     auto collection = NewCollection();
     for (const Layer& layer : layers) {
         auto item = AddItem(collection.get());
-        if (!layer.pixels.empty())
+        if (!layer.pixels.empty()) {
             EXPECT_EQ(item->put_RasterObject(RasterWith(layer.width, layer.height, layer.pixels).get()), S_OK);
+        }
         item->put_OffsetX(layer.offsetX), item->put_OffsetY(layer.offsetY), item->put_Mode(layer.mode);
         item->put_Opacity(layer.opacity), item->put_IsVisible(layer.visible ? VARIANT_TRUE : VARIANT_FALSE);
     }
