@@ -141,9 +141,8 @@ TEST(OctreePalette, MatchesReferenceOnRandomImages) {
     }
 }
 
-// A photo-like image: long runs that fall into one leaf, gradients that
-// reach new branches late, so leaves near the root are made and merged
-// while most pixels take the short cut past the upper levels.
+// A photo-like image: long runs in one leaf and gradients that reach new
+// branches late, so leaves near the root are made and merged.
 TEST(OctreePalette, MatchesReferenceOnGradientsWithNoise) {
     PaddedImage image(320, 200, 3);
     for (int y = 0; y < image.height; ++y)

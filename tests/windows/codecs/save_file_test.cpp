@@ -1,8 +1,6 @@
 // SaveFile: the format chosen by OutputFileType or an encoder object, what
-// reaches the file (pixels, options, resolution) and the failures; as SWF,
-// which movie the output type and an SWFEncoderInfo choose and the options
-// that reach it (the native SWF writer tests check the movie's bytes, the
-// bitmap tags and the character numbering).
+// reaches the file (pixels, options, resolution) and the failures; as SWF, the
+// movie chosen and the options that reach it (the native tests check its bytes).
 #include "test_support.h"
 #include "fake_com.h"
 
