@@ -94,9 +94,8 @@ TEST(CmykSeparation, EveryChannelPairMatchesTheReference) {
         for (std::uint32_t v = 0; v <= m; ++v)
             for (const std::uint32_t pixel : {0xFF000000u | (m << 16) | (v << 8) | v,
                                               0xFF000000u | (v << 16) | (m << 8) | m,
-                                              0xFF000000u | (v << 16) | (m << 8) | v}) {
+                                              0xFF000000u | (v << 16) | (m << 8) | v})
                 ASSERT_EQ(SeparateCmykPixel(pixel), ReferenceInks(pixel)) << std::hex << pixel;
-            }
 }
 
 }  // namespace

@@ -141,9 +141,8 @@ TEST(OctreePalette, MatchesReferenceOnRandomImages) {
     }
 }
 
-// A photo-like image: long runs that fall into one leaf, gradients that
-// reach new branches late, so leaves near the root are made and merged
-// while most pixels take the short cut past the upper levels.
+// A photo-like image: long runs in one leaf and gradients that reach new
+// branches late, so leaves near the root are made and merged.
 TEST(OctreePalette, MatchesReferenceOnGradientsWithNoise) {
     PaddedImage image(320, 200, 3);
     for (int y = 0; y < image.height; ++y)
@@ -157,14 +156,6 @@ TEST(OctreePalette, MatchesReferenceOnGradientsWithNoise) {
     for (auto [limit, bits] : {std::pair{236u, 9u}, {0u, 8u}}) ExpectSameAsReference(image, limit, bits);
 }
 
-std::vector<PaletteColour> RandomPalette(std::mt19937& random, unsigned size, int range) {
-    std::vector<PaletteColour> palette(size);
-    for (auto& c : palette)
-        c = {static_cast<std::uint8_t>(random() % range), static_cast<std::uint8_t>(random() % range),
-             static_cast<std::uint8_t>(random() % range)};
-    return palette;
-}
-
 // Rows of odd lengths (the four- and sixteen-pixel steps and their tails),
 // mapped twice so that boxes learnt in the first pass answer the second,
 // the box table made from the start or part way; single lookups in between.
@@ -174,7 +165,11 @@ TEST(NearestPaletteSearch, MatchesBruteForceIncludingTiesAndCellEdges) {
         // Small colour ranges make duplicate entries and equal distances
         // common, so the lowest-index rule is exercised.
         const int range = round % 3 == 0 ? 4 : round % 3 == 1 ? 40 : 256;
-        const auto palette = RandomPalette(random, 1 + random() % 256, range);
+        Palette palette(1 + random() % 256);
+        for (auto& c : palette) {
+            const auto r = std::uint8_t(random() % range), g = std::uint8_t(random() % range), b = std::uint8_t(random() % range);
+            c = {r, g, b};
+        }
         NearestPaletteSearch search(palette, round % 2 == 0 ? 0 : 1500);
         // Every fourth round the channels lie on the first or last value of a
         // cell of 4, where the candidate lists are decided.

@@ -85,12 +85,8 @@ TEST(PngRows, PackingAndOpacity) {
         const std::uint32_t p = image.at(x, 1);
         const std::uint8_t expected[4] = {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
                                           static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 24)};
-        for (int c = 0; c < 4; ++c) {
-            if (c < 3) {
-                ASSERT_EQ(rgb[3 * x + c], expected[c]);
-            }
-            ASSERT_EQ(rgba[4 * x + c], expected[c]);
-        }
+        for (int c = 0; c < 4; ++c) ASSERT_EQ(rgba[4 * x + c], expected[c]) << x;
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(rgb[3 * x + c], expected[c]) << x;
     }
     // One translucent pixel anywhere, in the vector part or the tail of a row.
     for (const int x : {0, 35, 36}) {

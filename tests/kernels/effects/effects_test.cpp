@@ -398,7 +398,7 @@ void FillForEffects(PaddedImage& image, std::mt19937& random) {
     const std::uint32_t r0 = random() % 256, g0 = random() % 256;
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x)
-            image.at(x, y) = 0xFF000000u | (r0 + 3 * x & 255) << 16 | (g0 + 5 * y & 255) << 8 | (x * y & 255);
+            image.at(x, y) = 0xFF000000u | ((r0 + 3 * x) & 255) << 16 | ((g0 + 5 * y) & 255) << 8 | ((x * y) & 255);
 }
 
 using Kernel = std::function<void(const ConstImageView&, const ImageView&)>;
@@ -443,7 +443,9 @@ void Sweep(int rounds, Make makeKernels, int level = 0, double share = 0) {
             for (int x = 0; x < w; ++x) {
                 ASSERT_EQ(flipped.at(x, h - 1 - y), actual.at(x, y)) << "bottom-up, round " << round;
                 const int d = level ? PremultipliedDistance(expected.at(x, y), actual.at(x, y)) : 0;
-                if (!level) ASSERT_EQ(actual.at(x, y), expected.at(x, y)) << x << ", " << y << " round " << round;
+                if (!level) {
+                    ASSERT_EQ(actual.at(x, y), expected.at(x, y)) << x << ", " << y << " round " << round;
+                }
                 ASSERT_LE(d, level + 1) << x << ", " << y << " round " << round;
                 beyond += d > level;
             }
@@ -525,21 +527,13 @@ TEST(FrameEffects, PageCurlLiftsTheCornerAndCoversItWithTheFlap) {
 // The warps sample with weights in 1/256 pixel: within one level of exact
 // bilinear sampling on 99.9 % of pixels, two at most.
 TEST(WarpEffects, MatchTheirDoublePrecisionReferences) {
-    Sweep(
-        300,
-        [](std::mt19937& r) {
-            const auto small = [&r](int n, int shift) { return r() % 2 ? RandomArgument(r) : static_cast<int>(r() % n) - shift; };
-            SinusizeParameters p;
-            p.horizontalAmplitude = small(11, 5);
-            p.horizontalWaveLength = RandomArgument(r);
-            p.horizontalStartPhase = RandomArgument(r);
-            p.verticalAmplitude = small(11, 5);
-            p.verticalWaveLength = small(20, 0);
-            p.verticalStartPhase = RandomArgument(r);
-            p.background = r();
-            return Bind(Sinusize, ref::Sinusize, p);
-        },
-        1, 0.001);
+    Sweep(300, [](std::mt19937& r) {
+        const auto small = [&r](int n, int shift) { return r() % 2 ? RandomArgument(r) : static_cast<int>(r() % n) - shift; };
+        // Braced initialisers run in order: amplitude, wave length, phase across, then down.
+        const SinusizeParameters p{small(11, 5), RandomArgument(r), RandomArgument(r), small(11, 5),
+                                   small(20, 0), RandomArgument(r), static_cast<std::uint32_t>(r())};
+        return Bind(Sinusize, ref::Sinusize, p);
+    }, 1, 0.001);
     Sweep(300, [](std::mt19937&) { return Bind(Waddle, ref::Waddle); }, 1, 0.001);
     Sweep(300, [](std::mt19937& r) { return Bind(Swirl, ref::Swirl, RandomArgument(r)); }, 1, 0.001);
     Sweep(300, [](std::mt19937& r) {

@@ -112,10 +112,7 @@ TEST(BmpEncoding, ThirtyTwoBitsKeepTheAlphaInTheFileAndTwentyFourDropIt) {
     // A stream at 24 bits is flattened against the white background first.
     auto bmp = NewObject<IBMPEncoderInfo>(CLSID_BMPEncoderInfo);
     bmp->put_ColorDepth(cd24bpp);
-    ComPtr<IStream> stream;
-    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
-    ASSERT_EQ(raster->SaveStream(stream.get(), AsDispatch(bmp).get()), S_OK);
-    const auto flattened = LoadedPixels(BytesOf(stream.get()));
+    const auto flattened = LoadedPixels(SavedStream(raster.get(), AsDispatch(bmp).get()));
     EXPECT_EQ(flattened[1], kernels::kDefaultFlattenBackground) << "transparent black over the background";
     EXPECT_EQ(flattened[2], 0xFF00FF00u);
 }

@@ -1,9 +1,6 @@
-// GIF output with the system's palette: exact colours, transparency in the
-// file, the halftone palette, preprocessing, and the nearest-entry search
-// against the platform's GetNearestPaletteIndex. GIF input through our own
-// decoder: frames composed as a viewer shows them (place, transparent index,
-// each disposal), interlaced rows put back in order, the logical screen as
-// the canvas, in LoadFile and in LoadMultiframeImage.
+// GIF output with the system's palette (transparency, halftone, preprocessing,
+// the nearest-entry search against the platform's), and GIF input: frames
+// composed as a viewer shows them, interlaced rows, the screen as the canvas.
 #include "layers/layers_test_support.h"
 
 #include "com/errors.h"

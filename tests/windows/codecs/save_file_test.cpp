@@ -1,8 +1,6 @@
 // SaveFile: the format chosen by OutputFileType or an encoder object, what
-// reaches the file (pixels, options, resolution) and the failures; as SWF,
-// which movie the output type and an SWFEncoderInfo choose and the options
-// that reach it (the native SWF writer tests check the movie's bytes, the
-// bitmap tags and the character numbering).
+// reaches the file (pixels, options, resolution) and the failures; as SWF, the
+// movie chosen and the options that reach it (the native tests check its bytes).
 #include "test_support.h"
 #include "fake_com.h"
 
@@ -211,16 +209,12 @@ std::vector<int> Codes(const std::vector<std::pair<int, Bytes>>& tags) {
     return codes;
 }
 
-HRESULT SaveSwf(IRasterObject* raster, const std::wstring& name, IDispatch* encoder = nullptr) {
-    return raster->SaveFile(Bstr(TempPath(name)).get(), encoder);
-}
-
 // A bitmap tag holds its size in 16 bits: a wider image is refused before
 // the file is opened, with the text of a file that cannot be opened.
 TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhiteOrRefusesWhatItCannotWrite) {
     auto raster = RasterWith(7, 5, NumberedPixels(7, 5));
     raster->put_OutputFileType(oftSWF);
-    ASSERT_EQ(SaveSwf(raster.get(), L"lossless.swf"), S_OK);
+    ASSERT_EQ(Save(raster.get(), L"lossless.swf"), S_OK);
     const auto tags = Tags(L"lossless.swf");
     ASSERT_EQ(Codes(tags), (std::vector<int>{9, 36, 32, 26, 1, 0}));
     EXPECT_EQ(tags[0].second, (Bytes{0xFF, 0xFF, 0xFF}));
@@ -228,9 +222,9 @@ TEST(SaveSwf, OutputTypeGivesALosslessMovieOfTheImageOnWhiteOrRefusesWhatItCanno
         << "bitmap 1, 32-bit, 7 x 5";
 
     const wchar_t* text = L"Cannot save SWF file. It is possible permissions problem or wrong path.";
-    ExpectError(SaveSwf(raster.get(), L"no such folder\\movie.swf"), com::kErrSaveFile, text);
+    ExpectError(Save(raster.get(), L"no such folder\\movie.swf"), com::kErrSaveFile, text);
     ASSERT_EQ(raster->EmptyImage(65536, 1, -1), S_OK);
-    ExpectError(SaveSwf(raster.get(), L"too_wide.swf"), com::kErrSaveFile, text);
+    ExpectError(Save(raster.get(), L"too_wide.swf"), com::kErrSaveFile, text);
     EXPECT_FALSE(FileExists(TempPath(L"too_wide.swf")));
 }
 
@@ -240,7 +234,7 @@ TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
     auto options = NewObject<ISWFEncoderInfo>(CLSID_SWFEncoderInfo);
     options->put_CompressionType(swfctJPEG), options->put_BackgroundColor(static_cast<LONG>(0xFF102030));
     options->put_JPEGQuality(90);
-    ASSERT_EQ(SaveSwf(raster.get(), L"photo.png", AsDispatch(options).get()), S_OK);
+    ASSERT_EQ(Save(raster.get(), L"photo.png", AsDispatch(options).get()), S_OK);
     const auto tags = Tags(L"photo.png");
     ASSERT_EQ(Codes(tags), (std::vector<int>{9, 21, 32, 26, 1, 0}));
     EXPECT_EQ(tags[0].second, (Bytes{0x10, 0x20, 0x30}));
@@ -252,7 +246,7 @@ TEST(SaveSwf, EncoderObjectGivesAJpegMovieWhateverTheOutputType) {
 
     // The quality reaches the encoder.
     options->put_JPEGQuality(5);
-    ASSERT_EQ(SaveSwf(raster.get(), L"rough.swf", AsDispatch(options).get()), S_OK);
+    ASSERT_EQ(Save(raster.get(), L"rough.swf", AsDispatch(options).get()), S_OK);
     EXPECT_LT(Tags(L"rough.swf").at(1).second.size(), body.size());
 }
 

@@ -123,10 +123,8 @@ TEST(DrawingTool, ArcAnglesComeFromTheDirectionsOfThePointsSeenFromTheCentre) {
     }
 }
 
-// Empty rectangles and radii are refused without text; malformed point lists
-// the script suite does not reach (a number for the array, a string among the
-// numbers of a polygon), curves of two points and fill modes other than 0 and
-// 1 fail with their messages. None of them records anything.
+// Empty shapes are refused without text; malformed point lists, curves of two
+// points and unknown fill modes fail with their messages. None records anything.
 TEST(DrawingTool, RefusedShapesHaveTheirCodesAndMessagesAndRecordNothing) {
     auto tool = NewTool();
     ClearThreadError();
@@ -291,9 +289,8 @@ TEST(DrawingTool, TextHasHardEdgesWithoutAntialiasingEndsAtItsOriginRightToLeftA
     EXPECT_GT(ink[3] - ink[1], 2 * (ink[2] - ink[0]));
 }
 
-// Captions far larger than the image (a visitor's text at a large size) are
-// drawn where they reach it, with and without antialiasing, whatever their
-// turn, direction or alignment. None of them may take the process down.
+// Captions far larger than the image are drawn where they reach it, whatever
+// their turn, direction or alignment, and never take the process down.
 TEST(DrawingTool, HugeCaptionsAreDrawnWhereTheyReachTheImage) {
     struct Caption {
         size_t length;
@@ -325,10 +322,8 @@ TEST(DrawingTool, HugeCaptionsAreDrawnWhereTheyReachTheImage) {
     }
 }
 
-// Random captions (seeded): any length, size, turn, direction and alignment
-// is drawn or refused as a text failure, never a crash or a hang. This seed
-// draws seven captions whose em is the largest float, which no canvas can
-// show, with antialiasing on and off.
+// Random captions are drawn or refused as a text failure, never a crash or a
+// hang; this seed includes captions whose em is the largest float.
 TEST(DrawingTool, RandomCaptionsAreDrawnOrRefused) {
     std::mt19937 random(20261207);
     const float sizes[] = {1.0f, 12.0f, 200.0f, 1000.0f, 2000.0f, 9000.0f, 20000.0f,

@@ -273,8 +273,7 @@ TEST(EffectComponentModule, UnregisteredTheEffectMethodsFailBareAndRegisteringAg
 
 // ---------------------------------------------------------------------------
 // The effect methods as the effect class sees them: a recording Sinusize,
-// registered for this process under the class's CLSID, receives the
-// creation, the setter calls and the Apply call.
+// registered for this process, receives the creation, setters and Apply.
 
 const CLSID kSinusize = {0x1F9E1584, 0x6751, 0x475D, {0xB4, 0x2D, 0xFA, 0xFA, 0xBC, 0xF2, 0x3A, 0xF1}};
 

@@ -98,7 +98,6 @@ TEST(CombineLayers, StackWithOffsetsOpacitiesAndModes) {
 
     auto result = Combined(collection.get());
     ASSERT_TRUE(result);
-    EXPECT_NE(result.get(), first.get());
     EXPECT_EQ(SizeOf(result.get()), std::make_pair(LONG{9}, LONG{7}));
     EXPECT_EQ(PixelsOf(result.get()), Flattened(layers));
     EXPECT_EQ(PixelsOf(first.get()), layers[0].pixels) << "the items are not changed";

@@ -153,20 +153,16 @@ TEST(MultiframeSave, TiffPagesHaveTheCompressionDepthAndResolutionsAsked) {
         raster->put_HorizontalResolution(resolutions[i].first), raster->put_VerticalResolution(resolutions[i].second);
         ASSERT_EQ(raster->SaveStream(StreamOver({}).get(), nullptr), S_OK);
     }
-    struct Case {
-        TIFFCompressionTypes compression;
-        ColorDepths depth;
-        std::uint16_t tiffCompression;
-        std::uint16_t samples;
-    };
-    for (const Case& c : {Case{tctLZW, cd24bpp, COMPRESSION_LZW, 3}, Case{tctNone, cd32bpp, COMPRESSION_NONE, 4}}) {
-        const std::wstring path = TempPath(L"pages" + std::to_wstring(c.samples) + L".tif");
-        ASSERT_EQ(Save(collection.get(), path, *Var(TiffOptions(c.compression, c.depth).get())), S_OK);
+    using U16 = std::uint16_t;
+    for (auto [compression, depth, tiffCompression, samples] :
+         {std::tuple{tctLZW, cd24bpp, U16{COMPRESSION_LZW}, U16{3}}, {tctNone, cd32bpp, U16{COMPRESSION_NONE}, U16{4}}}) {
+        const std::wstring path = TempPath(L"pages" + std::to_wstring(samples) + L".tif");
+        ASSERT_EQ(Save(collection.get(), path, *Var(TiffOptions(compression, depth).get())), S_OK);
         const std::vector<TiffPage> pages = ReadTiffPages(path);
         ASSERT_EQ(pages.size(), 2u);
         for (size_t i = 0; i < 2; ++i) {
             EXPECT_EQ(std::tie(pages[i].compression, pages[i].samples, pages[i].bits, pages[i].argb),
-                      std::make_tuple(c.tiffCompression, c.samples, std::uint16_t{8}, images[i]));
+                      std::make_tuple(tiffCompression, samples, U16{8}, images[i]));
             EXPECT_EQ(std::make_pair(pages[i].xResolution, pages[i].yResolution), resolutions[i]);
         }
     }

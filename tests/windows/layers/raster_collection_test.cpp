@@ -229,10 +229,8 @@ TEST(RasterLayers, EnumeratorCursorsClonesAndLifetime) {
     EXPECT_EQ(Next(byMethod.get(), 4), (Fetched{S_FALSE, {L"A", L"B", L"C"}}));
 }
 
-// An item forwards every call to its raster object (the method list makes
-// the forwarding), which other items may share and which is never Nothing.
-// Nor is it ever an item: the forwarding would run without end (itself) or
-// in a circle (two items); the item keeps the object it had.
+// An item forwards every call to its raster object, which items may share and
+// which is never Nothing nor an item (the forwarding would run in a circle).
 TEST(RasterLayers, ItemForwardsToItsRasterObjectWhichMayBeSharedAndIsNeverAnItem) {
     auto collection = NewCollection();
     auto item = AddItem(collection.get());

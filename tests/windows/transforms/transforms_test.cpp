@@ -1,8 +1,6 @@
-// The transform classes. What every one shares: interface map, the bitmap
-// hand-over interface, property getters and the Apply route. The colour
-// transforms, resize, crop, rotation and the quarter turns with mirrors
-// (their kernels are proven in the native tests): their properties and
-// arguments must reach the kernels.
+// The transform classes: the interface map, hand-over, getters and Apply route
+// they share; and the properties and arguments of the colour transforms,
+// resize, crop, rotation and quarter turns, which must reach their kernels.
 #include "test_support.h"
 
 #include "com/errors.h"
@@ -194,10 +192,8 @@ TEST(Crop, CutsOrStretchesTheRectangleAndRefusesAnEmptyOne) {
                 "Rastelle.TransformCrop.1", IID_ITransformCrop);
 }
 
-// Where the platform's modes collapse, the system's own kernels resample
-// (proven against their references in the native tests): each quality
-// choice must reach its own kernel, so on an irregular image reduced by a
-// fractional factor every mode differs.
+// Each quality mode must reach its own resampling kernel: on an irregular
+// image reduced by a fractional factor every mode differs.
 TEST(Resampling, EachQualityModeReachesItsKernel) {
     std::vector<std::uint32_t> noise;
     std::uint32_t seed = 12345;
