@@ -93,9 +93,14 @@ def main():
             if image["src"].split("effect=")[1] in same_size:
                 equal((image["width"], image["height"]), (160, 120), image["src"])
 
+    def test_reference(host):
+        # The generated class reference, linked from the index.
+        equal(load(host, work, "reference/index.html")["title"], "Reference", "reference index")
+        equal(load(host, work, "reference/RasterObject.html")["title"], "RasterObject", "a class page")
+
     with Host(wine_env, prefix, exe, site, os.path.join(work, "host.log")) as host:
         return run_tests("browser_test", [([test_index_and_thumbnails, test_format_gallery_caption_and_animation,
-                                            test_effects], (host,))])
+                                            test_effects, test_reference], (host,))])
 
 
 if __name__ == "__main__":
