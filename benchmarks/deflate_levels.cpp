@@ -35,10 +35,16 @@ int main(int argc, char** argv) {
         const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         std::vector<unsigned char> out(compressBound(static_cast<uLong>(bytes.size())));
         uLongf zlibBytes = 0;
+        int zlibStatus = Z_OK;
         const double zlibSeconds = BestSeconds([&] {
             zlibBytes = static_cast<uLongf>(out.size());
-            compress2(out.data(), &zlibBytes, bytes.data(), static_cast<uLong>(bytes.size()), 9);
+            zlibStatus = compress2(out.data(), &zlibBytes, bytes.data(), static_cast<uLong>(bytes.size()), 9);
         });
+        // Every ratio below is over zlib's bytes and time: without them there is nothing to compare.
+        if (zlibStatus != Z_OK || bytes.empty()) {
+            std::fprintf(stderr, "%s: cannot be read or compressed\n", argv[file]);
+            return 1;
+        }
         std::printf("%s: zlib 9 %lu bytes, %.0f ms\n", argv[file], static_cast<unsigned long>(zlibBytes),
                     zlibSeconds * 1e3);
         for (int level = 1; level <= 12; ++level) {

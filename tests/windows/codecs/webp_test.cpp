@@ -126,7 +126,8 @@ TEST(WebPFrames, ItemsBecomeAnAnimationThatLoadsBackFrameByFrame) {
                 // A frame replaces the canvas where it lies; lossless keeps
                 // its colours exactly where it is not fully transparent.
                 const std::uint32_t expected = x < width && y < height ? frames[size_t(i)][size_t(y * width + x)] : 0;
-                const std::uint32_t got = shown[size_t(y) * 12 + x], clear = (expected >> 24) == 0;
+                const std::uint32_t got = shown[size_t(y) * 12 + x];
+                const bool clear = (expected >> 24) == 0;
                 ASSERT_EQ(clear ? got >> 24 : got, clear ? 0u : expected) << i << " at " << x << "," << y;
             }
     }
